@@ -1,0 +1,1 @@
+// Placeholder for a library whose folders have no sources yet.
