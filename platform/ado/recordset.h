@@ -1,0 +1,203 @@
+#pragma once
+// Recordset: the platform's client-side cursor over a set of rows. One class serves both kinds the
+// component uses:
+//  - results of Connection::Execute, fetched whole into the client cursor (exact RecordCount,
+//    AbsolutePosition, Filter and Clone all work on them);
+//  - fabricated recordsets: Fields().Append(...) on a closed recordset, then Open() with no source;
+//    rows are added, edited and deleted locally and UpdateBatch/CancelBatch accept or undo the changes.
+//
+// Rows live in a store shared by a recordset and its clones; each Recordset object has its own filter,
+// view of the rows and current position. Filters that are ANDs of equalities (the way the component
+// looks rows up by key, once per row of a loop) are answered from a hash index kept per field set and
+// maintained as values change, so such a lookup costs the size of its answer, not of the recordset.
+//
+// Errors are kv::Error with the platform's numbers: 3021 no current row, 3265 unknown field,
+// 3001 bad argument or filter text, 3704 closed, 3705 already open, 3709 opened with no fields,
+// 13 type mismatch on assignment, -2147217887 value too long for its field. A failing call leaves the
+// recordset as it was.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ado/enums.h"
+#include "platform/variant/regional.h"
+#include "platform/variant/variant.h"
+
+namespace kv::ado {
+
+class Recordset;
+struct RowStore;
+
+// A column definition as appended or as reported by a query.
+struct FieldInfo {
+    std::string name;
+    DataTypeEnum type = adVarWChar;
+    long defined_size = 0;  // characters for text types; 0 when not applicable
+    long attributes = 0;
+};
+
+// A field of the current row: a light handle, valid while its recordset lives.
+class Field {
+public:
+    const std::string& Name() const;
+    DataTypeEnum Type() const;
+    long DefinedSize() const;
+    long Attributes() const;
+    // The value in the current row (3021 with no current row). adChar/adWChar text comes back padded
+    // with blanks to DefinedSize.
+    Variant Value() const;
+    // Stores the value coerced to the field's type (Empty stores Null). 13 when it does not convert,
+    // -2147217887 when text is longer than the field; the row keeps its old value then.
+    void SetValue(const Variant& v) const;
+    Field& operator=(const Variant& v) { SetValue(v); return *this; }
+    operator Variant() const { return Value(); }  // NOLINT(google-explicit-constructor)
+    int Index() const { return index_; }
+
+private:
+    friend class Fields;
+    Field(Recordset* rs, int index) : rs_(rs), index_(index) {}
+    Recordset* rs_;
+    int index_;
+};
+
+class Fields {
+public:
+    int Count() const;
+    // By position (0 .. Count-1) or by name, case-insensitively; 3265 when there is no such field.
+    Field Item(int index) const;
+    Field Item(std::string_view name) const;
+    Field operator[](int index) const { return Item(index); }
+    Field operator[](std::string_view name) const { return Item(name); }
+    Field operator[](const char* name) const { return Item(std::string_view(name)); }
+    // -1 when absent.
+    int IndexOf(std::string_view name) const;
+    // Only on a closed recordset (3219 otherwise); a duplicate name raises 3367.
+    void Append(std::string_view name, DataTypeEnum type, long defined_size = 0,
+                long attributes = adFldUnspecified);
+
+private:
+    friend class Recordset;
+    explicit Fields(Recordset* rs) : rs_(rs) {}
+    Recordset* rs_;
+};
+
+class Recordset : public Object, public std::enable_shared_from_this<Recordset> {
+public:
+    Recordset();
+    ~Recordset() override;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    static std::shared_ptr<Recordset> Create() { return std::make_shared<Recordset>(); }
+    // A static, fully fetched result (what Connection::Execute returns): open, positioned on its first
+    // row, read-only for the component's purposes but locally editable like any client cursor.
+    static std::shared_ptr<Recordset> FromRows(std::vector<FieldInfo> fields,
+                                               std::vector<std::vector<Variant>> rows,
+                                               const RegionalSettings& rs = RegionalSettings::Italian());
+
+    // Cursor properties: stored and reported; a client cursor behaves the same whatever they say.
+    CursorLocationEnum CursorLocation() const { return cursor_location_; }
+    void SetCursorLocation(CursorLocationEnum v) { cursor_location_ = v; }
+    CursorTypeEnum CursorType() const { return cursor_type_; }
+    void SetCursorType(CursorTypeEnum v) { cursor_type_ = v; }
+    LockTypeEnum LockType() const { return lock_type_; }
+    void SetLockType(LockTypeEnum v) { lock_type_ = v; }
+    // The settings text <-> number conversions use on assignment.
+    void SetRegionalSettings(const RegionalSettings& rs);
+
+    // Opens a fabricated recordset (no source). 3705 when open, 3709 with no fields.
+    void Open();
+    // Discards pending changes and the field definitions of a fabricated recordset. 3704 when closed.
+    void Close();
+    ObjectStateEnum State() const { return open_ ? adStateOpen : adStateClosed; }
+
+    Fields GetFields() { return Fields(this); }
+    Field Item(std::string_view name) { return GetFields().Item(name); }
+    Field operator[](std::string_view name) { return Item(name); }
+    Field operator[](const char* name) { return Item(std::string_view(name)); }
+    // Value of a field of the current row, by name or by index.
+    Variant Value(std::string_view name) const;
+    Variant Value(int index) const;
+    void SetValue(std::string_view name, const Variant& v);
+    void SetValue(int index, const Variant& v);
+
+    // ---- Navigation over the rows visible through the filter.
+    bool BOF() const;
+    bool EOF() const;
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+    void Move(long n);
+    // 1-based ordinal in the view; adPosBOF/adPosEOF at the ends, adPosUnknown when empty.
+    long AbsolutePosition() const;
+    void SetAbsolutePosition(long position);  // 3001 when out of range
+    long RecordCount() const;
+    // An opaque, stable identity of the current row, valid across clones (3021 with no current row).
+    Variant Bookmark() const;
+    void SetBookmark(const Variant& bookmark);
+
+    // ---- Editing.
+    // Appends a row whose fields read Null and makes it current (an edit in progress is kept first).
+    void AddNew();
+    // Keeps the edit of the current row in the local cache.
+    void Update();
+    // Undoes the edit in progress; an added row is removed and the row current before AddNew returns.
+    void CancelUpdate();
+    // Deletes the current row (adAffectCurrent only). The deleted row stays current until the next move;
+    // reading its fields raises 3021; MoveNext goes to the row that followed it.
+    void Delete(AffectEnum affect = adAffectCurrent);
+    EditModeEnum EditMode() const;
+    // RecordStatusEnum flags of the current row.
+    int Status() const;
+    // Accepts every pending change locally (rows become unmodified, deleted rows are gone).
+    // With a criteria filter and adAffectAll only the visible rows' changes are accepted.
+    void UpdateBatch(AffectEnum affect = adAffectAll);
+    // Returns the rows to their last accepted state (added rows vanish, deleted rows return, values
+    // revert) and moves to the first row.
+    void CancelBatch(AffectEnum affect = adAffectAll);
+
+    // ---- Filter. Reading gives the criteria text, or the Integer 0 when there is none. Assigning 0 or ""
+    // removes it; assigning 1 (adFilterPendingRecords) shows the rows with pending changes. Every
+    // assignment moves to the first row of the new view. Criteria grammar: clauses `Field op value`
+    // (op: = <> < > <= >= LIKE), joined by AND and OR (AND binds tighter), parentheses nest freely;
+    // values 'text' (quote doubled inside), #date#, numbers, NULL. Text compares ignoring case and
+    // trailing blanks. Rows added or edited after the assignment stay in the view until the next one.
+    // A malformed text raises 3001, an unknown field 3265; neither changes the filter or position.
+    Variant Filter() const;
+    void SetFilter(const Variant& filter);
+
+    // A new recordset over the same rows: its own position (the first row) and no filter.
+    // lock_type: adLockUnspecified (the same) or adLockReadOnly; anything else raises 3001.
+    std::shared_ptr<Recordset> Clone(LockTypeEnum lock_type = adLockUnspecified);
+
+    // Read access to the column definitions without the handle objects.
+    const std::vector<FieldInfo>& FieldInfos() const;
+
+private:
+    friend class Field;
+    friend class Fields;
+    struct View;
+
+    void RequireOpen() const;
+    int RequireField(std::string_view name) const;
+    int64_t CurrentRowId() const;  // 3021 when there is no current row
+    void Sync() const;             // brings this view up to date with changes made through clones
+    void FinishEdit();
+    void LeaveDeletedRow();
+    void ApplyFilter(const Variant& filter, bool keep_text);
+
+    std::shared_ptr<RowStore> store_;
+    std::unique_ptr<View> view_;
+    bool open_ = false;
+    CursorLocationEnum cursor_location_ = adUseServer;
+    CursorTypeEnum cursor_type_ = adOpenForwardOnly;
+    LockTypeEnum lock_type_ = adLockReadOnly;
+};
+
+using RecordsetPtr = std::shared_ptr<Recordset>;
+
+}  // namespace kv::ado
