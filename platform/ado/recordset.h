@@ -125,8 +125,9 @@ public:
     void SetValue(int index, const Variant& v);
 
     // ---- Navigation over the rows visible through the filter.
-    bool BOF() const;
-    bool EOF() const;
+    // BOF and EOF as the platform names them; EOF is a C library macro, hence the Is prefix.
+    bool IsBOF() const;
+    bool IsEOF() const;
     void MoveFirst();
     void MoveLast();
     void MoveNext();
@@ -188,7 +189,7 @@ private:
     void Sync() const;             // brings this view up to date with changes made through clones
     void FinishEdit();
     void LeaveDeletedRow();
-    void ApplyFilter(const Variant& filter, bool keep_text);
+    void ApplyFilter(const Variant& filter);
 
     std::shared_ptr<RowStore> store_;
     std::unique_ptr<View> view_;

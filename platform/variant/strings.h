@@ -36,4 +36,18 @@ Variant LCase(const Variant& v);
 // Case-insensitive ASCII comparison, as field names are looked up.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
+
+// Text arguments given as std::string or literals take the text forms (a std::string converts to both
+// std::string_view and Variant, so these overloads settle which one is meant).
+inline std::string Trim(const std::string& s) { return Trim(std::string_view(s)); }
+inline std::string LTrim(const std::string& s) { return LTrim(std::string_view(s)); }
+inline std::string RTrim(const std::string& s) { return RTrim(std::string_view(s)); }
+inline std::string UCase(const std::string& s) { return UCase(std::string_view(s)); }
+inline std::string LCase(const std::string& s) { return LCase(std::string_view(s)); }
+inline std::string Trim(const char* s) { return Trim(std::string_view(s)); }
+inline std::string LTrim(const char* s) { return LTrim(std::string_view(s)); }
+inline std::string RTrim(const char* s) { return RTrim(std::string_view(s)); }
+inline std::string UCase(const char* s) { return UCase(std::string_view(s)); }
+inline std::string LCase(const char* s) { return LCase(std::string_view(s)); }
+
 }  // namespace kv

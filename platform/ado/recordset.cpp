@@ -1,0 +1,591 @@
+#include "platform/ado/recordset.h"
+
+#include <algorithm>
+
+#include "platform/ado/filter.h"
+#include "platform/ado/row_store.h"
+#include "platform/variant/strings.h"
+
+namespace kv::ado {
+
+// What one Recordset object sees of the shared rows: its filter, the ids of the rows visible through
+// it (ascending, which is the rows' order), its position among them and its edit in progress.
+struct Recordset::View {
+    std::vector<int64_t> rows;
+    long pos = -1;  // -1 before the first row, rows.size() after the last
+
+    Variant filter = Variant(int16_t{0});
+    std::shared_ptr<const ParsedFilter> parsed;  // set for a criteria filter
+
+    // A deleted current row stays in `rows` at `pos` until the next move.
+    int64_t deleted_current = -1;
+
+    // The edit in progress: the row, whether it was added, and the old values of the changed fields.
+    int64_t edit_row = -1;
+    bool adding = false;
+    std::vector<std::pair<int, Variant>> edit_old;
+    int64_t row_before_add = -1;
+    long pos_before_add = -1;
+
+    uint64_t synced_version = 0;
+    uint64_t synced_reset = 0;
+
+    bool Empty() const { return rows.empty(); }
+    bool AtBOF() const { return rows.empty() || pos < 0; }
+    bool AtEOF() const { return rows.empty() || pos >= static_cast<long>(rows.size()); }
+    long IndexOf(int64_t id) const {
+        auto it = std::lower_bound(rows.begin(), rows.end(), id);
+        return (it != rows.end() && *it == id) ? static_cast<long>(it - rows.begin()) : -1;
+    }
+};
+
+namespace {
+[[noreturn]] void NoCurrent(const char* where) {
+    throw Error(err::kNoCurrentRecord,
+                "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+                "requires a current record.",
+                where);
+}
+}  // namespace
+
+// ---- Field / Fields
+
+const std::string& Field::Name() const { return rs_->store_->fields.at(index_).name; }
+DataTypeEnum Field::Type() const { return rs_->store_->fields.at(index_).type; }
+long Field::DefinedSize() const { return rs_->store_->fields.at(index_).defined_size; }
+long Field::Attributes() const {
+    long a = rs_->store_->fields.at(index_).attributes;
+    return a == adFldUnspecified ? 0 : a;
+}
+Variant Field::Value() const { return rs_->Value(index_); }
+void Field::SetValue(const Variant& v) const { rs_->SetValue(index_, v); }
+
+int Fields::Count() const { return static_cast<int>(rs_->store_->fields.size()); }
+
+Field Fields::Item(int index) const {
+    if (index < 0 || index >= Count())
+        throw Error(err::kItemNotFound,
+                    "Item cannot be found in the collection: field number " + std::to_string(index), "Fields");
+    return Field(rs_, index);
+}
+
+Field Fields::Item(std::string_view name) const { return Field(rs_, rs_->RequireField(name)); }
+
+int Fields::IndexOf(std::string_view name) const { return rs_->store_->FindField(name); }
+
+void Fields::Append(std::string_view name, DataTypeEnum type, long defined_size, long attributes) {
+    if (rs_->open_)
+        throw Error(err::kIllegalOperation, "Fields cannot be appended to an open recordset", "Fields.Append");
+    if (name.empty()) throw Error(err::kInvalidArgument, "A field needs a name", "Fields.Append");
+    rs_->store_->AddField(FieldInfo{std::string(name), type, defined_size, attributes});
+}
+
+// ---- Recordset
+
+Recordset::Recordset() : store_(std::make_shared<RowStore>()), view_(std::make_unique<View>()) {}
+Recordset::~Recordset() = default;
+
+std::shared_ptr<Recordset> Recordset::FromRows(std::vector<FieldInfo> fields,
+                                               std::vector<std::vector<Variant>> rows,
+                                               const RegionalSettings& rs) {
+    auto r = Create();
+    r->store_->regional = rs;
+    for (auto& f : fields) r->store_->AddField(std::move(f));
+    const auto& defs = r->store_->fields;
+    r->store_->rows.reserve(rows.size());
+    for (auto& values : rows) {
+        if (values.size() != defs.size())
+            throw Error(err::kInvalidArgument, "A result row has the wrong number of values", "Recordset");
+        // Fixed-width text reads back padded, whatever the engine returned.
+        for (std::size_t i = 0; i < defs.size(); ++i) {
+            if ((defs[i].type == adChar || defs[i].type == adWChar) && defs[i].defined_size > 0 &&
+                values[i].IsString()) {
+                std::size_t n = Len(values[i].StringValue());
+                if (n < static_cast<std::size_t>(defs[i].defined_size))
+                    values[i] = Variant(values[i].StringValue() + std::string(defs[i].defined_size - n, ' '));
+            }
+        }
+        Row row;
+        row.values = std::move(values);
+        r->store_->rows.push_back(std::move(row));
+    }
+    r->cursor_location_ = adUseClient;
+    r->cursor_type_ = adOpenStatic;
+    r->lock_type_ = adLockBatchOptimistic;
+    r->Open();
+    return r;
+}
+
+void Recordset::SetRegionalSettings(const RegionalSettings& rs) { store_->regional = rs; }
+
+void Recordset::Open() {
+    if (open_) throw Error(err::kObjectOpen, "Operation is not allowed when the object is open", "Recordset.Open");
+    if (store_->fields.empty())
+        throw Error(err::kInvalidConnection, "A recordset with no fields cannot be opened", "Recordset.Open");
+    if (cursor_location_ != adUseClient) cursor_location_ = adUseClient;
+    open_ = true;
+    Variant pending = view_->filter;
+    view_ = std::make_unique<View>();
+    view_->synced_version = store_->version;
+    view_->synced_reset = store_->reset_version;
+    ApplyFilter(pending);
+}
+
+void Recordset::Close() {
+    RequireOpen();
+    open_ = false;
+    store_ = std::make_shared<RowStore>();
+    view_ = std::make_unique<View>();
+}
+
+void Recordset::RequireOpen() const {
+    if (!open_) throw Error(err::kObjectClosed, "Operation is not allowed when the object is closed", "Recordset");
+}
+
+int Recordset::RequireField(std::string_view name) const {
+    int i = store_->FindField(name);
+    if (i < 0)
+        throw Error(err::kItemNotFound,
+                    "Item cannot be found in the collection corresponding to the requested name or ordinal: "
+                    "field '" + std::string(name) + "'",
+                    "Fields");
+    return i;
+}
+
+const std::vector<FieldInfo>& Recordset::FieldInfos() const { return store_->fields; }
+
+void Recordset::Sync() const {
+    View& v = *view_;
+    if (v.synced_reset != store_->reset_version) {
+        // Rows were returned to their accepted state through a clone: show them afresh.
+        const_cast<Recordset*>(this)->ApplyFilter(v.filter);
+        return;
+    }
+    if (v.synced_version == store_->version) return;
+    int64_t current = (v.pos >= 0 && v.pos < static_cast<long>(v.rows.size())) ? v.rows[v.pos] : -1;
+    bool at_eof = !v.rows.empty() && v.pos >= static_cast<long>(v.rows.size());
+    std::vector<int64_t> next;
+    const bool shows_all = !v.parsed && CInt(v.filter) != adFilterPendingRecords;
+    if (shows_all) {
+        // With no criteria the view is every row, including those added through clones.
+        for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id)
+            if (store_->rows[id].Live() || id == current) next.push_back(id);
+    } else {
+        // A filtered view keeps its rows, less those deleted through clones.
+        for (int64_t id : v.rows)
+            if (store_->rows[id].Live() || id == current) next.push_back(id);
+    }
+    v.rows = std::move(next);
+    if (current >= 0) {
+        v.pos = v.IndexOf(current);
+        if (!store_->rows[current].Live()) v.deleted_current = current;
+    } else {
+        v.pos = at_eof ? static_cast<long>(v.rows.size()) : -1;
+    }
+    v.synced_version = store_->version;
+}
+
+int64_t Recordset::CurrentRowId() const {
+    RequireOpen();
+    Sync();
+    const View& v = *view_;
+    if (v.AtBOF() || v.AtEOF()) NoCurrent("Recordset");
+    int64_t id = v.rows[v.pos];
+    if (id == v.deleted_current) NoCurrent("Recordset");
+    return id;
+}
+
+Variant Recordset::Value(std::string_view name) const { return Value(RequireField(name)); }
+
+Variant Recordset::Value(int index) const {
+    int64_t id = CurrentRowId();
+    if (index < 0 || index >= static_cast<int>(store_->fields.size()))
+        throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
+                                            std::to_string(index), "Fields");
+    return store_->rows[id].values[index];
+}
+
+void Recordset::SetValue(std::string_view name, const Variant& val) { SetValue(RequireField(name), val); }
+
+void Recordset::SetValue(int index, const Variant& val) {
+    int64_t id = CurrentRowId();
+    if (index < 0 || index >= static_cast<int>(store_->fields.size()))
+        throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
+                                            std::to_string(index), "Fields");
+    Variant coerced = CoerceForField(store_->fields[index], val, store_->regional);
+    View& v = *view_;
+    if (v.edit_row != id) {
+        FinishEdit();
+        v.edit_row = id;
+        v.adding = false;
+    }
+    Row& row = store_->rows[id];
+    if (!v.adding && std::none_of(v.edit_old.begin(), v.edit_old.end(),
+                                  [&](const auto& p) { return p.first == index; }))
+        v.edit_old.emplace_back(index, row.values[index]);
+    if (!(row.status & adRecNew)) {
+        if (std::none_of(row.original.begin(), row.original.end(), [&](const auto& p) { return p.first == index; }))
+            row.original.emplace_back(index, row.values[index]);
+        row.status = adRecModified;
+    }
+    store_->Store(id, index, std::move(coerced));
+}
+
+// The edit in progress is kept: moving off a row, adding another or filtering accept it.
+void Recordset::FinishEdit() {
+    View& v = *view_;
+    v.edit_row = -1;
+    v.adding = false;
+    v.edit_old.clear();
+}
+
+// Leaving a deleted current row drops it from the view.
+void Recordset::LeaveDeletedRow() {
+    View& v = *view_;
+    if (v.deleted_current < 0) return;
+    long i = v.IndexOf(v.deleted_current);
+    if (i >= 0) {
+        v.rows.erase(v.rows.begin() + i);
+        if (v.pos > i) --v.pos;
+    }
+    v.deleted_current = -1;
+}
+
+bool Recordset::IsBOF() const {
+    RequireOpen();
+    Sync();
+    return view_->AtBOF();
+}
+
+bool Recordset::IsEOF() const {
+    RequireOpen();
+    Sync();
+    return view_->AtEOF();
+}
+
+void Recordset::MoveFirst() {
+    RequireOpen();
+    Sync();
+    View& v = *view_;
+    if (v.AtBOF() && v.AtEOF()) NoCurrent("Recordset.MoveFirst");
+    FinishEdit();
+    LeaveDeletedRow();
+    v.pos = v.rows.empty() ? -1 : 0;
+}
+
+void Recordset::MoveLast() {
+    RequireOpen();
+    Sync();
+    View& v = *view_;
+    if (v.AtBOF() && v.AtEOF()) NoCurrent("Recordset.MoveLast");
+    FinishEdit();
+    LeaveDeletedRow();
+    v.pos = v.rows.empty() ? -1 : static_cast<long>(v.rows.size()) - 1;
+}
+
+void Recordset::MoveNext() { Move(1); }
+void Recordset::MovePrevious() { Move(-1); }
+
+void Recordset::Move(long n) {
+    RequireOpen();
+    Sync();
+    View& v = *view_;
+    if (v.AtBOF() && v.AtEOF()) NoCurrent("Recordset.Move");
+    if (n == 0) {
+        if (v.AtBOF() || v.AtEOF()) NoCurrent("Recordset.Move");
+        return;
+    }
+    if ((n > 0 && v.AtEOF()) || (n < 0 && v.AtBOF())) NoCurrent("Recordset.Move");
+    FinishEdit();
+    long target;
+    if (v.deleted_current >= 0) {
+        // From a deleted row, the next row is the one that followed it, the previous the one before it.
+        long at = v.pos;
+        LeaveDeletedRow();
+        target = n > 0 ? at + n - 1 : at + n;
+    } else {
+        target = v.pos + n;
+    }
+    long size = static_cast<long>(v.rows.size());
+    if (target < 0) target = -1;
+    if (target > size) target = size;
+    v.pos = target;
+}
+
+long Recordset::AbsolutePosition() const {
+    RequireOpen();
+    Sync();
+    const View& v = *view_;
+    if (v.Empty()) return adPosUnknown;
+    if (v.AtBOF()) return adPosBOF;
+    if (v.AtEOF()) return adPosEOF;
+    return v.pos + 1;
+}
+
+void Recordset::SetAbsolutePosition(long position) {
+    RequireOpen();
+    Sync();
+    FinishEdit();
+    LeaveDeletedRow();
+    View& v = *view_;
+    if (position < 1 || position > static_cast<long>(v.rows.size()))
+        throw Error(err::kInvalidArgument,
+                    "AbsolutePosition " + std::to_string(position) + " is outside the " +
+                        std::to_string(v.rows.size()) + " rows of the recordset",
+                    "Recordset.AbsolutePosition");
+    v.pos = position - 1;
+}
+
+long Recordset::RecordCount() const {
+    RequireOpen();
+    Sync();
+    const View& v = *view_;
+    return static_cast<long>(v.rows.size()) - (v.deleted_current >= 0 ? 1 : 0);
+}
+
+Variant Recordset::Bookmark() const { return Variant(static_cast<long long>(CurrentRowId()) + 1); }
+
+void Recordset::SetBookmark(const Variant& bookmark) {
+    RequireOpen();
+    Sync();
+    if (bookmark.IsEmpty() || bookmark.IsNull())
+        throw Error(err::kInvalidArgument, "The bookmark is empty", "Recordset.Bookmark");
+    int64_t id = CLngLng(bookmark) - 1;
+    long i = view_->IndexOf(id);
+    if (i < 0 || !store_->rows[id].Live())
+        throw Error(err::kInvalidArgument, "The bookmark does not name a row of this view", "Recordset.Bookmark");
+    FinishEdit();
+    LeaveDeletedRow();
+    view_->pos = view_->IndexOf(id);
+}
+
+void Recordset::AddNew() {
+    RequireOpen();
+    Sync();
+    View& v = *view_;
+    FinishEdit();
+    LeaveDeletedRow();
+    int64_t before = (!v.AtBOF() && !v.AtEOF()) ? v.rows[v.pos] : -1;
+    long pos_before = v.pos;
+    Row row;
+    row.values.assign(store_->fields.size(), Variant::Null());
+    row.status = adRecNew;
+    store_->rows.push_back(std::move(row));
+    int64_t id = static_cast<int64_t>(store_->rows.size()) - 1;
+    store_->IndexInsert(id);
+    ++store_->version;
+    v.rows.push_back(id);  // the newest id is the largest, so the view stays ordered
+    v.pos = static_cast<long>(v.rows.size()) - 1;
+    v.synced_version = store_->version;
+    v.edit_row = id;
+    v.adding = true;
+    v.row_before_add = before;
+    v.pos_before_add = pos_before;
+}
+
+void Recordset::Update() {
+    RequireOpen();
+    FinishEdit();
+}
+
+void Recordset::CancelUpdate() {
+    RequireOpen();
+    Sync();
+    View& v = *view_;
+    if (v.edit_row < 0) return;
+    int64_t id = v.edit_row;
+    if (v.adding) {
+        store_->IndexRemove(id);
+        Row& row = store_->rows[id];
+        row.gone = true;
+        row.values.clear();
+        ++store_->version;
+        long i = v.IndexOf(id);
+        if (i >= 0) v.rows.erase(v.rows.begin() + i);
+        v.synced_version = store_->version;
+        long back = v.row_before_add >= 0 ? v.IndexOf(v.row_before_add) : -1;
+        v.pos = back >= 0 ? back : std::min<long>(v.pos_before_add, static_cast<long>(v.rows.size()));
+    } else {
+        for (auto it = v.edit_old.rbegin(); it != v.edit_old.rend(); ++it)
+            store_->Store(id, it->first, it->second);
+    }
+    FinishEdit();
+}
+
+void Recordset::Delete(AffectEnum affect) {
+    if (affect != adAffectCurrent)
+        throw Error(err::kInvalidArgument, "Only the current row can be deleted", "Recordset.Delete");
+    int64_t id = CurrentRowId();
+    FinishEdit();
+    Row& row = store_->rows[id];
+    store_->IndexRemove(id);
+    if (row.status & adRecNew) {
+        row.gone = true;  // never accepted: nothing to restore
+        row.values.clear();
+    } else {
+        row.deleted = true;
+        row.status = adRecDeleted;
+    }
+    ++store_->version;
+    view_->synced_version = store_->version;
+    view_->deleted_current = id;
+}
+
+EditModeEnum Recordset::EditMode() const {
+    int64_t id = CurrentRowId();
+    if (view_->adding && view_->edit_row == id) return adEditAdd;
+    int s = store_->rows[id].status;
+    if (s & adRecNew) return adEditAdd;
+    if (s & adRecModified) return adEditInProgress;
+    return adEditNone;
+}
+
+int Recordset::Status() const {
+    RequireOpen();
+    Sync();
+    const View& v = *view_;
+    if (v.AtBOF() || v.AtEOF()) NoCurrent("Recordset.Status");
+    return store_->rows[v.rows[v.pos]].status;
+}
+
+void Recordset::UpdateBatch(AffectEnum affect) {
+    RequireOpen();
+    Sync();
+    FinishEdit();
+    auto accept = [&](int64_t id) {
+        Row& row = store_->rows[id];
+        if (row.gone) return;
+        if (row.deleted) {
+            row.gone = true;
+            row.values.clear();
+            row.values.shrink_to_fit();
+        }
+        row.original.clear();
+        row.status = adRecUnmodified;
+    };
+    View& v = *view_;
+    if (affect == adAffectCurrent) {
+        if (v.AtBOF() || v.AtEOF()) NoCurrent("Recordset.UpdateBatch");
+        accept(v.rows[v.pos]);
+        return;
+    }
+    if (v.parsed && affect == adAffectAll) {
+        for (int64_t id : v.rows) accept(id);
+        for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id)
+            if (store_->rows[id].deleted) accept(id);  // deletions are in no view; accept them too
+    } else {
+        for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id) accept(id);
+    }
+}
+
+void Recordset::CancelBatch(AffectEnum affect) {
+    RequireOpen();
+    Sync();
+    CancelUpdate();
+    auto revert = [&](int64_t id) {
+        Row& row = store_->rows[id];
+        if (row.gone) return;
+        if (row.status & adRecNew) {
+            row.gone = true;
+            row.values.clear();
+            return;
+        }
+        for (auto it = row.original.rbegin(); it != row.original.rend(); ++it)
+            row.values[it->first] = std::move(it->second);
+        row.original.clear();
+        row.deleted = false;
+        row.status = adRecUnmodified;
+    };
+    View& v = *view_;
+    if (affect == adAffectCurrent) {
+        if (v.AtBOF() || v.AtEOF()) NoCurrent("Recordset.CancelBatch");
+        revert(v.rows[v.pos]);
+    } else {
+        for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id) revert(id);
+    }
+    // Restored rows may belong anywhere in the indexes: rebuild them when next asked.
+    store_->DropIndexes();
+    ++store_->version;
+    ++store_->reset_version;
+    ApplyFilter(v.filter);
+}
+
+Variant Recordset::Filter() const { return view_->filter; }
+
+void Recordset::SetFilter(const Variant& filter) {
+    if (!open_) {
+        // Kept until Open, as on a closed recordset the text cannot be checked against fields yet.
+        if (filter.IsEmpty() || filter.IsNull())
+            throw Error(err::kInvalidArgument, "The filter value is empty", "Recordset.Filter");
+        view_->filter = filter;
+        return;
+    }
+    ApplyFilter(filter);
+}
+
+void Recordset::ApplyFilter(const Variant& filter) {
+    if (filter.IsEmpty() || filter.IsNull())
+        throw Error(err::kInvalidArgument, "The filter value is empty", "Recordset.Filter");
+    std::shared_ptr<const ParsedFilter> parsed;
+    Variant stored;
+    int group = -1;
+    if (filter.IsString()) {
+        if (Trim(filter.StringValue()).empty()) {
+            group = adFilterNone;
+        } else {
+            parsed = std::make_shared<ParsedFilter>(ParseFilter(filter.StringValue(), *store_));
+            stored = filter;
+        }
+    } else if (filter.IsNumber()) {
+        int d = CInt(filter);
+        if (d != adFilterNone && d != adFilterPendingRecords && d != adFilterFetchedRecords)
+            throw Error(err::kInvalidArgument, "Unsupported filter value " + CStr(filter), "Recordset.Filter");
+        group = d;
+    } else {
+        throw Error(err::kInvalidArgument, "A filter is a criteria text or a filter group number",
+                    "Recordset.Filter");
+    }
+
+    // From here on nothing can fail: the view changes as a whole.
+    FinishEdit();
+    View& v = *view_;
+    v.deleted_current = -1;
+    v.rows.clear();
+    const auto& rows = store_->rows;
+    if (parsed && parsed->indexable) {
+        FieldIndex& index = store_->IndexOn(parsed->index_fields);
+        auto it = index.buckets.find(parsed->index_key);
+        if (it != index.buckets.end()) v.rows = it->second;
+    } else if (parsed) {
+        for (int64_t id = 0; id < static_cast<int64_t>(rows.size()); ++id)
+            if (rows[id].Live() && FilterMatches(parsed->root, rows[id])) v.rows.push_back(id);
+    } else {
+        for (int64_t id = 0; id < static_cast<int64_t>(rows.size()); ++id) {
+            if (!rows[id].Live()) continue;
+            if (group == adFilterPendingRecords && rows[id].status == adRecUnmodified) continue;
+            v.rows.push_back(id);
+        }
+    }
+    v.parsed = std::move(parsed);
+    v.filter = v.parsed ? stored : Variant(static_cast<int16_t>(group));
+    v.pos = v.rows.empty() ? -1 : 0;
+    v.synced_version = store_->version;
+    v.synced_reset = store_->reset_version;
+}
+
+std::shared_ptr<Recordset> Recordset::Clone(LockTypeEnum lock_type) {
+    RequireOpen();
+    if (lock_type != adLockUnspecified && lock_type != adLockReadOnly)
+        throw Error(err::kInvalidArgument, "A clone is either read-only or of the original's lock type",
+                    "Recordset.Clone");
+    auto c = Create();
+    c->store_ = store_;
+    c->cursor_location_ = cursor_location_;
+    c->cursor_type_ = cursor_type_;
+    c->lock_type_ = lock_type == adLockUnspecified ? lock_type_ : adLockReadOnly;
+    c->open_ = true;
+    c->ApplyFilter(Variant(int16_t{0}));
+    return c;
+}
+
+}  // namespace kv::ado

@@ -1,0 +1,96 @@
+#pragma once
+// The rows of a recordset, shared by the recordset and its clones, and the hash indexes that answer
+// equality filters. Private to platform/ado.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/ado/recordset.h"
+
+namespace kv::ado {
+
+// A value as filters compare it: text without case and trailing blanks, numbers as numbers,
+// dates by serial, Null (and Empty) as its own kind.
+struct FilterKey {
+    enum Kind : uint8_t { kNull, kNumber, kText, kDate };
+    Kind kind = kNull;
+    double number = 0;
+    std::string text;
+
+    bool operator==(const FilterKey& o) const {
+        if (kind != o.kind) return false;
+        switch (kind) {
+            case kNull: return true;
+            case kText: return text == o.text;
+            default: return number == o.number;
+        }
+    }
+};
+
+FilterKey MakeFilterKey(const Variant& v);
+std::size_t HashKey(const FilterKey& k);
+
+using IndexKey = std::vector<FilterKey>;
+struct IndexKeyHash {
+    std::size_t operator()(const IndexKey& key) const {
+        std::size_t h = 1469598103934665603ull;
+        for (const auto& k : key) h = (h ^ HashKey(k)) * 1099511628211ull;
+        return h;
+    }
+};
+
+// Rows of a recordset grouped by the values of a set of fields. Buckets hold row ids in ascending
+// order, which is the rows' order in every view.
+struct FieldIndex {
+    std::vector<int> fields;  // ascending field positions
+    std::unordered_map<IndexKey, std::vector<int64_t>, IndexKeyHash> buckets;
+};
+
+struct Row {
+    std::vector<Variant> values;
+    // Values as last accepted, for the fields changed since (CancelBatch restores them).
+    std::vector<std::pair<int, Variant>> original;
+    int status = adRecUnmodified;  // adRecNew / adRecModified / adRecDeleted flags, or adRecUnmodified
+    bool deleted = false;          // pending deletion: in no view, restored by CancelBatch
+    bool gone = false;             // removed for good (accepted deletion, cancelled addition)
+
+    bool Live() const { return !deleted && !gone; }
+};
+
+struct RowStore {
+    std::vector<FieldInfo> fields;
+    std::unordered_map<std::string, int> field_by_name;  // upper-case name -> position
+    std::vector<Row> rows;                               // a row's id is its position here
+    RegionalSettings regional = RegionalSettings::Italian();
+    // Bumped when rows appear or disappear; views made through other clones catch up lazily.
+    uint64_t version = 0;
+    // Bumped by CancelBatch: every view applies its filter again.
+    uint64_t reset_version = 0;
+
+    std::map<std::vector<int>, std::unique_ptr<FieldIndex>> indexes;
+    std::vector<std::vector<FieldIndex*>> indexes_by_field;
+
+    int FindField(std::string_view name) const;
+    void AddField(FieldInfo info);
+
+    // The index on exactly these fields (ascending positions), built on first use.
+    FieldIndex& IndexOn(const std::vector<int>& fields);
+    IndexKey KeyOf(const FieldIndex& index, int64_t id) const;
+    void IndexInsert(int64_t id);
+    void IndexRemove(int64_t id);
+    // Stores a value that is already of the field's type, keeping the indexes right.
+    void Store(int64_t id, int field, Variant value);
+    void DropIndexes();
+};
+
+// Converts a value to what a field of that type stores: Empty and Null store Null, text is checked
+// against the defined size (fixed-width text is padded), numbers and dates are converted with the
+// regional settings. Raises 13 or -2147217887 naming the field.
+Variant CoerceForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs);
+
+}  // namespace kv::ado

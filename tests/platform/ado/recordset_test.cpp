@@ -1,0 +1,431 @@
+#include "platform/ado/recordset.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace kv::ado {
+namespace {
+
+// A small fabricated recordset: CODE fixed-width text, NAME variable text, QTY double, DAY date.
+RecordsetPtr MakeRows(std::initializer_list<std::tuple<const char*, const char*, double>> rows) {
+    auto rs = Recordset::Create();
+    rs->SetCursorLocation(adUseClient);
+    rs->SetLockType(adLockBatchOptimistic);
+    auto f = rs->GetFields();
+    f.Append("CODE", adChar, 5);
+    f.Append("NAME", adVarWChar, 20, adFldIsNullable);
+    f.Append("QTY", adDouble, 0, adFldIsNullable);
+    f.Append("DAY", adDate, 0, adFldIsNullable);
+    rs->Open();
+    for (const auto& [code, name, qty] : rows) {
+        rs->AddNew();
+        rs->SetValue("CODE", code);
+        rs->SetValue("NAME", name);
+        rs->SetValue("QTY", qty);
+        rs->Update();
+    }
+    if (rs->RecordCount() > 0) rs->MoveFirst();
+    return rs;
+}
+
+std::vector<std::string> Codes(Recordset& rs) {
+    std::vector<std::string> out;
+    if (rs.RecordCount() == 0) return out;
+    rs.MoveFirst();
+    while (!rs.IsEOF()) {
+        out.push_back(CStr(rs.Value("CODE")));
+        rs.MoveNext();
+    }
+    return out;
+}
+
+long ErrorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+TEST(Recordset, FabricatedOpenRules) {
+    auto rs = Recordset::Create();
+    EXPECT_EQ(ErrorNumber([&] { rs->Open(); }), err::kInvalidConnection);  // no fields
+    rs->GetFields().Append("A", adInteger);
+    EXPECT_EQ(ErrorNumber([&] { rs->GetFields().Append("a", adInteger); }), err::kObjectInCollection);
+    EXPECT_EQ(ErrorNumber([&] { rs->RecordCount(); }), err::kObjectClosed);
+    rs->Open();
+    EXPECT_EQ(rs->State(), adStateOpen);
+    EXPECT_EQ(ErrorNumber([&] { rs->Open(); }), err::kObjectOpen);
+    EXPECT_EQ(ErrorNumber([&] { rs->GetFields().Append("B", adInteger); }), err::kIllegalOperation);
+    EXPECT_TRUE(rs->IsBOF());
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_EQ(rs->RecordCount(), 0);
+    EXPECT_EQ(rs->AbsolutePosition(), adPosUnknown);
+    EXPECT_EQ(ErrorNumber([&] { rs->MoveFirst(); }), err::kNoCurrentRecord);
+    rs->Close();
+    EXPECT_EQ(rs->GetFields().Count(), 0);
+    EXPECT_EQ(ErrorNumber([&] { rs->Close(); }), err::kObjectClosed);
+}
+
+TEST(Recordset, FieldsByNameAndIndex) {
+    auto rs = MakeRows({{"A", "Alfa", 1}});
+    auto f = rs->GetFields();
+    EXPECT_EQ(f.Count(), 4);
+    EXPECT_EQ(f["code"].Name(), "CODE");
+    EXPECT_EQ(f[2].Name(), "QTY");
+    EXPECT_EQ(f["CODE"].Type(), adChar);
+    EXPECT_EQ(f["CODE"].DefinedSize(), 5);
+    EXPECT_EQ(f["CODE"].Attributes(), 0);  // appended unspecified
+    EXPECT_EQ(f["NAME"].Attributes(), adFldIsNullable);
+    EXPECT_EQ(ErrorNumber([&] { f["NOPE"]; }), err::kItemNotFound);
+    EXPECT_EQ(ErrorNumber([&] { f[9]; }), err::kItemNotFound);
+    EXPECT_EQ(f.IndexOf("qty"), 2);
+    EXPECT_EQ(f.IndexOf("nope"), -1);
+}
+
+TEST(Recordset, NavigationAndEnds) {
+    auto rs = MakeRows({{"A", "", 1}, {"B", "", 2}});
+    EXPECT_EQ(rs->AbsolutePosition(), 1);
+    rs->MoveNext();
+    EXPECT_EQ(CStr(rs->Value("CODE")), "B    ");
+    rs->MoveNext();
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_FALSE(rs->IsBOF());
+    EXPECT_EQ(rs->AbsolutePosition(), adPosEOF);
+    EXPECT_EQ(ErrorNumber([&] { rs->Value("CODE"); }), err::kNoCurrentRecord);
+    EXPECT_EQ(ErrorNumber([&] { rs->MoveNext(); }), err::kNoCurrentRecord);
+    rs->MovePrevious();
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+    rs->MoveFirst();
+    rs->MovePrevious();
+    EXPECT_TRUE(rs->IsBOF());
+    EXPECT_EQ(rs->AbsolutePosition(), adPosBOF);
+    EXPECT_EQ(ErrorNumber([&] { rs->MovePrevious(); }), err::kNoCurrentRecord);
+    rs->Move(2);
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+    rs->Move(5);  // overshoots: EOF without an error
+    EXPECT_TRUE(rs->IsEOF());
+    rs->MoveLast();
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+    rs->SetAbsolutePosition(1);
+    EXPECT_EQ(CStr(rs->Value("CODE")), "A    ");
+    EXPECT_EQ(ErrorNumber([&] { rs->SetAbsolutePosition(3); }), err::kInvalidArgument);
+}
+
+TEST(Recordset, AddNewCountsAtOnceAndReadsNull) {
+    auto rs = MakeRows({});
+    rs->AddNew();
+    EXPECT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->AbsolutePosition(), 1);
+    EXPECT_TRUE(rs->Value("QTY").IsNull());
+    EXPECT_EQ(rs->EditMode(), adEditAdd);
+    rs->Update();
+    rs->AddNew();
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+    rs->CancelUpdate();  // the added row vanishes and the previous row is current again
+    EXPECT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->AbsolutePosition(), 1);
+}
+
+TEST(Recordset, AssignmentCoercesToFieldType) {
+    auto rs = MakeRows({{"A", "x", 1}});
+    rs->SetValue("QTY", "12,5");  // Italian decimal comma
+    EXPECT_EQ(rs->Value("QTY"), Variant(12.5));
+    rs->SetValue("NAME", 3.25);
+    EXPECT_EQ(rs->Value("NAME"), Variant("3,25"));
+    rs->SetValue("DAY", "31/12/2024");
+    EXPECT_EQ(rs->Value("DAY"), Variant(*Date::TryFromYmd(2024, 12, 31)));
+    rs->SetValue("QTY", Variant());  // Empty stores Null
+    EXPECT_TRUE(rs->Value("QTY").IsNull());
+
+    // A failed assignment names the field and leaves the old value.
+    rs->SetValue("QTY", 7.0);
+    try {
+        rs->SetValue("QTY", "abc");
+        FAIL() << "text that is not a number was accepted";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), err::kTypeMismatch);
+        EXPECT_NE(e.Description().find("QTY"), std::string::npos) << e.Description();
+    }
+    EXPECT_EQ(rs->Value("QTY"), Variant(7.0));
+}
+
+TEST(Recordset, FixedWidthTextIsPaddedAndLongerTextRefused) {
+    auto rs = MakeRows({{"AB", "n", 1}});
+    EXPECT_EQ(rs->Value("CODE"), Variant("AB   "));
+    EXPECT_EQ(ErrorNumber([&] { rs->SetValue("CODE", "ABCDEF"); }), err::kMultipleStep);
+    EXPECT_EQ(rs->Value("CODE"), Variant("AB   "));
+    rs->SetValue("CODE", "àèìòù");  // five characters, ten bytes: fits
+    EXPECT_EQ(rs->Value("CODE"), Variant("àèìòù"));
+    EXPECT_EQ(ErrorNumber([&] { rs->SetValue("NAME", std::string(21, 'x')); }), err::kMultipleStep);
+}
+
+TEST(Recordset, DeleteKeepsDeletedRowCurrentUntilMove) {
+    auto rs = MakeRows({{"A", "", 1}, {"B", "", 2}, {"C", "", 3}});
+    rs->MoveNext();
+    rs->Delete();
+    EXPECT_EQ(ErrorNumber([&] { rs->Value("CODE"); }), err::kNoCurrentRecord);
+    EXPECT_FALSE(rs->IsBOF());
+    EXPECT_FALSE(rs->IsEOF());
+    EXPECT_EQ(rs->RecordCount(), 2);
+    rs->MoveNext();
+    EXPECT_EQ(CStr(rs->Value("CODE")), "C    ");
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+
+    rs->MoveFirst();
+    rs->MoveNext();  // C
+    rs->Delete();
+    rs->MovePrevious();
+    EXPECT_EQ(CStr(rs->Value("CODE")), "A    ");
+}
+
+TEST(Recordset, EmptyingFromTheFrontLeavesBofAndEof) {
+    auto rs = MakeRows({{"A", "", 1}, {"B", "", 2}, {"C", "", 3}});
+    // The way the matrix is emptied: move to the first row and delete, until EOF.
+    rs->MoveFirst();
+    while (!rs->IsEOF()) {
+        rs->Delete();
+        rs->MoveFirst();
+    }
+    EXPECT_TRUE(rs->IsBOF());
+    EXPECT_EQ(rs->RecordCount(), 0);
+    rs->AddNew();
+    rs->SetValue("CODE", "D");
+    rs->Update();
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"D    "});
+}
+
+TEST(Recordset, FilterReadsBackAndMovesToFirstRow) {
+    auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}, {"C", "Rosso", 3}});
+    EXPECT_EQ(rs->Filter(), Variant(int16_t{0}));
+    EXPECT_EQ(CStr(rs->Filter()), "0");
+    rs->MoveLast();
+    rs->SetFilter("NAME = 'rosso'");
+    EXPECT_EQ(rs->Filter(), Variant("NAME = 'rosso'"));
+    EXPECT_EQ(rs->AbsolutePosition(), 1);
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "C    "}));
+    rs->SetFilter(Variant(int16_t{adFilterNone}));
+    EXPECT_EQ(rs->RecordCount(), 3);
+    rs->SetFilter("NAME = 'Verde'");
+    EXPECT_TRUE(rs->IsBOF());
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_EQ(rs->RecordCount(), 0);
+    rs->SetFilter("");
+    EXPECT_EQ(rs->Filter(), Variant(int16_t{0}));
+    EXPECT_EQ(rs->RecordCount(), 3);
+}
+
+TEST(Recordset, FilterGrammar) {
+    auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}, {"C", "Rosso", 3}, {"D", "O'Hara", 4}, {"E", "", 5}});
+    rs->MoveLast();
+    rs->SetValue("NAME", Variant::Null());
+    rs->Update();
+    struct Case {
+        const char* filter;
+        std::vector<std::string> codes;
+    };
+    const std::vector<Case> cases = {
+        {"CODE = 'A'", {"A    "}},                       // fixed width compared without trailing blanks
+        {"CODE='a  '", {"A    "}},                       // and without case
+        {"QTY > 1 AND QTY <= 3", {"B    ", "C    "}},
+        {"QTY >= 4 OR CODE = 'A'", {"A    ", "D    ", "E    "}},
+        {"NAME = 'Rosso' AND QTY = 3 OR CODE = 'B'", {"B    ", "C    "}},  // AND binds tighter
+        {"(NAME = 'Rosso' OR CODE = 'B') AND QTY < 3", {"A    ", "B    "}},  // nested groups
+        {"NAME = 'O''Hara'", {"D    "}},
+        {"NAME LIKE 'Ro*'", {"A    ", "C    "}},
+        {"NAME LIKE '%u%'", {"B    "}},
+        {"NAME = NULL", {"E    "}},
+        {"NAME <> NULL", {"A    ", "B    ", "C    ", "D    "}},
+        {"NAME <> 'Rosso'", {"B    ", "D    "}},
+        {"[QTY] = 2.0", {"B    "}},
+        {"QTY = '2'", {"B    "}},
+    };
+    for (const auto& c : cases) {
+        rs->SetFilter(c.filter);
+        EXPECT_EQ(Codes(*rs), c.codes) << c.filter;
+    }
+}
+
+TEST(Recordset, BadFilterChangesNothing) {
+    auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}});
+    rs->SetFilter("NAME = 'Blu'");
+    for (const char* bad : {"NAME = 'Blu", "NAME 'Blu'", "NAME = 'Blu' AND", "(NAME = 'Blu'", "QTY = 'abc'",
+                            "= 3", "NAME = 'A' XOR QTY = 1"}) {
+        EXPECT_EQ(ErrorNumber([&] { rs->SetFilter(bad); }), err::kInvalidArgument) << bad;
+    }
+    try {
+        rs->SetFilter("PRICE = 3");
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), err::kItemNotFound);
+        EXPECT_NE(e.Description().find("PRICE"), std::string::npos);
+    }
+    EXPECT_EQ(ErrorNumber([&] { rs->SetFilter(Variant()); }), err::kInvalidArgument);
+    EXPECT_EQ(rs->Filter(), Variant("NAME = 'Blu'"));
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"B    "});
+}
+
+TEST(Recordset, RowsAddedOrEditedUnderFilterStayUntilRefiltered) {
+    auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}});
+    rs->SetFilter("NAME = 'Rosso'");
+    rs->AddNew();
+    rs->SetValue("CODE", "N");
+    rs->SetValue("NAME", "Giallo");
+    rs->Update();
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+    rs->MoveFirst();
+    rs->SetValue("NAME", "Nero");  // no longer matches, still shown
+    rs->Update();
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "N    "}));
+    rs->SetFilter(rs->Filter());
+    EXPECT_EQ(rs->RecordCount(), 0);
+    // The index behind equality filters follows the edits.
+    rs->SetFilter("NAME = 'Nero'");
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"A    "});
+    rs->SetFilter("NAME = 'Giallo'");
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"N    "});
+}
+
+TEST(Recordset, EqualityFilterSeesRowsAddedAndDeletedAfterIndexBuilt) {
+    auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}});
+    rs->SetFilter("NAME = 'Rosso' AND QTY = 1");
+    EXPECT_EQ(rs->RecordCount(), 1);
+    rs->SetFilter(Variant(int16_t{0}));
+    rs->AddNew();
+    rs->SetValue("CODE", "C");
+    rs->SetValue("NAME", "Rosso");
+    rs->SetValue("QTY", 1.0);
+    rs->Update();
+    rs->SetFilter("QTY = 1 AND NAME = 'ROSSO '");
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "C    "}));
+    rs->MoveFirst();
+    rs->Delete();
+    rs->SetFilter("NAME = 'Rosso' AND QTY = 1");
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"C    "});
+}
+
+TEST(Recordset, AbsolutePositionCountsTheFilteredView) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}, {"C", "x", 3}, {"D", "x", 4}});
+    rs->SetFilter("NAME = 'x'");
+    rs->MoveLast();
+    EXPECT_EQ(rs->AbsolutePosition(), 3);
+    EXPECT_EQ(CStr(rs->Value("CODE")), "D    ");
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(CStr(rs->Value("CODE")), "C    ");
+}
+
+TEST(Recordset, ClonesShareRowsNotPositionOrFilter) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}, {"C", "x", 3}});
+    rs->SetFilter("NAME = 'x'");
+    rs->MoveLast();
+    auto clone = rs->Clone();
+    EXPECT_EQ(clone->Filter(), Variant(int16_t{0}));
+    EXPECT_EQ(clone->AbsolutePosition(), 1);
+    EXPECT_EQ(clone->RecordCount(), 3);
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+
+    clone->SetFilter("CODE = 'C'");
+    clone->SetValue("QTY", 30.0);
+    clone->Update();
+    EXPECT_EQ(rs->Value("QTY"), Variant(30.0));  // rs is on C too
+
+    // A row added through one is seen by the other's unfiltered view; a row deleted through one
+    // leaves the other's view.
+    auto all = rs->Clone();
+    clone->AddNew();
+    clone->SetValue("CODE", "D");
+    clone->Update();
+    EXPECT_EQ(all->RecordCount(), 4);
+    all->MoveFirst();
+    all->Delete();
+    all->MoveNext();
+    EXPECT_EQ(rs->RecordCount(), 1);  // A gone from the filtered view
+    EXPECT_EQ(CStr(rs->Value("CODE")), "C    ");
+    EXPECT_EQ(ErrorNumber([&] { rs->Clone(adLockOptimistic); }), err::kInvalidArgument);
+}
+
+TEST(Recordset, CloneWhoseCurrentRowIsDeletedElsewhere) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}, {"C", "z", 3}});
+    auto clone = rs->Clone();
+    clone->MoveNext();  // B
+    rs->MoveNext();
+    rs->Delete();
+    rs->MoveNext();
+    EXPECT_EQ(ErrorNumber([&] { clone->Value("CODE"); }), err::kNoCurrentRecord);
+    clone->MoveNext();
+    EXPECT_EQ(CStr(clone->Value("CODE")), "C    ");
+}
+
+TEST(Recordset, BatchAcceptAndCancel) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}});
+    rs->UpdateBatch();
+    EXPECT_EQ(rs->Status(), adRecUnmodified);
+    rs->SetValue("QTY", 10.0);
+    rs->Update();
+    EXPECT_EQ(rs->Status(), adRecModified);
+    rs->MoveNext();
+    rs->Delete();
+    rs->AddNew();
+    rs->SetValue("CODE", "C");
+    rs->Update();
+    rs->SetFilter(Variant(int16_t{adFilterPendingRecords}));
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "C    "}));
+    rs->SetFilter(Variant(int16_t{0}));
+
+    rs->CancelBatch();
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "B    "}));
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value("QTY"), Variant(1.0));
+    // The index answers filters on restored values too.
+    rs->SetFilter("QTY = 1");
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"A    "});
+    rs->SetFilter(Variant(int16_t{0}));
+
+    rs->MoveFirst();
+    rs->SetValue("QTY", 5.0);
+    rs->MoveNext();
+    rs->Delete();
+    rs->UpdateBatch();
+    rs->CancelBatch();  // nothing pending any more
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"A    "});
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value("QTY"), Variant(5.0));
+}
+
+TEST(Recordset, CancelUpdateRestoresTheEdit) {
+    auto rs = MakeRows({{"A", "x", 1}});
+    rs->SetValue("QTY", 2.0);
+    rs->SetValue("QTY", 3.0);
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->Value("QTY"), Variant(1.0));
+    rs->SetFilter("QTY = 1");
+    EXPECT_EQ(rs->RecordCount(), 1);
+}
+
+TEST(Recordset, FromRowsIsAStaticClientCursor) {
+    auto rs = Recordset::FromRows({{"A", adChar, 4, 0}, {"B", adInteger, 0, 0}},
+                                  {{Variant("x"), Variant(1)}, {Variant("y"), Variant(2)}});
+    EXPECT_EQ(rs->State(), adStateOpen);
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_EQ(rs->Value("a"), Variant("x   "));
+    rs->SetFilter("B = 2");
+    EXPECT_EQ(rs->Value("A"), Variant("y   "));
+    EXPECT_EQ(rs->CursorLocation(), adUseClient);
+}
+
+TEST(Recordset, BookmarksWorkAcrossClones) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}});
+    rs->MoveNext();
+    Variant bm = rs->Bookmark();
+    auto clone = rs->Clone();
+    clone->SetBookmark(bm);
+    EXPECT_EQ(CStr(clone->Value("CODE")), "B    ");
+    EXPECT_EQ(ErrorNumber([&] { clone->SetBookmark(Variant()); }), err::kInvalidArgument);
+}
+
+}  // namespace
+}  // namespace kv::ado
