@@ -1,0 +1,353 @@
+#include "platform/ado/connection.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/variant/strings.h"
+#include "support/db_engines.h"
+
+namespace kv::ado {
+namespace {
+
+using qmx::testing::EngineTest;
+using qmx::testing::ErrorNumber;
+
+class ConnectionTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        const std::string c = TextCollation();
+        db().Execute("CREATE TABLE T (K INTEGER NOT NULL PRIMARY KEY, CODE CHAR(5)" + c +
+                     (sqlite() ? " CHECK (length(CODE) <= 5)" : "") + ", NAME VARCHAR(30)" + c +
+                     (sqlite() ? " CHECK (length(NAME) <= 30)" : "") +
+                     ", PRICE NUMERIC, DAY DATE, QTY DOUBLE PRECISION, BIG BIGINT)");
+    }
+    RecordsetPtr Query(const std::string& sql) { return db().Execute(sql); }
+    Variant One(const std::string& sql) {
+        auto rs = db().Execute(sql);
+        EXPECT_EQ(rs->RecordCount(), 1) << sql;
+        return rs->Value(0);
+    }
+    long Count(const std::string& where = "1=1") { return CLng(One("SELECT COUNT(*) FROM T WHERE " + where)); }
+};
+
+TEST_P(ConnectionTest, ResultFieldsCarryTheDeclaredTypes) {
+    db().Execute("INSERT INTO T VALUES (1, 'AB', 'Maglia', 12.50, '20240105', 1.5, 9000000000)");
+    auto rs = Query("SELECT K, CODE, NAME, PRICE, DAY, QTY, BIG FROM T");
+    ASSERT_EQ(rs->State(), adStateOpen);
+    ASSERT_EQ(rs->RecordCount(), 1);
+    struct Expect {
+        const char* name;
+        DataTypeEnum type;
+        long size;
+        Variant value;
+    };
+    const Expect expected[] = {
+        {"K", adInteger, 0, Variant(int32_t{1})},
+        {"CODE", adWChar, 5, Variant("AB   ")},
+        {"NAME", adVarWChar, 30, Variant("Maglia")},
+        {"PRICE", adNumeric, 0, Variant(*Decimal::Parse("12.5"))},
+        {"DAY", adDate, 0, Variant(Date::FromYmd(2024, 1, 5))},
+        {"QTY", adDouble, 0, Variant(1.5)},
+        {"BIG", adBigInt, 0, Variant(9000000000LL)},
+    };
+    auto fields = rs->GetFields();
+    ASSERT_EQ(fields.Count(), 7);
+    for (int i = 0; i < 7; ++i) {
+        const auto& e = expected[i];
+        Field f = fields[i];
+        EXPECT_TRUE(EqualsNoCase(f.Name(), e.name)) << f.Name();
+        EXPECT_EQ(f.Type(), e.type) << e.name;
+        EXPECT_EQ(f.DefinedSize(), e.size) << e.name;
+        EXPECT_EQ(f.Value(), e.value) << e.name;
+    }
+    // Names are found whatever case the engine reports them in.
+    EXPECT_EQ(rs->Value("price"), Variant(*Decimal::Parse("12.5")));
+}
+
+TEST_P(ConnectionTest, NullReadsAsNullInEveryType) {
+    db().Execute("INSERT INTO T (K) VALUES (1)");
+    auto rs = Query("SELECT CODE, NAME, PRICE, DAY, QTY, BIG FROM T");
+    for (int i = 0; i < 6; ++i) EXPECT_TRUE(rs->Value(i).IsNull()) << rs->GetFields()[i].Name();
+}
+
+TEST_P(ConnectionTest, DecimalsRoundTripExactly) {
+    const Decimal sum = *Decimal::Parse("0.1") + *Decimal::Parse("0.2");
+    const char* values[] = {"0.3", "-0.000001", "12345.678901", "99999999.999999", "0.05", "1000000"};
+    db().Execute("INSERT INTO T (K, PRICE) VALUES (0, " + sum.ToString() + ")");
+    int k = 1;
+    for (const char* v : values) db().Execute("INSERT INTO T (K, PRICE) VALUES (" + std::to_string(k++) + ", " + v + ")");
+    auto rs = Query("SELECT PRICE FROM T ORDER BY K");
+    EXPECT_EQ(rs->Value(0), Variant(*Decimal::Parse("0.3")));
+    for (const char* v : values) {
+        rs->MoveNext();
+        EXPECT_EQ(rs->Value(0), Variant(*Decimal::Parse(v))) << v;
+    }
+    // Compared in SQL exactly too.
+    EXPECT_EQ(Count("PRICE = 0.3"), 2);
+    EXPECT_EQ(Count("PRICE > 0.29 AND PRICE < 0.31"), 2);
+}
+
+TEST_P(ConnectionTest, DatesRoundTripAndCompareAsYmdLiterals) {
+    const struct {
+        int k;
+        const char* literal;
+        Date date;
+    } days[] = {{1, "20240105", Date::FromYmd(2024, 1, 5)},
+                {2, "20240229", Date::FromYmd(2024, 2, 29)},
+                {3, "20991231", Date::FromYmd(2099, 12, 31)},
+                {4, "19991231", Date::FromYmd(1999, 12, 31)}};
+    for (const auto& d : days)
+        db().Execute("INSERT INTO T (K, DAY) VALUES (" + std::to_string(d.k) + ", '" + d.literal + "')");
+    auto rs = Query("SELECT DAY FROM T ORDER BY K");
+    for (const auto& d : days) {
+        EXPECT_EQ(rs->Value(0), Variant(d.date)) << d.literal;
+        rs->MoveNext();
+    }
+    EXPECT_EQ(Count("DAY = '20240229'"), 1);
+    EXPECT_EQ(Count("DAY >= '20240101' AND DAY <= '20241231'"), 2);
+    EXPECT_EQ(Count("DAY < '20000101'"), 1);
+    EXPECT_EQ(CLng(Query("SELECT K FROM T ORDER BY DAY DESC")->Value(0)), 3);  // the latest day first
+}
+
+TEST_P(ConnectionTest, QuotesAndAccentedTextRoundTrip) {
+    db().Execute("INSERT INTO T (K, CODE, NAME) VALUES (1, 'D''OR', 'Perché è già 25° àèìòù L''ape')");
+    db().Execute("INSERT INTO T (K, CODE) VALUES (2, 'èèèèè')");  // five characters, ten bytes
+    auto rs = Query("SELECT CODE, NAME FROM T WHERE CODE = 'D''OR'");
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Value("CODE"), Variant("D'OR "));
+    EXPECT_EQ(rs->Value("NAME"), Variant("Perché è già 25° àèìòù L'ape"));
+    EXPECT_EQ(Count("NAME LIKE '%già 25°%'"), 1);
+    EXPECT_EQ(One("SELECT CODE FROM T WHERE K = 2"), Variant("èèèèè"));
+}
+
+TEST_P(ConnectionTest, TextLongerThanItsColumnIsRefused) {
+    EXPECT_EQ(ErrorNumber([&] { db().Execute("INSERT INTO T (K, CODE) VALUES (1, 'ABCDEF')"); }), err::kProvider);
+    EXPECT_EQ(ErrorNumber([&] { db().Execute("INSERT INTO T (K, NAME) VALUES (2, '" + std::string(31, 'x') + "')"); }),
+              err::kProvider);
+    EXPECT_EQ(Count(), 0);
+    db().Execute("INSERT INTO T (K, CODE, NAME) VALUES (3, 'ABCDE', '" + std::string(30, 'x') + "')");
+    EXPECT_EQ(Count(), 1);
+}
+
+TEST_P(ConnectionTest, FixedWidthTextComparesWithoutTrailingBlanks) {
+    db().Execute("INSERT INTO T (K, CODE) VALUES (1, 'AB')");
+    db().Execute("INSERT INTO T (K, CODE) VALUES (2, 'AB   ')");
+    db().Execute("INSERT INTO T (K, CODE) VALUES (3, 'ABC')");
+    EXPECT_EQ(Count("CODE = 'AB'"), 2);
+    EXPECT_EQ(Count("CODE = 'AB  '"), 2);
+    EXPECT_EQ(Count("CODE IN ('AB ', 'ABC')"), 3);
+    EXPECT_EQ(Count("CODE <> 'AB'"), 1);
+    // Both read back padded to the width.
+    EXPECT_EQ(One("SELECT CODE FROM T WHERE K = 1"), Variant("AB   "));
+    EXPECT_EQ(One("SELECT CODE FROM T WHERE K = 2"), Variant("AB   "));
+}
+
+TEST_P(ConnectionTest, ComponentDialectRunsUnchanged) {
+    db().Execute("INSERT INTO T (K, CODE, NAME) VALUES (1, 'XXXR ', NULL)");
+    db().Execute("INSERT INTO T (K, CODE, NAME) VALUES (2, 'XXXBL', 'Blu')");
+    // ISNULL of the host's dialect, also inside ORDER BY; a literal that looks like a call stays text.
+    auto rs = Query("SELECT K, ISNULL(NAME, 'nessuno') AS N, 'ISNULL(x)' AS L FROM T ORDER BY ISNULL(NAME, 'A')");
+    ASSERT_EQ(rs->RecordCount(), 2);
+    EXPECT_EQ(rs->Value("N"), Variant("nessuno"));
+    EXPECT_EQ(rs->Value("L"), Variant("ISNULL(x)"));
+    EXPECT_EQ(CLng(rs->Value("K")), 1);
+    // substring(s, start, len) with the segment compared without trailing blanks.
+    EXPECT_EQ(Count("substring(CODE, 4, 2) IN ('R', 'GI')"), 1);
+    EXPECT_EQ(Count("substring(CODE, 4, 2) IN ('R ')"), 1);
+    EXPECT_EQ(Count("substring(CODE,4,2) = 'BL'"), 1);
+    EXPECT_EQ(RTrim(CStr(One("SELECT substring(CODE, 1, 3) FROM T WHERE K = 2"))), "XXX");
+    EXPECT_EQ(CLng(One("SELECT SUM(ISNULL(PRICE, 2)) AS S FROM T")), 4);
+}
+
+TEST_P(ConnectionTest, StatementsReportRowsAffectedAndCloseTheirResult) {
+    long n = -5;
+    auto rs = db().Execute("INSERT INTO T (K) VALUES (1)", &n);
+    EXPECT_EQ(rs->State(), adStateClosed);
+    EXPECT_EQ(n, 1);
+    db().Execute("INSERT INTO T (K) VALUES (2)");
+    db().Execute("INSERT INTO T (K) VALUES (3)");
+    db().Execute("UPDATE T SET NAME = 'x' WHERE K >= 2", &n);
+    EXPECT_EQ(n, 2);
+    db().Execute("DELETE FROM T WHERE K = 99", &n);
+    EXPECT_EQ(n, 0);
+    rs = db().Execute("SELECT * FROM T WHERE 0=1", &n);
+    EXPECT_EQ(n, -1);
+    EXPECT_EQ(rs->State(), adStateOpen);
+    EXPECT_EQ(rs->RecordCount(), 0);
+    EXPECT_EQ(rs->GetFields().Count(), 7);
+    EXPECT_TRUE(rs->IsEOF());
+}
+
+TEST_P(ConnectionTest, RefusedStatementRaisesFillsErrorsAndKeepsTheConnection) {
+    db().Execute("INSERT INTO T (K) VALUES (1)");
+    EXPECT_EQ(db().GetErrors().Count(), 0);
+    for (const char* bad : {"INSERT INTO T (K) VALUES (1)", "SELECT NOSUCH FROM T", "SELEC 1"}) {
+        try {
+            db().Execute(bad);
+            ADD_FAILURE() << bad;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Number(), err::kProvider) << bad;
+            EXPECT_FALSE(e.Description().empty());
+            ASSERT_EQ(db().GetErrors().Count(), 1) << bad;
+            EXPECT_EQ(db().GetErrors().Item(0).description, e.Description());
+            EXPECT_EQ(db().GetErrors().Item(0).source, qmx::testing::EngineName(engine()));
+        }
+    }
+    EXPECT_EQ(db().GetErrors().Item(0).description.find("NOSUCH"), std::string::npos);  // the last error only
+    EXPECT_EQ(ErrorNumber([&] { db().GetErrors().Item(1); }), err::kItemNotFound);
+    // Success leaves the collection as it was; the connection goes on working.
+    EXPECT_EQ(Count(), 1);
+    EXPECT_EQ(db().GetErrors().Count(), 1);
+    EXPECT_EQ(db().State(), adStateOpen);
+}
+
+TEST_P(ConnectionTest, RefusedStatementInsideATransactionUndoesOnlyItself) {
+    db().BeginTrans();
+    db().Execute("INSERT INTO T (K) VALUES (1)");
+    EXPECT_EQ(ErrorNumber([&] { db().Execute("INSERT INTO T (K) VALUES (1)"); }), err::kProvider);
+    db().Execute("INSERT INTO T (K) VALUES (2)");
+    EXPECT_TRUE(db().InTransaction());
+    db().CommitTrans();
+    EXPECT_EQ(Count(), 2);
+}
+
+TEST_P(ConnectionTest, RollbackRestoresAndCommitKeeps) {
+    db().Execute("INSERT INTO T (K, NAME) VALUES (1, 'prima')");
+    db().BeginTrans();
+    db().Execute("UPDATE T SET NAME = 'dopo'");
+    db().Execute("INSERT INTO T (K) VALUES (2)");
+    EXPECT_EQ(Count(), 2);
+    db().RollbackTrans();
+    EXPECT_FALSE(db().InTransaction());
+    EXPECT_EQ(Count(), 1);
+    EXPECT_EQ(One("SELECT NAME FROM T"), Variant("prima"));
+
+    db().BeginTrans();
+    db().Execute("DELETE FROM T");
+    db().CommitTrans();
+    EXPECT_EQ(Count(), 0);
+}
+
+TEST_P(ConnectionTest, NestedTransactionsUndoTheInnerLevelOnly) {
+    db().BeginTrans();
+    db().Execute("INSERT INTO T (K) VALUES (1)");
+    db().BeginTrans();
+    db().Execute("INSERT INTO T (K) VALUES (2)");
+    db().RollbackTrans();
+    EXPECT_TRUE(db().InTransaction());
+    db().BeginTrans();
+    db().Execute("INSERT INTO T (K) VALUES (3)");
+    db().CommitTrans();
+    db().CommitTrans();
+    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(Count("K = 2"), 0);
+}
+
+TEST_P(ConnectionTest, StateRules) {
+    EXPECT_EQ(ErrorNumber([&] { db().CommitTrans(); }), err::kIllegalOperation);
+    EXPECT_EQ(ErrorNumber([&] { db().Open(database().connection_string()); }), err::kObjectOpen);
+    db().BeginTrans();
+    EXPECT_EQ(ErrorNumber([&] { db().Close(); }), err::kInTransaction);
+    db().RollbackTrans();
+    EXPECT_EQ(db().Provider(), qmx::testing::EngineName(engine()));
+    db().Close();
+    EXPECT_EQ(db().State(), adStateClosed);
+    EXPECT_EQ(db().Provider(), "");
+    EXPECT_EQ(ErrorNumber([&] { db().Close(); }), err::kObjectClosed);
+    EXPECT_EQ(ErrorNumber([&] { db().Execute("SELECT 1"); }), err::kObjectClosed);
+    EXPECT_EQ(ErrorNumber([&] { db().BeginTrans(); }), err::kObjectClosed);
+}
+
+QMX_INSTANTIATE_ENGINES(ConnectionTest);
+
+// ---- Opening
+
+long OpenError(Connection& c, const std::string& text, std::string* description = nullptr) {
+    try {
+        c.Open(text);
+    } catch (const Error& e) {
+        if (description) *description = e.Description();
+        return e.Number();
+    }
+    return 0;
+}
+
+TEST(ConnectionOpen, UnknownOrMissingProviderFails) {
+    Connection c;
+    std::string d;
+    EXPECT_EQ(OpenError(c, "Provider=Access;Data Source=x.mdb", &d), 3706);
+    EXPECT_NE(d.find("Access"), std::string::npos) << d;
+    EXPECT_EQ(OpenError(c, "Data Source=x.db"), 3706);
+    EXPECT_EQ(OpenError(c, "Provider"), err::kInvalidArgument);
+    EXPECT_EQ(c.State(), adStateClosed);
+}
+
+TEST(ConnectionOpen, MissingSqliteFileFailsUnlessCreateIsAsked) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("qmx_open_" + std::to_string(::getpid()) + ".sqlite")).string();
+    std::filesystem::remove(path);
+    Connection c;
+    std::string d;
+    EXPECT_EQ(OpenError(c, "Provider=SQLite;Data Source=" + path, &d), err::kProvider);
+    EXPECT_NE(d.find(path), std::string::npos) << d;
+    EXPECT_EQ(c.State(), adStateClosed);
+    ASSERT_EQ(c.GetErrors().Count(), 1);
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    c.Open("Provider=SQLite;Data Source=" + path + ";Mode=Create");
+    EXPECT_EQ(c.State(), adStateOpen);
+    c.Execute("CREATE TABLE X (A INTEGER)");
+    c.Close();
+    c.Open("provider=sqlite; data source = " + path);  // exists now
+    EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM X")->Value(0), Variant(int32_t{0}));
+    c.Close();
+    std::filesystem::remove(path);
+}
+
+TEST(ConnectionOpen, FileThatIsNotADatabaseFails) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("qmx_notdb_" + std::to_string(::getpid()) + ".sqlite")).string();
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fputs("this is not a database file, only text that is long enough to be read as a header", f);
+        std::fclose(f);
+    }
+    Connection c;
+    std::string d;
+    EXPECT_EQ(OpenError(c, "Provider=SQLite;Data Source=" + path, &d), err::kProvider);
+    EXPECT_NE(d.find(path), std::string::npos) << d;
+    EXPECT_EQ(c.State(), adStateClosed);
+    std::filesystem::remove(path);
+}
+
+TEST(ConnectionOpen, RefusedServerNamesTheServer) {
+    Connection c;
+    std::string d;
+    // Port 1 on the loopback: nothing listens there, the connection is refused at once.
+    EXPECT_EQ(OpenError(c, "Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=ditta;User ID=qmx", &d),
+              err::kProvider);
+    EXPECT_NE(d.find("127.0.0.1:1"), std::string::npos) << d;
+    EXPECT_EQ(c.State(), adStateClosed);
+    EXPECT_EQ(c.GetErrors().Count(), 1);
+}
+
+TEST(ConnectionOpen, UserAndPasswordArgumentsOverrideTheString) {
+    if (!qmx::testing::PgConnectionString()) {
+        if (qmx::testing::PgRequired()) FAIL() << "QMX_PG_CONNECTION is not set";
+        GTEST_SKIP();
+    }
+    Connection c;
+    std::string d;
+    EXPECT_EQ(OpenError(c, std::string(qmx::testing::PgConnectionString()) + ";User ID=nessuno", &d), err::kProvider);
+    c.Open(std::string(qmx::testing::PgConnectionString()) + ";User ID=nessuno", "qmx");
+    EXPECT_EQ(c.State(), adStateOpen);
+    EXPECT_EQ(c.Provider(), "PostgreSQL");
+}
+
+}  // namespace
+}  // namespace kv::ado
