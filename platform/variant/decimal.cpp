@@ -1,0 +1,321 @@
+#include "platform/variant/decimal.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "platform/variant/error.h"
+
+namespace kv {
+namespace {
+
+namespace mp = boost::multiprecision;
+// Intermediate results: a 96-bit coefficient scaled by up to 10^56 (division) needs ~283 bits, parsed
+// text is kept to 60 significant digits times at most 10^30; 512 bits hold all of them.
+using Wide = mp::int512_t;
+
+constexpr int kMaxPow10 = 120;
+// Parsed text keeps this many significant digits; the rest only matters as "something non-zero".
+constexpr int kMaxParsedDigits = 60;
+
+const Wide& Pow10(int n) {
+    static const auto table = [] {
+        std::array<Wide, kMaxPow10 + 1> t;
+        t[0] = 1;
+        for (int i = 1; i <= kMaxPow10; ++i) t[i] = t[i - 1] * 10;
+        return t;
+    }();
+    return table[n];
+}
+
+const Decimal::Coefficient& Limit() {  // 2^96: coefficients stay strictly below it
+    static const Decimal::Coefficient limit = Decimal::Coefficient(1) << 96;
+    return limit;
+}
+
+const Wide& WideLimit() {
+    static const Wide limit = Wide(1) << 96;
+    return limit;
+}
+
+[[noreturn]] void Overflow() {
+    throw Error(err::kOverflow,
+                "Overflow: the Decimal result is beyond +-79228162514264337593543950335");
+}
+
+int DigitCount(const Wide& m) {  // m >= 0
+    int n = 1;
+    while (n < kMaxPow10 && m >= Pow10(n)) ++n;
+    return n;
+}
+
+// Whether a magnitude truncated to q (remainder r of a division by d, `sticky` when a non-zero amount
+// below r was already cut off) must be incremented under `mode`; `negative` is the value's sign.
+bool RoundsAway(const Wide& q, const Wide& r, const Wide& d, bool negative, RoundingMode mode, bool sticky) {
+    if (r == 0 && !sticky) return false;
+    switch (mode) {
+        case RoundingMode::Down: return false;
+        case RoundingMode::Up: return true;
+        case RoundingMode::Ceiling: return !negative;
+        case RoundingMode::Floor: return negative;
+        case RoundingMode::HalfEven:
+        case RoundingMode::HalfAwayFromZero: {
+            const Wide twice = r * 2;
+            if (twice != d) return twice > d;
+            if (sticky || mode == RoundingMode::HalfAwayFromZero) return true;
+            return (q & 1) != 0;
+        }
+    }
+    return false;
+}
+
+// value = c / 10^scale (plus a non-zero remainder below the last digit of c when `sticky`), reduced to
+// at most 28 decimals and 96 bits with half-to-even rounding; raises 6 when the integer part is too big.
+Decimal Build(const Wide& c, int scale, bool sticky = false) {
+    const bool negative = c < 0;
+    Wide m = negative ? Wide(-c) : c;
+    if (scale < 0) {
+        if (m == 0) return Decimal();
+        if (-scale > 30) Overflow();
+        m *= Pow10(-scale);
+        scale = 0;
+    }
+    if (scale <= Decimal::kMaxScale && m < WideLimit() && !sticky)
+        return Decimal::FromParts(static_cast<Decimal::Coefficient>(negative ? Wide(-m) : m), scale);
+    int k = std::max(0, scale - Decimal::kMaxScale);
+    if (k > 100) return Decimal();  // every caller keeps m below 10^100: it rounds to zero
+    while (k < scale && m >= WideLimit() * Pow10(k)) ++k;
+    for (;;) {
+        Wide q, r;
+        mp::divide_qr(m, Pow10(k), q, r);
+        if (k > 0 && RoundsAway(q, r, Pow10(k), negative, RoundingMode::HalfEven, sticky)) ++q;
+        if (q < WideLimit())
+            return Decimal::FromParts(static_cast<Decimal::Coefficient>(negative ? Wide(-q) : q), scale - k);
+        if (k >= scale) Overflow();
+        ++k;  // rounding carried into a 97th bit: drop one more digit, from the exact value again
+    }
+}
+
+Wide Abs(const Decimal::Coefficient& c) { return c < 0 ? Wide(-c) : Wide(c); }
+
+}  // namespace
+
+Decimal Decimal::FromParts(Coefficient coefficient, int scale) {
+    if (scale < 0 || scale > kMaxScale)
+        throw Error(err::kInvalidCall,
+                    "Invalid procedure call: Decimal scale " + std::to_string(scale) + " is outside 0..28");
+    if (coefficient >= Limit() || coefficient <= -Limit()) Overflow();
+    Decimal d;
+    d.coef_ = std::move(coefficient);
+    d.scale_ = scale;
+    return d;
+}
+
+Decimal Decimal::FromDouble(double v) {
+    if (!std::isfinite(v))
+        throw Error(err::kOverflow, "Overflow: a non-finite Double cannot become a Decimal");
+    // 15 significant digits, as the platform shows a Double: 0.1 becomes 0.1, not its binary value.
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+    const auto parsed = Parse(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
+    return *parsed;  // to_chars' scientific form is always valid Parse input
+}
+
+std::optional<Decimal> Decimal::Parse(std::string_view text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+    Wide m = 0;
+    int significant = 0;
+    long scale = 0;  // value = m / 10^scale
+    bool sticky = false;
+    auto digit = [&](char ch, bool fraction) {
+        if (significant < kMaxParsedDigits) {
+            m = m * 10 + (ch - '0');
+            if (m != 0) ++significant;
+            if (fraction) ++scale;
+        } else if (fraction) {
+            sticky = sticky || ch != '0';
+        } else {
+            --scale;  // integer digit beyond what is kept: the kept digits count ten times more
+            sticky = sticky || ch != '0';
+        }
+    };
+    const std::size_t int_start = i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') digit(text[i++], false);
+    if (i == int_start) return std::nullopt;
+    if (i < n && text[i] == '.') {
+        const std::size_t frac_start = ++i;
+        while (i < n && text[i] >= '0' && text[i] <= '9') digit(text[i++], true);
+        if (i == frac_start) return std::nullopt;
+    }
+    if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+        ++i;
+        bool exp_negative = false;
+        if (i < n && (text[i] == '+' || text[i] == '-')) exp_negative = text[i++] == '-';
+        const std::size_t exp_start = i;
+        long exponent = 0;
+        while (i < n && text[i] >= '0' && text[i] <= '9') {
+            exponent = std::min(exponent * 10 + (text[i++] - '0'), 1000000L);
+        }
+        if (i == exp_start) return std::nullopt;
+        scale += exp_negative ? exponent : -exponent;
+    }
+    if (i != n) return std::nullopt;
+    if (m == 0) return Decimal();
+    // A remainder cut off at the 60th digit lies far below any digit that can be kept.
+    return Build(negative ? Wide(-m) : m, static_cast<int>(std::clamp(scale, -2000000L, 2000000L)), sticky);
+}
+
+double Decimal::ToDouble() const {
+    const std::string text = ToString('.');
+    double v = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), v);  // always in a Double's range
+    return v;
+}
+
+std::string Decimal::ToString(char decimal_separator) const {
+    if (coef_ == 0) return "0";
+    auto magnitude = static_cast<unsigned __int128>(static_cast<__int128>(coef_ < 0 ? Coefficient(-coef_) : coef_));
+    char buf[64];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    while (magnitude != 0) {
+        *--p = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+        magnitude /= 10;
+    }
+    int scale = scale_;
+    while (scale > 0 && end[-1] == '0') {
+        --end;
+        --scale;
+    }
+    while (end - p <= scale) *--p = '0';  // at least one digit before the separator
+    std::string out;
+    out.reserve(static_cast<std::size_t>(end - p) + 2);
+    if (coef_ < 0) out += '-';
+    out.append(p, end - scale);
+    if (scale > 0) {
+        out += decimal_separator;
+        out.append(end - scale, end);
+    }
+    return out;
+}
+
+bool Decimal::IsInteger() const {
+    if (scale_ == 0) return true;
+    return Wide(coef_) % Pow10(scale_) == 0;
+}
+
+Decimal Decimal::Round(int decimals, RoundingMode mode) const {
+    if (decimals < 0)
+        throw Error(err::kInvalidCall,
+                    "Invalid procedure call: cannot round to " + std::to_string(decimals) + " decimals");
+    if (decimals >= scale_) return *this;
+    const Wide& divisor = Pow10(scale_ - decimals);
+    Wide q, r;
+    mp::divide_qr(Abs(coef_), divisor, q, r);
+    if (RoundsAway(q, r, divisor, coef_ < 0, mode, false)) ++q;
+    return FromParts(static_cast<Coefficient>(coef_ < 0 ? Wide(-q) : q), decimals);
+}
+
+int64_t Decimal::ToInt64(RoundingMode mode) const {
+    const Decimal whole = Round(0, mode);
+    if (whole.coef_ > std::numeric_limits<int64_t>::max() || whole.coef_ < std::numeric_limits<int64_t>::min())
+        throw Error(err::kOverflow, "Overflow: " + ToString() + " does not fit in a 64-bit integer");
+    return static_cast<int64_t>(whole.coef_);
+}
+
+Decimal Decimal::Normalized() const {
+    Decimal d = *this;
+    if (d.coef_ == 0) {
+        d.scale_ = 0;
+        return d;
+    }
+    while (d.scale_ > 0 && d.coef_ % 10 == 0) {
+        d.coef_ /= 10;
+        --d.scale_;
+    }
+    return d;
+}
+
+Decimal Decimal::operator-() const {
+    Decimal d = *this;
+    d.coef_ = -d.coef_;
+    return d;
+}
+
+Decimal operator+(const Decimal& a, const Decimal& b) {
+    if (a.scale_ == b.scale_) {  // the common case (amounts of one currency): no rescaling
+        Decimal::Coefficient sum = a.coef_ + b.coef_;  // below 2^97: no wrap in 128 bits
+        if (sum < Limit() && sum > -Limit()) {
+            Decimal d;
+            d.coef_ = std::move(sum);
+            d.scale_ = a.scale_;
+            return d;
+        }
+    }
+    const int scale = std::max(a.scale_, b.scale_);
+    return Build(Wide(a.coef_) * Pow10(scale - a.scale_) + Wide(b.coef_) * Pow10(scale - b.scale_), scale);
+}
+
+Decimal operator-(const Decimal& a, const Decimal& b) { return a + (-b); }
+
+Decimal operator*(const Decimal& a, const Decimal& b) {
+    return Build(Wide(a.coef_) * Wide(b.coef_), a.scale_ + b.scale_);
+}
+
+Decimal operator/(const Decimal& a, const Decimal& b) {
+    if (b.IsZero()) throw Error(err::kDivisionByZero, "Division by zero: " + a.ToString() + " / 0");
+    if (a.IsZero()) return Decimal();
+    const bool negative = (a.coef_ < 0) != (b.coef_ < 0);
+    const Wide divisor = Abs(b.coef_);
+    // The quotient at scale 28; a.scale - b.scale lies in -28..28, so the multiplier is 10^0..10^56.
+    const Wide numerator = Abs(a.coef_) * Pow10(Decimal::kMaxScale - (a.scale_ - b.scale_));
+    Wide q, r;
+    mp::divide_qr(numerator, divisor, q, r);
+    if (r == 0) {  // exact: keep every digit when it fits
+        Wide exact = q;
+        int scale = Decimal::kMaxScale;
+        while (scale > 0 && exact % 10 == 0) {
+            exact /= 10;
+            --scale;
+        }
+        if (exact < WideLimit()) return Build(negative ? Wide(-exact) : exact, scale);
+    }
+    // Not exact (or too long to be): 28 significant digits, as many decimals as that leaves (0..28).
+    const int dropped = std::clamp(DigitCount(q) - Decimal::kMaxScale, 0, Decimal::kMaxScale);
+    const Wide scaled_divisor = divisor * Pow10(dropped);
+    mp::divide_qr(numerator, scaled_divisor, q, r);
+    if (RoundsAway(q, r, scaled_divisor, negative, RoundingMode::HalfEven, false)) ++q;
+    return Build(negative ? Wide(-q) : q, Decimal::kMaxScale - dropped);
+}
+
+bool operator==(const Decimal& a, const Decimal& b) { return (a <=> b) == std::strong_ordering::equal; }
+
+std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) {
+    const int sa = a.Sign();
+    const int sb = b.Sign();
+    if (sa != sb) return sa <=> sb;
+    if (a.scale_ == b.scale_) {
+        if (a.coef_ == b.coef_) return std::strong_ordering::equal;
+        return a.coef_ < b.coef_ ? std::strong_ordering::less : std::strong_ordering::greater;
+    }
+    using Mid = mp::int256_t;  // 2^96 * 10^28 < 2^190
+    static const auto pow = [] {
+        std::array<Mid, Decimal::kMaxScale + 1> t;
+        t[0] = 1;
+        for (int i = 1; i <= Decimal::kMaxScale; ++i) t[i] = t[i - 1] * 10;
+        return t;
+    }();
+    const int scale = std::max(a.scale_, b.scale_);
+    const Mid x = Mid(a.coef_) * pow[scale - a.scale_];
+    const Mid y = Mid(b.coef_) * pow[scale - b.scale_];
+    if (x == y) return std::strong_ordering::equal;
+    return x < y ? std::strong_ordering::less : std::strong_ordering::greater;
+}
+
+}  // namespace kv

@@ -1,0 +1,136 @@
+#include "platform/variant/decimal.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/variant/variant_test_support.h"
+
+namespace kv {
+namespace {
+
+using testing::Dec;
+using testing::ErrorNumber;
+
+const char* const kMax = "79228162514264337593543950335";
+
+TEST(Decimal, ParseAndPrint) {
+    struct Case { const char* text; const char* printed; };
+    const Case cases[] = {
+        {"1.50", "1.5"}, {"-0.25", "-0.25"}, {"3", "3"}, {"0.000", "0"}, {"+7", "7"},
+        {"1E3", "1000"}, {"1.5e-3", "0.0015"}, {"00012.3400", "12.34"}, {kMax, kMax},
+        {"-7.9228162514264337593543950335", "-7.9228162514264337593543950335"},
+        // More than 28 decimals round half-to-even, also when the dropped digits run past any limit.
+        {"0.00000000000000000000000000005", "0"},
+        {"0.00000000000000000000000000015", "0.0000000000000000000000000002"},
+        {"0.000000000000000000000000000250000000000000000000000000000000000000000000000001",
+         "0.0000000000000000000000000003"},
+        {"1E-400", "0"},
+        // 29 significant digits above 2^96 keep 28 of them.
+        {"9.9999999999999999999999999999", "10"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Dec(c.text).ToString(), c.printed);
+    }
+    EXPECT_EQ(Dec("-1234.5").ToString(','), "-1234,5");
+}
+
+TEST(Decimal, ParseRejectsAnythingElse) {
+    for (const char* text : {"", "abc", "1,5", ".5", "1.", "1e", "--1", " 1", "1 ", "0x10", "1.2.3"}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(Decimal::Parse(text).has_value());
+    }
+    EXPECT_EQ(ErrorNumber([] { Decimal::Parse("79228162514264337593543950336"); }), 6);
+    EXPECT_EQ(ErrorNumber([] { Decimal::Parse("1E29"); }), 6);
+    EXPECT_EQ(ErrorNumber([] { Decimal::Parse("1E999999999999"); }), 6);
+}
+
+TEST(Decimal, Arithmetic) {
+    struct Case { Decimal result; const char* expected; };
+    const Case cases[] = {
+        {Dec("0.1") + Dec("0.2"), "0.3"},
+        {Dec("10.50") - Dec("0.5"), "10"},
+        {Dec("1.1") * Dec("1.1"), "1.21"},
+        {Dec("-19.99") * 3, "-59.97"},
+        {Decimal(1) / Decimal(3), "0.3333333333333333333333333333"},
+        {Decimal(2) / Decimal(3), "0.6666666666666666666666666667"},
+        {Decimal(1) / Decimal(3) * 3, "0.9999999999999999999999999999"},
+        {Decimal(10) / Decimal(3), "3.333333333333333333333333333"},  // 28 significant digits
+        {Decimal(-1) / Decimal(4), "-0.25"},
+        {Decimal(1) / Dec("0.001"), "1000"},
+        {Dec(kMax) / Decimal(1), kMax},  // exact quotients keep every digit
+        {Dec(kMax) / Decimal(3), "26409387504754779197847983445"},
+        // Products with more than 28 decimals round half-to-even at the 28th.
+        {Dec("0.00000000000001") * Dec("0.000000000000025"), "0.0000000000000000000000000002"},
+        {Dec("0.00000000000001") * Dec("0.000000000000035"), "0.0000000000000000000000000004"},
+        {Dec(kMax) * Dec("0.1"), "7922816251426433759354395033.5"},  // same coefficient: exact
+        // Results beyond 96 bits give up decimals, rounding half-to-even: ...167.5 up, ...100.5 down.
+        {Dec(kMax) * Dec("0.5"), "39614081257132168796771975168"},
+        {Dec(kMax) * Dec("0.3"), "23768448754279301278063185100"},
+        {Dec(kMax) - Dec("0.5"), "79228162514264337593543950334"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cases[i].result.ToString(), cases[i].expected);
+    }
+}
+
+TEST(Decimal, OverflowAndDivisionByZero) {
+    EXPECT_EQ(ErrorNumber([] { Dec(kMax) + Decimal(1); }), 6);
+    EXPECT_EQ(ErrorNumber([] { Dec(kMax) * Decimal(2); }), 6);
+    EXPECT_EQ(ErrorNumber([] { Dec(kMax) / Dec("0.1"); }), 6);
+    EXPECT_EQ(ErrorNumber([] { -Dec(kMax) - Decimal(1); }), 6);
+    EXPECT_EQ(ErrorNumber([] { Decimal(1) / Decimal(); }), 11);
+    EXPECT_EQ(ErrorNumber([] { Decimal::FromParts(Decimal::Coefficient(1) << 96, 0); }), 6);
+    EXPECT_EQ(ErrorNumber([] { Decimal::FromParts(1, 29); }), 5);
+}
+
+TEST(Decimal, ComparesValuesNotRepresentations) {
+    EXPECT_EQ(Dec("1.5"), Dec("1.50"));
+    EXPECT_EQ(Decimal::FromParts(0, 5), Decimal());
+    EXPECT_LT(Dec("1.5"), Dec("1.51"));
+    EXPECT_LT(Dec("-2"), Dec("0.0001"));
+    EXPECT_GT(Dec(kMax), Dec("7.9228162514264337593543950335"));
+    EXPECT_EQ(Dec("1.500").Normalized().scale(), 1);
+    EXPECT_TRUE(Dec("3.000").IsInteger());
+    EXPECT_FALSE(Dec("3.001").IsInteger());
+}
+
+TEST(Decimal, RoundingModes) {
+    struct Case { const char* value; int decimals; RoundingMode mode; const char* expected; };
+    using M = RoundingMode;
+    const Case cases[] = {
+        {"2.5", 0, M::HalfEven, "2"},          {"3.5", 0, M::HalfEven, "4"},
+        {"-2.5", 0, M::HalfEven, "-2"},        {"2.5001", 0, M::HalfEven, "3"},
+        {"2.5", 0, M::HalfAwayFromZero, "3"},  {"-2.5", 0, M::HalfAwayFromZero, "-3"},
+        {"1.005", 2, M::HalfAwayFromZero, "1.01"}, {"1.005", 2, M::HalfEven, "1"},
+        {"2.1", 0, M::Up, "3"},                {"-2.1", 0, M::Up, "-3"},
+        {"2.9", 0, M::Down, "2"},              {"-2.9", 0, M::Down, "-2"},
+        {"-2.1", 0, M::Ceiling, "-2"},         {"2.1", 0, M::Ceiling, "3"},
+        {"-2.1", 0, M::Floor, "-3"},           {"2.9", 0, M::Floor, "2"},
+        {"1.25", 5, M::Up, "1.25"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.value) + " mode " + std::to_string(static_cast<int>(c.mode)));
+        EXPECT_EQ(Dec(c.value).Round(c.decimals, c.mode).ToString(), c.expected);
+    }
+    EXPECT_EQ(Dec("2.5").ToInt64(), 2);
+    EXPECT_EQ(Dec("-3.5").ToInt64(), -4);
+    EXPECT_EQ(ErrorNumber([] { Dec("9223372036854775808").ToInt64(); }), 6);
+}
+
+TEST(Decimal, Doubles) {
+    EXPECT_EQ(Decimal::FromDouble(0.1).ToString(), "0.1");
+    EXPECT_EQ(Decimal::FromDouble(0.1 + 0.2).ToString(), "0.3");
+    EXPECT_EQ(Decimal::FromDouble(1.0 / 3.0).ToString(), "0.333333333333333");
+    EXPECT_EQ(Decimal::FromDouble(-1e20).ToString(), "-100000000000000000000");
+    EXPECT_EQ(Decimal::FromDouble(1e-30).ToString(), "0");
+    EXPECT_EQ(ErrorNumber([] { Decimal::FromDouble(std::nan("")); }), 6);
+    EXPECT_EQ(ErrorNumber([] { Decimal::FromDouble(1e30); }), 6);
+    EXPECT_EQ(Dec("0.1").ToDouble(), 0.1);
+    EXPECT_EQ(Dec("-1234.5678").ToDouble(), -1234.5678);
+}
+
+}  // namespace
+}  // namespace kv
