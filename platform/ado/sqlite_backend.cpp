@@ -204,11 +204,13 @@ Variant ReadValue(sqlite3_stmt* s, int i, Kind kind) {
 }
 
 // An expression column gets the narrowest type that holds all its values: Long when every value is an
-// integer in 32 bits, BigInt for larger integers, Double when a value has a fraction, text otherwise.
+// integer in 32 bits, BigInt for larger integers, Double when a value has a fraction, text otherwise
+// (also when there is no value at all, as the server reports an untyped Null).
 void SettleExpressionColumn(Column& c, std::size_t index, std::vector<std::vector<Variant>>& rows) {
-    bool any_text = false, any_double = false, any_big = false;
+    bool any_text = false, any_double = false, any_big = false, any_value = false;
     for (const auto& row : rows) {
         const Variant& v = row[index];
+        if (!v.IsNull()) any_value = true;
         if (v.IsString()) {
             any_text = true;
         } else if (v.TryGet<double>()) {
@@ -217,7 +219,7 @@ void SettleExpressionColumn(Column& c, std::size_t index, std::vector<std::vecto
             if (*i < INT32_MIN || *i > INT32_MAX) any_big = true;
         }
     }
-    if (any_text) {
+    if (any_text || !any_value) {
         c.info.type = adVarWChar;
         for (auto& row : rows) {
             Variant& v = row[index];

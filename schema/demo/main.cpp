@@ -1,0 +1,68 @@
+// qmx-demo: creates the demo company database.
+//   qmx-demo --connection "Provider=SQLite;Data Source=build/demo.sqlite;Mode=Create"
+//   qmx-demo --connection "Provider=PostgreSQL;Host=...;Database=..." [--replace]
+// --replace drops the demo tables first (otherwise a database that has them is refused);
+// --colours N, --sizes N, --extra-lists N make larger data sets.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform/ado/connection.h"
+#include "schema/demo/demo.h"
+
+namespace {
+
+int Usage() {
+    std::fputs("usage: qmx-demo --connection \"<connection string>\" [--replace] [--colours N] [--sizes N]"
+               " [--extra-lists N]\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string connection_string;
+    bool replace = false;
+    qmx::demo::DemoOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        auto number = [&](int& out) {
+            const char* v = next();
+            if (!v) return false;
+            out = std::atoi(v);
+            return out >= 0;
+        };
+        if (arg == "--connection") {
+            const char* v = next();
+            if (!v) return Usage();
+            connection_string = v;
+        } else if (arg == "--replace") {
+            replace = true;
+        } else if (arg == "--colours") {
+            if (!number(options.colours)) return Usage();
+        } else if (arg == "--sizes") {
+            if (!number(options.sizes)) return Usage();
+        } else if (arg == "--extra-lists") {
+            if (!number(options.extra_list_pairs)) return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    if (connection_string.empty()) return Usage();
+    try {
+        kv::ado::Connection connection;
+        connection.Open(connection_string);
+        if (replace) qmx::demo::DropSchema(connection);
+        qmx::demo::CreateSchema(connection);
+        qmx::demo::BuildDemo(connection, options);
+        connection.Close();
+    } catch (const kv::Error& e) {
+        std::fprintf(stderr, "qmx-demo: %s (error %ld)\n", e.Description().c_str(), e.Number());
+        return 1;
+    }
+    return 0;
+}
