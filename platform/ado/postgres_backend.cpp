@@ -11,6 +11,7 @@
 
 #include <libpq-fe.h>
 
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <memory>
@@ -210,6 +211,17 @@ Variant Convert(const Column& c, const char* p, int len) {
     return Variant(std::string(text));
 }
 
+// Statements that end or shape the transaction themselves cannot run under a savepoint of ours.
+bool IsTransactionControl(std::string_view sql) {
+    std::size_t i = 0;
+    while (i < sql.size() && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n')) ++i;
+    std::string word;
+    while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
+        word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++]))));
+    return word == "BEGIN" || word == "START" || word == "COMMIT" || word == "END" || word == "ROLLBACK" ||
+           word == "ABORT" || word == "SAVEPOINT" || word == "RELEASE" || word == "PREPARE";
+}
+
 void FetchRows(const PGresult* res, ExecuteResult& out) {
     const int ncol = PQnfields(res);
     const int nrow = PQntuples(res);
@@ -241,7 +253,7 @@ public:
 
     ExecuteResult Execute(std::string_view sql) override {
         std::string text = RewriteSql(sql, Rules());
-        const bool protect = PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS;
+        const bool protect = PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS && !IsTransactionControl(text);
         if (protect) {
             // The line end keeps a trailing "--" comment of the statement from swallowing the release.
             text = "SAVEPOINT kv_statement;" + text + "\n;RELEASE SAVEPOINT kv_statement";

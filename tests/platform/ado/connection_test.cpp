@@ -249,6 +249,15 @@ TEST_P(ConnectionTest, NestedTransactionsUndoTheInnerLevelOnly) {
     EXPECT_EQ(Count("K = 2"), 0);
 }
 
+TEST_P(ConnectionTest, TransactionStatementTextRunsAsItIs) {
+    db().BeginTrans();
+    db().Execute("INSERT INTO T (K) VALUES (1)");
+    db().Execute("COMMIT");
+    EXPECT_FALSE(db().InTransaction());
+    EXPECT_EQ(ErrorNumber([&] { db().RollbackTrans(); }), err::kIllegalOperation);
+    EXPECT_EQ(Count(), 1);
+}
+
 TEST_P(ConnectionTest, StateRules) {
     EXPECT_EQ(ErrorNumber([&] { db().CommitTrans(); }), err::kIllegalOperation);
     EXPECT_EQ(ErrorNumber([&] { db().Open(database().connection_string()); }), err::kObjectOpen);
