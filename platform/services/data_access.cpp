@@ -1,0 +1,13 @@
+#include "platform/services/data_access.h"
+
+namespace kv::services {
+
+DataAccessFactory::~DataAccessFactory() = default;
+
+kv::ado::ConnectionPtr AdoDataAccessFactory::NewConnection() {
+    auto c = kv::ado::Connection::Create();
+    c->SetRegional(regional_);
+    return c;
+}
+
+}  // namespace kv::services
