@@ -1,0 +1,92 @@
+#include "platform/services/price_calculation.h"
+
+#include <optional>
+#include <string>
+
+#include "platform/services/currencies.h"
+#include "platform/services/global_services.h"
+
+namespace kv::services {
+
+namespace {
+constexpr const char* kSource = "PriceCalculation";
+
+const kv::Decimal kHundred(100);
+
+void CheckIndex(int index, int count, const char* what) {
+    if (index < 1 || index > count)
+        throw kv::Error(9,
+                        std::string("Subscript out of range: there is no ") + what + " " + std::to_string(index) +
+                            " (1 to " + std::to_string(count) + ")",
+                        kSource);
+}
+
+// nullopt for Null (the whole result is Null); 0 for Empty; 13 for anything that is not a number.
+std::optional<kv::Decimal> Input(const kv::Variant& v, const std::string& name, const kv::RegionalSettings& rs) {
+    if (v.IsNull()) return std::nullopt;
+    if (v.IsEmpty()) return kv::Decimal(0);
+    if (v.IsObject() || !kv::IsNumeric(v, rs))
+        throw kv::Error(kv::err::kTypeMismatch,
+                        "The " + name + " of the price calculation is not a number: " + kv::DebugString(v), kSource);
+    return kv::CDec(v, rs);
+}
+}  // namespace
+
+PriceCalculation::~PriceCalculation() = default;
+
+kv::Decimal NetPriceOf(const PriceInputs& in, int decimals) {
+    kv::Decimal net = in.gross;
+    for (const auto& d : in.discounts) net = net * (kv::Decimal(1) - d / kHundred);
+    net = net - in.discount_amount;
+    for (const auto& m : in.markups) net = net * (kv::Decimal(1) + m / kHundred);
+    net = net + in.markup_amount;
+    return net.Round(decimals, kv::RoundingMode::HalfAwayFromZero);
+}
+
+void HostPriceCalculation::SetDiscount(int index, const kv::Variant& percent) {
+    CheckIndex(index, kDiscounts, "discount");
+    discounts_[static_cast<std::size_t>(index - 1)] = percent;
+}
+
+void HostPriceCalculation::SetMarkup(int index, const kv::Variant& percent) {
+    CheckIndex(index, kMarkups, "markup");
+    markups_[static_cast<std::size_t>(index - 1)] = percent;
+}
+
+void HostPriceCalculation::Calculate() {
+    net_ = kv::Variant::Null();
+    if (!global_)
+        throw kv::Error(kv::err::kObjectNotSet, "The price calculation has not been given the host's global services",
+                        kSource);
+    const kv::RegionalSettings& rs = global_->Regional();
+
+    PriceInputs in;
+    bool null_input = false;
+    auto take = [&](const kv::Variant& v, const std::string& name, kv::Decimal& out) {
+        auto d = Input(v, name, rs);
+        if (d) out = *d; else null_input = true;
+    };
+    take(gross_, "gross price", in.gross);
+    for (int i = 0; i < kDiscounts; ++i)
+        take(discounts_[static_cast<std::size_t>(i)], "discount " + std::to_string(i + 1),
+             in.discounts[static_cast<std::size_t>(i)]);
+    take(discount_amount_, "discount amount", in.discount_amount);
+    for (int i = 0; i < kMarkups; ++i)
+        take(markups_[static_cast<std::size_t>(i)], "markup " + std::to_string(i + 1),
+             in.markups[static_cast<std::size_t>(i)]);
+    take(markup_amount_, "markup amount", in.markup_amount);
+
+    if (currency_.IsNull() || currency_.IsObject())
+        throw kv::Error(kv::err::kInvalidCall, "No currency was given to the price calculation", kSource);
+    const std::string code = currency_.IsEmpty() ? std::string() : kv::CStr(currency_, rs);
+    auto currencies = global_->Currencies();
+    if (!currencies)
+        throw kv::Error(kv::err::kObjectNotSet, "The host has no database session to read the currency table",
+                        kSource);
+    const Currency currency = currencies->Require(code, kSource);
+
+    if (null_input) return;  // Null in, Null out
+    net_ = kv::Variant(NetPriceOf(in, currency.unit_price_decimals));
+}
+
+}  // namespace kv::services

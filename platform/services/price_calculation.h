@@ -1,0 +1,91 @@
+#pragma once
+// The host's price calculation: from a gross unit price, six discount percentages, a discount amount,
+// two markup percentages and a markup amount, the net unit price in a currency:
+//
+//   net = gross × (1 − d1/100) × … × (1 − d6/100) − discount amount
+//   net = net × (1 + m1/100) × (1 + m2/100) + markup amount
+//
+// rounded half away from zero to the currency's unit-price decimals (CG08_DECPRZUNIT). With every
+// discount and markup 0 the net price is the gross price at the currency's precision. All arithmetic is
+// exact decimal (28 significant digits); a negative result is returned as it is.
+//
+// Use: hand the object the host's global services once (they give the currency table), then per price
+// set the currency, the gross price and the ten inputs, Calculate, and read NetPrice. Inputs keep
+// their values between calculations; one never set counts as 0.
+//
+// What bad input gives:
+//  - an input that is Null: NetPrice is Null (no number can be computed; Null propagates as in the
+//    platform's arithmetic) and Calculate raises nothing;
+//  - Empty counts as 0;
+//  - an input that is not a number (text such as "abc", an object): Calculate raises kv::Error 13 naming
+//    the input, and NetPrice is Null;
+//  - a blank currency, or one without a row in the currency table: Calculate raises kv::Error 5 naming
+//    the currency, and NetPrice is Null;
+//  - no global services (or a host without a database session): kv::Error 91, NetPrice Null;
+//  - a discount or markup index out of range: the setter raises kv::Error 9 and changes nothing.
+// NetPrice is Null before the first calculation. A failed Calculate never leaves the previous price
+// readable, so a caller that skips the error cannot store another row's price by mistake.
+
+#include <array>
+#include <memory>
+
+#include "platform/variant/decimal.h"
+#include "platform/variant/variant.h"
+
+namespace kv::services {
+
+class GlobalServices;
+
+class PriceCalculation : public kv::Object {
+public:
+    static constexpr int kDiscounts = 6;
+    static constexpr int kMarkups = 2;
+
+    ~PriceCalculation() override;
+    virtual void SetGlobalServices(std::shared_ptr<GlobalServices> global) = 0;
+    virtual void SetCurrency(const kv::Variant& code) = 0;
+    virtual void SetGrossPrice(const kv::Variant& price) = 0;
+    virtual void SetDiscount(int index, const kv::Variant& percent) = 0;  // index 1 to 6
+    virtual void SetDiscountAmount(const kv::Variant& amount) = 0;
+    virtual void SetMarkup(int index, const kv::Variant& percent) = 0;  // index 1 to 2
+    virtual void SetMarkupAmount(const kv::Variant& amount) = 0;
+    virtual void Calculate() = 0;
+    // A Decimal after a successful calculation; Null otherwise.
+    virtual kv::Variant NetPrice() const = 0;
+};
+
+struct PriceInputs {
+    kv::Decimal gross;
+    std::array<kv::Decimal, PriceCalculation::kDiscounts> discounts{};
+    kv::Decimal discount_amount;
+    std::array<kv::Decimal, PriceCalculation::kMarkups> markups{};
+    kv::Decimal markup_amount;
+};
+
+// The formula above, rounded to `decimals` places.
+kv::Decimal NetPriceOf(const PriceInputs& in, int decimals);
+
+class HostPriceCalculation : public PriceCalculation {
+public:
+    void SetGlobalServices(std::shared_ptr<GlobalServices> global) override { global_ = std::move(global); }
+    void SetCurrency(const kv::Variant& code) override { currency_ = code; }
+    void SetGrossPrice(const kv::Variant& price) override { gross_ = price; }
+    void SetDiscount(int index, const kv::Variant& percent) override;
+    void SetDiscountAmount(const kv::Variant& amount) override { discount_amount_ = amount; }
+    void SetMarkup(int index, const kv::Variant& percent) override;
+    void SetMarkupAmount(const kv::Variant& amount) override { markup_amount_ = amount; }
+    void Calculate() override;
+    kv::Variant NetPrice() const override { return net_; }
+
+private:
+    std::shared_ptr<GlobalServices> global_;
+    kv::Variant currency_;
+    kv::Variant gross_;
+    std::array<kv::Variant, kDiscounts> discounts_{};
+    kv::Variant discount_amount_;
+    std::array<kv::Variant, kMarkups> markups_{};
+    kv::Variant markup_amount_;
+    kv::Variant net_ = kv::Variant::Null();
+};
+
+}  // namespace kv::services
