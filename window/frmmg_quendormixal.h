@@ -1,0 +1,180 @@
+#pragma once
+// FRMMG_QUENDORMIXAL: the component's window, "Creazione veloce listini in griglia". This class is its
+// toolkit-free part: the window's properties, its lifecycle (load, activation, close), its link to the
+// host's navigator and script object model, its host service objects, its error reporting, and the
+// state its procedures share. Its controls and the four drivers join it as members; the Qt form only
+// renders them.
+//
+// Lifecycle:
+//  - the entry object hands over the host interface and the owner, then sets WindowState (the first
+//    access to a window property: the window loads, Form_Load runs), the caption, and shows it;
+//  - Show hands the window to the host's window presenter (from the global services); the presenter
+//    keeps the window alive while it is open, activates it (Form_Activate) and, for a modal show,
+//    returns when the window has closed;
+//  - Unload runs Form_QueryUnload then Form_Unload; Form_Unload releases everything the window holds
+//    and, last, its owner and host interface (which breaks the owner <-> window reference cycle), and
+//    the presenter is told that the window has closed.
+//
+// Errors: every procedure is a list of steps run by the error trap (shell/error_trap.h) with
+// VisualizzaErrore as its reporter; SyncNavigator ignores errors. Optional host objects (navigator,
+// its script and layout models, menu entry, frame) that the host did not supply are skipped rather
+// than reported: a host without a navigator is not an error the user can do anything about.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/ado/connection.h"
+#include "platform/services/application.h"
+#include "platform/services/article_search.h"
+#include "platform/services/cinterface.h"
+#include "platform/services/dialogs.h"
+#include "platform/services/global_services.h"
+#include "platform/services/navigator.h"
+#include "platform/services/price_calculation.h"
+#include "platform/services/price_rounding.h"
+#include "platform/services/window_presenter.h"
+#include "platform/variant/variant.h"
+
+namespace qmx {
+
+class CLSMG_QUENDORMIXAL;
+
+// How an unload was asked for (the platform's unload modes).
+inline constexpr int16_t vbFormControlMenu = 0;  // the user closed the window
+inline constexpr int16_t vbFormCode = 1;         // the program unloaded it
+
+// The state the window's procedures share between events.
+struct FormState {
+    bool loading = false;          // True while the window fills grids or side lists; their events wait
+    bool activated = false;        // True after the first activation
+    bool close_request = false;    // a driver's configuration is not usable: close on first activation
+    int16_t grid_type = 0;         // variant grid type of the current article (1 to 4)
+    int16_t grid_type_at_load = 0; // the grid type read at load
+    std::string active_price_grid; // "ACQ" or "VEN": the price grid last worked on
+    bool changes_pending = false;  // a price cell was edited and not yet confirmed or cancelled
+    bool new_in_progress = false;  // the command that starts a new key is running
+    int16_t layout_mode = 0;       // 1 to 4, follows the grid type
+};
+
+class FRMMG_QUENDORMIXAL : public kv::services::PresentableWindow,
+                           public std::enable_shared_from_this<FRMMG_QUENDORMIXAL> {
+public:
+    static constexpr const char* kName = "FRMMG_QUENDORMIXAL";
+    static constexpr const char* kTitle = "Creazione veloce listini in griglia";
+    static constexpr const char* kComponent = "PEXA_QUENDORMIXAL";
+    // Size of a modal window (twips); a modeless one keeps its designed geometry.
+    static constexpr int32_t kModalWidth = 12000;
+    static constexpr int32_t kModalHeight = 7410;
+
+    struct Token;  // construction goes through Create
+    explicit FRMMG_QUENDORMIXAL(const Token&);
+    static std::shared_ptr<FRMMG_QUENDORMIXAL> Create();
+    ~FRMMG_QUENDORMIXAL() override;
+
+    // ---- References handed over by the entry object.
+    std::shared_ptr<kv::services::Cinterface> ActiveInterface() const { return active_interface_; }
+    void SetActiveInterface(std::shared_ptr<kv::services::Cinterface> value) { active_interface_ = std::move(value); }
+    std::shared_ptr<CLSMG_QUENDORMIXAL> Owner() const { return owner_; }
+    void SetOwner(std::shared_ptr<CLSMG_QUENDORMIXAL> value) { owner_ = std::move(value); }
+
+    // ---- Window properties. Setting WindowState or Caption loads the window first.
+    int16_t WindowState() const { return window_state_; }
+    void SetWindowState(int16_t value);
+    const std::string& Caption() const { return caption_; }
+    void SetCaption(std::string value);
+    int32_t Left() const { return left_; }
+    int32_t Top() const { return top_; }
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+    void SetLeft(int32_t v) { left_ = v; }
+    void SetTop(int32_t v) { top_ = v; }
+    void SetWidth(int32_t v) { width_ = v; }
+    void SetHeight(int32_t v) { height_ = v; }
+
+    // Loads the window (Form_Load) unless it is loaded.
+    void Load();
+    // Loads the window and hands it to the host's window presenter. kv::Error 91 without a host
+    // interface, global services or presenter.
+    void Show(bool modal);
+    // Runs Form_QueryUnload and Form_Unload; true when the window is unloaded (also when it was not
+    // loaded), false when the unload was cancelled.
+    bool Unload(int16_t unload_mode = vbFormCode);
+
+    // ---- As the presenter sees it.
+    std::string Name() const override { return kName; }
+    bool IsLoaded() const override { return loaded_; }
+    void Activate() override { Form_Activate(); }
+    bool RequestClose() override { return Unload(vbFormControlMenu); }
+
+    // ---- Controls by name, as the host's models (layout, script) look them up.
+    void AddControl(const std::string& name, std::shared_ptr<kv::Object> control);
+    // Null when there is no control of that name.
+    std::shared_ptr<kv::Object> Control(std::string_view name) const;
+
+    // ---- Event procedures.
+    void Form_Load();
+    void Form_Activate();
+    void Form_QueryUnload(int16_t& cancel, int16_t unload_mode);
+    void Form_Unload(int16_t& cancel);
+    void SyncNavigator();
+    void ExecuteFormEvent(std::string_view event_name);
+    // Shows error through the error display and returns the user's answer: 4 retry, 2 go on, 3 leave.
+    // Without an error display (none could be created) it answers 3.
+    int32_t VisualizzaErrore(std::string_view procedure, const kv::Error& error);
+
+    // ---- What the window holds.
+    kv::ado::ConnectionPtr ADOConnection() const { return connection_; }
+    const std::string& ConnectionString() const { return connection_string_; }
+    const std::string& CompanyCode() const { return company_code_; }
+    std::shared_ptr<kv::services::ErrorDisplay> ErrorDisplayService() const { return error_display_; }
+    std::shared_ptr<kv::services::MessageService> MessageBoxService() const { return messages_; }
+    std::shared_ptr<kv::services::ArticleSearch> ArticleSearchService() const { return article_search_; }
+    std::shared_ptr<kv::services::PriceCalculation> PriceCalculationService() const { return price_calculation_; }
+    std::shared_ptr<kv::services::PriceRounding> PriceRoundingService() const { return price_rounding_; }
+    std::shared_ptr<kv::services::Application> ApplicationObject() const { return application_; }
+    // The empty recordset with the columns of the price-list parameter table, opened at load.
+    kv::ado::RecordsetPtr ParameterTemplate() const { return parameter_template_; }
+    const FormState& State() const { return state_; }
+    FormState& MutableState() { return state_; }
+
+private:
+    // The host objects the procedures need; kv::Error 91 naming the missing one.
+    std::shared_ptr<kv::services::Cinterface> RequireInterface() const;
+    std::shared_ptr<kv::services::GlobalServices> Global() const;
+    // The navigator, null when the host gave none.
+    std::shared_ptr<kv::services::Navigator> NavigatorOrNull() const;
+    // Whether every driver reports a usable configuration.
+    bool ConfigurationUsable() const;
+    int32_t Report(std::string_view procedure, const kv::Error& error) { return VisualizzaErrore(procedure, error); }
+
+    std::shared_ptr<kv::services::Cinterface> active_interface_;
+    std::shared_ptr<CLSMG_QUENDORMIXAL> owner_;
+    std::weak_ptr<kv::services::WindowPresenter> presenter_;
+
+    bool loaded_ = false;
+    bool unloading_ = false;
+    int16_t window_state_ = 0;
+    std::string caption_ = kTitle;
+    int32_t left_ = 0;
+    int32_t top_ = 0;
+    int32_t width_ = kModalWidth;
+    int32_t height_ = kModalHeight;
+
+    kv::ado::ConnectionPtr connection_;
+    std::string connection_string_;
+    std::string company_code_;
+    std::shared_ptr<kv::services::ErrorDisplay> error_display_;
+    std::shared_ptr<kv::services::MessageService> messages_;
+    std::shared_ptr<kv::services::ArticleSearch> article_search_;
+    std::shared_ptr<kv::services::PriceCalculation> price_calculation_;
+    std::shared_ptr<kv::services::PriceRounding> price_rounding_;
+    std::shared_ptr<kv::services::Application> application_;
+    kv::ado::RecordsetPtr parameter_template_;
+    std::map<std::string, std::shared_ptr<kv::Object>, std::less<>> controls_;
+    FormState state_;
+};
+
+}  // namespace qmx
