@@ -1,0 +1,46 @@
+#pragma once
+// The Qt implementations of the host's dialog services. A style is read the platform's way: buttons
+// (style & 7: 0 OK, 1 OK/Cancel, 2 Abort/Retry/Ignore, 3 Yes/No/Cancel, 4 Yes/No, 5 Retry/Cancel), icon
+// (16 critical, 32 question, 48 exclamation, 64 information), default button (256 the second, 512 the
+// third) and 4096 system-modal. So 308 is Yes/No with the exclamation icon and No as default, 67
+// Yes/No/Cancel with the information icon, and 4370 the error display's Abort/Retry/Ignore, critical,
+// Retry as default. Buttons show the host's Italian texts. The answer is the platform's number of the
+// button pressed; closing the box counts as Cancel where there is one.
+//
+// BuildMessageBox is the whole decision and is what the tests check; Message and ShowError only run it.
+
+#include <QMessageBox>
+#include <QPointer>
+#include <memory>
+
+#include "platform/services/dialogs.h"
+
+namespace kv::qt {
+
+std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, int style, const QString& title,
+                                             QWidget* parent = nullptr);
+// The platform's answer for a button of a box made by BuildMessageBox (answer::kCancel for none).
+int AnswerFor(const QMessageBox& box, QAbstractButton* clicked);
+// The text the error display shows for a report.
+QString ErrorText(const kv::services::ErrorReport& report);
+
+class QtMessageService : public kv::services::MessageService {
+public:
+    explicit QtMessageService(QWidget* parent = nullptr) : parent_(parent) {}
+    int Message(const std::string& text, int style, const std::string& title) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+class QtErrorDisplay : public kv::services::ErrorDisplay {
+public:
+    explicit QtErrorDisplay(QWidget* parent = nullptr) : parent_(parent) {}
+    // Abort 3, Retry 4, and Ignore reported as 2, as the platform's error display does.
+    int ShowError(const kv::services::ErrorReport& report) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace kv::qt

@@ -1,0 +1,229 @@
+#include "host/views/data_grid_view.h"
+
+#include <QAbstractItemDelegate>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+
+#include "platform/controls/keys.h"
+
+namespace kv::qt {
+
+using kv::controls::ControlChange;
+namespace keys = kv::controls::keys;
+
+int16_t PlatformKeyCode(int qt_key) {
+    switch (qt_key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return keys::kReturn;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return keys::kTab;
+        case Qt::Key_Backspace:
+            return keys::kBack;
+        case Qt::Key_Escape:
+            return keys::kEscape;
+        case Qt::Key_PageUp:
+            return keys::kPageUp;
+        case Qt::Key_PageDown:
+            return keys::kPageDown;
+        case Qt::Key_End:
+            return keys::kEnd;
+        case Qt::Key_Home:
+            return keys::kHome;
+        case Qt::Key_Left:
+            return keys::kLeft;
+        case Qt::Key_Up:
+            return keys::kUp;
+        case Qt::Key_Right:
+            return keys::kRight;
+        case Qt::Key_Down:
+            return keys::kDown;
+        case Qt::Key_Delete:
+            return keys::kDelete;
+        case Qt::Key_Space:
+            return 32;
+        case Qt::Key_Insert:
+            return 45;
+        default:
+            break;
+    }
+    if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12) return static_cast<int16_t>(112 + (qt_key - Qt::Key_F1));
+    if ((qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) || (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z))
+        return static_cast<int16_t>(qt_key);  // the same codes on both sides
+    return 0;
+}
+
+int16_t PlatformShift(Qt::KeyboardModifiers modifiers) {
+    int16_t s = 0;
+    if (modifiers & Qt::ShiftModifier) s |= keys::kShiftMask;
+    if (modifiers & Qt::ControlModifier) s |= keys::kCtrlMask;
+    if (modifiers & Qt::AltModifier) s |= keys::kAltMask;
+    return s;
+}
+
+// The table: Qt's own navigation is replaced by the model's, and the model hears of every user move.
+class GridTableView : public QTableView {
+public:
+    explicit GridTableView(DataGridView* owner) : QTableView(owner), owner_(owner) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const int16_t code = PlatformKeyCode(event->key());
+        if (state() == QAbstractItemView::EditingState || code == 0) {
+            QTableView::keyPressEvent(event);
+            return;
+        }
+        owner_->adapter_->beginUserAction();
+        const int16_t left = owner_->model_->UserKeyDown(code, PlatformShift(event->modifiers()));
+        owner_->adapter_->endUserAction();
+        owner_->ApplyCurrent();
+        if (left == 0) {
+            event->accept();
+            return;
+        }
+        QTableView::keyPressEvent(event);  // typing starts an edit, F2 opens the editor
+    }
+
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        if (owner_->adapter_->lastEditRefused()) return;  // stay on the refused cell
+        int16_t code = 0;
+        int16_t shift = 0;
+        if (hint == QAbstractItemDelegate::SubmitModelCache) code = keys::kReturn;
+        else if (hint == QAbstractItemDelegate::EditNextItem) code = keys::kTab;
+        else if (hint == QAbstractItemDelegate::EditPreviousItem) code = keys::kTab, shift = keys::kShiftMask;
+        if (code == 0) return;
+        owner_->adapter_->beginUserAction();
+        owner_->model_->UserKeyDown(code, shift);
+        owner_->adapter_->endUserAction();
+        owner_->ApplyCurrent();
+    }
+
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+        QTableView::currentChanged(current, previous);
+        if (owner_->applying_ || !current.isValid()) return;
+        owner_->adapter_->beginUserAction();
+        owner_->model_->UserMoveTo(current.row(), current.column());
+        owner_->adapter_->endUserAction();
+        // Whatever the model made of it (a refused move, a handler's own move) is what is shown.
+        owner_->ApplyCurrent();
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QTableView::focusInEvent(event);
+        owner_->model_->UserEnter();
+    }
+
+private:
+    DataGridView* owner_;
+};
+
+DataGridView::DataGridView(std::shared_ptr<kv::controls::DataGrid> model, QWidget* parent)
+    : QWidget(parent), model_(std::move(model)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    adapter_ = new GridTableModel(model_, this);
+    table_ = new GridTableView(this);
+    table_->setModel(adapter_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed);
+    table_->setTabKeyNavigation(false);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    layout->addWidget(table_, 1);
+    message_ = new QLabel(this);
+    message_->setObjectName(QStringLiteral("gridMessage"));
+    message_->setStyleSheet(QStringLiteral("color: #b00000; padding: 2px;"));
+    message_->setWordWrap(true);
+    message_->hide();
+    layout->addWidget(message_);
+    setFocusProxy(table_);
+
+    adapter_->setRefusalHandler([this](const QString& m) { ShowRefusal(m); });
+    connect(adapter_, &QAbstractItemModel::modelReset, this, [this] {
+        ApplyColumns();
+        ApplyCurrent();
+    });
+    connect(adapter_, &QAbstractItemModel::dataChanged, this, [this] {
+        if (!adapter_->lastEditRefused()) message_->hide();
+    });
+    // The binding comes after the adapter, so a reset is done before the view applies the current cell.
+    new ControlBinding(model_, this, [this](ControlChange what) { OnChanged(what); });
+
+    connect(&sync_, &QTimer::timeout, this, [this] {
+        if (isVisible()) model_->SyncWithDataSource();
+    });
+    sync_.start(250);
+}
+
+DataGridView::~DataGridView() = default;
+
+QTableView* DataGridView::table() const { return table_; }
+
+void DataGridView::setSyncInterval(int milliseconds) {
+    if (milliseconds <= 0) sync_.stop();
+    else sync_.start(milliseconds);
+}
+
+void DataGridView::OnChanged(ControlChange what) {
+    switch (what) {
+        case ControlChange::Layout:
+            ApplyColumns();
+            ApplyCurrent();
+            break;
+        case ControlChange::Current:
+            ApplyCurrent();
+            break;
+        case ControlChange::Properties:
+            setCursor(model_->Animating() ? Qt::BusyCursor : Qt::ArrowCursor);
+            table_->setToolTip(QString::fromStdString(model_->ToolTipText()));
+            break;
+        case ControlChange::Geometry:
+            ApplyColumns();
+            break;
+        default:
+            break;
+    }
+}
+
+void DataGridView::ApplyColumns() {
+    const auto& cols = model_->Columns();
+    QHeaderView* header = table_->horizontalHeader();
+    for (long c = 0; c < cols.Count() && c < adapter_->columnCount(); ++c) {
+        const auto& col = cols.Item(c);
+        table_->setColumnHidden(static_cast<int>(c), !col.Visible());
+        if (col.Stretch()) {
+            header->setSectionResizeMode(static_cast<int>(c), QHeaderView::Stretch);
+        } else {
+            header->setSectionResizeMode(static_cast<int>(c), QHeaderView::Interactive);
+            if (col.Width() > 0) table_->setColumnWidth(static_cast<int>(c), TwipsToPixels(col.Width()));
+        }
+    }
+}
+
+void DataGridView::ApplyCurrent() {
+    if (applying_) return;
+    applying_ = true;
+    const long row = model_->CurrentRow();
+    const long col = model_->CurrentColumnIndex();
+    QItemSelectionModel* sel = table_->selectionModel();
+    if (row >= 0 && row < adapter_->rowCount() && col >= 0 && col < adapter_->columnCount()) {
+        const QModelIndex idx = adapter_->index(static_cast<int>(row), static_cast<int>(col));
+        if (sel->currentIndex() != idx) sel->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
+        table_->scrollTo(idx);
+    } else if (sel->currentIndex().isValid()) {
+        sel->clear();
+    }
+    applying_ = false;
+}
+
+void DataGridView::ShowRefusal(const QString& message) {
+    message_->setText(message);
+    message_->show();
+}
+
+}  // namespace kv::qt

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTableView>
+#include <QtTest/QTest>
+#include <string>
+#include <vector>
+
+#include "host/views/data_grid_view.h"
+#include "host/views/grid_table_model.h"
+#include "platform/controls/keys.h"
+
+namespace kv::qt {
+namespace {
+
+using kv::controls::DataGrid;
+
+Decimal Dec(const char* text) { return *Decimal::Parse(text); }
+
+ado::RecordsetPtr MakeMatrix() {
+    auto rs = ado::Recordset::Create();
+    rs->SetCursorLocation(ado::adUseClient);
+    rs->SetLockType(ado::adLockBatchOptimistic);
+    auto f = rs->GetFields();
+    f.Append("LI10_NUMLIST", ado::adInteger);
+    f.Append("BLT_OPZIONE1", ado::adChar, 6);
+    f.Append("LI10_PREZZO", ado::adDecimal, 0, ado::adFldIsNullable);
+    f.Append("LI10_SC1PER", ado::adDecimal, 0, ado::adFldIsNullable);
+    rs->Open();
+    int list = 1;
+    for (const char* option : {"ROSSO", "BLU", "VERDE", "NERO"}) {
+        rs->AddNew();
+        rs->SetValue("LI10_NUMLIST", int32_t{list++});
+        rs->SetValue("BLT_OPZIONE1", option);
+        rs->SetValue("LI10_PREZZO", Dec("10.5"));
+        rs->Update();
+    }
+    rs->MoveFirst();
+    return rs;
+}
+
+std::shared_ptr<DataGrid> MakeGrid(const ado::RecordsetPtr& rs) {
+    auto g = std::make_shared<DataGrid>("GRD_LISACQ");
+    g->ClearInit();
+    g->INIT_ADDColumn("LI10_NUMLIST", "N.", 12, 230);
+    g->INIT_ADDColumn("BLT_OPZIONE1", "Colore", 1, 1000);
+    g->INIT_ADDColumn("LI10_PREZZO", "Prezzo lordo", 1, 1800);
+    g->INIT_ADDColumn("LI10_SC1PER", "Sc.%1", 1, 570, Variant(true));
+    g->InitializeSTART();
+    g->SetEnableEditing(true);
+    g->MODCOL_Editing("LI10_PREZZO", 1);
+    g->MODCOL_ClassFormat("LI10_PREZZO", 5, 2, "EURO");
+    g->MODCOL_Editing("LI10_SC1PER", 1);
+    g->InitializeEND();
+    g->SetDataSource(rs);
+    return g;
+}
+
+// Counts what QAbstractItemModelTester reports in its warning mode.
+int g_tester_failures = 0;
+void CountTesterFailures(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtDebugMsg && QByteArray(context.category ? context.category : "").contains("modeltest")) {
+        ++g_tester_failures;
+        ADD_FAILURE() << message.toStdString();
+    }
+}
+
+TEST(GridTableModel, PassesTheModelTesterThroughFiltersEditsAndRebinding) {
+    auto rs = MakeMatrix();
+    auto grid = MakeGrid(rs);
+    GridTableModel model(grid);
+    g_tester_failures = 0;
+    QtMessageHandler previous = qInstallMessageHandler(CountTesterFailures);
+    {
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+        EXPECT_EQ(model.rowCount(), 4);
+        EXPECT_EQ(model.columnCount(), 4);
+        EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Prezzo lordo"));
+        EXPECT_EQ(model.data(model.index(0, 2)).toString(), QStringLiteral("10,50"));
+        EXPECT_EQ(model.data(model.index(0, 2), Qt::EditRole).toString(), QStringLiteral("10,5"));
+        EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("ROSSO"));
+        EXPECT_TRUE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
+        EXPECT_FALSE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
+        EXPECT_EQ(model.data(model.index(0, 2), Qt::TextAlignmentRole).toInt() & Qt::AlignRight, int(Qt::AlignRight));
+
+        rs->SetFilter("LI10_NUMLIST > 2");
+        grid->SyncWithDataSource();
+        EXPECT_EQ(model.rowCount(), 2);
+        EXPECT_TRUE(model.setData(model.index(1, 2), QStringLiteral("7")));
+        EXPECT_FALSE(model.setData(model.index(1, 2), QStringLiteral("sette")));
+        grid->SetDataSource(nullptr);
+        EXPECT_EQ(model.rowCount(), 0);
+        rs->SetFilter(Variant(int16_t{0}));
+        grid->SetDataSource(rs);
+        EXPECT_EQ(model.rowCount(), 4);
+        grid->SetToolTipText("Listino 1 - Base");
+        EXPECT_EQ(model.data(model.index(0, 0), Qt::ToolTipRole).toString(), QStringLiteral("Listino 1 - Base"));
+        grid->ClearInit();
+        EXPECT_EQ(model.columnCount(), 0);
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(g_tester_failures, 0);
+}
+
+struct GridViewFixture : ::testing::Test {
+    GridViewFixture() {
+        view.resize(600, 300);
+        view.show();
+        view.setSyncInterval(0);  // the tests sync by hand
+        QApplication::processEvents();
+    }
+    ~GridViewFixture() override { view.close(); }
+
+    // Opens the editor on a cell, types `text` and presses Enter, as a person does.
+    void TypeInto(int row, int column, const QString& text) {
+        QTableView* table = view.table();
+        const QModelIndex idx = table->model()->index(row, column);
+        table->setCurrentIndex(idx);
+        table->edit(idx);
+        QApplication::processEvents();
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QApplication::processEvents();
+    }
+
+    ado::RecordsetPtr rs = MakeMatrix();
+    std::shared_ptr<DataGrid> grid = MakeGrid(rs);
+    DataGridView view{grid};
+};
+
+TEST_F(GridViewFixture, AnEditThroughTheViewReachesTheRecordsetAndEnterMovesToTheNextColumn) {
+    std::vector<std::string> events;
+    auto s1 = grid->Event66.Connect([&](const controls::GridEdit&, long) { events.push_back("66"); });
+    auto s2 = grid->OnEdited.Connect([&](const controls::GridEdit&) { events.push_back("OnEdited"); });
+    auto s3 = grid->KeyDown.Connect([&](int16_t& code, int16_t) {
+        if (code == controls::keys::kReturn) events.push_back("KeyDown Enter");
+    });
+    TypeInto(1, 2, QStringLiteral("1234,5"));
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("1234.5")));
+    EXPECT_EQ(view.table()->model()->data(view.table()->model()->index(1, 2)).toString(), QStringLiteral("1.234,50"));
+    EXPECT_EQ(events, (std::vector<std::string>{"66", "OnEdited", "KeyDown Enter"}));
+    EXPECT_EQ(grid->CurrentColumnIndex(), 3);
+    EXPECT_EQ(view.table()->currentIndex().column(), 3);
+    EXPECT_FALSE(view.messageLabel()->isVisible());
+}
+
+TEST_F(GridViewFixture, LettersInAPriceAreRefusedWithAMessageAndTheOldValueKept) {
+    TypeInto(0, 2, QStringLiteral("abc"));
+    EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("10.5")));
+    EXPECT_EQ(view.table()->model()->data(view.table()->model()->index(0, 2)).toString(), QStringLiteral("10,50"));
+    EXPECT_TRUE(view.messageLabel()->isVisible());
+    EXPECT_TRUE(view.messageLabel()->text().contains(QStringLiteral("non è un numero"))) << view.messageLabel()->text().toStdString();
+    EXPECT_EQ(grid->CurrentColumnIndex(), 2);  // a refused edit does not move on
+
+    TypeInto(0, 2, QStringLiteral("11"));
+    EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("11")));
+    EXPECT_FALSE(view.messageLabel()->isVisible());
+}
+
+TEST_F(GridViewFixture, TheSelectionFollowsTheRecordsetAndTheRecordsetTheSelection) {
+    int row_changes = 0;
+    auto sub = grid->RowChanged.Connect([&] { ++row_changes; });
+    rs->MoveLast();
+    grid->SyncWithDataSource();
+    EXPECT_EQ(view.table()->currentIndex().row(), 3);
+    EXPECT_EQ(row_changes, 0);  // the program's move raises nothing
+
+    QTableView* table = view.table();
+    const QRect cell = table->visualRect(table->model()->index(1, 1));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+    EXPECT_EQ(row_changes, 1);
+
+    QTest::keyClick(table, Qt::Key_Down);
+    EXPECT_EQ(rs->AbsolutePosition(), 3);
+    EXPECT_EQ(table->currentIndex().row(), 2);
+
+    // Filtering without rebinding: the periodic check takes the new rows.
+    rs->SetFilter("BLT_OPZIONE1='NERO'");
+    grid->SyncWithDataSource();
+    EXPECT_EQ(table->model()->rowCount(), 1);
+    EXPECT_EQ(table->currentIndex().row(), 0);
+}
+
+TEST_F(GridViewFixture, ColumnsShowTheModelsWidthsAndCanBeHidden) {
+    EXPECT_EQ(view.table()->columnWidth(2), 1800 / 15);
+    grid->Columns().Item(1).SetVisible(false);
+    EXPECT_TRUE(view.table()->isColumnHidden(1));
+    grid->SetEnabled(false);
+    EXPECT_FALSE(view.isEnabled());
+}
+
+}  // namespace
+}  // namespace kv::qt
