@@ -57,7 +57,7 @@ TEST(Toolbar, AHandlerAddingButtonsDuringAClickIsSafe) {
     Toolbar bar("INTERNAV");
     std::vector<std::string> clicks;
     auto sub = bar.ButtonClick.Connect([&](const std::string& key) {
-        for (int i = 0; i < 20; ++i) bar.AddButton("B" + std::to_string(i), "b", "Nuovo");
+        for (int i = 0; i < 20; ++i) bar.AddButton(std::string(1, static_cast<char>('a' + i)), "b", "Nuovo");
         clicks.push_back(key);
     });
     EXPECT_TRUE(bar.UserClick("Nuovo"));

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QTableWidget>
+#include <QApplication>
+#include <QtTest/QTest>
+#include <string>
+#include <vector>
+
+#include "host/views/bar_views.h"
+#include "host/views/entry_views.h"
+#include "host/views/simple_views.h"
+#include "host/views/splitter_view.h"
+#include "host/views/window_bindings.h"
+
+namespace kv::qt {
+namespace {
+
+using namespace kv::controls;
+
+TEST(ToolbarView, ButtonsFollowTheModelAndClicksReachIt) {
+    auto bar = std::make_shared<Toolbar>("INTERNAV");
+    ToolbarView view(bar);
+    bar->AddButton("RICALCOLA", "Rica&lcola ", "Conferma");
+    ASSERT_NE(view.action(QStringLiteral("Ricalcola")), nullptr);
+    EXPECT_EQ(view.actions().indexOf(view.action(QStringLiteral("RICALCOLA"))), 2);
+
+    std::vector<std::string> clicks;
+    auto sub = bar->ButtonClick.Connect([&](const std::string& key) { clicks.push_back(key); });
+    view.action(QStringLiteral("Conferma"))->trigger();
+    bar->EnableButton("Annulla", false);
+    EXPECT_FALSE(view.action(QStringLiteral("Annulla"))->isEnabled());
+    bar->SetEnabled(false);
+    EXPECT_FALSE(view.isEnabled());
+    EXPECT_EQ(clicks, std::vector<std::string>{"Conferma"});
+}
+
+TEST(LookupFieldView, F3OpensTheListAndThePickIsConfirmed) {
+    auto db = ado::Connection::Create();
+    db->Open("Provider=SQLite;Data Source=:memory:");
+    db->Execute("CREATE TABLE V (COD VARCHAR(5), DES VARCHAR(20))");
+    db->Execute("INSERT INTO V VALUES ('S', 'Small'), ('M', 'Medium')");
+    auto field = std::make_shared<LookupField>("TXT_VARIANTE");
+    auto description = std::make_shared<TextField>("TXT_DESCSEGMENTO");
+    field->SetConnection(db);
+    field->SetLookupSql("SELECT COD, DES FROM V ORDER BY COD");
+    field->SetLookupHeadings({"Codice", "Descrizione"});
+    field->SetDecodeSql("SELECT DES FROM V WHERE COD = '%CODE%'");
+    auto decode = field->StartDecode.Connect(
+        [&](std::string&, DecodeMap& map, std::string&) { map = DecodeMap{description, "DES"}; });
+    int after = 0;
+    auto sub = field->AfterItem.Connect([&] { ++after; });
+
+    LookupFieldView view(field);
+    TextFieldView description_view(description);
+    long shown_rows = -1;
+    view.setPicker([&](const LookupList& list, QWidget*) -> std::optional<long> {
+        shown_rows = list.RowCount();
+        return 1;  // "S"
+    });
+    view.show();
+    QTest::keyClick(view.lineEdit(), Qt::Key_F3);
+    EXPECT_EQ(shown_rows, 2);
+    EXPECT_EQ(view.lineEdit()->text(), QStringLiteral("S"));
+    EXPECT_TRUE(field->Valid());
+    EXPECT_EQ(description_view.text(), QStringLiteral("Small"));
+    EXPECT_EQ(after, 1);
+
+    // Typing and Enter: the model checks; an unknown code is not valid and clears the description.
+    view.lineEdit()->clear();
+    QTest::keyClicks(view.lineEdit(), QStringLiteral("XL"));
+    EXPECT_EQ(field->Text(), "XL");
+    QTest::keyClick(view.lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(field->Valid());
+    EXPECT_EQ(description_view.text(), QString());
+    EXPECT_EQ(after, 2);
+
+    // The dialog itself lists the rows under the headings.
+    auto list = field->UserOpenLookup();
+    ASSERT_TRUE(list.has_value());
+    LookupDialog dialog(*list);
+    EXPECT_EQ(dialog.table()->rowCount(), 2);
+    EXPECT_EQ(dialog.table()->horizontalHeaderItem(1)->text(), QStringLiteral("Descrizione"));
+}
+
+TEST(DateFieldView, ConfirmRewritesAValidDate) {
+    auto field = std::make_shared<DateField>("TXT_DADATA_ACQ");
+    DateFieldView view(field);
+    view.show();
+    QTest::keyClicks(&view, QStringLiteral("1/2/25"));
+    QTest::keyClick(&view, Qt::Key_Return);
+    EXPECT_TRUE(field->Valid());
+    EXPECT_EQ(view.text(), QStringLiteral("01/02/2025"));
+    field->SetEnabled(false);
+    EXPECT_FALSE(view.isEnabled());
+}
+
+TEST(OperationBarView, IndicatorOnlyWhileAnimatingInBusyStyle) {
+    auto bar = std::make_shared<OperationBar>("BAR_OPERATION");
+    OperationBarView view(bar);
+    view.show();
+    bar->SetStatusText("Operazione in corso...");
+    bar->SetLoadingAnimation(true);
+    bar->StartLoadingAnimation();
+    EXPECT_FALSE(view.indicator()->isVisible());  // style 0: text only
+    bar->SetStyle(OperationBar::kBusyIndicator);
+    EXPECT_TRUE(view.indicator()->isVisible());
+    EXPECT_EQ(view.label()->text(), QStringLiteral("Operazione in corso..."));
+    bar->EndLoadingAnimation();
+    bar->SetVisible(false);
+    EXPECT_FALSE(view.indicator()->isVisible());
+    EXPECT_FALSE(view.isVisible());
+}
+
+TEST(StatusBarView, PanelTwoShowsTheOperationText) {
+    auto status = std::make_shared<kv::services::HostStatusBar>(3);
+    StatusBarView view(status);
+    status->SetPanelText(2, "Pronto");
+    EXPECT_EQ(view.panel(2)->text(), QStringLiteral("Pronto"));
+    EXPECT_EQ(view.panel(4), nullptr);
+}
+
+TEST(SplitterView, PaneSizesFollowThePositionAndTheDragReachesTheModel) {
+    auto split = std::make_shared<Splitter>("SPLITORIZZONTALE", SplitDirection::TopBottom);
+    split->SetPaneControl(1, "GRB_LISACQ");
+    split->SetPaneControl(2, "GRB_LISVEN");
+    split->Pane(1).SetMinSize(1000);
+    split->Pane(2).SetMinSize(1000);
+    SplitterView view(split);
+    auto* top = new QWidget;
+    auto* bottom = new QWidget;
+    view.setPanes(top, bottom);
+    view.resize(400, 404);  // 404 px = 6060 twips, 4 px of bar
+    view.show();
+    QApplication::processEvents();
+    EXPECT_EQ(split->Height(), 404 * 15);  // the view reports its size to the model
+    EXPECT_EQ(view.sizes().at(0), 200);
+    split->SetPosition(25);
+    EXPECT_EQ(view.sizes().at(0), 100);
+
+    int moved = 0;
+    auto sub = split->PositionChanged.Connect([&] { ++moved; });
+    split->UserMoveBar(3000);
+    EXPECT_EQ(moved, 1);
+    EXPECT_EQ(split->Position(), 50);
+    EXPECT_EQ(view.sizes().at(0), 200);
+}
+
+TEST(WindowBindings, ResizeAndPlacement) {
+    auto resize = std::make_shared<ResizeControl>("KVR_RESIZEFORM");
+    auto container = std::make_shared<HostContainer>("MDIActiveX1");
+    QWidget window;
+    new ResizeBinding(resize, &window);
+    new HostContainerBinding(container, &window);
+    int after = 0;
+    auto sub = resize->AfterResize.Connect([&] { ++after; });
+    resize->Start();
+    window.resize(800, 494);
+    window.show();
+    QApplication::processEvents();
+    EXPECT_GE(after, 1);
+    EXPECT_EQ(resize->WindowWidth(), 800 * 15);
+    container->Place(0, 0, 11940, 7410);
+    EXPECT_EQ(window.width(), 796);
+    EXPECT_EQ(window.height(), 494);
+}
+
+TEST(SimpleViews, ButtonComboAndTextForwardTheUser) {
+    auto button = std::make_shared<CommandButton>("CMD_COPIASURIGA");
+    button->SetCaption("Copia su riga");
+    CommandButtonView bview(button);
+    int clicks = 0;
+    auto s1 = button->Click.Connect([&] { ++clicks; });
+    bview.click();
+    button->SetEnabled(false);
+    bview.click();  // disabled: Qt does not click
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(bview.text(), QStringLiteral("Copia su riga"));
+
+    auto combo = std::make_shared<ComboBox>("CBO_DADATA_ACQ");
+    ComboBoxView cview(combo);
+    combo->AddItem("Da Configurazione");
+    combo->SetText("0");
+    EXPECT_EQ(cview.currentText(), QStringLiteral("0"));
+
+    auto text = std::make_shared<TextField>("TXT_DESCART");
+    TextFieldView tview(text);
+    text->SetText("Maglia");
+    EXPECT_EQ(tview.text(), QStringLiteral("Maglia"));
+    tview.show();
+    tview.clear();
+    QTest::keyClicks(&tview, QStringLiteral("Felpa"));
+    EXPECT_EQ(text->Text(), "Felpa");
+
+    auto label = std::make_shared<Label>("LBL_HEADLISACQ");
+    LabelView lview(label);
+    label->SetCaption("Listini di Acquisto");
+    EXPECT_EQ(lview.text(), QStringLiteral("Listini di Acquisto"));
+}
+
+}  // namespace
+}  // namespace kv::qt
+
+#include "host/views/data_grid_view.h"
+#include "host/views/view_factory.h"
+
+namespace kv::qt {
+namespace {
+
+TEST(FormBuilder, MakesTheViewOfEachModelAndFillsTheSplitters) {
+    QWidget window;
+    FormBuilder form(&window);
+    auto split = std::make_shared<Splitter>("SPLITORIZZONTALE", SplitDirection::TopBottom);
+    split->SetPaneControl(1, "GRB_LISACQ");
+    split->SetPaneControl(2, "GRB_LISVEN");
+    EXPECT_NE(form.Add(split), nullptr);
+    EXPECT_NE(form.Add(std::make_shared<GroupBox>("GRB_LISACQ")), nullptr);
+    EXPECT_NE(form.Add(std::make_shared<GroupBox>("GRB_LISVEN")), nullptr);
+    auto grid = std::make_shared<DataGrid>("GRD_LISACQ");
+    QWidget* grid_view = form.Add(grid);
+    EXPECT_NE(dynamic_cast<DataGridView*>(grid_view), nullptr);
+    EXPECT_EQ(form.Add(grid), grid_view);  // once per control
+    EXPECT_EQ(form.ViewAs<LookupFieldView>("TXT_CODART"), nullptr);  // not added yet
+    EXPECT_NE(dynamic_cast<LookupFieldView*>(form.Add(std::make_shared<LookupField>("TXT_CODART"))), nullptr);
+    EXPECT_NE(dynamic_cast<DateFieldView*>(form.Add(std::make_shared<DateField>("TXT_DADATA_ACQ"))), nullptr);
+    EXPECT_NE(dynamic_cast<ToolbarView*>(form.Add(std::make_shared<Toolbar>("INTERNAV"))), nullptr);
+    EXPECT_EQ(form.Add(std::make_shared<ResizeControl>("KVR_RESIZEFORM")), nullptr);
+    EXPECT_EQ(form.Add(std::make_shared<HostContainer>("MDIActiveX1")), nullptr);
+    EXPECT_EQ(form.View("grd_lisacq"), grid_view);
+
+    form.ConnectSplitters();
+    auto* split_view = form.ViewAs<SplitterView>("SPLITORIZZONTALE");
+    ASSERT_NE(split_view, nullptr);
+    ASSERT_EQ(split_view->count(), 2);
+    EXPECT_EQ(split_view->widget(0), form.View("GRB_LISACQ"));
+    EXPECT_EQ(split_view->widget(1), form.View("GRB_LISVEN"));
+    EXPECT_EQ(form.View("GRB_LISACQ")->objectName(), QStringLiteral("GRB_LISACQ"));
+}
+
+}  // namespace
+}  // namespace kv::qt
