@@ -62,6 +62,8 @@ void EntryLineEdit::keyPressEvent(QKeyEvent* event) {
 
 void EntryLineEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
+    // A pick list or another window taking the focus is not the user leaving the field.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) return;
     Guard([this] { model_->UserLeave(); });
 }
 

@@ -581,6 +581,12 @@ int16_t DataGrid::UserKeyDown(int16_t key_code, int16_t shift) {
 EditOutcome DataGrid::UserEditCell(long row, long column, const std::string& text) {
     if (!Enabled() || !Visible()) return Refused(err::kIllegalOperation, "La griglia non è attiva.");
     if (!CellEditable(row, column)) return Refused(err::kIllegalOperation, "La cella non è modificabile.");
+    // Confirming a cell as it stood is no edit: no events, nothing written.
+    if (text == CellEditText(row, column)) {
+        EditOutcome unchanged;
+        unchanged.accepted = true;
+        return unchanged;
+    }
     const ado::FieldInfo* field = FieldOf(column);
     const std::string field_name = field->name;
     EditOutcome refusal;

@@ -230,7 +230,8 @@ public:
     // the key code left: 0 when a handler discarded the key or the grid used it.
     int16_t UserKeyDown(int16_t key_code, int16_t shift);
     // The user typed `text` into the cell and confirmed it: moves there first if needed, then reads the
-    // text as the field's type, raises Event66 and OnEdited and writes the value (see the top).
+    // text as the field's type, raises Event66 and OnEdited and writes the value (see the top). Text
+    // equal to the cell's edit text is accepted as no edit: nothing is raised or written.
     EditOutcome UserEditCell(long row, long column, const std::string& text);
 
     Event<> Event0;

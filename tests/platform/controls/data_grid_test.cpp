@@ -241,6 +241,11 @@ TEST_F(Fixture, EditRaises66ThenOnEditedThenWritesTheRecordset) {
     EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("12.5")));
     EXPECT_EQ(grid.CellText(0, 2), "12,50");
 
+    // Confirming the cell as it stands is no edit.
+    log.clear();
+    EXPECT_TRUE(grid.UserEditCell(0, 2, "12,5").accepted);
+    EXPECT_TRUE(log.empty());
+
     // Thousands separators typed as shown are read; a blank cell becomes Null.
     EXPECT_TRUE(grid.UserEditCell(0, 2, "1.234,5").accepted);
     EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("1234.5")));
