@@ -31,7 +31,8 @@ std::vector<ButtonSpec> ButtonsOf(int style_value) {
         case style::kYesNo:
             return {{QMessageBox::Yes, "Sì", answer::kYes}, {QMessageBox::No, "No", answer::kNo}};
         case style::kRetryCancel:
-            return {{QMessageBox::Retry, "Riprova", answer::kRetry}, {QMessageBox::Cancel, "Annulla", answer::kCancel}};
+            return {{QMessageBox::Retry, "Riprova", answer::kRetry},
+                    {QMessageBox::Cancel, "Annulla", answer::kCancel}};
         default:
             return {{QMessageBox::Ok, "OK", answer::kOk}};
     }
@@ -66,8 +67,10 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, int style_valu
         box->button(b.button)->setText(QString::fromUtf8(b.text));
     }
     std::size_t default_index = 0;
-    if (style_value & style::kDefaultButton3) default_index = 2;
-    else if (style_value & style::kDefaultButton2) default_index = 1;
+    if (style_value & style::kDefaultButton3)
+        default_index = 2;
+    else if (style_value & style::kDefaultButton2)
+        default_index = 1;
     if (default_index >= buttons.size()) default_index = 0;
     box->setDefaultButton(buttons[default_index].button);
     // Escape and the close box answer Cancel where there is one; otherwise the box must be answered.
@@ -102,23 +105,28 @@ int AnswerFor(const QMessageBox& box, QAbstractButton* clicked) {
 }
 
 QString ErrorText(const kv::services::ErrorReport& report) {
-    QString text = QStringLiteral("Errore %1: %2").arg(report.number).arg(QString::fromStdString(report.description));
-    if (!report.procedure.empty()) text += QStringLiteral("\nProcedura: ") + QString::fromStdString(report.procedure);
+    QString text =
+        QStringLiteral("Errore %1: %2").arg(report.number).arg(QString::fromStdString(report.description));
+    if (!report.procedure.empty())
+        text += QStringLiteral("\nProcedura: ") + QString::fromStdString(report.procedure);
     if (!report.source.empty()) text += QStringLiteral("\nOrigine: ") + QString::fromStdString(report.source);
-    if (!report.component.empty()) text += QStringLiteral("\nComponente: ") + QString::fromStdString(report.component);
+    if (!report.component.empty())
+        text += QStringLiteral("\nComponente: ") + QString::fromStdString(report.component);
     for (const auto& e : report.connection_errors)
         text += QStringLiteral("\n- %1 %2").arg(e.number).arg(QString::fromStdString(e.description));
     return text;
 }
 
 int QtMessageService::Message(const std::string& text, int style_value, const std::string& title) {
-    auto box = BuildMessageBox(QString::fromStdString(text), style_value, QString::fromStdString(title), parent_);
+    auto box =
+        BuildMessageBox(QString::fromStdString(text), style_value, QString::fromStdString(title), parent_);
     box->exec();
     return AnswerFor(*box, box->clickedButton());
 }
 
 int QtErrorDisplay::ShowError(const kv::services::ErrorReport& report) {
-    auto box = BuildMessageBox(ErrorText(report), report.style, QString::fromStdString(report.caption), parent_);
+    auto box =
+        BuildMessageBox(ErrorText(report), report.style, QString::fromStdString(report.caption), parent_);
     box->exec();
     int a = AnswerFor(*box, box->clickedButton());
     return a == answer::kIgnore ? answer::kCancel : a;

@@ -25,21 +25,21 @@ int AnswerFor(const QMessageBox& box, QAbstractButton* clicked);
 QString ErrorText(const kv::services::ErrorReport& report);
 
 class QtMessageService : public kv::services::MessageService {
-public:
+  public:
     explicit QtMessageService(QWidget* parent = nullptr) : parent_(parent) {}
     int Message(const std::string& text, int style, const std::string& title) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 
 class QtErrorDisplay : public kv::services::ErrorDisplay {
-public:
+  public:
     explicit QtErrorDisplay(QWidget* parent = nullptr) : parent_(parent) {}
     // Abort 3, Retry 4, and Ignore reported as 2, as the platform's error display does.
     int ShowError(const kv::services::ErrorReport& report) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 

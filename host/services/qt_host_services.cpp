@@ -16,8 +16,10 @@ PointerBinding::~PointerBinding() { Apply(kv::services::pointer::kDefault); }
 void PointerBinding::Apply(int16_t value) {
     const bool want = value == kv::services::pointer::kHourglass;
     if (want == shown_) return;
-    if (want) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    else QGuiApplication::restoreOverrideCursor();
+    if (want)
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else
+        QGuiApplication::restoreOverrideCursor();
     shown_ = want;
 }
 

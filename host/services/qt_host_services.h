@@ -13,12 +13,12 @@ namespace kv::qt {
 // it down. Only one wait cursor is ever pushed, however often 11 is set; destroying the binding takes
 // it down.
 class PointerBinding : public QObject {
-public:
+  public:
     explicit PointerBinding(kv::services::HostScreenPointer& pointer, QObject* parent = nullptr);
     ~PointerBinding() override;
     bool waitCursorShown() const { return shown_; }
 
-private:
+  private:
     void Apply(int16_t value);
     kv::services::Subscription sub_;
     bool shown_ = false;

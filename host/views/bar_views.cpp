@@ -66,7 +66,8 @@ OperationBarView::OperationBarView(std::shared_ptr<kv::controls::OperationBar> m
     layout->addWidget(indicator_, 2);
     new ControlBinding(model_, this, [this](ControlChange) {
         label_->setText(Q(model_->StatusText()));
-        indicator_->setVisible(model_->Style() == kv::controls::OperationBar::kBusyIndicator && model_->Animating());
+        indicator_->setVisible(model_->Style() == kv::controls::OperationBar::kBusyIndicator &&
+                               model_->Animating());
     });
 }
 

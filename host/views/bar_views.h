@@ -18,12 +18,12 @@ class QAction;
 namespace kv::qt {
 
 class ToolbarView : public QToolBar {
-public:
+  public:
     explicit ToolbarView(std::shared_ptr<kv::controls::Toolbar> model, QWidget* parent = nullptr);
     // The action showing the button with that key (nullptr when none), for shortcuts and tests.
     QAction* action(const QString& key) const;
 
-private:
+  private:
     void Rebuild();
     void ShowStates();
     std::shared_ptr<kv::controls::Toolbar> model_;
@@ -31,12 +31,12 @@ private:
 };
 
 class OperationBarView : public QWidget {
-public:
+  public:
     explicit OperationBarView(std::shared_ptr<kv::controls::OperationBar> model, QWidget* parent = nullptr);
     QLabel* label() const { return label_; }
     QProgressBar* indicator() const { return indicator_; }
 
-private:
+  private:
     std::shared_ptr<kv::controls::OperationBar> model_;
     QLabel* label_;
     QProgressBar* indicator_;
@@ -44,11 +44,11 @@ private:
 
 // The host frame's status bar: one label per panel of the host's status-bar service.
 class StatusBarView : public QStatusBar {
-public:
+  public:
     explicit StatusBarView(std::shared_ptr<kv::services::HostStatusBar> model, QWidget* parent = nullptr);
     QLabel* panel(int index) const;  // 1-based, as the service numbers them
 
-private:
+  private:
     std::shared_ptr<kv::services::HostStatusBar> model_;
     std::vector<QLabel*> panels_;
     kv::services::Subscription sub_;

@@ -49,14 +49,16 @@ void ControlBinding::ReportGeometry() {
     const QRect g = widget_->geometry();
     reporting_ = true;
     try {
-        model_->Move(PixelsToTwips(g.x()), PixelsToTwips(g.y()), PixelsToTwips(g.width()), PixelsToTwips(g.height()));
+        model_->Move(PixelsToTwips(g.x()), PixelsToTwips(g.y()), PixelsToTwips(g.width()),
+                     PixelsToTwips(g.height()));
     } catch (...) {
     }
     reporting_ = false;
 }
 
 bool ControlBinding::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == widget_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) ReportGeometry();
+    if (watched == widget_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+        ReportGeometry();
     return QObject::eventFilter(watched, event);
 }
 

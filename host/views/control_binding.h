@@ -16,7 +16,7 @@
 namespace kv::qt {
 
 class ControlBinding : public QObject {
-public:
+  public:
     using Refresh = std::function<void(kv::controls::ControlChange)>;
 
     // The binding watches `widget` (its parent) and calls `refresh` for the model's changes other than
@@ -28,10 +28,10 @@ public:
     // A widget that is only a part of a composite view does not report its geometry as the control's.
     void setReportGeometry(bool report) { report_geometry_ = report; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Apply(kv::controls::ControlChange what);
     void ReportGeometry();
 

@@ -49,7 +49,8 @@ int16_t PlatformKeyCode(int qt_key) {
         default:
             break;
     }
-    if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12) return static_cast<int16_t>(112 + (qt_key - Qt::Key_F1));
+    if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12)
+        return static_cast<int16_t>(112 + (qt_key - Qt::Key_F1));
     if ((qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) || (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z))
         return static_cast<int16_t>(qt_key);  // the same codes on both sides
     return 0;
@@ -65,10 +66,10 @@ int16_t PlatformShift(Qt::KeyboardModifiers modifiers) {
 
 // The table: Qt's own navigation is replaced by the model's, and the model hears of every user move.
 class GridTableView : public QTableView {
-public:
+  public:
     explicit GridTableView(DataGridView* owner) : QTableView(owner), owner_(owner) {}
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override {
         const int16_t code = PlatformKeyCode(event->key());
         if (state() == QAbstractItemView::EditingState || code == 0) {
@@ -91,9 +92,12 @@ protected:
         if (owner_->adapter_->lastEditRefused()) return;  // stay on the refused cell
         int16_t code = 0;
         int16_t shift = 0;
-        if (hint == QAbstractItemDelegate::SubmitModelCache) code = keys::kReturn;
-        else if (hint == QAbstractItemDelegate::EditNextItem) code = keys::kTab;
-        else if (hint == QAbstractItemDelegate::EditPreviousItem) code = keys::kTab, shift = keys::kShiftMask;
+        if (hint == QAbstractItemDelegate::SubmitModelCache)
+            code = keys::kReturn;
+        else if (hint == QAbstractItemDelegate::EditNextItem)
+            code = keys::kTab;
+        else if (hint == QAbstractItemDelegate::EditPreviousItem)
+            code = keys::kTab, shift = keys::kShiftMask;
         if (code == 0) return;
         owner_->adapter_->beginUserAction();
         owner_->model_->UserKeyDown(code, shift);
@@ -116,7 +120,7 @@ protected:
         owner_->model_->UserEnter();
     }
 
-private:
+  private:
     DataGridView* owner_;
 };
 
@@ -165,8 +169,10 @@ DataGridView::~DataGridView() = default;
 QTableView* DataGridView::table() const { return table_; }
 
 void DataGridView::setSyncInterval(int milliseconds) {
-    if (milliseconds <= 0) sync_.stop();
-    else sync_.start(milliseconds);
+    if (milliseconds <= 0)
+        sync_.stop();
+    else
+        sync_.start(milliseconds);
 }
 
 void DataGridView::OnChanged(ControlChange what) {

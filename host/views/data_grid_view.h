@@ -25,7 +25,7 @@ int16_t PlatformKeyCode(int qt_key);
 int16_t PlatformShift(Qt::KeyboardModifiers modifiers);
 
 class DataGridView : public QWidget {
-public:
+  public:
     explicit DataGridView(std::shared_ptr<kv::controls::DataGrid> model, QWidget* parent = nullptr);
     ~DataGridView() override;
 
@@ -36,7 +36,7 @@ public:
     // Interval of the check for recordset moves made by the program; 0 stops it.
     void setSyncInterval(int milliseconds);
 
-private:
+  private:
     friend class GridTableView;
     void OnChanged(kv::controls::ControlChange what);
     void ApplyColumns();

@@ -84,8 +84,9 @@ LookupDialog::LookupDialog(const kv::controls::LookupList& list, QWidget* parent
     table_->setRowCount(static_cast<int>(rows));
     QStringList headings;
     for (int c = 0; c < columns; ++c)
-        headings << (c < static_cast<int>(list.headings.size()) ? Q(list.headings[static_cast<std::size_t>(c)])
-                                                                 : Q(list.rows->GetFields().Item(c).Name()));
+        headings << (c < static_cast<int>(list.headings.size())
+                         ? Q(list.headings[static_cast<std::size_t>(c)])
+                         : Q(list.rows->GetFields().Item(c).Name()));
     table_->setHorizontalHeaderLabels(headings);
     for (long r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c) {

@@ -25,18 +25,18 @@ using ErrorHandler = std::function<void(QWidget* view, const kv::Error& error)>;
 void DefaultErrorHandler(QWidget* view, const kv::Error& error);
 
 class EntryLineEdit : public QLineEdit {
-public:
+  public:
     explicit EntryLineEdit(std::shared_ptr<kv::controls::EntryField> model, QWidget* parent = nullptr);
     void setErrorHandler(ErrorHandler handler) { on_error_ = std::move(handler); }
     // Runs a model action, reporting its kv::Error instead of letting it escape into Qt.
     void Guard(const std::function<void()>& action);
     ControlBinding* binding() const { return binding_; }
 
-protected:
+  protected:
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void Show();
     std::shared_ptr<kv::controls::EntryField> model_;
     ControlBinding* binding_ = nullptr;
@@ -44,24 +44,24 @@ private:
 };
 
 class DateFieldView : public EntryLineEdit {
-public:
+  public:
     explicit DateFieldView(std::shared_ptr<kv::controls::DateField> model, QWidget* parent = nullptr);
 };
 
 // The pick list: the list's rows under its headings; Enter or a double click chooses.
 class LookupDialog : public QDialog {
-public:
+  public:
     LookupDialog(const kv::controls::LookupList& list, QWidget* parent = nullptr);
     // The chosen row, once accepted.
     std::optional<long> chosenRow() const;
     QTableWidget* table() const { return table_; }
 
-private:
+  private:
     QTableWidget* table_;
 };
 
 class LookupFieldView : public QWidget {
-public:
+  public:
     // Shows the list and returns the chosen row (nullopt: nothing chosen).
     using Picker = std::function<std::optional<long>(const kv::controls::LookupList& list, QWidget* parent)>;
     static std::optional<long> ShowDialog(const kv::controls::LookupList& list, QWidget* parent);
@@ -74,10 +74,10 @@ public:
     EntryLineEdit* lineEdit() const { return edit_; }
     QToolButton* button() const { return button_; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     std::shared_ptr<kv::controls::LookupField> model_;
     EntryLineEdit* edit_;
     QToolButton* button_;

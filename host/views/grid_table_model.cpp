@@ -16,15 +16,19 @@ GridTableModel::~GridTableModel() = default;
 void GridTableModel::OnChanged(ControlChange what) {
     switch (what) {
         case ControlChange::Layout:
-            if (busy_ > 0) reset_pending_ = true;
-            else Reset();
+            if (busy_ > 0)
+                reset_pending_ = true;
+            else
+                Reset();
             break;
         case ControlChange::Content:
         case ControlChange::Properties:
             // Values, formats or editability changed: every cell is asked again.
             if (rows_ != grid_->RowCount() || columns_ != grid_->Columns().Count()) {
-                if (busy_ > 0) reset_pending_ = true;
-                else Reset();
+                if (busy_ > 0)
+                    reset_pending_ = true;
+                else
+                    Reset();
             } else {
                 AllChanged();
             }
@@ -100,7 +104,8 @@ Qt::ItemFlags GridTableModel::flags(const QModelIndex& index) const {
 }
 
 bool GridTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !index.isValid() || index.row() >= rows_ || index.column() >= columns_) return false;
+    if (role != Qt::EditRole || !index.isValid() || index.row() >= rows_ || index.column() >= columns_)
+        return false;
     beginUserAction();
     kv::controls::EditOutcome out;
     try {

@@ -18,7 +18,7 @@
 namespace kv::qt {
 
 class GridTableModel : public QAbstractTableModel {
-public:
+  public:
     explicit GridTableModel(std::shared_ptr<kv::controls::DataGrid> grid, QObject* parent = nullptr);
     ~GridTableModel() override;
 
@@ -37,7 +37,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
-private:
+  private:
     void OnChanged(kv::controls::ControlChange what);
     void Reset();
     void AllChanged();

@@ -16,52 +16,52 @@
 namespace kv::qt {
 
 class LabelView : public QLabel {
-public:
+  public:
     explicit LabelView(std::shared_ptr<kv::controls::Label> model, QWidget* parent = nullptr);
     kv::controls::Label& model() { return *model_; }
 
-private:
+  private:
     std::shared_ptr<kv::controls::Label> model_;
 };
 
 class PanelView : public QFrame {
-public:
+  public:
     explicit PanelView(std::shared_ptr<kv::controls::Panel> model, QWidget* parent = nullptr);
 
-private:
+  private:
     std::shared_ptr<kv::controls::Panel> model_;
 };
 
 class GroupBoxView : public QGroupBox {
-public:
+  public:
     explicit GroupBoxView(std::shared_ptr<kv::controls::GroupBox> model, QWidget* parent = nullptr);
 
-private:
+  private:
     std::shared_ptr<kv::controls::GroupBox> model_;
 };
 
 class TextFieldView : public QLineEdit {
-public:
+  public:
     explicit TextFieldView(std::shared_ptr<kv::controls::TextField> model, QWidget* parent = nullptr);
 
-private:
+  private:
     void Show();
     std::shared_ptr<kv::controls::TextField> model_;
 };
 
 class CommandButtonView : public QPushButton {
-public:
+  public:
     explicit CommandButtonView(std::shared_ptr<kv::controls::CommandButton> model, QWidget* parent = nullptr);
 
-private:
+  private:
     std::shared_ptr<kv::controls::CommandButton> model_;
 };
 
 class ComboBoxView : public QComboBox {
-public:
+  public:
     explicit ComboBoxView(std::shared_ptr<kv::controls::ComboBox> model, QWidget* parent = nullptr);
 
-private:
+  private:
     void Show();
     std::shared_ptr<kv::controls::ComboBox> model_;
     bool showing_ = false;

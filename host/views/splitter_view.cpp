@@ -11,7 +11,8 @@ SplitterView::SplitterView(std::shared_ptr<kv::controls::Splitter> model, QWidge
     setHandleWidth(TwipsToPixels(kv::controls::Splitter::kBarSize));
     setChildrenCollapsible(false);
     new ControlBinding(model_, this, [this](ControlChange what) {
-        if (what == ControlChange::Layout || what == ControlChange::Geometry || what == ControlChange::Content)
+        if (what == ControlChange::Layout || what == ControlChange::Geometry ||
+            what == ControlChange::Content)
             ApplyModel();
     });
     connect(this, &QSplitter::splitterMoved, this, [this](int pos, int) {
@@ -38,8 +39,10 @@ void SplitterView::ApplyModel() {
     const bool across = orientation() == Qt::Horizontal;
     for (int i = 0; i < 2; ++i) {
         const int min = TwipsToPixels(model_->Pane(i + 1).MinSize());
-        if (across) widget(i)->setMinimumWidth(min);
-        else widget(i)->setMinimumHeight(min);
+        if (across)
+            widget(i)->setMinimumWidth(min);
+        else
+            widget(i)->setMinimumHeight(min);
     }
     setChildrenCollapsible(model_->Pane(1).MinSize() == 0);
     setSizes({TwipsToPixels(model_->FirstPaneSize()), TwipsToPixels(model_->SecondPaneSize())});

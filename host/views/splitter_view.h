@@ -12,16 +12,16 @@
 namespace kv::qt {
 
 class SplitterView : public QSplitter {
-public:
+  public:
     explicit SplitterView(std::shared_ptr<kv::controls::Splitter> model, QWidget* parent = nullptr);
     // Puts the views of the two panes' controls in (either may be null until the form has it).
     void setPanes(QWidget* first, QWidget* second);
     kv::controls::Splitter& model() { return *model_; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void ApplyModel();
     std::shared_ptr<kv::controls::Splitter> model_;
     bool applying_ = false;

@@ -17,7 +17,7 @@ namespace kv::qt {
 QWidget* CreateView(const std::shared_ptr<kv::controls::Control>& model, QWidget* parent = nullptr);
 
 class FormBuilder {
-public:
+  public:
     // `window` is the form's top widget: views are created as its children, and the resize control
     // and host container follow it.
     explicit FormBuilder(QWidget* window) : window_(window) {}
@@ -28,13 +28,15 @@ public:
     // The view of the control with that name (case-insensitive); nullptr when none was added.
     QWidget* View(const std::string& name) const;
     template <class V>
-    V* ViewAs(const std::string& name) const { return dynamic_cast<V*>(View(name)); }
+    V* ViewAs(const std::string& name) const {
+        return dynamic_cast<V*>(View(name));
+    }
 
     // Puts into every splitter the views of the controls its panes name. Call once every control was
     // added (a pane may name a splitter added later).
     void ConnectSplitters();
 
-private:
+  private:
     QWidget* window_;
     std::vector<std::shared_ptr<kv::controls::Control>> models_;
     std::map<std::string, QWidget*> views_;  // by upper-case name

@@ -17,7 +17,8 @@ bool ResizeBinding::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-HostContainerBinding::HostContainerBinding(std::shared_ptr<kv::controls::HostContainer> model, QWidget* window)
+HostContainerBinding::HostContainerBinding(std::shared_ptr<kv::controls::HostContainer> model,
+                                           QWidget* window)
     : QObject(window), model_(std::move(model)), window_(window) {
     sub_ = model_->Changed.Connect([this](kv::controls::ControlChange what) {
         if (what == kv::controls::ControlChange::Geometry) Place();
@@ -26,8 +27,8 @@ HostContainerBinding::HostContainerBinding(std::shared_ptr<kv::controls::HostCon
 
 void HostContainerBinding::Place() {
     if (!window_) return;
-    window_->setGeometry(TwipsToPixels(model_->Left()), TwipsToPixels(model_->Top()), TwipsToPixels(model_->Width()),
-                         TwipsToPixels(model_->Height()));
+    window_->setGeometry(TwipsToPixels(model_->Left()), TwipsToPixels(model_->Top()),
+                         TwipsToPixels(model_->Width()), TwipsToPixels(model_->Height()));
 }
 
 }  // namespace kv::qt

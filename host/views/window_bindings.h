@@ -13,13 +13,13 @@ namespace kv::qt {
 
 // Tells the resize control the window's size (in twips) each time the window is resized.
 class ResizeBinding : public QObject {
-public:
+  public:
     ResizeBinding(std::shared_ptr<kv::controls::ResizeControl> model, QWidget* window);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     std::shared_ptr<kv::controls::ResizeControl> model_;
     QPointer<QWidget> window_;
 };
@@ -27,10 +27,10 @@ private:
 // Places `window` (the host frame's sub-window that carries the component's window) where the program
 // puts the container, in twips; LoadForm is the host's to call once the window is in.
 class HostContainerBinding : public QObject {
-public:
+  public:
     HostContainerBinding(std::shared_ptr<kv::controls::HostContainer> model, QWidget* window);
 
-private:
+  private:
     void Place();
     std::shared_ptr<kv::controls::HostContainer> model_;
     QPointer<QWidget> window_;

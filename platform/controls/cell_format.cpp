@@ -30,10 +30,14 @@ NumberFormat ClassNumberFormat(int cls, int kind, const std::string& unit,
 }
 
 std::optional<NumberFormat> ParseNumberPattern(std::string_view pattern) {
-    if (EqualsNoCase(pattern, "Standard")) pattern = "#,##0.00";
-    else if (EqualsNoCase(pattern, "Fixed")) pattern = "0.00";
-    else if (EqualsNoCase(pattern, "Percent")) pattern = "0.00%";
-    else if (EqualsNoCase(pattern, "General Number")) return NumberFormat{};
+    if (EqualsNoCase(pattern, "Standard"))
+        pattern = "#,##0.00";
+    else if (EqualsNoCase(pattern, "Fixed"))
+        pattern = "0.00";
+    else if (EqualsNoCase(pattern, "Percent"))
+        pattern = "0.00%";
+    else if (EqualsNoCase(pattern, "General Number"))
+        return NumberFormat{};
     // Only the first section (positive numbers) is used; negative numbers take a leading '-'.
     if (auto semi = pattern.find(';'); semi != std::string_view::npos) pattern = pattern.substr(0, semi);
 
@@ -96,7 +100,8 @@ std::string FormatNumber(const Decimal& value, const NumberFormat& format, const
         int_part = text.substr(0, dot);
         frac = text.substr(dot + 1);
     }
-    if (static_cast<int>(frac.size()) < format.min_decimals) frac.append(format.min_decimals - frac.size(), '0');
+    if (static_cast<int>(frac.size()) < format.min_decimals)
+        frac.append(format.min_decimals - frac.size(), '0');
     if (format.grouping && int_part.size() > 3) {
         std::string grouped;
         int count = 0;

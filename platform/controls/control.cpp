@@ -35,8 +35,9 @@ void Control::SetToolTipText(std::string text) {
 
 void Control::SetFocus() {
     if (!enabled_ || !visible_)
-        throw Error(err::kInvalidCall, "Invalid procedure call or argument: " + name_ +
-                                           " cannot take the focus while it is disabled or hidden",
+        throw Error(err::kInvalidCall,
+                    "Invalid procedure call or argument: " + name_ +
+                        " cannot take the focus while it is disabled or hidden",
                     name_);
     Notify(ControlChange::Focus);
 }

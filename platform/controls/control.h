@@ -3,9 +3,10 @@
 // (name, Enabled, Visible, position and size in twips, tag, tool-tip text, focus, z-order) and the
 // Changed notification through which its view learns that it must show the model again.
 //
-// Models hold state and raise events; they know nothing of any toolkit. A view subscribes to Changed, renders the model and forwards the user's input to the
-// model's User* methods, which raise the control's events in the order a person's action raises them.
-// Setting a property from code never raises the control's user events; it only notifies the views.
+// Models hold state and raise events; they know nothing of any toolkit. A view subscribes to Changed, renders
+// the model and forwards the user's input to the model's User* methods, which raise the control's events in
+// the order a person's action raises them. Setting a property from code never raises the control's user
+// events; it only notifies the views.
 
 #include <cstdint>
 #include <string>
@@ -36,7 +37,7 @@ enum class ControlChange {
 inline constexpr int kTwipsPerPixel = 15;
 
 class Control : public Object {
-public:
+  public:
     explicit Control(std::string name) : name_(std::move(name)) {}
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
@@ -76,10 +77,10 @@ public:
 
     Event<ControlChange> Changed;
 
-protected:
+  protected:
     void Notify(ControlChange what) { Changed.Raise(what); }
 
-private:
+  private:
     std::string name_;
     bool enabled_ = true;
     bool visible_ = true;

@@ -53,8 +53,8 @@ EditOutcome Refused(long number, std::string message) {
 }
 
 // The typed text as a value of the field's type; a refusal when it does not read as one.
-std::optional<Variant> ReadTyped(const std::string& text, const ado::FieldInfo& field, const RegionalSettings& rs,
-                                 EditOutcome& refusal) {
+std::optional<Variant> ReadTyped(const std::string& text, const ado::FieldInfo& field,
+                                 const RegionalSettings& rs, EditOutcome& refusal) {
     const std::string trimmed = Trim(text);
     if (IsNumericType(field.type)) {
         if (trimmed.empty()) return Variant::Null();
@@ -96,7 +96,8 @@ void GridColumn::SetCaption(std::string caption) {
 }
 
 void GridColumn::SetWidth(long twips) {
-    if (twips < 0) throw Error(kInvalidPropertyValue, "Invalid property value: a column width cannot be negative");
+    if (twips < 0)
+        throw Error(kInvalidPropertyValue, "Invalid property value: a column width cannot be negative");
     width_ = twips;
     grid_->Emit(ControlChange::Layout);
 }
@@ -148,7 +149,8 @@ void DataGrid::Emit(ControlChange what) {
 }
 
 void DataGrid::Renumber() {
-    for (std::size_t i = 0; i < columns_.items_.size(); ++i) columns_.items_[i]->index_ = static_cast<long>(i);
+    for (std::size_t i = 0; i < columns_.items_.size(); ++i)
+        columns_.items_[i]->index_ = static_cast<long>(i);
 }
 
 void DataGrid::ClearInit() {
@@ -157,9 +159,11 @@ void DataGrid::ClearInit() {
     Emit(ControlChange::Layout);
 }
 
-void DataGrid::INIT_ADDColumn(std::string data_field, std::string caption, int type, long width, const Variant& a5,
-                              const Variant& a6, std::string format) {
-    if (width < 0) throw Error(kInvalidPropertyValue, "Invalid property value: a column width cannot be negative", Name());
+void DataGrid::INIT_ADDColumn(std::string data_field, std::string caption, int type, long width,
+                              const Variant& a5, const Variant& a6, std::string format) {
+    if (width < 0)
+        throw Error(kInvalidPropertyValue, "Invalid property value: a column width cannot be negative",
+                    Name());
     auto col = std::unique_ptr<GridColumn>(new GridColumn(this));
     col->data_field_ = std::move(data_field);
     col->caption_ = std::move(caption);
@@ -355,7 +359,8 @@ const ado::FieldInfo* DataGrid::FieldOf(long column) const {
 // ---- Cells
 
 Variant DataGrid::CellValue(long row, long column) const {
-    if (!reader_ || row < 0 || row >= RowCount() || column < 0 || column >= columns_.Count()) return Variant();
+    if (!reader_ || row < 0 || row >= RowCount() || column < 0 || column >= columns_.Count())
+        return Variant();
     try {
         reader_->SetBookmark(bookmarks_[static_cast<std::size_t>(row)]);
         return reader_->Value(columns_.items_[static_cast<std::size_t>(column)]->data_field_);
@@ -367,7 +372,9 @@ Variant DataGrid::CellValue(long row, long column) const {
 NumberFormat DataGrid::ColumnNumberFormat(long column) const {
     if (column < 0 || column >= columns_.Count()) return NumberFormat{};
     const GridColumn& c = *columns_.items_[static_cast<std::size_t>(column)];
-    if (c.class_format_) return ClassNumberFormat(c.class_format_->cls, c.class_format_->kind, c.class_format_->unit, currencies_);
+    if (c.class_format_)
+        return ClassNumberFormat(c.class_format_->cls, c.class_format_->kind, c.class_format_->unit,
+                                 currencies_);
     if (!c.format_.empty()) {
         if (auto f = ParseNumberPattern(c.format_)) return *f;
     }
@@ -596,7 +603,8 @@ EditOutcome DataGrid::UserEditCell(long row, long column, const std::string& tex
     if (row != CurrentRow() || column != current_col_) {
         if (!UserMoveTo(row, column)) return Refused(err::kNoCurrentRecord, "La riga non esiste più.");
         // The move's handlers may have changed the grid: the edit goes on only if the cell still takes it.
-        if (!CellEditable(row, column)) return Refused(err::kIllegalOperation, "La cella non è modificabile.");
+        if (!CellEditable(row, column))
+            return Refused(err::kIllegalOperation, "La cella non è modificabile.");
     }
     const Variant bookmark = bookmarks_[static_cast<std::size_t>(row)];
     GridEdit edit(row, column, *value, text);
@@ -607,7 +615,8 @@ EditOutcome DataGrid::UserEditCell(long row, long column, const std::string& tex
         if (!source_ || source_->State() != ado::adStateOpen)
             return Refused(err::kObjectClosed, "La griglia non è più collegata ai dati.");
         try {
-            if (source_->AbsolutePosition() < 1 || !(source_->Bookmark() == bookmark)) source_->SetBookmark(bookmark);
+            if (source_->AbsolutePosition() < 1 || !(source_->Bookmark() == bookmark))
+                source_->SetBookmark(bookmark);
             source_->SetValue(field_name, *value);
         } catch (const Error& e) {
             Emit(ControlChange::Content);

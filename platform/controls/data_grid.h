@@ -64,7 +64,7 @@ inline constexpr int kAlignCentre = 2;
 inline constexpr int kAlignLeft = 3;
 
 class GridColumn {
-public:
+  public:
     long Index() const { return index_; }
     const std::string& DataField() const { return data_field_; }
     const std::string& Caption() const { return caption_; }
@@ -83,7 +83,7 @@ public:
     bool Visible() const { return visible_; }
     void SetVisible(bool visible);
 
-private:
+  private:
     friend class DataGrid;
     friend class GridColumns;
     explicit GridColumn(DataGrid* grid) : grid_(grid) {}
@@ -103,7 +103,7 @@ private:
 };
 
 class GridColumns {
-public:
+  public:
     long Count() const { return static_cast<long>(items_.size()); }
     // 0-based index (35600 outside) or bound field name, case-insensitively (35601 when none).
     GridColumn& Item(long index) const;
@@ -112,14 +112,14 @@ public:
     // -1 when no column is bound to the field.
     long IndexOf(std::string_view data_field) const;
 
-private:
+  private:
     friend class DataGrid;
     std::vector<std::unique_ptr<GridColumn>> items_;
 };
 
 // What an edited cell hands the edit events: the cell and its new value.
 class GridEdit : public Object {
-public:
+  public:
     GridEdit(long row, long column, Variant value, std::string text)
         : row_(row), column_(column), value_(std::move(value)), text_(std::move(text)) {}
     // The cell's new value when `column` is the edited column; Empty for any other column.
@@ -129,7 +129,7 @@ public:
     // What the user typed.
     const std::string& Text() const { return text_; }
 
-private:
+  private:
     long row_;
     long column_;
     Variant value_;
@@ -143,7 +143,7 @@ struct EditOutcome {
 };
 
 class DataGrid : public Control {
-public:
+  public:
     explicit DataGrid(std::string name, const RegionalSettings& rs = RegionalSettings::Italian());
     ~DataGrid() override;
 
@@ -155,7 +155,8 @@ public:
     void SetGridLoadMode(int mode) { load_mode_ = mode; }
     // a5 True: the column stretches; a6 is kept. Empty Variants stand for omitted arguments.
     void INIT_ADDColumn(std::string data_field, std::string caption, int type, long width,
-                        const Variant& a5 = Variant(), const Variant& a6 = Variant(), std::string format = {});
+                        const Variant& a5 = Variant(), const Variant& a6 = Variant(),
+                        std::string format = {});
     void InitializeSTART();
     void InitializeEND();
     bool EnableEditing() const { return enable_editing_; }
@@ -241,7 +242,7 @@ public:
     Event<const GridEdit& /*edit*/> OnEdited;
     Event<long /*last_row*/, long /*last_column*/, long /*row*/, long /*column*/> RowColChange;
 
-private:
+  private:
     friend class GridColumn;
     // Notifies the views unless a definition bracket or Redraw False holds the notifications back.
     void Emit(ControlChange what);
@@ -265,8 +266,8 @@ private:
     long current_col_ = -1;
 
     ado::RecordsetPtr source_;
-    ado::RecordsetPtr reader_;       // a clone of source_ that the cells are read through
-    std::vector<Variant> bookmarks_; // the rows of source_'s view, in order
+    ado::RecordsetPtr reader_;        // a clone of source_ that the cells are read through
+    std::vector<Variant> bookmarks_;  // the rows of source_'s view, in order
     Variant seen_filter_;
     long seen_row_ = -1;
 

@@ -12,7 +12,7 @@
 namespace kv::controls {
 
 class DateField : public EntryField {
-public:
+  public:
     explicit DateField(std::string name, const RegionalSettings& rs = RegionalSettings::Italian())
         : EntryField(std::move(name)), regional_(rs) {}
 
@@ -23,10 +23,10 @@ public:
     // Reads the text with the given settings: the valid-flag rule, for any caller that needs it.
     static std::optional<Date> ReadDate(const std::string& text, const RegionalSettings& rs);
 
-protected:
+  protected:
     void Check() override;
 
-private:
+  private:
     RegionalSettings regional_;
 };
 

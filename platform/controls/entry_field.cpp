@@ -24,7 +24,8 @@ void EntryField::SetValid(bool valid) {
 }
 
 void EntryField::SetMaxLength(long n) {
-    if (n < 0) throw Error(kInvalidPropertyValue, "Invalid property value: MaxLength cannot be negative", Name());
+    if (n < 0)
+        throw Error(kInvalidPropertyValue, "Invalid property value: MaxLength cannot be negative", Name());
     max_length_ = n;
     if (n > 0 && static_cast<long>(Len(text_)) > n) text_ = kv::Left(text_, n);
     Notify(ControlChange::Properties);
@@ -32,7 +33,8 @@ void EntryField::SetMaxLength(long n) {
 
 void EntryField::SetDisplayLength(long n) {
     if (n < 0)
-        throw Error(kInvalidPropertyValue, "Invalid property value: DisplayLength cannot be negative", Name());
+        throw Error(kInvalidPropertyValue, "Invalid property value: DisplayLength cannot be negative",
+                    Name());
     display_length_ = n;
     Notify(ControlChange::Properties);
 }

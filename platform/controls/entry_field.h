@@ -15,7 +15,7 @@
 namespace kv::controls {
 
 class EntryField : public Control {
-public:
+  public:
     using Control::Control;
 
     const std::string& Text() const { return text_; }
@@ -44,14 +44,14 @@ public:
 
     Event<> AfterItem;
 
-protected:
+  protected:
     // Sets the valid flag from the text (and whatever else the kind of field fills in).
     virtual void Check() = 0;
     void SetValid(bool valid);
     // For a field that rewrites its text once checked (a date in its regional form).
     void ReplaceText(std::string text);
 
-private:
+  private:
     std::string text_;
     bool valid_ = false;
     bool typed_ = false;

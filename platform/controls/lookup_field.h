@@ -46,7 +46,7 @@ struct LookupList {
 };
 
 class LookupField : public EntryField {
-public:
+  public:
     using EntryField::EntryField;
     ~LookupField() override;
 
@@ -94,10 +94,10 @@ public:
         StartLookup;
     Event<std::string& /*sql*/, DecodeMap& /*map*/, std::string& /*connection_string*/> StartDecode;
 
-protected:
+  protected:
     void Check() override;
 
-private:
+  private:
     ado::RecordsetPtr Run(const std::string& sql, const std::string& connection_string);
     std::string Expand(const std::string& sql) const;
 

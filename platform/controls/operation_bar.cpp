@@ -27,8 +27,8 @@ void OperationBar::SetStatusText(std::string text) {
 
 void OperationBar::SetStyle(int style) {
     if (style != kTextOnly && style != kBusyIndicator)
-        throw Error(kInvalidPropertyValue, "Invalid property value: operation bar style " + std::to_string(style),
-                    Name());
+        throw Error(kInvalidPropertyValue,
+                    "Invalid property value: operation bar style " + std::to_string(style), Name());
     style_ = style;
     Notify(ControlChange::Properties);
 }

@@ -13,7 +13,7 @@
 namespace kv::controls {
 
 class OperationBar : public Control {
-public:
+  public:
     static constexpr int kTextOnly = 0;
     static constexpr int kBusyIndicator = 1;
 
@@ -33,7 +33,7 @@ public:
     int Style() const { return style_; }
     void SetStyle(int style);
 
-private:
+  private:
     bool loading_animation_ = false;
     bool started_ = false;
     std::string status_text_;

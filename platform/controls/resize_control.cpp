@@ -37,7 +37,8 @@ std::optional<int> ResizeControl::RegisteredCode(std::string_view name) const {
 }
 
 void ResizeControl::SetScale(double x, double y) {
-    if (!(x > 0) || !(y > 0)) throw Error(kInvalidPropertyValue, "Invalid property value: scale must be positive", Name());
+    if (!(x > 0) || !(y > 0))
+        throw Error(kInvalidPropertyValue, "Invalid property value: scale must be positive", Name());
     scale_x_ = x;
     scale_y_ = y;
 }

@@ -34,7 +34,7 @@ struct ResizeAnchors {
 };
 
 class ResizeControl : public Control {
-public:
+  public:
     using Control::Control;
 
     static ResizeAnchors AnchorsOf(int code);
@@ -64,7 +64,7 @@ public:
     Event<> RegisterControls;
     Event<> AfterResize;
 
-private:
+  private:
     std::shared_ptr<Object> interface_;
     bool running_ = false;
     std::vector<std::pair<std::string, int>> registrations_;
@@ -77,7 +77,7 @@ private:
 // The host's container that carries the window inside the host frame. The host raises FormLoad
 // (LoadForm) once the window is in; the window then places the container with Place.
 class HostContainer : public Control {
-public:
+  public:
     using Control::Control;
     void Place(long left, long top, long width, long height) { Move(left, top, width, height); }
     // The host has taken the window in.

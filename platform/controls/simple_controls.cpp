@@ -13,7 +13,8 @@ void Label::SetCaption(std::string caption) {
 
 void Label::SetAlignment(int alignment) {
     if (alignment < 0 || alignment > 2)
-        throw Error(kInvalidPropertyValue, "Invalid property value: alignment " + std::to_string(alignment), Name());
+        throw Error(kInvalidPropertyValue, "Invalid property value: alignment " + std::to_string(alignment),
+                    Name());
     alignment_ = alignment;
     Notify(ControlChange::Properties);
 }
@@ -32,7 +33,8 @@ void TextField::SetText(std::string text) {
 }
 
 void TextField::SetMaxLength(long n) {
-    if (n < 0) throw Error(kInvalidPropertyValue, "Invalid property value: MaxLength cannot be negative", Name());
+    if (n < 0)
+        throw Error(kInvalidPropertyValue, "Invalid property value: MaxLength cannot be negative", Name());
     max_length_ = n;
     if (max_length_ > 0 && static_cast<long>(Len(text_)) > max_length_) SetText(text_);
     Notify(ControlChange::Properties);
@@ -82,7 +84,8 @@ const std::string& ComboBox::List(long index) const {
 
 void ComboBox::SetListIndex(long index) {
     if (index < -1 || index >= ListCount())
-        throw Error(kInvalidPropertyValue, "Invalid property value: ListIndex " + std::to_string(index), Name());
+        throw Error(kInvalidPropertyValue, "Invalid property value: ListIndex " + std::to_string(index),
+                    Name());
     list_index_ = index;
     if (index >= 0) text_ = items_[static_cast<std::size_t>(index)];
     Notify(ControlChange::Current);

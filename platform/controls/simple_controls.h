@@ -11,7 +11,7 @@
 namespace kv::controls {
 
 class Label : public Control {
-public:
+  public:
     using Control::Control;
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
@@ -19,31 +19,31 @@ public:
     int Alignment() const { return alignment_; }
     void SetAlignment(int alignment);
 
-private:
+  private:
     std::string caption_;
     int alignment_ = 0;
 };
 
 // A borderless container (the window's left panel).
 class Panel : public Control {
-public:
+  public:
     using Control::Control;
 };
 
 // A captioned frame around other controls. Disabling it disables what it holds in the views, the way
 // a container's Enabled works on the platform; the models of the held controls keep their own flags.
 class GroupBox : public Control {
-public:
+  public:
     using Control::Control;
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
 
-private:
+  private:
     std::string caption_;
 };
 
 class TextField : public Control {
-public:
+  public:
     using Control::Control;
     const std::string& Text() const { return text_; }
     // Text longer than MaxLength is cut to it.
@@ -61,14 +61,14 @@ public:
 
     Event<> Change;
 
-private:
+  private:
     std::string text_;
     long max_length_ = 0;
     bool locked_ = false;
 };
 
 class CommandButton : public Control {
-public:
+  public:
     using Control::Control;
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
@@ -78,12 +78,12 @@ public:
 
     Event<> Click;
 
-private:
+  private:
     std::string caption_;
 };
 
 class ComboBox : public Control {
-public:
+  public:
     using Control::Control;
     void AddItem(std::string item);
     void Clear();
@@ -103,7 +103,7 @@ public:
 
     Event<> Click;
 
-private:
+  private:
     std::vector<std::string> items_;
     long list_index_ = -1;
     std::string text_;

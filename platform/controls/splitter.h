@@ -19,14 +19,14 @@ enum class SplitDirection { LeftRight, TopBottom };
 class Splitter;
 
 class SplitPane {
-public:
+  public:
     long Index() const { return index_; }  // 1 or 2
     const std::string& ControlName() const { return control_; }
     long MinSize() const { return min_size_; }
     // Negative raises 380.
     void SetMinSize(long twips);
 
-private:
+  private:
     friend class Splitter;
     SplitPane(Splitter* owner, long index) : owner_(owner), index_(index) {}
     Splitter* owner_;
@@ -36,7 +36,7 @@ private:
 };
 
 class Splitter : public Control {
-public:
+  public:
     Splitter(std::string name, SplitDirection direction);
 
     SplitDirection Direction() const { return direction_; }
@@ -68,7 +68,7 @@ public:
 
     Event<> PositionChanged;
 
-private:
+  private:
     friend class SplitPane;
     long ClampFirst(long first) const;
 

@@ -18,7 +18,8 @@ long Toolbar::IndexOf(std::string_view key) const {
 
 long Toolbar::Require(std::string_view key) const {
     long i = IndexOf(key);
-    if (i < 0) throw Error(kToolbarKeyNotFound, "Element not found: button '" + std::string(key) + "'", Name());
+    if (i < 0)
+        throw Error(kToolbarKeyNotFound, "Element not found: button '" + std::string(key) + "'", Name());
     return i;
 }
 

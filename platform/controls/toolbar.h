@@ -27,11 +27,11 @@ inline constexpr const char* kToolbarCancel = "Annulla";
 inline constexpr const char* kToolbarDelete = "Elimina";
 
 // Errors raised for keys, with the numbers of the platform's button collections.
-inline constexpr long kToolbarKeyNotFound = 35601;  // "Element not found"
-inline constexpr long kToolbarKeyNotUnique = 35602; // "Key is not unique in collection"
+inline constexpr long kToolbarKeyNotFound = 35601;   // "Element not found"
+inline constexpr long kToolbarKeyNotUnique = 35602;  // "Key is not unique in collection"
 
 class Toolbar : public Control {
-public:
+  public:
     explicit Toolbar(std::string name);
 
     // Adds a button right after the button `next_to` (at the end when next_to is empty). An unknown
@@ -54,7 +54,7 @@ public:
 
     Event<const std::string&> ButtonClick;
 
-private:
+  private:
     long Require(std::string_view key) const;
     std::vector<ToolbarButton> buttons_;
 };

@@ -83,7 +83,8 @@ TEST(GridTableModel, PassesTheModelTesterThroughFiltersEditsAndRebinding) {
         EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("ROSSO"));
         EXPECT_TRUE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
         EXPECT_FALSE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
-        EXPECT_EQ(model.data(model.index(0, 2), Qt::TextAlignmentRole).toInt() & Qt::AlignRight, int(Qt::AlignRight));
+        EXPECT_EQ(model.data(model.index(0, 2), Qt::TextAlignmentRole).toInt() & Qt::AlignRight,
+                  int(Qt::AlignRight));
 
         rs->SetFilter("LI10_NUMLIST > 2");
         grid->SyncWithDataSource();
@@ -96,7 +97,8 @@ TEST(GridTableModel, PassesTheModelTesterThroughFiltersEditsAndRebinding) {
         grid->SetDataSource(rs);
         EXPECT_EQ(model.rowCount(), 4);
         grid->SetToolTipText("Listino 1 - Base");
-        EXPECT_EQ(model.data(model.index(0, 0), Qt::ToolTipRole).toString(), QStringLiteral("Listino 1 - Base"));
+        EXPECT_EQ(model.data(model.index(0, 0), Qt::ToolTipRole).toString(),
+                  QStringLiteral("Listino 1 - Base"));
         grid->ClearInit();
         EXPECT_EQ(model.columnCount(), 0);
     }
@@ -143,7 +145,8 @@ TEST_F(GridViewFixture, AnEditThroughTheViewReachesTheRecordsetAndEnterMovesToTh
     TypeInto(1, 2, QStringLiteral("1234,5"));
     rs->SetAbsolutePosition(2);
     EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("1234.5")));
-    EXPECT_EQ(view.table()->model()->data(view.table()->model()->index(1, 2)).toString(), QStringLiteral("1.234,50"));
+    EXPECT_EQ(view.table()->model()->data(view.table()->model()->index(1, 2)).toString(),
+              QStringLiteral("1.234,50"));
     EXPECT_EQ(events, (std::vector<std::string>{"66", "OnEdited", "KeyDown Enter"}));
     EXPECT_EQ(grid->CurrentColumnIndex(), 3);
     EXPECT_EQ(view.table()->currentIndex().column(), 3);
@@ -153,9 +156,11 @@ TEST_F(GridViewFixture, AnEditThroughTheViewReachesTheRecordsetAndEnterMovesToTh
 TEST_F(GridViewFixture, LettersInAPriceAreRefusedWithAMessageAndTheOldValueKept) {
     TypeInto(0, 2, QStringLiteral("abc"));
     EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("10.5")));
-    EXPECT_EQ(view.table()->model()->data(view.table()->model()->index(0, 2)).toString(), QStringLiteral("10,50"));
+    EXPECT_EQ(view.table()->model()->data(view.table()->model()->index(0, 2)).toString(),
+              QStringLiteral("10,50"));
     EXPECT_TRUE(view.messageLabel()->isVisible());
-    EXPECT_TRUE(view.messageLabel()->text().contains(QStringLiteral("non è un numero"))) << view.messageLabel()->text().toStdString();
+    EXPECT_TRUE(view.messageLabel()->text().contains(QStringLiteral("non è un numero")))
+        << view.messageLabel()->text().toStdString();
     EXPECT_EQ(grid->CurrentColumnIndex(), 2);  // a refused edit does not move on
 
     TypeInto(0, 2, QStringLiteral("11"));

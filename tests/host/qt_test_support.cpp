@@ -7,14 +7,14 @@
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app_ = std::make_unique<QApplication>(argc_, argv_);
     }
     void TearDown() override { app_.reset(); }
 
-private:
+  private:
     int argc_ = 1;
     char name_[11] = "host_tests";
     char* argv_[2] = {name_, nullptr};

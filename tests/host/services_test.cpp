@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QTimer>
 #include <vector>
 
@@ -35,16 +35,29 @@ TEST(QtDialogs, StylesGiveButtonsIconAndDefault) {
         // Deletion question: Yes/No, exclamation, No by default.
         {308, {QMessageBox::Yes, QMessageBox::No}, QMessageBox::Warning, QMessageBox::No, false},
         // Save before new: Yes/No/Cancel, information, Yes by default.
-        {67, {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}, QMessageBox::Information, QMessageBox::Yes, true},
+        {67,
+         {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel},
+         QMessageBox::Information,
+         QMessageBox::Yes,
+         true},
         // The error display: Abort/Retry/Ignore, critical, Retry by default.
-        {style::kErrorStyle, {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}, QMessageBox::Critical,
-         QMessageBox::Retry, false},
+        {style::kErrorStyle,
+         {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore},
+         QMessageBox::Critical,
+         QMessageBox::Retry,
+         false},
         {style::kOkOnly, {QMessageBox::Ok}, QMessageBox::NoIcon, QMessageBox::Ok, true},
         {style::kExclamation, {QMessageBox::Ok}, QMessageBox::Warning, QMessageBox::Ok, true},
-        {style::kOkCancel | style::kQuestion | style::kDefaultButton2, {QMessageBox::Ok, QMessageBox::Cancel},
-         QMessageBox::Question, QMessageBox::Cancel, true},
-        {style::kYesNo | style::kDefaultButton3, {QMessageBox::Yes, QMessageBox::No}, QMessageBox::NoIcon,
-         QMessageBox::Yes, false},  // no third button: the first is the default
+        {style::kOkCancel | style::kQuestion | style::kDefaultButton2,
+         {QMessageBox::Ok, QMessageBox::Cancel},
+         QMessageBox::Question,
+         QMessageBox::Cancel,
+         true},
+        {style::kYesNo | style::kDefaultButton3,
+         {QMessageBox::Yes, QMessageBox::No},
+         QMessageBox::NoIcon,
+         QMessageBox::Yes,
+         false},  // no third button: the first is the default
     };
     for (const Case& c : cases) {
         auto box = BuildMessageBox(QStringLiteral("Testo"), c.style, QStringLiteral("Titolo"));
@@ -87,8 +100,9 @@ void ClickWhenShown(QMessageBox::StandardButton which) {
 TEST(QtDialogs, ServicesShowTheBoxAndReturnTheAnswer) {
     QtMessageService messages;
     ClickWhenShown(QMessageBox::No);
-    EXPECT_EQ(messages.Message("Confermi l'eliminazione del Listino di Acquisto?", 308, "A T T E N Z I O N E"),
-              answer::kNo);
+    EXPECT_EQ(
+        messages.Message("Confermi l'eliminazione del Listino di Acquisto?", 308, "A T T E N Z I O N E"),
+        answer::kNo);
 
     QtErrorDisplay errors;
     kv::services::ErrorReport report;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QTableWidget>
 #include <QApplication>
+#include <QTableWidget>
 #include <QtTest/QTest>
 #include <string>
 #include <vector>
@@ -46,8 +46,9 @@ TEST(LookupFieldView, F3OpensTheListAndThePickIsConfirmed) {
     field->SetLookupSql("SELECT COD, DES FROM V ORDER BY COD");
     field->SetLookupHeadings({"Codice", "Descrizione"});
     field->SetDecodeSql("SELECT DES FROM V WHERE COD = '%CODE%'");
-    auto decode = field->StartDecode.Connect(
-        [&](std::string&, DecodeMap& map, std::string&) { map = DecodeMap{description, "DES"}; });
+    auto decode = field->StartDecode.Connect([&](std::string&, DecodeMap& map, std::string&) {
+        map = DecodeMap{description, "DES"};
+    });
     int after = 0;
     auto sub = field->AfterItem.Connect([&] { ++after; });
 
@@ -219,7 +220,7 @@ TEST(FormBuilder, MakesTheViewOfEachModelAndFillsTheSplitters) {
     auto grid = std::make_shared<DataGrid>("GRD_LISACQ");
     QWidget* grid_view = form.Add(grid);
     EXPECT_NE(dynamic_cast<DataGridView*>(grid_view), nullptr);
-    EXPECT_EQ(form.Add(grid), grid_view);  // once per control
+    EXPECT_EQ(form.Add(grid), grid_view);                            // once per control
     EXPECT_EQ(form.ViewAs<LookupFieldView>("TXT_CODART"), nullptr);  // not added yet
     EXPECT_NE(dynamic_cast<LookupFieldView*>(form.Add(std::make_shared<LookupField>("TXT_CODART"))), nullptr);
     EXPECT_NE(dynamic_cast<DateFieldView*>(form.Add(std::make_shared<DateField>("TXT_DADATA_ACQ"))), nullptr);

@@ -13,20 +13,14 @@ TEST(CellFormat, Patterns) {
         const char* value;
         const char* italian;
     };
-    for (const Case& c : {Case{"#,##0.000", "1234.5", "1.234,500"},
-                          Case{"#,##0.000", "0.0004", "0,000"},
+    for (const Case& c : {Case{"#,##0.000", "1234.5", "1.234,500"}, Case{"#,##0.000", "0.0004", "0,000"},
                           Case{"#,##0.000", "-1234567.8915", "-1.234.567,892"},  // half away from zero
                           Case{"#,##0.00", "-0.001", "0,00"},                    // no "-0,00"
-                          Case{"0.00", "1234.5", "1234,50"},
-                          Case{"#,##0", "999.5", "1.000"},
-                          Case{"#,##0.00###", "2.5", "2,50"},
-                          Case{"#,##0.00###", "2.123456", "2,12346"},
-                          Case{"0%", "0.125", "13%"},
-                          Case{"\"EUR \"#,##0.00", "5", "EUR 5,00"},
-                          Case{"#,##0.00 €", "5", "5,00 €"},
-                          Case{"Standard", "1234", "1.234,00"},
-                          Case{"Percent", "0.5", "50,00%"},
-                          Case{"General Number", "1234.50", "1234,5"}}) {
+                          Case{"0.00", "1234.5", "1234,50"}, Case{"#,##0", "999.5", "1.000"},
+                          Case{"#,##0.00###", "2.5", "2,50"}, Case{"#,##0.00###", "2.123456", "2,12346"},
+                          Case{"0%", "0.125", "13%"}, Case{"\"EUR \"#,##0.00", "5", "EUR 5,00"},
+                          Case{"#,##0.00 €", "5", "5,00 €"}, Case{"Standard", "1234", "1.234,00"},
+                          Case{"Percent", "0.5", "50,00%"}, Case{"General Number", "1234.50", "1234,5"}}) {
         auto f = ParseNumberPattern(c.pattern);
         ASSERT_TRUE(f.has_value()) << c.pattern;
         EXPECT_EQ(FormatNumber(Dec(c.value), *f, RegionalSettings::Italian()), c.italian)
@@ -52,16 +46,16 @@ TEST(CellFormat, ClassAndKindCodes) {
         const char* value;
         const char* italian;
     };
-    for (const Case& c : {Case{5, 2, "EURO", "1234.5", "1.234,50"},   // unit price, 2 decimals by default
-                          Case{5, 1, "EURO", "1234.567", "1.234,57"}, // amount
-                          Case{5, 6, "EURO", "12.5", "12,5"},         // up to 6 decimals
-                          Case{5, 6, "EURO", "1000.1234567", "1.000,123457"},
-                          Case{9, 6, "EURO", "1000.5", "1000,5"},      // percentage: no grouping
-                          Case{9, 6, "EURO", "10", "10"},
-                          Case{5, 1, "LIRE", "1234.5", "1.235"},       // the currency's own decimals
-                          Case{5, 2, "LIRE", "1.23456", "1,235"},
-                          Case{5, 2, "DOLLARO", "1", "1,00"},          // unknown currency: 2
-                          Case{7, 2, "EURO", "1234.5", "1.234,5"}}) {  // unknown class: as stored
+    for (const Case& c :
+         {Case{5, 2, "EURO", "1234.5", "1.234,50"},    // unit price, 2 decimals by default
+          Case{5, 1, "EURO", "1234.567", "1.234,57"},  // amount
+          Case{5, 6, "EURO", "12.5", "12,5"},          // up to 6 decimals
+          Case{5, 6, "EURO", "1000.1234567", "1.000,123457"},
+          Case{9, 6, "EURO", "1000.5", "1000,5"},  // percentage: no grouping
+          Case{9, 6, "EURO", "10", "10"},
+          Case{5, 1, "LIRE", "1234.5", "1.235"},  // the currency's own decimals
+          Case{5, 2, "LIRE", "1.23456", "1,235"}, Case{5, 2, "DOLLARO", "1", "1,00"},  // unknown currency: 2
+          Case{7, 2, "EURO", "1234.5", "1.234,5"}}) {  // unknown class: as stored
         NumberFormat f = ClassNumberFormat(c.cls, c.kind, c.unit, lire);
         EXPECT_EQ(FormatNumber(Dec(c.value), f, RegionalSettings::Italian()), c.italian)
             << c.cls << "/" << c.kind << " " << c.unit << " " << c.value;

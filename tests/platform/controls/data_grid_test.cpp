@@ -32,7 +32,8 @@ RecordsetPtr MakeMatrix() {
         const char* option;
         const char* price;
     };
-    for (const R& r : {R{1, "ROSSO", "10.5"}, R{1, "BLU", nullptr}, R{2, "ROSSO", "1234.5"}, R{2, "BLU", "7"}}) {
+    for (const R& r :
+         {R{1, "ROSSO", "10.5"}, R{1, "BLU", nullptr}, R{2, "ROSSO", "1234.5"}, R{2, "BLU", "7"}}) {
         rs->AddNew();
         rs->SetValue("LI10_NUMLIST", int32_t{r.list});
         rs->SetValue("BLT_OPZIONE1", r.option);
@@ -89,12 +90,12 @@ struct Fixture : ::testing::Test {
                           std::to_string(r) + "," + std::to_string(c));
         }));
         subs.push_back(grid.Event66.Connect([this](const GridEdit& e, long col) {
-            log.push_back("66 col " + std::to_string(col) + " field " + Show(rs->Value("LI10_PREZZO")) + " new " +
-                          Show(e.Value(col)));
+            log.push_back("66 col " + std::to_string(col) + " field " + Show(rs->Value("LI10_PREZZO")) +
+                          " new " + Show(e.Value(col)));
         }));
         subs.push_back(grid.OnEdited.Connect([this](const GridEdit& e) {
-            log.push_back("OnEdited field " + Show(rs->Value("LI10_PREZZO")) + " new " + Show(e.Value(e.Column())) +
-                          " other " + DebugString(e.Value(e.Column() + 1)));
+            log.push_back("OnEdited field " + Show(rs->Value("LI10_PREZZO")) + " new " +
+                          Show(e.Value(e.Column())) + " other " + DebugString(e.Value(e.Column() + 1)));
         }));
     }
 };
@@ -272,11 +273,11 @@ TEST_F(Fixture, RefusedEditsKeepTheOldValueAndRaiseNothing) {
         const char* text;
         long error;
     };
-    for (const Case& c : {Case{0, 2, "abc", err::kTypeMismatch},      // letters in a price
-                          Case{0, 2, "12,5x", err::kTypeMismatch},
-                          Case{0, 0, "3", err::kIllegalOperation},     // locked column
-                          Case{0, 1, "VERDE", err::kIllegalOperation}, // locked text column
-                          Case{7, 2, "1", err::kIllegalOperation}}) {  // no such row
+    for (const Case& c :
+         {Case{0, 2, "abc", err::kTypeMismatch},  // letters in a price
+          Case{0, 2, "12,5x", err::kTypeMismatch}, Case{0, 0, "3", err::kIllegalOperation},  // locked column
+          Case{0, 1, "VERDE", err::kIllegalOperation},  // locked text column
+          Case{7, 2, "1", err::kIllegalOperation}}) {   // no such row
         EditOutcome out = grid.UserEditCell(c.row, c.col, c.text);
         EXPECT_FALSE(out.accepted) << c.text;
         EXPECT_EQ(out.error_number, c.error) << c.text;
@@ -321,7 +322,8 @@ TEST_F(Fixture, WithoutWriteEditsTheHandlerDecidesWhatIsStored) {
     grid.SyncWithDataSource();
     auto sub = grid.OnEdited.Connect([&](const GridEdit& e) {
         Variant v = e.Value(grid.CurrentColumnIndex());
-        if (!IsBlank(rs->Value("LI10_PREZZO")) || !IsBlank(v)) rs->SetValue("LI10_PREZZO", v.IsNull() ? Variant(0) : v);
+        if (!IsBlank(rs->Value("LI10_PREZZO")) || !IsBlank(v))
+            rs->SetValue("LI10_PREZZO", v.IsNull() ? Variant(0) : v);
     });
     ASSERT_TRUE(grid.UserEditCell(1, 2, "").accepted);
     EXPECT_TRUE(rs->Value("LI10_PREZZO").IsNull());
@@ -366,7 +368,7 @@ TEST_F(Fixture, GridNavigationKeys) {
     };
     grid.UserMoveTo(1, 1);
     for (const Case& c : {Case{keys::kRight, 0, 1, 2}, Case{keys::kLeft, 0, 1, 1}, Case{keys::kUp, 0, 0, 1},
-                          Case{keys::kUp, 0, 0, 1},  // stays on the first row
+                          Case{keys::kUp, 0, 0, 1},                                 // stays on the first row
                           Case{keys::kEnd, 0, 0, 3}, Case{keys::kReturn, 0, 1, 0},  // wraps to the next row
                           Case{keys::kTab, keys::kShiftMask, 0, 3}, Case{keys::kHome, keys::kCtrlMask, 0, 0},
                           Case{keys::kEnd, keys::kCtrlMask, 3, 3}, Case{keys::kPageUp, 0, 0, 3}}) {
@@ -396,7 +398,7 @@ TEST_F(Fixture, DisplayFollowsTheColumnFormat) {
     EXPECT_EQ(grid.CellText(2, 2), "1.234,50");
     EXPECT_EQ(grid.CellText(2, 3), "12,5");
     EXPECT_EQ(grid.CellEditText(2, 2), "1234,5");
-    EXPECT_EQ(grid.CellText(1, 2), "");  // Null
+    EXPECT_EQ(grid.CellText(1, 2), "");       // Null
     EXPECT_EQ(grid.CellText(0, 1), "ROSSO");  // fixed-width text without its padding
 
     // A currency whose unit prices have 4 decimals.

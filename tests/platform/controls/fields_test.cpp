@@ -14,10 +14,12 @@ namespace {
 ado::ConnectionPtr OptionsDatabase() {
     auto c = ado::Connection::Create();
     c->Open("Provider=SQLite;Data Source=:memory:");
-    c->Execute("CREATE TABLE MG5E_OPZIONI (MG5E_DITTA_CG18 INTEGER, MG5E_OPZIONE CHAR(5) COLLATE RTRIM, "
-               "MG5E_DESCR VARCHAR(40))");
-    c->Execute("INSERT INTO MG5E_OPZIONI VALUES (1, 'ROS', 'Rosso'), (1, 'BLU', 'Blu'), (2, 'ROS', 'Red'), "
-               "(1, 'O''K', 'Con apostrofo')");
+    c->Execute(
+        "CREATE TABLE MG5E_OPZIONI (MG5E_DITTA_CG18 INTEGER, MG5E_OPZIONE CHAR(5) COLLATE RTRIM, "
+        "MG5E_DESCR VARCHAR(40))");
+    c->Execute(
+        "INSERT INTO MG5E_OPZIONI VALUES (1, 'ROS', 'Rosso'), (1, 'BLU', 'Blu'), (2, 'ROS', 'Red'), "
+        "(1, 'O''K', 'Con apostrofo')");
     return c;
 }
 
@@ -27,7 +29,9 @@ struct LookupFixture : ::testing::Test {
         field->SetCompanyCode("1");
         subs.push_back(field->StartDecode.Connect([this](std::string& sql, DecodeMap& map, std::string&) {
             ++decodes;
-            sql = "SELECT MG5E_DESCR FROM MG5E_OPZIONI WHERE MG5E_DITTA_CG18 = %COMPANY% AND MG5E_OPZIONE = '%CODE%'";
+            sql =
+                "SELECT MG5E_DESCR FROM MG5E_OPZIONI WHERE MG5E_DITTA_CG18 = %COMPANY% AND MG5E_OPZIONE = "
+                "'%CODE%'";
             map = DecodeMap{description, "MG5E_DESCR"};
         }));
         subs.push_back(field->AfterItem.Connect([this] { after.push_back(field->Valid()); }));
@@ -101,9 +105,8 @@ TEST_F(LookupFixture, MaxLengthCutsTyping) {
 TEST_F(LookupFixture, QueryErrorsReachTheCallerAndLeaveTheFieldNotValid) {
     field->UserType("BLU");
     field->UserConfirm();
-    subs.push_back(field->StartDecode.Connect([](std::string& sql, DecodeMap&, std::string&) {
-        sql = "SELECT * FROM NO_SUCH_TABLE";
-    }));
+    subs.push_back(field->StartDecode.Connect(
+        [](std::string& sql, DecodeMap&, std::string&) { sql = "SELECT * FROM NO_SUCH_TABLE"; }));
     field->UserType("ROS");
     EXPECT_THROW(field->UserConfirm(), Error);
     EXPECT_FALSE(field->Valid());
@@ -114,8 +117,9 @@ TEST_F(LookupFixture, QueryErrorsReachTheCallerAndLeaveTheFieldNotValid) {
 TEST_F(LookupFixture, LookupRunsTheHandlersQueryAndPickConfirms) {
     subs.push_back(field->StartLookup.Connect(
         [](std::string& sql, std::vector<std::string>& headings, std::string& title, std::string&) {
-            sql = "SELECT MG5E_OPZIONE, MG5E_DESCR FROM MG5E_OPZIONI WHERE MG5E_DITTA_CG18 = %COMPANY% "
-                  "ORDER BY MG5E_OPZIONE";
+            sql =
+                "SELECT MG5E_OPZIONE, MG5E_DESCR FROM MG5E_OPZIONI WHERE MG5E_DITTA_CG18 = %COMPANY% "
+                "ORDER BY MG5E_OPZIONE";
             headings = {"Codice", "Descrizione"};
             title = "Varianti di 2° livello";
         }));
@@ -173,11 +177,11 @@ TEST(DateField, ValidOnlyForRealDaysInTheRegionalForm) {
         bool valid;
         const char* shown;  // the text after confirming
     };
-    for (const Case& c : {Case{"31/12/2024", true, "31/12/2024"}, Case{"1/2/25", true, "01/02/2025"},
-                          Case{"29/02/2024", true, "29/02/2024"}, Case{"31/02/2025", false, "31/02/2025"},
-                          Case{"29/02/2025", false, "29/02/2025"}, Case{"12/31/2024", false, "12/31/2024"},
-                          Case{"", false, ""}, Case{"domani", false, "domani"},
-                          Case{" 05.03.2025 ", true, "05/03/2025"}}) {
+    for (const Case& c :
+         {Case{"31/12/2024", true, "31/12/2024"}, Case{"1/2/25", true, "01/02/2025"},
+          Case{"29/02/2024", true, "29/02/2024"}, Case{"31/02/2025", false, "31/02/2025"},
+          Case{"29/02/2025", false, "29/02/2025"}, Case{"12/31/2024", false, "12/31/2024"},
+          Case{"", false, ""}, Case{"domani", false, "domani"}, Case{" 05.03.2025 ", true, "05/03/2025"}}) {
         DateField f("TXT_DADATA_ACQ");
         int after = 0;
         auto sub = f.AfterItem.Connect([&] { ++after; });
