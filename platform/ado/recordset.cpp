@@ -1,6 +1,7 @@
 #include "platform/ado/recordset.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "platform/ado/filter.h"
 #include "platform/ado/row_store.h"
@@ -29,6 +30,7 @@ struct Recordset::View {
 
     uint64_t synced_version = 0;
     uint64_t synced_reset = 0;
+    uint64_t stamp = 0;  // bumped whenever `rows` changes
 
     bool Empty() const { return rows.empty(); }
     bool AtBOF() const { return rows.empty() || pos < 0; }
@@ -40,6 +42,13 @@ struct Recordset::View {
 };
 
 namespace {
+// Stamps are unique across all recordsets, so a grid rebound to another recordset (or to this one
+// closed and opened again) never mistakes an old stamp for the current one.
+uint64_t NextStamp() {
+    static std::atomic<uint64_t> counter{0};
+    return ++counter;
+}
+
 [[noreturn]] void NoCurrent(const char* where) {
     throw Error(err::kNoCurrentRecord,
                 "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
@@ -176,6 +185,7 @@ void Recordset::Sync() const {
             if (store_->rows[id].Live() || id == current) next.push_back(id);
     }
     v.rows = std::move(next);
+    v.stamp = NextStamp();
     if (current >= 0) {
         v.pos = v.IndexOf(current);
         if (!store_->rows[current].Live()) v.deleted_current = current;
@@ -247,6 +257,7 @@ void Recordset::LeaveDeletedRow() {
     if (i >= 0) {
         v.rows.erase(v.rows.begin() + i);
         if (v.pos > i) --v.pos;
+        v.stamp = NextStamp();
     }
     v.deleted_current = -1;
 }
@@ -375,6 +386,7 @@ void Recordset::AddNew() {
     store_->IndexInsert(id);
     ++store_->version;
     v.rows.push_back(id);  // the newest id is the largest, so the view stays ordered
+    v.stamp = NextStamp();
     v.pos = static_cast<long>(v.rows.size()) - 1;
     v.synced_version = store_->version;
     v.edit_row = id;
@@ -402,6 +414,7 @@ void Recordset::CancelUpdate() {
         ++store_->version;
         long i = v.IndexOf(id);
         if (i >= 0) v.rows.erase(v.rows.begin() + i);
+        v.stamp = NextStamp();
         v.synced_version = store_->version;
         long back = v.row_before_add >= 0 ? v.IndexOf(v.row_before_add) : -1;
         v.pos = back >= 0 ? back : std::min<long>(v.pos_before_add, static_cast<long>(v.rows.size()));
@@ -429,6 +442,7 @@ void Recordset::Delete(AffectEnum affect) {
     ++store_->version;
     view_->synced_version = store_->version;
     view_->deleted_current = id;
+    view_->stamp = NextStamp();
 }
 
 EditModeEnum Recordset::EditMode() const {
@@ -512,6 +526,22 @@ void Recordset::CancelBatch(AffectEnum affect) {
 
 Variant Recordset::Filter() const { return view_->filter; }
 
+std::vector<Variant> Recordset::VisibleBookmarks() const {
+    RequireOpen();
+    Sync();
+    std::vector<Variant> out;
+    out.reserve(view_->rows.size());
+    for (int64_t id : view_->rows)
+        if (id != view_->deleted_current) out.emplace_back(static_cast<long long>(id) + 1);
+    return out;
+}
+
+uint64_t Recordset::ViewStamp() const {
+    if (!open_) return 0;
+    Sync();
+    return view_->stamp;
+}
+
 void Recordset::SetFilter(const Variant& filter) {
     if (!open_) {
         // Kept until Open, as on a closed recordset the text cannot be checked against fields yet.
@@ -571,6 +601,7 @@ void Recordset::ApplyFilter(const Variant& filter) {
     v.pos = v.rows.empty() ? -1 : 0;
     v.synced_version = store_->version;
     v.synced_reset = store_->reset_version;
+    v.stamp = NextStamp();
 }
 
 std::shared_ptr<Recordset> Recordset::Clone(LockTypeEnum lock_type) {

@@ -175,6 +175,13 @@ public:
     // lock_type: adLockUnspecified (the same) or adLockReadOnly; anything else raises 3001.
     std::shared_ptr<Recordset> Clone(LockTypeEnum lock_type = adLockUnspecified);
 
+    // Changes whenever the rows visible through this object change (a filter assigned, a row added,
+    // deleted or left after deletion, rows added or removed through a clone), so a view bound to the
+    // recordset knows exactly when to read its rows again.
+    uint64_t ViewStamp() const;
+    // The bookmarks of the rows visible through this object, in order, without moving it.
+    std::vector<Variant> VisibleBookmarks() const;
+
     // Read access to the column definitions without the handle objects.
     const std::vector<FieldInfo>& FieldInfos() const;
 

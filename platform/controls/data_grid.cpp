@@ -248,7 +248,7 @@ void DataGrid::SetDataSource(ado::RecordsetPtr recordset) {
     source_ = std::move(recordset);
     bookmarks_.clear();
     reader_.reset();
-    seen_filter_ = Variant();
+    seen_stamp_ = 0;
     try {
         TakeRows();
     } catch (const Error&) {
@@ -263,58 +263,28 @@ bool DataGrid::TakeRows() {
     if (!source_ || source_->State() != ado::adStateOpen) {
         bookmarks_.clear();
         reader_.reset();
-        seen_filter_ = Variant();
+        seen_stamp_ = 0;
         return true;
     }
-    ado::Recordset& rs = *source_;
-    const long pos = rs.AbsolutePosition();
-    Variant current;
-    if (pos >= 1) {
+    // While the current row is a deleted one the view is about to change again: keep the rows shown.
+    if (source_->AbsolutePosition() >= 1) {
         try {
-            current = rs.Bookmark();
+            source_->Bookmark();
         } catch (const Error&) {
-            return false;  // a deleted current row
+            return false;
         }
     }
-    std::vector<Variant> rows;
-    const long n = rs.RecordCount();
-    rows.reserve(static_cast<std::size_t>(std::max(0L, n)));
-    for (long i = 1; i <= n; ++i) {
-        rs.SetAbsolutePosition(i);
-        rows.push_back(rs.Bookmark());
-    }
-    if (pos >= 1) {
-        rs.SetBookmark(current);
-    } else if (n > 0 && pos == ado::adPosBOF) {
-        rs.MoveFirst();
-        rs.MovePrevious();
-    } else if (n > 0 && pos == ado::adPosEOF) {
-        rs.MoveLast();
-        rs.MoveNext();
-    }
-    bookmarks_ = std::move(rows);
-    seen_filter_ = rs.Filter();
-    reader_ = rs.Clone();
+    // The rows are read without moving the recordset, so an edit in progress stays open.
+    bookmarks_ = source_->VisibleBookmarks();
+    seen_stamp_ = source_->ViewStamp();
+    reader_ = source_->Clone();
     return true;
 }
 
 bool DataGrid::RowsStale() const {
     if (!source_ || source_->State() != ado::adStateOpen) return !bookmarks_.empty() || reader_ != nullptr;
     if (!reader_) return true;
-    if (source_->RecordCount() != RowCount()) return true;
-    if (!(source_->Filter() == seen_filter_)) return true;
-    const long pos = source_->AbsolutePosition();
-    if (pos >= 1) {
-        if (pos > RowCount()) return true;
-        Variant bm;
-        try {
-            bm = source_->Bookmark();
-        } catch (const Error&) {
-            return false;
-        }
-        if (!(bookmarks_[static_cast<std::size_t>(pos - 1)] == bm)) return true;
-    }
-    return false;
+    return source_->ViewStamp() != seen_stamp_;
 }
 
 bool DataGrid::SyncWithDataSource() {

@@ -184,8 +184,8 @@ class DataGrid : public Control {
     long RowCount() const { return static_cast<long>(bookmarks_.size()); }
     // The recordset's current row as a 0-based row of the grid; -1 at BOF/EOF or with no rows.
     long CurrentRow() const;
-    // Compares what the grid shows with the recordset's view (row count, filter, the current row's
-    // identity) and takes its rows again when they differ. True when the rows were taken again (the
+    // Compares the recordset view's stamp with the one the rows were read from and takes the rows
+    // again when they differ. True when the rows were taken again (the
     // views were told); a moved current row only notifies. Never raises.
     bool SyncWithDataSource();
 
@@ -249,9 +249,8 @@ class DataGrid : public Control {
     void Renumber();
     const ado::FieldInfo* FieldOf(long column) const;
     bool RowsStale() const;
-    // Walks the recordset's view to learn its rows, and puts the current row back (a walk keeps an
-    // edit in progress the way any move does). False, and nothing taken, while the current row is a
-    // deleted row: that position cannot be put back.
+    // Reads the identities of the rows of the recordset's view, without moving it. False, and nothing
+    // taken, while the current row is a deleted row: the view is about to change again.
     bool TakeRows();
     long NextVisibleColumn(long from, int step) const;
     bool MoveBy(long rows, long columns, bool wrap);
@@ -268,7 +267,7 @@ class DataGrid : public Control {
     ado::RecordsetPtr source_;
     ado::RecordsetPtr reader_;        // a clone of source_ that the cells are read through
     std::vector<Variant> bookmarks_;  // the rows of source_'s view, in order
-    Variant seen_filter_;
+    uint64_t seen_stamp_ = 0;  // the recordset view the rows were read from
     long seen_row_ = -1;
 
     RegionalSettings regional_;

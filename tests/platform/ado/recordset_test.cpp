@@ -429,3 +429,28 @@ TEST(Recordset, BookmarksWorkAcrossClones) {
 
 }  // namespace
 }  // namespace kv::ado
+
+namespace kv::ado {
+namespace {
+
+TEST(Recordset, ViewStampChangesExactlyWhenTheVisibleRowsDo) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}});
+    uint64_t s0 = rs->ViewStamp();
+    rs->MoveNext();
+    rs->SetValue("QTY", 5.0);  // moving and editing leave the rows as they are
+    EXPECT_EQ(rs->ViewStamp(), s0);
+    rs->SetFilter(rs->Filter());  // the same text, assigned again, is a new view
+    uint64_t s1 = rs->ViewStamp();
+    EXPECT_NE(s1, s0);
+    auto clone = rs->Clone();
+    clone->AddNew();  // a row added through a clone reaches the unfiltered view
+    EXPECT_NE(rs->ViewStamp(), s1);
+    std::vector<Variant> bookmarks = rs->VisibleBookmarks();
+    ASSERT_EQ(bookmarks.size(), 3u);
+    EXPECT_EQ(rs->AbsolutePosition(), 1);  // reading the bookmarks did not move it
+    clone->SetBookmark(bookmarks[1]);
+    EXPECT_EQ(CStr(clone->Value("CODE")), "B    ");
+}
+
+}  // namespace
+}  // namespace kv::ado
