@@ -9,6 +9,8 @@
 // run must cover both engines.
 
 #include <gtest/gtest.h>
+
+#include "support/errors.h"
 #include <unistd.h>
 
 #include <atomic>
@@ -37,15 +39,7 @@ inline bool PgRequired() {
     return s && std::string(s) == "1";
 }
 
-// The number of the error `f` raises, 0 when it raises none.
-inline long ErrorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const kv::Error& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using kv::testing::ErrorNumber;
 
 // A database of its own on one engine, dropped when the object goes.
 class TestDatabase {

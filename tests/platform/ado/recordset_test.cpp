@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/errors.h"
+
 #include <functional>
 
 namespace kv::ado {
@@ -40,14 +42,7 @@ std::vector<std::string> Codes(Recordset& rs) {
     return out;
 }
 
-long ErrorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using kv::testing::ErrorNumber;
 
 TEST(Recordset, FabricatedOpenRules) {
     auto rs = Recordset::Create();

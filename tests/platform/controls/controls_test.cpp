@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/errors.h"
+
 #include <string>
 #include <vector>
 
@@ -12,14 +14,7 @@
 namespace kv::controls {
 namespace {
 
-long ErrorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using kv::testing::ErrorNumber;
 
 std::vector<std::string> Keys(const Toolbar& t) {
     std::vector<std::string> out;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/variant/variant_test_support.h"
+#include "support/errors.h"
 
 namespace kv {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "platform/variant/variant_test_support.h"
+#include "support/errors.h"
 
 namespace kv {
 namespace {

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "platform/variant/variant.h"
-#include "platform/variant/variant_test_support.h"
+#include "support/errors.h"
 
 namespace kv {
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// Small helpers shared by the value-type tests.
+// Helpers shared by the tests: the number or text of the error a call raises, decimal literals.
 
 #include <stdexcept>
 #include <string>
