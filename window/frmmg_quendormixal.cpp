@@ -9,6 +9,7 @@
 namespace qmx {
 
 namespace svc = kv::services;
+namespace ctl = kv::controls;
 
 struct FRMMG_QUENDORMIXAL::Token {};
 
@@ -22,7 +23,49 @@ int32_t Placement(const kv::Variant& v) { return v.IsEmpty() ? 0 : kv::CLng(v); 
 }  // namespace
 
 FRMMG_QUENDORMIXAL::FRMMG_QUENDORMIXAL(const Token&)
-    : application_(std::make_shared<svc::Application>(kComponent, kComponent)) {}
+    : MDIActiveX1(std::make_shared<ctl::HostContainer>("MDIActiveX1")),
+      KVR_RESIZEFORM(std::make_shared<ctl::ResizeControl>("KVR_RESIZEFORM")),
+      INTERNAV(std::make_shared<ctl::Toolbar>("INTERNAV")),
+      BAR_OPERATION(std::make_shared<ctl::OperationBar>("BAR_OPERATION")),
+      FME_TESTATA(std::make_shared<ctl::Panel>("FME_TESTATA")),
+      GRB_HEAD(std::make_shared<ctl::GroupBox>("GRB_HEAD")),
+      TXT_CODART(std::make_shared<ctl::LookupField>("TXT_CODART")),
+      TXT_CODART_LBL(std::make_shared<ctl::Label>("TXT_CODART_LBL")),
+      TXT_DESCART(std::make_shared<ctl::TextField>("TXT_DESCART")),
+      TXT_OPZIONE(std::make_shared<ctl::LookupField>("TXT_OPZIONE")),
+      TXT_OPZIONE_LBL(std::make_shared<ctl::Label>("TXT_OPZIONE_LBL")),
+      TXT_VARIANTE(std::make_shared<ctl::LookupField>("TXT_VARIANTE")),
+      TXT_VARIANTE_LBL(std::make_shared<ctl::Label>("TXT_VARIANTE_LBL")),
+      TXT_DESCSEGMENTO(std::make_shared<ctl::TextField>("TXT_DESCSEGMENTO")),
+      TXT_DADATA_ACQ(std::make_shared<ctl::DateField>("TXT_DADATA_ACQ")),
+      TXT_DADATA_ACQ_LBL(std::make_shared<ctl::Label>("TXT_DADATA_ACQ_LBL")),
+      TXT_ADATA_ACQ(std::make_shared<ctl::DateField>("TXT_ADATA_ACQ")),
+      TXT_ADATA_ACQ_LBL(std::make_shared<ctl::Label>("TXT_ADATA_ACQ_LBL")),
+      CBO_DADATA_ACQ(std::make_shared<ctl::ComboBox>("CBO_DADATA_ACQ")),
+      CBO_ADATA_ACQ(std::make_shared<ctl::ComboBox>("CBO_ADATA_ACQ")),
+      TXT_DADATA_VEN(std::make_shared<ctl::DateField>("TXT_DADATA_VEN")),
+      TXT_DADATA_VEN_LBL(std::make_shared<ctl::Label>("TXT_DADATA_VEN_LBL")),
+      TXT_ADATA_VEN(std::make_shared<ctl::DateField>("TXT_ADATA_VEN")),
+      TXT_ADATA_VEN_LBL(std::make_shared<ctl::Label>("TXT_ADATA_VEN_LBL")),
+      CBO_DADATA_VEN(std::make_shared<ctl::ComboBox>("CBO_DADATA_VEN")),
+      CBO_ADATA_VEN(std::make_shared<ctl::ComboBox>("CBO_ADATA_VEN")),
+      PIC_LEFT(std::make_shared<ctl::Panel>("PIC_LEFT")),
+      GRD_SIDE(std::make_shared<ctl::DataGrid>("GRD_SIDE")),
+      GRD_SIDE1(std::make_shared<ctl::DataGrid>("GRD_SIDE1")),
+      CMD_COPIASURIGA(std::make_shared<ctl::CommandButton>("CMD_COPIASURIGA")),
+      CMD_COPIASUTUTTERIGHE(std::make_shared<ctl::CommandButton>("CMD_COPIASUTUTTERIGHE")),
+      GRB_LISACQ(std::make_shared<ctl::GroupBox>("GRB_LISACQ")),
+      LBL_HEADLISACQ(std::make_shared<ctl::Label>("LBL_HEADLISACQ")),
+      GRD_LISACQ(std::make_shared<ctl::DataGrid>("GRD_LISACQ")),
+      GRB_LISVEN(std::make_shared<ctl::GroupBox>("GRB_LISVEN")),
+      LBL_HEADLISVEN(std::make_shared<ctl::Label>("LBL_HEADLISVEN")),
+      GRD_LISVEN(std::make_shared<ctl::DataGrid>("GRD_LISVEN")),
+      SPLITVERTICALE(std::make_shared<ctl::Splitter>("SPLITVERTICALE", ctl::SplitDirection::LeftRight)),
+      SPLITORIZZONTALE(std::make_shared<ctl::Splitter>("SPLITORIZZONTALE", ctl::SplitDirection::TopBottom)),
+      application_(std::make_shared<svc::Application>(kComponent, kComponent)) {
+    CreateControls();
+    RegisterControls();
+}
 
 FRMMG_QUENDORMIXAL::~FRMMG_QUENDORMIXAL() = default;
 
@@ -83,6 +126,18 @@ void FRMMG_QUENDORMIXAL::AddControl(const std::string& name, std::shared_ptr<kv:
     controls_[name] = std::move(control);
 }
 
+void FRMMG_QUENDORMIXAL::RegisterControls() {
+    const std::shared_ptr<ctl::Control> all[] = {
+        MDIActiveX1, KVR_RESIZEFORM, INTERNAV, BAR_OPERATION, FME_TESTATA, GRB_HEAD, TXT_CODART,
+        TXT_CODART_LBL, TXT_DESCART, TXT_OPZIONE, TXT_OPZIONE_LBL, TXT_VARIANTE, TXT_VARIANTE_LBL,
+        TXT_DESCSEGMENTO, TXT_DADATA_ACQ, TXT_DADATA_ACQ_LBL, TXT_ADATA_ACQ, TXT_ADATA_ACQ_LBL, CBO_DADATA_ACQ,
+        CBO_ADATA_ACQ, TXT_DADATA_VEN, TXT_DADATA_VEN_LBL, TXT_ADATA_VEN, TXT_ADATA_VEN_LBL, CBO_DADATA_VEN,
+        CBO_ADATA_VEN, PIC_LEFT, GRD_SIDE, GRD_SIDE1, CMD_COPIASURIGA, CMD_COPIASUTUTTERIGHE, GRB_LISACQ,
+        LBL_HEADLISACQ, GRD_LISACQ, GRB_LISVEN, LBL_HEADLISVEN, GRD_LISVEN, SPLITVERTICALE, SPLITORIZZONTALE
+    };
+    for (const auto& c : all) AddControl(c->Name(), c);
+}
+
 std::shared_ptr<kv::Object> FRMMG_QUENDORMIXAL::Control(std::string_view name) const {
     auto it = controls_.find(name);
     return it == controls_.end() ? nullptr : it->second;
@@ -115,6 +170,7 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     bool modal = false;
     RunTrapped("Form_Load", report, {
+        [&] { ConnectControlEvents(); },
         // A modal window is placed where the host asks and gets the modal size.
         [&] { modal = RequireInterface()->WindowModal(); },
         [&] { if (modal) left_ = Placement(RequireInterface()->Left()); },
@@ -167,15 +223,52 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
             parameter_template_ = connection_->Execute("SELECT * FROM MG44_PARMAGLIST WHERE 0=1");
         },
 
-        // Header fields, toolbar button, side lists, the four drivers with their grids and date
-        // controls, the resize control, the splitters and the first reset join here, in that order,
-        // inside the loading flag.
+        // The header's lookup fields work on the window's connection, for its company.
+        [&] {
+            TXT_CODART->SetInterface(RequireInterface());
+            TXT_CODART->SetConnection(connection_);
+            TXT_CODART->SetCompanyCode(company_code_);
+        },
+        [&] {
+            TXT_OPZIONE->SetInterface(RequireInterface());
+            TXT_OPZIONE->SetCompanyCode(company_code_);
+            TXT_OPZIONE->SetConnection(connection_);
+            TXT_OPZIONE->SetConnectionString(connection_string_);
+        },
+        [&] { INTERNAV->AddButton(kRicalcolaKey, kRicalcolaCaption, ctl::kToolbarConfirm); },
+
         [&] { state_.loading = true; },
+        [&] { SetupSideList(*GRD_SIDE); },
+        [&] { SetupSideList(*GRD_SIDE1); },
+        // The purchase list and matrix drivers take GRD_LISACQ here; the list driver's proposal then
+        // decides the purchase date controls. Until it proposes, the dates are asked of the user.
+        [&] { SetupDateControl(*TXT_DADATA_ACQ, *CBO_DADATA_ACQ, kDateProposalAsked); },
+        [&] { SetupDateControl(*TXT_ADATA_ACQ, *CBO_ADATA_ACQ, kDateProposalAsked); },
+        // The sales drivers take GRD_LISVEN here, then the sales date controls.
+        [&] { SetupDateControl(*TXT_DADATA_VEN, *CBO_DADATA_VEN, kDateProposalAsked); },
+        [&] { SetupDateControl(*TXT_ADATA_VEN, *CBO_ADATA_VEN, kDateProposalAsked); },
+        // The sales matrix driver reads the grid type here (into both copies); the layout starts in
+        // mode 1 whatever it is.
+        [&] { state_.layout_mode = 1; },
+
+        [&] { TXT_CODART->SetEnabled(true); },
+        [&] {
+            TXT_CODART->SetText("");
+            TXT_OPZIONE->SetText("");
+            TXT_VARIANTE->SetText("");
+            TXT_DESCART->SetText("");
+        },
+        [&] { KVR_RESIZEFORM->SetInterface(RequireInterface()); },
+        [&] { KVR_RESIZEFORM->Start(); },
+        [&] { SetupSplitters(); },
+        [&] { Reinizializza(true); },
 
         [&] { state_.close_request = !ConfigurationUsable(); },
         [&] { state_.loading = false; },
+        [&] { BAR_OPERATION->SetVisible(false); },
+        [&] { BAR_OPERATION->SetStyle(ctl::OperationBar::kBusyIndicator); },
         [&] { state_.changes_pending = false; },
-        // The operation bar and the sizing of the price grids to their group boxes follow here.
+        [&] { SizePriceAreas(); },
     });
 }
 
@@ -188,12 +281,29 @@ void FRMMG_QUENDORMIXAL::Form_Activate() {
             state_.activated = true;
             return Flow::Next;
         },
-        // The option field is linked to the article field here.
+        [&] { TXT_CODART->SetOptionField(TXT_OPZIONE); },
         [&] { ExecuteFormEvent("kvOpen"); },
         [&] { Global()->SetApplication(application_); },
-        // The split controls are refreshed and applied here; then the article the caller fixed
-        // (IsCalled with the owner's CodiceArticolo) goes into the article field, or the field
-        // takes the focus.
+        [&] {
+            SPLITVERTICALE->Refresh();
+            SPLITORIZZONTALE->Refresh();
+        },
+        [&] { SPLITVERTICALE_PositionChanged(); },
+        [&] { SPLITORIZZONTALE_PositionChanged(); },
+        [&] {
+            SPLITVERTICALE->Refresh();
+            SPLITORIZZONTALE->Refresh();
+        },
+        // A caller that opens the window on an article fixes it: the field shows it and is locked.
+        [&] {
+            const std::string article = owner_ ? kv::CStr(owner_->CodiceArticolo()) : std::string();
+            if (RequireInterface()->IsCalled() && !article.empty()) {
+                TXT_CODART->SetText(article);
+                TXT_CODART->SetEnabled(false);
+            } else if (TXT_CODART->Enabled()) {
+                TXT_CODART->SetFocus();
+            }
+        },
         [&] {
             if (state_.close_request) Unload();
         },
@@ -237,9 +347,16 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
         },
         [&] { Global()->WindowClosed(kName); },
 
-        // The lookup fields, the four drivers with their recordsets, the grids and the resize
-        // control are released here, in that order.
+        [&] { TXT_CODART->Release(); },
+        [&] { TXT_OPZIONE->Release(); },
+        // The four drivers are released here, with the recordsets the window holds.
         [&] { parameter_template_.reset(); },
+        [&] { GRD_LISACQ->Release(); },
+        [&] { GRD_LISVEN->Release(); },
+        [&] { GRD_SIDE->Release(); },
+        [&] { GRD_SIDE1->Release(); },
+        [&] { KVR_RESIZEFORM->SetInterface(nullptr); },
+        [&] { KVR_RESIZEFORM->Stop(); },
 
         // The host service objects.
         [&] {
@@ -257,6 +374,8 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
             active_interface_.reset();
             error_display_.reset();
         },
+        // An unloaded window no longer answers its controls.
+        [&] { subscriptions_.clear(); },
     });
 }
 

@@ -15,6 +15,12 @@
 //    and, last, its owner and host interface (which breaks the owner <-> window reference cycle), and
 //    the presenter is told that the window has closed.
 //
+// Controls: every control of the window is a public member, made with the window and registered by
+// its name (AddControl), so the Qt form can place their views and the host's models can find them.
+// The window subscribes to their events while it is loaded; its unload releases what they hold
+// (connections, bound recordsets, host references) and ends the subscriptions. The controls
+// themselves live as long as the window object.
+//
 // Errors: every procedure is a list of steps run by the error trap (shell/error_trap.h) with
 // VisualizzaErrore as its reporter; SyncNavigator ignores errors. Optional host objects (navigator,
 // its script and layout models, menu entry, frame) that the host did not supply are skipped rather
@@ -26,7 +32,17 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "platform/ado/connection.h"
+#include "platform/controls/data_grid.h"
+#include "platform/controls/date_field.h"
+#include "platform/controls/lookup_field.h"
+#include "platform/controls/operation_bar.h"
+#include "platform/controls/resize_control.h"
+#include "platform/controls/simple_controls.h"
+#include "platform/controls/splitter.h"
+#include "platform/controls/toolbar.h"
 #include "platform/services/application.h"
 #include "platform/services/article_search.h"
 #include "platform/services/cinterface.h"
@@ -58,6 +74,12 @@ struct FormState {
     bool new_in_progress = false;  // the command that starts a new key is running
     int16_t layout_mode = 0;       // 1 to 4, follows the grid type
 };
+
+// How a list driver proposes a validity date: not computed yet, asked of the user, or taken from the
+// lists' configuration.
+inline constexpr int16_t kDateProposalVoid = -1;
+inline constexpr int16_t kDateProposalAsked = 0;
+inline constexpr int16_t kDateProposalFromConfiguration = 1;
 
 class FRMMG_QUENDORMIXAL : public kv::services::PresentableWindow,
                            public std::enable_shared_from_this<FRMMG_QUENDORMIXAL> {
@@ -109,6 +131,53 @@ public:
     void Activate() override { Form_Activate(); }
     bool RequestClose() override { return Unload(vbFormControlMenu); }
 
+    // ---- Controls.
+    template <class C>
+    using Ctl = const std::shared_ptr<C>;
+    Ctl<kv::controls::HostContainer> MDIActiveX1;
+    Ctl<kv::controls::ResizeControl> KVR_RESIZEFORM;
+    Ctl<kv::controls::Toolbar> INTERNAV;
+    Ctl<kv::controls::OperationBar> BAR_OPERATION;
+    Ctl<kv::controls::Panel> FME_TESTATA;
+    Ctl<kv::controls::GroupBox> GRB_HEAD;
+    Ctl<kv::controls::LookupField> TXT_CODART;
+    Ctl<kv::controls::Label> TXT_CODART_LBL;
+    Ctl<kv::controls::TextField> TXT_DESCART;
+    Ctl<kv::controls::LookupField> TXT_OPZIONE;
+    Ctl<kv::controls::Label> TXT_OPZIONE_LBL;
+    Ctl<kv::controls::LookupField> TXT_VARIANTE;
+    Ctl<kv::controls::Label> TXT_VARIANTE_LBL;
+    Ctl<kv::controls::TextField> TXT_DESCSEGMENTO;
+    Ctl<kv::controls::DateField> TXT_DADATA_ACQ;
+    Ctl<kv::controls::Label> TXT_DADATA_ACQ_LBL;
+    Ctl<kv::controls::DateField> TXT_ADATA_ACQ;
+    Ctl<kv::controls::Label> TXT_ADATA_ACQ_LBL;
+    Ctl<kv::controls::ComboBox> CBO_DADATA_ACQ;
+    Ctl<kv::controls::ComboBox> CBO_ADATA_ACQ;
+    Ctl<kv::controls::DateField> TXT_DADATA_VEN;
+    Ctl<kv::controls::Label> TXT_DADATA_VEN_LBL;
+    Ctl<kv::controls::DateField> TXT_ADATA_VEN;
+    Ctl<kv::controls::Label> TXT_ADATA_VEN_LBL;
+    Ctl<kv::controls::ComboBox> CBO_DADATA_VEN;
+    Ctl<kv::controls::ComboBox> CBO_ADATA_VEN;
+    Ctl<kv::controls::Panel> PIC_LEFT;
+    Ctl<kv::controls::DataGrid> GRD_SIDE;
+    Ctl<kv::controls::DataGrid> GRD_SIDE1;
+    Ctl<kv::controls::CommandButton> CMD_COPIASURIGA;
+    Ctl<kv::controls::CommandButton> CMD_COPIASUTUTTERIGHE;
+    Ctl<kv::controls::GroupBox> GRB_LISACQ;
+    Ctl<kv::controls::Label> LBL_HEADLISACQ;
+    Ctl<kv::controls::DataGrid> GRD_LISACQ;
+    Ctl<kv::controls::GroupBox> GRB_LISVEN;
+    Ctl<kv::controls::Label> LBL_HEADLISVEN;
+    Ctl<kv::controls::DataGrid> GRD_LISVEN;
+    Ctl<kv::controls::Splitter> SPLITVERTICALE;
+    Ctl<kv::controls::Splitter> SPLITORIZZONTALE;
+
+    // The toolbar button the window adds next to "Conferma".
+    static constexpr const char* kRicalcolaKey = "RICALCOLA";
+    static constexpr const char* kRicalcolaCaption = "Rica&lcola ";
+
     // ---- Controls by name, as the host's models (layout, script) look them up.
     void AddControl(const std::string& name, std::shared_ptr<kv::Object> control);
     // Null when there is no control of that name.
@@ -121,6 +190,35 @@ public:
     void Form_Unload(int16_t& cancel);
     void SyncNavigator();
     void ExecuteFormEvent(std::string_view event_name);
+    // Brings the window back to an open header (first_time also clears and enables the dates).
+    void Reinizializza(bool first_time);
+    // Enables or disables the two copy buttons.
+    void AbilitazionePulsanti(bool enabled);
+
+    // ---- Control events.
+    void MDIActiveX1_FormLoad();
+    void KVR_RESIZEFORM_RegisterControls();
+    void KVR_RESIZEFORM_AfterResize();
+    void SPLITVERTICALE_PositionChanged();
+    void SPLITORIZZONTALE_PositionChanged();
+    void TXT_CODART_StartLookup(std::string& sql, std::vector<std::string>& headings, std::string& title,
+                                std::string& connection_string);
+    void TXT_OPZIONE_StartDecode(std::string& sql, kv::controls::DecodeMap& map, std::string& connection_string);
+
+    // ---- Layout procedures.
+    // The split controls' panes, minimum sizes, starting positions and colour (once, at load).
+    void SetupSplitters();
+    // Shows the controls of a layout mode (1 to 4; anything else counts as 1): mode 1 gives the price
+    // areas the whole width and hides the side lists, modes 2 and 3 show the first side list and the
+    // second-level variant field, mode 4 both side lists.
+    void ApplyLayoutMode(int16_t mode);
+    // The header labels and price grids as wide as their group boxes less a margin, refreshed.
+    void SizePriceAreas();
+    // The columns of a side list, defined once at load.
+    void SetupSideList(kv::controls::DataGrid& grid);
+    // A validity date asked of the user shows its field; one taken from the configuration shows the
+    // disabled combo box "Da Configurazione" in the field's place.
+    void SetupDateControl(kv::controls::DateField& field, kv::controls::ComboBox& combo, int16_t proposal);
     // Shows error through the error display and returns the user's answer: 4 retry, 2 go on, 3 leave.
     // Without an error display (none could be created) it answers 3.
     int32_t VisualizzaErrore(std::string_view procedure, const kv::Error& error);
@@ -149,6 +247,16 @@ private:
     // Whether every driver reports a usable configuration.
     bool ConfigurationUsable() const;
     int32_t Report(std::string_view procedure, const kv::Error& error) { return VisualizzaErrore(procedure, error); }
+    // The controls' designed properties: captions, input lengths, the article field's decoding.
+    void CreateControls();
+    // Registers every control under its name.
+    void RegisterControls();
+    // Subscribes the window's handlers to its controls' events (while loaded).
+    void ConnectControlEvents();
+    // The window's width and height in twips as the resize control last saw them (the designed size
+    // before the first resize).
+    long ScaleWidth() const;
+    long ScaleHeight() const;
 
     std::shared_ptr<kv::services::Cinterface> active_interface_;
     std::shared_ptr<CLSMG_QUENDORMIXAL> owner_;
@@ -174,6 +282,7 @@ private:
     std::shared_ptr<kv::services::Application> application_;
     kv::ado::RecordsetPtr parameter_template_;
     std::map<std::string, std::shared_ptr<kv::Object>, std::less<>> controls_;
+    std::vector<kv::services::Subscription> subscriptions_;
     FormState state_;
 };
 
