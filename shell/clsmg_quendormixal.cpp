@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "platform/variant/strings.h"
 #include "shell/error_trap.h"
 #include "window/frmmg_quendormixal.h"
 
@@ -80,6 +81,18 @@ void CLSMG_QUENDORMIXAL::SetLeft(const kv::Variant& value) {
 
 void CLSMG_QUENDORMIXAL::SetCodiceArticolo(const kv::Variant& value) {
     RunResumeNext({[&] { codice_articolo_ = kv::CStr(value); }});
+}
+
+// The late-bound members are the only ones that raise: an unknown name is the caller's mistake, and
+// the caller is a host, not the component's own procedures.
+void CLSMG_QUENDORMIXAL::PropertyLet(std::string_view name, const kv::Variant& value) {
+    if (!kv::EqualsNoCase(name, "CodiceArticolo")) throw kv::services::MemberNotSupported(name, kProgId);
+    SetCodiceArticolo(value);
+}
+
+kv::Variant CLSMG_QUENDORMIXAL::PropertyGet(std::string_view name) const {
+    if (!kv::EqualsNoCase(name, "CodiceArticolo")) throw kv::services::MemberNotSupported(name, kProgId);
+    return CodiceArticolo();
 }
 
 // ---------------------------------------------------------------------------------------------------

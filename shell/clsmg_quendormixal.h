@@ -24,8 +24,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/services/cinterface.h"
+#include "platform/services/dispatch.h"
 #include "platform/services/event.h"
 #include "platform/services/navigator.h"
 #include "platform/variant/variant.h"
@@ -35,6 +37,7 @@ namespace qmx {
 class FRMMG_QUENDORMIXAL;
 
 class CLSMG_QUENDORMIXAL final : public kv::services::Cinterface,
+                                 public kv::services::Dispatch,
                                  public std::enable_shared_from_this<CLSMG_QUENDORMIXAL> {
 public:
     static constexpr const char* kProgId = "PEXA_QUENDORMIXAL.CLSMG_QUENDORMIXAL";
@@ -112,6 +115,9 @@ public:
     // The article to open the window on: stored as text, read back as a String Variant ("" by default).
     kv::Variant CodiceArticolo() const { return kv::Variant(codice_articolo_); }
     void SetCodiceArticolo(const kv::Variant& value);
+    // The same, late-bound ("CodiceArticolo"), for a host that has no declaration of this class.
+    void PropertyLet(std::string_view name, const kv::Variant& value) override;
+    kv::Variant PropertyGet(std::string_view name) const override;
     // Raised by TransferData for the object's client.
     kv::services::Event<kv::Variant> DataTransfer;
 
