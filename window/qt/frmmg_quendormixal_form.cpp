@@ -1,0 +1,146 @@
+#include "window/qt/frmmg_quendormixal_form.h"
+
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "host/services/form_factory.h"
+#include "host/views/control_binding.h"
+#include "host/views/view_factory.h"
+#include "window/frmmg_quendormixal.h"
+
+namespace qmx::qt {
+
+namespace {
+
+// The form widget keeps the builder, and with it the models whose views it shows.
+class Form : public QWidget {
+  public:
+    explicit Form(QWidget* parent) : QWidget(parent), builder_(this) {}
+    kv::qt::FormBuilder& Builder() { return builder_; }
+
+  private:
+    kv::qt::FormBuilder builder_;
+};
+
+// A price area's heading: a band across the top of its group.
+void StyleHeading(QWidget* label) {
+    QFont f = label->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.1);
+    label->setFont(f);
+    label->setStyleSheet(QStringLiteral("background-color: #dde6f0; color: #1f3550; padding: 3px 6px;"));
+}
+
+// A frame drawn by the layout only: no margins of its own.
+template <class L>
+L* Tight(L* layout, int spacing = 4) {
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+}  // namespace
+
+QWidget* CreateForm(FRMMG_QUENDORMIXAL& w, QWidget* parent) {
+    auto* form = new Form(parent);
+    kv::qt::FormBuilder& b = form->Builder();
+    form->setObjectName(QString::fromLatin1(FRMMG_QUENDORMIXAL::kName));
+
+    // Window-level controls: the resize control follows the form, the host container places it.
+    b.Add(w.KVR_RESIZEFORM);
+    b.Add(w.MDIActiveX1);
+
+    // ---- Header.
+    QWidget* toolbar = b.Add(w.INTERNAV);
+    QWidget* header_frame = b.Add(w.FME_TESTATA);
+    QWidget* head = b.Add(w.GRB_HEAD);
+    Tight(new QVBoxLayout(header_frame))->addWidget(head);
+
+    auto* grid = new QGridLayout(head);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(5);
+    auto label = [&](const auto& model) {
+        QWidget* v = b.Add(model);
+        if (auto* l = qobject_cast<QLabel*>(v)) l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return v;
+    };
+    grid->addWidget(label(w.TXT_CODART_LBL), 0, 0);
+    grid->addWidget(b.Add(w.TXT_CODART), 0, 1);
+    // The descriptions are read, not typed: the focus passes them by.
+    QWidget* description = b.Add(w.TXT_DESCART);
+    description->setFocusPolicy(Qt::NoFocus);
+    grid->addWidget(description, 0, 2, 1, 3);
+    grid->addWidget(label(w.TXT_OPZIONE_LBL), 1, 0);
+    grid->addWidget(b.Add(w.TXT_OPZIONE), 1, 1);
+    grid->addWidget(label(w.TXT_VARIANTE_LBL), 1, 2);
+    grid->addWidget(b.Add(w.TXT_VARIANTE), 1, 3);
+    QWidget* segment = b.Add(w.TXT_DESCSEGMENTO);
+    segment->setFocusPolicy(Qt::NoFocus);
+    grid->addWidget(segment, 1, 4);
+    grid->setColumnStretch(4, 1);
+    grid->setColumnMinimumWidth(5, 18);
+
+    // Each date and the combo box that stands in for it share one cell: only one of them shows.
+    auto date = [&](const auto& field, const auto& combo, int row, int column) {
+        QWidget* f = b.Add(field);
+        QWidget* c = b.Add(combo);
+        c->setMinimumWidth(f->minimumWidth());
+        grid->addWidget(f, row, column);
+        grid->addWidget(c, row, column);
+    };
+    grid->addWidget(label(w.TXT_DADATA_ACQ_LBL), 0, 6);
+    date(w.TXT_DADATA_ACQ, w.CBO_DADATA_ACQ, 0, 7);
+    grid->addWidget(label(w.TXT_ADATA_ACQ_LBL), 0, 8);
+    date(w.TXT_ADATA_ACQ, w.CBO_ADATA_ACQ, 0, 9);
+    grid->addWidget(label(w.TXT_DADATA_VEN_LBL), 1, 6);
+    date(w.TXT_DADATA_VEN, w.CBO_DADATA_VEN, 1, 7);
+    grid->addWidget(label(w.TXT_ADATA_VEN_LBL), 1, 8);
+    date(w.TXT_ADATA_VEN, w.CBO_ADATA_VEN, 1, 9);
+
+    // ---- Left panel: the side lists over the copy buttons.
+    QWidget* left = b.Add(w.PIC_LEFT);
+    auto* left_layout = Tight(new QVBoxLayout(left));
+    left_layout->addWidget(b.Add(w.GRD_SIDE), 1);
+    left_layout->addWidget(b.Add(w.GRD_SIDE1), 1);
+    left_layout->addWidget(b.Add(w.CMD_COPIASURIGA));
+    left_layout->addWidget(b.Add(w.CMD_COPIASUTUTTERIGHE));
+
+    // ---- Price areas: a heading over each grid.
+    auto area = [&](const auto& group_model, const auto& heading_model, const auto& grid_model) {
+        QWidget* group = b.Add(group_model);
+        auto* layout = new QVBoxLayout(group);
+        layout->setContentsMargins(4, 4, 4, 4);
+        layout->setSpacing(3);
+        QWidget* heading = b.Add(heading_model);
+        StyleHeading(heading);
+        layout->addWidget(heading);
+        layout->addWidget(b.Add(grid_model), 1);
+    };
+    area(w.GRB_LISACQ, w.LBL_HEADLISACQ, w.GRD_LISACQ);
+    area(w.GRB_LISVEN, w.LBL_HEADLISVEN, w.GRD_LISVEN);
+
+    QWidget* body = b.Add(w.SPLITVERTICALE);
+    b.Add(w.SPLITORIZZONTALE);
+    b.ConnectSplitters();
+
+    auto* root = new QVBoxLayout(form);
+    root->setContentsMargins(4, 2, 4, 4);
+    root->setSpacing(4);
+    root->addWidget(toolbar);
+    root->addWidget(header_frame);
+    root->addWidget(body, 1);
+    root->addWidget(b.Add(w.BAR_OPERATION));
+
+    form->setWindowTitle(QString::fromStdString(w.Caption()));
+    form->resize(kv::qt::TwipsToPixels(w.Width()), kv::qt::TwipsToPixels(w.Height()));
+    form->setProperty(kv::qt::kFormWindowStateProperty, static_cast<int>(w.WindowState()));
+
+    w.MDIActiveX1->LoadForm();
+    return form;
+}
+
+}  // namespace qmx::qt
