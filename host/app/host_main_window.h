@@ -1,0 +1,69 @@
+#pragma once
+// The ERP host frame: a main window with the "Magazzino" menu, an MDI area where component windows
+// open, and a status bar bound to the host's status-bar service. It holds the host's session (global
+// services over the company database, navigator, frame, menu entry, status bar), loads component
+// modules with the component loader, and opens the price-list component the way the host opens any
+// component: create the entry object by its programmatic name, fill its Cinterface, call ShowForm.
+//
+// Dialogs are the Qt dialogs when the frame is interactive; otherwise (a screenshot run) the host
+// keeps its scripted dialogs, which answer at once and record what they were shown.
+
+#include <QMainWindow>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "host/app/host_settings.h"
+#include "platform/services/cinterface.h"
+#include "platform/services/component_loader.h"
+#include "platform/services/global_services.h"
+#include "platform/services/host_objects.h"
+#include "platform/services/navigator.h"
+#include "platform/services/status_bar.h"
+
+class QMdiArea;
+
+namespace kv::qt {
+class QtWindowPresenter;
+class PointerBinding;
+}  // namespace kv::qt
+
+namespace kv::host {
+
+inline constexpr const char* kPriceListProgId = "PEXA_QUENDORMIXAL.CLSMG_QUENDORMIXAL";
+inline constexpr const char* kPriceListTitle = "Creazione veloce listini in griglia";
+
+class HostMainWindow : public QMainWindow {
+  public:
+    // `components_dir`: where component modules are looked for.
+    HostMainWindow(HostSettings settings, QString components_dir, bool interactive);
+    ~HostMainWindow() override;
+
+    // Opens the price-list window (or brings it forward when it is open). nullopt, or why it could
+    // not be opened.
+    std::optional<QString> OpenPriceListWindow();
+
+    kv::services::HostGlobalServices& Global() { return *global_; }
+    kv::qt::QtWindowPresenter& Presenter() { return *presenter_; }
+    QMdiArea* Area() const { return area_; }
+    const std::shared_ptr<kv::services::HostStatusBar>& StatusBar() const { return status_bar_; }
+
+  private:
+    void ShowSessionInStatusBar();
+
+    HostSettings settings_;
+    QString components_dir_;
+    QMdiArea* area_;
+    std::shared_ptr<kv::services::HostGlobalServices> global_;
+    std::shared_ptr<kv::services::HostNavigator> navigator_;
+    std::shared_ptr<kv::services::HostFrame> frame_;
+    std::shared_ptr<kv::services::HostMenuEntry> menu_entry_;
+    std::shared_ptr<kv::services::HostStatusBar> status_bar_;
+    std::shared_ptr<kv::qt::QtWindowPresenter> presenter_;
+    kv::qt::PointerBinding* pointer_ = nullptr;
+    kv::services::ComponentLoader loader_;
+    bool form_factory_added_ = false;
+    std::shared_ptr<kv::services::Cinterface> component_;
+};
+
+}  // namespace kv::host

@@ -1,0 +1,40 @@
+#pragma once
+// erp-host's settings, from its command line:
+//   --connection S   the company database (default: the demo database, demo.sqlite in the build
+//                    folder above the executable's, where scripts/run creates it)
+//   --company N      the current company (default 1)
+//   --article CODE   open the window on this article, as a calling program does
+//   --modal          show the window modal instead of inside the frame
+//   --screenshot F   open the window, save a PNG of it to F and exit
+//   --size WxH       the frame's size in pixels (default 1280x800)
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kv::host {
+
+struct HostSettings {
+    std::string connection;
+    int32_t company = 1;
+    std::string article;
+    bool modal = false;
+    QString screenshot;
+    int width = 1280;
+    int height = 800;
+    bool help = false;
+};
+
+// Reads the arguments (without the program name). nullopt and `out` filled, or the reason the
+// arguments are refused. An empty --connection takes the default.
+std::optional<QString> ParseSettings(const QStringList& arguments, HostSettings& out);
+
+// The demo database's connection string for an executable in `executable_dir`, and the file.
+QString DemoDatabasePath(const QString& executable_dir);
+std::string DemoConnectionString(const QString& executable_dir);
+
+QString Usage();
+
+}  // namespace kv::host

@@ -1,0 +1,150 @@
+// erp-host as a person starts it: a process on the offscreen platform against a demo database that
+// qmx-demo builds in a temporary folder. The screenshot mode is the way to see what it shows.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include "host/app/host_settings.h"
+
+namespace kv::host {
+namespace {
+
+struct ProcessRun {
+    int exit_code = -1;
+    QString errors;
+};
+
+ProcessRun Start(const QString& program, const QStringList& arguments) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(program, arguments);
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, QStringLiteral("did not finish")};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
+}
+
+class ErpHost : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        ASSERT_TRUE(dir_->isValid());
+        const QString file = dir_->filePath(QStringLiteral("demo.sqlite"));
+        const ProcessRun built = Start(QStringLiteral(QMX_DEMO_TOOL),
+                                {QStringLiteral("--connection"),
+                                 QStringLiteral("Provider=SQLite;Data Source=%1;Mode=Create").arg(file)});
+        ASSERT_EQ(built.exit_code, 0) << built.errors.toStdString();
+        connection_ = QStringLiteral("Provider=SQLite;Data Source=%1").arg(file);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static QString Shot(const QString& name) { return dir_->filePath(name); }
+
+    static QTemporaryDir* dir_;
+    static QString connection_;
+};
+
+QTemporaryDir* ErpHost::dir_ = nullptr;
+QString ErpHost::connection_;
+
+TEST_F(ErpHost, ScreenshotOfTheWindowAtTheAskedSize) {
+    struct Case {
+        const char* name;
+        QStringList extra;
+        QSize size;
+    };
+    const Case cases[] = {
+        {"plain.png", {QStringLiteral("--size"), QStringLiteral("1024x700")}, QSize(1024, 700)},
+        {"article.png", {QStringLiteral("--article"), QStringLiteral("MAG001")}, QSize(1280, 800)},
+        {"modal.png", {QStringLiteral("--modal")}, QSize(796, 494)},  // the designed size
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = Shot(QString::fromLatin1(c.name));
+        QStringList args = {QStringLiteral("--connection"), connection_, QStringLiteral("--screenshot"), file};
+        args += c.extra;
+        const ProcessRun run = Start(QStringLiteral(QMX_ERP_HOST), args);
+        ASSERT_EQ(run.exit_code, 0) << run.errors.toStdString();
+        QImage image(file);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), c.size);
+        // Something is drawn (text, frames, fields): an empty window has a handful of colours.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
+        EXPECT_GT(colours.size(), 20);
+    }
+}
+
+TEST_F(ErpHost, FailuresExitWithAReason) {
+    struct Case {
+        const char* what;
+        QStringList args;
+        int exit_code;
+        const char* says;
+    };
+    const QString file = Shot(QStringLiteral("failed.png"));
+    const Case cases[] = {
+        {"unknown argument", {QStringLiteral("--colour")}, 1, "unknown argument"},
+        {"bad company", {QStringLiteral("--company"), QStringLiteral("x")}, 1, "--company"},
+        {"database that does not open",
+         {QStringLiteral("--connection"), QStringLiteral("Provider=Nowhere;Data Source=x"), QStringLiteral("--screenshot"),
+          file},
+         2,
+         "error in Form_Load"},
+        {"unwritable picture",
+         {QStringLiteral("--connection"), connection_, QStringLiteral("--screenshot"),
+          QStringLiteral("/nonexistent-folder/x.png")},
+         1,
+         "could not write the screenshot"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ProcessRun run = Start(QStringLiteral(QMX_ERP_HOST), c.args);
+        EXPECT_EQ(run.exit_code, c.exit_code) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(QLatin1String(c.says))) << run.errors.toStdString();
+    }
+}
+
+TEST(HostSettings, ArgumentsAndDefaults) {
+    HostSettings s;
+    EXPECT_EQ(ParseSettings({QStringLiteral("--company"), QStringLiteral("3"), QStringLiteral("--article"),
+                             QStringLiteral(" MAG001 "), QStringLiteral("--modal"), QStringLiteral("--size"),
+                             QStringLiteral("640x480")},
+                            s),
+              std::nullopt);
+    EXPECT_EQ(s.company, 3);
+    EXPECT_EQ(s.article, "MAG001");
+    EXPECT_TRUE(s.modal);
+    EXPECT_EQ(s.width, 640);
+    EXPECT_EQ(s.height, 480);
+    EXPECT_EQ(s.connection, "");
+
+    const QStringList refused[] = {
+        {QStringLiteral("--connection")},
+        {QStringLiteral("--company"), QStringLiteral("0")},
+        {QStringLiteral("--article"), QStringLiteral("  ")},
+        {QStringLiteral("--size"), QStringLiteral("big")},
+        {QStringLiteral("--screenshot")},
+    };
+    for (const QStringList& args : refused) {
+        HostSettings r;
+        EXPECT_NE(ParseSettings(args, r), std::nullopt) << args.join(' ').toStdString();
+    }
+    // The demo database lives in the build folder, beside the executable's folder.
+    EXPECT_EQ(DemoConnectionString(QStringLiteral("/b/host")), "Provider=SQLite;Data Source=/b/demo.sqlite");
+}
+
+}  // namespace
+}  // namespace kv::host
