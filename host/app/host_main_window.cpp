@@ -1,5 +1,6 @@
 #include "host/app/host_main_window.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
@@ -78,6 +79,15 @@ HostMainWindow::~HostMainWindow() {
     // Windows still open are closed while the frame and its services are all here.
     if (component_) component_->CloseForm();
     global_->SetPresenter(nullptr);
+}
+
+void HostMainWindow::closeEvent(QCloseEvent* event) {
+    area_->closeAllSubWindows();
+    if (presenter_->OpenCount() > 0) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void HostMainWindow::ShowSessionInStatusBar() {

@@ -48,6 +48,10 @@ class HostMainWindow : public QMainWindow {
     QMdiArea* Area() const { return area_; }
     const std::shared_ptr<kv::services::HostStatusBar>& StatusBar() const { return status_bar_; }
 
+  protected:
+    // The frame closes only when every component window agreed to close.
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     void ShowSessionInStatusBar();
 

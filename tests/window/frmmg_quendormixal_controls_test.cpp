@@ -266,16 +266,6 @@ TEST_F(WindowControls, TheCallersArticleIsFixedAtTheFirstActivation) {
     EXPECT_TRUE(w->Unload());
 }
 
-TEST_F(WindowControls, CopyButtonsFollowAbilitazionePulsanti) {
-    auto w = LoadedWindow(entry);
-    w->AbilitazionePulsanti(false);
-    EXPECT_FALSE(w->CMD_COPIASURIGA->Enabled());
-    EXPECT_FALSE(w->CMD_COPIASUTUTTERIGHE->Enabled());
-    w->AbilitazionePulsanti(true);
-    EXPECT_TRUE(w->CMD_COPIASURIGA->Enabled());
-    EXPECT_TRUE(w->CMD_COPIASUTUTTERIGHE->Enabled());
-}
-
 TEST_F(WindowControls, UnloadReleasesTheFieldsGridsAndResizeControl) {
     entry->ShowForm();
     auto w = entry->Window();
