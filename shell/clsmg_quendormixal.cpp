@@ -193,6 +193,12 @@ void CLSMG_QUENDORMIXAL::OnChangeDitta() {}
 void CLSMG_QUENDORMIXAL::OnInitializeLayoutObjectModel(svc::Navigator& /*navigator*/,
                                                        const std::shared_ptr<svc::LayoutObjectModel>& model) {
     bool active = false;
+    // Each step that calls the model checks it: a step that fails is skipped, the next one still runs.
+    auto register_grid = [&](const char* title, std::string_view grid) {
+        if (!model) throw NotSet("the layout object model");
+        if (!window_) throw NotSet("the window");
+        model->Register(title, window_->Control(grid));
+    };
     RunResumeNext({
         [&] {
             auto dll = ActiveDll();
@@ -208,16 +214,8 @@ void CLSMG_QUENDORMIXAL::OnInitializeLayoutObjectModel(svc::Navigator& /*navigat
             if (auto w = std::dynamic_pointer_cast<FRMMG_QUENDORMIXAL>(handed_back)) window_ = w;
             return Flow::Next;
         },
-        [&] {
-            if (!active) return;
-            if (!window_) throw NotSet("the window");
-            model->Register(kPurchaseGridTitle, window_->Control("GRD_LISACQ"));
-        },
-        [&] {
-            if (!active) return;
-            if (!window_) throw NotSet("the window");
-            model->Register(kSalesGridTitle, window_->Control("GRD_LISVEN"));
-        },
+        [&] { register_grid(kPurchaseGridTitle, "GRD_LISACQ"); },
+        [&] { register_grid(kSalesGridTitle, "GRD_LISVEN"); },
     });
 }
 

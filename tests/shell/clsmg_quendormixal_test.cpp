@@ -114,6 +114,16 @@ TEST_F(EntryObjectWithHost, LayoutModelGetsTheWindowAndBothGridsWhenActive) {
     EXPECT_TRUE(host.LayoutModel().Registrations().empty());  // the window took itself out
 }
 
+TEST_F(EntryObjectWithHost, ANavigatorWithoutALayoutModelRegistersNothing) {
+    entry->ShowForm();
+    entry->SetIsActive(true);
+    host.navigator->SetLayoutModel(nullptr);
+    host.navigator->RaiseInitializeLayoutObjectModel();  // each registration step fails and is skipped
+    EXPECT_NE(entry->Window(), nullptr);
+    EXPECT_TRUE(host.Errors().Reports().empty());
+    EXPECT_EQ(entry->CloseForm(), Variant(true));
+}
+
 TEST_F(EntryObjectWithHost, ReplacingTheNavigatorEndsTheOldSink) {
     auto old_navigator = host.navigator;
     entry->SetActiveNavigator(std::make_shared<svc::HostNavigator>());
