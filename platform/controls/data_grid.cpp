@@ -104,6 +104,7 @@ void GridColumn::SetWidth(long twips) {
 
 void GridColumn::SetFormat(std::string format) {
     format_ = std::move(format);
+    grid_->UpdateNumberFormat(*this);
     grid_->Emit(ControlChange::Content);
 }
 
@@ -178,6 +179,7 @@ void DataGrid::INIT_ADDColumn(std::string data_field, std::string caption, int t
     }
     col->extra_ = a6;
     col->format_ = std::move(format);
+    UpdateNumberFormat(*col);
     columns_.items_.push_back(std::move(col));
     Renumber();
     if (current_col_ < 0) current_col_ = 0;
@@ -213,7 +215,10 @@ void DataGrid::MODCOL_Editing(std::string_view data_field, int mode) {
 
 void DataGrid::MODCOL_ClassFormat(std::string_view data_field, int cls, int kind, std::string unit) {
     for (auto& c : columns_.items_)
-        if (EqualsNoCase(c->data_field_, data_field)) c->class_format_ = ClassFormat{cls, kind, unit};
+        if (EqualsNoCase(c->data_field_, data_field)) {
+            c->class_format_ = ClassFormat{cls, kind, unit};
+            UpdateNumberFormat(*c);
+        }
     Emit(ControlChange::Content);
 }
 
@@ -339,16 +344,19 @@ Variant DataGrid::CellValue(long row, long column) const {
     }
 }
 
+void DataGrid::UpdateNumberFormat(GridColumn& c) const {
+    c.number_format_ = NumberFormat{};
+    if (c.class_format_) {
+        c.number_format_ = ClassNumberFormat(c.class_format_->cls, c.class_format_->kind, c.class_format_->unit,
+                                             currencies_);
+    } else if (!c.format_.empty()) {
+        if (auto f = ParseNumberPattern(c.format_)) c.number_format_ = *f;
+    }
+}
+
 NumberFormat DataGrid::ColumnNumberFormat(long column) const {
     if (column < 0 || column >= columns_.Count()) return NumberFormat{};
-    const GridColumn& c = *columns_.items_[static_cast<std::size_t>(column)];
-    if (c.class_format_)
-        return ClassNumberFormat(c.class_format_->cls, c.class_format_->kind, c.class_format_->unit,
-                                 currencies_);
-    if (!c.format_.empty()) {
-        if (auto f = ParseNumberPattern(c.format_)) return *f;
-    }
-    return NumberFormat{};
+    return columns_.items_[static_cast<std::size_t>(column)]->number_format_;
 }
 
 bool DataGrid::ColumnIsNumeric(long column) const {
@@ -360,8 +368,10 @@ std::string DataGrid::CellText(long row, long column) const {
     Variant v = CellValue(row, column);
     if (v.IsEmpty() || v.IsNull()) return "";
     try {
-        if (v.IsNumber() && v.Type() != VarType::Boolean)
-            return FormatNumber(CDec(v, regional_), ColumnNumberFormat(column), regional_);
+        if (v.IsNumber() && v.Type() != VarType::Boolean) {
+            const GridColumn& c = *columns_.items_[static_cast<std::size_t>(column)];
+            return FormatNumber(CDec(v, regional_), c.number_format_, regional_);
+        }
         if (const Date* d = v.TryGet<Date>()) return d->ToString(regional_);
         if (v.IsString()) {
             const ado::FieldInfo* f = FieldOf(column);
@@ -401,6 +411,7 @@ void DataGrid::SetRegionalSettings(const RegionalSettings& rs) {
 
 void DataGrid::SetCurrencyDecimalsProvider(CurrencyDecimalsProvider provider) {
     currencies_ = std::move(provider);
+    for (auto& c : columns_.items_) UpdateNumberFormat(*c);
     Emit(ControlChange::Content);
 }
 

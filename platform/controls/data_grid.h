@@ -97,6 +97,9 @@ class GridColumn {
     Variant extra_;
     std::string format_;
     std::optional<ClassFormat> class_format_;
+    // What format_ and class_format_ give, worked out when they change: cells are painted far more
+    // often than formats change.
+    NumberFormat number_format_;
     int alignment_ = kAlignByContent;
     bool locked_ = true;
     bool visible_ = true;
@@ -247,6 +250,7 @@ class DataGrid : public Control {
     // Notifies the views unless a definition bracket or Redraw False holds the notifications back.
     void Emit(ControlChange what);
     void Renumber();
+    void UpdateNumberFormat(GridColumn& column) const;
     const ado::FieldInfo* FieldOf(long column) const;
     bool RowsStale() const;
     // Reads the identities of the rows of the recordset's view, without moving it. False, and nothing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -415,6 +416,30 @@ TEST_F(Fixture, DisplayFollowsTheColumnFormat) {
     EXPECT_EQ(grid.CellText(2, 0), "1.234,500");
     EXPECT_EQ(grid.CellText(2, 1), "2");
     EXPECT_TRUE(grid.ColumnIsNumeric(0));
+}
+
+TEST_F(Fixture, ColumnFormatsAreWorkedOutWhenTheyChangeNotForEveryCellShown) {
+    rs->SetAbsolutePosition(3);
+    rs->SetValue("LI10_SC1PER", Dec("12.5"));
+    auto asked = std::make_shared<int>(0);
+    grid.SetCurrencyDecimalsProvider([asked](const std::string&) -> std::optional<CurrencyDecimals> {
+        ++*asked;
+        return CurrencyDecimals{3, 4};
+    });
+    const int asked_by_the_setter = *asked;
+    for (int pass = 0; pass < 3; ++pass)
+        for (long c = 0; c < grid.Columns().Count(); ++c) ColumnText(grid, c);
+    EXPECT_EQ(*asked, asked_by_the_setter);
+    EXPECT_EQ(grid.CellText(2, 2), "1.234,5000");
+
+    // Each way of changing a column's format shows at once.
+    grid.MODCOL_ClassFormat("LI10_PREZZO", 5, 1, "EURO");
+    EXPECT_EQ(grid.CellText(2, 2), "1.234,500");
+    grid.INIT_ADDColumn("LI10_SC1PER", "Sconto", 1, 500, Variant(), Variant(), "0.00");
+    const long added = grid.Columns().Count() - 1;
+    EXPECT_EQ(grid.CellText(2, added), "12,50");
+    grid.Columns().Item(added).SetFormat("0.000");
+    EXPECT_EQ(grid.CellText(2, added), "12,500");
 }
 
 TEST_F(Fixture, StretchArgumentAndReleaseAndBusyIndicator) {
