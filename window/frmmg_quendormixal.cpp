@@ -17,9 +17,6 @@ namespace {
 kv::Error NotSet(const std::string& what) {
     return kv::Error(kv::err::kObjectNotSet, "Object variable not set: " + what, FRMMG_QUENDORMIXAL::kName);
 }
-
-// A placement value from the host interface: 0 when it is 0 or Empty.
-int32_t Placement(const kv::Variant& v) { return v.IsEmpty() ? 0 : kv::CLng(v); }
 }  // namespace
 
 FRMMG_QUENDORMIXAL::FRMMG_QUENDORMIXAL(const Token&)
@@ -142,6 +139,8 @@ std::shared_ptr<kv::Object> FRMMG_QUENDORMIXAL::Control(std::string_view name) c
     auto it = controls_.find(name);
     return it == controls_.end() ? nullptr : it->second;
 }
+
+int32_t FRMMG_QUENDORMIXAL::Placement(const kv::Variant& value) { return value.IsEmpty() ? 0 : kv::CLng(value); }
 
 std::shared_ptr<svc::Cinterface> FRMMG_QUENDORMIXAL::RequireInterface() const {
     if (!active_interface_) throw NotSet("the window has no host interface");

@@ -112,8 +112,7 @@ void FRMMG_QUENDORMIXAL::MDIActiveX1_FormLoad() {
     RunTrapped("MDIActiveX1_FormLoad", report, {
         [&] {
             auto host = RequireInterface();
-            auto placement = [](const kv::Variant& v) { return v.IsEmpty() ? 0L : static_cast<long>(kv::CLng(v)); };
-            MDIActiveX1->Place(placement(host->Left()), placement(host->Top()), 11940, 7410);
+            MDIActiveX1->Place(Placement(host->Left()), Placement(host->Top()), 11940, 7410);
         },
     });
 }
