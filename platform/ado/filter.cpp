@@ -1,7 +1,8 @@
 #include "platform/ado/filter.h"
 
 #include <cctype>
-#include <cstdlib>
+#include <charconv>
+#include <cmath>
 
 #include "platform/variant/strings.h"
 
@@ -111,14 +112,22 @@ bool IsNumericType(DataTypeEnum t) {
 
 std::string NormalizeText(std::string_view s) { return UCase(RTrim(s)); }
 
+// Numbers in criteria text always use '.', whatever the process locale says: the desktop host sets
+// the user's locale, and strtod would then stop at the point of "12.5" (and also read hex and "inf").
 std::optional<double> ParseInvariantNumber(std::string_view text) {
     std::string s;
-    for (char c : text)
+    s.reserve(text.size());
+    for (char c : Trim(text))
         if (c != '$') s += c;
-    if (s.empty()) return std::nullopt;
-    char* end = nullptr;
-    double d = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size()) return std::nullopt;
+    std::string_view digits = s;
+    if (!digits.empty() && digits.front() == '+') {
+        digits.remove_prefix(1);
+        if (!digits.empty() && digits.front() == '-') return std::nullopt;
+    }
+    double d = 0;
+    const char* end = digits.data() + digits.size();
+    const auto res = std::from_chars(digits.data(), end, d);
+    if (digits.empty() || res.ec != std::errc() || res.ptr != end || !std::isfinite(d)) return std::nullopt;
     return d;
 }
 

@@ -4,6 +4,7 @@
 
 #include "support/errors.h"
 
+#include <clocale>
 #include <functional>
 
 namespace kv::ado {
@@ -248,7 +249,7 @@ TEST(Recordset, BadFilterChangesNothing) {
     auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}});
     rs->SetFilter("NAME = 'Blu'");
     for (const char* bad : {"NAME = 'Blu", "NAME 'Blu'", "NAME = 'Blu' AND", "(NAME = 'Blu'", "QTY = 'abc'",
-                            "= 3", "NAME = 'A' XOR QTY = 1"}) {
+                            "= 3", "NAME = 'A' XOR QTY = 1", "QTY = 0x2", "QTY = 'inf'"}) {
         EXPECT_EQ(ErrorNumber([&] { rs->SetFilter(bad); }), err::kInvalidArgument) << bad;
     }
     try {
@@ -261,6 +262,24 @@ TEST(Recordset, BadFilterChangesNothing) {
     EXPECT_EQ(ErrorNumber([&] { rs->SetFilter(Variant()); }), err::kInvalidArgument);
     EXPECT_EQ(rs->Filter(), Variant("NAME = 'Blu'"));
     EXPECT_EQ(Codes(*rs), std::vector<std::string>{"B    "});
+}
+
+TEST(Recordset, FilterNumbersIgnoreTheProcessLocale) {
+    auto rs = MakeRows({{"A", "x", 2.5}, {"B", "y", 25}});
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    bool comma_locale = false;
+    for (const char* name : {"it_IT.UTF-8", "it_IT.utf8", "de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"}) {
+        if (std::setlocale(LC_NUMERIC, name)) {
+            comma_locale = true;
+            break;
+        }
+    }
+    if (!comma_locale) GTEST_SKIP() << "no locale with a decimal comma is installed";
+    const long error = ErrorNumber([&] { rs->SetFilter("QTY = 2.5"); });
+    const std::vector<std::string> codes = error == 0 ? Codes(*rs) : std::vector<std::string>{};
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(codes, std::vector<std::string>{"A    "});
 }
 
 TEST(Recordset, RowsAddedOrEditedUnderFilterStayUntilRefiltered) {
