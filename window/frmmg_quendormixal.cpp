@@ -140,7 +140,9 @@ std::shared_ptr<kv::Object> FRMMG_QUENDORMIXAL::Control(std::string_view name) c
     return it == controls_.end() ? nullptr : it->second;
 }
 
-int32_t FRMMG_QUENDORMIXAL::Placement(const kv::Variant& value) { return value.IsEmpty() ? 0 : kv::CLng(value); }
+int32_t FRMMG_QUENDORMIXAL::Placement(const kv::Variant& value) {
+    return value.IsEmpty() ? 0 : kv::CLng(value);
+}
 
 std::shared_ptr<svc::Cinterface> FRMMG_QUENDORMIXAL::RequireInterface() const {
     if (!active_interface_) throw NotSet("the window has no host interface");

@@ -347,8 +347,8 @@ Variant DataGrid::CellValue(long row, long column) const {
 void DataGrid::UpdateNumberFormat(GridColumn& c) const {
     c.number_format_ = NumberFormat{};
     if (c.class_format_) {
-        c.number_format_ = ClassNumberFormat(c.class_format_->cls, c.class_format_->kind, c.class_format_->unit,
-                                             currencies_);
+        const ClassFormat& f = *c.class_format_;
+        c.number_format_ = ClassNumberFormat(f.cls, f.kind, f.unit, currencies_);
     } else if (!c.format_.empty()) {
         if (auto f = ParseNumberPattern(c.format_)) c.number_format_ = *f;
     }
