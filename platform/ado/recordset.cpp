@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include "platform/ado/filter.h"
 #include "platform/ado/row_store.h"
@@ -131,13 +132,19 @@ void Recordset::Open() {
     if (open_) throw Error(err::kObjectOpen, "Operation is not allowed when the object is open", "Recordset.Open");
     if (store_->fields.empty())
         throw Error(err::kInvalidConnection, "A recordset with no fields cannot be opened", "Recordset.Open");
-    if (cursor_location_ != adUseClient) cursor_location_ = adUseClient;
-    open_ = true;
-    Variant pending = view_->filter;
-    view_ = std::make_unique<View>();
+    // A filter assigned while closed is checked now; when it names no field the recordset stays closed
+    // with that filter, as it was.
+    std::unique_ptr<View> closed_view = std::exchange(view_, std::make_unique<View>());
     view_->synced_version = store_->version;
     view_->synced_reset = store_->reset_version;
-    ApplyFilter(pending);
+    try {
+        ApplyFilter(closed_view->filter);
+    } catch (...) {
+        view_ = std::move(closed_view);
+        throw;
+    }
+    cursor_location_ = adUseClient;
+    open_ = true;
 }
 
 void Recordset::Close() {

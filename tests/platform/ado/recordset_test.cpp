@@ -65,6 +65,19 @@ TEST(Recordset, FabricatedOpenRules) {
     EXPECT_EQ(ErrorNumber([&] { rs->Close(); }), err::kObjectClosed);
 }
 
+TEST(Recordset, OpenRefusingItsPendingFilterStaysClosed) {
+    auto rs = Recordset::Create();
+    rs->GetFields().Append("A", adInteger);
+    rs->SetFilter("B = 1");  // checked against the fields only at Open
+    EXPECT_EQ(ErrorNumber([&] { rs->Open(); }), err::kItemNotFound);
+    EXPECT_EQ(rs->State(), adStateClosed);
+    EXPECT_EQ(rs->Filter(), Variant("B = 1"));
+    rs->SetFilter("A = 1");
+    rs->Open();
+    EXPECT_EQ(rs->State(), adStateOpen);
+    EXPECT_EQ(rs->Filter(), Variant("A = 1"));
+}
+
 TEST(Recordset, FieldsByNameAndIndex) {
     auto rs = MakeRows({{"A", "Alfa", 1}});
     auto f = rs->GetFields();
