@@ -22,10 +22,13 @@ struct Recordset::View {
     // A deleted current row stays in `rows` at `pos` until the next move.
     int64_t deleted_current = -1;
 
-    // The edit in progress: the row, whether it was added, and the old values of the changed fields.
+    // The edit in progress: the row, whether it was added, the old values of the changed fields, and the
+    // row's status and count of accepted values before it (CancelUpdate puts the row back as it was).
     int64_t edit_row = -1;
     bool adding = false;
     std::vector<std::pair<int, Variant>> edit_old;
+    int edit_status = adRecUnmodified;
+    std::size_t edit_original_size = 0;
     int64_t row_before_add = -1;
     long pos_before_add = -1;
 
@@ -231,12 +234,14 @@ void Recordset::SetValue(int index, const Variant& val) {
                                             std::to_string(index), "Fields");
     Variant coerced = CoerceForField(store_->fields[index], val, store_->regional);
     View& v = *view_;
+    Row& row = store_->rows[id];
     if (v.edit_row != id) {
         FinishEdit();
         v.edit_row = id;
         v.adding = false;
+        v.edit_status = row.status;
+        v.edit_original_size = row.original.size();
     }
-    Row& row = store_->rows[id];
     if (!v.adding && std::none_of(v.edit_old.begin(), v.edit_old.end(),
                                   [&](const auto& p) { return p.first == index; }))
         v.edit_old.emplace_back(index, row.values[index]);
@@ -428,6 +433,11 @@ void Recordset::CancelUpdate() {
     } else {
         for (auto it = v.edit_old.rbegin(); it != v.edit_old.rend(); ++it)
             store_->Store(id, it->first, it->second);
+        Row& row = store_->rows[id];
+        if (row.Live()) {  // not deleted through a clone meanwhile
+            row.original.resize(v.edit_original_size);
+            row.status = v.edit_status;
+        }
     }
     FinishEdit();
 }

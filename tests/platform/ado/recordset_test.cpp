@@ -433,6 +433,28 @@ TEST(Recordset, CancelUpdateRestoresTheEdit) {
     EXPECT_EQ(rs->RecordCount(), 1);
 }
 
+TEST(Recordset, CancelUpdateLeavesNoPendingChange) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}});
+    rs->UpdateBatch();
+    rs->SetValue("QTY", 7.0);
+    rs->Update();
+    rs->MoveNext();
+    rs->SetValue("QTY", 9.0);
+    rs->CancelUpdate();  // B's edit undone: B is as it was accepted
+    EXPECT_EQ(rs->Status(), adRecUnmodified);
+    EXPECT_EQ(rs->EditMode(), adEditNone);
+    rs->MoveFirst();
+    rs->SetValue("QTY", 8.0);
+    rs->CancelUpdate();  // A keeps the change kept before this edit
+    EXPECT_EQ(rs->Value("QTY"), Variant(7.0));
+    EXPECT_EQ(rs->Status(), adRecModified);
+    rs->SetFilter(Variant(int16_t{adFilterPendingRecords}));
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"A    "});
+    rs->CancelBatch();
+    rs->SetFilter(Variant(int16_t{0}));
+    EXPECT_EQ(rs->Value("QTY"), Variant(1.0));
+}
+
 TEST(Recordset, FromRowsIsAStaticClientCursor) {
     auto rs = Recordset::FromRows({{"A", adChar, 4, 0}, {"B", adInteger, 0, 0}},
                                   {{Variant("x"), Variant(1)}, {Variant("y"), Variant(2)}});
