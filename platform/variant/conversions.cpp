@@ -300,7 +300,7 @@ bool CBool(const Variant& v, const RegionalSettings& rs) {
             std::string canonical;
             if (!detail::ScanNumber(s, rs, canonical))
                 throw Error(err::kTypeMismatch, "Type mismatch: " + Describe(v, rs) + " is not a Boolean");
-            return canonical != "0" && canonical != "-0";  // ScanNumber writes any zero so
+            return canonical != "0";  // ScanNumber writes every zero, signed or not, as "0"
         }
         case VarType::Object: break;
     }
@@ -344,13 +344,11 @@ std::optional<double> TryCDbl(const Variant& v, const RegionalSettings& rs) {
 
 std::optional<Decimal> TryCDec(const Variant& v, const RegionalSettings& rs) {
     if (v.IsNull() || v.IsObject()) return std::nullopt;
-    if (const auto* s = v.TryGet<std::string>()) {
-        std::string canonical;
-        if (!detail::ScanNumber(*s, rs, canonical)) return std::nullopt;
-    }
     try {
+        // Text is read once, with no exception for the common failure (text that is not a number).
+        if (const auto* s = v.TryGet<std::string>()) return ParseNumber(*s, rs);
         return CDec(v, rs);
-    } catch (const Error&) {
+    } catch (const Error&) {  // beyond the Decimal range
         return std::nullopt;
     }
 }

@@ -49,16 +49,13 @@ Operand MakeOperand(const Variant& v, bool other_is_decimal, const RegionalSetti
         case VarType::Double: o.rank = kDouble, o.d = *v.TryGet<double>(); break;
         case VarType::Decimal: o.rank = kDecimal, o.dec = *v.TryGet<Decimal>(); break;
         case VarType::Date: o.rank = kDouble, o.is_date = true, o.d = v.TryGet<Date>()->Serial(); break;
-        case VarType::String: {
-            std::string canonical;
-            if (!detail::ScanNumber(*v.TryGet<std::string>(), rs, canonical)) detail::ThrowNotANumber(v, rs);
+        case VarType::String:  // CDec and CDbl raise 13 for text that is not a number
             if (other_is_decimal) {
                 o.rank = kDecimal, o.dec = CDec(v, rs);
             } else {
                 o.rank = kDouble, o.d = CDbl(v, rs);
             }
             break;
-        }
         case VarType::Null:  // handled by the callers
         case VarType::Object: detail::ThrowNotANumber(v, rs);
     }
