@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "support/errors.h"
 
@@ -130,6 +131,12 @@ TEST(Decimal, Doubles) {
     EXPECT_EQ(ErrorNumber([] { Decimal::FromDouble(1e30); }), 6);
     EXPECT_EQ(Dec("0.1").ToDouble(), 0.1);
     EXPECT_EQ(Dec("-1234.5678").ToDouble(), -1234.5678);
+    // The nearest Double every time, whether the digits fit a Double exactly or not.
+    for (const char* text : {"0.3", "2.675", "-0.07", "1E-22", "123456789012.345", "9007199254740991",
+                             "9007199254740993", "1.00000000000000000001", "0.0000000000000000000000000001",
+                             "79228162514264337593543950335"}) {
+        EXPECT_EQ(Dec(text).ToDouble(), std::strtod(text, nullptr)) << text;
+    }
 }
 
 }  // namespace
