@@ -171,6 +171,36 @@ TEST_P(DriverConfiguration, AnErrorInsideAnOperationIsTrappedAsState99) {
     EXPECT_EQ(v->State(), 99);
 }
 
+TEST_P(DriverConfiguration, TheGridShowsTheCurrentListsDescription) {
+    UseCompany(demo::kDittaAbbigliamento);
+    auto d = VariantDriver(VarPurchase);
+    auto matrix = kv::ado::Recordset::Create();
+    matrix->GetFields().Append("LI10_NUMLIST", kv::ado::adDouble);
+    matrix->Open();
+    d->SetRecordset(matrix);
+    auto grid = d->grid();
+    grid->RowColChange.Raise(0, 0, 0, 0);  // no current row: nothing to show
+    EXPECT_EQ(grid->ToolTipText(), "");
+    struct Case {
+        double list;
+        const char* text;
+    };
+    const Case cases[] = {
+        {2, "Listino 2 - Fornitore Maglificio Trevigiano"},
+        {99, "Listino 2 - Fornitore Maglificio Trevigiano"},  // no such list: the text stays
+        {10, "Listino 2 - Fornitore Maglificio Trevigiano"},  // a sales list, not of this driver's kind
+        {1, "Listino 1 - Fornitore Lanificio Biellese"},
+    };
+    for (const auto& c : cases) {
+        matrix->AddNew();
+        matrix->SetValue("LI10_NUMLIST", c.list);
+        matrix->Update();
+        grid->RowColChange.Raise(0, 0, 1, 1);
+        EXPECT_EQ(grid->ToolTipText(), c.text) << c.list;
+    }
+    EXPECT_EQ(d->State(), 0);
+}
+
 QMX_INSTANTIATE_ENGINES(DriverConfiguration);
 
 // Parameter rows as fabricated rows: NUMSCPERC, NUMMAGPERC, FLGRICHSCIMP, FLGRICHPREZZO.
