@@ -254,8 +254,10 @@ std::vector<std::string> StatementFirstWords(std::string_view sql, SqlDialect di
 }
 
 bool IsTransactionControlWord(std::string_view word) {
+    // VACUUM, PRAGMA, ATTACH and DETACH cannot run (or do nothing) inside a transaction on one engine
+    // or the other: they are not wrapped in one of ours either.
     for (std::string_view w : {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT", "SAVEPOINT", "RELEASE",
-                               "PREPARE"})
+                               "PREPARE", "VACUUM", "PRAGMA", "ATTACH", "DETACH"})
         if (SameNoCase(word, w)) return true;
     return false;
 }

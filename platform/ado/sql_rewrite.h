@@ -42,7 +42,8 @@ std::string RewriteSql(std::string_view sql, const std::vector<SqlFunctionRule>&
 // that starts with no word ("(SELECT 1)") gives "".
 std::vector<std::string> StatementFirstWords(std::string_view sql, SqlDialect dialect);
 
-// True for the words that start a statement that ends or shapes a transaction by itself.
+// True for the words that start a statement that ends or shapes a transaction by itself, or that
+// cannot run inside one.
 bool IsTransactionControlWord(std::string_view word);
 
 }  // namespace kv::ado
