@@ -48,9 +48,10 @@ TEST(MatrixRecordset, PivotFieldsFollowTheGridTypeAndTheSecondLevelOptions) {
         std::vector<std::string> names;
         long option_size;
     };
-    const std::vector<std::string> fixed4 = {"ID",           "BLT_CODICEVAR1", "BLT_OPZIONE1",  "BLT_CODOPZIONE1",
-                                             "BLT_DESCR1",   "BLT_CODICEVAR2", "BLT_OPZIONE2",  "BLT_DESCR2",
-                                             "LI10_NUMLIST", "BLT_VALUTA",     "BLT_PREZZONETTO"};
+    const std::vector<std::string> fixed4 = {
+        "ID",           "BLT_CODICEVAR1", "BLT_OPZIONE1",   "BLT_CODOPZIONE1",
+        "BLT_DESCR1",   "BLT_CODICEVAR2", "BLT_OPZIONE2",   "BLT_DESCR2",
+        "LI10_NUMLIST", "BLT_VALUTA",     "BLT_PREZZONETTO"};
     auto with = [](std::vector<std::string> v, long n) {
         for (long k = 1; k <= n; ++k) v.push_back("BLT_" + std::to_string(k));
         return v;
@@ -58,11 +59,8 @@ TEST(MatrixRecordset, PivotFieldsFollowTheGridTypeAndTheSecondLevelOptions) {
     std::vector<std::string> fixed_other = fixed4;
     fixed_other.erase(fixed_other.begin() + 3);
     const Case cases[] = {
-        {4, 5, with(fixed4, 5), 60},
-        {4, 0, fixed4, 60},
-        {4, 12, with(fixed4, 12), 60},
-        {2, 3, with(fixed_other, 3), 20},
-        {1, -1, fixed_other, 20},
+        {4, 5, with(fixed4, 5), 60},      {4, 0, fixed4, 60},       {4, 12, with(fixed4, 12), 60},
+        {2, 3, with(fixed_other, 3), 20}, {1, -1, fixed_other, 20},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("grid type " + std::to_string(c.grid_type) + ", options " + std::to_string(c.options));
@@ -91,10 +89,18 @@ TEST(MatrixRecordset, PivotFieldsFollowTheGridTypeAndTheSecondLevelOptions) {
 
 TEST(MatrixRecordset, ElementCaptionsMapToMatrixFields) {
     const std::pair<const char*, const char*> cases[] = {
-        {"Prezzo lordo", "LI10_PREZZO"}, {"Sc.%1", "LI10_SC1PER"},        {"Sc.%6", "LI10_SC6PER"},
-        {"Sc. importo", "LI10_SCIMP"},   {"Mg.%1", "LI10_MAG1PER"},       {"Mg.%2", "LI10_MAG2PER"},
-        {"Mg. importo", "LI10_MAGIMP"},  {"%Ricar.", "LI10_PERRICDELTA"}, {"Importo Netto", "BLT_PREZZONETTO"},
-        {"Sc.%7", ""},                   {"Prezzo netto", ""},            {"", ""},
+        {"Prezzo lordo", "LI10_PREZZO"},
+        {"Sc.%1", "LI10_SC1PER"},
+        {"Sc.%6", "LI10_SC6PER"},
+        {"Sc. importo", "LI10_SCIMP"},
+        {"Mg.%1", "LI10_MAG1PER"},
+        {"Mg.%2", "LI10_MAG2PER"},
+        {"Mg. importo", "LI10_MAGIMP"},
+        {"%Ricar.", "LI10_PERRICDELTA"},
+        {"Importo Netto", "BLT_PREZZONETTO"},
+        {"Sc.%7", ""},
+        {"Prezzo netto", ""},
+        {"", ""},
         {"prezzo lordo", ""},
     };
     auto matrix = CreateMatrixRecordset();
