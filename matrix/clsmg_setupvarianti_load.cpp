@@ -250,7 +250,7 @@ void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
     stored->rows = cmd->Execute();
     auto& rs = *stored->rows;
     long position = 0;
-    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+    for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
         ++position;
         stored->by_key[ChiaveListino(rs.Value("LI10_OPZIONE_MG5E"), rs.Value("LI10_NUMLIST"),
                                      rs.Value("LI10_DATAINIZIOVAL"), rs.Value("LI10_DATAFINEVAL"))]

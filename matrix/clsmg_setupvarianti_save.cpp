@@ -186,7 +186,13 @@ struct Posizione {
         p.filtro = rs.Filter();
         p.bof = rs.IsBOF();
         p.eof = rs.IsEOF();
-        if (!p.bof && !p.eof) p.bookmark = rs.Bookmark();
+        if (!p.bof && !p.eof) {
+            try {
+                p.bookmark = rs.Bookmark();
+            } catch (const kv::Error&) {
+                // The current row was just deleted: there is no row to come back to.
+            }
+        }
         return p;
     }
     void Ripristina(kv::ado::Recordset& rs) const {
@@ -282,7 +288,7 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
             auto formatter = core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()
                                  ? core_.ActiveInterface->ClsGlobal()->NewValueFormatter()
                                  : nullptr;
-            for (clone->MoveFirst(); !clone->IsEOF(); clone->MoveNext()) {
+            for (; !clone->IsEOF(); clone->MoveNext()) {  // a clone starts on the first row
                 auto& c = *clone;
                 auto valore = [&](int i) {
                     if (i == indice_pivot) {
@@ -475,7 +481,7 @@ void CLSMG_SETUPVARIANTI::DeleteRecords() {
             std::set<std::vector<std::string>> visti;
             std::vector<std::vector<Variant>> righe;
             auto clone = rs.Clone();
-            for (clone->MoveFirst(); !clone->IsEOF(); clone->MoveNext()) {
+            for (; !clone->IsEOF(); clone->MoveNext()) {  // a clone starts on the first row
                 std::vector<Variant> valori;
                 ValoriChiave(*clone, valori);
                 std::vector<std::string> firma;
@@ -534,7 +540,7 @@ void CLSMG_SETUPVARIANTI::DeleteRecordsTipo2(const std::string& codVar, const st
             std::set<std::vector<std::string>> visti;
             std::vector<std::vector<Variant>> righe;
             auto clone = rs.Clone();
-            for (clone->MoveFirst(); !clone->IsEOF(); clone->MoveNext()) {
+            for (; !clone->IsEOF(); clone->MoveNext()) {  // a clone starts on the first row
                 std::vector<Variant> chiave;
                 ValoriChiave(*clone, chiave);
                 // Company, kind, article, then the options, then warehouse, list and dates; not the code.
