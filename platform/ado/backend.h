@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/ado/connection.h"
+#include "platform/ado/prepared_statement.h"
 #include "platform/ado/recordset.h"
 #include "platform/variant/date.h"
 #include "platform/variant/error.h"
@@ -74,6 +75,9 @@ public:
     virtual bool EngineInTransaction() const = 0;
     // True when the engine's server has gone away: nothing more can run, and no transaction is open.
     virtual bool Lost() const { return false; }
+    // Prepares one statement of the component's dialect with `?` placeholders (prepared_statement.h).
+    // The result must not outlive the backend. Raises ProviderError.
+    virtual std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) = 0;
 
     // Transactions nest: level 1 is the engine's transaction, deeper levels are savepoints. Commit and
     // Rollback end the innermost level. Raise ProviderError; the level changes only on success.

@@ -328,6 +328,9 @@ public:
     }
 
     bool Lost() const override { return PQstatus(conn_.get()) != CONNECTION_OK; }
+    std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) override {
+        return PreparePostgresStatement(conn_.get(), RewriteSql(sql, Rules(), SqlDialect::kPostgres));
+    }
 
 protected:
     void RunControl(const std::string& sql) override {
