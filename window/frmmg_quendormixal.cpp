@@ -304,7 +304,7 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
         [&] {
             SetupMatrixDriver(*varianti_acq_, GRD_LISACQ, VarPurchase, *listini_acq_, called_article, true);
         },
-        // TODO: varianti_acq_->ReLoadVarianti() here, once the matrix loading is on this branch.
+        [&] { varianti_acq_->ReLoadVarianti(); },
 
         // The sales drivers, the same way; a configuration message the purchase matrix driver has
         // already shown is not shown again.
@@ -317,7 +317,7 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
             SetupMatrixDriver(*varianti_ven_, GRD_LISVEN, VarSale, *listini_ven_, called_article,
                               show_messages);
         },
-        // TODO: varianti_ven_->ReLoadVarianti() here, once the matrix loading is on this branch.
+        [&] { varianti_ven_->ReLoadVarianti(); },
         [&] {
             state_.grid_type = varianti_ven_->GetIndTipoGriglia();
             state_.grid_type_at_load = state_.grid_type;
