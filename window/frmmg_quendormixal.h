@@ -181,7 +181,7 @@ public:
     // ---- Controls by name, as the host's models (layout, script) look them up.
     void AddControl(const std::string& name, std::shared_ptr<kv::Object> control);
     // Null when there is no control of that name.
-    std::shared_ptr<kv::Object> Control(std::string_view name) const;
+    std::shared_ptr<kv::Object> Control(std::string_view name) const override;
 
     // ---- Event procedures.
     void Form_Load();
