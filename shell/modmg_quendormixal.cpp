@@ -42,4 +42,14 @@ Variant SqlNumero(const Variant& v, const kv::RegionalSettings& rs) {
     });
 }
 
+std::string RaddoppiaApici(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 4);
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
 }  // namespace qmx

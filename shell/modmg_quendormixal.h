@@ -4,6 +4,9 @@
 // gives Empty, so a caller building SQL text sees an empty piece rather than an interrupted statement.
 // "Blank" is Null, Empty or a text equal to "".
 
+#include <string>
+#include <string_view>
+
 #include "platform/variant/regional.h"
 #include "platform/variant/variant.h"
 
@@ -18,5 +21,10 @@ kv::Variant NS(const kv::Variant& v, const kv::RegionalSettings& rs = kv::Region
 kv::Variant SqlValore(const kv::Variant& v, const kv::RegionalSettings& rs = kv::RegionalSettings::Italian());
 // Blank -> the Integer 0; otherwise the value as a Decimal, as text with "." for the decimal separator.
 kv::Variant SqlNumero(const kv::Variant& v, const kv::RegionalSettings& rs = kv::RegionalSettings::Italian());
+
+// text with every apostrophe doubled and nothing else changed: the form a text value must have between
+// apostrophes in SQL or in a recordset filter, so that a value holding "'" is compared as written and
+// can never end the literal early and change the statement.
+std::string RaddoppiaApici(std::string_view text);
 
 }  // namespace qmx

@@ -1,0 +1,250 @@
+#pragma once
+// CLSMG_SETUPVARIANTI: the driver of the variant price matrix of one kind of list (SalPur =
+// VarPurchase or VarSale). It fills the matrix recordset it shares with the price-list driver and the
+// grid with one row per list taking part and variant option (or pair of options), merges the stored
+// price rows, keeps net prices up to date, copies prices, builds the grid-type-4 pivot, saves, deletes
+// and cancels, and reports the progress of long operations.
+//
+// The driver never raises: an error inside a public operation sets State = 99 and the operation
+// returns what it had computed. State 1 to 5 with a fixed Message report a missing property.
+//
+// Sources, by concern (each section below names its file):
+//   clsmg_setupvarianti_state.cpp   properties, checks, grid type, option code segments
+//   clsmg_setupvarianti_setup.cpp   SetupGrid
+//   clsmg_setupvarianti_net.cpp     net prices
+//   clsmg_setupvarianti_status.cpp  operation status, field locking
+//   clsmg_setupvarianti_load.cpp    matrix loading and filtering
+//   clsmg_setupvarianti_pivot.cpp   grid-type-4 pivot
+//   clsmg_setupvarianti_copy.cpp    copy price to row / to all rows
+//   clsmg_setupvarianti_save.cpp    save, delete, cancel
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/controls/data_grid.h"
+#include "platform/controls/operation_bar.h"
+#include "platform/services/event.h"
+#include "platform/variant/variant.h"
+#include "schema/price_list_parameters.h"
+#include "variants/cinfolivello.h"
+#include "variants/option_code.h"
+#include "variants/variant_configuration.h"
+
+namespace kv::services {
+class Cinterface;
+class PriceCalculation;
+}  // namespace kv::services
+
+namespace qmx {
+
+// Kind of price list; the value is written into SQL as is (MG44_FLGVENACQ, LI10_FLGVENDACQ).
+enum KvEnumVarSalPur : int16_t { VarVoid = -1, VarSale = 0, VarPurchase = 1 };
+
+class CLSMG_SETUPVARIANTI : public kv::Object {
+public:
+    CLSMG_SETUPVARIANTI();
+    ~CLSMG_SETUPVARIANTI() override;
+    CLSMG_SETUPVARIANTI(const CLSMG_SETUPVARIANTI&) = delete;
+    CLSMG_SETUPVARIANTI& operator=(const CLSMG_SETUPVARIANTI&) = delete;
+
+    // ======== Stored properties (clsmg_setupvarianti_state.cpp) ========
+    std::shared_ptr<kv::services::Cinterface> ActiveInterface() const { return core_.ActiveInterface; }
+    // Also hands the host's global services to the price-calculation object (made on the first call
+    // that brings them).
+    void SetActiveInterface(std::shared_ptr<kv::services::Cinterface> value);
+    kv::ado::ConnectionPtr ADOConnection() const { return core_.ADOConnection; }
+    void SetADOConnection(kv::ado::ConnectionPtr value) { core_.ADOConnection = std::move(value); }
+    KvEnumVarSalPur SalPur() const { return m_eSalPur; }
+    void SetSalPur(KvEnumVarSalPur value) { m_eSalPur = value; }
+    int16_t State() const { return core_.State; }
+    void SetState(int16_t value) { core_.State = value; }
+    const std::string& Message() const { return core_.Message; }
+    void SetMessage(std::string value) { core_.Message = std::move(value); }
+
+    // The price grid the matrix is shown in; setting it attaches the handler that shows the current
+    // list's description on the grid.
+    std::shared_ptr<kv::controls::DataGrid> grid() const { return grid_; }
+    void SetGrid(std::shared_ptr<kv::controls::DataGrid> value);
+    // The matrix recordset, shared with the price-list driver and the grid.
+    kv::ado::RecordsetPtr Recordset() const { return recordset_; }
+    void SetRecordset(kv::ado::RecordsetPtr value) { recordset_ = std::move(value); }
+    // The window's operation bar, animated by the status operations.
+    std::shared_ptr<kv::controls::OperationBar> BarOperation;
+
+    // Grid variant codes and the options chosen for them in the header and side lists.
+    const std::string& CodVariante1() const { return cod_variante1_; }
+    void SetCodVariante1(std::string value) { cod_variante1_ = std::move(value); }
+    const std::string& CodVariante2() const { return cod_variante2_; }
+    void SetCodVariante2(std::string value) { cod_variante2_ = std::move(value); }
+    const std::string& ValVariante1() const { return val_variante1_; }
+    void SetValVariante1(std::string value) { val_variante1_ = std::move(value); }
+    const std::string& ValVariante2() const { return val_variante2_; }
+    void SetValVariante2(std::string value) { val_variante2_ = std::move(value); }
+    // The option code every matrix row starts from (the header's option).
+    const std::string& OpzionePreimpostata() const { return opzione_preimpostata_; }
+    void SetOpzionePreimpostata(std::string value) { opzione_preimpostata_ = std::move(value); }
+    // The header's validity dates, as text.
+    const std::string& DataIni() const { return data_ini_; }
+    void SetDataIni(std::string value) { data_ini_ = std::move(value); }
+    const std::string& DataFin() const { return data_fin_; }
+    void SetDataFin(std::string value) { data_fin_ = std::move(value); }
+    // Grid type 4: the caption of the element shown in the pivot, and of the one shown before.
+    const std::string& Elem() const { return elem_; }
+    void SetElem(std::string value) { elem_ = std::move(value); }
+    const std::string& ElemPrev() const { return elem_prev_; }
+    void SetElemPrev(std::string value) { elem_prev_ = std::move(value); }
+    // True after the last row saved was inserted, False after it was updated.
+    bool Insert() const { return insert_; }
+    void SetInsert(bool value) { insert_ = value; }
+    bool Inverti() const { return varianti_.Inverti; }
+    void SetInverti(bool value) { varianti_.Inverti = value; }
+    const std::string& CodArticolo() const { return varianti_.CodArticolo; }
+    void SetCodArticolo(std::string value) { varianti_.CodArticolo = std::move(value); }
+
+    // The kind of list, also readable as a plain member.
+    KvEnumVarSalPur m_eSalPur = VarVoid;
+
+    // ---- Flags with which the window coordinates its grid events with the driver.
+    bool bEnableRowColChange = false; // False while a loader rebuilds the matrix
+    bool bRicalcola = false;          // ReFilterVarianti4 first writes the pivot back into the matrix
+    bool bEsciTrasf = false;          // SalvaPivot does nothing
+
+    // ---- State shared by the matrix operations.
+    kv::ado::RecordsetPtr rsListini;   // parameter rows of the lists taking part
+    kv::ado::RecordsetPtr rsOpzioni1;  // options of the first level (of the second when Inverti)
+    kv::ado::RecordsetPtr rsOpzioni2;  // options of the second level (of the first when Inverti)
+    kv::ado::RecordsetPtr rsPivotAcq;  // grid-type-4 pivot of a purchase driver
+    kv::ado::RecordsetPtr rsPivotVen;  // grid-type-4 pivot of a sales driver
+    bool bCaricato = false;            // the matrix of grid types 2 to 4 is loaded
+    int16_t m_iTipoGriglia = 0;        // the grid type cached by SetupGrid and the loaders
+
+    // ======== Configuration, grid type, option code segments (clsmg_setupvarianti_state.cpp) ========
+    // The property check, then whether the company has grid variants (sets CodVariante1/2).
+    bool ConfigurationOk();
+    // Grid type of CodArticolo (0 to 4); reopens rsOpzioni1/rsOpzioni2 and sets Inverti where the
+    // article uses only the second level.
+    int16_t GetIndTipoGriglia();
+    // The options queries of the article's first and second grid level.
+    std::string GetSql_ParConfVar1();
+    std::string GetSql_ParConfVar2();
+    // Segment start and length of a grid level (1 first, > 1 second; GetLen with <= 0: all segments).
+    int16_t GetStart(int16_t TipoGriglia);
+    int16_t GetStart1Liv();
+    int16_t GetStart2Liv();
+    int16_t GetLen(int16_t TipoGriglia);
+    int16_t GetLen1Liv();
+    int16_t GetLen2Liv();
+    // Variant code of the level; Empty unless exactly one variant has it.
+    kv::Variant GetSegmento(int16_t IndGriglia);
+    // Lookup list of the level's options for the article, and decode of one option.
+    std::string GetSqlLkpSegmenti(int16_t IndGriglia);
+    std::string GetSqlDecSegmenti(const std::string& fstrOpzione, int16_t IndGriglia);
+    // The option code of the current matrix row, and an option code with opz in the first-level segment.
+    std::string LoadTxtOpzione();
+    std::string ComposeOpzione(const std::string& opz);
+    // The article's segment records (rebuilt by the matrix loading).
+    const std::vector<std::shared_ptr<CInfoLivello>>& Livelli() const { return varianti_.Livelli; }
+
+    // ======== Grid setup (clsmg_setupvarianti_setup.cpp) ========
+    void SetupGrid(bool VisualizzaMsg);
+
+    // ======== Matrix loading and filtering (clsmg_setupvarianti_load.cpp) ========
+    void ReLoadVarianti();
+    void ReLoadVarianti2();
+    void ReLoadVarianti4();
+    void ReFilterVarianti();
+    void ReFilterVarianti4();
+    void ClearVarianti();
+    // Matrix rows regardless of the current filter.
+    long RecordCount();
+
+    // ======== Net prices (clsmg_setupvarianti_net.cpp) ========
+    void AggiornaPrezzoNetto();
+    void AggiornaPrezzoNetto4();
+
+    // ======== Copy price (clsmg_setupvarianti_copy.cpp) ========
+    void CopiaPrezzoSuRiga();
+    void CopiaPrezzoSuTutteLeRighe();
+
+    // ======== Save, delete, cancel (clsmg_setupvarianti_save.cpp) ========
+    void UpdateBatch();
+    void DeleteRecords();
+    void DeleteRecordsTipo2(const std::string& codVar, const std::string& elencoOpzioni);
+    void Annulla();
+
+    // ======== Operation status and field locking (clsmg_setupvarianti_status.cpp) ========
+    void SetStatusOperationInProgress();
+    void SetStatusOperationCompleted();
+    void SetStatusOperationError();
+    void LockFields();
+
+private:
+    // ======== Configuration, grid type, option code segments (clsmg_setupvarianti_state.cpp) ========
+    void VerificaProprieta();
+    std::string GetSql_ParListini();
+    int16_t ContaVariantiLette();
+    bool VarianteGestitaNonLetta();
+    void CaricaConfigurazioneVariantiPerArticolo();
+    bool LivelloAbilitatoPerArticolo(const std::string& codVar);
+    std::string OpzioneCalcolata(const std::string& opz1, const std::string& opz2);
+    std::string SostituisciLivello(const std::string& s, const std::string& seg, int16_t start);
+    std::string CodiceVarianteLivello(int16_t IndGriglia);
+    std::string RaggruppamentoArticolo(int16_t IndGriglia);
+    // Closes and reopens rsOpzioni1 with the options query of the second level (inverti) or the first.
+    void RiapriOpzioni1(bool inverti);
+    // Grid event: shows "Listino n - description" of the current matrix row on the grid.
+    void MostraDescrizioneListino();
+
+    // ======== Matrix loading (clsmg_setupvarianti_load.cpp) ========
+    void ReLoadVarianti1();
+    void AggiungiRigaTipo1();
+    void AggiungiRigaTipo2();
+    void CaricaDatiListino();
+    kv::ado::RecordsetPtr GetRsListinoEsistente();
+    std::string FormatDataSql(const kv::Variant& v);
+    std::string PropDataInizio(const kv::ado::RecordsetPtr& rsList);
+    std::string PropDataFine(const kv::ado::RecordsetPtr& rsList);
+    std::string GetSql_OpzioniGriglia();
+    void SvuotaRecordset();
+
+    // ======== Grid-type-4 pivot (clsmg_setupvarianti_pivot.cpp) ========
+    kv::ado::RecordsetPtr CreaRecordsetTipo4();
+    std::string GetCampoElemento(const std::string& caption);
+    bool EsisteRigaPivot(const kv::ado::RecordsetPtr& rsPivot, double numList, const std::string& opzione);
+    void SalvaPivot(const kv::ado::RecordsetPtr& rsPivot);
+
+    // ======== Save, delete (clsmg_setupvarianti_save.cpp) ========
+    bool EsisteListino(const kv::ado::RecordsetPtr& rsRow);
+    void ChiudiMatrice();
+
+    // ======== Members ========
+    // Interface, connection, State and Message; CompanyCode() and Execute(sql) for the driver's queries.
+    // Public operations run their work as schema::Trap(core_.State, [&] { ... }) so nothing escapes.
+    schema::DriverCore core_;
+    // CodArticolo, Inverti, the article's segment records and the grid-type decision.
+    variants::VariantConfiguration varianti_{core_};
+    // Segment positions of the option code and the lookup/decode queries of a level's options.
+    variants::OptionCode segmenti_{core_, varianti_.CodArticolo};
+    std::shared_ptr<kv::controls::DataGrid> grid_;
+    kv::services::Subscription grid_subscription_;
+    kv::ado::RecordsetPtr recordset_;
+    // The host's price-calculation object the net prices are computed with.
+    std::shared_ptr<kv::services::PriceCalculation> price_calculation_;
+    std::string cod_variante1_;
+    std::string cod_variante2_;
+    std::string val_variante1_;
+    std::string val_variante2_;
+    std::string opzione_preimpostata_;
+    std::string data_ini_;
+    std::string data_fin_;
+    std::string elem_;
+    std::string elem_prev_;
+    bool insert_ = false;
+};
+
+}  // namespace qmx
