@@ -27,6 +27,7 @@
 // than reported: a host without a navigator is not an error the user can do anything about.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -225,6 +226,50 @@ public:
     // Without an error display (none could be created) it answers 3.
     int32_t VisualizzaErrore(std::string_view procedure, const kv::Error& error);
 
+    // ---- Header fields (frmmg_quendormixal_header.cpp).
+    // True unless a visible date field is empty or invalid, or a period ends before it starts (the user
+    // is told which).
+    bool KeyDatesValid();
+    // Enables the first visible date field and gives it the focus.
+    void KeyDatesEnable();
+    // Locks the key: the article and the four date fields.
+    void DisableKey();
+    // The article's grid type; for a type the window can show, the window is reset and both kinds of
+    // drivers set up and loaded again.
+    void VerifyTipoGrid();
+    // Sets up the second-level variant field for the layout mode.
+    void GetSegmentoVarianteTestata();
+    void TXT_CODART_AfterItem();
+    void TXT_OPZIONE_AfterItem();
+    void TXT_VARIANTE_AfterItem();
+    void TXT_VARIANTE_StartLookup(std::string& sql, std::vector<std::string>& headings, std::string& title,
+                                  std::string& connection_string);
+    void TXT_VARIANTE_StartDecode(std::string& sql, kv::controls::DecodeMap& map, std::string& connection_string);
+    void TXT_DADATA_ACQ_AfterItem() { DateAfterItem("TXT_DADATA_ACQ_AfterItem", *TXT_DADATA_ACQ, true); }
+    void TXT_ADATA_ACQ_AfterItem() { DateAfterItem("TXT_ADATA_ACQ_AfterItem", *TXT_ADATA_ACQ, true); }
+    void TXT_DADATA_VEN_AfterItem() { DateAfterItem("TXT_DADATA_VEN_AfterItem", *TXT_DADATA_VEN, false); }
+    void TXT_ADATA_VEN_AfterItem() { DateAfterItem("TXT_ADATA_VEN_AfterItem", *TXT_ADATA_VEN, false); }
+
+    // ---- Variant side lists (frmmg_quendormixal_side.cpp).
+    std::string GetCodiceVariante(const std::string& opzione);
+    std::string GetDescrVariante(const std::string& opzione);
+    void AddSide(const std::string& value);
+    void AddSide1(const std::string& value);
+    void LoadSide();
+    void AggiornaDaVariante();
+    void GRD_SIDE_RowChanged();
+    void GRD_SIDE1_RowChanged();
+    // The recordsets of the two side lists (null until first used).
+    kv::ado::RecordsetPtr SideRecordset() const { return side_rs_; }
+    kv::ado::RecordsetPtr SideRecordset1() const { return side_rs1_; }
+
+    // ---- Toolbar commands (frmmg_quendormixal_toolbar.cpp).
+    void INTERNAV_ButtonClick(const std::string& key);
+    // Saves both kinds in one transaction; true when saved (a failure is reported and changes nothing).
+    bool Conferma();
+    // Whether the window may close: with changes pending the user is asked whether to save first.
+    bool ChiusuraConsentita();
+
     // ---- What the window holds.
     kv::ado::ConnectionPtr ADOConnection() const { return connection_; }
     const std::string& ConnectionString() const { return connection_string_; }
@@ -278,6 +323,27 @@ private:
     void RegisterControls();
     // Subscribes the window's handlers to its controls' events (while loaded).
     void ConnectControlEvents();
+    // The header fields', side lists' and toolbar's events.
+    void ConnectKeyEvents();
+    // ---- Header, side lists and toolbar helpers.
+    // The loading sequence: locks the key, hands it to the drivers (hand_key), checks the grid type and
+    // loads the side lists and both matrices.
+    void CaricaChiave(std::string_view procedure, const std::function<void()>& hand_key, bool loading_flag,
+                      bool focus_only_when_visible);
+    void DateAfterItem(std::string_view procedure, kv::controls::DateField& field, bool purchase_date);
+    std::string VariantColumn(std::string_view procedure, const std::string& column, const std::string& opzione);
+    void AddElements(CLSMG_SETUPLISTINI& list_driver, bool sales);
+    void ApplyElementToGrid(kv::controls::DataGrid& grid, const std::string& element);
+    kv::Error DriverFailure(std::string_view what) const;
+    bool SalvaListini();
+    void AnnullaModifiche();
+    bool EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETUPVARIANTI& matrix_driver,
+                     kv::controls::DataGrid& grid, bool sales);
+    void Elimina();
+    void Nuovo();
+    void Ricalcola();
+    kv::ado::RecordsetPtr side_rs_;
+    kv::ado::RecordsetPtr side_rs1_;
     // The window's width and height in twips as the resize control last saw them (the designed size
     // before the first resize).
     long ScaleWidth() const;

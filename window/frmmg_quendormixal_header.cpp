@@ -363,3 +363,26 @@ void FRMMG_QUENDORMIXAL::GetSegmentoVarianteTestata() {
 }
 
 }  // namespace qmx
+
+namespace qmx {
+
+void FRMMG_QUENDORMIXAL::ConnectKeyEvents() {
+    subscriptions_.push_back(TXT_CODART->AfterItem.Connect([this] { TXT_CODART_AfterItem(); }));
+    subscriptions_.push_back(TXT_OPZIONE->AfterItem.Connect([this] { TXT_OPZIONE_AfterItem(); }));
+    subscriptions_.push_back(TXT_VARIANTE->AfterItem.Connect([this] { TXT_VARIANTE_AfterItem(); }));
+    subscriptions_.push_back(TXT_VARIANTE->StartLookup.Connect(
+        [this](std::string& sql, std::vector<std::string>& headings, std::string& title, std::string& cs) {
+            TXT_VARIANTE_StartLookup(sql, headings, title, cs);
+        }));
+    subscriptions_.push_back(TXT_VARIANTE->StartDecode.Connect(
+        [this](std::string& sql, kv::controls::DecodeMap& map, std::string& cs) { TXT_VARIANTE_StartDecode(sql, map, cs); }));
+    subscriptions_.push_back(TXT_DADATA_ACQ->AfterItem.Connect([this] { TXT_DADATA_ACQ_AfterItem(); }));
+    subscriptions_.push_back(TXT_ADATA_ACQ->AfterItem.Connect([this] { TXT_ADATA_ACQ_AfterItem(); }));
+    subscriptions_.push_back(TXT_DADATA_VEN->AfterItem.Connect([this] { TXT_DADATA_VEN_AfterItem(); }));
+    subscriptions_.push_back(TXT_ADATA_VEN->AfterItem.Connect([this] { TXT_ADATA_VEN_AfterItem(); }));
+    subscriptions_.push_back(GRD_SIDE->RowChanged.Connect([this] { GRD_SIDE_RowChanged(); }));
+    subscriptions_.push_back(GRD_SIDE1->RowChanged.Connect([this] { GRD_SIDE1_RowChanged(); }));
+    subscriptions_.push_back(INTERNAV->ButtonClick.Connect([this](const std::string& key) { INTERNAV_ButtonClick(key); }));
+}
+
+}  // namespace qmx

@@ -32,6 +32,8 @@ std::string Text(const kv::Variant& v) { return kv::CStr(NS(v)); }
 // The database's own words for the last failure on the connection, for the error shown to the user.
 kv::Error FRMMG_QUENDORMIXAL::DriverFailure(std::string_view what) const {
     std::string detail;
+    long number = kv::err::kInvalidCall;
+    if (connection_ && connection_->GetErrors().Count() > 0) number = kv::err::kProvider;
     if (connection_) {
         for (const auto& e : connection_->GetErrors().All()) {
             if (!detail.empty()) detail += "\r\n";
@@ -40,7 +42,7 @@ kv::Error FRMMG_QUENDORMIXAL::DriverFailure(std::string_view what) const {
     }
     std::string text(what);
     if (!detail.empty()) text += ":\r\n" + detail;
-    return kv::Error(kv::err::kInvalidProcedureCall, text, kName);
+    return kv::Error(number, text, kName);
 }
 
 bool FRMMG_QUENDORMIXAL::SalvaListini() {
