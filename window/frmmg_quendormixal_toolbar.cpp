@@ -149,7 +149,9 @@ bool FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETU
                                              : "Confermi l'eliminazione dei Listini di Vendita?")
                                    : (n == 1 ? "Confermi l'eliminazione del Listino di Acquisto?"
                                              : "Confermi l'eliminazione dei Listini di Acquisto?");
-    const int answer = messages_->Message(text, 308, std::string(20, ' ') + "A T T E N Z I O N E");
+    // The title is spaced out and pushed to the right with 20 blanks, as the host's warnings are.
+    static const std::string kWarningTitle = std::string(20, ' ').append("A T T E N Z I O N E");
+    const int answer = messages_->Message(text, 308, kWarningTitle);
     if (answer != svc::answer::kYes) return false;
     matrix_driver.SetStatusOperationInProgress();
     grid.SetDataSource(nullptr);
@@ -166,7 +168,7 @@ bool FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETU
             code = Text(side_rs_->Value("BLT_CODICEVAR2"));
             for (; !side_rs_->IsEOF(); side_rs_->MoveNext()) {
                 if (!options.empty()) options += ",";
-                options += "'" + RaddoppiaApici(Text(side_rs_->Value("BLT_OPZIONE2"))) + "'";
+                options.append(1, '\'').append(RaddoppiaApici(Text(side_rs_->Value("BLT_OPZIONE2")))).append(1, '\'');
             }
             side_rs_->MoveFirst();
         }
