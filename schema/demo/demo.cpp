@@ -294,7 +294,9 @@ void Shared(Writer& w) {
                              Company{kDittaCalzature, "Calzaturificio Rossi S.r.l."},
                              Company{kDittaTessuti, "Tessitura Verdi S.n.c."},
                              Company{kDittaFerramenta, "Ferramenta Neri S.a.s."},
-                             Company{kDittaSenzaVarianti, "Studio Bianchi"}})
+                             Company{kDittaSenzaVarianti, "Studio Bianchi"},
+                             Company{kDittaSegmenti, "Maglificio Gialli S.r.l."},
+                             Company{kDittaLetturaSenzaGriglia, "Calzetteria Viola S.n.c."}})
         w.Insert("CG18_DITTE", "CG18_CODICE, CG18_RAGSOC, CG18_VALUTA_CG08", {N(c.code), Q(c.name), Q("EURO")});
 }
 
@@ -506,6 +508,54 @@ void Hardware(Writer& w) {
                   .vat_included = 1, .reference = "1"}});
 }
 
+void Segments(Writer& w) {
+    const int d = kDittaSegmenti;
+    // Codes with a gap (no A1) and grid variants between two others: the second-level segment is
+    // neither the first nor the last of the code.
+    Variants(w, d, {{"A0", "STAGIONE", 3, 0}, {"A2", "COLORE", 3, 1}, {"A3", "TAGLIA", 4, 2}, {"A4", "FINITURA", 2, 0}});
+    Options(w, d, "A0", {{"P25", "Primavera 2025"}, {"A25", "Autunno 2025"}});
+    Options(w, d, "A2", {{"ROS", "Rosso"}, {"BLU", "Blu"}, {"D'O", "Giallo d'oro"}, {"VER", "Verde"}});
+    Options(w, d, "A3", {{"S", "Small"}, {"M", "Medium"}, {"L", "Large"}, {"XL", "Extra large"}});
+    Options(w, d, "A4", {{"LI", "Liscio"}, {"CO", "A coste"}});
+    Grouping(w, d, "A2", "AUTUNNO", "Colori d'autunno", {"D'O", "ROS"});
+    Grouping(w, d, "A3", "RIDOTTA", "Taglie ridotte", {"XL", "L", "M"});
+    // The reading configuration reads only the second-level variant A3 (its column is the fourth).
+    Reading(w, d, 0, {0, 0, 0, 1});
+    Articles(w, d, {{kArticoloApostrofo, "Polo dell'estate", 0, 0, "22"},
+                    {"TOP001", "Top in maglia", 0, 0, "22"},
+                    {"FEL001", "Felpa", 0, 0, "22"},
+                    {"GIL001", "Gilet", 0, 0, "22"}});
+    for (const char* v : {"A0", "A4"}) {
+        for (const char* a : {kArticoloApostrofo, "TOP001", "FEL001", "GIL001"}) Manages(w, d, a, v, 1);
+    }
+    Manages(w, d, kArticoloApostrofo, "A2", 1, "AUTUNNO");
+    Manages(w, d, kArticoloApostrofo, "A3", 1, "RIDOTTA");
+    Manages(w, d, "TOP001", "A2", 1);
+    Manages(w, d, "TOP001", "A3", 1);
+    Manages(w, d, "FEL001", "A2", 1);
+    Manages(w, d, "FEL001", "A3", 0);
+    Manages(w, d, "GIL001", "A2", 0);
+    Manages(w, d, "GIL001", "A3", 1);
+    StandardBrackets(w, d);
+    Lists(w, d, {{.number = 1, .purchase = 1, .descr = "Fornitore Filati dell'Adda", .discounts = 1},
+                 {.number = 20, .purchase = 0, .descr = "Vendita diretta", .recharge = "100", .reference = "1"}});
+}
+
+void ReadingWithoutGrid(Writer& w) {
+    const int d = kDittaLetturaSenzaGriglia;
+    Variants(w, d, {{"A0", "COLORE", 3, 1}, {"A1", "TAGLIA", 2, 3}, {"A2", "CONFEZIONE", 2, 0}});
+    Options(w, d, "A0", {{"NER", "Nero"}, {"BIA", "Bianco"}});
+    Options(w, d, "A1", {{"S", "Small"}, {"M", "Medium"}});
+    Options(w, d, "A2", {{"P3", "Confezione da 3"}, {"P6", "Confezione da 6"}});
+    // Reading configuration rows that read only the packaging, no grid variant.
+    Reading(w, d, 0, {0, 0, 1});
+    Articles(w, d, {{"CAL700", "Calza corta", 0, 0, "22"}, {"CAL701", "Calza lunga", 0, 0, "22"}});
+    Manages(w, d, "CAL700", "A0", 1);
+    Manages(w, d, "CAL700", "A1", 0);
+    Manages(w, d, "CAL701", "A0", 1);
+    Manages(w, d, "CAL701", "A1", 1);
+}
+
 void NoVariants(Writer& w) {
     const int d = kDittaSenzaVarianti;
     Articles(w, d, {{"LIB001", "Manuale di contabilità generale", 0, 0, "4"},
@@ -560,6 +610,8 @@ void BuildDemo(Connection& connection, const DemoOptions& options) {
         Fabrics(w, options);
         Hardware(w);
         NoVariants(w);
+        Segments(w);
+        ReadingWithoutGrid(w);
         connection.CommitTrans();
     } catch (...) {
         if (connection.InTransaction()) connection.RollbackTrans();

@@ -31,6 +31,19 @@
 //   type 0, and the variant configuration check fails. Purchase list 1 in fast creation; its sales list
 //   10 is not, so the sales configuration check fails.
 // 5 Studio Bianchi: no variants (MAX(MG5F_INDGRIGLIA) is Null, grid type 0) and no lists.
+// 6 Maglificio Gialli S.r.l. Variants with a gap in their codes: A0 STAGIONE (3, not in the grid), A2 COLORE
+//   (3, level 1), A3 TAGLIA (4, MG5F_INDGRIGLIA 2), A4 FINITURA (2, not in the grid), so the segments are
+//   1-3, 4-6, 7-10, 11-12 and the second-level one is in the middle. The reading configuration reads only
+//   A3 (column MG5L_FLGPOSVAR4). COLORE has the option "D'O"; groupings AUTUNNO (D'O, ROS) on A2 and
+//   RIDOTTA (XL, L, M in that sequence) on A3.
+//     POL'01 (kArticoloApostrofo) manages both with both groupings: grid type 1, Inverti True
+//     TOP001    manages both, no grouping: grid type 1, Inverti True
+//     FEL001    manages only COLORE, which is not read: grid type 0
+//     GIL001    manages only TAGLIA: grid type 1, Inverti True
+//   Lists 1 (purchase) and 20 (sales) in fast creation.
+// 7 Calzetteria Viola S.n.c. A0 COLORE (3, level 1), A1 TAGLIA (2, MG5F_INDGRIGLIA 3), A2 CONFEZIONE
+//   (2, not in the grid); the reading configuration reads only A2. CAL700 manages only COLORE (grid type 1,
+//   Inverti left as it was), CAL701 both (grid type 0). No lists.
 //
 // Stored price rows (LI10_LISTARTIC) use the option codes the window composes from the preset option
 // (kPresetOption for MAG001, empty for the others) and the grid options, validity 01/01/2025-31/12/2025
@@ -48,6 +61,8 @@ inline constexpr int kDittaCalzature = 2;
 inline constexpr int kDittaTessuti = 3;
 inline constexpr int kDittaFerramenta = 4;
 inline constexpr int kDittaSenzaVarianti = 5;
+inline constexpr int kDittaSegmenti = 6;
+inline constexpr int kDittaLetturaSenzaGriglia = 7;
 
 // Articles by the grid type they give (company in the comment).
 inline constexpr const char* kArticoloTipo4 = "MAG001";            // 1
@@ -61,6 +76,7 @@ inline constexpr const char* kArticoloTipo2Raggruppato = "MOC200"; // 2
 inline constexpr const char* kArticoloTipo2Colore = "STI300";      // 2, type 1
 inline constexpr const char* kArticoloTipo3 = "TES010";            // 3
 inline constexpr const char* kArticoloFerramenta = "VIT001";       // 4, type 0
+inline constexpr const char* kArticoloApostrofo = "POL'01";        // 6, type 1 (Inverti)
 // The model segment of MAG001's stored option codes ("GIRO" + colour + size).
 inline constexpr const char* kPresetOption = "GIRO";
 

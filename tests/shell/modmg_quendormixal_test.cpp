@@ -62,5 +62,18 @@ TEST(ValueHelpers, FixedWidthFieldsReadBackUnpadded) {
     EXPECT_EQ(SqlValore(rs->Value("C")), Variant("TG42"));
 }
 
+TEST(ValueHelpers, RaddoppiaApiciDoublesEveryApostropheAndNothingElse) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", ""},
+        {"MAG001", "MAG001"},
+        {"D'O", "D''O"},
+        {"''", "''''"},
+        {"x' OR '1'='1", "x'' OR ''1''=''1"},
+        {"  l'\"abito\"  ", "  l''\"abito\"  "},  // blanks and double quotes stay as they are
+        {"pi\u00f9 l'\u00e8", "pi\u00f9 l''\u00e8"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(RaddoppiaApici(text), expected) << text;
+}
+
 }  // namespace
 }  // namespace qmx

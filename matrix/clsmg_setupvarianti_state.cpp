@@ -1,0 +1,222 @@
+// CLSMG_SETUPVARIANTI: stored properties, the property and configuration checks, the grid type and
+// the option code segments. The decisions themselves live in the variant structure the driver holds
+// (variants/); here they are trapped so that no error leaves the driver.
+
+#include "matrix/clsmg_setupvarianti.h"
+
+#include "platform/services/cinterface.h"
+#include "platform/services/global_services.h"
+#include "platform/variant/error.h"
+#include "platform/variant/strings.h"
+#include "shell/modmg_quendormixal.h"
+
+namespace qmx {
+
+using schema::Trap;
+
+namespace {
+
+bool HasRows(const kv::ado::RecordsetPtr& rs) { return rs && !(rs->IsBOF() || rs->IsEOF()); }
+
+void CloseAndRelease(kv::ado::RecordsetPtr& rs) {
+    if (rs && rs->State() == kv::ado::adStateOpen) rs->Close();
+    rs.reset();
+}
+
+}  // namespace
+
+CLSMG_SETUPVARIANTI::CLSMG_SETUPVARIANTI() {
+    varianti_.OnOpzioni1Level = [this](bool inverti) { RiapriOpzioni1(inverti); };
+}
+
+CLSMG_SETUPVARIANTI::~CLSMG_SETUPVARIANTI() = default;
+
+void CLSMG_SETUPVARIANTI::SetActiveInterface(std::shared_ptr<kv::services::Cinterface> value) {
+    core_.ActiveInterface = std::move(value);
+    Trap(core_.State, [&] {
+        if (!core_.ActiveInterface) return;
+        auto global = core_.ActiveInterface->ClsGlobal();
+        if (!global) return;
+        if (!price_calculation_) price_calculation_ = global->NewPriceCalculation();
+        if (price_calculation_) price_calculation_->SetGlobalServices(global);
+    });
+}
+
+void CLSMG_SETUPVARIANTI::SetGrid(std::shared_ptr<kv::controls::DataGrid> value) {
+    grid_subscription_ = {};
+    grid_ = std::move(value);
+    if (grid_)
+        grid_subscription_ = grid_->RowColChange.Connect([this](long, long, long, long) { MostraDescrizioneListino(); });
+}
+
+void CLSMG_SETUPVARIANTI::MostraDescrizioneListino() {
+    Trap(core_.State, [&] {
+        if (!grid_ || !HasRows(recordset_)) return;
+        const std::string list = kv::CStr(recordset_->Value("LI10_NUMLIST"));
+        auto rs = core_.Execute("SELECT MG44_DESCLIST FROM MG44_PARMAGLIST WHERE MG44_DITTA_CG18 = " +
+                                std::to_string(core_.CompanyCode()) + " AND MG44_FLGVENACQ = " +
+                                std::to_string(m_eSalPur) + " AND MG44_NUMLIST = " + list);
+        if (rs->RecordCount() == 1)
+            grid_->SetToolTipText("Listino " + list + " - " + kv::CStr(NS(rs->Value("MG44_DESCLIST"))));
+        rs->Close();
+    });
+}
+
+// ---- Checks
+
+void CLSMG_SETUPVARIANTI::VerificaProprieta() {
+    core_.VerificaProprieta(m_eSalPur, grid_ != nullptr, recordset_ != nullptr);
+}
+
+bool CLSMG_SETUPVARIANTI::ConfigurationOk() {
+    bool ok = false;
+    Trap(core_.State, [&] {
+        VerificaProprieta();
+        if (core_.State >= 1) return;
+        ok = core_.VariantiConfigurate(cod_variante1_, cod_variante2_);
+    });
+    return ok;
+}
+
+std::string CLSMG_SETUPVARIANTI::GetSql_ParListini() {
+    return schema::GetSql_ParListini(core_.CompanyCode(), m_eSalPur);
+}
+
+// ---- Grid type
+
+int16_t CLSMG_SETUPVARIANTI::GetIndTipoGriglia() {
+    int16_t result = 0;
+    Trap(core_.State, [&] {
+        RiapriOpzioni1(false);
+        CloseAndRelease(rsOpzioni2);
+        rsOpzioni2 = core_.Execute(variants::GetSql_ParConfVar(2, core_.CompanyCode(), varianti_.CodArticolo));
+        varianti_.GetIndTipoGriglia(result);
+    });
+    return result;
+}
+
+void CLSMG_SETUPVARIANTI::RiapriOpzioni1(bool inverti) {
+    CloseAndRelease(rsOpzioni1);
+    rsOpzioni1 = core_.Execute(variants::GetSql_ParConfVar(inverti ? 2 : 1, core_.CompanyCode(), varianti_.CodArticolo));
+}
+
+int16_t CLSMG_SETUPVARIANTI::ContaVariantiLette() { return varianti_.ContaVariantiLette(); }
+
+bool CLSMG_SETUPVARIANTI::VarianteGestitaNonLetta() { return varianti_.VarianteGestitaNonLetta(); }
+
+void CLSMG_SETUPVARIANTI::CaricaConfigurazioneVariantiPerArticolo() {
+    varianti_.CaricaConfigurazioneVariantiPerArticolo();
+}
+
+bool CLSMG_SETUPVARIANTI::LivelloAbilitatoPerArticolo(const std::string& codVar) {
+    return varianti_.LivelloAbilitatoPerArticolo(codVar);
+}
+
+std::string CLSMG_SETUPVARIANTI::GetSql_ParConfVar1() {
+    std::string sql;
+    Trap(core_.State, [&] { sql = variants::GetSql_ParConfVar(1, core_.CompanyCode(), varianti_.CodArticolo); });
+    return sql;
+}
+
+std::string CLSMG_SETUPVARIANTI::GetSql_ParConfVar2() {
+    std::string sql;
+    Trap(core_.State, [&] { sql = variants::GetSql_ParConfVar(2, core_.CompanyCode(), varianti_.CodArticolo); });
+    return sql;
+}
+
+// ---- Option code segments
+
+int16_t CLSMG_SETUPVARIANTI::GetStart(int16_t tipo) {
+    int16_t r = 0;
+    Trap(core_.State, [&] { r = segmenti_.GetStart(tipo); });
+    return r;
+}
+
+int16_t CLSMG_SETUPVARIANTI::GetStart1Liv() {
+    int16_t r = 0;
+    Trap(core_.State, [&] { r = segmenti_.GetStart1Liv(); });
+    return r;
+}
+
+int16_t CLSMG_SETUPVARIANTI::GetStart2Liv() {
+    int16_t r = 0;
+    Trap(core_.State, [&] { r = segmenti_.GetStart2Liv(); });
+    return r;
+}
+
+int16_t CLSMG_SETUPVARIANTI::GetLen(int16_t tipo) {
+    int16_t r = 0;
+    Trap(core_.State, [&] { r = segmenti_.GetLen(tipo); });
+    return r;
+}
+
+int16_t CLSMG_SETUPVARIANTI::GetLen1Liv() {
+    int16_t r = 0;
+    Trap(core_.State, [&] { r = segmenti_.GetLen1Liv(); });
+    return r;
+}
+
+int16_t CLSMG_SETUPVARIANTI::GetLen2Liv() {
+    int16_t r = 0;
+    Trap(core_.State, [&] { r = segmenti_.GetLen2Liv(); });
+    return r;
+}
+
+kv::Variant CLSMG_SETUPVARIANTI::GetSegmento(int16_t IndGriglia) {
+    kv::Variant r;
+    Trap(core_.State, [&] { r = segmenti_.GetSegmento(IndGriglia); });
+    return r;
+}
+
+std::string CLSMG_SETUPVARIANTI::GetSqlLkpSegmenti(int16_t IndGriglia) {
+    std::string r;
+    Trap(core_.State, [&] { r = segmenti_.GetSqlLkpSegmenti(IndGriglia); });
+    return r;
+}
+
+std::string CLSMG_SETUPVARIANTI::GetSqlDecSegmenti(const std::string& fstrOpzione, int16_t IndGriglia) {
+    std::string r;
+    Trap(core_.State, [&] { r = segmenti_.GetSqlDecSegmenti(fstrOpzione, IndGriglia); });
+    return r;
+}
+
+std::string CLSMG_SETUPVARIANTI::CodiceVarianteLivello(int16_t IndGriglia) {
+    return segmenti_.CodiceVarianteLivello(IndGriglia);
+}
+
+std::string CLSMG_SETUPVARIANTI::RaggruppamentoArticolo(int16_t IndGriglia) {
+    return segmenti_.RaggruppamentoArticolo(IndGriglia);
+}
+
+std::string CLSMG_SETUPVARIANTI::OpzioneCalcolata(const std::string& opz1, const std::string& opz2) {
+    return variants::OpzioneCalcolata(opzione_preimpostata_, varianti_.Livelli, opz1, opz2);
+}
+
+std::string CLSMG_SETUPVARIANTI::SostituisciLivello(const std::string& s, const std::string& seg, int16_t start) {
+    return variants::SostituisciLivello(s, seg, start);
+}
+
+std::string CLSMG_SETUPVARIANTI::LoadTxtOpzione() {
+    std::string r;
+    Trap(core_.State, [&] {
+        if (!HasRows(recordset_)) return;
+        // With Inverti the article's only grid level is shown in the second-level columns but fills the
+        // segment of the level the segment records mark as the first.
+        const std::string opz1 = kv::CStr(NS(recordset_->Value(varianti_.Inverti ? "BLT_OPZIONE2" : "BLT_OPZIONE1")));
+        const std::string opz2 = varianti_.Inverti ? std::string() : kv::CStr(NS(recordset_->Value("BLT_OPZIONE2")));
+        r = OpzioneCalcolata(opz1, opz2);
+    });
+    return r;
+}
+
+std::string CLSMG_SETUPVARIANTI::ComposeOpzione(const std::string& opz) {
+    std::string r;
+    Trap(core_.State, [&] {
+        const std::string base =
+            kv::PadRight(kv::Left(opzione_preimpostata_, variants::kLunghezzaOpzione), variants::kLunghezzaOpzione);
+        r = variants::SostituisciLivello(base, kv::Left(kv::RTrim(opz), segmenti_.GetLen1Liv()), segmenti_.GetStart1Liv());
+    });
+    return r;
+}
+
+}  // namespace qmx
