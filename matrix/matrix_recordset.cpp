@@ -63,4 +63,45 @@ RecordsetPtr CreateMatrixRecordset() {
     return rs;
 }
 
+RecordsetPtr CreatePivotRecordset(int grid_type, long option_columns) {
+    auto rs = Recordset::Create();
+    rs->SetCursorLocation(adUseClient);
+    rs->SetCursorType(adOpenKeyset);
+    rs->SetLockType(adLockBatchOptimistic);
+    auto f = rs->GetFields();
+    const long none = adFldUnspecified;
+    const bool pivot = grid_type == 4;
+    const long option_size = pivot ? 60 : 20;
+    f.Append("ID", adBigInt, 0, none);
+    f.Append("BLT_CODICEVAR1", adChar, 20, none);
+    f.Append("BLT_OPZIONE1", adChar, option_size, none);
+    if (pivot) f.Append("BLT_CODOPZIONE1", adChar, 20, none);
+    f.Append("BLT_DESCR1", adWChar, 160, none);
+    f.Append("BLT_CODICEVAR2", adChar, 20, none);
+    f.Append("BLT_OPZIONE2", adChar, option_size, none);
+    f.Append("BLT_DESCR2", adWChar, 160, none);
+    f.Append("LI10_NUMLIST", adDouble, 0, none);
+    f.Append("BLT_VALUTA", adChar, 4, none);
+    f.Append("BLT_PREZZONETTO", adDouble, 0, none);
+    for (long k = 1; k <= option_columns; ++k) f.Append("BLT_" + std::to_string(k), adDouble, 0, none);
+    return rs;
+}
+
+std::string GetCampoElemento(std::string_view element) {
+    struct Element {
+        std::string_view caption;
+        const char* field;
+    };
+    static constexpr Element kElements[] = {
+        {"Prezzo lordo", "LI10_PREZZO"},   {"Sc.%1", "LI10_SC1PER"},       {"Sc.%2", "LI10_SC2PER"},
+        {"Sc.%3", "LI10_SC3PER"},          {"Sc.%4", "LI10_SC4PER"},       {"Sc.%5", "LI10_SC5PER"},
+        {"Sc.%6", "LI10_SC6PER"},          {"Sc. importo", "LI10_SCIMP"},  {"Mg.%1", "LI10_MAG1PER"},
+        {"Mg.%2", "LI10_MAG2PER"},         {"Mg. importo", "LI10_MAGIMP"}, {"%Ricar.", "LI10_PERRICDELTA"},
+        {"Importo Netto", "BLT_PREZZONETTO"},
+    };
+    for (const auto& e : kElements)
+        if (e.caption == element) return e.field;
+    return {};
+}
+
 }  // namespace qmx

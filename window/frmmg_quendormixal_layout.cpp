@@ -15,17 +15,6 @@ namespace ctl = kv::controls;
 
 namespace {
 
-// The host's grid-initialization object: what a grid keeps of the host while its columns are
-// defined.
-class GridInitialization : public kv::Object {
-public:
-    explicit GridInitialization(std::shared_ptr<svc::Cinterface> host) : host_(std::move(host)) {}
-    const std::shared_ptr<svc::Cinterface>& Host() const { return host_; }
-
-private:
-    std::shared_ptr<svc::Cinterface> host_;
-};
-
 // The system colour "button face", as the platform numbers system colours.
 constexpr long kButtonFace = 0x8000000FL;
 
@@ -293,7 +282,7 @@ void FRMMG_QUENDORMIXAL::SizePriceAreas() {
 }
 
 void FRMMG_QUENDORMIXAL::SetupSideList(ctl::DataGrid& grid) {
-    grid.SetInitializationClass(std::make_shared<GridInitialization>(active_interface_));
+    grid.SetInitializationClass(std::make_shared<ctl::GridInitialization>(active_interface_));
     grid.INIT_ADDColumn("BLT_OPZIONE2", "Colore", 1, 1330, kv::Variant(true));
     grid.INIT_ADDColumn("BLT_DESCR2", "Descrizione", 1, 1514, kv::Variant(true));
     grid.InitializeSTART();

@@ -120,6 +120,18 @@ class GridColumns {
     std::vector<std::unique_ptr<GridColumn>> items_;
 };
 
+// The host's grid-initialization object: what a grid keeps of the host (its services object) while a
+// program defines its columns. A program makes a new one for each definition and hands it to the grid
+// with SetInitializationClass.
+class GridInitialization : public Object {
+  public:
+    explicit GridInitialization(std::shared_ptr<Object> host) : host_(std::move(host)) {}
+    const std::shared_ptr<Object>& Host() const { return host_; }
+
+  private:
+    std::shared_ptr<Object> host_;
+};
+
 // What an edited cell hands the edit events: the cell and its new value.
 class GridEdit : public Object {
   public:

@@ -1,0 +1,123 @@
+// CLSMG_SETUPVARIANTI: net prices. The driver does not compute a net price itself: it hands a matrix
+// row's currency, gross price, discounts and markups to the host's price-calculation object and keeps
+// what it returns.
+//
+// A net price belongs to the inputs of its own row or is not shown at all. When the calculation fails
+// for a row (an unknown currency, an input that is not a number, no host services), the row's net price
+// becomes Null: the figure left from the row's previous inputs, or from the row calculated before it,
+// is never shown or derived from. Apart from that, both operations ignore errors and report nothing.
+
+#include <optional>
+#include <string>
+
+#include "matrix/clsmg_setupvarianti.h"
+#include "platform/services/price_calculation.h"
+#include "platform/variant/strings.h"
+#include "shell/modmg_quendormixal.h"
+
+namespace qmx {
+
+using kv::Variant;
+using kv::ado::Recordset;
+using kv::ado::RecordsetPtr;
+
+namespace {
+
+bool HasRows(const RecordsetPtr& rs) { return rs && !rs->IsBOF() && !rs->IsEOF(); }
+
+// The net price of the current row of `row`; nullopt when it cannot be computed.
+std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, const Recordset& row) {
+    if (!calculation) return std::nullopt;
+    try {
+        calculation->SetCurrency(NS(row.Value("BLT_VALUTA")));
+        calculation->SetGrossPrice(NZ(row.Value("LI10_PREZZO")));
+        for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
+            calculation->SetDiscount(i, NZ(row.Value("LI10_SC" + std::to_string(i) + "PER")));
+        calculation->SetDiscountAmount(NZ(row.Value("LI10_SCIMP")));
+        calculation->SetMarkup(1, NZ(row.Value("LI10_MAG1PER")));
+        calculation->SetMarkup(2, NZ(row.Value("LI10_MAG2PER")));
+        calculation->SetMarkupAmount(NZ(row.Value("LI10_MAGIMP")));
+        calculation->Calculate();
+        Variant net = calculation->NetPrice();
+        if (net.IsNull() || net.IsEmpty()) return std::nullopt;
+        return net;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
+    try {
+        if (!recordset_ || recordset_->IsBOF() || recordset_->IsEOF()) return;
+        auto net = NetPriceOf(price_calculation_.get(), *recordset_);
+        recordset_->SetValue("BLT_PREZZONETTO", net ? *net : Variant::Null());
+    } catch (const std::exception&) {
+        // Errors are ignored here: the caller's row stays as the steps above left it.
+    }
+}
+
+void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto4() {
+    // Steps are skipped on error, as in the rest of the net-price update; the matrix's filter and the
+    // grid's binding are restored whatever happened in between.
+    auto ignore = [](auto&& step) {
+        try {
+            step();
+        } catch (const std::exception&) {
+        }
+    };
+    int16_t type = 0;
+    ignore([&] { type = GetIndTipoGriglia(); });
+    if (type != 4) return;
+    if (!recordset_) return;
+    ignore([&] { recordset_->MoveFirst(); });
+    if (!HasRows(recordset_)) return;
+
+    RecordsetPtr pivot;
+    if (m_eSalPur == VarPurchase) pivot = rsPivotAcq;
+    else if (m_eSalPur == VarSale) pivot = rsPivotVen;
+    else return;
+    if (!pivot || pivot->IsBOF() || pivot->IsEOF()) return;
+
+    ignore([&] {
+        if (grid_) grid_->SetDataSource(nullptr);
+    });
+    ignore([&] { pivot->MoveFirst(); });
+    while (!pivot->IsEOF()) {
+        ignore([&] {
+            const std::string shown = kv::CStr(pivot->Value("BLT_OPZIONE1"));
+            const long dash = kv::InStr(shown, " - ");
+            const std::string option = dash > 0 ? kv::Left(shown, dash - 1) : shown;
+            recordset_->SetFilter(Variant("BLT_OPZIONE1 ='" + RaddoppiaApici(option) +
+                                          "' AND LI10_NUMLIST = " + kv::CStr(pivot->Value("LI10_NUMLIST"))));
+            long k = 0;
+            for (; !recordset_->IsEOF(); recordset_->MoveNext()) {
+                const std::string column = "BLT_" + std::to_string(++k);
+                ignore([&] {
+                    // The column shows the net price raised by the row's recharge; no price, no figure.
+                    auto net = NetPriceOf(price_calculation_.get(), *recordset_);
+                    if (!net) {
+                        pivot->SetValue(column, Variant::Null());
+                        return;
+                    }
+                    const kv::Decimal v = kv::CDec(NZ(*net));
+                    const kv::Decimal r = kv::CDec(NZ(recordset_->Value("LI10_PERRICDELTA")));
+                    pivot->SetValue(column, Variant(v + v * r / kv::Decimal(100)));
+                });
+            }
+            if (pivot->EditMode() != kv::ado::adEditNone) pivot->Update();
+        });
+        try {
+            pivot->MoveNext();
+        } catch (const std::exception&) {
+            break;
+        }
+    }
+    ignore([&] {
+        if (grid_) grid_->SetDataSource(pivot);
+    });
+    ignore([&] { recordset_->SetFilter(Variant(int32_t{kv::ado::adFilterNone})); });
+}
+
+}  // namespace qmx
