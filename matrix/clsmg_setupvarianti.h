@@ -223,8 +223,12 @@ private:
     void ChiudiMatrice();
 
     // ======== Members ========
+    // Interface, connection, State and Message; CompanyCode() and Execute(sql) for the driver's queries.
+    // Public operations run their work as schema::Trap(core_.State, [&] { ... }) so nothing escapes.
     schema::DriverCore core_;
+    // CodArticolo, Inverti, the article's segment records and the grid-type decision.
     variants::VariantConfiguration varianti_{core_};
+    // Segment positions of the option code and the lookup/decode queries of a level's options.
     variants::OptionCode segmenti_{core_, varianti_.CodArticolo};
     std::shared_ptr<kv::controls::DataGrid> grid_;
     kv::services::Subscription grid_subscription_;

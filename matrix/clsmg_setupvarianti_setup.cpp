@@ -36,7 +36,9 @@ void CLSMG_SETUPVARIANTI::SetupGrid(bool VisualizzaMsg) {
             return;
         }
         if (!ConfigurationOk()) {
-            if (VisualizzaMsg) MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleWarning);
+            // A check that failed on an error (State 99) has no hint to give: no empty box is shown.
+            if (VisualizzaMsg && !core_.Message.empty())
+                MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleWarning);
             return;
         }
         CloseIfOpen(rsListini);

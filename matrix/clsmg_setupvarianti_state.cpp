@@ -3,7 +3,6 @@
 // (variants/); here they are trapped so that no error leaves the driver.
 
 #include "matrix/clsmg_setupvarianti.h"
-
 #include "platform/services/cinterface.h"
 #include "platform/services/global_services.h"
 #include "platform/variant/error.h"
@@ -46,7 +45,8 @@ void CLSMG_SETUPVARIANTI::SetGrid(std::shared_ptr<kv::controls::DataGrid> value)
     grid_subscription_ = {};
     grid_ = std::move(value);
     if (grid_)
-        grid_subscription_ = grid_->RowColChange.Connect([this](long, long, long, long) { MostraDescrizioneListino(); });
+        grid_subscription_ =
+            grid_->RowColChange.Connect([this](long, long, long, long) { MostraDescrizioneListino(); });
 }
 
 void CLSMG_SETUPVARIANTI::MostraDescrizioneListino() {
@@ -89,7 +89,8 @@ int16_t CLSMG_SETUPVARIANTI::GetIndTipoGriglia() {
     Trap(core_.State, [&] {
         RiapriOpzioni1(false);
         CloseAndRelease(rsOpzioni2);
-        rsOpzioni2 = core_.Execute(variants::GetSql_ParConfVar(2, core_.CompanyCode(), varianti_.CodArticolo));
+        rsOpzioni2 =
+            core_.Execute(variants::GetSql_ParConfVar(2, core_.CompanyCode(), varianti_.CodArticolo));
         varianti_.GetIndTipoGriglia(result);
     });
     return result;
@@ -97,7 +98,8 @@ int16_t CLSMG_SETUPVARIANTI::GetIndTipoGriglia() {
 
 void CLSMG_SETUPVARIANTI::RiapriOpzioni1(bool inverti) {
     CloseAndRelease(rsOpzioni1);
-    rsOpzioni1 = core_.Execute(variants::GetSql_ParConfVar(inverti ? 2 : 1, core_.CompanyCode(), varianti_.CodArticolo));
+    rsOpzioni1 = core_.Execute(
+        variants::GetSql_ParConfVar(inverti ? 2 : 1, core_.CompanyCode(), varianti_.CodArticolo));
 }
 
 int16_t CLSMG_SETUPVARIANTI::ContaVariantiLette() { return varianti_.ContaVariantiLette(); }
@@ -114,13 +116,15 @@ bool CLSMG_SETUPVARIANTI::LivelloAbilitatoPerArticolo(const std::string& codVar)
 
 std::string CLSMG_SETUPVARIANTI::GetSql_ParConfVar1() {
     std::string sql;
-    Trap(core_.State, [&] { sql = variants::GetSql_ParConfVar(1, core_.CompanyCode(), varianti_.CodArticolo); });
+    Trap(core_.State,
+         [&] { sql = variants::GetSql_ParConfVar(1, core_.CompanyCode(), varianti_.CodArticolo); });
     return sql;
 }
 
 std::string CLSMG_SETUPVARIANTI::GetSql_ParConfVar2() {
     std::string sql;
-    Trap(core_.State, [&] { sql = variants::GetSql_ParConfVar(2, core_.CompanyCode(), varianti_.CodArticolo); });
+    Trap(core_.State,
+         [&] { sql = variants::GetSql_ParConfVar(2, core_.CompanyCode(), varianti_.CodArticolo); });
     return sql;
 }
 
@@ -192,7 +196,8 @@ std::string CLSMG_SETUPVARIANTI::OpzioneCalcolata(const std::string& opz1, const
     return variants::OpzioneCalcolata(opzione_preimpostata_, varianti_.Livelli, opz1, opz2);
 }
 
-std::string CLSMG_SETUPVARIANTI::SostituisciLivello(const std::string& s, const std::string& seg, int16_t start) {
+std::string CLSMG_SETUPVARIANTI::SostituisciLivello(const std::string& s, const std::string& seg,
+                                                    int16_t start) {
     return variants::SostituisciLivello(s, seg, start);
 }
 
@@ -202,8 +207,10 @@ std::string CLSMG_SETUPVARIANTI::LoadTxtOpzione() {
         if (!HasRows(recordset_)) return;
         // With Inverti the article's only grid level is shown in the second-level columns but fills the
         // segment of the level the segment records mark as the first.
-        const std::string opz1 = kv::CStr(NS(recordset_->Value(varianti_.Inverti ? "BLT_OPZIONE2" : "BLT_OPZIONE1")));
-        const std::string opz2 = varianti_.Inverti ? std::string() : kv::CStr(NS(recordset_->Value("BLT_OPZIONE2")));
+        const std::string opz1 =
+            kv::CStr(NS(recordset_->Value(varianti_.Inverti ? "BLT_OPZIONE2" : "BLT_OPZIONE1")));
+        const std::string opz2 =
+            varianti_.Inverti ? std::string() : kv::CStr(NS(recordset_->Value("BLT_OPZIONE2")));
         r = OpzioneCalcolata(opz1, opz2);
     });
     return r;
@@ -212,9 +219,10 @@ std::string CLSMG_SETUPVARIANTI::LoadTxtOpzione() {
 std::string CLSMG_SETUPVARIANTI::ComposeOpzione(const std::string& opz) {
     std::string r;
     Trap(core_.State, [&] {
-        const std::string base =
-            kv::PadRight(kv::Left(opzione_preimpostata_, variants::kLunghezzaOpzione), variants::kLunghezzaOpzione);
-        r = variants::SostituisciLivello(base, kv::Left(kv::RTrim(opz), segmenti_.GetLen1Liv()), segmenti_.GetStart1Liv());
+        const std::string base = kv::PadRight(kv::Left(opzione_preimpostata_, variants::kLunghezzaOpzione),
+                                              variants::kLunghezzaOpzione);
+        r = variants::SostituisciLivello(base, kv::Left(kv::RTrim(opz), segmenti_.GetLen1Liv()),
+                                         segmenti_.GetStart1Liv());
     });
     return r;
 }

@@ -1,6 +1,6 @@
 // CLSMG_SETUPVARIANTI: what the user sees of a long operation (the hourglass, the text in panel 2 of
-// the host's status bar, the animated operation bar), the lock of the grid-type-4 pivot while it shows
-// computed values, and the description of the list under the grid's current row.
+// the host's status bar, the animated operation bar) and the lock of the grid-type-4 pivot while it
+// shows computed values.
 //
 // The three status operations have no trap of their own: a driver without an operation bar, or a host
 // without a status bar or screen pointer, is the caller's mistake and reaches the caller's error trap.
@@ -13,7 +13,6 @@
 #include "platform/services/screen_pointer.h"
 #include "platform/services/status_bar.h"
 #include "platform/variant/strings.h"
-#include "shell/modmg_quendormixal.h"
 
 namespace qmx {
 
@@ -70,20 +69,6 @@ void CLSMG_SETUPVARIANTI::LockFields() {
         if (!grid_) throw NotSet("the driver has no grid");
         // The net amounts of the pivot are computed: they are shown, never typed.
         grid_->SetEnableEditing(kv::UCase(elem_) != "IMPORTO NETTO");
-    });
-}
-
-void CLSMG_SETUPVARIANTI::MostraDescrizioneListino() {
-    schema::Trap(core_.State, [&] {
-        if (!recordset_ || recordset_->IsBOF() || recordset_->IsEOF()) return;
-        const std::string list = kv::CStr(recordset_->Value("LI10_NUMLIST"));
-        auto rs = core_.Execute("SELECT MG44_DESCLIST FROM MG44_PARMAGLIST WHERE MG44_DITTA_CG18 = " +
-                                std::to_string(core_.CompanyCode()) + " AND MG44_FLGVENACQ = " +
-                                std::to_string(static_cast<int>(m_eSalPur)) + " AND MG44_NUMLIST = " +
-                                std::string(kv::CStr(SqlNumero(recordset_->Value("LI10_NUMLIST")))));
-        if (rs->RecordCount() == 1 && grid_)
-            grid_->SetToolTipText("Listino " + list + " - " + kv::CStr(NS(rs->Value("MG44_DESCLIST"))));
-        rs->Close();
     });
 }
 

@@ -30,7 +30,8 @@ std::string CLSMG_SETUPLISTINI::GetSql_ParListini() {
 int16_t CLSMG_SETUPLISTINI::ElemSet(const kv::ado::RecordsetPtr& rst, std::string_view field) {
     int16_t result = 0;
     Trap(core_.State, [&] {
-        if (!rst) throw kv::Error(kv::err::kObjectNotSet, "Variabile oggetto non impostata: recordset", "ElemSet");
+        if (!rst)
+            throw kv::Error(kv::err::kObjectNotSet, "Variabile oggetto non impostata: recordset", "ElemSet");
         result = schema::ElemSet(*rst, field);
     });
     return result;

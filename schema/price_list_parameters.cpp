@@ -75,14 +75,17 @@ bool DriverCore::VariantiConfigurate(std::string& cod_variante1, std::string& co
 }
 
 std::string GetSql_ParListini(int32_t company, int sal_pur) {
-    return std::string("SELECT * FROM MG44_PARMAGLIST ") + " WHERE MG44_DITTA_CG18 = " + std::to_string(company) +
-           " AND MG44_FLGCREAZVELOCE = 1" + " AND MG44_FLGVENACQ = " + std::to_string(sal_pur);
+    return std::string("SELECT * FROM MG44_PARMAGLIST ") +
+           " WHERE MG44_DITTA_CG18 = " + std::to_string(company) + " AND MG44_FLGCREAZVELOCE = 1" +
+           " AND MG44_FLGVENACQ = " + std::to_string(sal_pur);
 }
 
 std::string MessaggioListiniNonConfigurati(int sal_pur) {
     std::string text = "Per poter gestire la Creazione Veloce Listini di ";
-    if (sal_pur == 1) text += "Acquisto ";
-    else if (sal_pur == 0) text += "Vendita ";
+    if (sal_pur == 1)
+        text += "Acquisto ";
+    else if (sal_pur == 0)
+        text += "Vendita ";
     text += "occorre definirne la gestione nei ";
     text += kCrLf;
     text += "\"Parametri di Magazzino\", scheda Listini.";
@@ -90,8 +93,8 @@ std::string MessaggioListiniNonConfigurati(int sal_pur) {
 }
 
 std::string MessaggioVariantiNonConfigurate() {
-    return std::string("Per poter gestire le varianti in griglia ") + "occorre definirne la gestione nei " + kCrLf +
-           "\"Parametri di Magazzino\", Configuratore Varianti.";
+    return std::string("Per poter gestire le varianti in griglia ") + "occorre definirne la gestione nei " +
+           kCrLf + "\"Parametri di Magazzino\", Configuratore Varianti.";
 }
 
 int16_t ElemSet(kv::ado::Recordset& rst, std::string_view field) {

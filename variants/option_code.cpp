@@ -39,8 +39,9 @@ std::string SostituisciLivello(std::string_view s, std::string_view seg, int sta
     }
 }
 
-std::string OpzioneCalcolata(std::string_view preset, const std::vector<std::shared_ptr<CInfoLivello>>& livelli,
-                             std::string_view opz1, std::string_view opz2) {
+std::string OpzioneCalcolata(std::string_view preset,
+                             const std::vector<std::shared_ptr<CInfoLivello>>& livelli, std::string_view opz1,
+                             std::string_view opz2) {
     try {
         std::string base = kv::PadRight(kv::Left(preset, kLunghezzaOpzione), kLunghezzaOpzione);
         // Option codes come from fixed-width columns: their trailing blanks are padding, so an option
@@ -50,8 +51,10 @@ std::string OpzioneCalcolata(std::string_view preset, const std::vector<std::sha
         std::string x;
         for (const auto& livello : livelli) {
             if (!livello || !livello->IsLivelloGriglia) continue;
-            if (livello->LivelloGrigla == 1) x = first;
-            else if (livello->LivelloGrigla >= 2 && livello->LivelloGrigla <= 4) x = second;
+            if (livello->LivelloGrigla == 1)
+                x = first;
+            else if (livello->LivelloGrigla >= 2 && livello->LivelloGrigla <= 4)
+                x = second;
             base = SostituisciLivello(base, kv::Left(x, livello->Dimensione), livello->Inizio);
         }
         return base;
@@ -62,11 +65,11 @@ std::string OpzioneCalcolata(std::string_view preset, const std::vector<std::sha
 
 int16_t OptionCode::StartOf(std::string_view level_condition) {
     const std::string company = std::to_string(core_.CompanyCode());
-    auto rs = core_.Execute(std::string("SELECT") + " SUM(MG5F_SIZE) AS SIZE" + " FROM" + "    MG5F_DIMECONF" +
-                            " WHERE" + "    MG5F_DITTA_CG18 = " + company + "    AND MG5F_CODICEVAR" +
-                            "    < ( SELECT" + "          MG5F_CODICEVAR" + "        FROM" +
-                            "          MG5F_DIMECONF" + "        WHERE" + "          MG5F_DITTA_CG18 = " + company +
-                            std::string(level_condition) + "       )");
+    auto rs = core_.Execute(
+        std::string("SELECT") + " SUM(MG5F_SIZE) AS SIZE" + " FROM" + "    MG5F_DIMECONF" + " WHERE" +
+        "    MG5F_DITTA_CG18 = " + company + "    AND MG5F_CODICEVAR" + "    < ( SELECT" +
+        "          MG5F_CODICEVAR" + "        FROM" + "          MG5F_DIMECONF" + "        WHERE" +
+        "          MG5F_DITTA_CG18 = " + company + std::string(level_condition) + "       )");
     int16_t result = 0;
     if (HasRows(rs)) result = static_cast<int16_t>(SizeOrZero(rs->Value("SIZE")) + 1);
     rs->Close();
@@ -75,8 +78,9 @@ int16_t OptionCode::StartOf(std::string_view level_condition) {
 
 int16_t OptionCode::LengthOf(std::string_view level_condition) {
     const std::string company = std::to_string(core_.CompanyCode());
-    auto rs = core_.Execute(std::string("SELECT") + " SUM(MG5F_SIZE) AS SIZE" + " FROM" + "    MG5F_DIMECONF" +
-                            " WHERE" + "    MG5F_DITTA_CG18 = " + company + std::string(level_condition));
+    auto rs =
+        core_.Execute(std::string("SELECT") + " SUM(MG5F_SIZE) AS SIZE" + " FROM" + "    MG5F_DIMECONF" +
+                      " WHERE" + "    MG5F_DITTA_CG18 = " + company + std::string(level_condition));
     int16_t result = 0;
     if (HasRows(rs)) result = SizeOrZero(rs->Value("SIZE"));
     rs->Close();
@@ -90,15 +94,16 @@ int16_t OptionCode::GetStart1Liv() { return StartOf("          AND MG5F_INDGRIGL
 int16_t OptionCode::GetStart2Liv() { return StartOf("          AND MG5F_INDGRIGLIA > 1"); }
 
 int16_t OptionCode::GetLen(int16_t tipo_griglia) {
-    return LengthOf(tipo_griglia > 0 ? "    AND MG5F_INDGRIGLIA = " + std::to_string(tipo_griglia) : std::string());
+    return LengthOf(tipo_griglia > 0 ? "    AND MG5F_INDGRIGLIA = " + std::to_string(tipo_griglia)
+                                     : std::string());
 }
 int16_t OptionCode::GetLen1Liv() { return LengthOf("    AND MG5F_INDGRIGLIA = 1"); }
 int16_t OptionCode::GetLen2Liv() { return LengthOf("    AND MG5F_INDGRIGLIA > 1"); }
 
 kv::Variant OptionCode::GetSegmento(int16_t ind_griglia) {
     auto rs = core_.Execute("SELECT MG5F_CODICEVAR FROM MG5F_DIMECONF WHERE MG5F_DITTA_CG18 = " +
-                            std::to_string(core_.CompanyCode()) + " AND MG5F_INDGRIGLIA =" +
-                            std::to_string(ind_griglia));
+                            std::to_string(core_.CompanyCode()) +
+                            " AND MG5F_INDGRIGLIA =" + std::to_string(ind_griglia));
     kv::Variant result;
     if (rs->RecordCount() == 1) result = rs->Value("MG5F_CODICEVAR");
     rs->Close();
@@ -106,9 +111,10 @@ kv::Variant OptionCode::GetSegmento(int16_t ind_griglia) {
 }
 
 std::string OptionCode::CodiceVarianteLivello(int16_t ind_griglia) {
-    auto rs = core_.Execute(std::string(" SELECT ") + "     MG5F_CODICEVAR " + " FROM " + "     MG5F_DIMECONF" +
-                            " WHERE " + "     MG5F_DITTA_CG18 = " + std::to_string(core_.CompanyCode()) +
-                            (ind_griglia == 1 ? " AND MG5F_INDGRIGLIA = 1" : " AND MG5F_INDGRIGLIA > 1"));
+    auto rs =
+        core_.Execute(std::string(" SELECT ") + "     MG5F_CODICEVAR " + " FROM " + "     MG5F_DIMECONF" +
+                      " WHERE " + "     MG5F_DITTA_CG18 = " + std::to_string(core_.CompanyCode()) +
+                      (ind_griglia == 1 ? " AND MG5F_INDGRIGLIA = 1" : " AND MG5F_INDGRIGLIA > 1"));
     std::string result;
     if (HasRows(rs)) result = kv::Trim(kv::CStr(rs->Value("MG5F_CODICEVAR")));
     rs->Close();
@@ -117,10 +123,11 @@ std::string OptionCode::CodiceVarianteLivello(int16_t ind_griglia) {
 
 std::string OptionCode::RaggruppamentoArticolo(int16_t ind_griglia) {
     const std::string variant = CodiceVarianteLivello(ind_griglia);
-    auto rs = core_.Execute(std::string(" SELECT") + "   MG6B_CODRAGGVAR_MG5G" + " FROM" + "   MG6B_GESVARART" +
-                            " WHERE " + "   MG6B_DITTA_CG18 = " + std::to_string(core_.CompanyCode()) +
-                            "   AND MG6B_CODART_MG66 = '" + RaddoppiaApici(cod_articolo_) + "'" +
-                            "   AND MG6B_CODICEVAR_MG5F = '" + RaddoppiaApici(variant) + "'");
+    auto rs =
+        core_.Execute(std::string(" SELECT") + "   MG6B_CODRAGGVAR_MG5G" + " FROM" + "   MG6B_GESVARART" +
+                      " WHERE " + "   MG6B_DITTA_CG18 = " + std::to_string(core_.CompanyCode()) +
+                      "   AND MG6B_CODART_MG66 = '" + RaddoppiaApici(cod_articolo_) + "'" +
+                      "   AND MG6B_CODICEVAR_MG5F = '" + RaddoppiaApici(variant) + "'");
     std::string result;
     if (HasRows(rs)) {
         const kv::Variant v = rs->Value("MG6B_CODRAGGVAR_MG5G");
@@ -134,12 +141,13 @@ std::string OptionCode::GetSqlLkpSegmenti(int16_t ind_griglia) {
     const std::string company = std::to_string(core_.CompanyCode());
     const std::string grouping = RaggruppamentoArticolo(ind_griglia);
     if (!grouping.empty())
-        return std::string(" SELECT ") + "    MG5E_OPZIONE," + "    MG5E_DESCR" + " FROM" + "    MG5E_OPZIONI" +
-               " JOIN" + "    MG5H_COMPRAGVAR" + " ON" + "    MG5H_DITTA_CG18 = MG5E_DITTA_CG18" +
-               "    AND MG5H_CODICEVAR_MG5F = MG5E_CODICEVAR_MG5F" + "    AND MG5H_OPZIONE_MG5E = MG5E_OPZIONE" +
-               " WHERE" + "    MG5E_DITTA_CG18 = " + company + "    AND MG5H_RAGGR_MG5G = '" +
-               RaddoppiaApici(grouping) + "'" + "    AND MG5E_CODICEVAR_MG5F = '" +
-               RaddoppiaApici(CodiceVarianteLivello(ind_griglia)) + "'" + " ORDER BY" + "    MG5H_SEQOPZIONE";
+        return std::string(" SELECT ") + "    MG5E_OPZIONE," + "    MG5E_DESCR" + " FROM" +
+               "    MG5E_OPZIONI" + " JOIN" + "    MG5H_COMPRAGVAR" + " ON" +
+               "    MG5H_DITTA_CG18 = MG5E_DITTA_CG18" + "    AND MG5H_CODICEVAR_MG5F = MG5E_CODICEVAR_MG5F" +
+               "    AND MG5H_OPZIONE_MG5E = MG5E_OPZIONE" + " WHERE" + "    MG5E_DITTA_CG18 = " + company +
+               "    AND MG5H_RAGGR_MG5G = '" + RaddoppiaApici(grouping) + "'" +
+               "    AND MG5E_CODICEVAR_MG5F = '" + RaddoppiaApici(CodiceVarianteLivello(ind_griglia)) + "'" +
+               " ORDER BY" + "    MG5H_SEQOPZIONE";
     const kv::Variant segment = GetSegmento(ind_griglia);
     return std::string(" SELECT ") + "    MG5E_OPZIONE," + "    MG5E_DESCR" + " FROM" + "    MG5E_OPZIONI" +
            " WHERE" + "    MG5E_DITTA_CG18 = " + company + "    AND MG5E_CODICEVAR_MG5F = '" +
@@ -153,10 +161,11 @@ std::string OptionCode::GetSqlDecSegmenti(std::string_view opzione, int16_t ind_
     if (!grouping.empty())
         return std::string(" SELECT ") + "    MG5E_DESCR" + " FROM" + "    MG5E_OPZIONI" + " JOIN" +
                "    MG5H_COMPRAGVAR" + " ON" + "    MG5H_DITTA_CG18 = MG5E_DITTA_CG18" +
-               "    AND MG5H_CODICEVAR_MG5F = MG5E_CODICEVAR_MG5F" + "    AND MG5H_OPZIONE_MG5E = MG5E_OPZIONE" +
-               " WHERE" + "    MG5E_DITTA_CG18 = " + company + "    AND MG5H_RAGGR_MG5G = '" +
-               RaddoppiaApici(grouping) + "'" + "    AND MG5E_CODICEVAR_MG5F = '" +
-               RaddoppiaApici(CodiceVarianteLivello(ind_griglia)) + "'" + option_condition;
+               "    AND MG5H_CODICEVAR_MG5F = MG5E_CODICEVAR_MG5F" +
+               "    AND MG5H_OPZIONE_MG5E = MG5E_OPZIONE" + " WHERE" + "    MG5E_DITTA_CG18 = " + company +
+               "    AND MG5H_RAGGR_MG5G = '" + RaddoppiaApici(grouping) + "'" +
+               "    AND MG5E_CODICEVAR_MG5F = '" + RaddoppiaApici(CodiceVarianteLivello(ind_griglia)) + "'" +
+               option_condition;
     const kv::Variant segment = GetSegmento(ind_griglia);
     return std::string(" SELECT ") + "    MG5E_DESCR" + " FROM" + "    MG5E_OPZIONI" + " WHERE" +
            "    MG5E_DITTA_CG18 = " + company + "    AND MG5E_CODICEVAR_MG5F = '" +

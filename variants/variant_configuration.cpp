@@ -79,7 +79,8 @@ std::string GetSql_ParConfVar(int level, int32_t company, std::string_view artic
         "                    MG5F_DIMECONF",
         "                WHERE",
         "                    MG5F_DITTA_CG18 = @PAR_CODICEDITTA",
-        level == 1 ? "                    AND MG5F_INDGRIGLIA = 1" : "                    AND MG5F_INDGRIGLIA > 1",
+        level == 1 ? "                    AND MG5F_INDGRIGLIA = 1"
+                   : "                    AND MG5F_INDGRIGLIA > 1",
         "            )",
         "    ) AS VARIANTE",
         "    LEFT OUTER JOIN",
@@ -145,9 +146,15 @@ void VariantConfiguration::GetIndTipoGriglia(int16_t& result) {
     const long n = rs->RecordCount();
     if (n == 0) {
         switch (ContaVariantiLette()) {
-            case 0: result = 0; break;
-            case 1: result = 1; break;
-            default: result = m; break;  // 2, or 99 without a reading configuration
+            case 0:
+                result = 0;
+                break;
+            case 1:
+                result = 1;
+                break;
+            default:  // 2, or 99 without a reading configuration
+                result = m;
+                break;
         }
     } else if (n == 1) {
         result = 1;
@@ -210,22 +217,23 @@ int16_t VariantConfiguration::ContaVariantiLette() {
 
 bool VariantConfiguration::VarianteGestitaNonLetta() {
     const std::string company = std::to_string(core_.CompanyCode());
-    auto rs = core_.Execute(std::string("SELECT MG6B_CODICEVAR_MG5F FROM MG5F_DIMECONF ") +
-                            " INNER JOIN MG6B_GESVARART " + "   ON MG6B_DITTA_CG18 = MG5F_DITTA_CG18 " +
-                            "   AND MG6B_CODICEVAR_MG5F = MG5F_CODICEVAR " + " WHERE " +
-                            "   MG5F_DITTA_CG18 = " + company + "   AND MG5F_INDGRIGLIA > 0" +
-                            "   AND MG6B_CODART_MG66 ='" + RaddoppiaApici(CodArticolo) + "'" +
-                            "   AND MG6B_FLGGESTVAR = 1");
+    auto rs = core_.Execute(
+        std::string("SELECT MG6B_CODICEVAR_MG5F FROM MG5F_DIMECONF ") + " INNER JOIN MG6B_GESVARART " +
+        "   ON MG6B_DITTA_CG18 = MG5F_DITTA_CG18 " + "   AND MG6B_CODICEVAR_MG5F = MG5F_CODICEVAR " +
+        " WHERE " + "   MG5F_DITTA_CG18 = " + company + "   AND MG5F_INDGRIGLIA > 0" +
+        "   AND MG6B_CODART_MG66 ='" + RaddoppiaApici(CodArticolo) + "'" + "   AND MG6B_FLGGESTVAR = 1");
     if (!HasRows(rs)) return false;
     const std::string code = kv::Trim(kv::CStr(rs->Value("MG6B_CODICEVAR_MG5F")));
     rs->Close();
     if (code.size() != 2 || code[0] != 'A' || !std::isdigit(static_cast<unsigned char>(code[1])))
-        throw kv::Error(kv::err::kInvalidCall,
-                        "Il codice variante \"" + code + "\" non corrisponde a una colonna della lettura varianti",
-                        "VarianteGestitaNonLetta");
+        throw kv::Error(
+            kv::err::kInvalidCall,
+            "Il codice variante \"" + code + "\" non corrisponde a una colonna della lettura varianti",
+            "VarianteGestitaNonLetta");
     const std::string flag = FlagColumn(code, 0);
-    auto rs_flag = core_.Execute("SELECT " + flag + " FROM MG5L_LETVARIANTI " + " WHERE MG5L_DITTA_CG18 = " +
-                                 company + " AND MG5L_INDELEMENTO = 0" + " AND " + flag + " > 0");
+    auto rs_flag =
+        core_.Execute("SELECT " + flag + " FROM MG5L_LETVARIANTI " + " WHERE MG5L_DITTA_CG18 = " + company +
+                      " AND MG5L_INDELEMENTO = 0" + " AND " + flag + " > 0");
     const bool not_read = !HasRows(rs_flag);
     rs_flag->Close();
     return not_read;
@@ -254,9 +262,9 @@ void VariantConfiguration::CaricaConfigurazioneVariantiPerArticolo() {
     try {
         Livelli.clear();
         const std::string company_line = "    MG5F_DITTA_CG18 = " + std::to_string(core_.CompanyCode());
-        auto rs = core_.Execute(
-            Lines({"SELECT", "    *", "FROM", "    MG5F_DIMECONF", "WHERE", company_line, "ORDER BY", "    MG5F_CODICEVAR"},
-                  false));
+        auto rs = core_.Execute(Lines({"SELECT", "    *", "FROM", "    MG5F_DIMECONF", "WHERE", company_line,
+                                       "ORDER BY", "    MG5F_CODICEVAR"},
+                                      false));
         long start = 1;
         std::shared_ptr<CInfoLivello> only_grid_level;
         int grid_levels = 0;

@@ -5,6 +5,7 @@
 #include "platform/services/host_objects.h"
 #include "shell/clsmg_quendormixal.h"
 #include "shell/error_trap.h"
+#include "shell/modmg_quendormixal.h"
 
 namespace qmx {
 
@@ -160,8 +161,45 @@ std::shared_ptr<svc::Navigator> FRMMG_QUENDORMIXAL::NavigatorOrNull() const {
 }
 
 bool FRMMG_QUENDORMIXAL::ConfigurationUsable() const {
-    // Each driver's ConfigurationOk joins this test as the drivers join the window.
-    return true;
+    // Every driver is asked, as each check also resets the driver's State for what follows.
+    bool usable = true;
+    for (const auto& d : {listini_acq_, listini_ven_})
+        if (!d || !d->ConfigurationOk()) usable = false;
+    for (const auto& d : {varianti_acq_, varianti_ven_})
+        if (!d || !d->ConfigurationOk()) usable = false;
+    return usable;
+}
+
+std::string FRMMG_QUENDORMIXAL::CalledArticle() const {
+    if (!active_interface_ || !active_interface_->IsCalled() || !owner_) return {};
+    return kv::CStr(NS(owner_->CodiceArticolo()));
+}
+
+void FRMMG_QUENDORMIXAL::SetupListDriver(CLSMG_SETUPLISTINI& driver, const std::shared_ptr<ctl::DataGrid>& grid,
+                                         KvEnumLisSalPur kind, const std::string& article, bool show_messages) {
+    driver.SetActiveInterface(active_interface_);
+    driver.SetADOConnection(connection_);
+    driver.Qgrid = grid;
+    driver.SetSalPur(kind);
+    if (!article.empty()) driver.SetCodArticolo(article);
+    driver.SetupGrid(show_messages);
+    driver.LoadList();
+    driver.SetupDate();
+}
+
+void FRMMG_QUENDORMIXAL::SetupMatrixDriver(CLSMG_SETUPVARIANTI& driver, const std::shared_ptr<ctl::DataGrid>& grid,
+                                           KvEnumVarSalPur kind, const CLSMG_SETUPLISTINI& list_driver,
+                                           const std::string& article, bool show_messages) {
+    driver.SetActiveInterface(active_interface_);
+    driver.SetADOConnection(connection_);
+    driver.SetGrid(grid);
+    driver.SetSalPur(kind);
+    // One recordset for both drivers of a kind and their grid.
+    driver.SetRecordset(list_driver.Recordset());
+    driver.BarOperation = BAR_OPERATION;
+    driver.SetInsert(true);
+    if (!article.empty()) driver.SetCodArticolo(article);
+    driver.SetupGrid(show_messages);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -170,6 +208,13 @@ bool FRMMG_QUENDORMIXAL::ConfigurationUsable() const {
 void FRMMG_QUENDORMIXAL::Form_Load() {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     bool modal = false;
+    bool show_messages = true;
+    std::string called_article;
+    // The drivers exist from the start of the load, so every later step can address them.
+    listini_acq_ = std::make_shared<CLSMG_SETUPLISTINI>();
+    varianti_acq_ = std::make_shared<CLSMG_SETUPVARIANTI>();
+    listini_ven_ = std::make_shared<CLSMG_SETUPLISTINI>();
+    varianti_ven_ = std::make_shared<CLSMG_SETUPVARIANTI>();
     RunTrapped("Form_Load", report, {
         [&] { ConnectControlEvents(); },
         // A modal window is placed where the host asks and gets the modal size.
@@ -238,18 +283,35 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
         },
         [&] { INTERNAV->AddButton(kRicalcolaKey, kRicalcolaCaption, ctl::kToolbarConfirm); },
 
+        // A caller that opens the window on an article fixes it (Form_Activate puts it into the article
+        // field): the drivers define their grids for that article from the start.
+        [&] { called_article = CalledArticle(); },
         [&] { state_.loading = true; },
         [&] { SetupSideList(*GRD_SIDE); },
         [&] { SetupSideList(*GRD_SIDE1); },
-        // The purchase list and matrix drivers take GRD_LISACQ here; the list driver's proposal then
-        // decides the purchase date controls. Until it proposes, the dates are asked of the user.
-        [&] { SetupDateControl(*TXT_DADATA_ACQ, *CBO_DADATA_ACQ, kDateProposalAsked); },
-        [&] { SetupDateControl(*TXT_ADATA_ACQ, *CBO_ADATA_ACQ, kDateProposalAsked); },
-        // The sales drivers take GRD_LISVEN here, then the sales date controls.
-        [&] { SetupDateControl(*TXT_DADATA_VEN, *CBO_DADATA_VEN, kDateProposalAsked); },
-        [&] { SetupDateControl(*TXT_ADATA_VEN, *CBO_ADATA_VEN, kDateProposalAsked); },
-        // The sales matrix driver reads the grid type here (into both copies); the layout starts in
-        // mode 1 whatever it is.
+        // The purchase drivers: the price-list driver defines GRD_LISACQ's columns, creates the matrix
+        // recordset and says how the purchase dates are proposed; the matrix driver works on that very
+        // recordset.
+        [&] { SetupListDriver(*listini_acq_, GRD_LISACQ, LisPurchase, called_article, true); },
+        [&] { SetupDateControl(*TXT_DADATA_ACQ, *CBO_DADATA_ACQ, static_cast<int16_t>(listini_acq_->PropStartDate())); },
+        [&] { SetupDateControl(*TXT_ADATA_ACQ, *CBO_ADATA_ACQ, static_cast<int16_t>(listini_acq_->PropEndDate())); },
+        [&] { SetupMatrixDriver(*varianti_acq_, GRD_LISACQ, VarPurchase, *listini_acq_, called_article, true); },
+        // TODO: varianti_acq_->ReLoadVarianti() here, once the matrix loading is on this branch.
+
+        // The sales drivers, the same way; a configuration message the purchase matrix driver has
+        // already shown is not shown again.
+        [&] { show_messages = varianti_acq_->ConfigurationOk(); },
+        [&] { SetupListDriver(*listini_ven_, GRD_LISVEN, LisSale, called_article, show_messages); },
+        [&] { SetupDateControl(*TXT_DADATA_VEN, *CBO_DADATA_VEN, static_cast<int16_t>(listini_ven_->PropStartDate())); },
+        [&] { SetupDateControl(*TXT_ADATA_VEN, *CBO_ADATA_VEN, static_cast<int16_t>(listini_ven_->PropEndDate())); },
+        [&] { show_messages = varianti_acq_->ConfigurationOk(); },
+        [&] { SetupMatrixDriver(*varianti_ven_, GRD_LISVEN, VarSale, *listini_ven_, called_article, show_messages); },
+        // TODO: varianti_ven_->ReLoadVarianti() here, once the matrix loading is on this branch.
+        [&] {
+            state_.grid_type = varianti_ven_->GetIndTipoGriglia();
+            state_.grid_type_at_load = state_.grid_type;
+        },
+        // The layout starts in mode 1 whatever the grid type is; the reset below lays it out for it.
         [&] { state_.layout_mode = 1; },
 
         [&] { TXT_CODART->SetEnabled(true); },
@@ -350,7 +412,22 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
 
         [&] { TXT_CODART->Release(); },
         [&] { TXT_OPZIONE->Release(); },
-        // The four drivers are released here, with the recordsets the window holds.
+        // The drivers let go of the host and are dropped, with the recordsets the window holds.
+        [&] {
+            for (const auto& d : {listini_acq_, listini_ven_})
+                if (d) d->SetActiveInterface(nullptr);
+            for (const auto& d : {varianti_acq_, varianti_ven_})
+                if (d) {
+                    d->SetActiveInterface(nullptr);
+                    d->BarOperation.reset();
+                }
+        },
+        [&] {
+            listini_acq_.reset();
+            listini_ven_.reset();
+            varianti_acq_.reset();
+            varianti_ven_.reset();
+        },
         [&] { parameter_template_.reset(); },
         [&] { GRD_LISACQ->Release(); },
         [&] { GRD_LISVEN->Release(); },

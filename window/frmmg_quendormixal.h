@@ -34,6 +34,7 @@
 
 #include <vector>
 
+#include "matrix/clsmg_setupvarianti.h"
 #include "platform/ado/connection.h"
 #include "platform/controls/data_grid.h"
 #include "platform/controls/date_field.h"
@@ -53,6 +54,7 @@
 #include "platform/services/price_rounding.h"
 #include "platform/services/window_presenter.h"
 #include "platform/variant/variant.h"
+#include "pricelist/clsmg_setuplistini.h"
 
 namespace qmx {
 
@@ -235,6 +237,12 @@ public:
     std::shared_ptr<kv::services::Application> ApplicationObject() const { return application_; }
     // The empty recordset with the columns of the price-list parameter table, opened at load.
     kv::ado::RecordsetPtr ParameterTemplate() const { return parameter_template_; }
+    // The four drivers, made at load: a price-list and a matrix driver for purchase (GRD_LISACQ) and
+    // for sales (GRD_LISVEN); the two of one kind share the matrix recordset. Null after the unload.
+    std::shared_ptr<CLSMG_SETUPLISTINI> ListiniAcquisto() const { return listini_acq_; }
+    std::shared_ptr<CLSMG_SETUPLISTINI> ListiniVendita() const { return listini_ven_; }
+    std::shared_ptr<CLSMG_SETUPVARIANTI> VariantiAcquisto() const { return varianti_acq_; }
+    std::shared_ptr<CLSMG_SETUPVARIANTI> VariantiVendita() const { return varianti_ven_; }
     const FormState& State() const { return state_; }
     FormState& MutableState() { return state_; }
 
@@ -246,8 +254,23 @@ private:
     std::shared_ptr<kv::services::Navigator> NavigatorOrNull() const;
     // A placement value (Left, Top) from the host interface: 0 when it is 0 or Empty.
     static int32_t Placement(const kv::Variant& value);
+    // A driver of the window; kv::Error 91 when there is none (before the load, after the unload).
+    template <class D>
+    static D& Driver(const std::shared_ptr<D>& driver) {
+        if (!driver) throw kv::Error(kv::err::kObjectNotSet, "Object variable not set: the window has no driver", kName);
+        return *driver;
+    }
     // Whether every driver reports a usable configuration.
     bool ConfigurationUsable() const;
+    // The article a caller fixed (IsCalled and the owner's CodiceArticolo); "" when none.
+    std::string CalledArticle() const;
+    // Load steps of one kind: the drivers get the host, the connection, their grid and kind (and a fixed
+    // article), then set up; the matrix driver takes the list driver's recordset.
+    void SetupListDriver(CLSMG_SETUPLISTINI& driver, const std::shared_ptr<kv::controls::DataGrid>& grid,
+                         KvEnumLisSalPur kind, const std::string& article, bool show_messages);
+    void SetupMatrixDriver(CLSMG_SETUPVARIANTI& driver, const std::shared_ptr<kv::controls::DataGrid>& grid,
+                           KvEnumVarSalPur kind, const CLSMG_SETUPLISTINI& list_driver, const std::string& article,
+                           bool show_messages);
     int32_t Report(std::string_view procedure, const kv::Error& error) { return VisualizzaErrore(procedure, error); }
     // The controls' designed properties: captions, input lengths, the article field's decoding.
     void CreateControls();
@@ -283,6 +306,10 @@ private:
     std::shared_ptr<kv::services::PriceRounding> price_rounding_;
     std::shared_ptr<kv::services::Application> application_;
     kv::ado::RecordsetPtr parameter_template_;
+    std::shared_ptr<CLSMG_SETUPLISTINI> listini_acq_;
+    std::shared_ptr<CLSMG_SETUPLISTINI> listini_ven_;
+    std::shared_ptr<CLSMG_SETUPVARIANTI> varianti_acq_;
+    std::shared_ptr<CLSMG_SETUPVARIANTI> varianti_ven_;
     std::map<std::string, std::shared_ptr<kv::Object>, std::less<>> controls_;
     std::vector<kv::services::Subscription> subscriptions_;
     FormState state_;

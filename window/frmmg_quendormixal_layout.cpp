@@ -312,7 +312,7 @@ void FRMMG_QUENDORMIXAL::SetupDateControl(ctl::DateField& field, ctl::ComboBox& 
 void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     RunTrapped("Reinizializza", report, {
-        // The purchase matrix driver announces the operation here.
+        [&] { Driver(varianti_acq_).SetStatusOperationInProgress(); },
         // A grid type the window does not know yet (0 before an article) opens the plain layout.
         [&] { state_.layout_mode = state_.grid_type >= 1 && state_.grid_type <= 4 ? state_.grid_type : int16_t{1}; },
         [&] { ApplyLayoutMode(state_.layout_mode); },
@@ -331,13 +331,29 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
                 date->SetText("");
             }
         },
-        // The matrix drivers forget the chosen variants, the side recordsets are dropped (except for
-        // grid type 4) and the drivers' states reset here, around the price areas being disabled.
+        [&] {
+            for (const auto& d : {varianti_acq_, varianti_ven_}) {
+                Driver(d).SetCodVariante1("");
+                d->SetCodVariante2("");
+                d->SetValVariante1("");
+                d->SetValVariante2("");
+            }
+        },
+        // The side recordsets are dropped here (except for grid type 4), and each matrix driver
+        // empties its matrix before its price area is disabled.
+        // TODO: varianti_acq_->ClearVarianti() here, once the matrix loading is on this branch.
         [&] { GRB_LISACQ->SetEnabled(false); },
+        [&] {
+            Driver(listini_acq_).SetState(0);
+            Driver(listini_ven_).SetState(0);
+            Driver(varianti_acq_).SetState(0);
+            Driver(varianti_ven_).SetState(0);
+        },
+        // TODO: varianti_ven_->ClearVarianti() here, once the matrix loading is on this branch.
         [&] { GRB_LISVEN->SetEnabled(false); },
         [&] { TXT_CODART->SetFocus(); },
         [&] { INTERNAV->SetEnabled(false); },
-        // The operation ends here.
+        [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
         [&] { SPLITORIZZONTALE_PositionChanged(); },
     });
 }

@@ -4,12 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/app/host_main_window.h"
 #include "host/app/host_settings.h"
+#include "host/views/data_grid_view.h"
 
 namespace kv::host {
 namespace {
@@ -84,6 +92,74 @@ TEST_F(ErpHost, ScreenshotOfTheWindowAtTheAskedSize) {
         for (int y = 0; y < image.height(); y += 2)
             for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
         EXPECT_GT(colours.size(), 20);
+    }
+}
+
+// The window opened on a demo article of each grid type shows the article's real columns in both
+// price grids. The grids are read from their models in a host frame made the way erp-host makes it;
+// erp-host itself pictures each case into the build folder (artifacts/), for a person to look at.
+TEST_F(ErpHost, TheWindowOnAnArticleShowsItsColumns) {
+    struct Case {
+        int grid_type;
+        int company;
+        const char* article;
+        std::vector<std::string> purchase;
+        std::vector<std::string> sales;
+    };
+    const Case cases[] = {
+        {1, 1, "SCI001",
+         {"N.", "Valuta", "Colore", "Descrizione", "Prezzo lordo", "Sc.%1", "Sc.%2", "Sc.%3", "Sc. importo", "Mg.%1",
+          "Mg. importo", "Prezzo netto"},
+         {"N.", "Valuta", "Colore", "Descrizione", "Prezzo lordo", "Sc.%1", "Sc.%2", "%Ricar.", "Prezzo netto"}},
+        {2, 2, "SCA100",
+         {"N.", "Valuta", "Colore", "Descrizione", "Prezzo lordo", "Sc.%1", "Prezzo netto"},
+         {"N.", "Valuta", "Colore", "Descrizione", "Prezzo lordo", "%Ricar.", "Prezzo netto"}},
+        {3, 3, "TES010",
+         {"N.", "Valuta", "Colore", "Descrizione", "Prezzo lordo", "Sc.%1", "Sc.%2", "Prezzo netto"},
+         {"N.", "Valuta", "Colore", "Descrizione", "Prezzo lordo", "%Ricar.", "Prezzo netto"}},
+        {4, 1, "MAG001",
+         {"N.", "Valuta", "Colore", "L - Large", "M - Medium", "S - Small", "XL - Extra large", "XS - Extra small",
+          "XXL - Doppia extra large"},
+         {"N.", "Valuta", "Colore", "L - Large", "M - Medium", "S - Small", "XL - Extra large", "XS - Extra small",
+          "XXL - Doppia extra large"}},
+    };
+    const QString components =
+        QDir::cleanPath(QFileInfo(QStringLiteral(QMX_ERP_HOST)).absolutePath() + QStringLiteral("/../components"));
+    QDir().mkpath(QStringLiteral(QMX_ARTIFACT_DIR));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.article);
+        HostSettings settings;
+        settings.connection = connection_.toStdString();
+        settings.company = c.company;
+        settings.article = c.article;
+        {
+            HostMainWindow frame(settings, components, false);
+            frame.resize(1280, 800);
+            frame.show();
+            ASSERT_EQ(frame.OpenPriceListWindow(), std::nullopt);
+            QTest::qWait(100);
+            std::map<std::string, std::vector<std::string>> captions;
+            for (auto* view : frame.findChildren<kv::qt::DataGridView*>()) {
+                const auto& grid = view->model();
+                for (long i = 0; i < grid.Columns().Count(); ++i)
+                    captions[grid.Name()].push_back(grid.Columns()[i].Caption());
+                // What the grid shows is what its model holds.
+                EXPECT_EQ(view->tableModel()->columnCount(), grid.Columns().Count()) << grid.Name();
+            }
+            EXPECT_EQ(captions["GRD_LISACQ"], c.purchase);
+            EXPECT_EQ(captions["GRD_LISVEN"], c.sales);
+            EXPECT_TRUE(frame.Global().ScriptedMessages()->Messages().empty());
+            EXPECT_TRUE(frame.Global().ScriptedErrors()->Reports().empty());
+            frame.close();
+        }
+        const QString file =
+            QStringLiteral(QMX_ARTIFACT_DIR) + QStringLiteral("/grid_type_%1_%2.png").arg(c.grid_type).arg(c.article);
+        const ProcessRun run =
+            Start(QStringLiteral(QMX_ERP_HOST),
+                  {QStringLiteral("--connection"), connection_, QStringLiteral("--company"), QString::number(c.company),
+                   QStringLiteral("--article"), QString::fromLatin1(c.article), QStringLiteral("--screenshot"), file});
+        EXPECT_EQ(run.exit_code, 0) << run.errors.toStdString();
+        EXPECT_FALSE(QImage(file).isNull());
     }
 }
 

@@ -77,7 +77,9 @@ TEST(MatrixRecordset, PivotFieldsFollowTheGridTypeAndTheSecondLevelOptions) {
         EXPECT_EQ(names, c.names);
         EXPECT_EQ(f["BLT_OPZIONE1"].DefinedSize(), c.option_size);
         EXPECT_EQ(f["BLT_OPZIONE2"].DefinedSize(), c.option_size);
-        if (c.options > 0) EXPECT_EQ(f["BLT_1"].Type(), adDouble);
+        if (c.options > 0) {
+            EXPECT_EQ(f["BLT_1"].Type(), adDouble);
+        }
         // The k-th option column takes a value of the element shown.
         rs->AddNew();
         rs->SetValue("BLT_OPZIONE1", "BLU - Blu notte");
@@ -100,7 +102,9 @@ TEST(MatrixRecordset, ElementCaptionsMapToMatrixFields) {
         SCOPED_TRACE(caption);
         EXPECT_EQ(GetCampoElemento(caption), field);
         // Every element names a field the matrix has.
-        if (*field) EXPECT_GE(matrix->GetFields().IndexOf(field), 0);
+        if (*field) {
+            EXPECT_GE(matrix->GetFields().IndexOf(field), 0);
+        }
     }
 }
 

@@ -42,17 +42,15 @@ const char* const kR = "Propriet\u00e0 Recordset non impostata!";
 // shows that a failed property check stops before the database.
 TEST(DriverChecks, EveryMissingPropertyHasItsStateAndTheLastFailingCheckWins) {
     const PropertyCase cases[] = {
-        {{false, true, true, true, true}, 1, 1, kI, kI},
-        {{true, false, true, true, true}, 2, 2, kC, kC},
-        {{true, true, false, true, true}, 3, 3, kS, kS},
-        {{true, true, true, false, true}, 4, 4, kG, kG},
+        {{false, true, true, true, true}, 1, 1, kI, kI},  {{true, false, true, true, true}, 2, 2, kC, kC},
+        {{true, true, false, true, true}, 3, 3, kS, kS},  {{true, true, true, false, true}, 4, 4, kG, kG},
         {{true, true, true, true, false}, 99, 5, "", kR},  // only the variant driver needs a recordset
-        {{false, false, true, true, true}, 2, 2, kC, kC},
-        {{false, false, false, false, false}, 4, 5, kG, kR},
+        {{false, false, true, true, true}, 2, 2, kC, kC}, {{false, false, false, false, false}, 4, 5, kG, kR},
         {{true, true, false, true, false}, 3, 5, kS, kR},
     };
     auto entry = CLSMG_QUENDORMIXAL::Create();
-    entry->SetClsGlobal(std::make_shared<kv::services::HostGlobalServices>(1, "Provider=SQLite;Data Source=:memory:"));
+    entry->SetClsGlobal(
+        std::make_shared<kv::services::HostGlobalServices>(1, "Provider=SQLite;Data Source=:memory:"));
     auto closed = kv::ado::Connection::Create();
     for (const auto& c : cases) {
         const Given& g = c.given;
@@ -94,7 +92,8 @@ TEST(DriverChecks, EachCheckStartsAgainFromStateZero) {
 class DriverConfiguration : public DemoDriverTest {};
 
 TEST_P(DriverConfiguration, ListsInFastCreationPerCompanyAndKind) {
-    const std::string asked = "occorre definirne la gestione nei " + kCrLf + "\"Parametri di Magazzino\", scheda Listini.";
+    const std::string asked =
+        "occorre definirne la gestione nei " + kCrLf + "\"Parametri di Magazzino\", scheda Listini.";
     struct Case {
         int company;
         KvEnumLisSalPur kind;
@@ -105,8 +104,10 @@ TEST_P(DriverConfiguration, ListsInFastCreationPerCompanyAndKind) {
         {demo::kDittaAbbigliamento, LisPurchase, true, ""},
         {demo::kDittaAbbigliamento, LisSale, true, ""},
         {demo::kDittaFerramenta, LisPurchase, true, ""},
-        {demo::kDittaFerramenta, LisSale, false, "Per poter gestire la Creazione Veloce Listini di Vendita " + asked},
-        {demo::kDittaSenzaVarianti, LisPurchase, false, "Per poter gestire la Creazione Veloce Listini di Acquisto " + asked},
+        {demo::kDittaFerramenta, LisSale, false,
+         "Per poter gestire la Creazione Veloce Listini di Vendita " + asked},
+        {demo::kDittaSenzaVarianti, LisPurchase, false,
+         "Per poter gestire la Creazione Veloce Listini di Acquisto " + asked},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.company << "/" << c.kind);
@@ -126,10 +127,8 @@ TEST_P(DriverConfiguration, GridVariantsPerCompanyGiveTheVariantCodes) {
         const char* cod2;
     };
     const Case cases[] = {
-        {demo::kDittaAbbigliamento, true, "A1", "A2"},
-        {demo::kDittaCalzature, true, "A0", "A1"},
-        {demo::kDittaSegmenti, true, "A2", "A3"},
-        {demo::kDittaFerramenta, false, "", ""},
+        {demo::kDittaAbbigliamento, true, "A1", "A2"}, {demo::kDittaCalzature, true, "A0", "A1"},
+        {demo::kDittaSegmenti, true, "A2", "A3"},      {demo::kDittaFerramenta, false, "", ""},
         {demo::kDittaSenzaVarianti, false, "", ""},
     };
     for (const auto& c : cases) {
@@ -140,9 +139,10 @@ TEST_P(DriverConfiguration, GridVariantsPerCompanyGiveTheVariantCodes) {
         EXPECT_EQ(d->State(), 0);
         EXPECT_EQ(d->CodVariante1(), c.cod1);
         EXPECT_EQ(d->CodVariante2(), c.cod2);
-        EXPECT_EQ(d->Message(), c.ok ? std::string()
-                                     : "Per poter gestire le varianti in griglia occorre definirne la gestione nei " +
-                                           kCrLf + "\"Parametri di Magazzino\", Configuratore Varianti.");
+        EXPECT_EQ(d->Message(),
+                  c.ok ? std::string()
+                       : "Per poter gestire le varianti in griglia occorre definirne la gestione nei " +
+                             kCrLf + "\"Parametri di Magazzino\", Configuratore Varianti.");
     }
 }
 
@@ -150,7 +150,8 @@ TEST_P(DriverConfiguration, ParameterQueryTextAndRows) {
     UseCompany(demo::kDittaAbbigliamento);
     auto d = ListDriver(LisSale);
     EXPECT_EQ(d->GetSql_ParListini(),
-              "SELECT * FROM MG44_PARMAGLIST  WHERE MG44_DITTA_CG18 = 1 AND MG44_FLGCREAZVELOCE = 1 AND MG44_FLGVENACQ = 0");
+              "SELECT * FROM MG44_PARMAGLIST  WHERE MG44_DITTA_CG18 = 1 AND MG44_FLGCREAZVELOCE = 1 AND "
+              "MG44_FLGVENACQ = 0");
     auto rs = connection()->Execute(d->GetSql_ParListini() + " ORDER BY MG44_NUMLIST");
     std::vector<long> lists;
     for (; !rs->IsEOF(); rs->MoveNext()) lists.push_back(kv::CLng(rs->Value("MG44_NUMLIST")));
@@ -211,7 +212,8 @@ kv::ado::RecordsetPtr ParameterRows(const std::vector<std::vector<kv::Variant>>&
     rs->Open();
     for (const auto& row : rows) {
         rs->AddNew();
-        for (int i = 0; i < static_cast<int>(row.size()); ++i) rs->SetValue(i, row[static_cast<std::size_t>(i)]);
+        for (int i = 0; i < static_cast<int>(row.size()); ++i)
+            rs->SetValue(i, row[static_cast<std::size_t>(i)]);
         rs->Update();
     }
     if (!rows.empty()) rs->MoveFirst();

@@ -17,7 +17,7 @@
 namespace qmx::testing {
 
 class DemoDriverTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
@@ -38,17 +38,20 @@ protected:
         auto d = std::make_shared<CLSMG_SETUPLISTINI>();
         d->SetActiveInterface(entry_);
         d->SetADOConnection(connection());
-        d->Qgrid = std::make_shared<kv::controls::DataGrid>(kind == LisPurchase ? "GRD_LISACQ" : "GRD_LISVEN");
+        d->Qgrid =
+            std::make_shared<kv::controls::DataGrid>(kind == LisPurchase ? "GRD_LISACQ" : "GRD_LISVEN");
         d->SetSalPur(kind);
         d->SetCodArticolo(article);
         return d;
     }
 
-    std::shared_ptr<CLSMG_SETUPVARIANTI> VariantDriver(KvEnumVarSalPur kind, const std::string& article = "") {
+    std::shared_ptr<CLSMG_SETUPVARIANTI> VariantDriver(KvEnumVarSalPur kind,
+                                                       const std::string& article = "") {
         auto d = std::make_shared<CLSMG_SETUPVARIANTI>();
         d->SetActiveInterface(entry_);
         d->SetADOConnection(connection());
-        d->SetGrid(std::make_shared<kv::controls::DataGrid>(kind == VarPurchase ? "GRD_LISACQ" : "GRD_LISVEN"));
+        d->SetGrid(
+            std::make_shared<kv::controls::DataGrid>(kind == VarPurchase ? "GRD_LISACQ" : "GRD_LISVEN"));
         d->SetRecordset(kv::ado::Recordset::Create());
         d->SetSalPur(kind);
         d->SetCodArticolo(article);
@@ -57,7 +60,7 @@ protected:
 
     bool stored_prices_ = false;
 
-private:
+  private:
     std::shared_ptr<kv::services::HostGlobalServices> global_;
     std::shared_ptr<CLSMG_QUENDORMIXAL> entry_ = CLSMG_QUENDORMIXAL::Create();
 };

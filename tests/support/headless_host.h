@@ -1,8 +1,8 @@
 #pragma once
 // A headless host for tests of the shell and the window: a temporary SQLite company database holding
-// the host tables the shell reads (currencies, rounding brackets, article master and descriptions,
-// price-list parameters), host global services over it with scripted dialogs and the headless window
-// presenter, a navigator, a frame, a menu entry and a status bar.
+// the demo companies (the window's drivers read their configuration at load), host global services
+// over it with scripted dialogs and the headless window presenter, a navigator, a frame, a menu entry
+// and a status bar.
 
 #include <atomic>
 #include <filesystem>
@@ -17,6 +17,7 @@
 #include "platform/services/host_objects.h"
 #include "platform/services/navigator.h"
 #include "platform/services/status_bar.h"
+#include "schema/demo/demo.h"
 
 namespace qmx::testing {
 
@@ -38,28 +39,12 @@ private:
     std::filesystem::path path_;
 };
 
-// The host tables, as the host's schema declares them.
-inline void CreateHostTables(kv::ado::Connection& c) {
-    c.Execute("CREATE TABLE CG08_VALUTE (CG08_CODICE CHAR(4) NOT NULL PRIMARY KEY, CG08_DESCR VARCHAR(40), "
-              "CG08_DECPRZUNIT INTEGER, CG08_DECIMPORTI INTEGER)");
-    c.Execute("CREATE TABLE MG02_SCAGLARROT (MG02_DITTA_CG18 INTEGER NOT NULL, MG02_CODSCAGL INTEGER NOT NULL, "
-              "MG02_PREZZOLIM NUMERIC, MG02_ARROTOND NUMERIC, MG02_INDDIREZ INTEGER)");
-    c.Execute("CREATE TABLE MG66_ANAGRART (MG66_DITTA_CG18 INTEGER NOT NULL, MG66_CODART CHAR(25) NOT NULL, "
-              "MG66_FLGARRPRZ INTEGER, MG66_SCAGL_MG02 INTEGER, MG66_ALIVA_CG28 CHAR(4))");
-    c.Execute("CREATE TABLE MG87_DESCRART (MG87_DITTA_CG18 INTEGER NOT NULL, MG87_CODART_MG66 CHAR(25) NOT NULL, "
-              "MG87_DESCART VARCHAR(80))");
-    c.Execute("CREATE TABLE MG44_PARMAGLIST (MG44_DITTA_CG18 INTEGER NOT NULL, MG44_FLGVENACQ INTEGER NOT NULL, "
-              "MG44_NUMLIST INTEGER NOT NULL, MG44_DESCLIST VARCHAR(40), MG44_VALUTA_CG08 CHAR(4))");
-    c.Execute("INSERT INTO CG08_VALUTE VALUES ('EURO', 'Euro', 2, 2)");
-    c.Execute("INSERT INTO CG08_VALUTE VALUES ('LIT', 'Lire', 0, 0)");
-    c.Execute("INSERT INTO CG08_VALUTE VALUES ('KWD', 'Dinaro kuwaitiano', 3, 3)");
-}
-
 struct HeadlessHost {
     explicit HeadlessHost(int32_t company = 1) {
         session = kv::ado::Connection::Create();
         session->Open(db.ConnectionString() + ";Mode=Create");
-        CreateHostTables(*session);
+        qmx::demo::CreateSchema(*session);
+        qmx::demo::BuildDemo(*session);
         global = std::make_shared<kv::services::HostGlobalServices>(company, db.ConnectionString());
         global->SetHostConnection(session);
     }

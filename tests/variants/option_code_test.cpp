@@ -36,24 +36,26 @@ TEST(OptionCode, SostituisciLivelloReplacesExactlyTheSegmentsLength) {
         {"ABCDEFGHIJ", "xy", 1, "xyCDEFGHIJ"},  // first segment
         {"ABCDEFGHIJ", "xy", 5, "ABCDxyGHIJ"},  // middle
         {"ABCDEFGHIJ", "xy", 9, "ABCDEFGHxy"},  // last, ending on the last character
-        {"ABCDEFGHIJ", "", 4, "ABCDEFGHIJ"},
-        {"ABCDEFGHIJ", "x", 4, "ABCxEFGHIJ"},
+        {"ABCDEFGHIJ", "", 4, "ABCDEFGHIJ"},   {"ABCDEFGHIJ", "x", 4, "ABCxEFGHIJ"},
     };
-    for (const auto& c : cases) EXPECT_EQ(SostituisciLivello(c.s, c.seg, c.start), c.expected) << c.seg << c.start;
+    for (const auto& c : cases)
+        EXPECT_EQ(SostituisciLivello(c.s, c.seg, c.start), c.expected) << c.seg << c.start;
 }
 
 TEST(OptionCode, ASegmentEndingBeyondTheCodeIsRaisedWithTheProcedurePrefix) {
     const std::string code = Pad("");
     EXPECT_EQ(SostituisciLivello(code, "XYZ", 18), Pad("                 XYZ"));
     EXPECT_EQ(ErrorNumber([&] { SostituisciLivello(code, "XYZ", 19); }), 5);
-    EXPECT_EQ(ErrorText([&] { SostituisciLivello(code, "XYZ", 19); }).rfind("SostituisciLivello:\r\n", 0), 0u);
+    EXPECT_EQ(ErrorText([&] { SostituisciLivello(code, "XYZ", 19); }).rfind("SostituisciLivello:\r\n", 0),
+              0u);
     EXPECT_EQ(ErrorNumber([&] { SostituisciLivello(code, "X", 0); }), 5);
 
     // Reached through the composition, both procedures prefix the description.
     const std::vector<std::shared_ptr<CInfoLivello>> beyond = {Livello(19, 4, true, 1)};
     EXPECT_EQ(ErrorNumber([&] { OpzioneCalcolata("", beyond, "ABCD", ""); }), 5);
-    EXPECT_EQ(ErrorText([&] { OpzioneCalcolata("", beyond, "ABCD", ""); }).rfind(
-                  "OpzioneCalcolata:\r\nSostituisciLivello:\r\n", 0),
+    EXPECT_EQ(ErrorText([&] {
+                  OpzioneCalcolata("", beyond, "ABCD", "");
+              }).rfind("OpzioneCalcolata:\r\nSostituisciLivello:\r\n", 0),
               0u);
 }
 
@@ -62,11 +64,11 @@ TEST(OptionCode, OpzioneCalcolataComposesTheRowsCodeOverThePreset) {
     const std::vector<std::shared_ptr<CInfoLivello>> tre = {Livello(1, 3, false, 0), Livello(4, 2, true, 1),
                                                             Livello(6, 4, true, 2)};
     // Only the second-level variant enabled: it is the article's only grid level, marked as level 1.
-    const std::vector<std::shared_ptr<CInfoLivello>> solo_secondo = {Livello(1, 3, false, 0), Livello(4, 2, false, 1),
-                                                                     Livello(6, 4, true, 1)};
+    const std::vector<std::shared_ptr<CInfoLivello>> solo_secondo = {
+        Livello(1, 3, false, 0), Livello(4, 2, false, 1), Livello(6, 4, true, 1)};
     // Second level configured as 4 (columns) and a middle second-level segment.
-    const std::vector<std::shared_ptr<CInfoLivello>> medio = {Livello(1, 3, false, 0), Livello(4, 3, true, 1),
-                                                              Livello(7, 4, true, 4), Livello(11, 2, false, 0)};
+    const std::vector<std::shared_ptr<CInfoLivello>> medio = {
+        Livello(1, 3, false, 0), Livello(4, 3, true, 1), Livello(7, 4, true, 4), Livello(11, 2, false, 0)};
     struct Case {
         const std::vector<std::shared_ptr<CInfoLivello>>* livelli;
         const char* preset;
@@ -77,15 +79,16 @@ TEST(OptionCode, OpzioneCalcolataComposesTheRowsCodeOverThePreset) {
     const Case cases[] = {
         {&tre, "XXXYYZZZZ", "R", "BLU", Pad("XXXRYBLUZ")},
         {&tre, "", "RO", "BLUE", Pad("   ROBLUE")},
-        {&tre, "XXXYYZZZZ", "ROSSO", "BLUETTE", Pad("XXXROBLUE")},      // options cut to their segment
-        {&tre, "XXXYYZZZZ", "R    ", "BL  ", Pad("XXXRYBLZZ")},        // trailing blanks are padding
+        {&tre, "XXXYYZZZZ", "ROSSO", "BLUETTE", Pad("XXXROBLUE")},            // options cut to their segment
+        {&tre, "XXXYYZZZZ", "R    ", "BL  ", Pad("XXXRYBLZZ")},               // trailing blanks are padding
         {&tre, "XXXYYZZZZWWWWWWWWWWWVVV", "R", "B", "XXXRYBZZZWWWWWWWWWWW"},  // preset cut to 20
         {&solo_secondo, "XXXYYZZZZ", "BLU", "", Pad("XXXYYBLUZ")},
         {&medio, "P25ROSS   LI", "D'O", "XL", Pad("P25D'OXL  LI")},
         {&medio, "P25ROSS   LI", "", "", Pad("P25ROSS   LI")},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(OpzioneCalcolata(c.preset, *c.livelli, c.opz1, c.opz2), c.expected) << c.preset << "/" << c.opz1;
+        EXPECT_EQ(OpzioneCalcolata(c.preset, *c.livelli, c.opz1, c.opz2), c.expected)
+            << c.preset << "/" << c.opz1;
 }
 
 }  // namespace

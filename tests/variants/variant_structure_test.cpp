@@ -40,23 +40,23 @@ struct GridTypeCase {
 TEST_P(VariantStructure, GridTypeAndInvertiForEveryDemoCase) {
     using namespace demo;
     const GridTypeCase cases[] = {
-        {kDittaSenzaVarianti, "", 0, false, true},        // no grid variant: MAX is Null
-        {kDittaAbbigliamento, "", 4, false, true},        // the company's type
-        {kDittaAbbigliamento, "MAG001", 4, false, true},  // both managed, both read
-        {kDittaAbbigliamento, "PAN001", 4, false, true},  // no per-article rows: manages everything
-        {kDittaAbbigliamento, "SCI001", 1, false, false}, // only the first level
-        {kDittaAbbigliamento, "CAL001", 1, true, true},   // only the second level
-        {kDittaAbbigliamento, "CIN001", 0, false, true},  // neither
-        {kDittaCalzature, "SCA100", 2, false, true},      // no reading configuration
+        {kDittaSenzaVarianti, "", 0, false, true},         // no grid variant: MAX is Null
+        {kDittaAbbigliamento, "", 4, false, true},         // the company's type
+        {kDittaAbbigliamento, "MAG001", 4, false, true},   // both managed, both read
+        {kDittaAbbigliamento, "PAN001", 4, false, true},   // no per-article rows: manages everything
+        {kDittaAbbigliamento, "SCI001", 1, false, false},  // only the first level
+        {kDittaAbbigliamento, "CAL001", 1, true, true},    // only the second level
+        {kDittaAbbigliamento, "CIN001", 0, false, true},   // neither
+        {kDittaCalzature, "SCA100", 2, false, true},       // no reading configuration
         {kDittaCalzature, "STI300", 1, false, false},
         {kDittaTessuti, "TES010", 3, false, true},
         {kDittaFerramenta, "VIT001", 0, false, true},
-        {kDittaSegmenti, "TOP001", 1, true, true},        // both managed, only the second level read
+        {kDittaSegmenti, "TOP001", 1, true, true},  // both managed, only the second level read
         {kDittaSegmenti, kArticoloApostrofo, 1, true, true},
         // The one managed variant is not read; counting the read variants found the second level alone.
         {kDittaSegmenti, "FEL001", 0, true, true},
         {kDittaSegmenti, "GIL001", 1, true, true},
-        {kDittaSegmenti, kInjection, 1, true, true},      // an unknown code: no per-article rows
+        {kDittaSegmenti, kInjection, 1, true, true},            // an unknown code: no per-article rows
         {kDittaLetturaSenzaGriglia, "CAL700", 1, false, true},  // reading rows without grid variants
         {kDittaLetturaSenzaGriglia, "CAL701", 0, false, true},
     };
@@ -88,9 +88,14 @@ TEST_P(VariantStructure, TheVariantDriverReopensItsOptionsByLevel) {
     const Case cases[] = {
         {demo::kDittaSegmenti, demo::kArticoloApostrofo, {"XL", "L", "M"}, {"XL", "L", "M"}},  // Inverti
         {demo::kDittaSegmenti, "TOP001", {"L", "M", "S", "XL"}, {"L", "M", "S", "XL"}},
-        {demo::kDittaAbbigliamento, "SCI001", {"BEI", "BIA", "BLU", "CAM", "GRI", "NER", "ROS", "VER"},
+        {demo::kDittaAbbigliamento,
+         "SCI001",
+         {"BEI", "BIA", "BLU", "CAM", "GRI", "NER", "ROS", "VER"},
          {"L", "M", "S", "XL", "XS", "XXL"}},
-        {demo::kDittaAbbigliamento, "GIA001", {"NER", "GRI", "CAM", "BLU"}, {"XS", "S", "M", "L", "XL", "XXL"}},
+        {demo::kDittaAbbigliamento,
+         "GIA001",
+         {"NER", "GRI", "CAM", "BLU"},
+         {"XS", "S", "M", "L", "XL", "XXL"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.article);
@@ -128,14 +133,21 @@ TEST_P(VariantStructure, SegmentRecordsOfAnArticle) {
         std::vector<Segment> expected;
     };
     const Case cases[] = {
-        {demo::kDittaSegmenti, "TOP001", {{1, 3, 3, false, 0}, {4, 6, 3, true, 1}, {7, 10, 4, true, 2}, {11, 12, 2, false, 0}}},
+        {demo::kDittaSegmenti,
+         "TOP001",
+         {{1, 3, 3, false, 0}, {4, 6, 3, true, 1}, {7, 10, 4, true, 2}, {11, 12, 2, false, 0}}},
         // Only the second level enabled: it becomes the article's level 1.
-        {demo::kDittaSegmenti, "GIL001", {{1, 3, 3, false, 0}, {4, 6, 3, false, 1}, {7, 10, 4, true, 1}, {11, 12, 2, false, 0}}},
-        {demo::kDittaSegmenti, demo::kArticoloApostrofo,
+        {demo::kDittaSegmenti,
+         "GIL001",
+         {{1, 3, 3, false, 0}, {4, 6, 3, false, 1}, {7, 10, 4, true, 1}, {11, 12, 2, false, 0}}},
+        {demo::kDittaSegmenti,
+         demo::kArticoloApostrofo,
          {{1, 3, 3, false, 0}, {4, 6, 3, true, 1}, {7, 10, 4, true, 2}, {11, 12, 2, false, 0}}},
         // No per-article rows: every level enabled.
         {demo::kDittaAbbigliamento, "PAN001", {{1, 4, 4, false, 0}, {5, 7, 3, true, 1}, {8, 10, 3, true, 4}}},
-        {demo::kDittaAbbigliamento, "SCI001", {{1, 4, 4, false, 0}, {5, 7, 3, true, 1}, {8, 10, 3, false, 4}}},
+        {demo::kDittaAbbigliamento,
+         "SCI001",
+         {{1, 4, 4, false, 0}, {5, 7, 3, true, 1}, {8, 10, 3, false, 4}}},
     };
     schema::DriverCore core;
     core.ActiveInterface = entry();
@@ -168,7 +180,8 @@ TEST_P(VariantStructure, SegmentErrorsAreRaisedAgainWithTheProcedureNames) {
         config.CaricaConfigurazioneVariantiPerArticolo();
         FAIL() << "no error";
     } catch (const kv::Error& e) {
-        EXPECT_EQ(e.Description().rfind("CaricaConfigurazioneVariantiPerArticolo:\r\nLivelloAbilitatoPerArticolo:\r\n", 0),
+        EXPECT_EQ(e.Description().rfind(
+                      "CaricaConfigurazioneVariantiPerArticolo:\r\nLivelloAbilitatoPerArticolo:\r\n", 0),
                   0u)
             << e.Description();
         EXPECT_EQ(e.Number(), kv::err::kProvider);
@@ -203,8 +216,10 @@ TEST_P(VariantStructure, SegmentPositionsPerCompany) {
         EXPECT_EQ(d->GetStart(c.level), c.start_level);
         EXPECT_EQ(d->GetLen(c.level), c.len_level);
         const kv::Variant s1 = d->GetSegmento(1), sl = d->GetSegmento(c.level);
-        EXPECT_EQ(s1.IsEmpty() ? std::string("(vuoto)") : kv::RTrim(kv::CStr(s1)), c.seg1 ? c.seg1 : "(vuoto)");
-        EXPECT_EQ(sl.IsEmpty() ? std::string("(vuoto)") : kv::RTrim(kv::CStr(sl)), c.seg_level ? c.seg_level : "(vuoto)");
+        EXPECT_EQ(s1.IsEmpty() ? std::string("(vuoto)") : kv::RTrim(kv::CStr(s1)),
+                  c.seg1 ? c.seg1 : "(vuoto)");
+        EXPECT_EQ(sl.IsEmpty() ? std::string("(vuoto)") : kv::RTrim(kv::CStr(sl)),
+                  c.seg_level ? c.seg_level : "(vuoto)");
         EXPECT_EQ(d->State(), 0);
     }
 }
@@ -275,7 +290,8 @@ TEST_P(VariantStructure, QueryTextsAsWritten) {
     EXPECT_EQ(d->GetSqlLkpSegmenti(1),
               " SELECT     MG5E_OPZIONE,    MG5E_DESCR FROM    MG5E_OPZIONI JOIN    MG5H_COMPRAGVAR ON"
               "    MG5H_DITTA_CG18 = MG5E_DITTA_CG18    AND MG5H_CODICEVAR_MG5F = MG5E_CODICEVAR_MG5F"
-              "    AND MG5H_OPZIONE_MG5E = MG5E_OPZIONE WHERE    MG5E_DITTA_CG18 = 6    AND MG5H_RAGGR_MG5G = 'AUTUNNO'"
+              "    AND MG5H_OPZIONE_MG5E = MG5E_OPZIONE WHERE    MG5E_DITTA_CG18 = 6    AND MG5H_RAGGR_MG5G "
+              "= 'AUTUNNO'"
               "    AND MG5E_CODICEVAR_MG5F = 'A2' ORDER BY    MG5H_SEQOPZIONE");
     auto plain = VariantDriver(VarPurchase, "TOP001");
     EXPECT_EQ(plain->GetSqlDecSegmenti("D'O", 2),
@@ -285,14 +301,18 @@ TEST_P(VariantStructure, QueryTextsAsWritten) {
     const std::string sql = d->GetSql_ParConfVar1();
     EXPECT_EQ(sql.substr(0, 8), "SELECT\r\n");
     EXPECT_NE(sql.find("            AND MG6B_CODART_MG66 = 'POL''01'\r\n"), std::string::npos);
-    EXPECT_NE(sql.find("                    MG5F_DITTA_CG18 = 6\r\n                    AND MG5F_INDGRIGLIA = 1\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        sql.find(
+            "                    MG5F_DITTA_CG18 = 6\r\n                    AND MG5F_INDGRIGLIA = 1\r\n"),
+        std::string::npos);
     EXPECT_NE(sql.find("            AND MG5E_OPZIONE = MG5H_OPZIONE_MG5E    \r\n"), std::string::npos);
-    const std::string tail = "ORDER BY\r\n    ISNULL(OPZIONIRAGGR.MG5H_SEQOPZIONE, 1), OPZIONI.MG5E_OPZIONE\r\n";
+    const std::string tail =
+        "ORDER BY\r\n    ISNULL(OPZIONIRAGGR.MG5H_SEQOPZIONE, 1), OPZIONI.MG5E_OPZIONE\r\n";
     ASSERT_GT(sql.size(), tail.size());
     EXPECT_EQ(sql.substr(sql.size() - tail.size()), tail);
     EXPECT_EQ(d->GetSql_ParConfVar2().find("AND MG5F_INDGRIGLIA = 1"), std::string::npos);
-    EXPECT_NE(d->GetSql_ParConfVar2().find("                    AND MG5F_INDGRIGLIA > 1\r\n"), std::string::npos);
+    EXPECT_NE(d->GetSql_ParConfVar2().find("                    AND MG5F_INDGRIGLIA > 1\r\n"),
+              std::string::npos);
 }
 
 QMX_INSTANTIATE_ENGINES(VariantStructure);

@@ -29,7 +29,7 @@ protected:
         return p;
     }
 
-    testing::HeadlessHost host{7};
+    testing::HeadlessHost host{demo::kDittaAbbigliamento};
     std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
 };
 
@@ -56,10 +56,10 @@ TEST_F(WindowLifecycle, LoadOpensAndPublishesItsConnection) {
     EXPECT_EQ(entry->Connection(), w->ADOConnection());
     EXPECT_NE(w->ADOConnection(), host.session);  // its own connection
     EXPECT_EQ(w->ConnectionString(), host.db.ConnectionString());
-    EXPECT_EQ(w->CompanyCode(), "7");
+    EXPECT_EQ(w->CompanyCode(), "1");
     ASSERT_NE(w->ParameterTemplate(), nullptr);
     EXPECT_EQ(w->ParameterTemplate()->RecordCount(), 0);
-    EXPECT_EQ(w->ParameterTemplate()->GetFields().Count(), 5);
+    EXPECT_EQ(w->ParameterTemplate()->GetFields().Count(), 22);
     EXPECT_NE(w->PriceCalculationService(), nullptr);
     EXPECT_NE(w->PriceRoundingService(), nullptr);
     EXPECT_FALSE(w->State().loading);
@@ -77,7 +77,7 @@ TEST_F(WindowLifecycle, AConnectionThatDoesNotOpenIsReportedAndTheLoadGoesOn) {
     EXPECT_EQ(r.component, "PEXA_QUENDORMIXAL");
     EXPECT_EQ(r.style, 4370);
     EXPECT_NE(r.description.find("Nowhere"), std::string::npos) << r.description;
-    EXPECT_EQ(w->CompanyCode(), "7");  // the steps after the failure ran
+    EXPECT_EQ(w->CompanyCode(), "1");  // the steps after the failure ran
     EXPECT_EQ(entry->Connection(), w->ADOConnection());
 }
 

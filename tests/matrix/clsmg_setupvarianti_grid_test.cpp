@@ -1,0 +1,375 @@
+// The matrix driver's setup, net prices, operation status and field locking, on both engines over the
+// demo companies.
+
+#include "matrix/clsmg_setupvarianti.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "matrix/matrix_recordset.h"
+#include "platform/variant/strings.h"
+#include "schema/demo/demo.h"
+#include "support/db_engines.h"
+#include "support/driver_host.h"
+
+namespace qmx {
+namespace {
+
+using kv::Variant;
+using testing::DriverHost;
+namespace ctl = kv::controls;
+namespace svc = kv::services;
+
+class MatrixDriver : public testing::EngineTest {
+  protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        demo::CreateSchema(db());
+        demo::BuildDemo(db());
+    }
+
+    std::shared_ptr<CLSMG_SETUPVARIANTI> Driver(int company, KvEnumVarSalPur kind, const std::string& article = {}) {
+        host_ = std::make_unique<DriverHost>(database().connection(), company);
+        auto d = std::make_shared<CLSMG_SETUPVARIANTI>();
+        d->SetActiveInterface(host_->host);
+        d->SetADOConnection(database().connection());
+        d->SetGrid(grid_);
+        d->SetSalPur(kind);
+        d->SetCodArticolo(article);
+        matrix_ = CreateMatrixRecordset();
+        matrix_->Open();
+        d->SetRecordset(matrix_);
+        d->BarOperation = bar_;
+        return d;
+    }
+
+    struct Row {
+        int list = 1;
+        const char* option = "BLU";
+        const char* currency = "EURO";
+        std::optional<double> gross{};
+        std::vector<std::optional<double>> discounts{};  // 1 to 6
+        std::optional<double> discount_amount{};
+        std::optional<double> markup1{};
+        std::optional<double> markup2{};
+        std::optional<double> markup_amount{};
+        std::optional<double> recharge{};
+    };
+    void AddRow(const Row& r, double shown_net = 77.0) {
+        auto opt = [](const std::optional<double>& v) { return v ? Variant(*v) : Variant::Null(); };
+        matrix_->AddNew();
+        matrix_->SetValue("LI10_NUMLIST", static_cast<double>(r.list));
+        matrix_->SetValue("BLT_OPZIONE1", r.option);
+        matrix_->SetValue("BLT_VALUTA", r.currency);
+        matrix_->SetValue("LI10_PREZZO", opt(r.gross));
+        for (std::size_t i = 0; i < r.discounts.size(); ++i)
+            matrix_->SetValue("LI10_SC" + std::to_string(i + 1) + "PER", opt(r.discounts[i]));
+        matrix_->SetValue("LI10_SCIMP", opt(r.discount_amount));
+        matrix_->SetValue("LI10_MAG1PER", opt(r.markup1));
+        matrix_->SetValue("LI10_MAG2PER", opt(r.markup2));
+        matrix_->SetValue("LI10_MAGIMP", opt(r.markup_amount));
+        matrix_->SetValue("LI10_PERRICDELTA", opt(r.recharge));
+        matrix_->SetValue("BLT_PREZZONETTO", shown_net);
+        matrix_->Update();
+    }
+
+    std::shared_ptr<ctl::DataGrid> grid_ = std::make_shared<ctl::DataGrid>("GRD_LISACQ");
+    std::shared_ptr<ctl::OperationBar> bar_ = std::make_shared<ctl::OperationBar>("BAR_OPERATION");
+    std::unique_ptr<DriverHost> host_;
+    kv::ado::RecordsetPtr matrix_;
+};
+
+TEST_P(MatrixDriver, SetupOpensTheListsAndTheOptionsOfTheGridLevels) {
+    struct Case {
+        int company;
+        const char* article;
+        KvEnumVarSalPur kind;
+        int16_t grid_type;
+        long lists;
+        long options1;
+        std::optional<long> options2;  // nullopt: not opened
+        const char* var1;
+        const char* val1;
+        const char* var2;
+        const char* val2;
+    };
+    const Case cases[] = {
+        {demo::kDittaAbbigliamento, demo::kArticoloTipo4, VarPurchase, 4, 3, 8, 6, "A1", "BEI", "A2", "L"},
+        {demo::kDittaAbbigliamento, demo::kArticoloTipo4Raggruppato, VarSale, 4, 4, 4, 6, "A1", "NER", "A2", "XS"},
+        {demo::kDittaAbbigliamento, demo::kArticoloTipo1, VarPurchase, 1, 3, 8, std::nullopt, "A1", "BEI", "", ""},
+        {demo::kDittaCalzature, demo::kArticoloTipo2, VarSale, 2, 2, 4, 11, "A0", "BLU", "A1", "36"},
+        {demo::kDittaTessuti, demo::kArticoloTipo3, VarPurchase, 3, 1, 4, 3, "A0", "AVO", "A1", "140"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.article);
+        auto d = Driver(c.company, c.kind, c.article);
+        d->SetupGrid(true);
+        EXPECT_EQ(d->State(), 0) << d->Message();
+        EXPECT_TRUE(host_->Messages().empty());
+        EXPECT_EQ(d->m_iTipoGriglia, c.grid_type);
+        ASSERT_NE(d->rsListini, nullptr);
+        EXPECT_EQ(d->rsListini->RecordCount(), c.lists);
+        ASSERT_NE(d->rsOpzioni1, nullptr);
+        EXPECT_EQ(d->rsOpzioni1->RecordCount(), c.options1);
+        if (c.options2) {
+            ASSERT_NE(d->rsOpzioni2, nullptr);
+            EXPECT_EQ(d->rsOpzioni2->RecordCount(), *c.options2);
+            EXPECT_EQ(d->CodVariante2(), c.var2);
+            EXPECT_EQ(d->ValVariante2(), c.val2);
+        }
+        EXPECT_EQ(d->CodVariante1(), c.var1);
+        EXPECT_EQ(d->ValVariante1(), c.val1);
+    }
+}
+
+TEST_P(MatrixDriver, SetupThatCannotRunShowsItsMessageOnlyWhenAsked) {
+    for (bool show : {true, false}) {
+        SCOPED_TRACE(show);
+        auto d = Driver(demo::kDittaFerramenta, VarPurchase);
+        d->SetupGrid(show);
+        EXPECT_EQ(d->rsListini, nullptr);
+        if (!show) {
+            EXPECT_TRUE(host_->Messages().empty());
+            continue;
+        }
+        ASSERT_EQ(host_->Messages().size(), 1u);
+        EXPECT_EQ(host_->Messages()[0].title, "Attenzione");
+        EXPECT_EQ(host_->Messages()[0].text,
+                  "Per poter gestire le varianti in griglia occorre definirne la gestione nei \r\n"
+                  "\"Parametri di Magazzino\", Configuratore Varianti.");
+        EXPECT_EQ(host_->Messages()[0].style, svc::style::kExclamation);
+    }
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase);
+    d->SetRecordset(nullptr);
+    d->SetupGrid(true);
+    EXPECT_EQ(d->State(), 5);
+    ASSERT_EQ(host_->Messages().size(), 1u);
+    EXPECT_EQ(host_->Messages()[0].title, "Informazione tecnica");
+    EXPECT_EQ(host_->Messages()[0].text, "Propriet\u00e0 Recordset non impostata!");
+}
+
+TEST_P(MatrixDriver, NetPriceFollowsTheRowsInputs) {
+    struct Case {
+        const char* what;
+        Row row;
+        Variant net;  // Null: no net price
+    };
+    const std::optional<double> none;
+    const Case cases[] = {
+        {"every input Null: the price of 0", Row{}, Variant(0.0)},
+        {"gross only", Row{.gross = 100}, Variant(100.0)},
+        {"discount 1", Row{.gross = 100, .discounts = {10}}, Variant(90.0)},
+        {"discount 2", Row{.gross = 100, .discounts = {none, 10}}, Variant(90.0)},
+        {"discount 3", Row{.gross = 100, .discounts = {none, none, 10}}, Variant(90.0)},
+        {"discount 4", Row{.gross = 100, .discounts = {none, none, none, 10}}, Variant(90.0)},
+        {"discount 5", Row{.gross = 100, .discounts = {none, none, none, none, 10}}, Variant(90.0)},
+        {"discount 6", Row{.gross = 100, .discounts = {none, none, none, none, none, 10}}, Variant(90.0)},
+        {"discounts in cascade", Row{.gross = 100, .discounts = {10, 5}}, Variant(85.5)},
+        {"discount amount", Row{.gross = 100, .discount_amount = 5}, Variant(95.0)},
+        {"markup 1", Row{.gross = 100, .markup1 = 10}, Variant(110.0)},
+        {"markup 2", Row{.gross = 100, .markup2 = 10}, Variant(110.0)},
+        {"markups in cascade", Row{.gross = 100, .markup1 = 10, .markup2 = 10}, Variant(121.0)},
+        {"markup amount", Row{.gross = 100, .markup_amount = 3}, Variant(103.0)},
+        {"everything", Row{.gross = 100, .discounts = {10}, .discount_amount = 5, .markup1 = 10, .markup_amount = 2},
+         Variant(95.5)},
+        {"rounded to the currency", Row{.gross = 10.005}, Variant(10.01)},
+        {"another known currency", Row{.currency = "USD", .gross = 20}, Variant(20.0)},
+        // A failed calculation shows no price: never the one the row showed before.
+        {"unknown currency", Row{.currency = "XXX", .gross = 100}, Variant::Null()},
+        {"no currency", Row{.currency = "", .gross = 100}, Variant::Null()},
+    };
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AddRow(c.row);
+        d->AggiornaPrezzoNetto();
+        matrix_->Update();
+        const Variant net = matrix_->Value("BLT_PREZZONETTO");
+        if (c.net.IsNull()) {
+            EXPECT_TRUE(net.IsNull()) << kv::DebugString(net);
+        } else {
+            EXPECT_NEAR(kv::CDbl(net), kv::CDbl(c.net), 1e-9);
+        }
+    }
+}
+
+TEST_P(MatrixDriver, ARowThatFailsAfterOneThatWorkedShowsNoPrice) {
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase);
+    AddRow(Row{.gross = 50});
+    d->AggiornaPrezzoNetto();
+    EXPECT_EQ(kv::CDbl(matrix_->Value("BLT_PREZZONETTO")), 50.0);
+    // The same row, now in a currency the host does not know: its 50 no longer belongs to it.
+    matrix_->SetValue("BLT_VALUTA", "XXX");
+    d->AggiornaPrezzoNetto();
+    EXPECT_TRUE(matrix_->Value("BLT_PREZZONETTO").IsNull());
+    // And the next row is computed from its own inputs only.
+    AddRow(Row{.gross = 30});
+    d->AggiornaPrezzoNetto();
+    EXPECT_EQ(kv::CDbl(matrix_->Value("BLT_PREZZONETTO")), 30.0);
+}
+
+TEST_P(MatrixDriver, NetPriceOnAnEmptyMatrixOrAtItsEndChangesNothing) {
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase);
+    d->AggiornaPrezzoNetto();
+    EXPECT_EQ(matrix_->RecordCount(), 0);
+    AddRow(Row{.gross = 50});
+    matrix_->MoveNext();
+    ASSERT_TRUE(matrix_->IsEOF());
+    d->AggiornaPrezzoNetto();
+    matrix_->MoveFirst();
+    EXPECT_EQ(kv::CDbl(matrix_->Value("BLT_PREZZONETTO")), 77.0);
+    EXPECT_EQ(d->State(), 0);
+}
+
+TEST_P(MatrixDriver, PivotColumnsShowNetPricesRaisedByTheRecharge) {
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase, demo::kArticoloTipo4);
+    d->SetupGrid(false);
+    ASSERT_EQ(d->m_iTipoGriglia, 4);
+    // Matrix rows in matrix order: per list and first-level option, one per second-level option.
+    AddRow(Row{.list = 1, .option = "BLU", .gross = 50, .recharge = 10});
+    AddRow(Row{.list = 1, .option = "BLU", .gross = 50});
+    AddRow(Row{.list = 1, .option = "BLU", .currency = "XXX", .gross = 40, .recharge = 10});
+    AddRow(Row{.list = 1, .option = "ROS", .gross = 20, .discounts = {50}});
+    AddRow(Row{.list = 2, .option = "BLU", .gross = 100, .markup1 = 10, .recharge = -50});
+    auto pivot = CreatePivotRecordset(4, 3);
+    pivot->Open();
+    const std::pair<int, const char*> keys[] = {{1, "BLU - Blu navy"}, {1, "ROS - Rosso"}, {2, "BLU - Blu navy"}};
+    for (const auto& [list, option] : keys) {
+        pivot->AddNew();
+        pivot->SetValue("LI10_NUMLIST", static_cast<double>(list));
+        pivot->SetValue("BLT_OPZIONE1", option);
+        for (const char* f : {"BLT_1", "BLT_2", "BLT_3"}) pivot->SetValue(f, 999.0);
+        pivot->Update();
+    }
+    d->rsPivotAcq = pivot;
+    d->rsPivotVen = CreatePivotRecordset(4, 3);  // the other kind's pivot is not touched
+    matrix_->SetFilter(Variant("LI10_NUMLIST = 2"));
+
+    d->AggiornaPrezzoNetto4();
+
+    EXPECT_EQ(grid_->DataSource(), pivot);
+    EXPECT_EQ(kv::CStr(matrix_->Filter()), "0");
+    auto cell = [&](int row, const char* field) {
+        pivot->SetAbsolutePosition(row);
+        return pivot->Value(field);
+    };
+    EXPECT_NEAR(kv::CDbl(cell(1, "BLT_1")), 55.0, 1e-9);  // 50 + 10 %
+    EXPECT_NEAR(kv::CDbl(cell(1, "BLT_2")), 50.0, 1e-9);  // no recharge
+    EXPECT_TRUE(cell(1, "BLT_3").IsNull());                // no price: not the 999 shown before
+    EXPECT_NEAR(kv::CDbl(cell(2, "BLT_1")), 10.0, 1e-9);
+    EXPECT_NEAR(kv::CDbl(cell(2, "BLT_2")), 999.0, 1e-9);  // no matrix row behind it
+    EXPECT_NEAR(kv::CDbl(cell(3, "BLT_1")), 55.0, 1e-9);  // 110 - 50 %
+    // The matrix's own net prices are not changed.
+    matrix_->MoveFirst();
+    for (; !matrix_->IsEOF(); matrix_->MoveNext()) EXPECT_EQ(kv::CDbl(matrix_->Value("BLT_PREZZONETTO")), 77.0);
+}
+
+TEST_P(MatrixDriver, PivotNetPricesNeedGridTypeFour) {
+    auto d = Driver(demo::kDittaCalzature, VarPurchase, demo::kArticoloTipo2);
+    d->SetupGrid(false);
+    AddRow(Row{.gross = 50});
+    auto pivot = CreatePivotRecordset(4, 1);
+    pivot->Open();
+    pivot->AddNew();
+    pivot->SetValue("LI10_NUMLIST", 1.0);
+    pivot->SetValue("BLT_OPZIONE1", "BLU");
+    pivot->SetValue("BLT_1", 1.0);
+    pivot->Update();
+    d->rsPivotAcq = pivot;
+    grid_->SetDataSource(matrix_);
+    d->AggiornaPrezzoNetto4();
+    EXPECT_EQ(grid_->DataSource(), matrix_);
+    EXPECT_EQ(kv::CDbl(pivot->Value("BLT_1")), 1.0);
+}
+
+TEST_P(MatrixDriver, StatusOperationsShowTheStateOfALongOperation) {
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase);
+    auto screen = host_->global->HostScreen();
+    struct Step {
+        void (CLSMG_SETUPVARIANTI::*call)();
+        const char* what;
+        int16_t pointer;
+        const char* text;
+        bool shown;
+    };
+    const Step steps[] = {
+        {&CLSMG_SETUPVARIANTI::SetStatusOperationInProgress, "in progress", 11, "Operazione in corso...", true},
+        {&CLSMG_SETUPVARIANTI::SetStatusOperationCompleted, "completed", 0, "Pronto", false},
+        {&CLSMG_SETUPVARIANTI::SetStatusOperationInProgress, "again", 11, "Operazione in corso...", true},
+        {&CLSMG_SETUPVARIANTI::SetStatusOperationError, "error", 0, "Errore!", false},
+        {&CLSMG_SETUPVARIANTI::SetStatusOperationCompleted, "completed", 0, "Pronto", false},
+        {&CLSMG_SETUPVARIANTI::SetStatusOperationCompleted, "completed twice", 0, "Pronto", false},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        ((*d).*(s.call))();
+        EXPECT_EQ(screen->MousePointer(), s.pointer);
+        EXPECT_EQ(host_->status_bar->PanelText(2), s.text);
+        EXPECT_EQ(bar_->Visible(), s.shown);
+        EXPECT_EQ(bar_->LoadingAnimation(), s.shown);
+        EXPECT_EQ(bar_->Animating(), s.shown);
+    }
+    EXPECT_EQ(screen->HourglassCount(), 2);
+}
+
+TEST_P(MatrixDriver, StatusWithoutItsBarFailsToTheCaller) {
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase);
+    d->BarOperation.reset();
+    EXPECT_EQ(testing::ErrorNumber([&] { d->SetStatusOperationInProgress(); }), 91);
+    EXPECT_EQ(testing::ErrorNumber([&] { d->SetStatusOperationCompleted(); }), 91);
+    EXPECT_EQ(d->State(), 0);
+}
+
+TEST_P(MatrixDriver, OnlyTheNetAmountLocksThePivot) {
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase);
+    const std::pair<const char*, bool> cases[] = {
+        {"Importo Netto", false}, {"importo netto", false}, {"IMPORTO NETTO", false},
+        {"Prezzo lordo", true},   {"", true},               {"Sc.%1", true},
+    };
+    for (const auto& [elem, editable] : cases) {
+        SCOPED_TRACE(elem);
+        grid_->SetEnableEditing(!editable);
+        d->SetElem(elem);
+        d->LockFields();
+        EXPECT_EQ(grid_->EnableEditing(), editable);
+    }
+    EXPECT_EQ(d->State(), 0);
+    d->SetGrid(nullptr);
+    d->LockFields();
+    EXPECT_EQ(d->State(), 99);
+}
+
+TEST_P(MatrixDriver, TheGridShowsTheDescriptionOfTheCurrentList) {
+    auto d = Driver(demo::kDittaAbbigliamento, VarSale);
+    AddRow(Row{.list = 10});
+    AddRow(Row{.list = 99});  // no such list
+    AddRow(Row{.list = 11});
+    grid_->INIT_ADDColumn("LI10_NUMLIST", "N.", 12, 230);
+    grid_->INIT_ADDColumn("BLT_VALUTA", "Valuta", 1, 610);
+    grid_->SetDataSource(matrix_);
+    struct Move {
+        long row;
+        const char* text;
+    };
+    const Move moves[] = {
+        {0, "Listino 10 - Vendita al pubblico (IVA compresa)"},
+        {1, "Listino 10 - Vendita al pubblico (IVA compresa)"},  // unknown list: left as it was
+        {2, "Listino 11 - Vendita all'ingrosso"},
+    };
+    grid_->UserMoveTo(0, 1);
+    for (const Move& m : moves) {
+        SCOPED_TRACE(m.row);
+        grid_->UserMoveTo(m.row, m.row == 0 ? 0 : 1);
+        EXPECT_EQ(grid_->ToolTipText(), m.text);
+    }
+    EXPECT_EQ(d->State(), 0);
+}
+
+QMX_INSTANTIATE_ENGINES(MatrixDriver);
+
+}  // namespace
+}  // namespace qmx
