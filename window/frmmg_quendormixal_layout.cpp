@@ -83,6 +83,7 @@ void FRMMG_QUENDORMIXAL::ConnectControlEvents() {
         TXT_OPZIONE->StartDecode.Connect([this](std::string& sql, ctl::DecodeMap& map, std::string& cs) {
             TXT_OPZIONE_StartDecode(sql, map, cs);
         }));
+    ConnectGridEvents();
 }
 
 long FRMMG_QUENDORMIXAL::ScaleWidth() const {

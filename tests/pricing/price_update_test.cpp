@@ -128,7 +128,8 @@ TEST_P(PriceUpdateTest, AggiornaPrezzoDerivesTheSalesRow) {
         EXPECT_NEAR(kv::CDbl(b.Ven()->Value("LI10_PREZZO")), c.prezzo, 1e-9);
         const Variant nessuno = Variant::Empty();
         EXPECT_TRUE(!c.ricarico || Uguale(b.Ven()->Value("LI10_PERRICDELTA"), c.ricarico.value_or(nessuno)));
-        EXPECT_TRUE(!c.arrotondato || Uguale(b.Ven()->Value("LI10_INDARROT"), c.arrotondato.value_or(nessuno)));
+        EXPECT_TRUE(!c.arrotondato || Uguale(b.Ven()->Value("LI10_INDARROT"), c.arrotondato.value_or(nessuno)))
+            << kv::CStr(b.Ven()->Value("LI10_INDARROT"));
         EXPECT_TRUE(!c.scaglione || Uguale(b.Ven()->Value("LI10_SCAGL_MG02"), c.scaglione.value_or(nessuno)));
     }
 }

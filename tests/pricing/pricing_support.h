@@ -16,6 +16,7 @@
 #include "platform/ado/recordset.h"
 #include "platform/controls/data_grid.h"
 #include "platform/services/global_services.h"
+#include "platform/services/status_bar.h"
 #include "pricelist/clsmg_setuplistini.h"
 #include "pricing/recalculation.h"
 #include "schema/demo/demo.h"
@@ -29,7 +30,7 @@ using Campi = std::vector<std::pair<std::string, kv::Variant>>;
 inline void AggiungiRiga(const kv::ado::RecordsetPtr& rs, const Campi& campi) {
     rs->AddNew();
     for (const auto& info : rs->FieldInfos()) {
-        if (info.attributes & kv::ado::adFldIsNullable) continue;
+        if (info.attributes != kv::ado::adFldUnspecified && (info.attributes & kv::ado::adFldIsNullable)) continue;
         switch (info.type) {
             case kv::ado::adChar:
             case kv::ado::adWChar:
@@ -81,6 +82,7 @@ struct PricingBench {
           global(std::make_shared<kv::services::HostGlobalServices>(company, std::string())) {
         global->SetHostConnection(connection);
         host->SetClsGlobal(global);
+        host->SetStatusBar(status_bar);
         for (auto* v : {&acq, &ven}) {
             *v = std::make_shared<CLSMG_SETUPVARIANTI>();
             (*v)->SetActiveInterface(host);
@@ -89,6 +91,8 @@ struct PricingBench {
             rs->Open();
             (*v)->SetRecordset(rs);
         }
+        acq->BarOperation = bar;
+        ven->BarOperation = bar;
         acq->SetSalPur(VarPurchase);
         ven->SetSalPur(VarSale);
         acq->SetGrid(grid_acq);
@@ -120,6 +124,7 @@ struct PricingBench {
         c.article = [this] { return article; };
         c.report = [this](std::string_view procedure, const kv::Error& e) {
             reports.emplace_back(std::string(procedure), e.Number());
+            descriptions.push_back(e.Description());
             return answer;
         };
         c.do_events = [this] { ++events; };
@@ -132,15 +137,18 @@ struct PricingBench {
 
     kv::ado::ConnectionPtr connection;
     std::shared_ptr<kv::services::HostGlobalServices> global;
+    std::shared_ptr<kv::services::HostStatusBar> status_bar = std::make_shared<kv::services::HostStatusBar>();
     std::shared_ptr<CLSMG_QUENDORMIXAL> host = CLSMG_QUENDORMIXAL::Create();
     std::shared_ptr<CLSMG_SETUPVARIANTI> acq, ven;
     std::shared_ptr<CLSMG_SETUPLISTINI> lis_acq, lis_ven;
+    std::shared_ptr<kv::controls::OperationBar> bar = std::make_shared<kv::controls::OperationBar>("BAR_OPERATION");
     std::shared_ptr<kv::controls::DataGrid> grid_acq = std::make_shared<kv::controls::DataGrid>("GRD_LISACQ");
     std::shared_ptr<kv::controls::DataGrid> grid_ven = std::make_shared<kv::controls::DataGrid>("GRD_LISVEN");
     std::shared_ptr<kv::services::PriceCalculation> price_calculation;
     std::shared_ptr<kv::services::PriceRounding> price_rounding;
     std::string article = demo::kArticoloTipo4;
     std::vector<std::pair<std::string, long>> reports;
+    std::vector<std::string> descriptions;
     int answer = 3;
     int events = 0;
     std::map<std::string, bool> buttons;
