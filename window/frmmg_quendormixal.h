@@ -56,6 +56,7 @@
 #include "platform/services/window_presenter.h"
 #include "platform/variant/variant.h"
 #include "pricelist/clsmg_setuplistini.h"
+#include "pricing/recalculation.h"
 
 namespace qmx {
 
@@ -197,6 +198,24 @@ public:
     void Reinizializza(bool first_time);
     // Enables or disables the two copy buttons.
     void AbilitazionePulsanti(bool enabled);
+
+    // ---- Price grids and price procedures (frmmg_quendormixal_grids.cpp).
+    void GRD_LISACQ_KeyDown(int16_t& KeyCode, int16_t Shift);
+    void GRD_LISVEN_KeyDown(int16_t& KeyCode, int16_t Shift);
+    void GRD_LISACQ_OnEdited(const kv::controls::GridEdit& edit);
+    void GRD_LISVEN_OnEdited(const kv::controls::GridEdit& edit);
+    void GRD_LISACQ_RowChanged();
+    void GRD_LISVEN_RowChanged();
+    void CMD_COPIASURIGA_Click();
+    void CMD_COPIASUTUTTERIGHE_Click();
+    // The sales matrix's current row derived from the purchase matrix's current row.
+    void AggiornaPrezzo();
+    kv::Variant GetScaglione(const std::string& codice);
+    kv::Decimal GetAliquotaIvaArticolo();
+    int16_t GetNumListAcqRif(const kv::Variant& numList);
+    // Derives every sales row from its reference purchase list (grid types 1 to 3, and 4).
+    void RicalcolaListini();
+    void RicalcolaListini4();
 
     // ---- Control events.
     void MDIActiveX1_FormLoad();
@@ -344,6 +363,17 @@ private:
     void Ricalcola();
     kv::ado::RecordsetPtr side_rs_;
     kv::ado::RecordsetPtr side_rs1_;
+    // The price grids' and copy buttons' part of it.
+    void ConnectGridEvents();
+    void GrigliaKeyDown(kv::controls::DataGrid& grid, std::string_view procedure, int16_t& KeyCode, int16_t Shift);
+    void GrigliaOnEdited(kv::controls::DataGrid& grid, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
+                         std::string_view procedure, const kv::controls::GridEdit& edit);
+    void GrigliaRowChanged(kv::controls::DataGrid& grid, const char* lato,
+                           const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
+                           const std::shared_ptr<CLSMG_SETUPLISTINI>& listini);
+    void CopiaPrezzo(std::string_view procedure, bool tutte);
+    // The price procedures, handed what the window holds now.
+    Recalculation& Pricing();
     // The window's width and height in twips as the resize control last saw them (the designed size
     // before the first resize).
     long ScaleWidth() const;
@@ -379,6 +409,7 @@ private:
     std::map<std::string, std::shared_ptr<kv::Object>, std::less<>> controls_;
     std::vector<kv::services::Subscription> subscriptions_;
     FormState state_;
+    std::unique_ptr<Recalculation> pricing_;
 };
 
 }  // namespace qmx

@@ -84,6 +84,7 @@ void FRMMG_QUENDORMIXAL::ConnectControlEvents() {
             TXT_OPZIONE_StartDecode(sql, map, cs);
         }));
     ConnectKeyEvents();
+    ConnectGridEvents();
 }
 
 long FRMMG_QUENDORMIXAL::ScaleWidth() const {
