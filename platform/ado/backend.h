@@ -10,12 +10,14 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/variant/date.h"
 #include "platform/variant/error.h"
 #include "platform/variant/variant.h"
 
@@ -70,6 +72,8 @@ public:
     virtual ExecuteResult Execute(std::string_view sql) = 0;
     // True when the engine has a transaction open (it may have ended one by itself after a failure).
     virtual bool EngineInTransaction() const = 0;
+    // True when the engine's server has gone away: nothing more can run, and no transaction is open.
+    virtual bool Lost() const { return false; }
 
     // Transactions nest: level 1 is the engine's transaction, deeper levels are savepoints. Commit and
     // Rollback end the innermost level. Raise ProviderError; the level changes only on success.
@@ -107,6 +111,24 @@ private:
 // Raise ProviderError (or kv::Error with kErrProviderNotFound / 3001 for a malformed string).
 std::unique_ptr<Backend> OpenSqliteBackend(const ConnectionParams& params);
 std::unique_ptr<Backend> OpenPostgresBackend(const ConnectionParams& params);
+
+// Dates read from a database are taken as written: no two-digit-year rule, which is for dates typed by
+// people. A year the platform's dates cannot hold (before 100) is an error naming the value, never
+// another date.
+inline constexpr int kFirstStoredYear = 100;
+
+inline std::optional<Date> StoredDate(int year, int month, int day) {
+    if (year < kFirstStoredYear) return std::nullopt;
+    return Date::TryFromYmd(year, month, day);  // years from 100 on are taken as they are
+}
+
+[[noreturn]] inline void RaiseStoredDateOutOfRange(const std::string& column, std::string_view text,
+                                                   const char* source) {
+    throw Error(err::kDataConversion,
+                "La data " + std::string(text) + " della colonna " + column +
+                    " è fuori dall'intervallo delle date (dall'anno 100 al 9999)",
+                source);
+}
 
 // Field attributes of result columns: every result column may hold Null; fixed-width types say so.
 inline long ResultFieldAttributes(DataTypeEnum type) {

@@ -211,6 +211,9 @@ void Connection::CommitTrans() {
 void Connection::RollbackTrans() {
     if (!backend_) Raise(err::kObjectClosed, "Operation is not allowed when the object is closed.");
     backend_->SyncTransactionLevel();
+    // A server that has gone away has dropped the transaction: the rollback has happened, and the loss
+    // was reported by the call that met it.
+    if (backend_->Lost()) return;
     if (backend_->TransactionLevel() == 0) Raise(err::kIllegalOperation, "No transaction is active.");
     RunProviderStep(*backend_, errors_, [&] { backend_->RollbackTrans(); });
 }

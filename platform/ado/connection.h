@@ -13,7 +13,11 @@
 //
 // Failures raise kv::Error: the engine's message for a refused statement (and the Errors collection is
 // filled with it), the cause for a failed Open (State stays closed). The connection stays usable after a
-// refused statement; RollbackTrans leaves the database as it was before BeginTrans.
+// refused statement; RollbackTrans leaves the database as it was before BeginTrans. A refused statement
+// inside a transaction undoes only itself on every engine, and a text of several statements is all or
+// nothing. CommitTrans raises when the engine rolled the transaction back instead of committing it.
+// A server that has gone away is reported by the call that meets it; the connection then counts as
+// outside any transaction (RollbackTrans does nothing), and Close and Open work as usual.
 // The engines' own headers stay private to the backends.
 
 #include <memory>

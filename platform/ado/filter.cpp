@@ -15,7 +15,7 @@ namespace {
 }
 
 struct Token {
-    enum Kind { kEnd, kName, kOp, kText, kHashed, kNumber, kLParen, kRParen, kAnd, kOr, kLike, kNull } kind = kEnd;
+    enum Kind { kEnd, kName, kOp, kText, kHashed, kNumber, kLParen, kRParen, kAnd, kOr, kLike, kNull, kNot } kind = kEnd;
     std::string text;
 };
 
@@ -89,6 +89,7 @@ public:
             else if (EqualsNoCase(t.text, "OR")) t.kind = Token::kOr;
             else if (EqualsNoCase(t.text, "LIKE")) t.kind = Token::kLike;
             else if (EqualsNoCase(t.text, "NULL")) t.kind = Token::kNull;
+            else if (EqualsNoCase(t.text, "NOT")) t.kind = Token::kNot;
             else t.kind = Token::kName;
             return t;
         }
@@ -99,6 +100,8 @@ private:
     std::string_view s_;
     std::size_t i_ = 0;
 };
+
+bool IsExactType(DataTypeEnum t) { return t == adCurrency || t == adDecimal || t == adNumeric; }
 
 bool IsNumericType(DataTypeEnum t) {
     switch (t) {
@@ -129,6 +132,19 @@ std::optional<double> ParseInvariantNumber(std::string_view text) {
     const auto res = std::from_chars(digits.data(), end, d);
     if (digits.empty() || res.ec != std::errc() || res.ptr != end || !std::isfinite(d)) return std::nullopt;
     return d;
+}
+
+// The same text as an exact decimal, for the fields that hold one; nullopt beyond its range.
+std::optional<Decimal> ParseInvariantDecimal(std::string_view text) {
+    std::string s;
+    for (char c : Trim(text))
+        if (c != '$') s += c;
+    if (s.size() > 1 && s[0] == '+' && s[1] != '-') s.erase(0, 1);
+    try {
+        return Decimal::Parse(s);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
 }
 
 // A date written in a filter: "YYYYMMDD" or ISO, else month/day/year as the criteria language has it.
@@ -180,18 +196,26 @@ private:
         return n;
     }
 
+    // Far beyond any filter written by hand or by code; deeper text would exhaust the stack.
+    static constexpr int kMaxNesting = 100;
+
     FilterNode ParseTerm() {
         if (tok_.kind == Token::kLParen) {
+            if (++depth_ > kMaxNesting)
+                Malformed(text_, "parentheses nested deeper than " + std::to_string(kMaxNesting) + " levels");
             Advance();
             FilterNode n = ParseOr();
             if (tok_.kind != Token::kRParen) Malformed(text_, "missing ')'");
             Advance();
+            --depth_;
             return n;
         }
         return ParseClause();
     }
 
     FilterNode ParseClause() {
+        if (tok_.kind == Token::kNot)
+            Malformed(text_, "NOT is not part of the filter language (write the opposite comparison)");
         if (tok_.kind != Token::kName) Malformed(text_, tok_.kind == Token::kEnd ? "a condition is missing"
                                                                                  : "a field name was expected");
         FilterNode n;
@@ -246,12 +270,21 @@ private:
         }
         if (IsNumericType(f.type)) {
             std::optional<double> d = ParseInvariantNumber(raw);
+            std::optional<Decimal> exact;
+            if (d && IsExactType(f.type)) exact = ParseInvariantDecimal(raw);
             if (!d && tok_.kind != Token::kNumber) {
-                if (auto dec = ParseNumber(raw, store_.regional)) d = dec->ToDouble();
+                if (auto dec = ParseNumber(raw, store_.regional)) {
+                    d = dec->ToDouble();
+                    exact = *dec;
+                }
             }
             if (!d) Malformed(text_, "'" + raw + "' is not a number for field " + f.name);
             k.kind = FilterKey::kNumber;
             k.number = *d;
+            if (exact && IsExactType(f.type)) {
+                k.has_exact = true;
+                k.exact = *exact;
+            }
             return k;
         }
         if (f.type == adDate) {
@@ -277,6 +310,7 @@ private:
     Lexer lex_;
     const RowStore& store_;
     Token tok_;
+    int depth_ = 0;
 };
 
 // '*' and '%' stand for any run of characters; everything else matches itself.
@@ -312,6 +346,8 @@ bool ClauseMatches(const FilterNode& n, const Row& row) {
     if (v.kind == FilterKey::kText) {
         c = v.text.compare(n.value.text);
         c = c < 0 ? -1 : (c > 0 ? 1 : 0);
+    } else if (v.has_exact && n.value.has_exact) {
+        c = v.exact < n.value.exact ? -1 : (v.exact > n.value.exact ? 1 : 0);
     } else {
         c = v.number < n.value.number ? -1 : (v.number > n.value.number ? 1 : 0);
     }
@@ -345,7 +381,9 @@ FilterKey MakeFilterKey(const Variant& v) {
             break;
         case VarType::Decimal:
             k.kind = FilterKey::kNumber;
-            k.number = v.TryGet<Decimal>()->ToDouble();
+            k.exact = *v.TryGet<Decimal>();
+            k.has_exact = true;
+            k.number = k.exact.ToDouble();
             break;
         case VarType::Double:
             k.kind = FilterKey::kNumber;

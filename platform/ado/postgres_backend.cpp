@@ -2,12 +2,28 @@
 //  - ISNULL(a, b) is COALESCE(a, b) here;
 //  - substring(...) results compare without trailing blanks like the fixed-width columns they are cut
 //    from (CHAR(n) columns already do): the result is made blank-padded text (bpchar);
+//  - `x LIKE 'pattern'` ignores the trailing blanks of x, as the embedded engine's LIKE does: it is
+//    rewritten as SIMILAR TO (sql_rewrite.h); both engines' LIKE is case-sensitive;
 //  - 'YYYYMMDD' literals are read as dates natively, CHAR(n) compares without trailing blanks natively.
+// What stays different between the engines, because no rewriting of the text can settle it:
+//  - concatenation: here a CHAR(n) value loses its trailing blanks (CODE || 'X' is 'ABX' whether 'AB' or
+//    'AB   ' was written); the embedded engine keeps the value as it was written. RTRIM(CODE) || 'X'
+//    gives the same text on both;
+//  - varchar/text values compare with their trailing blanks here; the embedded engine's text columns are
+//    declared COLLATE RTRIM, so there they compare without (fixed-width columns agree on both);
+//  - `||` binds tighter than + - * / on the embedded engine and looser here: parenthesise mixes.
+// Every connection fixes the settings the rest relies on: ISO dates, and standard_conforming_strings on,
+// since apostrophe doubling (the only quoting the component does) is safe only when a backslash in a
+// plain literal is an ordinary character.
 // Results come as text (the simple query protocol) and are converted by the column's type OID:
 // numeric -> Decimal from its exact text, date -> Date, int2/int4 -> Long, int8 -> BigInt,
 // float -> Double, bpchar/varchar/text -> String (with the width from the type modifier).
-// Inside a transaction each Execute runs under its own savepoint, so that a refused statement undoes
-// only itself, as on the embedded engine, instead of dooming the whole transaction.
+// Inside a transaction each Execute runs under a savepoint of its own, so that a refused statement
+// undoes only itself, as on the embedded engine, instead of dooming the whole transaction. The
+// savepoint is set before the statement's text reaches the server, in the previous round trip: a text
+// that does not even parse is refused whole, so a savepoint sent with it would never exist.
+// A server that goes away (stopped, or the session terminated) is reported once with a message of its
+// own; the connection then counts as outside any transaction and can be closed and opened again.
 
 #include <libpq-fe.h>
 
@@ -62,6 +78,8 @@ const std::vector<SqlFunctionRule>& Rules() {
     };
     return rules;
 }
+
+constexpr const char* kLostSqlState = "08006";
 
 std::string TrimEnd(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\r')) s.pop_back();
@@ -173,8 +191,9 @@ Variant Convert(const Column& c, const char* p, int len) {
                 std::from_chars(p, p + 4, y);
                 std::from_chars(p + 5, p + 7, m);
                 std::from_chars(p + 8, p + 10, d);
+                if (y < kFirstStoredYear) RaiseStoredDateOutOfRange(c.info.name, text, kSource);
                 if (text.size() == 10) {
-                    if (auto date = Date::TryFromYmd(y, m, d)) return Variant(*date);
+                    if (auto date = StoredDate(y, m, d)) return Variant(*date);
                 } else if (auto date = Date::ParseIso(text.substr(0, std::min<std::size_t>(text.size(), 19)))) {
                     return Variant(*date);
                 }
@@ -211,15 +230,12 @@ Variant Convert(const Column& c, const char* p, int len) {
     return Variant(std::string(text));
 }
 
-// Statements that end or shape the transaction themselves cannot run under a savepoint of ours.
-bool IsTransactionControl(std::string_view sql) {
-    std::size_t i = 0;
-    while (i < sql.size() && (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n')) ++i;
-    std::string word;
-    while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
-        word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(sql[i++]))));
-    return word == "BEGIN" || word == "START" || word == "COMMIT" || word == "END" || word == "ROLLBACK" ||
-           word == "ABORT" || word == "SAVEPOINT" || word == "RELEASE" || word == "PREPARE";
+// Statements that end or shape the transaction themselves cannot run under a savepoint of ours; a text
+// with one of them anywhere runs as it is.
+bool HasTransactionControl(std::string_view sql) {
+    for (const auto& word : StatementFirstWords(sql, SqlDialect::kPostgres))
+        if (IsTransactionControlWord(word)) return true;
+    return false;
 }
 
 void FetchRows(const PGresult* res, ExecuteResult& out) {
@@ -247,18 +263,26 @@ void FetchRows(const PGresult* res, ExecuteResult& out) {
 
 class PostgresBackend final : public Backend {
 public:
-    explicit PostgresBackend(ConnPtr conn) : conn_(std::move(conn)) {}
+    PostgresBackend(ConnPtr conn, std::string where) : conn_(std::move(conn)), where_(std::move(where)) {}
 
     std::string Provider() const override { return "PostgreSQL"; }
 
     ExecuteResult Execute(std::string_view sql) override {
-        std::string text = RewriteSql(sql, Rules());
-        const bool protect = PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS && !IsTransactionControl(text);
-        if (protect) {
-            // The line end keeps a trailing "--" comment of the statement from swallowing the release.
-            text = "SAVEPOINT kv_statement;" + text + "\n;RELEASE SAVEPOINT kv_statement";
+        RequireServer();
+        std::string text = RewriteSql(sql, Rules(), SqlDialect::kPostgres);
+        const bool protect = PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS && !HasTransactionControl(text);
+        if (!protect) {
+            statement_savepoint_ = false;
+        } else if (!statement_savepoint_) {
+            RunRaw("SAVEPOINT kv_statement");
+            statement_savepoint_ = true;
         }
-        if (!PQsendQuery(conn_.get(), text.c_str())) RaiseResult(nullptr, conn_.get());
+        if (protect) {
+            // The next statement's savepoint is set in this round trip. The line end keeps a trailing
+            // "--" comment of the statement from swallowing it.
+            text += "\n;RELEASE SAVEPOINT kv_statement;SAVEPOINT kv_statement";
+        }
+        if (!PQsendQuery(conn_.get(), text.c_str())) Fail(nullptr);
         // Every result is collected before anything can raise: the connection takes no new command
         // until the last one is read.
         std::vector<ResultPtr> results;
@@ -271,19 +295,19 @@ public:
                 break;
             }
         }
-        if (failure) {
-            if (protect) {
-                ResultPtr undo{
-                    PQexec(conn_.get(), "ROLLBACK TO SAVEPOINT kv_statement; RELEASE SAVEPOINT kv_statement")};
+        if (failure || results.empty()) {
+            if (protect && PQstatus(conn_.get()) == CONNECTION_OK) {
+                // ROLLBACK TO keeps the savepoint: it is ready for the next statement.
+                ResultPtr undo{PQexec(conn_.get(), "ROLLBACK TO SAVEPOINT kv_statement")};
+                if (PQresultStatus(undo.get()) != PGRES_COMMAND_OK) statement_savepoint_ = false;
             }
-            RaiseResult(failure, conn_.get());
+            Fail(failure);
         }
-        // When protected, the first result is the savepoint and the last its release.
-        std::size_t first = protect ? 1 : 0;
-        std::size_t last = protect && results.size() >= 1 ? results.size() - 1 : results.size();
+        // When protected, the last two results are the release and the next savepoint.
+        const std::size_t last = protect && results.size() >= 2 ? results.size() - 2 : results.size();
         ExecuteResult out;
         long count = 0;
-        for (std::size_t i = first; i < last; ++i) {
+        for (std::size_t i = 0; i < last; ++i) {
             const PGresult* r = results[i].get();
             const ExecStatusType status = PQresultStatus(r);
             if (status == PGRES_TUPLES_OK) {
@@ -297,16 +321,64 @@ public:
         return out;
     }
 
-    bool EngineInTransaction() const override { return PQtransactionStatus(conn_.get()) != PQTRANS_IDLE; }
+    bool EngineInTransaction() const override {
+        if (PQstatus(conn_.get()) != CONNECTION_OK) return false;  // the server dropped it
+        const PGTransactionStatusType s = PQtransactionStatus(conn_.get());
+        return s == PQTRANS_INTRANS || s == PQTRANS_INERROR || s == PQTRANS_ACTIVE;
+    }
+
+    bool Lost() const override { return PQstatus(conn_.get()) != CONNECTION_OK; }
 
 protected:
     void RunControl(const std::string& sql) override {
-        ResultPtr res{PQexec(conn_.get(), sql.c_str())};
-        if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) RaiseResult(res.get(), conn_.get());
+        RequireServer();
+        std::string text = sql;
+        // Our statement savepoint goes first, so that levels and savepoints nest as BeginTrans made them.
+        if (statement_savepoint_ && PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS)
+            text = "RELEASE SAVEPOINT kv_statement;" + text;
+        statement_savepoint_ = false;
+        ResultPtr res{PQexec(conn_.get(), text.c_str())};
+        if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) Fail(res.get());
+        // A transaction that had failed is rolled back by the server when asked to commit; the work is
+        // lost, and saying so is the commit's only honest answer.
+        if (sql == "COMMIT" && std::string_view(PQcmdStatus(res.get())) == "ROLLBACK") {
+            ErrorInfo info{err::kProvider,
+                           "Il server ha annullato la transazione invece di confermarla: nessuna delle modifiche "
+                           "della transazione è stata salvata.",
+                           kSource, "40000", 0};
+            throw ProviderError(std::move(info));
+        }
     }
 
 private:
+    void RunRaw(const char* sql) {
+        ResultPtr res{PQexec(conn_.get(), sql)};
+        if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) Fail(res.get());
+    }
+
+    // Raises the failure, as the loss of the server when that is what it was.
+    [[noreturn]] void Fail(const PGresult* res) {
+        if (PQstatus(conn_.get()) != CONNECTION_OK) RaiseLost();
+        RaiseResult(res, conn_.get());
+    }
+
+    void RequireServer() const {
+        if (PQstatus(conn_.get()) != CONNECTION_OK) RaiseLost();
+    }
+
+    [[noreturn]] void RaiseLost() const {
+        ErrorInfo info{err::kProvider,
+                       "La connessione al server PostgreSQL " + where_ +
+                           " si è interrotta: le modifiche non ancora confermate sono andate perse. "
+                           "Chiudere la connessione e aprirla di nuovo.",
+                       kSource, kLostSqlState, 0};
+        throw ProviderError(std::move(info));
+    }
+
     ConnPtr conn_;
+    std::string where_;
+    // True while the savepoint kv_statement is set, inside the transaction, for the next Execute.
+    bool statement_savepoint_ = false;
 };
 
 }  // namespace
@@ -329,7 +401,7 @@ std::unique_ptr<Backend> OpenPostgresBackend(const ConnectionParams& params) {
     add("application_name", "qmx");
     add("client_encoding", "UTF8");
     // Dates come back as YYYY-MM-DD whatever the server's default; a schema may be chosen.
-    std::string options = "-c DateStyle=ISO,YMD -c extra_float_digits=1";
+    std::string options = "-c DateStyle=ISO,YMD -c extra_float_digits=1 -c standard_conforming_strings=on";
     const std::string schema = params.Get({"Schema", "Search Path"});
     if (!schema.empty()) options += " -c search_path=" + schema;
     add("options", options);
@@ -341,8 +413,9 @@ std::unique_ptr<Backend> OpenPostgresBackend(const ConnectionParams& params) {
     keys.push_back(nullptr);
     values.push_back(nullptr);
     ConnPtr conn{PQconnectdbParams(keys.data(), values.data(), 0)};
+    const std::string where =
+        (host.empty() ? std::string("the local server") : host) + (port.empty() ? "" : ":" + port);
     if (!conn || PQstatus(conn.get()) != CONNECTION_OK) {
-        std::string where = (host.empty() ? std::string("the local server") : host) + (port.empty() ? "" : ":" + port);
         ErrorInfo info{err::kProvider,
                        "Cannot connect to the PostgreSQL server at " + where +
                            (database.empty() ? "" : ", database \"" + database + "\"") + ": " +
@@ -352,7 +425,9 @@ std::unique_ptr<Backend> OpenPostgresBackend(const ConnectionParams& params) {
     }
     // Notices (a DROP ... IF EXISTS that found nothing) are not errors; libpq would print them.
     PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
-    return std::make_unique<PostgresBackend>(std::move(conn));
+    return std::make_unique<PostgresBackend>(
+        std::move(conn), "(" + (host.empty() ? std::string("locale") : host) + (port.empty() ? "" : ":" + port) +
+                             (database.empty() ? std::string() : ", database " + database) + ")");
 }
 
 }  // namespace kv::ado

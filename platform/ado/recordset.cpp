@@ -29,6 +29,7 @@ struct Recordset::View {
     std::vector<std::pair<int, Variant>> edit_old;
     int edit_status = adRecUnmodified;
     std::size_t edit_original_size = 0;
+    uint32_t edit_accepted = 0;
     int64_t row_before_add = -1;
     long pos_before_add = -1;
 
@@ -241,6 +242,7 @@ void Recordset::SetValue(int index, const Variant& val) {
         v.adding = false;
         v.edit_status = row.status;
         v.edit_original_size = row.original.size();
+        v.edit_accepted = row.accepted;
     }
     if (!v.adding && std::none_of(v.edit_old.begin(), v.edit_old.end(),
                                   [&](const auto& p) { return p.first == index; }))
@@ -346,17 +348,17 @@ long Recordset::AbsolutePosition() const {
 }
 
 void Recordset::SetAbsolutePosition(long position) {
-    RequireOpen();
-    Sync();
+    // Checked against the rows that stay once a deleted current row is left, before anything moves:
+    // a refused position leaves the current row, a deleted one included, and the edit in progress.
+    const long count = RecordCount();
+    if (position < 1 || position > count)
+        throw Error(err::kInvalidArgument,
+                    "AbsolutePosition " + std::to_string(position) + " is outside the " + std::to_string(count) +
+                        " rows of the recordset",
+                    "Recordset.AbsolutePosition");
     FinishEdit();
     LeaveDeletedRow();
-    View& v = *view_;
-    if (position < 1 || position > static_cast<long>(v.rows.size()))
-        throw Error(err::kInvalidArgument,
-                    "AbsolutePosition " + std::to_string(position) + " is outside the " +
-                        std::to_string(v.rows.size()) + " rows of the recordset",
-                    "Recordset.AbsolutePosition");
-    v.pos = position - 1;
+    view_->pos = position - 1;
 }
 
 long Recordset::RecordCount() const {
@@ -403,6 +405,7 @@ void Recordset::AddNew() {
     v.synced_version = store_->version;
     v.edit_row = id;
     v.adding = true;
+    v.edit_accepted = 0;
     v.row_before_add = before;
     v.pos_before_add = pos_before;
 }
@@ -417,25 +420,31 @@ void Recordset::CancelUpdate() {
     Sync();
     View& v = *view_;
     if (v.edit_row < 0) return;
-    int64_t id = v.edit_row;
+    const int64_t id = v.edit_row;
+    Row& row = store_->rows[id];
     if (v.adding) {
-        store_->IndexRemove(id);
-        Row& row = store_->rows[id];
-        row.gone = true;
-        row.values.clear();
-        ++store_->version;
+        // A clone may have deleted the added row already: then it is out of the indexes and its values
+        // are gone, and only this view still lists it.
+        if (!row.gone) {
+            store_->IndexRemove(id);
+            row.gone = true;
+            row.values.clear();
+            ++store_->version;
+        }
         long i = v.IndexOf(id);
         if (i >= 0) v.rows.erase(v.rows.begin() + i);
+        if (v.deleted_current == id) v.deleted_current = -1;
         v.stamp = NextStamp();
         v.synced_version = store_->version;
         long back = v.row_before_add >= 0 ? v.IndexOf(v.row_before_add) : -1;
         v.pos = back >= 0 ? back : std::min<long>(v.pos_before_add, static_cast<long>(v.rows.size()));
-    } else {
+    } else if (!row.gone && row.accepted == v.edit_accepted) {
+        // Undone only while the edit is still pending: once a clone's UpdateBatch has accepted it (or the
+        // row was deleted and the deletion accepted) there is nothing left to undo.
         for (auto it = v.edit_old.rbegin(); it != v.edit_old.rend(); ++it)
             store_->Store(id, it->first, it->second);
-        Row& row = store_->rows[id];
         if (row.Live()) {  // not deleted through a clone meanwhile
-            row.original.resize(v.edit_original_size);
+            if (row.original.size() > v.edit_original_size) row.original.resize(v.edit_original_size);
             row.status = v.edit_status;
         }
     }
@@ -491,6 +500,7 @@ void Recordset::UpdateBatch(AffectEnum affect) {
             row.values.clear();
             row.values.shrink_to_fit();
         }
+        if (row.status != adRecUnmodified || !row.original.empty()) ++row.accepted;
         row.original.clear();
         row.status = adRecUnmodified;
     };
@@ -500,13 +510,9 @@ void Recordset::UpdateBatch(AffectEnum affect) {
         accept(v.rows[v.pos]);
         return;
     }
-    if (v.parsed && affect == adAffectAll) {
-        for (int64_t id : v.rows) accept(id);
-        for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id)
-            if (store_->rows[id].deleted) accept(id);  // deletions are in no view; accept them too
-    } else {
-        for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id) accept(id);
-    }
+    // Every pending change, whatever the filter shows: with no data source behind the recordset,
+    // accepting only the visible rows would leave the others to a later CancelBatch, which undoes them.
+    for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id) accept(id);
 }
 
 void Recordset::CancelBatch(AffectEnum affect) {

@@ -135,7 +135,7 @@ public:
     void Move(long n);
     // 1-based ordinal in the view; adPosBOF/adPosEOF at the ends, adPosUnknown when empty.
     long AbsolutePosition() const;
-    void SetAbsolutePosition(long position);  // 3001 when out of range
+    void SetAbsolutePosition(long position);  // 3001 when out of range, and nothing changes
     long RecordCount() const;
     // An opaque, stable identity of the current row, valid across clones (3021 with no current row).
     Variant Bookmark() const;
@@ -147,6 +147,7 @@ public:
     // Keeps the edit of the current row in the local cache.
     void Update();
     // Undoes the edit in progress; an added row is removed and the row current before AddNew returns.
+    // An edit whose row a clone has deleted or whose changes a clone has accepted is left as it is.
     void CancelUpdate();
     // Deletes the current row (adAffectCurrent only). The deleted row stays current until the next move;
     // reading its fields raises 3021; MoveNext goes to the row that followed it.
@@ -154,8 +155,9 @@ public:
     EditModeEnum EditMode() const;
     // RecordStatusEnum flags of the current row.
     int Status() const;
-    // Accepts every pending change locally (rows become unmodified, deleted rows are gone).
-    // With a criteria filter and adAffectAll only the visible rows' changes are accepted.
+    // Accepts every pending change locally (rows become unmodified, deleted rows are gone), whatever the
+    // filter shows; adAffectCurrent only the current row's. Edits in progress through clones are
+    // accepted with the rest: their CancelUpdate has nothing left to undo.
     void UpdateBatch(AffectEnum affect = adAffectAll);
     // Returns the rows to their last accepted state (added rows vanish, deleted rows return, values
     // revert) and moves to the first row.

@@ -122,7 +122,10 @@ Variant CoerceForField(const FieldInfo& field, const Variant& v, const RegionalS
             case adInteger: return Variant(CLng(v, rs));
             case adBigInt: return Variant(static_cast<long long>(CLngLng(v, rs)));
             case adDouble: return Variant(CDbl(v, rs));
-            case adCurrency: case adDecimal: case adNumeric: return Variant(CDec(v, rs));
+            // Currency is a fixed-point amount of four decimals, rounded half to even like the
+            // platform's own conversions.
+            case adCurrency: return Variant(CDec(v, rs).Round(4, RoundingMode::HalfEven));
+            case adDecimal: case adNumeric: return Variant(CDec(v, rs));
             case adBoolean: return Variant(CBool(v, rs));
             case adDate: return Variant(CDate(v, rs));
             default: return v;

@@ -15,11 +15,15 @@
 namespace kv::ado {
 
 // A value as filters compare it: text without case and trailing blanks, numbers as numbers,
-// dates by serial, Null (and Empty) as its own kind.
+// dates by serial, Null (and Empty) as its own kind. A Decimal value keeps its exact form beside the
+// double, and two exact numbers compare exactly (0.1 and 0.1000000000000000000000000001 differ); the
+// double, equal for both, keeps hashing consistent with equality.
 struct FilterKey {
     enum Kind : uint8_t { kNull, kNumber, kText, kDate };
     Kind kind = kNull;
+    bool has_exact = false;
     double number = 0;
+    Decimal exact;
     std::string text;
 
     bool operator==(const FilterKey& o) const {
@@ -27,7 +31,7 @@ struct FilterKey {
         switch (kind) {
             case kNull: return true;
             case kText: return text == o.text;
-            default: return number == o.number;
+            default: return has_exact && o.has_exact ? exact == o.exact : number == o.number;
         }
     }
 };
@@ -58,6 +62,9 @@ struct Row {
     int status = adRecUnmodified;  // adRecNew / adRecModified / adRecDeleted flags, or adRecUnmodified
     bool deleted = false;          // pending deletion: in no view, restored by CancelBatch
     bool gone = false;             // removed for good (accepted deletion, cancelled addition)
+    // Bumped each time the row's changes are accepted, so an edit begun before (through any clone)
+    // knows it has nothing left to undo.
+    uint32_t accepted = 0;
 
     bool Live() const { return !deleted && !gone; }
 };

@@ -1,17 +1,25 @@
 // The embedded engine. What it lacks of the component's dialect, and how this backend supplies it:
-//  - ISNULL(a, b) is IFNULL(a, b) here;
+//  - ISNULL(a, b) is IFNULL(a, b) here, and its result compares without trailing blanks like the
+//    fixed-width column it usually stands for (ISNULL(CODE, '') = 'AB' holds for 'AB   ');
 //  - fixed-width text compares without trailing blanks: text columns are declared COLLATE RTRIM in the
 //    schema, and substring(...) results are compared the same way (their collation is set here);
+//  - LIKE is case-sensitive and ignores the trailing blanks of the value, as on the server engine (the
+//    engine's own LIKE ignores case and keeps blanks): the like() function is replaced per connection;
+//  - a text of several statements is all or nothing, as on the server engine: it runs under a savepoint
+//    (unless it ends or shapes a transaction itself);
 //  - dates are 'YYYYMMDD' text in statements; DATE columns (numeric affinity) keep them as the integer
-//    YYYYMMDD, which orders and compares like the text, and read back as Date;
+//    YYYYMMDD, which orders and compares like the text, and read back as Date, taken as written;
 //  - result types come from the declared column types (DATE, NUMERIC, CHAR(n)...); NUMERIC values are
 //    read from their text form, never through a double of our own, so 0.3 reads back as 0.3 (the engine
 //    keeps 15 significant digits of a non-integer number). Expression columns have no declared type:
 //    their values' storage class decides.
+// What stays different from the server engine is listed in postgres_backend.cpp.
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -39,7 +47,7 @@ using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalize>;
 
 const std::vector<SqlFunctionRule>& Rules() {
     static const std::vector<SqlFunctionRule> rules = {
-        {"ISNULL", "IFNULL", "", ""},
+        {"ISNULL", "IFNULL", "(", " COLLATE RTRIM)"},
         {"SUBSTRING", "substr", "(", " COLLATE RTRIM)"},
     };
     return rules;
@@ -151,16 +159,30 @@ Variant ReadDate(sqlite3_stmt* s, int i) {
         case SQLITE_NULL: return Variant::Null();
         case SQLITE_INTEGER: {
             sqlite3_int64 v = sqlite3_column_int64(s, i);
-            if (auto d = Date::TryFromYmd(static_cast<int>(v / 10000), static_cast<int>(v / 100 % 100),
-                                          static_cast<int>(v % 100)))
+            if (v >= 101 && v < sqlite3_int64{kFirstStoredYear} * 10000) {
+                char text[16];
+                std::snprintf(text, sizeof text, "%08lld", static_cast<long long>(v));
+                RaiseStoredDateOutOfRange(sqlite3_column_name(s, i), text, kSource);
+            }
+            if (auto d = StoredDate(static_cast<int>(v / 10000), static_cast<int>(v / 100 % 100),
+                                    static_cast<int>(v % 100)))
                 return Variant(*d);
             break;
         }
         case SQLITE_FLOAT:
             break;
-        default:
-            if (auto d = Date::ParseIso(TextOf(s, i))) return Variant(*d);
+        default: {
+            const std::string_view text = TextOf(s, i);
+            int year = 0;
+            const bool dated = text.size() >= 8 && std::all_of(text.begin(), text.begin() + 4, [](char ch) {
+                                   return ch >= '0' && ch <= '9';
+                               }) && (text.size() == 8 || text[4] == '-');
+            if (dated && std::from_chars(text.data(), text.data() + 4, year).ec == std::errc() &&
+                year < kFirstStoredYear)
+                RaiseStoredDateOutOfRange(sqlite3_column_name(s, i), text, kSource);
+            if (auto d = Date::ParseIso(text)) return Variant(*d);
             break;
+        }
     }
     // A value written in another form than 'YYYYMMDD': its text, not a wrong date.
     return Variant(std::string(TextOf(s, i)));
@@ -257,6 +279,37 @@ public:
 
     ExecuteResult Execute(std::string_view sql) override {
         const std::string text = RewriteSql(sql, Rules());
+        const auto words = StatementFirstWords(text, SqlDialect::kSqlite);
+        const bool atomic = words.size() > 1 && std::none_of(words.begin(), words.end(), [](const std::string& w) {
+                                return IsTransactionControlWord(w);
+                            });
+        if (!atomic) return Run(text);
+        RunControl("SAVEPOINT kv_statements");
+        ExecuteResult result;
+        try {
+            result = Run(text);
+        } catch (...) {
+            char* message = nullptr;
+            sqlite3_exec(db_.get(), "ROLLBACK TO kv_statements; RELEASE kv_statements", nullptr, nullptr, &message);
+            sqlite3_free(message);
+            throw;
+        }
+        RunControl("RELEASE kv_statements");
+        return result;
+    }
+
+    bool EngineInTransaction() const override { return sqlite3_get_autocommit(db_.get()) == 0; }
+
+protected:
+    void RunControl(const std::string& sql) override {
+        char* message = nullptr;
+        int rc = sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &message);
+        sqlite3_free(message);
+        if (rc != SQLITE_OK) RaiseEngine(db_.get(), rc);
+    }
+
+private:
+    ExecuteResult Run(const std::string& text) {
         ExecuteResult result;
         const char* tail = text.c_str();
         const char* end = text.c_str() + text.size();
@@ -285,17 +338,6 @@ public:
         return result;
     }
 
-    bool EngineInTransaction() const override { return sqlite3_get_autocommit(db_.get()) == 0; }
-
-protected:
-    void RunControl(const std::string& sql) override {
-        char* message = nullptr;
-        int rc = sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &message);
-        sqlite3_free(message);
-        if (rc != SQLITE_OK) RaiseEngine(db_.get(), rc);
-    }
-
-private:
     void Fetch(sqlite3_stmt* stmt, int ncol, ExecuteResult& result) {
         std::vector<Column> cols;
         cols.reserve(static_cast<std::size_t>(ncol));
@@ -319,7 +361,70 @@ private:
     DbPtr db_;
 };
 
+
+// LIKE as both engines read it: case-sensitive, '%' any run of characters, '_' one character, an
+// optional escape character; the value may carry trailing blanks the pattern does not mention.
+bool LikeAt(std::string_view s, std::string_view p, int escape) {
+    std::size_t si = 0, pi = 0, star_p = std::string_view::npos, star_s = 0;
+    auto char_len = [](std::string_view t, std::size_t at) {
+        const auto c = static_cast<unsigned char>(t[at]);
+        std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        return std::min(n, t.size() - at);
+    };
+    while (si < s.size()) {
+        if (pi < p.size() && p[pi] == '%') {
+            star_p = ++pi;
+            star_s = si;
+            continue;
+        }
+        if (pi < p.size()) {
+            if (p[pi] == '_') {
+                si += char_len(s, si);
+                ++pi;
+                continue;
+            }
+            std::size_t lit = pi;
+            if (escape >= 0 && static_cast<unsigned char>(p[pi]) == escape && pi + 1 < p.size()) lit = pi + 1;
+            const std::size_t n = char_len(p, lit);
+            if (s.compare(si, n, p.substr(lit, n)) == 0) {
+                si += n;
+                pi = lit + n;
+                continue;
+            }
+        }
+        if (star_p == std::string_view::npos) return false;
+        star_s += char_len(s, star_s);
+        si = star_s;
+        pi = star_p;
+    }
+    while (pi < p.size() && p[pi] == '%') ++pi;
+    return pi == p.size();
+}
+
+void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    for (int k = 0; k < argc; ++k)
+        if (sqlite3_value_type(argv[k]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    auto text = [&](int k) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[k]));
+        return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_value_bytes(argv[k]))) : std::string_view();
+    };
+    const std::string_view pattern = text(0);  // like(pattern, value[, escape]) is how the engine calls it
+    std::string_view value = text(1);
+    int escape = -1;
+    if (argc == 3) {
+        const std::string_view e = text(2);
+        if (e.size() != 1) return sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+        escape = static_cast<unsigned char>(e[0]);
+    }
+    for (;;) {
+        if (LikeAt(value, pattern, escape)) return sqlite3_result_int(ctx, 1);
+        if (value.empty() || value.back() != ' ') return sqlite3_result_int(ctx, 0);
+        value.remove_suffix(1);
+    }
+}
+
 }  // namespace
+
 
 std::unique_ptr<Backend> OpenSqliteBackend(const ConnectionParams& params) {
     const std::string path = params.Get({"Data Source", "DataSource", "Database", "Filename"});
@@ -353,6 +458,9 @@ std::unique_ptr<Backend> OpenSqliteBackend(const ConnectionParams& params) {
     // Opening succeeds on any file; reading the schema tells a database from something else.
     rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) RaiseEngine(db.get(), rc, "Cannot open the SQLite database \"" + path + "\": ");
+    for (int args : {2, 3})
+        sqlite3_create_function_v2(db.get(), "like", args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, LikeFunction,
+                                   nullptr, nullptr, nullptr);
     return std::make_unique<SqliteBackend>(std::move(db));
 }
 

@@ -1,5 +1,7 @@
 #include "platform/controls/lookup_field.h"
 
+#include <algorithm>
+
 #include "platform/controls/simple_controls.h"
 #include "platform/variant/error.h"
 #include "platform/variant/strings.h"
@@ -41,9 +43,29 @@ std::string LookupList::CellText(long row, long column) const {
 
 LookupField::~LookupField() = default;
 
+// One pass over the handler's text: what a macro becomes is never read again, so a typed code that
+// holds "%COMPANY%" (or "%CODE%") is searched as typed.
 std::string LookupField::Expand(const std::string& sql) const {
-    std::string out = Replace(sql, "%CODE%", QuoteInside(Text()));
-    return Replace(out, "%COMPANY%", company_);
+    const std::string code = QuoteInside(Text());
+    std::string out;
+    out.reserve(sql.size() + code.size());
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t code_at = sql.find("%CODE%", at);
+        const std::size_t company_at = sql.find("%COMPANY%", at);
+        const std::size_t next = std::min(code_at, company_at);
+        if (next == std::string::npos) break;
+        out.append(sql, at, next - at);
+        if (next == code_at) {
+            out += code;
+            at = next + 6;
+        } else {
+            out += company_;
+            at = next + 9;
+        }
+    }
+    out.append(sql, at, std::string::npos);
+    return out;
 }
 
 ado::RecordsetPtr LookupField::Run(const std::string& sql, const std::string& connection_string) {

@@ -12,7 +12,8 @@
 // Queries run on the connection given to the field; when it has none (or it is closed) the field opens
 // its own from the connection string the handlers hand back (or its ConnectionString) and keeps it
 // until Release. Before a query runs, "%CODE%" in its text becomes the field's text (apostrophes
-// doubled) and "%COMPANY%" the company code, so a field configured by the host needs no handler.
+// doubled) and "%COMPANY%" the company code, so a field configured by the host needs no handler. Only
+// the query's own text is expanded: the field's text goes in as typed, macros and all.
 
 #include <memory>
 #include <optional>

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/variant/strings.h"
@@ -273,7 +274,191 @@ TEST_P(ConnectionTest, StateRules) {
     EXPECT_EQ(ErrorNumber([&] { db().BeginTrans(); }), err::kObjectClosed);
 }
 
+TEST_P(ConnectionTest, StatementThatDoesNotParseLosesNothingElseOfTheTransaction) {
+    const char* bad[] = {
+        "INSRT INTO T (K) VALUES (9)",
+        "UPDATE T SET NAME = ,",
+        "INSERT INTO T (K, NAME) VALUES (9, 'unterminated)",
+        "INSERT INTO T (K) VALUES (9); SELEC 1",  // the first statement of a failing text is undone too
+        "INSERT INTO T (K) VALUES (9); INSERT INTO T (K) VALUES (1)",
+        "SELECT 1 -- a comment at the end",
+    };
+    int k = 100;
+    for (const char* sql : bad) {
+        db().Execute("DELETE FROM T");
+        db().BeginTrans();
+        db().Execute("INSERT INTO T (K) VALUES (1)");
+        const long error = ErrorNumber([&] { db().Execute(sql); });
+        db().Execute("INSERT INTO T (K) VALUES (" + std::to_string(++k) + ")");
+        EXPECT_TRUE(db().InTransaction()) << sql;
+        db().CommitTrans();
+        EXPECT_EQ(Count(), 2) << sql << " (error " << error << ")";
+        EXPECT_EQ(Count("K = 9"), 0) << sql;
+    }
+}
+
+TEST_P(ConnectionTest, TextOfSeveralStatementsIsAllOrNothing) {
+    for (bool in_transaction : {false, true}) {
+        if (in_transaction) db().BeginTrans();
+        EXPECT_EQ(ErrorNumber([&] {
+                      db().Execute("INSERT INTO T (K) VALUES (1);\r\nINSERT INTO T (K) VALUES (2); "
+                                   "INSERT INTO T (K) VALUES (1)");
+                  }),
+                  err::kProvider);
+        if (in_transaction) db().CommitTrans();
+        EXPECT_EQ(Count(), 0) << in_transaction;
+    }
+    db().Execute("INSERT INTO T (K) VALUES (1); INSERT INTO T (K) VALUES (2)");
+    EXPECT_EQ(Count(), 2);
+}
+
+TEST_P(ConnectionTest, CommitTextAfterACommentCommitsOnce) {
+    for (const char* commit : {"/* note */ COMMIT", "-- note\nCOMMIT", " /* a /* b */ */ COMMIT"}) {
+        if (sqlite() && std::string(commit).find("/* b") != std::string::npos) continue;  // no nested comments
+        db().Execute("DELETE FROM T");
+        db().BeginTrans();
+        db().Execute("INSERT INTO T (K) VALUES (1)");
+        EXPECT_EQ(ErrorNumber([&] { db().Execute(commit); }), 0) << commit;
+        EXPECT_FALSE(db().InTransaction()) << commit;
+        EXPECT_EQ(Count(), 1) << commit;
+    }
+}
+
+TEST_P(ConnectionTest, CommitOfATransactionTheServerRolledBackRaises) {
+    if (sqlite()) GTEST_SKIP() << "the embedded engine keeps a transaction going after a failed statement";
+    db().BeginTrans();
+    db().Execute("INSERT INTO T (K) VALUES (1)");
+    // A text that shapes the transaction itself runs unprotected: its failure dooms the transaction.
+    EXPECT_EQ(ErrorNumber([&] { db().Execute("SAVEPOINT mine; INSERT INTO T (K) VALUES (1)"); }), err::kProvider);
+    EXPECT_EQ(ErrorNumber([&] { db().CommitTrans(); }), err::kProvider);
+    EXPECT_FALSE(db().InTransaction());
+    EXPECT_EQ(Count(), 0);
+}
+
+TEST_P(ConnectionTest, YearsBeforeOneHundredAreNotReadAsThisCentury) {
+    db().Execute("INSERT INTO T (K, DAY) VALUES (1, '01000101')");
+    EXPECT_EQ(One("SELECT DAY FROM T WHERE K = 1"), Variant(*Date::TryFromYmd(100, 1, 1)));
+    for (const char* day : {"00010101", "00991231", "00290615"}) {
+        db().Execute("DELETE FROM T WHERE K = 2");
+        db().Execute(std::string("INSERT INTO T (K, DAY) VALUES (2, '") + day + "')");
+        std::string text;
+        try {
+            auto rs = db().Execute("SELECT DAY FROM T WHERE K = 2");
+            text = "read as " + CStr(rs->Value(0));
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Number(), err::kDataConversion) << day;
+            text = e.Description();
+        }
+        EXPECT_NE(UCase(text).find("DAY"), std::string::npos) << day << ": " << text;  // names the column
+        EXPECT_EQ(text.find("read as"), std::string::npos) << day << ": " << text;
+    }
+}
+
+TEST_P(ConnectionTest, EnginesAgreeOnFixedWidthTextForms) {
+    db().Execute("INSERT INTO T (K, CODE, NAME) VALUES (1, 'AB', 'x')");
+    db().Execute("INSERT INTO T (K, CODE, NAME) VALUES (2, 'AB   ', 'x')");
+    db().Execute("INSERT INTO T (K, CODE, NAME) VALUES (3, NULL, 'Ab')");
+    db().Execute("INSERT INTO T (K, CODE, NAME) VALUES (4, 'ABC', 'ab cd')");
+    const struct {
+        const char* where;
+        long count;
+    } cases[] = {
+        {"ISNULL(CODE, '') = 'AB'", 2},
+        {"ISNULL(CODE, '') = ''", 1},
+        {"ISNULL(CODE, 'AB ') = 'AB'", 3},
+        {"CODE LIKE 'AB'", 2},       // the value's trailing blanks do not count
+        {"CODE LIKE 'AB%'", 3},
+        {"CODE LIKE 'ab%'", 0},      // case counts
+        {"CODE LIKE 'A_'", 2},
+        {"CODE NOT LIKE 'AB'", 1},
+        {"CODE LIKE 'A(B'", 0},      // no character is special but % and _
+        {"NAME LIKE 'ab%'", 1},
+        {"NAME LIKE '%b c%'", 1},
+        {"RTRIM(CODE) || 'X' = 'ABX'", 2},
+        {"ISNULL(CODE, '') || '.' = '.'", 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Count(c.where), c.count) << c.where;
+}
+
+TEST_P(ConnectionTest, BackslashesInLiteralsAreOrdinaryCharacters) {
+    // What a typed code becomes once its apostrophes are doubled: never a way out of the literal.
+    const std::string typed = "\\'; DELETE FROM T; --";
+    db().Execute("INSERT INTO T (K, NAME) VALUES (1, 'keep')");
+    std::string doubled;
+    for (char c : typed) doubled += c == '\'' ? std::string("''") : std::string(1, c);
+    db().Execute("INSERT INTO T (K, NAME) VALUES (2, '" + doubled + "')");
+    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(One("SELECT NAME FROM T WHERE K = 2"), Variant(typed));
+    EXPECT_EQ(Count("NAME = '" + doubled + "'"), 1);
+}
+
 QMX_INSTANTIATE_ENGINES(ConnectionTest);
+
+// ---- PostgreSQL only: what depends on a server.
+
+class PostgresConnection : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!qmx::testing::PgConnectionString()) {
+            if (qmx::testing::PgRequired()) FAIL() << "QMX_PG_CONNECTION is not set";
+            GTEST_SKIP() << "QMX_PG_CONNECTION is not set";
+        }
+        database_ = std::make_unique<qmx::testing::TestDatabase>(qmx::testing::Engine::kPostgres);
+    }
+    std::unique_ptr<qmx::testing::TestDatabase> database_;
+};
+
+TEST_F(PostgresConnection, BackslashesStayOrdinaryWhereTheDatabaseSaysOtherwise) {
+    const std::string name = "kvt_scs_" + std::to_string(::getpid());
+    Connection admin;
+    admin.Open(qmx::testing::PgConnectionString());
+    admin.Execute("DROP DATABASE IF EXISTS " + name);
+    admin.Execute("CREATE DATABASE " + name);
+    admin.Execute("ALTER DATABASE " + name + " SET standard_conforming_strings = off");
+    std::string base = qmx::testing::PgConnectionString();
+    {
+        Connection c;
+        c.Open(base + ";Database=" + name);
+        EXPECT_EQ(c.Execute("SHOW standard_conforming_strings")->Value(0), Variant("on"));
+        c.Execute("CREATE TABLE A (CODE VARCHAR(40))");
+        c.Execute("INSERT INTO A VALUES ('keep')");
+        // The lookup field's query with a typed code \'; DELETE FROM A; -- once apostrophes are doubled.
+        EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM A WHERE CODE = '\\''; DELETE FROM A; --'")->Value(0),
+                  Variant(0LL));
+        EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM A")->Value(0), Variant(1LL));
+    }
+    admin.Execute("DROP DATABASE " + name);
+}
+
+TEST_F(PostgresConnection, LostServerIsReportedOnceAndTheConnectionCanBeOpenedAgain) {
+    Connection& c = database_->db();
+    c.Execute("CREATE TABLE L (K INTEGER)");
+    const long pid = CLng(c.Execute("SELECT pg_backend_pid()")->Value(0));
+    c.BeginTrans();
+    c.Execute("INSERT INTO L VALUES (1)");
+
+    Connection admin;
+    admin.Open(database_->connection_string());
+    admin.Execute("SELECT pg_terminate_backend(" + std::to_string(pid) + ")");
+    for (int i = 0; i < 500 && CLng(admin.Execute("SELECT COUNT(*) FROM pg_stat_activity WHERE pid = " +
+                                                  std::to_string(pid))->Value(0)) > 0;
+         ++i)
+        ::usleep(10000);
+
+    std::string message = kv::testing::ErrorText([&] { c.Execute("INSERT INTO L VALUES (2)"); });
+    EXPECT_NE(message.find("interrotta"), std::string::npos) << message;
+    EXPECT_EQ(message.find("interrotta"), message.rfind("interrotta")) << message;  // said once
+    EXPECT_FALSE(c.InTransaction());
+    EXPECT_EQ(ErrorNumber([&] { c.RollbackTrans(); }), 0);  // the server has dropped the transaction already
+    EXPECT_EQ(ErrorNumber([&] { c.Close(); }), 0);
+    EXPECT_EQ(c.State(), adStateClosed);
+    c.Open(database_->connection_string());
+    EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM L")->Value(0), Variant(0LL));
+    c.BeginTrans();
+    c.Execute("INSERT INTO L VALUES (3)");
+    c.CommitTrans();
+    EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM L")->Value(0), Variant(1LL));
+}
 
 // ---- Opening
 

@@ -251,6 +251,11 @@ TEST(Recordset, FilterGrammar) {
         {"NAME <> 'Rosso'", {"B    ", "D    "}},
         {"[QTY] = 2.0", {"B    "}},
         {"QTY = '2'", {"B    "}},
+        {"CODE = 'B' OR NAME = 'Rosso' AND QTY = 3", {"B    ", "C    "}},  // AND binds tighter after OR too
+        {"NAME LIKE '*so'", {"A    ", "C    "}},  // "Rosso": the match restarts after "s" fails at "so"
+        {"NAME < 'c'", {"B    "}},                // text orders without case; Null matches no comparison
+        {"NAME > 'P'", {"A    ", "C    "}},
+        {"NAME >= 'o''hara'", {"A    ", "C    ", "D    "}},
     };
     for (const auto& c : cases) {
         rs->SetFilter(c.filter);
@@ -262,9 +267,16 @@ TEST(Recordset, BadFilterChangesNothing) {
     auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}});
     rs->SetFilter("NAME = 'Blu'");
     for (const char* bad : {"NAME = 'Blu", "NAME 'Blu'", "NAME = 'Blu' AND", "(NAME = 'Blu'", "QTY = 'abc'",
-                            "= 3", "NAME = 'A' XOR QTY = 1", "QTY = 0x2", "QTY = 'inf'"}) {
+                            "= 3", "NAME = 'A' XOR QTY = 1", "QTY = 0x2", "QTY = 'inf'", "NOT NAME = 'Blu'",
+                            "NAME = 'Blu' AND NOT QTY = 1"}) {
         EXPECT_EQ(ErrorNumber([&] { rs->SetFilter(bad); }), err::kInvalidArgument) << bad;
     }
+    // Nesting deep enough to exhaust the stack is refused as malformed, not followed.
+    const std::string deep = std::string(7000, '(') + "QTY = 1" + std::string(7000, ')');
+    EXPECT_EQ(ErrorNumber([&] { rs->SetFilter(deep); }), err::kInvalidArgument);
+    const std::string fair = std::string(20, '(') + "QTY = 2" + std::string(20, ')');
+    EXPECT_EQ(ErrorNumber([&] { rs->SetFilter(fair); }), 0);
+    rs->SetFilter("NAME = 'Blu'");
     try {
         rs->SetFilter("PRICE = 3");
         FAIL();
@@ -499,6 +511,239 @@ TEST(Recordset, ViewStampChangesExactlyWhenTheVisibleRowsDo) {
     EXPECT_EQ(rs->AbsolutePosition(), 1);  // reading the bookmarks did not move it
     clone->SetBookmark(bookmarks[1]);
     EXPECT_EQ(CStr(clone->Value("CODE")), "B    ");
+}
+
+}  // namespace
+}  // namespace kv::ado
+
+namespace kv::ado {
+namespace {
+
+TEST(Recordset, LikeNeedsTheWholeTextToMatch) {
+    auto rs = MakeRows({{"A", "Sxo", 1}, {"B", "so", 2}, {"C", "Sxso", 3}, {"D", "sos", 4}});
+    const struct {
+        const char* filter;
+        std::vector<std::string> codes;
+    } cases[] = {
+        {"NAME LIKE '*so'", {"B    ", "C    "}},
+        {"NAME LIKE 'S*'", {"A    ", "B    ", "C    ", "D    "}},
+        {"NAME LIKE '*x*'", {"A    ", "C    "}},
+        {"NAME LIKE 'so'", {"B    "}},
+    };
+    for (const auto& c : cases) {
+        rs->SetFilter(c.filter);
+        EXPECT_EQ(Codes(*rs), c.codes) << c.filter;
+    }
+}
+
+TEST(Recordset, SetAbsolutePositionReachesTheLastRowAndAFailureChangesNothing) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}, {"C", "x", 3}});
+    rs->SetAbsolutePosition(3);
+    EXPECT_EQ(CStr(rs->Value("CODE")), "C    ");
+    EXPECT_FALSE(rs->IsEOF());
+    rs->SetFilter("NAME = 'x'");
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(CStr(rs->Value("CODE")), "C    ");
+    rs->SetFilter(Variant(int16_t{0}));
+
+    // A refused position keeps a deleted current row current ...
+    rs->MoveNext();  // B
+    rs->Delete();
+    for (long bad : {0L, 3L, -1L}) EXPECT_EQ(ErrorNumber([&] { rs->SetAbsolutePosition(bad); }), err::kInvalidArgument);
+    EXPECT_EQ(ErrorNumber([&] { rs->Value("CODE"); }), err::kNoCurrentRecord);
+    EXPECT_EQ(rs->RecordCount(), 2);
+    rs->MoveNext();
+    EXPECT_EQ(CStr(rs->Value("CODE")), "C    ");
+    // ... and an edit in progress in progress.
+    rs->SetValue("QTY", 30.0);
+    EXPECT_EQ(ErrorNumber([&] { rs->SetAbsolutePosition(5); }), err::kInvalidArgument);
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->Value("QTY"), Variant(3.0));
+    rs->SetAbsolutePosition(2);  // the last row, now that B is gone
+    EXPECT_EQ(CStr(rs->Value("CODE")), "C    ");
+}
+
+TEST(Recordset, EofStaysEofWhenACloneAddsOrDeletesRows) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}});
+    auto clone = rs->Clone();
+    for (auto* step : {+[](Recordset& c) { c.AddNew(); c.SetValue("CODE", "N"); c.Update(); },
+                       +[](Recordset& c) { c.MoveFirst(); c.Delete(); c.MoveNext(); },
+                       +[](Recordset& c) { c.MoveLast(); c.Delete(); }}) {
+        rs->MoveLast();
+        rs->MoveNext();
+        ASSERT_TRUE(rs->IsEOF());
+        step(*clone);
+        EXPECT_TRUE(rs->IsEOF());
+        EXPECT_EQ(rs->AbsolutePosition(), adPosEOF);
+        EXPECT_EQ(ErrorNumber([&] { rs->MoveNext(); }), err::kNoCurrentRecord);
+    }
+}
+
+// ---- The equality-filter index keeps up with every change.
+
+TEST(Recordset, EqualityIndexAfterCancelledAddition) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}});
+    rs->SetFilter("NAME = 'x'");  // builds the index on NAME
+    rs->SetFilter(Variant(int16_t{0}));
+    rs->AddNew();
+    rs->SetValue("CODE", "N");
+    rs->SetValue("NAME", "x");
+    rs->CancelUpdate();
+    rs->SetFilter("NAME = 'x'");
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"A    "});  // no phantom of the cancelled row
+}
+
+TEST(Recordset, EqualityIndexKeepsRowOrderAfterAnEdit) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}, {"C", "x", 3}, {"D", "x", 4}});
+    rs->SetFilter("NAME = 'x'");
+    rs->SetFilter(Variant(int16_t{0}));
+    rs->MoveNext();  // B, older than C and D, joins their bucket
+    rs->SetValue("NAME", "x");
+    rs->Update();
+    rs->SetFilter("NAME = 'x'");
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "B    ", "C    ", "D    "}));
+}
+
+TEST(Recordset, EqualityIndexAfterDeleteFilteredUpdateBatchAndCancelBatch) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "x", 2}, {"C", "y", 3}});
+    rs->UpdateBatch();
+    rs->SetFilter("NAME = 'x'");
+    rs->Delete();  // A
+    rs->MoveNext();
+    rs->UpdateBatch();  // accepts the deletion
+    rs->CancelBatch();  // nothing left to revert
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"B    "});
+    rs->SetFilter("NAME = 'x'");
+    EXPECT_EQ(Codes(*rs), std::vector<std::string>{"B    "});
+    rs->SetFilter(Variant(int16_t{0}));
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"B    ", "C    "}));
+}
+
+// ---- Batch changes under a filter, and clones changing rows another view is editing.
+
+TEST(Recordset, UpdateBatchUnderACriteriaFilterAcceptsEveryPendingChange) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}, {"C", "z", 3}});
+    rs->UpdateBatch();
+    rs->SetValue("QTY", 10.0);  // A
+    rs->MoveNext();
+    rs->SetValue("QTY", 20.0);  // B
+    rs->MoveNext();
+    rs->Delete();  // C
+    rs->SetFilter("NAME = 'x'");
+    rs->UpdateBatch();
+    rs->CancelBatch();
+    rs->SetFilter(Variant(int16_t{0}));
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "B    "}));
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value("QTY"), Variant(10.0));
+    rs->MoveNext();
+    EXPECT_EQ(rs->Value("QTY"), Variant(20.0));
+    EXPECT_EQ(rs->Status(), adRecUnmodified);
+}
+
+TEST(RecordsetClones, CancelAfterACloneDeletedAndAcceptedTheEditedRow) {
+    for (bool batch : {false, true}) {
+        auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}, {"C", "z", 3}});
+        rs->UpdateBatch();
+        rs->MoveNext();
+        rs->SetValue("CODE", "BB");  // an edit in progress, not updated
+        auto clone = rs->Clone();
+        clone->MoveNext();
+        clone->Delete();
+        clone->UpdateBatch();
+        if (batch) {
+            rs->CancelBatch();
+        } else {
+            rs->CancelUpdate();
+        }
+        EXPECT_EQ(rs->RecordCount(), 2) << batch;
+        EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "C    "})) << batch;
+    }
+}
+
+TEST(RecordsetClones, CancelAfterACloneDeletedTheAddedRow) {
+    for (bool indexed : {false, true}) {
+        auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}});
+        if (indexed) {
+            rs->SetFilter("NAME = 'x'");
+            rs->SetFilter(Variant(int16_t{0}));
+        }
+        rs->MoveLast();
+        rs->AddNew();
+        rs->SetValue("CODE", "N");
+        rs->SetValue("NAME", "x");
+        auto clone = rs->Clone();
+        clone->MoveLast();
+        clone->Delete();
+        rs->CancelUpdate();
+        EXPECT_EQ(rs->RecordCount(), 2) << indexed;
+        EXPECT_EQ(CStr(rs->Value("CODE")), "B    ") << indexed;  // the row current before AddNew
+        EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "B    "})) << indexed;
+        rs->SetFilter("NAME = 'x'");
+        EXPECT_EQ(Codes(*rs), std::vector<std::string>{"A    "}) << indexed;
+    }
+}
+
+TEST(RecordsetClones, CancelAfterACloneAcceptedTheEditInProgress) {
+    auto rs = MakeRows({{"A", "x", 1}});
+    rs->UpdateBatch();
+    rs->SetValue("CODE", "X");
+    rs->Update();
+    rs->SetValue("CODE", "Y");  // edited again, not updated
+    rs->Clone()->UpdateBatch();  // accepts every pending change, this one too
+    rs->CancelUpdate();         // so there is nothing left to undo
+    rs->CancelBatch();
+    EXPECT_EQ(rs->Value("CODE"), Variant("Y    "));
+    EXPECT_EQ(rs->Status(), adRecUnmodified);
+    rs->SetFilter(Variant(int16_t{adFilterPendingRecords}));
+    EXPECT_EQ(rs->RecordCount(), 0);
+}
+
+// ---- Exact numbers.
+
+TEST(Recordset, CurrencyKeepsFourDecimalsAndDecimalFiltersCompareExactly) {
+    auto rs = Recordset::Create();
+    rs->GetFields().Append("K", adInteger);
+    rs->GetFields().Append("AMOUNT", adCurrency, 0, adFldIsNullable);
+    rs->GetFields().Append("PRICE", adNumeric, 0, adFldIsNullable);
+    rs->Open();
+    const struct {
+        const char* amount;
+        const char* stored;
+    } amounts[] = {{"1.23456", "1.2346"}, {"0.00005", "0"}, {"0.00015", "0.0002"}, {"-2.71828", "-2.7183"}, {"7", "7"}};
+    int k = 0;
+    for (const auto& a : amounts) {
+        rs->AddNew();
+        rs->SetValue("K", ++k);
+        rs->SetValue("AMOUNT", kv::testing::Dec(a.amount));
+        EXPECT_EQ(rs->Value("AMOUNT"), Variant(kv::testing::Dec(a.stored))) << a.amount;
+        rs->Update();
+    }
+    rs->MoveFirst();
+    rs->SetValue("PRICE", kv::testing::Dec("0.1"));
+    rs->MoveNext();
+    rs->SetValue("PRICE", kv::testing::Dec("0.1000000000000000000000000001"));
+    rs->MoveNext();
+    rs->SetValue("PRICE", kv::testing::Dec("0.0999999999999999999999999999"));
+    rs->Update();
+    const struct {
+        const char* filter;
+        std::vector<int> keys;
+    } cases[] = {
+        {"PRICE > 0.1", {2}},
+        {"PRICE < 0.1", {3}},
+        {"PRICE = 0.1", {1}},
+        {"PRICE >= 0.1", {1, 2}},
+        {"PRICE = 0.1000000000000000000000000001", {2}},
+        {"PRICE <> 0.1 AND PRICE <> NULL", {2, 3}},
+        {"AMOUNT = 1.2346", {1}},
+    };
+    for (const auto& c : cases) {
+        rs->SetFilter(c.filter);
+        std::vector<int> keys;
+        for (; !rs->IsEOF(); rs->MoveNext()) keys.push_back(CLng(rs->Value("K")));
+        EXPECT_EQ(keys, c.keys) << c.filter;
+    }
 }
 
 }  // namespace

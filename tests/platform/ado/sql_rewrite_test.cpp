@@ -44,6 +44,59 @@ TEST(RewriteSql, RewritesCallsOutsideLiteralsAndComments) {
     for (const auto& c : cases) EXPECT_EQ(RewriteSql(c.in, kRules), c.out) << c.in;
 }
 
+TEST(RewriteSql, ServerLexiconKeepsItsLiteralsAndCommentsWhole) {
+    const std::vector<SqlFunctionRule> rules = {{"ISNULL", "COALESCE", "", ""}};
+    const RewriteCase cases[] = {
+        // E'...' ends at an unescaped quote only.
+        {"SELECT E'it\\'s ISNULL(' || ISNULL(A, '')", "SELECT E'it\\'s ISNULL(' || COALESCE(A, '')"},
+        {"SELECT e'\\\\' , ISNULL(A,1)", "SELECT e'\\\\' , COALESCE(A,1)"},
+        // A plain literal has no escapes: the backslash is an ordinary character.
+        {"SELECT '\\', ISNULL(A,1)", "SELECT '\\', COALESCE(A,1)"},
+        {"SELECT NAME'x'", "SELECT NAME'x'"},
+        // Dollar quoting, with and without a tag; $1 is a parameter.
+        {"SELECT $$ISNULL(A)$$, ISNULL(B,1)", "SELECT $$ISNULL(A)$$, COALESCE(B,1)"},
+        {"SELECT $q$ $$ ISNULL( $q$, ISNULL(B,1)", "SELECT $q$ $$ ISNULL( $q$, COALESCE(B,1)"},
+        {"SELECT ISNULL($1, 2)", "SELECT COALESCE($1, 2)"},
+        // Comments nest.
+        {"SELECT /* a /* ISNULL( */ ISNULL( */ ISNULL(B,1)", "SELECT /* a /* ISNULL( */ ISNULL( */ COALESCE(B,1)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RewriteSql(c.in, rules, SqlDialect::kPostgres), c.out) << c.in;
+    // The embedded engine knows none of these forms.
+    EXPECT_EQ(RewriteSql("SELECT /* a /* b */ ISNULL(B,1)", rules), "SELECT /* a /* b */ COALESCE(B,1)");
+}
+
+TEST(RewriteSql, ServerLikeIgnoresTheValuesTrailingBlanks) {
+    const RewriteCase cases[] = {
+        {"WHERE C LIKE 'AB'", "WHERE C SIMILAR TO 'AB *'"},
+        {"WHERE C not like 'A%_'", "WHERE C not SIMILAR TO 'A%_ *'"},
+        {"WHERE C LIKE 'a(b)|c*d+e?f{1}[x]'", "WHERE C SIMILAR TO 'a\\(b\\)\\|c\\*d\\+e\\?f\\{1\\}\\[x\\] *'"},
+        {"WHERE C LIKE 'O''K\\%'", "WHERE C SIMILAR TO 'O''K\\% *'"},
+        // Left alone: a pattern that is not a plain literal, an ESCAPE clause, text in literals.
+        {"WHERE C LIKE D", "WHERE C LIKE D"},
+        {"WHERE C LIKE 'A!%' ESCAPE '!'", "WHERE C LIKE 'A!%' ESCAPE '!'"},
+        {"WHERE C LIKE E'A\\\\'", "WHERE C LIKE E'A\\\\'"},
+        {"SELECT 'C LIKE ''x'''", "SELECT 'C LIKE ''x'''"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RewriteSql(c.in, {}, SqlDialect::kPostgres), c.out) << c.in;
+    EXPECT_EQ(RewriteSql("WHERE C LIKE 'AB'", {}), "WHERE C LIKE 'AB'");
+}
+
+TEST(StatementFirstWords, SplitsAtSemicolonsOutsideLiteralsAndComments) {
+    const struct {
+        const char* sql;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"/* note */ COMMIT", {"COMMIT"}},
+        {"-- note\ncommit;", {"COMMIT"}},
+        {"INSERT INTO T VALUES ('a;b'); SELECT 1", {"INSERT", "SELECT"}},
+        {"SELECT 1; -- COMMIT;\n", {"SELECT"}},
+        {"SELECT $$;COMMIT;$$; /* ; */ ROLLBACK", {"SELECT", "ROLLBACK"}},
+        {"(SELECT 1); ;; ", {""}},
+        {"", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StatementFirstWords(c.sql, SqlDialect::kPostgres), c.words) << c.sql;
+}
+
 TEST(RewriteSql, UnclosedCallLeavesTheSuffixOut) {
     EXPECT_EQ(RewriteSql("SELECT substring(A, 1", kRules), "SELECT (substr(A, 1");
     EXPECT_EQ(RewriteSql("SELECT 'open", kRules), "SELECT 'open");

@@ -156,6 +156,32 @@ TEST(LookupField, OwnConnectionFromTheConnectionStringAndNoDecodeQuery) {
     EXPECT_EQ(f.Connection(), nullptr);
 }
 
+TEST(LookupField, TypedCodeIsNeverExpanded) {
+    auto db = ado::Connection::Create();
+    db->Open("Provider=SQLite;Data Source=:memory:");
+    db->Execute("CREATE TABLE CODES (DITTA INTEGER, CODE VARCHAR(20), DESCR VARCHAR(20))");
+    db->Execute("INSERT INTO CODES VALUES (7, '%COMPANY%', 'macro'), (7, '7', 'sette'), (7, 'A%COMPANY%B', 'dentro'), "
+                "(7, '%CODE%', 'codice')");
+    LookupField f("TXT_CODART");
+    auto target = std::make_shared<TextField>("TXT_DESCR");
+    f.SetConnection(db);
+    f.SetCompanyCode("7");
+    auto sub = f.StartDecode.Connect([&](std::string& sql, DecodeMap& map, std::string&) {
+        sql = "SELECT DESCR FROM CODES WHERE DITTA = %COMPANY% AND CODE = '%CODE%'";
+        map = DecodeMap{target, "DESCR"};
+    });
+    const struct {
+        const char* typed;
+        const char* descr;
+    } cases[] = {{"%COMPANY%", "macro"}, {"A%COMPANY%B", "dentro"}, {"%CODE%", "codice"}, {"7", "sette"}};
+    for (const auto& c : cases) {
+        f.UserType(c.typed);
+        f.UserConfirm();
+        EXPECT_TRUE(f.Valid()) << c.typed;
+        EXPECT_EQ(target->Text(), c.descr) << c.typed;
+    }
+}
+
 TEST(LookupField, AnArticleDecodingAnotherCodeClearsItsOptionField) {
     auto article = std::make_shared<LookupField>("TXT_CODART");
     auto option = std::make_shared<LookupField>("TXT_OPZIONE");

@@ -24,6 +24,10 @@ protected:
         // Broken brackets.
         host.Bracket(1, 4, "100", "-1", 0);
         host.Bracket(1, 5, "100", "1", 3);
+        // Bracket 6: two limited ranges and an open-ended one whose rounding differs on each limit.
+        host.Bracket(1, 6, "NULL", "7", 0);  // stored first on purpose: it still comes last
+        host.Bracket(1, 6, "20", "6", 1);
+        host.Bracket(1, 6, "10", "3", 2);
         rounding = host.global->NewPriceRounding();
         rounding->SetGlobalServices(host.global);
     }
@@ -54,6 +58,24 @@ TEST_F(PriceRoundingTest, EachRangeAndBoundary) {
         {"-1.03", "-1.05"},   // nearest, away from zero
     };
     for (const Case& c : cases) EXPECT_EQ(Round(c.price, 1), Dec(c.expected)) << c.price;
+}
+
+TEST_F(PriceRoundingTest, LimitedRangesThenAnOpenEndedOne) {
+    struct Case {
+        const char* price;
+        const char* expected;
+    } cases[] = {
+        {"0", "0"},
+        {"9.99", "9"},        // down to 3
+        {"10", "9"},          // on the first limit: still the first range (the next would give 12)
+        {"10.01", "12"},      // up to 6
+        {"19.99", "24"},
+        {"20", "24"},         // on the last limit: still its range (the open-ended one would give 21)
+        {"20.01", "21"},      // nearest 7, without a limit
+        {"1000", "1001"},
+        {"123456.5", "123459"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Round(c.price, 6), Dec(c.expected)) << c.price;
 }
 
 TEST_F(PriceRoundingTest, DirectionsOnTheirOwn) {
