@@ -374,6 +374,9 @@ void FRMMG_QUENDORMIXAL::Form_Activate() {
             if (RequireInterface()->IsCalled() && !article.empty()) {
                 TXT_CODART->SetText(article);
                 TXT_CODART->SetEnabled(false);
+                // The fixed article is taken as confirmed: it is decoded and handed to the drivers, so
+                // the user goes straight on to the dates.
+                TXT_CODART->Confirm();
             } else if (TXT_CODART->Enabled()) {
                 TXT_CODART->SetFocus();
             }
@@ -388,6 +391,11 @@ void FRMMG_QUENDORMIXAL::Form_QueryUnload(int16_t& cancel, int16_t /*unload_mode
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     RunTrapped("Form_QueryUnload", report, {
         [&] { SyncNavigator(); },
+        // Unsaved prices are not dropped without a question: the user may save them, close without
+        // them, or stay.
+        [&] {
+            if (cancel == 0 && !ChiusuraConsentita()) cancel = 1;
+        },
         [&] {
             if (cancel == 0) ExecuteFormEvent("kvClose");
         },

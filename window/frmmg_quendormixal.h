@@ -27,6 +27,7 @@
 // than reported: a host without a navigator is not an error the user can do anything about.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -55,6 +56,7 @@
 #include "platform/services/window_presenter.h"
 #include "platform/variant/variant.h"
 #include "pricelist/clsmg_setuplistini.h"
+#include "pricing/recalculation.h"
 
 namespace qmx {
 
@@ -183,7 +185,7 @@ public:
     // ---- Controls by name, as the host's models (layout, script) look them up.
     void AddControl(const std::string& name, std::shared_ptr<kv::Object> control);
     // Null when there is no control of that name.
-    std::shared_ptr<kv::Object> Control(std::string_view name) const;
+    std::shared_ptr<kv::Object> Control(std::string_view name) const override;
 
     // ---- Event procedures.
     void Form_Load();
@@ -196,6 +198,24 @@ public:
     void Reinizializza(bool first_time);
     // Enables or disables the two copy buttons.
     void AbilitazionePulsanti(bool enabled);
+
+    // ---- Price grids and price procedures (frmmg_quendormixal_grids.cpp).
+    void GRD_LISACQ_KeyDown(int16_t& KeyCode, int16_t Shift);
+    void GRD_LISVEN_KeyDown(int16_t& KeyCode, int16_t Shift);
+    void GRD_LISACQ_OnEdited(const kv::controls::GridEdit& edit);
+    void GRD_LISVEN_OnEdited(const kv::controls::GridEdit& edit);
+    void GRD_LISACQ_RowChanged();
+    void GRD_LISVEN_RowChanged();
+    void CMD_COPIASURIGA_Click();
+    void CMD_COPIASUTUTTERIGHE_Click();
+    // The sales matrix's current row derived from the purchase matrix's current row.
+    void AggiornaPrezzo();
+    kv::Variant GetScaglione(const std::string& codice);
+    kv::Decimal GetAliquotaIvaArticolo();
+    int16_t GetNumListAcqRif(const kv::Variant& numList);
+    // Derives every sales row from its reference purchase list (grid types 1 to 3, and 4).
+    void RicalcolaListini();
+    void RicalcolaListini4();
 
     // ---- Control events.
     void MDIActiveX1_FormLoad();
@@ -224,6 +244,50 @@ public:
     // Shows error through the error display and returns the user's answer: 4 retry, 2 go on, 3 leave.
     // Without an error display (none could be created) it answers 3.
     int32_t VisualizzaErrore(std::string_view procedure, const kv::Error& error);
+
+    // ---- Header fields (frmmg_quendormixal_header.cpp).
+    // True unless a visible date field is empty or invalid, or a period ends before it starts (the user
+    // is told which).
+    bool KeyDatesValid();
+    // Enables the first visible date field and gives it the focus.
+    void KeyDatesEnable();
+    // Locks the key: the article and the four date fields.
+    void DisableKey();
+    // The article's grid type; for a type the window can show, the window is reset and both kinds of
+    // drivers set up and loaded again.
+    void VerifyTipoGrid();
+    // Sets up the second-level variant field for the layout mode.
+    void GetSegmentoVarianteTestata();
+    void TXT_CODART_AfterItem();
+    void TXT_OPZIONE_AfterItem();
+    void TXT_VARIANTE_AfterItem();
+    void TXT_VARIANTE_StartLookup(std::string& sql, std::vector<std::string>& headings, std::string& title,
+                                  std::string& connection_string);
+    void TXT_VARIANTE_StartDecode(std::string& sql, kv::controls::DecodeMap& map, std::string& connection_string);
+    void TXT_DADATA_ACQ_AfterItem() { DateAfterItem("TXT_DADATA_ACQ_AfterItem", *TXT_DADATA_ACQ, true); }
+    void TXT_ADATA_ACQ_AfterItem() { DateAfterItem("TXT_ADATA_ACQ_AfterItem", *TXT_ADATA_ACQ, true); }
+    void TXT_DADATA_VEN_AfterItem() { DateAfterItem("TXT_DADATA_VEN_AfterItem", *TXT_DADATA_VEN, false); }
+    void TXT_ADATA_VEN_AfterItem() { DateAfterItem("TXT_ADATA_VEN_AfterItem", *TXT_ADATA_VEN, false); }
+
+    // ---- Variant side lists (frmmg_quendormixal_side.cpp).
+    std::string GetCodiceVariante(const std::string& opzione);
+    std::string GetDescrVariante(const std::string& opzione);
+    void AddSide(const std::string& value);
+    void AddSide1(const std::string& value);
+    void LoadSide();
+    void AggiornaDaVariante();
+    void GRD_SIDE_RowChanged();
+    void GRD_SIDE1_RowChanged();
+    // The recordsets of the two side lists (null until first used).
+    kv::ado::RecordsetPtr SideRecordset() const { return side_rs_; }
+    kv::ado::RecordsetPtr SideRecordset1() const { return side_rs1_; }
+
+    // ---- Toolbar commands (frmmg_quendormixal_toolbar.cpp).
+    void INTERNAV_ButtonClick(const std::string& key);
+    // Saves both kinds in one transaction; true when saved (a failure is reported and changes nothing).
+    bool Conferma();
+    // Whether the window may close: with changes pending the user is asked whether to save first.
+    bool ChiusuraConsentita();
 
     // ---- What the window holds.
     kv::ado::ConnectionPtr ADOConnection() const { return connection_; }
@@ -280,6 +344,38 @@ private:
     void RegisterControls();
     // Subscribes the window's handlers to its controls' events (while loaded).
     void ConnectControlEvents();
+    // The header fields', side lists' and toolbar's events.
+    void ConnectKeyEvents();
+    // ---- Header, side lists and toolbar helpers.
+    // The loading sequence: locks the key, hands it to the drivers (hand_key), checks the grid type and
+    // loads the side lists and both matrices.
+    void CaricaChiave(std::string_view procedure, const std::function<void()>& hand_key, bool loading_flag,
+                      bool focus_only_when_visible);
+    void DateAfterItem(std::string_view procedure, kv::controls::DateField& field, bool purchase_date);
+    std::string VariantColumn(std::string_view procedure, const std::string& column, const std::string& opzione);
+    void AddElements(CLSMG_SETUPLISTINI& list_driver, bool sales);
+    void ApplyElementToGrid(kv::controls::DataGrid& grid, const std::string& element);
+    kv::Error DriverFailure(std::string_view what) const;
+    bool SalvaListini();
+    void AnnullaModifiche();
+    bool EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETUPVARIANTI& matrix_driver,
+                     kv::controls::DataGrid& grid, bool sales);
+    void Elimina();
+    void Nuovo();
+    void Ricalcola();
+    kv::ado::RecordsetPtr side_rs_;
+    kv::ado::RecordsetPtr side_rs1_;
+    // The price grids' and copy buttons' part of it.
+    void ConnectGridEvents();
+    void GrigliaKeyDown(kv::controls::DataGrid& grid, std::string_view procedure, int16_t& KeyCode, int16_t Shift);
+    void GrigliaOnEdited(kv::controls::DataGrid& grid, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
+                         std::string_view procedure, const kv::controls::GridEdit& edit);
+    void GrigliaRowChanged(kv::controls::DataGrid& grid, const char* lato,
+                           const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
+                           const std::shared_ptr<CLSMG_SETUPLISTINI>& listini);
+    void CopiaPrezzo(std::string_view procedure, bool tutte);
+    // The price procedures, handed what the window holds now.
+    Recalculation& Pricing();
     // The window's width and height in twips as the resize control last saw them (the designed size
     // before the first resize).
     long ScaleWidth() const;
@@ -315,6 +411,7 @@ private:
     std::map<std::string, std::shared_ptr<kv::Object>, std::less<>> controls_;
     std::vector<kv::services::Subscription> subscriptions_;
     FormState state_;
+    std::unique_ptr<Recalculation> pricing_;
 };
 
 }  // namespace qmx

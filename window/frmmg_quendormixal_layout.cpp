@@ -83,6 +83,8 @@ void FRMMG_QUENDORMIXAL::ConnectControlEvents() {
         TXT_OPZIONE->StartDecode.Connect([this](std::string& sql, ctl::DecodeMap& map, std::string& cs) {
             TXT_OPZIONE_StartDecode(sql, map, cs);
         }));
+    ConnectKeyEvents();
+    ConnectGridEvents();
 }
 
 long FRMMG_QUENDORMIXAL::ScaleWidth() const {
@@ -322,8 +324,7 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
             TXT_VARIANTE_LBL->SetVisible(second_level);
             TXT_DESCSEGMENTO->SetVisible(second_level);
         },
-        // The variant field is prepared for the mode here (its caption, lengths and the side list's
-        // headings).
+        [&] { GetSegmentoVarianteTestata(); },
         [&] {
             if (!first_time) return;
             for (const auto& date : {TXT_DADATA_ACQ, TXT_ADATA_ACQ, TXT_DADATA_VEN, TXT_ADATA_VEN}) {
@@ -339,9 +340,26 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
                 d->SetValVariante2("");
             }
         },
-        // The side recordsets are dropped here (except for grid type 4), and each matrix driver
-        // empties its matrix before its price area is disabled.
-        // TODO: varianti_acq_->ClearVarianti() here, once the matrix loading is on this branch.
+        // The side lists start again from nothing, except the elements of grid type 4, which do not
+        // depend on the article.
+        [&] {
+            if (Driver(varianti_acq_).m_iTipoGriglia == 4) return;
+            for (auto* rs : {&side_rs_, &side_rs1_}) {
+                if (!*rs) continue;
+                GRD_SIDE->SetDataSource(nullptr);
+                GRD_SIDE1->SetDataSource(nullptr);
+                if ((*rs)->State() == kv::ado::adStateOpen) {
+                    (*rs)->SetFilter(kv::Variant(int16_t{0}));
+                    while ((*rs)->RecordCount() > 0) {
+                        (*rs)->MoveFirst();
+                        (*rs)->Delete();
+                    }
+                    (*rs)->Close();
+                }
+                rs->reset();
+            }
+        },
+        [&] { Driver(varianti_acq_).ClearVarianti(); },
         [&] { GRB_LISACQ->SetEnabled(false); },
         [&] {
             Driver(listini_acq_).SetState(0);
@@ -349,7 +367,7 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
             Driver(varianti_acq_).SetState(0);
             Driver(varianti_ven_).SetState(0);
         },
-        // TODO: varianti_ven_->ClearVarianti() here, once the matrix loading is on this branch.
+        [&] { Driver(varianti_ven_).ClearVarianti(); },
         [&] { GRB_LISVEN->SetEnabled(false); },
         [&] { TXT_CODART->SetFocus(); },
         [&] { INTERNAV->SetEnabled(false); },

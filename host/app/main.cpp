@@ -10,9 +10,13 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
 
 #include "host/app/host_main_window.h"
 #include "host/app/host_settings.h"
+#include "host/script/script_runner.h"
 
 namespace {
 
@@ -42,9 +46,26 @@ bool Grab(QWidget& frame, const QString& file) {
     return true;
 }
 
+// The folder of the running executable, read without starting the toolkit.
+std::string ExecutableDir() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A script run drives the window through its models and needs no display: it is decided before
+    // the toolkit starts.
+    {
+        const std::string exe_dir = ExecutableDir();
+        const std::string build_dir = std::filesystem::path(exe_dir).parent_path().string();
+        if (auto status = kv::host::RunScriptFromArguments(argc, argv,
+                                                           "Provider=SQLite;Data Source=" + build_dir + "/demo.sqlite",
+                                                           build_dir + "/components", std::cout, std::cerr))
+            return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("erp-host"));
 

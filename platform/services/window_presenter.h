@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/variant/variant.h"
@@ -34,6 +35,12 @@ public:
     virtual void Activate() = 0;
     // The user asks to close the window; true when it has closed.
     virtual bool RequestClose() = 0;
+    // The window's control of that name (a control model), null when it has none. A host that drives
+    // the window without a display (a script, a support session) reaches the controls this way.
+    virtual std::shared_ptr<kv::Object> Control(std::string_view name) const {
+        (void)name;
+        return nullptr;
+    }
 };
 
 class WindowPresenter {

@@ -1,0 +1,633 @@
+#include "host/script/script_runner.h"
+
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ado/connection.h"
+#include "platform/controls/data_grid.h"
+#include "platform/controls/entry_field.h"
+#include "platform/controls/keys.h"
+#include "platform/controls/simple_controls.h"
+#include "platform/controls/toolbar.h"
+#include "platform/services/cinterface.h"
+#include "platform/services/component_loader.h"
+#include "platform/services/dialogs.h"
+#include "platform/services/dispatch.h"
+#include "platform/services/global_services.h"
+#include "platform/services/host_objects.h"
+#include "platform/services/navigator.h"
+#include "platform/services/status_bar.h"
+#include "platform/services/window_presenter.h"
+#include "platform/variant/strings.h"
+#include "platform/variant/variant.h"
+
+namespace kv::host {
+
+namespace svc = kv::services;
+namespace ctl = kv::controls;
+
+namespace {
+
+constexpr const char* kProgId = "PEXA_QUENDORMIXAL.CLSMG_QUENDORMIXAL";
+constexpr const char* kTitle = "Creazione veloce listini in griglia";
+
+// A line that could not be performed: its reason, in the words a tester reads.
+struct ScriptFailure {
+    std::string reason;
+};
+
+// Line breaks of a shown text as the two characters \n, so each shown message stays on one line.
+std::string OneLine(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (text[i] == '\r' || text[i] == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string RTrim(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.pop_back();
+    return s;
+}
+
+// The answers the script queued and everything shown: the one queue serves message boxes and error
+// displays alike, in the order they come up, as one user answers whatever appears next.
+class ScriptDialogs {
+public:
+    struct Shown {
+        std::string title;
+        std::string text;
+        int style = 0;
+        int answer = 0;
+    };
+
+    void Queue(int answer) { answers_.push_back(answer); }
+    // While closing at the end, questions get fixed answers instead of failing the script.
+    void SetClosing(bool closing) { closing_ = closing; }
+
+    int Answer(const std::string& title, const std::string& text, int style, int closing_answer) {
+        int answer = closing_answer;
+        if (!closing_) {
+            if (answers_.empty()) {
+                if (!failure_)
+                    failure_ = "è apparso un messaggio senza una risposta preparata con answer: \"" + OneLine(title) +
+                               "\" — " + OneLine(text);
+                answer = closing_answer;
+            } else {
+                answer = answers_.front();
+                answers_.pop_front();
+            }
+        }
+        shown_.push_back({title, text, style, answer});
+        return answer;
+    }
+
+    // A note shown to the user that needs no answer (a cell refusing what was typed).
+    void Note(const std::string& title, const std::string& text, int style) {
+        shown_.push_back({title, text, style, svc::answer::kOk});
+    }
+
+    std::vector<Shown> TakeShown() {
+        std::vector<Shown> out;
+        out.swap(shown_);
+        return out;
+    }
+    std::optional<std::string> TakeFailure() {
+        auto f = failure_;
+        failure_.reset();
+        return f;
+    }
+
+private:
+    std::deque<int> answers_;
+    std::vector<Shown> shown_;
+    std::optional<std::string> failure_;
+    bool closing_ = false;
+};
+
+class ScriptMessageService : public svc::MessageService {
+public:
+    explicit ScriptMessageService(std::shared_ptr<ScriptDialogs> dialogs) : dialogs_(std::move(dialogs)) {}
+    int Message(const std::string& text, int style, const std::string& title) override {
+        // At the end a question is answered No: closing the window saves nothing more.
+        const int buttons = style & 7;
+        int closing = svc::answer::kOk;
+        if (buttons == svc::style::kYesNo || buttons == svc::style::kYesNoCancel) closing = svc::answer::kNo;
+        else if (buttons == svc::style::kOkCancel || buttons == svc::style::kRetryCancel) closing = svc::answer::kCancel;
+        else if (buttons == svc::style::kAbortRetryIgnore) closing = svc::answer::kAbort;
+        return dialogs_->Answer(title, text, style, closing);
+    }
+
+private:
+    std::shared_ptr<ScriptDialogs> dialogs_;
+};
+
+class ScriptErrorDisplay : public svc::ErrorDisplay {
+public:
+    explicit ScriptErrorDisplay(std::shared_ptr<ScriptDialogs> dialogs) : dialogs_(std::move(dialogs)) {}
+    int ShowError(const svc::ErrorReport& report) override {
+        std::string text = report.description;
+        if (report.number != 0) text += " (" + std::to_string(report.number) + ")";
+        int answer = dialogs_->Answer(report.procedure, text, report.style, svc::answer::kAbort);
+        // The error display reports Ignore as "go on with the next step".
+        return answer == svc::answer::kIgnore ? svc::answer::kCancel : answer;
+    }
+
+private:
+    std::shared_ptr<ScriptDialogs> dialogs_;
+};
+
+// A command line split into fields: `count` fields (quoted when they hold blanks), then the rest of the
+// line as it stands. Fails when fewer fields than `count` are there.
+std::vector<std::string> SplitFields(std::string_view line, std::size_t count, bool with_rest) {
+    std::vector<std::string> fields;
+    std::size_t i = 0;
+    auto skip_blanks = [&] {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    };
+    for (std::size_t f = 0; f < count; ++f) {
+        skip_blanks();
+        if (i >= line.size()) throw ScriptFailure{"mancano dei campi: ne servono " + std::to_string(count)};
+        std::string field;
+        if (line[i] == '"') {
+            const std::size_t close = line.find('"', i + 1);
+            if (close == std::string_view::npos) throw ScriptFailure{"virgolette non chiuse"};
+            field = std::string(line.substr(i + 1, close - i - 1));
+            i = close + 1;
+        } else {
+            const std::size_t end = line.find_first_of(" \t", i);
+            field = std::string(line.substr(i, end == std::string_view::npos ? line.size() - i : end - i));
+            i = end == std::string_view::npos ? line.size() : end;
+        }
+        fields.push_back(std::move(field));
+    }
+    if (with_rest) {
+        // One separating blank; the rest stands as it is (trailing line-end characters aside).
+        if (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        std::string rest(line.substr(std::min(i, line.size())));
+        while (!rest.empty() && (rest.back() == '\r' || rest.back() == '\n')) rest.pop_back();
+        fields.push_back(std::move(rest));
+    } else {
+        skip_blanks();
+        if (i < line.size()) throw ScriptFailure{"campi in più: " + std::string(line.substr(i))};
+    }
+    return fields;
+}
+
+std::vector<std::string> AllFields(std::string_view line) {
+    std::vector<std::string> fields;
+    std::istringstream in{std::string(line)};
+    std::string f;
+    while (in >> f) fields.push_back(f);
+    return fields;
+}
+
+// A value of a query result as text, the same on both engines: Null as NULL, fixed-width text without
+// its padding, decimals without trailing zeros, in the regional format the window shows.
+std::string ValueText(const kv::Variant& v) {
+    if (v.IsNull()) return "NULL";
+    if (v.IsEmpty()) return "";
+    std::string s = RTrim(kv::CStr(v));
+    if (v.Type() == kv::VarType::Decimal || v.Type() == kv::VarType::Double) {
+        const auto comma = s.find(',');
+        if (comma != std::string::npos && s.find_first_of("eE") == std::string::npos) {
+            while (!s.empty() && s.back() == '0') s.pop_back();
+            if (!s.empty() && s.back() == ',') s.pop_back();
+        }
+    }
+    return s;
+}
+
+class ScriptRunner {
+public:
+    ScriptRunner(const ScriptOptions& options, std::ostream& out) : options_(options), out_(out) {
+        global_ = std::make_shared<svc::HostGlobalServices>(options.company, options.connection);
+        dialogs_ = std::make_shared<ScriptDialogs>();
+        global_->SetErrorDisplayFactory([d = dialogs_] { return std::make_shared<ScriptErrorDisplay>(d); });
+        global_->SetMessageServiceFactory([d = dialogs_] { return std::make_shared<ScriptMessageService>(d); });
+        navigator_ = std::make_shared<svc::HostNavigator>();
+        frame_ = std::make_shared<svc::HostFrame>(kv::Variant(int16_t{0}));
+        menu_entry_ = std::make_shared<svc::HostMenuEntry>();
+        status_bar_ = std::make_shared<svc::HostStatusBar>(3);
+        loader_.AddSearchDirectory(options.components_dir);
+    }
+
+    ~ScriptRunner() { Close(); }
+
+    void Perform(std::string_view line) {
+        std::string_view body = line;
+        while (!body.empty() && (body.front() == ' ' || body.front() == '\t')) body.remove_prefix(1);
+        const std::size_t end = body.find_first_of(" \t");
+        const std::string command = Lower(body.substr(0, end));
+        const std::string_view args = end == std::string_view::npos ? std::string_view() : body.substr(end);
+
+        if (command == "answer") {
+            const auto codes = AllFields(args);
+            if (codes.empty()) throw ScriptFailure{"answer vuole almeno un codice"};
+            for (const auto& c : codes) {
+                static const int kValid[] = {1, 2, 3, 4, 5, 6, 7};
+                int code = 0;
+                try {
+                    code = std::stoi(c);
+                } catch (const std::exception&) {
+                    throw ScriptFailure{"risposta non valida: " + c};
+                }
+                if (std::find(std::begin(kValid), std::end(kValid), code) == std::end(kValid))
+                    throw ScriptFailure{"risposta non valida: " + c + " (1 OK, 2 Annulla, 3 Interrompi, 4 Riprova, "
+                                        "5 Ignora, 6 Sì, 7 No)"};
+                dialogs_->Queue(code);
+            }
+            return;
+        }
+        if (command == "sql" || command.rfind("sql@", 0) == 0) {
+            const auto f = SplitFields(args, 0, true);
+            Sql(command, f[0]);
+            return;
+        }
+
+        OpenWindow();
+        if (command == "type") {
+            const auto f = SplitFields(args, 1, true);
+            Type(f[0], f[1]);
+        } else if (command == "side") {
+            const auto f = SplitFields(args, 2, false);
+            Side(f[0], f[1]);
+        } else if (command == "cell") {
+            const auto f = SplitFields(args, 3, true);
+            Cell(f[0], f[1], f[2], f[3]);
+        } else if (command == "click") {
+            const auto f = SplitFields(args, 0, true);
+            Click(RTrim(f[0]));
+        } else if (command == "dump") {
+            const auto f = AllFields(args);
+            if (f.size() == 1 && (Lower(f[0]) == "acq" || Lower(f[0]) == "ven"))
+                Dump(PriceGrid(f[0]));
+            else if (f.size() == 2 && Lower(f[0]) == "side")
+                Dump(SideGrid(f[1]));
+            else
+                throw ScriptFailure{"dump vuole acq, ven oppure side N"};
+        } else if (command == "messages") {
+            if (!AllFields(args).empty()) throw ScriptFailure{"messages non vuole campi"};
+            Messages();
+        } else {
+            throw ScriptFailure{"comando sconosciuto: " + command};
+        }
+    }
+
+    // A message that came up during the line and had no answer.
+    std::optional<std::string> TakeDialogFailure() { return dialogs_->TakeFailure(); }
+
+    void Close() {
+        if (!component_) return;
+        dialogs_->SetClosing(true);
+        try {
+            if (auto window = Window()) window->RequestClose();
+            component_->CloseForm();
+        } catch (const std::exception&) {
+            // Closing at the end reports nothing: the script's own lines have all been judged.
+        }
+        component_.reset();
+    }
+
+private:
+    void OpenWindow() {
+        if (component_) return;
+        auto object = loader_.CreateObject(kProgId);
+        auto component = std::dynamic_pointer_cast<svc::Cinterface>(object);
+        if (!component) throw ScriptFailure{std::string(kProgId) + " non è un componente dell'host"};
+        component->SetClsGlobal(global_);
+        component->SetActiveNavigator(navigator_);
+        component->SetActiveFrame(frame_);
+        component->SetClsVoceMenu(menu_entry_);
+        component->SetStatusBar(status_bar_);
+        component->SetCanInsert(true);
+        component->SetCanDelete(true);
+        component->SetCanUpdate(true);
+        component->SetIsActive(true);
+        component->SetWindowModal(false);
+        component->SetWindowState(0);
+        component->SetCaption(kv::Variant(std::string(kTitle)));
+        if (!options_.article.empty()) {
+            auto own = std::dynamic_pointer_cast<svc::Dispatch>(object);
+            if (!own) throw ScriptFailure{"il componente non si apre su un articolo"};
+            own->PropertyLet("CodiceArticolo", kv::Variant(options_.article));
+            component->SetIsCalled(true);
+        }
+        component_ = component;
+        component->ShowForm();
+        if (!Window()) throw ScriptFailure{"la finestra dei listini non si è aperta"};
+    }
+
+    std::shared_ptr<svc::PresentableWindow> Window() const {
+        auto presenter = global_->HeadlessPresenter();
+        if (!presenter) return nullptr;
+        for (const auto& w : presenter->OpenWindows())
+            if (w) return w;
+        return nullptr;
+    }
+
+    template <class C>
+    std::shared_ptr<C> ControlAs(const std::string& name) const {
+        auto window = Window();
+        if (!window) throw ScriptFailure{"la finestra è chiusa"};
+        auto control = std::dynamic_pointer_cast<C>(window->Control(name));
+        if (!control) throw ScriptFailure{"nessun controllo adatto di nome " + name};
+        return control;
+    }
+
+    std::shared_ptr<ctl::DataGrid> PriceGrid(const std::string& which) const {
+        const std::string w = Lower(which);
+        if (w == "acq") return ControlAs<ctl::DataGrid>("GRD_LISACQ");
+        if (w == "ven") return ControlAs<ctl::DataGrid>("GRD_LISVEN");
+        throw ScriptFailure{"griglia sconosciuta: " + which + " (acq o ven)"};
+    }
+
+    std::shared_ptr<ctl::DataGrid> SideGrid(const std::string& n) const {
+        if (n == "1") return ControlAs<ctl::DataGrid>("GRD_SIDE");
+        if (n == "2") return ControlAs<ctl::DataGrid>("GRD_SIDE1");
+        throw ScriptFailure{"lista laterale sconosciuta: " + n + " (1 o 2)"};
+    }
+
+    static long RowNumber(const std::string& text, const ctl::DataGrid& grid) {
+        long row = 0;
+        try {
+            std::size_t used = 0;
+            row = std::stol(text, &used);
+            if (used != text.size()) row = 0;
+        } catch (const std::exception&) {
+            row = 0;
+        }
+        if (row < 1 || row > grid.RowCount())
+            throw ScriptFailure{"riga " + text + " fuori dalla griglia " + grid.Name() + ", che ne mostra " +
+                                std::to_string(grid.RowCount())};
+        return row - 1;
+    }
+
+    static void RequireUsable(const ctl::Control& control) {
+        if (!control.Visible()) throw ScriptFailure{control.Name() + " non è visibile"};
+        if (!control.Enabled()) throw ScriptFailure{control.Name() + " non è abilitato"};
+    }
+
+    void Type(const std::string& field_name, const std::string& text) {
+        auto field = ControlAs<ctl::EntryField>(field_name);
+        RequireUsable(*field);
+        field->UserType(text);
+        field->UserLeave();
+    }
+
+    void Side(const std::string& n, const std::string& row_text) {
+        auto grid = SideGrid(n);
+        RequireUsable(*grid);
+        const long row = RowNumber(row_text, *grid);
+        grid->UserEnter();
+        const long column = std::max(0L, grid->CurrentColumnIndex());
+        if (!grid->UserMoveTo(row, column)) throw ScriptFailure{"la riga " + row_text + " non si può scegliere"};
+    }
+
+    void Cell(const std::string& which, const std::string& row_text, const std::string& column_name,
+              const std::string& text) {
+        auto grid = PriceGrid(which);
+        RequireUsable(*grid);
+        const long row = RowNumber(row_text, *grid);
+        long column = -1;
+        for (long c = 0; c < grid->Columns().Count(); ++c) {
+            const auto& col = grid->Columns().Item(c);
+            if (col.Visible() && RTrim(col.Caption()) == RTrim(column_name)) {
+                column = c;
+                break;
+            }
+        }
+        if (column < 0) column = grid->Columns().IndexOf(column_name);
+        if (column < 0) throw ScriptFailure{"la griglia " + grid->Name() + " non ha la colonna " + column_name};
+        grid->UserEnter();
+        if (!grid->UserMoveTo(row, column)) throw ScriptFailure{"la cella non si può raggiungere"};
+        if (!grid->CellEditable(row, column))
+            throw ScriptFailure{"la cella " + row_text + ", " + column_name + " non è modificabile"};
+        const ctl::EditOutcome outcome = grid->UserEditCell(row, column, text);
+        if (!outcome.accepted) {
+            // The grid refused the text: the user sees why and the cell keeps its value.
+            dialogs_->Note(grid->Name(), outcome.message, svc::style::kExclamation);
+            return;
+        }
+        grid->UserKeyDown(ctl::keys::kReturn, 0);
+    }
+
+    void Click(const std::string& key) {
+        auto window = Window();
+        auto bar = ControlAs<ctl::Toolbar>("INTERNAV");
+        for (long i = 0; i < bar->ButtonCount(); ++i) {
+            const auto& b = bar->Button(i);
+            if (Lower(b.key) != Lower(key)) continue;
+            if (!bar->Visible() || !bar->Enabled()) throw ScriptFailure{"la barra dei comandi non è abilitata"};
+            if (!b.visible || !b.enabled) throw ScriptFailure{"il pulsante " + key + " non è abilitato"};
+            bar->UserClick(b.key);
+            return;
+        }
+        auto button = std::dynamic_pointer_cast<ctl::CommandButton>(window->Control(key));
+        if (!button) throw ScriptFailure{"nessun pulsante " + key};
+        RequireUsable(*button);
+        button->UserClick();
+    }
+
+    void Dump(const std::shared_ptr<ctl::DataGrid>& grid) {
+        grid->SyncWithDataSource();
+        std::vector<long> columns;
+        std::string header;
+        for (long c = 0; c < grid->Columns().Count(); ++c) {
+            const auto& col = grid->Columns().Item(c);
+            if (!col.Visible()) continue;
+            if (!columns.empty()) header += '\t';
+            header += col.Caption();
+            columns.push_back(c);
+        }
+        out_ << header << '\n';
+        for (long r = 0; r < grid->RowCount(); ++r) {
+            std::string line;
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                if (i) line += '\t';
+                line += RTrim(grid->CellText(r, columns[i]));
+            }
+            out_ << line << '\n';
+        }
+    }
+
+    kv::ado::ConnectionPtr SqlConnection() {
+        if (component_) {
+            if (auto c = component_->Connection(); c && c->State() == kv::ado::adStateOpen) return c;
+        }
+        if (!own_connection_) {
+            own_connection_ = kv::ado::Connection::Create();
+            own_connection_->Open(options_.connection);
+        }
+        return own_connection_;
+    }
+
+    void Sql(const std::string& command, const std::string& statement) {
+        auto connection = SqlConnection();
+        if (command != "sql") {
+            const std::string engine = command.substr(4);
+            if (engine != "sqlite" && engine != "postgresql")
+                throw ScriptFailure{"motore sconosciuto: " + engine + " (sqlite o postgresql)"};
+            if (Lower(connection->Provider()) != engine) return;
+        }
+        long affected = 0;
+        kv::ado::RecordsetPtr rs;
+        try {
+            rs = connection->Execute(statement, &affected);
+        } catch (const kv::Error& e) {
+            throw ScriptFailure{"l'istruzione SQL non è riuscita: " + e.Description()};
+        }
+        if (!rs || rs->State() != kv::ado::adStateOpen) {
+            out_ << affected << '\n';
+            return;
+        }
+        const auto& fields = rs->FieldInfos();
+        std::string header;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i) header += '\t';
+            header += kv::UCase(fields[i].name);
+        }
+        out_ << header << '\n';
+        if (rs->IsBOF() && rs->IsEOF()) return;
+        for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
+            std::string line;
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                if (i) line += '\t';
+                line += ValueText(rs->Value(static_cast<int>(i)));
+            }
+            out_ << line << '\n';
+        }
+    }
+
+    void Messages() {
+        for (const auto& m : dialogs_->TakeShown())
+            out_ << OneLine(m.title) << '\t' << OneLine(m.text) << '\t' << m.style << '\t' << m.answer << '\n';
+    }
+
+    ScriptOptions options_;
+    std::ostream& out_;
+    std::shared_ptr<svc::HostGlobalServices> global_;
+    std::shared_ptr<ScriptDialogs> dialogs_;
+    std::shared_ptr<svc::HostNavigator> navigator_;
+    std::shared_ptr<svc::HostFrame> frame_;
+    std::shared_ptr<svc::HostMenuEntry> menu_entry_;
+    std::shared_ptr<svc::HostStatusBar> status_bar_;
+    svc::ComponentLoader loader_;
+    std::shared_ptr<svc::Cinterface> component_;
+    kv::ado::ConnectionPtr own_connection_;
+};
+
+}  // namespace
+
+int RunScriptText(const std::string& text, const std::string& name, const ScriptOptions& options,
+                  std::ostream& out, std::ostream& err) {
+    std::istringstream lines(text);
+    std::string line;
+    long number = 0;
+    try {
+        ScriptRunner runner(options, out);
+        while (std::getline(lines, line)) {
+            ++number;
+            const std::string trimmed = RTrim(line);
+            const auto first = trimmed.find_first_not_of(" \t");
+            if (first == std::string::npos || trimmed[first] == '#') continue;
+            try {
+                runner.Perform(trimmed.substr(first));
+            } catch (const ScriptFailure& f) {
+                err << name << ":" << number << ": " << f.reason << '\n';
+                return 1;
+            } catch (const kv::Error& e) {
+                err << name << ":" << number << ": " << e.Description() << '\n';
+                return 1;
+            }
+            if (auto failure = runner.TakeDialogFailure()) {
+                err << name << ":" << number << ": " << *failure << '\n';
+                return 1;
+            }
+            out.flush();
+        }
+        runner.Close();
+    } catch (const std::exception& e) {
+        err << name << ": " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::string& default_connection,
+                                          const std::string& components_dir, std::ostream& out, std::ostream& err) {
+    std::optional<std::string> script;
+    ScriptOptions options;
+    options.components_dir = components_dir;
+    std::string problem;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) {
+                problem = std::string(arg) + " vuole un valore";
+                return std::nullopt;
+            }
+            return std::string(argv[++i]);
+        };
+        if (arg == "--script") {
+            script = value();
+        } else if (arg == "--connection") {
+            if (auto v = value()) options.connection = *v;
+        } else if (arg == "--company") {
+            if (auto v = value()) {
+                try {
+                    std::size_t used = 0;
+                    options.company = std::stoi(*v, &used);
+                    if (used != v->size() || options.company <= 0) throw std::invalid_argument(*v);
+                } catch (const std::exception&) {
+                    problem = "--company vuole il numero di una ditta, non " + *v;
+                }
+            }
+        } else if (arg == "--article") {
+            if (auto v = value()) options.article = *v;
+        } else {
+            // Arguments of the windowed host (--modal, --size, --screenshot) have no meaning here.
+            if (problem.empty()) problem = "argomento non previsto con --script: " + std::string(arg);
+        }
+    }
+    if (!script) return std::nullopt;
+    if (!problem.empty()) {
+        err << "erp-host: " << problem << '\n';
+        return 1;
+    }
+    if (options.connection.empty()) options.connection = default_connection;
+    return RunScript(*script, options, out, err);
+}
+
+int RunScript(const std::string& path, const ScriptOptions& options, std::ostream& out, std::ostream& err) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        err << path << ": il file non si può leggere\n";
+        return 1;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return RunScriptText(text.str(), path, options, out, err);
+}
+
+}  // namespace kv::host

@@ -1,0 +1,55 @@
+#pragma once
+// The script runner of erp-host (--script FILE): opens the price-list window without a display and
+// performs a script's lines in order, each the way a user would through the window's control models,
+// so every event and message of the real window happens. What the script asks to see is written to
+// the output; the reason a line could not be performed goes to the error stream.
+//
+// The format (docs/scripting.md has it with examples): one command a line; a line whose first
+// non-blank character is '#' is a comment; blank lines are skipped. Fields are separated by blanks; the
+// last field of a command takes the rest of the line as it stands, and a field before it that holds
+// blanks is written between double quotes.
+//   type FIELD TEXT           types TEXT into a header field and leaves it
+//   side N ROW                picks row ROW (from 1) of side list N (1 or 2)
+//   cell GRID ROW COLUMN TEXT types TEXT into a cell of the purchase (acq) or sales (ven) grid and
+//                             confirms it with Enter; COLUMN is a caption or a bound field name
+//   click KEY                 a toolbar key (Conferma, Annulla, …) or a command button's name
+//   answer CODE…              answers for the next message boxes and error displays, in order
+//   dump GRID | dump side N   the visible rows, captions first, cells as displayed
+//   sql[@ENGINE] STATEMENT    runs a statement on the window's connection (only on ENGINE when given)
+//   messages                  the message boxes and error displays shown since the last `messages`
+//
+// The window opens before the first line that needs it, so `answer` and `sql` lines may prepare what
+// the window meets while it loads. A message box or error display with no queued answer fails the
+// script. At the end the window is closed; a question it asks then is answered No (nothing more is
+// saved) and a reported error Abort; answers still queued are ignored.
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace kv::host {
+
+struct ScriptOptions {
+    std::string connection;      // the company database
+    int32_t company = 1;
+    std::string article;         // opens the window on this article, as a calling program does
+    std::string components_dir;  // where the component module is looked for
+};
+
+// erp-host's arguments when they ask for a script run (--script FILE, with --connection S,
+// --company N and --article CODE; an empty connection takes the demo database next to the build,
+// `default_connection`). nullopt when the arguments do not ask for a script; otherwise the exit status
+// of the run, after writing an argument error to `err` (status 1).
+std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::string& default_connection,
+                                          const std::string& components_dir, std::ostream& out, std::ostream& err);
+
+// Runs the script in `path`. Returns 0 when every line ran; 1 otherwise, after writing to `err` the
+// line number and the reason.
+int RunScript(const std::string& path, const ScriptOptions& options, std::ostream& out, std::ostream& err);
+
+// Runs script text already read (`name` stands for the file in messages). Same result as RunScript.
+int RunScriptText(const std::string& text, const std::string& name, const ScriptOptions& options,
+                  std::ostream& out, std::ostream& err);
+
+}  // namespace kv::host

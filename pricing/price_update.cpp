@@ -1,0 +1,300 @@
+#include "pricing/price_update.h"
+
+#include <map>
+
+#include "shell/modmg_quendormixal.h"
+
+namespace qmx {
+
+namespace {
+
+using kv::Variant;
+
+// A list flag compared as the platform compares a field with a number: Null equals nothing.
+bool FlagIs(const Variant& flag, int value) {
+    if (flag.IsNull()) return false;
+    auto d = kv::TryCDbl(flag);
+    return d && *d == value;
+}
+
+kv::Decimal Num(const Variant& v) { return kv::CDec(NZ(v)); }
+
+// The discount and markup fields, in the order the price calculation takes its ten inputs, and the
+// fields the zero-recharge "copy" mode takes over from the purchase row.
+constexpr const char* kCampiCopia[] = {"LI10_PREZZO", "LI10_SC1PER", "LI10_SC2PER", "LI10_SC3PER",
+                                       "LI10_SC4PER", "LI10_SC5PER", "LI10_SC6PER", "LI10_SCIMP",
+                                       "LI10_MAG1PER", "LI10_MAG2PER", "LI10_MAGIMP", "BLT_PREZZONETTO"};
+
+}  // namespace
+
+kv::Error PricingNotSet(std::string_view what) {
+    return kv::Error(kv::err::kObjectNotSet, "Object variable not set: " + std::string(what), "FRMMG_QUENDORMIXAL");
+}
+
+int PriceUpdate::Report(std::string_view procedure, const kv::Error& error) const {
+    return ctx_.report ? ctx_.report(procedure, error) : 3;
+}
+
+CLSMG_SETUPVARIANTI& PriceUpdate::VariantiAcq() const {
+    if (!ctx_.varianti_acq) throw PricingNotSet("the purchase matrix driver");
+    return *ctx_.varianti_acq;
+}
+CLSMG_SETUPVARIANTI& PriceUpdate::VariantiVen() const {
+    if (!ctx_.varianti_ven) throw PricingNotSet("the sales matrix driver");
+    return *ctx_.varianti_ven;
+}
+CLSMG_SETUPLISTINI& PriceUpdate::ListiniAcq() const {
+    if (!ctx_.listini_acq) throw PricingNotSet("the purchase list driver");
+    return *ctx_.listini_acq;
+}
+CLSMG_SETUPLISTINI& PriceUpdate::ListiniVen() const {
+    if (!ctx_.listini_ven) throw PricingNotSet("the sales list driver");
+    return *ctx_.listini_ven;
+}
+
+void PriceUpdate::BeginRun() {
+    in_run_ = true;
+    run_bracket_.reset();
+    run_vat_.reset();
+    run_purchase_flags_.reset();
+}
+
+void PriceUpdate::EndRun() {
+    in_run_ = false;
+    run_bracket_.reset();
+    run_vat_.reset();
+    run_purchase_flags_.reset();
+}
+
+void PriceUpdate::AggiornaPrezzo() { Aggiorna(Branch::ByDefault, kv::Decimal()); }
+
+void PriceUpdate::AggiornaPrezzoConRicarico(const kv::Decimal& ricarico) {
+    Aggiorna(ricarico.IsZero() ? Branch::ZeroRecharge : Branch::Recharge, ricarico);
+}
+
+void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    kv::ado::RecordsetPtr ven, acq, par_ven;
+    std::shared_ptr<kv::services::PriceCalculation> calc;
+    double p = 0;
+    bool ricarica = false;
+    bool calcolato = false;  // the zero-recharge mode produced a price
+    Variant flag_acq, flag_ven;
+    int16_t modo = 0;
+
+    RunTrapped("AggiornaPrezzo", report, {
+        [&] {
+            ven = VariantiVen().Recordset();
+            acq = VariantiAcq().Recordset();
+            par_ven = ListiniVen().rstParMagLis;
+            if (!ven || !acq) throw PricingNotSet("the matrix recordset");
+            if (!par_ven) throw PricingNotSet("the sales list parameters");
+        },
+        [&] {
+            ricarica = branch == Branch::Recharge ||
+                       (branch == Branch::ByDefault && !Num(par_ven->Value("MG44_RICDEFAULT")).IsZero());
+        },
+
+        // ---- Recharge branch. A row that already has a price, or its own recharge, keeps its recharge.
+        [&] {
+            if (!ricarica) return;
+            if (Num(ven->Value("LI10_PERRICDELTA")).IsZero() && Num(ven->Value("LI10_PREZZO")).IsZero())
+                ven->SetValue("LI10_PERRICDELTA", NZ(par_ven->Value("MG44_RICDEFAULT")));
+        },
+        [&] {
+            if (ricarica) VariantiAcq().AggiornaPrezzoNetto();
+        },
+        // N + N x (R / 100) in exact decimals, grouped as written, then as a double.
+        [&] {
+            if (!ricarica) return;
+            const kv::Decimal n = Num(acq->Value("BLT_PREZZONETTO"));
+            const kv::Decimal r = Num(ven->Value("LI10_PERRICDELTA"));
+            p = (n + (r / kv::Decimal(100)) * n).ToDouble();
+            calcolato = true;
+        },
+
+        // ---- Zero-recharge branch: the row's own recharge plays no part.
+        [&] {
+            if (ricarica) return;
+            calc = ctx_.price_calculation;
+            if (!calc) throw PricingNotSet("the price calculation");
+            calc->SetCurrency(NS(acq->Value("BLT_VALUTA")));
+        },
+        [&] {
+            if (!ricarica) modo = kv::CInt(NZ(par_ven->Value("MG44_INDMODRICZERO")));
+        },
+        [&] {
+            if (ricarica || modo != 1) return;
+            for (const char* campo : kCampiCopia) ven->SetValue(campo, NZ(acq->Value(campo)));
+            p = kv::CDbl(NZ(acq->Value("LI10_PREZZO")));
+            calcolato = true;
+        },
+        [&] {
+            if (ricarica || (modo != 2 && modo != 3)) return;
+            calc->SetGrossPrice(NZ(acq->Value(modo == 2 ? "LI10_PREZZO" : "BLT_PREZZONETTO")));
+            for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i) calc->SetDiscount(i, int16_t{0});
+            calc->SetDiscountAmount(int16_t{0});
+            for (int i = 1; i <= kv::services::PriceCalculation::kMarkups; ++i) calc->SetMarkup(i, int16_t{0});
+            calc->SetMarkupAmount(int16_t{0});
+        },
+        [&] {
+            if (ricarica || (modo != 2 && modo != 3)) return;
+            calc->Calculate();
+            p = kv::CDbl(calc->NetPrice());
+            calcolato = true;
+        },
+
+        // ---- Both branches: the price, its VAT conversion, then its rounding. A zero-recharge mode
+        // that computes nothing (0, "the price is not changed", or an unknown mode) leaves the stored
+        // price as it is: converting it anyway would apply the VAT again on every run.
+        [&] {
+            if (calcolato) ven->SetValue("LI10_PREZZO", p);
+        },
+        [&] {
+            if (!calcolato) return;
+            flag_acq = FlagIvaAcquisto(acq);
+            flag_ven = par_ven->Value("MG44_FLGIVACOMPR");
+        },
+        [&] {
+            if (!calcolato) return;
+            if (auto convertito = ConvertiIva(p, flag_acq, flag_ven)) {
+                p = *convertito;
+                ven->SetValue("LI10_PREZZO", p);
+            }
+        },
+        // Rounding comes after the conversion, so the stored price is the rounded one in the sales
+        // list's terms.
+        [&] {
+            if (calcolato) Arrotonda(p, par_ven, ven);
+        },
+        [&] { VariantiVen().AggiornaPrezzoNetto(); },
+    });
+}
+
+std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag_acq, const Variant& flag_ven) {
+    // Purchase prices include VAT, sales prices do not: take the VAT out; and the other way round.
+    // The rate stays exact (5.5 is not 6); the arithmetic on the price is in doubles.
+    if (FlagIs(flag_acq, 1) && FlagIs(flag_ven, 0)) {
+        const double divisore = (Aliquota() + kv::Decimal(100)).ToDouble();
+        return price / divisore * 100;
+    }
+    if (FlagIs(flag_acq, 0) && FlagIs(flag_ven, 1)) {
+        const double v = Aliquota().ToDouble();
+        return (v / 100) * price + price;
+    }
+    return std::nullopt;  // equal flags, or a Null one: the price stays
+}
+
+void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven) {
+    const int16_t fonte = kv::CInt(NZ(par_ven->Value("MG44_INDARRPREZZO")));
+    if (fonte == 0) {
+        ven->SetValue("LI10_INDARROT", int16_t{0});
+        ven->SetValue("LI10_SCAGL_MG02", Variant::Null());
+        return;
+    }
+    Variant scaglione;
+    if (fonte == 1) {
+        scaglione = Scaglione();
+    } else if (fonte == 2) {
+        scaglione = NS(par_ven->Value("MG44_SCAGL_MG02"));
+    } else {
+        return;
+    }
+    if (scaglione.IsEmpty() || kv::CStr(scaglione).empty()) return;  // no bracket: nothing changes
+    auto rounding = ctx_.price_rounding;
+    if (!rounding) throw PricingNotSet("the price rounding");
+    const std::string valuta = kv::CStr(par_ven->Value("MG44_VALUTA_CG08"));
+    const double arrotondato = rounding->Round(price, kv::CInt(scaglione), valuta);
+    ven->SetValue("LI10_INDARROT", int16_t{1});
+    ven->SetValue("LI10_SCAGL_MG02", scaglione);
+    ven->SetValue("LI10_PREZZO", arrotondato);
+}
+
+Variant PriceUpdate::FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq) {
+    // The flag of the purchase list the purchase row belongs to. The parameters' current row is only
+    // the fallback: it is whichever list they stand on, and converting by another list's flag would
+    // put VAT into a price, or leave it in, wrongly.
+    auto par_acq = ListiniAcq().rstParMagLis;
+    if (!par_acq) throw PricingNotSet("the purchase list parameters");
+    if (!in_run_ || !run_purchase_flags_) {
+        std::map<double, Variant> flags;
+        auto copia = par_acq->Clone();
+        for (copia->MoveFirst(); !copia->IsEOF(); copia->MoveNext()) {
+            const Variant numero = copia->Value("MG44_NUMLIST");
+            if (!numero.IsNull()) flags.emplace(kv::CDbl(numero), copia->Value("MG44_FLGIVACOMPR"));
+        }
+        run_purchase_flags_ = std::move(flags);
+    }
+    const Variant lista = acq->Value("LI10_NUMLIST");
+    if (!lista.IsNull() && !lista.IsEmpty()) {
+        auto it = run_purchase_flags_->find(kv::CDbl(lista));
+        if (it != run_purchase_flags_->end()) return it->second;
+    }
+    return par_acq->Value("MG44_FLGIVACOMPR");
+}
+
+Variant PriceUpdate::Scaglione() {
+    if (in_run_ && run_bracket_) return *run_bracket_;
+    const std::string articolo = ctx_.article ? ctx_.article() : std::string();
+    Variant s = GetScaglione(kv::CStr(NS(articolo)));
+    if (in_run_) run_bracket_ = s;
+    return s;
+}
+
+kv::Decimal PriceUpdate::Aliquota() {
+    if (in_run_ && run_vat_) return *run_vat_;
+    const kv::Decimal v = GetAliquotaIvaArticolo();
+    if (in_run_) run_vat_ = v;
+    return v;
+}
+
+Variant PriceUpdate::GetScaglione(const std::string& codice) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    Variant result;  // Empty unless exactly one row
+    if (kv::CStr(NS(codice)).empty()) return Variant(std::string());
+    kv::ado::RecordsetPtr rs;
+    RunTrapped("GetScaglione", report, {
+        [&] {
+            if (!ctx_.connection) throw PricingNotSet("the window's connection");
+            // The code is put between apostrophes with its own apostrophes doubled, so it is compared
+            // as written and cannot end the literal.
+            rs = ctx_.connection->Execute("SELECT MG66_SCAGL_MG02 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 =" +
+                                          ctx_.company + " AND MG66_CODART ='" + RaddoppiaApici(codice) +
+                                          "' AND MG66_FLGARRPRZ = 1");
+        },
+        [&] {
+            if (rs && rs->RecordCount() == 1) result = NS(rs->Value("MG66_SCAGL_MG02"));
+        },
+        [&] {
+            if (rs) rs->Close();
+        },
+    });
+    return result;
+}
+
+kv::Decimal PriceUpdate::GetAliquotaIvaArticolo() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    kv::Decimal result;
+    std::string articolo;
+    kv::ado::RecordsetPtr rs;
+    RunTrapped("GetAliquotaIvaArticolo", report, {
+        [&] { articolo = kv::CStr(NS(ctx_.article ? ctx_.article() : std::string())); },
+        [&] {
+            if (!ctx_.connection) throw PricingNotSet("the window's connection");
+            rs = ctx_.connection->Execute(
+                "SELECT CG28_PERCIVA FROM MG66_ANAGRART"
+                " INNER JOIN CG28_TABCODIVA ON MG66_ALIVA_CG28 = CG28_CODICE"
+                " WHERE MG66_DITTA_CG18 = " + ctx_.company + " AND MG66_CODART ='" + RaddoppiaApici(articolo) + "'");
+        },
+        // The rate as the table holds it: a 16-bit integer would turn 5.5 % into 6 % and 4.5 % into 4 %.
+        [&] {
+            if (rs && !rs->IsBOF() && !rs->IsEOF()) result = kv::CDec(NZ(rs->Value("CG28_PERCIVA")));
+        },
+        [&] {
+            if (rs) rs->Close();
+        },
+    });
+    return result;
+}
+
+}  // namespace qmx

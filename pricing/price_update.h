@@ -1,0 +1,106 @@
+#pragma once
+// The window's price update of one sales row: the gross price of the sales matrix's current row derived
+// from the purchase matrix's current row (the caller positions both), by the sales list's default
+// recharge or, without one, by its zero-recharge mode; then the VAT conversion between lists that do and
+// do not include VAT, the rounding bracket, and the net prices of both rows. GetScaglione and
+// GetAliquotaIvaArticolo read the article's rounding bracket and VAT rate.
+//
+// These are procedures of the window: they run under the window's error trap and report through the
+// window's VisualizzaErrore with their own names ("AggiornaPrezzo", "GetScaglione",
+// "GetAliquotaIvaArticolo"); what was already written to the sales row stays when the user leaves.
+// The window hands them what it holds (PricingContext) and owns the object.
+//
+// During a recalculation run (BeginRun ... EndRun) the article's VAT rate and rounding bracket are read
+// once: neither changes while the run walks the rows.
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "matrix/clsmg_setupvarianti.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/services/price_calculation.h"
+#include "platform/services/price_rounding.h"
+#include "platform/variant/decimal.h"
+#include "platform/variant/variant.h"
+#include "pricelist/clsmg_setuplistini.h"
+#include "shell/error_trap.h"
+
+namespace qmx {
+
+// What the window hands its price procedures. Every member may be empty: a procedure that needs a
+// missing one fails with error 91, which it reports like any other error.
+struct PricingContext {
+    std::shared_ptr<CLSMG_SETUPLISTINI> listini_acq;
+    std::shared_ptr<CLSMG_SETUPLISTINI> listini_ven;
+    std::shared_ptr<CLSMG_SETUPVARIANTI> varianti_acq;
+    std::shared_ptr<CLSMG_SETUPVARIANTI> varianti_ven;
+    kv::ado::ConnectionPtr connection;
+    std::string company;  // written unquoted into SQL
+    std::shared_ptr<kv::services::PriceCalculation> price_calculation;
+    std::shared_ptr<kv::services::PriceRounding> price_rounding;
+    std::function<std::string()> article;                   // the text of TXT_CODART
+    ErrorReporter report;                                   // the window's VisualizzaErrore
+    std::function<void()> do_events;                        // let pending window messages run
+    std::function<void(std::string_view key, bool enabled)> enable_button;  // INTERNAV
+    // Grid type 4, after a recalculation: each side list to its first row and its row-change handling.
+    std::function<void()> side_lists_to_first_row;
+};
+
+class PriceUpdate {
+public:
+    explicit PriceUpdate(PricingContext context) : ctx_(std::move(context)) {}
+    void SetContext(PricingContext context) { ctx_ = std::move(context); }
+    const PricingContext& Context() const { return ctx_; }
+
+    // Rewrites the sales matrix's current row from the purchase matrix's current row (see the top).
+    void AggiornaPrezzo();
+    // Grid type 4: the same steps with the branch chosen by the caller's default recharge D (read from
+    // the filtered sales parameters): the recharge branch when D is not 0, else the zero-recharge one.
+    void AggiornaPrezzoConRicarico(const kv::Decimal& ricarico);
+
+    // The rounding bracket of article `codice` as text: "" for a blank code (no query), Empty unless the
+    // article has exactly one row with MG66_FLGARRPRZ = 1.
+    kv::Variant GetScaglione(const std::string& codice);
+    // The VAT percentage of the article in TXT_CODART, exactly as the VAT table holds it (5.5 stays
+    // 5.5); 0 when the article or its VAT code is not found.
+    kv::Decimal GetAliquotaIvaArticolo();
+
+    // A run reads the article's VAT rate and bracket once, at their first use.
+    void BeginRun();
+    void EndRun();
+
+private:
+    enum class Branch { ByDefault, Recharge, ZeroRecharge };
+    void Aggiorna(Branch branch, const kv::Decimal& ricarico);
+    // The VAT conversion of a price derived from the purchase row into the sales list's terms.
+    // Nothing when the flags ask for no conversion.
+    std::optional<double> ConvertiIva(double price, const kv::Variant& flag_acq, const kv::Variant& flag_ven);
+    // The rounding block: indicator, bracket and rounded gross price of the sales row.
+    void Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven);
+    // The VAT flag of the purchase list that the purchase row belongs to.
+    kv::Variant FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq);
+    kv::Variant Scaglione();
+    kv::Decimal Aliquota();
+
+    CLSMG_SETUPVARIANTI& VariantiAcq() const;
+    CLSMG_SETUPVARIANTI& VariantiVen() const;
+    CLSMG_SETUPLISTINI& ListiniAcq() const;
+    CLSMG_SETUPLISTINI& ListiniVen() const;
+    int Report(std::string_view procedure, const kv::Error& error) const;
+
+    PricingContext ctx_;
+    bool in_run_ = false;
+    std::optional<kv::Variant> run_bracket_;
+    std::optional<kv::Decimal> run_vat_;
+    std::optional<std::map<double, kv::Variant>> run_purchase_flags_;  // list number -> MG44_FLGIVACOMPR
+};
+
+// Error 91 naming what the window did not hand over.
+kv::Error PricingNotSet(std::string_view what);
+
+}  // namespace qmx

@@ -1,0 +1,307 @@
+#include "pricing/recalculation.h"
+
+#include <functional>
+
+#include "shell/modmg_quendormixal.h"
+
+namespace qmx {
+
+namespace {
+
+using kv::Variant;
+using kv::ado::RecordsetPtr;
+
+template <class T>
+T& Req(const std::shared_ptr<T>& p, std::string_view what) {
+    if (!p) throw PricingNotSet(what);
+    return *p;
+}
+
+bool Vuoto(const RecordsetPtr& rs) { return rs->IsBOF() && rs->IsEOF(); }
+
+// What a run changed and must give back, also when the user leaves it after an error.
+struct Ripristino {
+    RecordsetPtr acq, ven;
+    std::shared_ptr<kv::controls::DataGrid> grid_acq, grid_ven;
+    RecordsetPtr sorgente_acq, sorgente_ven;  // what the grids show at the end
+    bool sganciati = false;
+    bool bloccati = false;
+    bool filtri_salvati = false;
+    std::string filtro_acq, filtro_ven;
+
+    void Filtri() const {
+        if (!filtri_salvati) return;
+        acq->SetFilter(filtro_acq != "0" ? Variant(filtro_acq) : Variant(int16_t{0}));
+        if (!Vuoto(acq)) acq->MoveFirst();
+        ven->SetFilter(filtro_ven != "0" ? Variant(filtro_ven) : Variant(int16_t{0}));
+        if (!Vuoto(ven)) ven->MoveFirst();
+    }
+    void Griglie() const {
+        if (!sganciati) return;
+        if (grid_acq) grid_acq->SetDataSource(sorgente_acq);
+        if (grid_ven) grid_ven->SetDataSource(sorgente_ven);
+    }
+};
+
+// Each restoring step on its own: one that fails does not keep the others from running.
+void Ripristina(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception&) {
+        // The run is being left after an error already reported; what cannot be given back stays.
+    }
+}
+
+}  // namespace
+
+void Recalculation::DoEvents() const {
+    if (Ctx().do_events) Ctx().do_events();
+}
+
+std::string Recalculation::FiltroAcquisto(const RecordsetPtr& ven, int16_t lista_acquisto) const {
+    auto testo = [&](const char* campo) { return RaddoppiaApici(kv::CStr(NS(ven->Value(campo)))); };
+    return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + " AND BLT_CODICEVAR1 ='" + testo("BLT_CODICEVAR1") +
+           "'" + " AND BLT_OPZIONE1 ='" + testo("BLT_OPZIONE1") + "'" + " AND BLT_CODICEVAR2 ='" +
+           testo("BLT_CODICEVAR2") + "'" + " AND BLT_OPZIONE2 ='" + testo("BLT_OPZIONE2") + "'";
+}
+
+int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Ctx().report ? Ctx().report(p, e) : 3; };
+    int16_t result = 0;
+    RecordsetPtr par;
+    RunTrapped("GetNumListAcqRif", report, {
+        [&] {
+            par = Req(Ctx().listini_ven, "the sales list driver").rstParMagLis;
+            if (!par) throw PricingNotSet("the sales list parameters");
+        },
+        [&] { par->SetFilter("MG44_NUMLIST = " + kv::CStr(numList)); },
+        [&] {
+            if (par->RecordCount() == 1) result = kv::CInt(NZ(par->Value("MG44_NUMLISTACQRIC")));
+        },
+        [&] { par->SetFilter(int16_t{0}); },
+    });
+    return result;
+}
+
+void Recalculation::RicalcolaListini() {
+    const char* const kNome = "RicalcolaListini";
+    auto& ctx = Ctx();
+    auto report = [&](std::string_view p, const kv::Error& e) {
+        Ripristina([&] { Req(ctx.varianti_acq, "the purchase matrix driver").SetStatusOperationError(); });
+        return ctx.report ? ctx.report(p, e) : 3;
+    };
+    Ripristino r;
+    RecordsetPtr par_ven;
+    bool lasciata = false;
+
+    prezzi_.BeginRun();
+    const Outcome esito = RunTrapped(kNome, report, {
+        [&] {
+            r.acq = Req(ctx.varianti_acq, "the purchase matrix driver").Recordset();
+            r.ven = Req(ctx.varianti_ven, "the sales matrix driver").Recordset();
+            par_ven = Req(ctx.listini_ven, "the sales list driver").rstParMagLis;
+            if (!r.acq || !r.ven) throw PricingNotSet("the matrix recordset");
+            if (!par_ven) throw PricingNotSet("the sales list parameters");
+        },
+        [&] {
+            if (r.acq->IsBOF() || r.acq->IsEOF() || par_ven->IsBOF() || par_ven->IsEOF()) return Flow::Exit;
+            return Flow::Next;
+        },
+        [&] { ctx.varianti_acq->SetStatusOperationInProgress(); },
+        [&] {
+            r.grid_acq = ctx.varianti_acq->grid();
+            r.grid_ven = ctx.varianti_ven->grid();
+            r.sorgente_acq = r.acq;
+            r.sorgente_ven = r.ven;
+            r.sganciati = true;
+            if (r.grid_acq) r.grid_acq->SetDataSource(nullptr);
+            if (r.grid_ven) r.grid_ven->SetDataSource(nullptr);
+        },
+        [&] {
+            r.bloccati = true;
+            ctx.varianti_acq->bEnableRowColChange = false;
+            ctx.varianti_ven->bEnableRowColChange = false;
+        },
+        [&] {
+            r.filtro_acq = kv::CStr(r.acq->Filter());
+            r.filtro_ven = kv::CStr(r.ven->Filter());
+            r.filtri_salvati = true;
+        },
+        [&] {
+            r.ven->SetFilter(int16_t{0});
+            r.acq->SetFilter(int16_t{0});
+        },
+        [&] {
+            if (!Vuoto(r.ven)) r.ven->MoveFirst();
+        },
+        [&] {
+            while (!r.ven->IsEOF()) {
+                const Outcome riga = RunTrapped(kNome, report, {
+                    [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, GetNumListAcqRif(r.ven->Value("LI10_NUMLIST")))); },
+                    // Every matching purchase row rewrites the sales row in turn; the last one stands.
+                    [&] {
+                        if (r.acq->RecordCount() <= 0) return Flow::Next;
+                        r.acq->MoveFirst();
+                        while (!r.acq->IsEOF()) {
+                            const Outcome acquisto = RunTrapped(kNome, report, {
+                                [&] { par_ven->SetFilter("MG44_NUMLIST = " + kv::CStr(r.ven->Value("LI10_NUMLIST"))); },
+                                [&] { prezzi_.AggiornaPrezzo(); },
+                                [&] { DoEvents(); },
+                                [&] { r.acq->MoveNext(); },
+                            });
+                            if (acquisto == Outcome::Left) {
+                                lasciata = true;
+                                return Flow::Exit;
+                            }
+                        }
+                        return Flow::Next;
+                    },
+                    [&] { r.acq->SetFilter(int16_t{0}); },
+                    [&] { r.ven->MoveNext(); },
+                });
+                if (riga == Outcome::Left || lasciata) {
+                    lasciata = true;
+                    return Flow::Exit;
+                }
+            }
+            return Flow::Next;
+        },
+        [&] {
+            if (lasciata) return Flow::Exit;
+            r.bloccati = false;
+            ctx.varianti_acq->bEnableRowColChange = true;
+            ctx.varianti_ven->bEnableRowColChange = true;
+            return Flow::Next;
+        },
+        [&] {
+            r.Filtri();
+            r.filtri_salvati = false;
+        },
+        [&] {
+            r.Griglie();
+            r.sganciati = false;
+        },
+        [&] {
+            if (ctx.enable_button) ctx.enable_button(kRicalcola, true);
+        },
+        [&] { ctx.varianti_acq->SetStatusOperationCompleted(); },
+    });
+    prezzi_.EndRun();
+
+    // A run left after an error gives back what it took, so the window stays usable.
+    if (esito == Outcome::Left || lasciata) {
+        if (r.bloccati) {
+            Ripristina([&] { ctx.varianti_acq->bEnableRowColChange = true; });
+            Ripristina([&] { ctx.varianti_ven->bEnableRowColChange = true; });
+        }
+        Ripristina([&] { r.Filtri(); });
+        Ripristina([&] { r.Griglie(); });
+    }
+}
+
+void Recalculation::RicalcolaListini4() {
+    const char* const kNome = "RicalcolaListini4";
+    auto& ctx = Ctx();
+    auto report = [&](std::string_view p, const kv::Error& e) {
+        Ripristina([&] { Req(ctx.varianti_acq, "the purchase matrix driver").SetStatusOperationError(); });
+        return ctx.report ? ctx.report(p, e) : 3;
+    };
+    RecordsetPtr acq, ven, par_ven;
+    bool lasciata = false;
+    bool iniziata = false;
+
+    prezzi_.BeginRun();
+    const Outcome esito = RunTrapped(kNome, report, {
+        [&] {
+            ven = Req(ctx.varianti_ven, "the sales matrix driver").Recordset();
+            acq = Req(ctx.varianti_acq, "the purchase matrix driver").Recordset();
+            if (ven && !Vuoto(ven)) ven->MoveFirst();
+        },
+        [&] {
+            iniziata = true;
+            ctx.varianti_acq->SetStatusOperationInProgress();
+        },
+        [&] {
+            par_ven = Req(ctx.listini_ven, "the sales list driver").rstParMagLis;
+            if (!ven || !acq) throw PricingNotSet("the matrix recordset");
+            if (!par_ven) throw PricingNotSet("the sales list parameters");
+        },
+        [&] {
+            if (ven->RecordCount() <= 0) return Flow::Next;
+            ven->MoveFirst();
+            while (!ven->IsEOF()) {
+                kv::Decimal ricarico;
+                bool salta = false;
+                const Outcome riga = RunTrapped(kNome, report, {
+                    [&] { acq->SetFilter(FiltroAcquisto(ven, GetNumListAcqRif(ven->Value("LI10_NUMLIST")))); },
+                    // A sales row without a purchase row to derive it from, or whose list has no parameter
+                    // row, is left as it is (the other grid types do the same).
+                    [&] { salta = acq->RecordCount() <= 0; },
+                    [&] {
+                        if (salta) return;
+                        par_ven->SetFilter("MG44_NUMLIST = " + kv::CStr(ven->Value("LI10_NUMLIST")));
+                        if (par_ven->RecordCount() > 0) {
+                            ricarico = kv::CDec(NZ(par_ven->Value("MG44_RICDEFAULT")));
+                        } else {
+                            salta = true;
+                        }
+                    },
+                    [&] {
+                        if (!salta) prezzi_.AggiornaPrezzoConRicarico(ricarico);
+                    },
+                    [&] {
+                        if (!salta) ven->UpdateBatch(kv::ado::adAffectAll);
+                    },
+                    [&] { ven->MoveNext(); },
+                });
+                if (riga == Outcome::Left) {
+                    lasciata = true;
+                    return Flow::Exit;
+                }
+            }
+            return Flow::Next;
+        },
+        [&] { DoEvents(); },
+        [&] { acq->SetFilter(int16_t{0}); },
+        [&] { ctx.varianti_ven->bEsciTrasf = true; },
+        // The sales pivot is rebuilt from the recalculated matrix.
+        // TODO: ctx.varianti_ven->ReFilterVarianti4() here, once the matrix loading is on this branch.
+        [&] {},
+        [&] { DoEvents(); },
+        [&] {
+            ctx.varianti_ven->SetElem(kPrezzoLordo);
+            ctx.varianti_ven->SetElemPrev(kPrezzoLordo);
+        },
+        [&] {
+            if (ctx.side_lists_to_first_row) ctx.side_lists_to_first_row();
+        },
+        [&] {
+            ctx.varianti_acq->bEnableRowColChange = true;
+            ctx.varianti_ven->bEnableRowColChange = true;
+            ctx.varianti_ven->bEsciTrasf = false;
+        },
+        [&] {
+            if (ctx.enable_button) ctx.enable_button(kRicalcola, true);
+        },
+        [&] { ctx.varianti_acq->SetStatusOperationCompleted(); },
+    });
+    prezzi_.EndRun();
+
+    // A run left after an error gives back what it took, so the window stays usable: the purchase
+    // matrix unfiltered, both grids showing their pivot, the grid events enabled again.
+    if ((esito == Outcome::Left || lasciata) && iniziata) {
+        Ripristina([&] { acq->SetFilter(int16_t{0}); });
+        Ripristina([&] { ctx.varianti_acq->bEnableRowColChange = true; });
+        Ripristina([&] { ctx.varianti_ven->bEnableRowColChange = true; });
+        Ripristina([&] { ctx.varianti_ven->bEsciTrasf = false; });
+        for (const auto& driver : {ctx.varianti_acq, ctx.varianti_ven}) {
+            Ripristina([&] {
+                auto grid = driver->grid();
+                auto pivot = driver->SalPur() == VarPurchase ? driver->rsPivotAcq : driver->rsPivotVen;
+                if (grid && !grid->DataSource()) grid->SetDataSource(pivot ? pivot : driver->Recordset());
+            });
+        }
+    }
+}
+
+}  // namespace qmx

@@ -1,0 +1,52 @@
+#pragma once
+// The window's recalculation of the sales lists: every row of the sales matrix is derived again, by
+// PriceUpdate, from the purchase matrix row of its list's reference purchase list
+// (MG44_NUMLISTACQRIC) with the same variant options. It works on the two matrix recordsets only;
+// nothing reaches the database before the user confirms.
+//
+// RicalcolaListini serves grid types 1 to 3: the grids are unbound and the matrices unfiltered while it
+// walks, and both are given back their filter (standing on their first row) and their grid at the end.
+// RicalcolaListini4 serves grid type 4: it walks the matrices behind the pivots and rebuilds the sales
+// pivot at the end.
+//
+// Both are window procedures under the window's error trap, reported as "RicalcolaListini" /
+// "RicalcolaListini4" after the purchase matrix driver's SetStatusOperationError. When the user leaves
+// a run after an error, the run still gives the grids their binding, the matrices their filters and
+// the drivers their bEnableRowColChange back, so the window stays usable. A sales row whose reference
+// list or options have no purchase row is left as it is.
+
+#include <string>
+
+#include "pricing/price_update.h"
+
+namespace qmx {
+
+// The toolbar button the runs enable again when they finish, and the grid-type-4 element they leave the
+// sales pivot on.
+inline constexpr const char* kRicalcola = "RICALCOLA";
+inline constexpr const char* kPrezzoLordo = "Prezzo lordo";
+
+class Recalculation {
+public:
+    explicit Recalculation(PricingContext context) : prezzi_(std::move(context)) {}
+    void SetContext(PricingContext context) { prezzi_.SetContext(std::move(context)); }
+    PriceUpdate& Prezzi() { return prezzi_; }
+
+    // The reference purchase list of sales list numList; 0 when the list has no single parameter row or
+    // no reference. Leaves the sales parameters unfiltered.
+    int16_t GetNumListAcqRif(const kv::Variant& numList);
+    void RicalcolaListini();
+    void RicalcolaListini4();
+
+    // The purchase matrix filter that finds the purchase rows of a sales row: its reference list and
+    // its variant codes and options, each text between apostrophes with its apostrophes doubled.
+    std::string FiltroAcquisto(const kv::ado::RecordsetPtr& ven, int16_t lista_acquisto) const;
+
+private:
+    const PricingContext& Ctx() const { return prezzi_.Context(); }
+    void DoEvents() const;
+
+    PriceUpdate prezzi_;
+};
+
+}  // namespace qmx

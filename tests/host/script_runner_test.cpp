@@ -1,0 +1,102 @@
+// erp-host --script as support staff and the acceptance scenarios use it: a process without a display,
+// on a demo database that qmx-demo builds in a temporary folder. What a script prints is checked in the
+// scenarios; here, how a run ends when a line cannot be performed.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+struct Run {
+    int exit_code = -1;
+    QString out;
+    QString err;
+};
+
+class ErpHostScript : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        ASSERT_TRUE(dir_->isValid());
+        const QString file = dir_->filePath(QStringLiteral("demo.sqlite"));
+        QProcess demo;
+        demo.start(QStringLiteral(QMX_DEMO_TOOL),
+                   {QStringLiteral("--connection"), QStringLiteral("Provider=SQLite;Data Source=%1;Mode=Create").arg(file)});
+        ASSERT_TRUE(demo.waitForFinished(120000));
+        ASSERT_EQ(demo.exitCode(), 0) << demo.readAllStandardError().toStdString();
+        connection_ = QStringLiteral("Provider=SQLite;Data Source=%1").arg(file);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+
+    // Runs `script` with no display at all: a script run must not need one.
+    static Run RunScript(const QString& name, const QByteArray& script) {
+        const QString path = dir_->filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(script);
+        f.close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QMX_ERP_HOST), {QStringLiteral("--script"), path, QStringLiteral("--connection"), connection_});
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return {};
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    static QTemporaryDir* dir_;
+    static QString connection_;
+};
+
+QTemporaryDir* ErpHostScript::dir_ = nullptr;
+QString ErpHostScript::connection_;
+
+TEST_F(ErpHostScript, EveryLineRunsThenTheExitIsZero) {
+    const Run r = RunScript(QStringLiteral("ok.script"),
+                            "# a comment, then a blank line\n"
+                            "\n"
+                            "sql SELECT MG66_CODART FROM MG66_ANAGRART WHERE MG66_CODART = 'MAG001'\n"
+                            "sql@postgresql SELECT 1 AS NEVER_ON_SQLITE\n"
+                            "messages\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("MG66_CODART\nMAG001\n"));
+}
+
+TEST_F(ErpHostScript, ALineThatCannotRunEndsTheRunWithItsNumberAndReason) {
+    struct Case {
+        const char* script;
+        const char* where;   // the line named in the error
+        const char* reason;  // part of the reason
+    };
+    const Case cases[] = {
+        {"sql SELECT 1 AS A\n\nfly away\n", ":3: ", "comando sconosciuto"},
+        {"answer 9\n", ":1: ", "risposta non valida"},
+        {"dump side 3\n", ":1: ", "lista laterale sconosciuta"},
+        {"cell acq 1 \"Prezzo lordo\n", ":1: ", "virgolette"},
+        {"cell acq 99 N. 1\n", ":1: ", "fuori dalla griglia"},
+        {"sql SELECT * FROM NO_SUCH_TABLE\n", ":1: ", "SQL"},
+        // The toolbar waits for a key to be loaded: a user cannot press it, nor can a script.
+        {"click Conferma\n", ":1: ", "non è abilitat"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const Run r = RunScript(QStringLiteral("bad%1.script").arg(++n), c.script);
+        EXPECT_EQ(r.exit_code, 1) << c.script;
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.where))) << c.script << " -> " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << c.script << " -> " << r.err.toStdString();
+    }
+}
+
+}  // namespace

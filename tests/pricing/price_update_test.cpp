@@ -1,0 +1,239 @@
+#include "pricing/price_update.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "pricing/pricing_support.h"
+#include "support/db_engines.h"
+
+namespace qmx {
+namespace {
+
+using kv::Variant;
+using testing::AggiungiParametro;
+using testing::AggiungiRiga;
+using testing::Campi;
+using testing::PricingBench;
+
+class PriceUpdateTest : public qmx::testing::EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        demo::CreateSchema(db());
+        demo::BuildDemo(db());
+        bench = std::make_unique<PricingBench>(database().connection());
+    }
+    std::unique_ptr<PricingBench> bench;
+};
+
+Variant N() { return Variant::Null(); }
+
+struct Caso {
+    const char* nome;
+    Campi listino_ven;  // sales list 10
+    Campi listino_acq;  // purchase list 1
+    Campi riga_acq;
+    Campi riga_ven;
+    double prezzo;                       // expected LI10_PREZZO
+    std::optional<Variant> ricarico = std::nullopt;     // expected LI10_PERRICDELTA
+    std::optional<Variant> arrotondato = std::nullopt;  // expected LI10_INDARROT
+    std::optional<Variant> scaglione = std::nullopt;    // expected LI10_SCAGL_MG02
+    const char* articolo = demo::kArticoloTipo4;  // VAT 22, rounds with bracket 2
+};
+
+bool Uguale(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull()) return a.IsNull() && b.IsNull();
+    return kv::CDbl(a) == kv::CDbl(b);
+}
+
+TEST_P(PriceUpdateTest, AggiornaPrezzoDerivesTheSalesRow) {
+    const Caso casi[] = {
+        {"default recharge fills a row without price and recharge", {{"MG44_RICDEFAULT", 25.0}}, {},
+         {{"LI10_PREZZO", 80.0}}, {}, 100, Variant(25.0)},
+        {"a row with a price keeps its recharge 0", {{"MG44_RICDEFAULT", 25.0}}, {}, {{"LI10_PREZZO", 80.0}},
+         {{"LI10_PREZZO", 50.0}, {"LI10_PERRICDELTA", 0.0}}, 80, Variant(0.0)},
+        {"own recharge kept", {{"MG44_RICDEFAULT", 25.0}}, {}, {{"LI10_PREZZO", 80.0}},
+         {{"LI10_PERRICDELTA", 10.0}}, 88, Variant(10.0)},
+        {"recharge in exact decimals", {{"MG44_RICDEFAULT", 33.33}}, {}, {{"LI10_PREZZO", 0.3}}, {},
+         0.39999, Variant(33.33)},
+        {"purchase with VAT, sales without: VAT taken out",
+         {{"MG44_RICDEFAULT", 25.0}, {"MG44_FLGIVACOMPR", 0.0}}, {{"MG44_FLGIVACOMPR", 1.0}},
+         {{"LI10_PREZZO", 97.6}}, {}, 100},
+        {"purchase without VAT, sales with: VAT added",
+         {{"MG44_RICDEFAULT", 25.0}, {"MG44_FLGIVACOMPR", 1.0}}, {{"MG44_FLGIVACOMPR", 0.0}},
+         {{"LI10_PREZZO", 80.0}}, {}, 122},
+        {"equal VAT flags leave the price", {{"MG44_RICDEFAULT", 25.0}, {"MG44_FLGIVACOMPR", 1.0}},
+         {{"MG44_FLGIVACOMPR", 1.0}}, {{"LI10_PREZZO", 80.0}}, {}, 100},
+        {"a Null VAT flag converts nothing", {{"MG44_RICDEFAULT", 25.0}, {"MG44_FLGIVACOMPR", N()}},
+         {{"MG44_FLGIVACOMPR", 0.0}}, {{"LI10_PREZZO", 80.0}}, {}, 100},
+        {"zero recharge ignores the row's recharge; mode 1 copies",
+         {{"MG44_RICDEFAULT", 0.0}, {"MG44_INDMODRICZERO", 1.0}}, {},
+         {{"LI10_PREZZO", 80.0}, {"LI10_SC1PER", 10.0}}, {{"LI10_PERRICDELTA", 30.0}}, 80, Variant(30.0)},
+        {"mode 0 leaves the price, also with differing VAT flags",
+         {{"MG44_INDMODRICZERO", 0.0}, {"MG44_FLGIVACOMPR", 0.0}}, {{"MG44_FLGIVACOMPR", 1.0}},
+         {{"LI10_PREZZO", 80.0}}, {{"LI10_PREZZO", 50.0}}, 50},
+        {"mode 2 takes the purchase gross price", {{"MG44_INDMODRICZERO", 2.0}}, {},
+         {{"LI10_PREZZO", 80.0}, {"LI10_SC1PER", 10.0}}, {}, 80},
+        {"mode 3 takes the purchase net price", {{"MG44_INDMODRICZERO", 3.0}}, {},
+         {{"LI10_PREZZO", 80.0}, {"LI10_SC1PER", 10.0}, {"BLT_PREZZONETTO", 72.0}}, {}, 72},
+        {"mode 2 in a 3-decimal currency", {{"MG44_INDMODRICZERO", 2.0}}, {},
+         {{"LI10_PREZZO", 12.34567}, {"BLT_VALUTA", "KWD"}}, {}, 12.346},
+        {"mode 2 in a 0-decimal currency", {{"MG44_INDMODRICZERO", 2.0}}, {},
+         {{"LI10_PREZZO", 12.34567}, {"BLT_VALUTA", "JPY"}}, {}, 12},
+        {"zero recharge converts, then rounds",
+         {{"MG44_INDMODRICZERO", 2.0}, {"MG44_FLGIVACOMPR", 0.0}, {"MG44_INDARRPREZZO", 2.0}, {"MG44_SCAGL_MG02", 2.0}},
+         {{"MG44_FLGIVACOMPR", 1.0}}, {{"LI10_PREZZO", 100.0}}, {}, 82, std::nullopt, Variant(1.0), Variant(2.0)},
+        {"rounding source 0 clears indicator and bracket", {{"MG44_RICDEFAULT", 25.0}, {"MG44_INDARRPREZZO", 0.0}},
+         {}, {{"LI10_PREZZO", 80.0}}, {{"LI10_INDARROT", 1.0}, {"LI10_SCAGL_MG02", 3.0}}, 100, std::nullopt,
+         Variant(0.0), N()},
+        {"rounding source 1: the article's bracket", {{"MG44_RICDEFAULT", 23.45}, {"MG44_INDARRPREZZO", 1.0}}, {},
+         {{"LI10_PREZZO", 80.0}}, {}, 98.8, std::nullopt, Variant(1.0), Variant(2.0)},
+        {"rounding source 1, article not rounded: nothing changes",
+         {{"MG44_RICDEFAULT", 23.45}, {"MG44_INDARRPREZZO", 1.0}}, {}, {{"LI10_PREZZO", 80.0}},
+         {{"LI10_INDARROT", 1.0}, {"LI10_SCAGL_MG02", 3.0}}, 98.76, std::nullopt, Variant(1.0), Variant(3.0),
+         demo::kArticoloSenzaGestione},
+        {"rounding source 2 without a list bracket: nothing changes",
+         {{"MG44_RICDEFAULT", 23.45}, {"MG44_INDARRPREZZO", 2.0}}, {}, {{"LI10_PREZZO", 80.0}}, {}, 98.76,
+         std::nullopt, Variant(0.0), N()},
+        {"rounding source 2 in a 0-decimal currency",
+         {{"MG44_RICDEFAULT", 23.45}, {"MG44_INDARRPREZZO", 2.0}, {"MG44_SCAGL_MG02", 2.0}, {"MG44_VALUTA_CG08", "JPY"}},
+         {}, {{"LI10_PREZZO", 80.0}}, {}, 99, std::nullopt, Variant(1.0), Variant(2.0)},
+        {"rounding source 2 in a 3-decimal currency",
+         {{"MG44_RICDEFAULT", 23.45}, {"MG44_INDARRPREZZO", 2.0}, {"MG44_SCAGL_MG02", 3.0}, {"MG44_VALUTA_CG08", "KWD"}},
+         {}, {{"LI10_PREZZO", 80.0}}, {}, 98, std::nullopt, Variant(1.0), Variant(3.0)},
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.nome);
+        PricingBench b(database().connection());
+        b.article = c.articolo;
+        Campi ven = {{"MG44_NUMLIST", 10.0}, {"MG44_NUMLISTACQRIC", 1.0}};
+        ven.insert(ven.end(), c.listino_ven.begin(), c.listino_ven.end());
+        AggiungiParametro(b.lis_ven->rstParMagLis, ven);
+        Campi acq = {{"MG44_NUMLIST", 1.0}};
+        acq.insert(acq.end(), c.listino_acq.begin(), c.listino_acq.end());
+        AggiungiParametro(b.lis_acq->rstParMagLis, acq);
+        Campi riga_acq = {{"LI10_NUMLIST", 1.0}};
+        riga_acq.insert(riga_acq.end(), c.riga_acq.begin(), c.riga_acq.end());
+        AggiungiRiga(b.Acq(), riga_acq);
+        Campi riga_ven = {{"LI10_NUMLIST", 10.0}};
+        riga_ven.insert(riga_ven.end(), c.riga_ven.begin(), c.riga_ven.end());
+        AggiungiRiga(b.Ven(), riga_ven);
+
+        PriceUpdate p(b.Context());
+        p.AggiornaPrezzo();
+
+        EXPECT_TRUE(b.reports.empty()) << b.reports.front().first << " " << b.reports.front().second;
+        EXPECT_NEAR(kv::CDbl(b.Ven()->Value("LI10_PREZZO")), c.prezzo, 1e-9);
+        const Variant nessuno = Variant::Empty();
+        EXPECT_TRUE(!c.ricarico || Uguale(b.Ven()->Value("LI10_PERRICDELTA"), c.ricarico.value_or(nessuno)));
+        EXPECT_TRUE(!c.arrotondato || Uguale(b.Ven()->Value("LI10_INDARROT"), c.arrotondato.value_or(nessuno)))
+            << kv::CStr(b.Ven()->Value("LI10_INDARROT"));
+        EXPECT_TRUE(!c.scaglione || Uguale(b.Ven()->Value("LI10_SCAGL_MG02"), c.scaglione.value_or(nessuno)));
+    }
+}
+
+TEST_P(PriceUpdateTest, CopyModeTakesEveryPriceFieldAndRecomputesTheNetPrice) {
+    AggiungiParametro(bench->lis_ven->rstParMagLis, {{"MG44_NUMLIST", 10.0}, {"MG44_INDMODRICZERO", 1.0}});
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}});
+    AggiungiRiga(bench->Acq(), {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", 80.0}, {"LI10_SC1PER", 10.0},
+                                {"LI10_MAGIMP", 2.0}, {"BLT_PREZZONETTO", 1.0}});
+    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}, {"LI10_SC2PER", 7.0}});
+    PriceUpdate(bench->Context()).AggiornaPrezzo();
+    EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_SC1PER")), 10.0);
+    EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_SC2PER")), 0.0);  // blank in the purchase row
+    EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_MAGIMP")), 2.0);
+    // The copied net price is the purchase row's stale one; the sales row's own is computed again.
+    EXPECT_NEAR(kv::CDbl(bench->Ven()->Value("BLT_PREZZONETTO")), 74.0, 1e-9);
+}
+
+TEST_P(PriceUpdateTest, ModeZeroDoesNotConvertAgainOnEveryRun) {
+    AggiungiParametro(bench->lis_ven->rstParMagLis,
+                      {{"MG44_NUMLIST", 10.0}, {"MG44_INDMODRICZERO", 0.0}, {"MG44_FLGIVACOMPR", 1.0}});
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}, {"MG44_FLGIVACOMPR", 0.0}});
+    AggiungiRiga(bench->Acq(), {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", 80.0}});
+    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}, {"LI10_PREZZO", 100.0}});
+    PriceUpdate p(bench->Context());
+    for (int run = 0; run < 3; ++run) p.AggiornaPrezzo();
+    EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_PREZZO")), 100.0);
+}
+
+TEST_P(PriceUpdateTest, VatRatesWithHalvesAreKeptExact) {
+    db().Execute("INSERT INTO CG28_TABCODIVA (CG28_CODICE, CG28_DESCR, CG28_PERCIVA) VALUES ('55', 'x', 5.5)");
+    db().Execute("INSERT INTO CG28_TABCODIVA (CG28_CODICE, CG28_DESCR, CG28_PERCIVA) VALUES ('45', 'y', 4.5)");
+    struct {
+        const char* codice;
+        int flag_acq, flag_ven;
+        double acquisto, atteso;
+    } casi[] = {
+        {"55", 0, 1, 80.0, 105.5},  // 100 + 5.5 %, not 6 %
+        {"45", 1, 0, 83.6, 100.0},  // 104.5 less 4.5 %, not 4 %
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.codice);
+        db().Execute(std::string("UPDATE MG66_ANAGRART SET MG66_ALIVA_CG28 = '") + c.codice +
+                     "' WHERE MG66_DITTA_CG18 = 1 AND MG66_CODART = 'MAG001'");
+        PricingBench b(database().connection());
+        AggiungiParametro(b.lis_ven->rstParMagLis,
+                          {{"MG44_NUMLIST", 10.0}, {"MG44_RICDEFAULT", 25.0}, {"MG44_FLGIVACOMPR", double(c.flag_ven)}});
+        AggiungiParametro(b.lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}, {"MG44_FLGIVACOMPR", double(c.flag_acq)}});
+        AggiungiRiga(b.Acq(), {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", c.acquisto}});
+        AggiungiRiga(b.Ven(), {{"LI10_NUMLIST", 10.0}});
+        PriceUpdate p(b.Context());
+        EXPECT_EQ(p.GetAliquotaIvaArticolo().ToString(), std::string(c.codice) == "55" ? "5.5" : "4.5");
+        p.AggiornaPrezzo();
+        EXPECT_NEAR(kv::CDbl(b.Ven()->Value("LI10_PREZZO")), c.atteso, 1e-9);
+    }
+}
+
+TEST_P(PriceUpdateTest, VatFlagComesFromTheListOfThePurchaseRow) {
+    // The purchase parameters stand on list 2 (prices with VAT); the row belongs to list 1 (without).
+    AggiungiParametro(bench->lis_ven->rstParMagLis, {{"MG44_NUMLIST", 10.0}, {"MG44_RICDEFAULT", 25.0},
+                                                    {"MG44_FLGIVACOMPR", 0.0}});
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}, {"MG44_FLGIVACOMPR", 0.0}});
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 2.0}, {"MG44_FLGIVACOMPR", 1.0}});
+    AggiungiRiga(bench->Acq(), {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", 80.0}});
+    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}});
+    PriceUpdate(bench->Context()).AggiornaPrezzo();
+    EXPECT_NEAR(kv::CDbl(bench->Ven()->Value("LI10_PREZZO")), 100.0, 1e-9);
+}
+
+TEST_P(PriceUpdateTest, ArticleLookups) {
+    PriceUpdate p(bench->Context());
+    EXPECT_EQ(p.GetScaglione("MAG001"), Variant("2"));
+    EXPECT_TRUE(p.GetScaglione(demo::kArticoloSenzaGestione).IsEmpty());  // MG66_FLGARRPRZ 0
+    EXPECT_TRUE(p.GetScaglione("NON'ESISTE").IsEmpty());                  // compared as written
+    EXPECT_EQ(p.GetAliquotaIvaArticolo().ToString(), "22");
+    bench->article = "NON'ESISTE";
+    EXPECT_TRUE(p.GetAliquotaIvaArticolo().IsZero());
+    EXPECT_TRUE(bench->reports.empty());
+
+    // A blank code asks the database nothing: without a connection nothing fails.
+    auto ctx = bench->Context();
+    ctx.connection = nullptr;
+    PriceUpdate senza(ctx);
+    EXPECT_EQ(senza.GetScaglione(""), Variant(""));
+    EXPECT_TRUE(bench->reports.empty());
+    EXPECT_TRUE(senza.GetScaglione("MAG001").IsEmpty());
+    ASSERT_EQ(bench->reports.size(), 1u);
+    EXPECT_EQ(bench->reports[0].first, "GetScaglione");
+}
+
+TEST_P(PriceUpdateTest, ErrorsAreReportedUnderTheProcedureAndWhatWasWrittenStays) {
+    // A rounding with a bracket the company does not have fails after the price was written.
+    AggiungiParametro(bench->lis_ven->rstParMagLis, {{"MG44_NUMLIST", 10.0}, {"MG44_RICDEFAULT", 25.0},
+                                                    {"MG44_INDARRPREZZO", 2.0}, {"MG44_SCAGL_MG02", 99.0}});
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}});
+    AggiungiRiga(bench->Acq(), {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", 80.0}});
+    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}});
+    PriceUpdate(bench->Context()).AggiornaPrezzo();
+    ASSERT_EQ(bench->reports.size(), 1u);
+    EXPECT_EQ(bench->reports[0].first, "AggiornaPrezzo");
+    EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_PREZZO")), 100.0);
+}
+
+QMX_INSTANTIATE_ENGINES(PriceUpdateTest);
+
+}  // namespace
+}  // namespace qmx

@@ -1,0 +1,173 @@
+#include "pricing/recalculation.h"
+
+#include <gtest/gtest.h>
+
+#include "pricing/pricing_support.h"
+#include "shell/modmg_quendormixal.h"
+#include "support/db_engines.h"
+
+namespace qmx {
+namespace {
+
+using kv::Variant;
+using testing::AggiungiParametro;
+using testing::AggiungiRiga;
+using testing::Campi;
+using testing::PricingBench;
+
+class RecalculationTest : public qmx::testing::EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        demo::CreateSchema(db());
+        demo::BuildDemo(db());
+        bench = std::make_unique<PricingBench>(database().connection());
+    }
+
+    // Purchase list 1; sales lists 10 and 11 both on list 1 (recharges 25 and 50), 12 without a
+    // reference. Options BLU and D'O (an apostrophe), each with a purchase row on list 1.
+    void Listini() {
+        AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}});
+        AggiungiParametro(bench->lis_ven->rstParMagLis,
+                          {{"MG44_NUMLIST", 10.0}, {"MG44_NUMLISTACQRIC", 1.0}, {"MG44_RICDEFAULT", 25.0}});
+        AggiungiParametro(bench->lis_ven->rstParMagLis,
+                          {{"MG44_NUMLIST", 11.0}, {"MG44_NUMLISTACQRIC", 1.0}, {"MG44_RICDEFAULT", 50.0}});
+        AggiungiParametro(bench->lis_ven->rstParMagLis,
+                          {{"MG44_NUMLIST", 12.0}, {"MG44_NUMLISTACQRIC", Variant::Null()}, {"MG44_RICDEFAULT", 50.0}});
+        bench->lis_ven->rstParMagLis->MoveFirst();
+        for (auto [opzione, prezzo] : {std::pair{"BLU", 80.0}, std::pair{"D'O", 40.0}})
+            AggiungiRiga(bench->Acq(), Opzione(opzione, 1.0, {{"LI10_PREZZO", prezzo}}));
+        for (double lista : {10.0, 11.0, 12.0})
+            for (const char* opzione : {"BLU", "D'O"}) AggiungiRiga(bench->Ven(), Opzione(opzione, lista, {}));
+        bench->Acq()->MoveFirst();
+        bench->Ven()->MoveFirst();
+    }
+
+    static Campi Opzione(const char* opzione, double lista, Campi altri) {
+        Campi c = {{"LI10_NUMLIST", lista}, {"BLT_CODICEVAR1", "A1"}, {"BLT_OPZIONE1", opzione}};
+        c.insert(c.end(), altri.begin(), altri.end());
+        return c;
+    }
+
+    // The sales price of a list and option, read through a clone (the matrix keeps its position).
+    Variant Prezzo(double lista, const char* opzione) {
+        auto c = bench->Ven()->Clone();
+        for (c->MoveFirst(); !c->IsEOF(); c->MoveNext())
+            if (kv::CDbl(c->Value("LI10_NUMLIST")) == lista && kv::CStr(NS(c->Value("BLT_OPZIONE1"))) == opzione)
+                return c->Value("LI10_PREZZO");
+        return Variant();
+    }
+
+    std::unique_ptr<PricingBench> bench;
+};
+
+TEST_P(RecalculationTest, GetNumListAcqRif) {
+    Listini();
+    Recalculation r(bench->Context());
+    EXPECT_EQ(r.GetNumListAcqRif(10.0), 1);
+    EXPECT_EQ(r.GetNumListAcqRif(11.0), 1);
+    EXPECT_EQ(r.GetNumListAcqRif(12.0), 0);  // blank reference
+    EXPECT_EQ(r.GetNumListAcqRif(99.0), 0);  // no parameter row
+    EXPECT_EQ(bench->lis_ven->rstParMagLis->RecordCount(), 3);  // left unfiltered
+}
+
+TEST_P(RecalculationTest, EverySalesListIsDerivedFromItsReferenceList) {
+    Listini();
+    // The grids show a filtered purchase matrix standing on its second row; the sales matrix is
+    // unfiltered.
+    bench->Acq()->SetFilter("BLT_OPZIONE1 = 'BLU' OR BLT_OPZIONE1 = 'D''O'");
+    bench->Acq()->MoveLast();
+    Recalculation r(bench->Context());
+    r.RicalcolaListini();
+
+    for (const auto& [procedura, numero] : bench->reports) ADD_FAILURE() << procedura << " " << numero << " " << bench->descriptions.front();
+    EXPECT_NEAR(kv::CDbl(Prezzo(10, "BLU")), 100.0, 1e-9);
+    EXPECT_NEAR(kv::CDbl(Prezzo(11, "BLU")), 120.0, 1e-9);  // the same purchase row
+    EXPECT_NEAR(kv::CDbl(Prezzo(10, "D'O")), 50.0, 1e-9);   // the apostrophe matches its row
+    EXPECT_NEAR(kv::CDbl(Prezzo(11, "D'O")), 60.0, 1e-9);
+    EXPECT_TRUE(Prezzo(12, "BLU").IsNull());  // no reference list: untouched
+
+    // Filters and positions back, grids bound again, grid events on, the button enabled.
+    EXPECT_EQ(bench->Acq()->Filter(), Variant("BLT_OPZIONE1 = 'BLU' OR BLT_OPZIONE1 = 'D''O'"));
+    EXPECT_EQ(bench->Acq()->AbsolutePosition(), 1);
+    EXPECT_EQ(kv::CStr(bench->Ven()->Filter()), "0");
+    EXPECT_EQ(bench->Ven()->AbsolutePosition(), 1);
+    EXPECT_EQ(bench->grid_acq->DataSource(), bench->Acq());
+    EXPECT_EQ(bench->grid_ven->DataSource(), bench->Ven());
+    EXPECT_TRUE(bench->acq->bEnableRowColChange);
+    EXPECT_TRUE(bench->ven->bEnableRowColChange);
+    EXPECT_TRUE(bench->buttons["RICALCOLA"]);
+    EXPECT_EQ(bench->events, 4);  // once per purchase row used
+}
+
+TEST_P(RecalculationTest, EmptyPurchaseMatrixReturnsAtOnce) {
+    AggiungiParametro(bench->lis_ven->rstParMagLis, {{"MG44_NUMLIST", 10.0}, {"MG44_NUMLISTACQRIC", 1.0}});
+    AggiungiRiga(bench->Ven(), Opzione("BLU", 10, {}));
+    bench->acq->bEnableRowColChange = false;
+    Recalculation(bench->Context()).RicalcolaListini();
+    EXPECT_TRUE(bench->buttons.empty());
+    EXPECT_EQ(bench->grid_ven->DataSource(), bench->Ven());
+    EXPECT_FALSE(bench->acq->bEnableRowColChange);  // not touched
+}
+
+TEST_P(RecalculationTest, ALeftRunGivesBackGridsFiltersAndRowEvents) {
+    Listini();
+    bench->Ven()->SetFilter("LI10_NUMLIST = 10");
+    auto ctx = bench->Context();
+    // A window message that fails while the run lets them run; the user leaves the procedure.
+    ctx.do_events = [] { throw kv::Error(5, "Invalid procedure call or argument", "test"); };
+    for (bool tipo4 : {false, true}) {
+        SCOPED_TRACE(tipo4 ? "RicalcolaListini4" : "RicalcolaListini");
+        bench->reports.clear();
+        Recalculation r(ctx);
+        if (tipo4) {
+            r.RicalcolaListini4();
+        } else {
+            r.RicalcolaListini();
+        }
+        ASSERT_FALSE(bench->reports.empty());
+        EXPECT_EQ(bench->reports[0].first, tipo4 ? "RicalcolaListini4" : "RicalcolaListini");
+        EXPECT_EQ(bench->grid_acq->DataSource(), bench->Acq());
+        EXPECT_EQ(bench->grid_ven->DataSource(), bench->Ven());
+        EXPECT_EQ(kv::CStr(bench->Acq()->Filter()), "0");
+        if (!tipo4) {
+            EXPECT_EQ(bench->Ven()->Filter(), Variant("LI10_NUMLIST = 10"));
+        }
+        EXPECT_TRUE(bench->acq->bEnableRowColChange);
+        EXPECT_TRUE(bench->ven->bEnableRowColChange);
+        EXPECT_FALSE(bench->ven->bEsciTrasf);
+        EXPECT_FALSE(bench->buttons["RICALCOLA"]);
+    }
+}
+
+TEST_P(RecalculationTest, GridType4SkipsRowsWithoutAPurchaseRowOrParameters) {
+    Listini();
+    // A sales row of a list without parameters, and one whose option has no purchase row.
+    AggiungiRiga(bench->Ven(), Opzione("BLU", 13.0, {{"LI10_PREZZO", 7.0}}));
+    AggiungiRiga(bench->Ven(), Opzione("NER", 10.0, {{"LI10_PREZZO", 9.0}}));
+    Recalculation(bench->Context()).RicalcolaListini4();
+    for (const auto& [procedura, numero] : bench->reports) ADD_FAILURE() << procedura << " " << numero << " " << bench->descriptions.front();
+    EXPECT_NEAR(kv::CDbl(Prezzo(10, "BLU")), 100.0, 1e-9);
+    EXPECT_NEAR(kv::CDbl(Prezzo(11, "D'O")), 60.0, 1e-9);
+    EXPECT_EQ(kv::CDbl(Prezzo(13, "BLU")), 7.0);
+    EXPECT_EQ(kv::CDbl(Prezzo(10, "NER")), 9.0);
+    EXPECT_EQ(bench->ven->Elem(), "Prezzo lordo");
+    EXPECT_EQ(bench->ven->ElemPrev(), "Prezzo lordo");
+    EXPECT_TRUE(bench->acq->bEnableRowColChange);
+    EXPECT_FALSE(bench->ven->bEsciTrasf);
+    EXPECT_TRUE(bench->buttons["RICALCOLA"]);
+}
+
+TEST_P(RecalculationTest, PurchaseFilterDoublesApostrophes) {
+    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}, {"BLT_CODICEVAR1", "A1"}, {"BLT_OPZIONE1", "D'O"},
+                                {"BLT_CODICEVAR2", "A2"}, {"BLT_OPZIONE2", "XL"}});
+    EXPECT_EQ(Recalculation(bench->Context()).FiltroAcquisto(bench->Ven(), 1),
+              "LI10_NUMLIST = 1 AND BLT_CODICEVAR1 ='A1' AND BLT_OPZIONE1 ='D''O' AND BLT_CODICEVAR2 ='A2' AND "
+              "BLT_OPZIONE2 ='XL'");
+}
+
+QMX_INSTANTIATE_ENGINES(RecalculationTest);
+
+}  // namespace
+}  // namespace qmx

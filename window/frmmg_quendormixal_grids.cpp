@@ -1,0 +1,252 @@
+// The window's price grids: how an edited cell reaches the matrix, how Enter moves to the next column,
+// which grid the user works in, the option code of the current row in the header, the copy buttons,
+// and the price procedures (derivation of the sales prices, recalculation) that the window runs on the
+// matrices of its drivers.
+
+#include <string>
+
+#include "pricing/recalculation.h"
+#include "shell/error_trap.h"
+#include "shell/modmg_quendormixal.h"
+#include "window/frmmg_quendormixal.h"
+
+namespace qmx {
+
+namespace ctl = kv::controls;
+
+namespace {
+
+constexpr const char* kAcq = "ACQ";
+constexpr const char* kVen = "VEN";
+constexpr int16_t kEnter = 13;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Wiring
+
+void FRMMG_QUENDORMIXAL::ConnectGridEvents() {
+    // The edit handlers decide what is stored (a blank typed over an empty cell stores nothing), so the
+    // grids do not write the edited value themselves.
+    GRD_LISACQ->SetWriteEdits(false);
+    GRD_LISVEN->SetWriteEdits(false);
+    auto& s = subscriptions_;
+    s.push_back(GRD_LISACQ->Event0.Connect([this] { state_.active_price_grid = kAcq; }));
+    s.push_back(GRD_LISVEN->Event0.Connect([this] { state_.active_price_grid = kVen; }));
+    s.push_back(GRD_LISACQ->Event66.Connect([this](const ctl::GridEdit&, long) {
+        state_.changes_pending = true;
+        state_.active_price_grid = kAcq;
+    }));
+    s.push_back(GRD_LISVEN->Event66.Connect([this](const ctl::GridEdit&, long) {
+        state_.changes_pending = true;
+        state_.active_price_grid = kVen;
+    }));
+    s.push_back(GRD_LISACQ->KeyDown.Connect([this](int16_t& k, int16_t sh) { GRD_LISACQ_KeyDown(k, sh); }));
+    s.push_back(GRD_LISVEN->KeyDown.Connect([this](int16_t& k, int16_t sh) { GRD_LISVEN_KeyDown(k, sh); }));
+    s.push_back(GRD_LISACQ->OnEdited.Connect([this](const ctl::GridEdit& e) { GRD_LISACQ_OnEdited(e); }));
+    s.push_back(GRD_LISVEN->OnEdited.Connect([this](const ctl::GridEdit& e) { GRD_LISVEN_OnEdited(e); }));
+    s.push_back(GRD_LISACQ->RowChanged.Connect([this] { GRD_LISACQ_RowChanged(); }));
+    s.push_back(GRD_LISVEN->RowChanged.Connect([this] { GRD_LISVEN_RowChanged(); }));
+    s.push_back(CMD_COPIASURIGA->Click.Connect([this] { CMD_COPIASURIGA_Click(); }));
+    s.push_back(CMD_COPIASUTUTTERIGHE->Click.Connect([this] { CMD_COPIASUTUTTERIGHE_Click(); }));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Grid events
+
+void FRMMG_QUENDORMIXAL::GRD_LISACQ_KeyDown(int16_t& KeyCode, int16_t Shift) {
+    GrigliaKeyDown(*GRD_LISACQ, "GRD_LISACQ_KeyDown", KeyCode, Shift);
+}
+void FRMMG_QUENDORMIXAL::GRD_LISVEN_KeyDown(int16_t& KeyCode, int16_t Shift) {
+    GrigliaKeyDown(*GRD_LISVEN, "GRD_LISVEN_KeyDown", KeyCode, Shift);
+}
+
+void FRMMG_QUENDORMIXAL::GrigliaKeyDown(ctl::DataGrid& grid, std::string_view procedure, int16_t& KeyCode,
+                                        int16_t Shift) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    // Enter alone moves one column to the right; with Shift, Ctrl or Alt it is the grid's.
+    RunTrapped(procedure, report, {
+        [&] { return Shift == 0 && KeyCode == kEnter ? Flow::Next : Flow::Exit; },
+        [&] { Global()->DoEvents(); },
+        [&] { KeyCode = 0; },
+        // Past the last column the grid keeps its current column.
+        [&] {
+            const long colonna = grid.CurrentColumnIndex();
+            if (!(colonna > grid.Columns().Count())) grid.SetCurrentColumnIndex(colonna + 1);
+        },
+    });
+}
+
+void FRMMG_QUENDORMIXAL::GRD_LISACQ_OnEdited(const ctl::GridEdit& edit) {
+    GrigliaOnEdited(*GRD_LISACQ, varianti_acq_, "GRD_LISACQ_OnEdited", edit);
+}
+void FRMMG_QUENDORMIXAL::GRD_LISVEN_OnEdited(const ctl::GridEdit& edit) {
+    GrigliaOnEdited(*GRD_LISVEN, varianti_ven_, "GRD_LISVEN_OnEdited", edit);
+}
+
+void FRMMG_QUENDORMIXAL::GrigliaOnEdited(ctl::DataGrid& grid, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
+                                         std::string_view procedure, const ctl::GridEdit& edit) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    ctl::GridColumn* colonna = nullptr;
+    bool primo = false;  // the first edit after a load or a toolbar flow only marks the changes
+    RunTrapped(procedure, report, {
+        [&] {
+            colonna = grid.CurrentColumn();
+            return colonna ? Flow::Next : Flow::Exit;
+        },
+        [&] {
+            if (state_.changes_pending) return;
+            state_.changes_pending = true;
+            primo = true;
+        },
+        [&] {
+            if (primo || !grid.DataSource()) return;
+            const std::string& campo = colonna->DataField();
+            const kv::Variant nuovo = NZ(edit.Value(colonna->Index()));
+            if (state_.grid_type == 4) {
+                grid.DataSource()->SetValue(campo, nuovo);
+                return;
+            }
+            auto matrice = Driver(varianti).Recordset();
+            if (!matrice || matrice->IsBOF() || matrice->IsEOF()) return;
+            // A blank or 0 typed over an empty cell leaves it empty; over a price it stores 0.
+            const std::string vecchio = kv::CStr(NS(matrice->Value(campo)));
+            if (vecchio.empty() && kv::CDec(nuovo).IsZero()) return;
+            matrice->SetValue(campo, nuovo);
+        },
+        [&] {
+            if (primo) return;
+            INTERNAV->EnableButton(ctl::kToolbarConfirm, true);
+            INTERNAV->EnableButton("Ricalcola", true);
+            INTERNAV->EnableButton(ctl::kToolbarCancel, true);
+        },
+        [&] { Driver(varianti).AggiornaPrezzoNetto(); },
+        [&] { grid.RefreshAfterEdit(); },
+    });
+}
+
+void FRMMG_QUENDORMIXAL::GRD_LISACQ_RowChanged() {
+    GrigliaRowChanged(*GRD_LISACQ, kAcq, varianti_acq_, listini_acq_);
+}
+void FRMMG_QUENDORMIXAL::GRD_LISVEN_RowChanged() {
+    GrigliaRowChanged(*GRD_LISVEN, kVen, varianti_ven_, listini_ven_);
+}
+
+void FRMMG_QUENDORMIXAL::GrigliaRowChanged(ctl::DataGrid& grid, const char* lato,
+                                           const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
+                                           const std::shared_ptr<CLSMG_SETUPLISTINI>& listini) {
+    bool segui = true;
+    RunResumeNext({
+        [&] { state_.active_price_grid = lato; },
+        [&] { segui = TXT_CODART->Valid() && !TXT_CODART->Text().empty() && !state_.loading; },
+        [&] {
+            if (!segui) return Flow::Exit;
+            return Flow::Next;
+        },
+        [&] {
+            if (Driver(varianti).GetIndTipoGriglia() == 4) {
+                // The pivot row and the option column together name one matrix row.
+                auto pivot = grid.DataSource();
+                if (!pivot || pivot->IsBOF() || pivot->IsEOF()) return;
+                auto* colonna = grid.CurrentColumn();
+                const std::string chiave = kv::CStr(NS(colonna ? colonna->DataField() : std::string()));
+                const auto& opzioni = Driver(listini).OpzioniColonna();
+                auto it = opzioni.find(chiave);
+                if (it == opzioni.end()) return;
+                const std::string opt2 = it->second;
+                const std::string opt1 = kv::CStr(pivot->Value("BLT_CODOPZIONE1"));
+                auto copia = Driver(listini).Recordset()->Clone();
+                copia->SetFilter("BLT_OPZIONE1='" + RaddoppiaApici(kv::CStr(NS(opt1))) + "' AND BLT_OPZIONE2='" +
+                                 RaddoppiaApici(kv::CStr(NS(opt2))) + "'");
+                if (copia->RecordCount() == 1) TXT_OPZIONE->SetText(kv::CStr(copia->Value("LI10_OPZIONE_MG5E")));
+                return;
+            }
+            auto matrice = Driver(varianti).Recordset();
+            if (matrice && !matrice->IsBOF() && !matrice->IsEOF())
+                TXT_OPZIONE->SetText(kv::CStr(matrice->Value("LI10_OPZIONE_MG5E")));
+        },
+        [&] { Driver(varianti).AggiornaPrezzoNetto(); },
+    });
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Copy buttons
+
+void FRMMG_QUENDORMIXAL::CMD_COPIASURIGA_Click() { CopiaPrezzo("CMD_COPIASURIGA_Click", false); }
+void FRMMG_QUENDORMIXAL::CMD_COPIASUTUTTERIGHE_Click() { CopiaPrezzo("CMD_COPIASUTUTTERIGHE_Click", true); }
+
+void FRMMG_QUENDORMIXAL::CopiaPrezzo(std::string_view procedure, bool tutte) {
+    // The copy buttons come back, and the loading flag is cleared, also when the copy fails: a flag
+    // left set would make the window ignore every later row change.
+    auto report = [this](std::string_view p, const kv::Error& e) {
+        AbilitazionePulsanti(true);
+        state_.loading = false;
+        return Report(p, e);
+    };
+    RunTrapped(procedure, report, {
+        [&] {
+            if (kv::CStr(NS(TXT_CODART->Text())).empty() || !GRD_LISACQ->DataSource() || !GRD_LISVEN->DataSource())
+                return Flow::Exit;
+            return Flow::Next;
+        },
+        [&] { state_.loading = true; },
+        [&] { AbilitazionePulsanti(false); },
+        // Before either grid was ever active, the copy works in the sales matrix.
+        [&] {
+            auto& driver = Driver(state_.active_price_grid == kAcq ? varianti_acq_ : varianti_ven_);
+            // TODO: driver.CopiaPrezzoSuTutteLeRighe() / driver.CopiaPrezzoSuRiga() (by `tutte`) here, once
+            // the copy operations are on this branch.
+            (void)driver;
+            (void)tutte;
+        },
+        [&] { INTERNAV->EnableButton(ctl::kToolbarCancel, true); },
+        [&] { INTERNAV->EnableButton(ctl::kToolbarConfirm, true); },
+        [&] { state_.loading = false; },
+        [&] { AbilitazionePulsanti(true); },
+    });
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Price procedures
+
+Recalculation& FRMMG_QUENDORMIXAL::Pricing() {
+    PricingContext ctx;
+    ctx.listini_acq = listini_acq_;
+    ctx.listini_ven = listini_ven_;
+    ctx.varianti_acq = varianti_acq_;
+    ctx.varianti_ven = varianti_ven_;
+    ctx.connection = connection_;
+    ctx.company = company_code_;
+    ctx.price_calculation = price_calculation_;
+    ctx.price_rounding = price_rounding_;
+    ctx.article = [this] { return TXT_CODART->Text(); };
+    ctx.report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    ctx.do_events = [this] { Global()->DoEvents(); };
+    ctx.enable_button = [this](std::string_view key, bool enabled) { INTERNAV->EnableButton(key, enabled); };
+    // Grid type 4: the side lists go back to their first element.
+    ctx.side_lists_to_first_row = [this] {
+        for (const auto& side : {GRD_SIDE, GRD_SIDE1}) {
+            auto rs = side->DataSource();
+            if (rs && !(rs->IsBOF() && rs->IsEOF())) rs->MoveFirst();
+        }
+    };
+    if (!pricing_) {
+        pricing_ = std::make_unique<Recalculation>(std::move(ctx));
+    } else {
+        pricing_->SetContext(std::move(ctx));
+    }
+    return *pricing_;
+}
+
+void FRMMG_QUENDORMIXAL::AggiornaPrezzo() { Pricing().Prezzi().AggiornaPrezzo(); }
+kv::Variant FRMMG_QUENDORMIXAL::GetScaglione(const std::string& codice) {
+    return Pricing().Prezzi().GetScaglione(codice);
+}
+kv::Decimal FRMMG_QUENDORMIXAL::GetAliquotaIvaArticolo() { return Pricing().Prezzi().GetAliquotaIvaArticolo(); }
+int16_t FRMMG_QUENDORMIXAL::GetNumListAcqRif(const kv::Variant& numList) {
+    return Pricing().GetNumListAcqRif(numList);
+}
+void FRMMG_QUENDORMIXAL::RicalcolaListini() { Pricing().RicalcolaListini(); }
+void FRMMG_QUENDORMIXAL::RicalcolaListini4() { Pricing().RicalcolaListini4(); }
+
+}  // namespace qmx

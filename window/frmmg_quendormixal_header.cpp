@@ -1,0 +1,388 @@
+// FRMMG_QUENDORMIXAL: the header fields. The header holds the key of what is edited — the article, its
+// option, the second-level variant (grid types 2 and 3) and the validity dates of the purchase and sales
+// lists. When the key is complete and valid the header locks itself and the window loads the side
+// lists and both price matrices (the loading sequence below).
+
+#include <string>
+
+#include "platform/controls/keys.h"
+#include "platform/services/dialogs.h"
+#include "platform/variant/strings.h"
+#include "shell/error_trap.h"
+#include "shell/modmg_quendormixal.h"
+#include "window/frmmg_quendormixal.h"
+
+namespace qmx {
+
+namespace ctl = kv::controls;
+namespace svc = kv::services;
+
+namespace {
+
+std::string Text(const kv::Variant& v) { return kv::CStr(NS(v)); }
+
+// A description as a caption: its first letter in upper case, the rest in lower case.
+std::string Capitalised(const std::string& s) {
+    if (s.empty()) return s;
+    return kv::UCase(kv::Left(s, 1)) + kv::LCase(kv::Mid(s, 2));
+}
+
+}  // namespace
+
+bool FRMMG_QUENDORMIXAL::KeyDatesValid() {
+    // A visible date field passes when it holds a valid date; a hidden one (its combo box "Da
+    // Configurazione" stands in its place) always passes.
+    for (const auto& field : {TXT_DADATA_ACQ, TXT_ADATA_ACQ, TXT_DADATA_VEN, TXT_ADATA_VEN}) {
+        if (field->Visible() && (!field->Valid() || field->Text().empty())) return false;
+    }
+    // A period that ends before it starts would be saved as a list nobody can ever use: it is refused
+    // and nothing is loaded.
+    struct Period {
+        const ctl::DateField& from;
+        const ctl::DateField& to;
+        const char* kind;
+    };
+    const Period periods[] = {{*TXT_DADATA_ACQ, *TXT_ADATA_ACQ, "di acquisto"},
+                              {*TXT_DADATA_VEN, *TXT_ADATA_VEN, "di vendita"}};
+    for (const auto& p : periods) {
+        if (!p.from.Visible() || !p.to.Visible()) continue;
+        const auto from = p.from.Value();
+        const auto to = p.to.Value();
+        if (!from || !to || !(*to < *from)) continue;
+        if (messages_)
+            messages_->Message("La data di fine validità dei listini " + std::string(p.kind) + " (" + p.to.Text() +
+                                   ") precede la data di inizio (" + p.from.Text() + ").\r\nCorreggere il periodo.",
+                               svc::style::kExclamation, "Attenzione");
+        return false;
+    }
+    return true;
+}
+
+void FRMMG_QUENDORMIXAL::KeyDatesEnable() {
+    for (const auto& field : {TXT_DADATA_ACQ, TXT_ADATA_ACQ, TXT_DADATA_VEN, TXT_ADATA_VEN}) {
+        if (!field->Visible()) continue;
+        field->SetEnabled(true);
+        field->SetFocus();
+        return;
+    }
+}
+
+void FRMMG_QUENDORMIXAL::DisableKey() {
+    for (const auto& field : {std::static_pointer_cast<ctl::EntryField>(TXT_CODART),
+                              std::static_pointer_cast<ctl::EntryField>(TXT_ADATA_ACQ),
+                              std::static_pointer_cast<ctl::EntryField>(TXT_DADATA_ACQ),
+                              std::static_pointer_cast<ctl::EntryField>(TXT_ADATA_VEN),
+                              std::static_pointer_cast<ctl::EntryField>(TXT_DADATA_VEN)})
+        field->SetEnabled(false);
+}
+
+void FRMMG_QUENDORMIXAL::VerifyTipoGrid() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    RunTrapped("VerifyTipoGrid", report, {
+        [&] { state_.grid_type = Driver(listini_acq_).GetIndTipoGriglia(); },
+        [&] {
+            if (state_.grid_type != 0) return Flow::Next;
+            if (messages_)
+                messages_->Message("La gestione in griglia non è possibile per questo articolo!",
+                                   svc::style::kExclamation, "Attenzione");
+            return Flow::Exit;
+        },
+        [&] { Reinizializza(false); },
+        [&] {
+            GRB_LISACQ->SetEnabled(true);
+            GRB_LISVEN->SetEnabled(true);
+        },
+        [&] { Driver(listini_acq_).SetupGrid(false); },
+        [&] { Driver(listini_ven_).SetupGrid(false); },
+        [&] { Driver(varianti_acq_).ReLoadVarianti(); },
+        [&] { Driver(varianti_ven_).ReLoadVarianti(); },
+    });
+}
+
+void FRMMG_QUENDORMIXAL::CaricaChiave(std::string_view procedure, const std::function<void()>& hand_key,
+                                      bool loading_flag, bool focus_only_when_visible) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    RunTrapped(procedure, report, {
+        [&] { Driver(varianti_acq_).SetStatusOperationInProgress(); },
+        [&] { DisableKey(); },
+        [&] {
+            INTERNAV->SetEnabled(true);
+            SPLITORIZZONTALE->SetEnabled(true);
+            GRB_LISACQ->SetEnabled(true);
+            GRB_LISVEN->SetEnabled(true);
+            GRD_LISACQ->SetEnableEditing(true);
+            GRD_LISVEN->SetEnableEditing(true);
+        },
+        [&] { hand_key(); },
+        [&] {
+            if (loading_flag) state_.loading = true;
+        },
+        [&] { VerifyTipoGrid(); },
+        [&] {
+            if (state_.grid_type != 2) return;
+            // Grid type 2 shows no row until an option is chosen in the side list.
+            Driver(varianti_acq_).Recordset()->SetFilter(kv::Variant(std::string("BLT_VALUTA='EMPTY'")));
+            Driver(varianti_ven_).Recordset()->SetFilter(kv::Variant(std::string("BLT_VALUTA='EMPTY'")));
+            for (const char* key : {ctl::kToolbarConfirm, ctl::kToolbarCancel, ctl::kToolbarDelete, kRicalcolaKey})
+                INTERNAV->EnableButton(key, false);
+        },
+        [&] { LoadSide(); },
+        [&] {
+            GRD_LISVEN->SetEnableEditing(true);
+            INTERNAV->SetEnabled(true);
+            SPLITORIZZONTALE->SetEnabled(true);
+        },
+        [&] {
+            if (state_.grid_type != 2) {
+                if (GRD_LISACQ->EnableEditing() && (!focus_only_when_visible || GRD_LISACQ->Visible()))
+                    GRD_LISACQ->SetFocus();
+            } else if (TXT_VARIANTE->Enabled()) {
+                TXT_VARIANTE->SetFocus();
+            }
+        },
+        [&] {
+            if (state_.grid_type != 4) return;
+            if (side_rs_ && !side_rs_->IsBOF() && !side_rs_->IsEOF())
+                Driver(varianti_acq_).SetElem(kv::Trim(Text(side_rs_->Value("BLT_DESCR2"))));
+            Driver(varianti_acq_).ReFilterVarianti4();
+            if (side_rs1_ && !side_rs1_->IsBOF() && !side_rs1_->IsEOF())
+                Driver(varianti_ven_).SetElem(kv::Trim(Text(side_rs1_->Value("BLT_DESCR2"))));
+            Driver(varianti_ven_).ReFilterVarianti4();
+        },
+        [&] {
+            if (loading_flag) state_.loading = false;
+        },
+        [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
+    });
+    if (loading_flag) state_.loading = false;
+}
+
+void FRMMG_QUENDORMIXAL::TXT_CODART_AfterItem() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    std::string article;
+    RunTrapped("TXT_CODART_AfterItem", report, {
+        [&] {
+            article = Text(kv::Variant(TXT_CODART->Text()));
+            if (!TXT_CODART->Valid() || article.empty()) return;
+            Driver(listini_acq_).SetCodArticolo(article);
+            Driver(listini_ven_).SetCodArticolo(article);
+            Driver(varianti_acq_).SetCodArticolo(article);
+            Driver(varianti_ven_).SetCodArticolo(article);
+        },
+        [&] {
+            if (!TXT_OPZIONE->Enabled()) {
+                GRB_LISACQ->SetEnabled(true);
+                GRB_LISVEN->SetEnabled(true);
+                KeyDatesEnable();
+                if (KeyDatesValid()) CaricaChiave("TXT_CODART_AfterItem", [] {}, false, false);
+            } else if ((state_.grid_type == 2 || state_.grid_type == 3) && TXT_OPZIONE->Enabled()) {
+                TXT_OPZIONE->SetFocus();
+            }
+        },
+    });
+}
+
+void FRMMG_QUENDORMIXAL::TXT_OPZIONE_AfterItem() {
+    if (!TXT_OPZIONE->Valid()) return;
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    const std::string article = Text(kv::Variant(TXT_CODART->Text()));
+    RunTrapped("TXT_OPZIONE_AfterItem", report, {
+        [&] {
+            if (!TXT_CODART->Valid() || article.empty()) return;
+            const std::string option = TXT_OPZIONE->Text();
+            for (const auto& d : {varianti_acq_, varianti_ven_}) {
+                auto& driver = Driver(d);
+                driver.SetOpzionePreimpostata(!option.empty() ? option
+                                                              : std::string(std::max<int>(0, driver.GetLen(0)), ' '));
+            }
+        },
+        [&] {
+            GRB_LISACQ->SetEnabled(true);
+            GRB_LISVEN->SetEnabled(true);
+            GRD_LISACQ->SetEnableEditing(false);
+            GRD_LISVEN->SetEnableEditing(false);
+            Driver(listini_acq_).SetCodArticolo(article);
+            Driver(listini_ven_).SetCodArticolo(article);
+            Driver(varianti_acq_).SetCodArticolo(article);
+            Driver(varianti_ven_).SetCodArticolo(article);
+        },
+        [&] {
+            KeyDatesEnable();
+            if (KeyDatesValid()) CaricaChiave("TXT_OPZIONE_AfterItem", [] {}, true, true);
+        },
+        [&] { TXT_OPZIONE->SetEnabled(false); },
+    });
+}
+
+void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    const std::string variant = TXT_VARIANTE->Text();
+    RunTrapped("TXT_VARIANTE_AfterItem", report, {
+        [&] {
+            if (TXT_VARIANTE->Valid() && !variant.empty()) return Flow::Next;
+            GRD_LISACQ->SetEnableEditing(false);
+            GRD_LISVEN->SetEnableEditing(false);
+            if (TXT_OPZIONE->Visible()) TXT_OPZIONE->SetFocus();
+            return Flow::Exit;
+        },
+        [&] {
+            GRB_LISACQ->SetEnabled(true);
+            GRB_LISVEN->SetEnabled(true);
+            GRD_LISACQ->SetEnableEditing(false);
+            GRD_LISVEN->SetEnableEditing(false);
+            KeyDatesEnable();
+        },
+        [&] {
+            if (!KeyDatesValid()) return Flow::Exit;
+            return Flow::Next;
+        },
+        [&] { Driver(varianti_acq_).SetStatusOperationInProgress(); },
+        [&] { DisableKey(); },
+        [&] {
+            INTERNAV->SetEnabled(true);
+            SPLITORIZZONTALE->SetEnabled(true);
+            GRB_LISACQ->SetEnabled(true);
+            GRB_LISVEN->SetEnabled(true);
+        },
+        [&] {
+            GRD_SIDE->SetDataSource(nullptr);
+            AddSide(variant);
+            GRD_SIDE->SetDataSource(side_rs_);
+        },
+        [&] {
+            const std::string article = Text(kv::Variant(TXT_CODART->Text()));
+            const std::string code =
+                side_rs_ && !side_rs_->IsBOF() && !side_rs_->IsEOF() ? Text(side_rs_->Value("BLT_CODICEVAR2")) : "";
+            for (const auto& d : {varianti_acq_, varianti_ven_}) {
+                auto& driver = Driver(d);
+                driver.SetCodArticolo(article);
+                driver.SetCodVariante2(code);
+                driver.SetValVariante2(variant);
+                driver.ReFilterVarianti();
+                driver.SetOpzionePreimpostata(variant);
+            }
+        },
+        [&] {
+            INTERNAV->SetEnabled(true);
+            SPLITORIZZONTALE->SetEnabled(true);
+            if (GRD_LISACQ->EnableEditing()) GRD_LISACQ->SetFocus();
+        },
+        [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
+    });
+    if (TXT_OPZIONE->Visible() && TXT_OPZIONE->Enabled()) TXT_OPZIONE->SetFocus();
+}
+
+void FRMMG_QUENDORMIXAL::TXT_VARIANTE_StartLookup(std::string& sql, std::vector<std::string>& headings,
+                                                  std::string& title, std::string& connection_string) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    RunTrapped("TXT_VARIANTE_StartLookup", report, {
+        [&] { headings = {"Codice", "Descrizione"}; },
+        [&] { title = "Varianti di 2° livello"; },
+        [&] { sql = Driver(varianti_acq_).GetSqlLkpSegmenti(state_.grid_type); },
+        [&] { connection_string = connection_string_; },
+    });
+}
+
+void FRMMG_QUENDORMIXAL::TXT_VARIANTE_StartDecode(std::string& sql, ctl::DecodeMap& map,
+                                                  std::string& connection_string) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    RunTrapped("TXT_VARIANTE_StartDecode", report, {
+        [&] { sql = Driver(varianti_acq_).GetSqlDecSegmenti(Text(kv::Variant(TXT_VARIANTE->Text())), state_.grid_type); },
+        [&] {
+            map.target = TXT_DESCSEGMENTO;
+            map.column = "MG5E_DESCR";
+        },
+        [&] { connection_string = connection_string_; },
+    });
+}
+
+void FRMMG_QUENDORMIXAL::DateAfterItem(std::string_view procedure, ctl::DateField& field, bool purchase_date) {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    RunTrapped(procedure, report, {
+        [&] {
+            if (!KeyDatesValid() || !field.Enabled()) return Flow::Exit;
+            return Flow::Next;
+        },
+        [&] {
+            CaricaChiave(procedure, [this] {
+                const std::string article = Text(kv::Variant(TXT_CODART->Text()));
+                auto& acq = Driver(varianti_acq_);
+                acq.SetCodArticolo(article);
+                acq.SetDataIni(Text(kv::Variant(TXT_DADATA_ACQ->Text())));
+                acq.SetDataFin(Text(kv::Variant(TXT_ADATA_ACQ->Text())));
+                auto& ven = Driver(varianti_ven_);
+                ven.SetCodArticolo(article);
+                ven.SetDataIni(Text(kv::Variant(TXT_DADATA_VEN->Text())));
+                ven.SetDataFin(Text(kv::Variant(TXT_ADATA_VEN->Text())));
+            }, false, false);
+        },
+        [&] {
+            if (!purchase_date) return;
+            auto& columns = GRD_LISACQ->Columns();
+            if (columns.Count() >= 4 && kv::UCase(columns.Item(3).DataField()) != "BLT_PREZZONETTO")
+                GRD_LISACQ->SetCurrentColumnIndex(3);
+        },
+        [&] {
+            if (purchase_date) GRD_LISACQ_RowChanged();
+        },
+    });
+}
+
+void FRMMG_QUENDORMIXAL::GetSegmentoVarianteTestata() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    kv::ado::RecordsetPtr rs;
+    RunTrapped("GetSegmentoVarianteTestata", report, {
+        [&] {
+            if (state_.layout_mode != 2 && state_.layout_mode != 3) return Flow::Next;
+            rs = connection_->Execute("SELECT MG5F_CODICEVAR, MG5F_DESCR_VAR, MG5F_SIZE FROM MG5F_DIMECONF WHERE "
+                                      "MG5F_DITTA_CG18 = " + company_code_ +
+                                      " AND MG5F_INDGRIGLIA = " + std::to_string(state_.grid_type));
+            if (rs->RecordCount() != 1) return Flow::Exit;
+            TXT_VARIANTE->SetText("");
+            const std::string caption = Capitalised(Text(rs->Value("MG5F_DESCR_VAR")));
+            TXT_VARIANTE_LBL->SetCaption(caption);
+            TXT_VARIANTE_LBL->SetTag(Text(rs->Value("MG5F_CODICEVAR")));
+            const long size = kv::CLng(NZ(rs->Value("MG5F_SIZE")));
+            TXT_VARIANTE->SetMaxLength(size);
+            TXT_VARIANTE->SetDisplayLength(size);
+            GRD_SIDE->SetColumnCaption("BLT_OPZIONE2", caption);
+            GRD_SIDE->SetColumnCaption("BLT_DESCR2", "Descrizione");
+            return Flow::Exit;
+        },
+        [&] {
+            if (state_.layout_mode != 4) return;
+            TXT_VARIANTE->SetEnabled(false);
+            GRD_SIDE->SetRedraw(false);
+            GRD_SIDE->SetColumnCaption("BLT_DESCR2", "  Listini di Acquisto");
+            GRD_SIDE->SetRedraw(true);
+            GRD_SIDE1->SetRedraw(false);
+            GRD_SIDE1->SetColumnCaption("BLT_DESCR2", "  Listini di Vendita");
+            GRD_SIDE1->SetRedraw(true);
+        },
+    });
+}
+
+}  // namespace qmx
+
+namespace qmx {
+
+void FRMMG_QUENDORMIXAL::ConnectKeyEvents() {
+    subscriptions_.push_back(TXT_CODART->AfterItem.Connect([this] { TXT_CODART_AfterItem(); }));
+    subscriptions_.push_back(TXT_OPZIONE->AfterItem.Connect([this] { TXT_OPZIONE_AfterItem(); }));
+    subscriptions_.push_back(TXT_VARIANTE->AfterItem.Connect([this] { TXT_VARIANTE_AfterItem(); }));
+    subscriptions_.push_back(TXT_VARIANTE->StartLookup.Connect(
+        [this](std::string& sql, std::vector<std::string>& headings, std::string& title, std::string& cs) {
+            TXT_VARIANTE_StartLookup(sql, headings, title, cs);
+        }));
+    subscriptions_.push_back(TXT_VARIANTE->StartDecode.Connect(
+        [this](std::string& sql, kv::controls::DecodeMap& map, std::string& cs) { TXT_VARIANTE_StartDecode(sql, map, cs); }));
+    subscriptions_.push_back(TXT_DADATA_ACQ->AfterItem.Connect([this] { TXT_DADATA_ACQ_AfterItem(); }));
+    subscriptions_.push_back(TXT_ADATA_ACQ->AfterItem.Connect([this] { TXT_ADATA_ACQ_AfterItem(); }));
+    subscriptions_.push_back(TXT_DADATA_VEN->AfterItem.Connect([this] { TXT_DADATA_VEN_AfterItem(); }));
+    subscriptions_.push_back(TXT_ADATA_VEN->AfterItem.Connect([this] { TXT_ADATA_VEN_AfterItem(); }));
+    subscriptions_.push_back(GRD_SIDE->RowChanged.Connect([this] { GRD_SIDE_RowChanged(); }));
+    subscriptions_.push_back(GRD_SIDE1->RowChanged.Connect([this] { GRD_SIDE1_RowChanged(); }));
+    subscriptions_.push_back(INTERNAV->ButtonClick.Connect([this](const std::string& key) { INTERNAV_ButtonClick(key); }));
+}
+
+}  // namespace qmx

@@ -1,0 +1,331 @@
+// FRMMG_QUENDORMIXAL: the toolbar commands that act on the whole key — save (Conferma), discard
+// (Annulla), delete (Elimina), start over on a new key (Nuovo) and recalculate the dependent sales
+// lists (Ricalcola) — and the question asked when the window closes with unsaved changes.
+//
+// Saving both kinds is one transaction on the window's connection: when either kind cannot be written
+// the transaction is rolled back, the error is shown, and the matrices keep their edits with the
+// changes-pending flag, so the user can correct and confirm again. Nothing of a failed save reaches
+// the database.
+
+#include <string>
+
+#include "platform/controls/toolbar.h"
+#include "platform/services/dialogs.h"
+#include "platform/variant/strings.h"
+#include "shell/error_trap.h"
+#include "shell/modmg_quendormixal.h"
+#include "window/frmmg_quendormixal.h"
+
+namespace qmx {
+
+namespace ctl = kv::controls;
+namespace svc = kv::services;
+
+namespace {
+
+constexpr const char* kQuestionSave = "Salvare le modifiche apportate ai listini?";
+
+std::string Text(const kv::Variant& v) { return kv::CStr(NS(v)); }
+
+}  // namespace
+
+// The database's own words for the last failure on the connection, for the error shown to the user.
+kv::Error FRMMG_QUENDORMIXAL::DriverFailure(std::string_view what) const {
+    std::string detail;
+    long number = kv::err::kInvalidCall;
+    if (connection_ && connection_->GetErrors().Count() > 0) number = kv::err::kProvider;
+    if (connection_) {
+        for (const auto& e : connection_->GetErrors().All()) {
+            if (!detail.empty()) detail += "\r\n";
+            detail += e.description;
+        }
+    }
+    std::string text(what);
+    if (!detail.empty()) text += ":\r\n" + detail;
+    return kv::Error(number, text, kName);
+}
+
+bool FRMMG_QUENDORMIXAL::SalvaListini() {
+    auto& acq = Driver(varianti_acq_);
+    auto& ven = Driver(varianti_ven_);
+    if (!connection_) throw kv::Error(kv::err::kObjectNotSet, "La finestra non ha una connessione al database", kName);
+    connection_->GetErrors().Clear();
+    // The drivers join this transaction: both kinds are written together or not at all.
+    connection_->BeginTrans();
+    try {
+        acq.SetState(0);
+        acq.UpdateBatch();
+        if (acq.State() != 0) throw DriverFailure("Il salvataggio dei listini di acquisto non è riuscito");
+        ven.SetState(0);
+        ven.UpdateBatch();
+        if (ven.State() != 0) throw DriverFailure("Il salvataggio dei listini di vendita non è riuscito");
+        connection_->CommitTrans();
+    } catch (...) {
+        try {
+            if (connection_->InTransaction()) connection_->RollbackTrans();
+        } catch (const std::exception&) {
+            // A connection that was lost has no transaction left to roll back.
+        }
+        acq.SetState(0);
+        ven.SetState(0);
+        throw;
+    }
+    return true;
+}
+
+void FRMMG_QUENDORMIXAL::INTERNAV_ButtonClick(const std::string& key) {
+    const std::string k = kv::UCase(key);
+    if (k == "CONFERMA") Conferma();
+    else if (k == "ANNULLA") AnnullaModifiche();
+    else if (k == "ELIMINA") Elimina();
+    else if (k == "NUOVO") Nuovo();
+    else if (k == "RICALCOLA") Ricalcola();
+}
+
+bool FRMMG_QUENDORMIXAL::Conferma() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    bool saved = false;
+    RunTrapped("INTERNAV_ButtonClick", report, {
+        [&] { Driver(varianti_acq_).SetStatusOperationInProgress(); },
+        [&] { Global()->DoEvents(); },
+        [&] { GRD_LISACQ_RowChanged(); },
+        [&] { GRD_LISVEN_RowChanged(); },
+        [&] { saved = SalvaListini(); },
+        // A save that did not happen keeps the edits, the flag and the buttons to try again.
+        [&] {
+            if (!saved) return Flow::Exit;
+            INTERNAV->EnableButton(ctl::kToolbarCancel, false);
+            INTERNAV->EnableButton(ctl::kToolbarConfirm, false);
+            state_.changes_pending = false;
+            return Flow::Next;
+        },
+        [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
+    });
+    if (!saved && varianti_acq_) {
+        try {
+            varianti_acq_->SetStatusOperationCompleted();
+        } catch (const std::exception&) {
+        }
+    }
+    return saved;
+}
+
+void FRMMG_QUENDORMIXAL::AnnullaModifiche() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    RunTrapped("INTERNAV_ButtonClick", report, {
+        [&] { Driver(varianti_acq_).SetStatusOperationInProgress(); },
+        [&] { Driver(varianti_acq_).Annulla(); },
+        [&] { Driver(varianti_ven_).Annulla(); },
+        [&] { Driver(varianti_acq_).ReLoadVarianti(); },
+        [&] { Driver(varianti_ven_).ReLoadVarianti(); },
+        [&] {
+            if (state_.grid_type != 4) return;
+            Global()->DoEvents();
+            Driver(varianti_acq_).ReFilterVarianti4();
+            Global()->DoEvents();
+            Driver(varianti_ven_).ReFilterVarianti4();
+            if (side_rs_ && side_rs_->RecordCount() > 0) side_rs_->MoveFirst();
+            GRD_SIDE_RowChanged();
+            if (side_rs1_ && side_rs1_->RecordCount() > 0) side_rs1_->MoveFirst();
+            GRD_SIDE1_RowChanged();
+            Driver(varianti_acq_).bEnableRowColChange = true;
+            Driver(varianti_ven_).bEnableRowColChange = true;
+        },
+        [&] {
+            INTERNAV->EnableButton(ctl::kToolbarCancel, false);
+            INTERNAV->EnableButton(ctl::kToolbarConfirm, false);
+            state_.changes_pending = false;
+        },
+        [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
+    });
+}
+
+// One kind's deletion, when the user confirms it: the driver deletes in one transaction, so a failure
+// deletes nothing of that kind and is shown.
+bool FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETUPVARIANTI& matrix_driver,
+                                      ctl::DataGrid& grid, bool sales) {
+    const long n = matrix_driver.RecordCount();
+    const std::string text = sales ? (n == 1 ? "Confermi l'eliminazione del Listino di Vendita?"
+                                             : "Confermi l'eliminazione dei Listini di Vendita?")
+                                   : (n == 1 ? "Confermi l'eliminazione del Listino di Acquisto?"
+                                             : "Confermi l'eliminazione dei Listini di Acquisto?");
+    // The title is spaced out and pushed to the right with 20 blanks, as the host's warnings are.
+    static const std::string kWarningTitle = std::string(20, ' ').append("A T T E N Z I O N E");
+    const int answer = messages_->Message(text, 308, kWarningTitle);
+    if (answer != svc::answer::kYes) return false;
+    matrix_driver.SetStatusOperationInProgress();
+    grid.SetDataSource(nullptr);
+    connection_->GetErrors().Clear();
+    matrix_driver.SetState(0);
+    const int16_t grid_type = sales ? matrix_driver.GetIndTipoGriglia() : state_.grid_type;
+    if (grid_type != 2) {
+        matrix_driver.DeleteRecords();
+    } else {
+        std::string code;
+        std::string options;
+        if (side_rs_ && side_rs_->RecordCount() > 0) {
+            side_rs_->MoveFirst();
+            code = Text(side_rs_->Value("BLT_CODICEVAR2"));
+            for (; !side_rs_->IsEOF(); side_rs_->MoveNext()) {
+                if (!options.empty()) options += ",";
+                options.append(1, '\'').append(RaddoppiaApici(Text(side_rs_->Value("BLT_OPZIONE2")))).append(1, '\'');
+            }
+            side_rs_->MoveFirst();
+        }
+        matrix_driver.DeleteRecordsTipo2(code, options);
+    }
+    const bool failed = matrix_driver.State() != 0;
+    Global()->DoEvents();
+    matrix_driver.SetState(0);
+    list_driver.SetupGrid(false);
+    matrix_driver.SetupGrid(false);
+    matrix_driver.ReLoadVarianti();
+    grid.SetDataSource(matrix_driver.Recordset());
+    matrix_driver.SetStatusOperationCompleted();
+    if (failed)
+        throw DriverFailure(sales ? "L'eliminazione dei listini di vendita non è riuscita; nessun listino di vendita è stato eliminato"
+                                  : "L'eliminazione dei listini di acquisto non è riuscita; nessun listino di acquisto è stato eliminato");
+    return true;
+}
+
+void FRMMG_QUENDORMIXAL::Elimina() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    bool any = false;
+    state_.loading = true;
+    RunTrapped("INTERNAV_ButtonClick", report, {
+        [&] { any = EliminaTipo(Driver(listini_acq_), Driver(varianti_acq_), *GRD_LISACQ, false) || any; },
+        [&] { any = EliminaTipo(Driver(listini_ven_), Driver(varianti_ven_), *GRD_LISVEN, true) || any; },
+        [&] {
+            if (!any) return Flow::Exit;
+            for (const auto& f : {TXT_CODART, TXT_OPZIONE, TXT_VARIANTE}) {
+                f->SetEnabled(true);
+                f->SetText("");
+            }
+            TXT_DESCART->SetText("");
+            return Flow::Next;
+        },
+        [&] { Reinizializza(true); },
+        [&] {
+            INTERNAV->EnableButton(ctl::kToolbarCancel, false);
+            INTERNAV->EnableButton(ctl::kToolbarConfirm, false);
+            state_.changes_pending = false;
+        },
+    });
+    state_.loading = false;
+}
+
+void FRMMG_QUENDORMIXAL::Nuovo() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    state_.new_in_progress = true;
+    int answer = svc::answer::kNo;
+    bool saved = false;
+    RunTrapped("INTERNAV_ButtonClick", report, {
+        [&] {
+            if (!state_.changes_pending) return Flow::Next;
+            answer = messages_->Message(kQuestionSave, 67, "Informazione");
+            if (answer == svc::answer::kCancel) return Flow::Exit;
+            Driver(varianti_acq_).SetStatusOperationInProgress();
+            return Flow::Next;
+        },
+        [&] {
+            if (!state_.changes_pending) return;
+            if (answer == svc::answer::kYes) {
+                saved = SalvaListini();
+                state_.changes_pending = false;
+            } else {
+                Driver(varianti_acq_).Annulla();
+                Driver(varianti_ven_).Annulla();
+            }
+        },
+        // A save that failed keeps the key and the edits: nothing is discarded, whatever was answered
+        // to the error.
+        [&] {
+            if (state_.changes_pending && answer == svc::answer::kYes && !saved) {
+                Driver(varianti_acq_).SetStatusOperationCompleted();
+                return Flow::Exit;
+            }
+            return Flow::Next;
+        },
+        [&] {
+            for (const auto& f : {TXT_CODART, TXT_OPZIONE, TXT_VARIANTE}) {
+                f->SetEnabled(true);
+                f->SetText("");
+            }
+            TXT_DESCART->SetText("");
+        },
+        [&] {
+            for (const auto& d : {varianti_acq_, varianti_ven_}) {
+                auto& driver = Driver(d);
+                driver.SetInsert(true);
+                driver.SetCodArticolo("");
+                driver.SetCodVariante1("");
+                driver.SetCodVariante2("");
+            }
+        },
+        [&] {
+            state_.grid_type = Driver(varianti_ven_).GetIndTipoGriglia();
+            state_.grid_type_at_load = state_.grid_type;
+            TXT_VARIANTE->SetText("");
+            TXT_OPZIONE->SetText("");
+        },
+        [&] { Reinizializza(true); },
+        [&] {
+            for (const auto& d : {listini_acq_, listini_ven_}) Driver(d).SetInverti(false);
+            for (const auto& d : {varianti_acq_, varianti_ven_}) {
+                Driver(d).SetInverti(false);
+                if (auto rs = Driver(d).Recordset()) rs->SetFilter(kv::Variant(int16_t{0}));
+            }
+        },
+        [&] {
+            INTERNAV->EnableButton(ctl::kToolbarCancel, false);
+            INTERNAV->EnableButton(ctl::kToolbarConfirm, false);
+        },
+        [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
+    });
+    state_.new_in_progress = false;
+}
+
+void FRMMG_QUENDORMIXAL::Ricalcola() {
+    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    RunTrapped("INTERNAV_ButtonClick", report, {
+        [&] { Driver(varianti_ven_).SetStatusOperationInProgress(); },
+        [&] { INTERNAV->EnableButton(kRicalcolaKey, false); },
+        [&] {
+            Driver(varianti_acq_).bRicalcola = true;
+            AggiornaDaVariante();
+            Driver(varianti_acq_).bRicalcola = false;
+        },
+        [&] {
+            if (state_.grid_type == 4) {
+                if (side_rs_ && side_rs_->RecordCount() > 0) side_rs_->MoveFirst();
+                if (side_rs1_ && side_rs1_->RecordCount() > 0) side_rs1_->MoveFirst();
+                RicalcolaListini4();
+                Global()->DoEvents();
+                Driver(varianti_ven_).SetElemPrev("Prezzo lordo");
+                Driver(varianti_ven_).SetElem("Prezzo lordo");
+            } else {
+                RicalcolaListini();
+            }
+        },
+        [&] {
+            INTERNAV->EnableButton(ctl::kToolbarCancel, true);
+            INTERNAV->EnableButton(ctl::kToolbarConfirm, true);
+            INTERNAV->EnableButton(kRicalcolaKey, true);
+            // The recalculated prices are not saved yet: leaving the key or the window must ask first.
+            state_.changes_pending = true;
+        },
+        [&] { Driver(varianti_ven_).SetStatusOperationCompleted(); },
+    });
+}
+
+// Closing with unsaved changes asks as starting a new key does: Yes saves and closes (a failed save
+// keeps the window open), No closes, Cancel keeps the window open.
+bool FRMMG_QUENDORMIXAL::ChiusuraConsentita() {
+    if (!state_.changes_pending || !messages_) return true;
+    const int answer = messages_->Message(kQuestionSave, 67, "Informazione");
+    if (answer == svc::answer::kCancel) return false;
+    if (answer == svc::answer::kNo) return true;
+    return Conferma();
+}
+
+}  // namespace qmx
