@@ -224,6 +224,9 @@ void CLSMG_SETUPLISTINI::SetupDate() {
     // Each proposal is worked out on its own: a failing one leaves its property as it was and the
     // other is still worked out.
     auto proposal = [&](const char* criteria) -> int16_t {
+        if (!rstParMagLis)
+            throw kv::Error(kv::err::kObjectNotSet, "Object variable not set: no price-list parameters",
+                            "CLSMG_SETUPLISTINI");
         rstParMagLis->SetFilter(Variant(criteria));
         const bool none_asked = rstParMagLis->IsBOF() || rstParMagLis->IsEOF() || rstParMagLis->RecordCount() < 1;
         return none_asked ? int16_t{1} : int16_t{0};

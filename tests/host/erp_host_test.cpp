@@ -139,7 +139,9 @@ TEST_F(ErpHost, TheWindowOnAnArticleShowsItsColumns) {
             ASSERT_EQ(frame.OpenPriceListWindow(), std::nullopt);
             QTest::qWait(100);
             std::map<std::string, std::vector<std::string>> captions;
-            for (auto* view : frame.findChildren<kv::qt::DataGridView*>()) {
+            for (auto* widget : frame.findChildren<QWidget*>()) {
+                auto* view = dynamic_cast<kv::qt::DataGridView*>(widget);  // the view has no meta-object of its own
+                if (!view) continue;
                 const auto& grid = view->model();
                 for (long i = 0; i < grid.Columns().Count(); ++i)
                     captions[grid.Name()].push_back(grid.Columns()[i].Caption());

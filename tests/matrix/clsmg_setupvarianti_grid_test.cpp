@@ -343,32 +343,6 @@ TEST_P(MatrixDriver, OnlyTheNetAmountLocksThePivot) {
     EXPECT_EQ(d->State(), 99);
 }
 
-TEST_P(MatrixDriver, TheGridShowsTheDescriptionOfTheCurrentList) {
-    auto d = Driver(demo::kDittaAbbigliamento, VarSale);
-    AddRow(Row{.list = 10});
-    AddRow(Row{.list = 99});  // no such list
-    AddRow(Row{.list = 11});
-    grid_->INIT_ADDColumn("LI10_NUMLIST", "N.", 12, 230);
-    grid_->INIT_ADDColumn("BLT_VALUTA", "Valuta", 1, 610);
-    grid_->SetDataSource(matrix_);
-    struct Move {
-        long row;
-        const char* text;
-    };
-    const Move moves[] = {
-        {0, "Listino 10 - Vendita al pubblico (IVA compresa)"},
-        {1, "Listino 10 - Vendita al pubblico (IVA compresa)"},  // unknown list: left as it was
-        {2, "Listino 11 - Vendita all'ingrosso"},
-    };
-    grid_->UserMoveTo(0, 1);
-    for (const Move& m : moves) {
-        SCOPED_TRACE(m.row);
-        grid_->UserMoveTo(m.row, m.row == 0 ? 0 : 1);
-        EXPECT_EQ(grid_->ToolTipText(), m.text);
-    }
-    EXPECT_EQ(d->State(), 0);
-}
-
 QMX_INSTANTIATE_ENGINES(MatrixDriver);
 
 }  // namespace

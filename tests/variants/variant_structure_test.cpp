@@ -113,6 +113,20 @@ TEST_P(VariantStructure, ErrorsInTheGridTypeKeepTheResultSoFar) {
     connection()->Execute("DROP TABLE MG6B_GESVARART");
     EXPECT_EQ(d->GetIndTipoGriglia(), 4);  // the company's type was read before the failing query
     EXPECT_EQ(d->State(), 99);
+
+    // Without an article no per-article table is read.
+    auto company = ListDriver(LisPurchase);
+    EXPECT_EQ(company->GetIndTipoGriglia(), 4);
+    EXPECT_EQ(company->State(), 0);
+
+    // The segment operations trap the same way and give what they had: nothing.
+    auto v = VariantDriver(VarPurchase, "MAG001");
+    EXPECT_EQ(v->GetSqlLkpSegmenti(1), "");
+    EXPECT_EQ(v->State(), 99);
+    v->SetState(0);
+    connection()->Execute("DROP TABLE MG5F_DIMECONF");
+    EXPECT_EQ(v->GetStart1Liv(), 0);
+    EXPECT_EQ(v->State(), 99);
 }
 
 struct Segment {

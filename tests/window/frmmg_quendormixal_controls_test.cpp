@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/services/status_bar.h"
 #include "schema/demo/demo.h"
 #include "shell/clsmg_quendormixal.h"
 #include "support/headless_host.h"
@@ -31,7 +32,12 @@ std::shared_ptr<FRMMG_QUENDORMIXAL> LoadedWindow(const std::shared_ptr<CLSMG_QUE
 
 class WindowControls : public ::testing::Test {
 protected:
-    WindowControls() { host.Fill(*entry); }
+    WindowControls() {
+        host.Fill(*entry);
+        // An article of grid type 1: the window opens in layout mode 1.
+        entry->SetIsCalled(true);
+        entry->SetCodiceArticolo(Variant(demo::kArticoloTipo1));
+    }
 
     testing::HeadlessHost host{1};
     std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
@@ -306,6 +312,7 @@ protected:
         global = std::make_shared<svc::HostGlobalServices>(demo::kDittaAbbigliamento, db.ConnectionString());
         global->SetHostConnection(build);
         entry->SetClsGlobal(global);
+        entry->SetStatusBar(std::make_shared<svc::HostStatusBar>());
         window = LoadedWindow(entry);
     }
     ~WindowOnDemo() override { window->Unload(); }

@@ -24,6 +24,9 @@ class WindowForm : public ::testing::Test {
   protected:
     WindowForm() {
         host.Fill(*entry);
+        // An article of grid type 1: the window lays itself out in mode 1, price grids only.
+        entry->SetIsCalled(true);
+        entry->SetCodiceArticolo(kv::Variant(demo::kArticoloTipo1));
         window->SetActiveInterface(entry);
         window->SetOwner(entry);
         window->SetWindowState(2);
