@@ -19,9 +19,12 @@
 //   clsmg_setupvarianti_save.cpp    save, delete, cancel
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/ado/connection.h"
@@ -41,6 +44,8 @@ class PriceCalculation;
 }  // namespace kv::services
 
 namespace qmx {
+
+struct StoredPriceRows;  // clsmg_setupvarianti_load.cpp
 
 // Kind of price list; the value is written into SQL as is (MG44_FLGVENACQ, LI10_FLGVENDACQ).
 enum KvEnumVarSalPur : int16_t { VarVoid = -1, VarSale = 0, VarPurchase = 1 };
@@ -162,6 +167,8 @@ public:
     void ClearVarianti();
     // Matrix rows regardless of the current filter.
     long RecordCount();
+    // The day the loaders take as today (proposed dates, creation dates): the system date unless set.
+    void SetOggi(std::function<kv::Date()> oggi) { oggi_ = std::move(oggi); }
 
     // ======== Net prices (clsmg_setupvarianti_net.cpp) ========
     void AggiornaPrezzoNetto();
@@ -205,22 +212,32 @@ private:
     void AggiungiRigaTipo1();
     void AggiungiRigaTipo2();
     void CaricaDatiListino();
-    kv::ado::RecordsetPtr GetRsListinoEsistente();
+    // Reads the stored rows of the article and kind once per load, so that CaricaDatiListino finds a
+    // new matrix row's stored row in memory instead of asking the database once per row.
+    void CaricaListiniEsistenti();
     std::string FormatDataSql(const kv::Variant& v);
     std::string PropDataInizio(const kv::ado::RecordsetPtr& rsList);
     std::string PropDataFine(const kv::ado::RecordsetPtr& rsList);
-    std::string GetSql_OpzioniGriglia();
     void SvuotaRecordset();
+    kv::Date Oggi() const;
+    std::shared_ptr<const StoredPriceRows> listini_esistenti_;  // only while a loader runs
+    std::function<kv::Date()> oggi_;
 
     // ======== Grid-type-4 pivot (clsmg_setupvarianti_pivot.cpp) ========
     kv::ado::RecordsetPtr CreaRecordsetTipo4();
     std::string GetCampoElemento(const std::string& caption);
     bool EsisteRigaPivot(const kv::ado::RecordsetPtr& rsPivot, double numList, const std::string& opzione);
     void SalvaPivot(const kv::ado::RecordsetPtr& rsPivot);
+    // The values SalvaPivot would write into the matrix, without writing them: nullopt when it would
+    // return at once, else (matrix bookmark, value) in its order. The matrix filter ends cleared.
+    std::optional<std::vector<std::pair<kv::Variant, kv::Variant>>> ValoriPivot(const kv::ado::RecordsetPtr& rsPivot);
 
     // ======== Save, delete (clsmg_setupvarianti_save.cpp) ========
-    bool EsisteListino(const kv::ado::RecordsetPtr& rsRow);
     void ChiudiMatrice();
+    // Runs work as one transaction on ADOConnection (a savepoint inside the caller's transaction);
+    // on failure rolls it back, puts the matrix back where it was and sets State = 99.
+    template <class F>
+    void InTransazione(F&& work);
 
     // ======== Members ========
     // Interface, connection, State and Message; CompanyCode() and Execute(sql) for the driver's queries.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ado/connection.h"
+#include "platform/ado/prepared_statement.h"
 #include "platform/ado/recordset.h"
 #include "platform/variant/error.h"
 #include "platform/variant/variant.h"
@@ -70,6 +71,9 @@ public:
     virtual ExecuteResult Execute(std::string_view sql) = 0;
     // True when the engine has a transaction open (it may have ended one by itself after a failure).
     virtual bool EngineInTransaction() const = 0;
+    // Prepares one statement of the component's dialect with `?` placeholders (prepared_statement.h).
+    // The result must not outlive the backend. Raises ProviderError.
+    virtual std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) = 0;
 
     // Transactions nest: level 1 is the engine's transaction, deeper levels are savepoints. Commit and
     // Rollback end the innermost level. Raise ProviderError; the level changes only on success.

@@ -159,6 +159,7 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
         errors_.Add(e.Info());
         throw Error(e.Number(), e.Description(), e.Source());
     }
+    ++generation_;
 }
 
 void Connection::Close() {

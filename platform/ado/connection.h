@@ -16,6 +16,7 @@
 // refused statement; RollbackTrans leaves the database as it was before BeginTrans.
 // The engines' own headers stay private to the backends.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -89,11 +90,14 @@ public:
     const Errors& GetErrors() const { return errors_; }
 
 private:
+    friend class Command;  // prepares its statement on the backend
+
     std::string connection_string_;
     CursorLocationEnum cursor_location_ = adUseServer;
     RegionalSettings regional_;
     Errors errors_;
     std::unique_ptr<Backend> backend_;
+    uint64_t generation_ = 0;  // grows at every Open, so a Command sees that its statement is stale
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;

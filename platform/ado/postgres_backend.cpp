@@ -298,6 +298,9 @@ public:
     }
 
     bool EngineInTransaction() const override { return PQtransactionStatus(conn_.get()) != PQTRANS_IDLE; }
+    std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) override {
+        return PreparePostgresStatement(conn_.get(), RewriteSql(sql, Rules()));
+    }
 
 protected:
     void RunControl(const std::string& sql) override {

@@ -286,6 +286,9 @@ public:
     }
 
     bool EngineInTransaction() const override { return sqlite3_get_autocommit(db_.get()) == 0; }
+    std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) override {
+        return PrepareSqliteStatement(db_.get(), RewriteSql(sql, Rules()));
+    }
 
 protected:
     void RunControl(const std::string& sql) override {

@@ -1,0 +1,459 @@
+// Matrix loading and filtering: one matrix row per list taking part and option (or pair of options),
+// merged with the price-list rows already stored for the article.
+//
+// The stored rows of the article and kind are read with one query per load and matched to the new
+// matrix rows in memory, by the key the database itself would compare: the option code equal up to
+// trailing blanks (it is fixed-width text), the list number as a number, the validity dates by day.
+// A load therefore costs one round trip, whatever the number of lists and options.
+
+#include <chrono>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "matrix/clsmg_setupvarianti.h"
+#include "matrix/stored_price_rows.h"
+#include "platform/ado/command.h"
+#include "platform/services/cinterface.h"
+#include "platform/services/global_services.h"
+#include "platform/variant/strings.h"
+#include "shell/modmg_quendormixal.h"
+
+namespace qmx {
+
+using kv::Variant;
+using kv::ado::RecordsetPtr;
+
+std::string ChiaveListino(const Variant& opzione, const Variant& num_list, const Variant& data_ini,
+                          const Variant& data_fine) {
+    auto day = [](const Variant& v) {
+        if (const auto* d = v.TryGet<kv::Date>()) return d->ToYmd();
+        throw kv::Error(kv::err::kTypeMismatch, "Data di validit\u00e0 non valida", "CLSMG_SETUPVARIANTI");
+    };
+    std::string key = kv::CStr(NS(opzione));
+    key += '\x1f';
+    key += kv::CDec(num_list).ToString('.');
+    key += '\x1f';
+    key += day(data_ini);
+    key += '\x1f';
+    key += day(data_fine);
+    return key;
+}
+
+namespace {
+
+void MoveFirstIfAny(const RecordsetPtr& rs) {
+    if (rs && rs->RecordCount() > 0) rs->MoveFirst();
+}
+
+bool AtBofOrEof(const RecordsetPtr& rs) { return rs->IsBOF() || rs->IsEOF(); }
+
+kv::Date FirstOfMonth(kv::Date d) { return kv::Date::FromYmd(d.Year(), d.Month(), 1); }
+
+}  // namespace
+
+kv::Date CLSMG_SETUPVARIANTI::Oggi() const {
+    if (oggi_) return oggi_();
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return kv::Date::FromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+// ---- Loaders
+
+void CLSMG_SETUPVARIANTI::ReLoadVarianti() {
+    schema::Trap(core_.State, [&] {
+        bCaricato = false;
+        m_iTipoGriglia = GetIndTipoGriglia();
+        CaricaConfigurazioneVariantiPerArticolo();
+        switch (m_iTipoGriglia) {
+            case 1: ReLoadVarianti1(); break;
+            case 2:
+            case 3: ReLoadVarianti2(); break;
+            case 4: ReLoadVarianti4(); break;
+            default: break;
+        }
+    });
+}
+
+void CLSMG_SETUPVARIANTI::ReLoadVarianti1() {
+    schema::Trap(core_.State, [&] {
+        if (core_.State != schema::kStateOk) return;
+        bEnableRowColChange = false;
+        if (Matrice(recordset_).RecordCount() > 0) Matrice(recordset_).MoveFirst();
+        SvuotaRecordset();
+        Griglia(grid_).SetDataSource(nullptr);
+        MoveFirstIfAny(rsListini);
+        MoveFirstIfAny(rsOpzioni1);
+        CaricaListiniEsistenti();
+        for (; !rsListini->IsEOF(); rsListini->MoveNext()) {
+            if (!AtBofOrEof(rsOpzioni1)) {
+                for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext()) AggiungiRigaTipo1();
+            }
+            if (rsOpzioni1->IsEOF()) MoveFirstIfAny(rsOpzioni1);
+        }
+        listini_esistenti_.reset();
+        if (BarOperation) BarOperation->SetVisible(false);
+        if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
+        Griglia(grid_).SetDataSource(recordset_);
+        bEnableRowColChange = true;
+    });
+    listini_esistenti_.reset();
+}
+
+void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
+    schema::Trap(core_.State, [&] {
+        if (bCaricato || kv::Trim(CodArticolo()).empty() || core_.State != schema::kStateOk) return;
+        bEnableRowColChange = false;
+        if (Matrice(recordset_).RecordCount() > 0) Matrice(recordset_).MoveFirst();
+        SvuotaRecordset();
+        const Variant filtro = Matrice(recordset_).Filter();
+        Matrice(recordset_).SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        Griglia(grid_).SetDataSource(nullptr);
+        MoveFirstIfAny(rsListini);
+        MoveFirstIfAny(rsOpzioni1);
+        MoveFirstIfAny(rsOpzioni2);
+        // The options query of every grid variant the described loader ran here had no use for its
+        // result, so it is not run.
+        CaricaListiniEsistenti();
+        for (; !rsListini->IsEOF(); rsListini->MoveNext()) {
+            if (rsOpzioni2->RecordCount() == 0) continue;
+            for (rsOpzioni2->MoveFirst(); !rsOpzioni2->IsEOF(); rsOpzioni2->MoveNext()) {
+                if (rsOpzioni1->RecordCount() == 0) continue;
+                for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext()) AggiungiRigaTipo2();
+            }
+        }
+        listini_esistenti_.reset();
+        if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
+        if (kv::CStr(filtro) != "0") Matrice(recordset_).SetFilter(filtro);
+        Griglia(grid_).SetDataSource(recordset_);
+        bEnableRowColChange = true;
+        bCaricato = true;
+    });
+    listini_esistenti_.reset();
+}
+
+void CLSMG_SETUPVARIANTI::ReLoadVarianti4() {
+    schema::Trap(core_.State, [&] {
+        if (bCaricato || kv::Trim(CodArticolo()).empty() || core_.State != schema::kStateOk) return;
+        bEnableRowColChange = false;
+        if (Matrice(recordset_).RecordCount() > 0) Matrice(recordset_).MoveFirst();
+        SvuotaRecordset();
+        Matrice(recordset_).SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        Griglia(grid_).SetDataSource(nullptr);
+        MoveFirstIfAny(rsListini);
+        MoveFirstIfAny(rsOpzioni1);
+        MoveFirstIfAny(rsOpzioni2);
+        CaricaListiniEsistenti();
+        for (; !rsListini->IsEOF(); rsListini->MoveNext()) {
+            if (!AtBofOrEof(rsOpzioni2)) {
+                for (rsOpzioni2->MoveFirst(); !rsOpzioni2->IsEOF(); rsOpzioni2->MoveNext()) {
+                    if (rsOpzioni1->RecordCount() == 0) continue;
+                    for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext()) AggiungiRigaTipo2();
+                }
+            }
+            MoveFirstIfAny(rsOpzioni1);
+            MoveFirstIfAny(rsOpzioni2);
+        }
+        listini_esistenti_.reset();
+        if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
+        if (m_iTipoGriglia == 4 || !kv::Trim(ValVariante2()).empty()) {
+            Griglia(grid_).SetDataSource(recordset_);
+        } else {
+            Griglia(grid_).SetDataSource(nullptr);
+        }
+        bEnableRowColChange = true;
+        bCaricato = true;
+    });
+    listini_esistenti_.reset();
+}
+
+void CLSMG_SETUPVARIANTI::AggiungiRigaTipo1() {
+    auto& rs = Matrice(recordset_);
+    auto& list = *rsListini;
+    auto& opz = *rsOpzioni1;
+    rs.AddNew();
+    rs.SetValue("LI10_NUMLIST", list.Value("MG44_NUMLIST"));
+    if (!Inverti()) {
+        rs.SetValue("BLT_CODICEVAR1", Variant(CodVariante1()));
+        rs.SetValue("BLT_OPZIONE1", NS(opz.Value("MG5E_OPZIONE")));
+        rs.SetValue("BLT_DESCR1", opz.Value("MG5E_DESCR"));
+    } else {
+        rs.SetValue("BLT_CODICEVAR2", Variant(CodVariante2()));
+        rs.SetValue("BLT_OPZIONE2", NS(opz.Value("MG5E_OPZIONE")));
+        rs.SetValue("BLT_DESCR2", opz.Value("MG5E_DESCR"));
+    }
+    rs.SetValue("BLT_VALUTA", list.Value("MG44_VALUTA_CG08"));
+    const Variant provv = NZ(list.Value("MG44_PERCPROV"));
+    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) rs.SetValue("LI10_PROVPER", provv);
+    rs.SetValue("LI10_DITTA_CG18", Variant(core_.CompanyCode()));
+    rs.SetValue("LI10_FLGUSODECOR", Variant(int16_t{0}));
+    rs.SetValue("LI10_FLGVENDACQ", Variant(static_cast<int16_t>(m_eSalPur)));
+    rs.SetValue("LI10_INDTIPOLIS", Variant(int16_t{0}));
+    rs.SetValue("LI10_CODART_MG66", Variant(CodArticolo()));
+    rs.SetValue("LI10_OPZIONE_MG5E", Variant(OpzioneCalcolata(kv::CStr(NS(opz.Value("MG5E_OPZIONE"))), "")));
+    rs.SetValue("LI10_DATAINIZIOVAL", Variant(PropDataInizio(rsListini)));
+    rs.SetValue("LI10_DATAFINEVAL", Variant(PropDataFine(rsListini)));
+    CaricaDatiListino();
+    AggiornaPrezzoNetto();
+    rs.Update();
+}
+
+void CLSMG_SETUPVARIANTI::AggiungiRigaTipo2() {
+    auto& rs = Matrice(recordset_);
+    auto& list = *rsListini;
+    auto& opz1 = *rsOpzioni1;
+    auto& opz2 = *rsOpzioni2;
+    rs.AddNew();
+    rs.SetValue("ID", NZ(Variant(static_cast<long long>(rs.AbsolutePosition()))));
+    rs.SetValue("LI10_NUMLIST", list.Value("MG44_NUMLIST"));
+    rs.SetValue("BLT_CODICEVAR1", NS(opz1.Value("MG5E_CODICEVAR_MG5F")));
+    rs.SetValue("BLT_OPZIONE1", NS(opz1.Value("MG5E_OPZIONE")));
+    rs.SetValue("BLT_DESCR1", opz1.Value("MG5E_DESCR"));
+    rs.SetValue("BLT_CODICEVAR2", NS(opz2.Value("MG5E_CODICEVAR_MG5F")));
+    rs.SetValue("BLT_OPZIONE2", NS(opz2.Value("MG5E_OPZIONE")));
+    rs.SetValue("BLT_DESCR2", opz2.Value("MG5E_DESCR"));
+    rs.SetValue("BLT_VALUTA", list.Value("MG44_VALUTA_CG08"));
+    rs.SetValue("LI10_DITTA_CG18", Variant(core_.CompanyCode()));
+    rs.SetValue("LI10_FLGUSODECOR", Variant(int16_t{0}));
+    rs.SetValue("LI10_FLGVENDACQ", Variant(static_cast<int16_t>(m_eSalPur)));
+    rs.SetValue("LI10_INDTIPOLIS", Variant(int16_t{0}));
+    rs.SetValue("LI10_CODART_MG66", Variant(CodArticolo()));
+    rs.SetValue("LI10_OPZIONE_MG5E", Variant(OpzioneCalcolata(kv::CStr(NS(opz1.Value("MG5E_OPZIONE"))),
+                                                              kv::CStr(NS(opz2.Value("MG5E_OPZIONE"))))));
+    rs.SetValue("LI10_DATAINIZIOVAL", Variant(PropDataInizio(rsListini)));
+    rs.SetValue("LI10_DATAFINEVAL", Variant(PropDataFine(rsListini)));
+    const Variant provv = NZ(list.Value("MG44_PERCPROV"));
+    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) rs.SetValue("LI10_PROVPER", provv);
+    CaricaDatiListino();
+    AggiornaPrezzoNetto();
+    rs.Update();
+}
+
+void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
+    // The part of the key every row of this load shares is bound; the rest is matched in memory.
+    auto cmd = kv::ado::Command::Create();
+    cmd->SetActiveConnection(core_.ADOConnection);
+    cmd->SetCommandText(
+        "SELECT * FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = 0"
+        " AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = 0 AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''");
+    auto& p = cmd->GetParameters();
+    p.Append(cmd->CreateParameter("DITTA", kv::ado::adInteger, kv::ado::adParamInput, 0,
+                                  Variant(core_.CompanyCode())));
+    p.Append(cmd->CreateParameter("FLGVENDACQ", kv::ado::adInteger, kv::ado::adParamInput, 0,
+                                  Variant(static_cast<int32_t>(m_eSalPur))));
+    p.Append(cmd->CreateParameter("CODART", kv::ado::adChar, kv::ado::adParamInput, 25,
+                                  Variant(kv::RTrim(CodArticolo()))));
+    auto stored = std::make_shared<StoredPriceRows>();
+    stored->rows = cmd->Execute();
+    auto& rs = *stored->rows;
+    long position = 0;
+    for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
+        ++position;
+        stored->by_key[ChiaveListino(rs.Value("LI10_OPZIONE_MG5E"), rs.Value("LI10_NUMLIST"),
+                                     rs.Value("LI10_DATAINIZIOVAL"), rs.Value("LI10_DATAFINEVAL"))]
+            .push_back(position);
+    }
+    listini_esistenti_ = std::move(stored);
+}
+
+void CLSMG_SETUPVARIANTI::CaricaDatiListino() {
+    auto& rs = Matrice(recordset_);
+    if (!listini_esistenti_) CaricaListiniEsistenti();
+    // Rows of another article, kind or company than the load's never match its stored rows.
+    if (kv::RTrim(kv::CStr(NS(rs.Value("LI10_CODART_MG66")))) != kv::RTrim(CodArticolo()) ||
+        kv::CDbl(NZ(rs.Value("LI10_DITTA_CG18"))) != core_.CompanyCode() ||
+        kv::CDbl(NZ(rs.Value("LI10_FLGVENDACQ"))) != static_cast<int>(m_eSalPur) ||
+        kv::CDbl(NZ(rs.Value("LI10_FLGUSODECOR"))) != 0 || kv::CDbl(NZ(rs.Value("LI10_INDTIPOLIS"))) != 0) {
+        return;
+    }
+    const auto it = listini_esistenti_->by_key.find(
+        ChiaveListino(rs.Value("LI10_OPZIONE_MG5E"), rs.Value("LI10_NUMLIST"), rs.Value("LI10_DATAINIZIOVAL"),
+                      rs.Value("LI10_DATAFINEVAL")));
+    if (it == listini_esistenti_->by_key.end()) return;
+    const kv::Date oggi = Oggi();
+    if (it->second.size() == 1) {
+        auto& st = *listini_esistenti_->rows;
+        st.SetAbsolutePosition(it->second.front());
+        auto copy = [&](const char* name) { rs.SetValue(name, st.Value(name)); };
+        for (const char* name : {"LI10_FLGLIST", "LI10_PREZZO", "LI10_SC1PER", "LI10_SC2PER", "LI10_SC3PER",
+                                 "LI10_SC4PER", "LI10_SC5PER", "LI10_SC6PER", "LI10_SCIMP", "LI10_MAG1PER",
+                                 "LI10_MAG2PER", "LI10_MAGIMP", "LI10_PERRICDELTA", "LI10_INDRICALPR",
+                                 "LI10_INDARROT"})
+            copy(name);
+        rs.SetValue("LI10_SCAGL_MG02", NZ(st.Value("LI10_SCAGL_MG02")));
+        const Variant provper = st.Value("LI10_PROVPER");
+        rs.SetValue("LI10_PROVPER", provper);
+        rs.SetValue("LI10_FLGPROVV", Variant(int16_t{kv::CDbl(NZ(provper)) != 0 ? int16_t{1} : int16_t{0}}));
+        copy("LI10_PROVIMP");
+        rs.SetValue("LI10_PROVVSC_PA10", NS(st.Value("LI10_PROVVSC_PA10")));
+        for (const char* name : {"LI10_DATACREAZ", "LI10_DATAULTAGG"}) {
+            const Variant v = st.Value(name);
+            rs.SetValue(name, kv::CStr(NS(v)).empty() ? Variant(oggi) : v);
+        }
+        for (const char* name : {"LI10_FLGVARIATO", "LI10_INDTIPOVAR", "LI10_DATASTLIS", "LI10_NUMPAGST",
+                                 "LI10_BVMBASE", "LI10_BVMVAR", "LI10_BVMMOLT", "LI10_FLGPERSON", "LI10_LIBEROVAL",
+                                 "LI10_IDMEDIA_CG99", "LI10_INDUM", "LI10_NOTE"})
+            copy(name);
+        return;
+    }
+    // The same key stored more than once: the row gets the defaults of a new stored row, its prices
+    // stay as they are.
+    const Variant zero(int16_t{0});
+    const Variant one(int16_t{1});
+    rs.SetValue("LI10_FLGLIST", one);
+    rs.SetValue("LI10_INDRICALPR", zero);
+    rs.SetValue("LI10_INDARROT", zero);
+    rs.SetValue("LI10_SCAGL_MG02", zero);
+    rs.SetValue("LI10_FLGPROVV", zero);
+    rs.SetValue("LI10_PROVPER", zero);
+    rs.SetValue("LI10_PROVIMP", zero);
+    rs.SetValue("LI10_PROVVSC_PA10", zero);
+    rs.SetValue("LI10_DATACREAZ", Variant(oggi));
+    rs.SetValue("LI10_DATAULTAGG", Variant(oggi));
+    rs.SetValue("LI10_FLGVARIATO", one);
+    for (const char* name : {"LI10_INDTIPOVAR", "LI10_NUMPAGST", "LI10_BVMBASE", "LI10_BVMVAR", "LI10_BVMMOLT",
+                             "LI10_FLGPERSON", "LI10_LIBEROVAL", "LI10_IDMEDIA_CG99", "LI10_INDUM", "LI10_NOTE"})
+        rs.SetValue(name, zero);
+}
+
+// ---- Dates
+
+std::string CLSMG_SETUPVARIANTI::FormatDataSql(const Variant& v) {
+    try {
+        if (kv::CStr(NS(v)).empty()) return v.IsNull() || v.IsEmpty() ? std::string() : kv::CStr(v);
+        std::optional<kv::Date> d;
+        if (const auto* date = v.TryGet<kv::Date>()) {
+            d = *date;
+        } else if (v.IsString()) {
+            d = kv::Date::ParseLocal(kv::Trim(v.StringValue()), kv::RegionalSettings::Italian());
+        }
+        if (!d) return kv::CStr(v);
+        return "'" + d->ToYmd() + "'";
+    } catch (const kv::Error&) {
+        return {};
+    }
+}
+
+std::string CLSMG_SETUPVARIANTI::PropDataInizio(const RecordsetPtr& rsList) {
+    const kv::Date oggi = Oggi();
+    switch (kv::CLng(NZ(rsList->Value("MG44_INDPROPDATAINI")))) {
+        case 0: return DataIni().empty() ? oggi.ToString() : DataIni();
+        case 1: return FirstOfMonth(oggi).ToString();
+        case 2: return kv::Date::FromYmd(oggi.Year(), 1, 1).ToString();
+        case 3: return oggi.ToString();
+        case 4: return kv::CStr(rsList->Value("MG44_PROPDATAINI"));
+        default: return {};
+    }
+}
+
+std::string CLSMG_SETUPVARIANTI::PropDataFine(const RecordsetPtr& rsList) {
+    const kv::Date oggi = Oggi();
+    switch (kv::CLng(NZ(rsList->Value("MG44_INDPROPDATAFINE")))) {
+        case 0: return DataFin().empty() ? oggi.ToString() : DataFin();
+        case 1: return FirstOfMonth(oggi).AddMonths(1).AddDays(-1).ToString();
+        case 2: return kv::Date::FromYmd(oggi.Year(), 12, 31).ToString();
+        case 3: return kv::Date::FromYmd(2099, 12, 31).ToString();
+        case 4: return kv::CStr(rsList->Value("MG44_PROPDATAFINE"));
+        default: return {};
+    }
+}
+
+// ---- Filter, clear, count
+
+void CLSMG_SETUPVARIANTI::ReFilterVarianti() {
+    schema::Trap(core_.State, [&] {
+        Griglia(grid_).SetEnabled(true);
+        Griglia(grid_).SetDataSource(nullptr);
+        Matrice(recordset_).SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        // The codes are put between apostrophes with theirs doubled, so an option holding "'" filters.
+        std::string filtro;
+        if (Inverti()) {
+            filtro = "BLT_CODICEVAR1='" + RaddoppiaApici(kv::CStr(NS(Variant(CodVariante1())))) + "'" +
+                     " AND BLT_OPZIONE1='" + RaddoppiaApici(kv::CStr(NS(Variant(ValVariante1())))) + "'";
+        } else {
+            filtro = "BLT_CODICEVAR2='" + RaddoppiaApici(kv::CStr(NS(Variant(CodVariante2())))) + "'" +
+                     " AND BLT_OPZIONE2='" + RaddoppiaApici(kv::CStr(NS(Variant(ValVariante2())))) + "'";
+        }
+        Matrice(recordset_).SetFilter(Variant(filtro));
+        if (core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()) core_.ActiveInterface->ClsGlobal()->DoEvents();
+        Griglia(grid_).SetDataSource(recordset_);
+    });
+}
+
+void CLSMG_SETUPVARIANTI::ClearVarianti() {
+    schema::Trap(core_.State, [&] {
+        core_.State = schema::kStateOk;
+        Griglia(grid_).SetDataSource(nullptr);
+        auto& rs = Matrice(recordset_);
+        if (Matrice(recordset_).Clone()->RecordCount() > 0) {
+            rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+            rs.MoveFirst();
+            const auto& fields = rs.FieldInfos();
+            auto global = core_.ActiveInterface ? core_.ActiveInterface->ClsGlobal() : nullptr;
+            for (; !rs.IsEOF(); rs.MoveNext()) {
+                for (std::size_t i = 6; i < fields.size(); ++i) {
+                    const auto& f = fields[i];
+                    if (kv::EqualsNoCase(f.name, "BLT_VALUTA") || kv::EqualsNoCase(f.name, "LI10_NUMLIST")) continue;
+                    switch (f.type) {
+                        case kv::ado::adBSTR:
+                        case kv::ado::adChar:
+                        case kv::ado::adWChar:
+                        case kv::ado::adVarChar:
+                        case kv::ado::adVarWChar:
+                        case kv::ado::adLongVarWChar:
+                            rs.SetValue(static_cast<int>(i), Variant(" "));
+                            break;
+                        default: {
+                            const Variant v = rs.Value(static_cast<int>(i));
+                            if (!v.IsNull() && !kv::IsTrue(kv::Eq(v, Variant(int16_t{0}))))
+                                rs.SetValue(static_cast<int>(i), Variant(int16_t{0}));
+                            break;
+                        }
+                    }
+                }
+                rs.Update();
+                if (global) global->DoEvents();
+            }
+            rs.MoveFirst();
+        }
+        m_iTipoGriglia = GetIndTipoGriglia();
+        if (m_iTipoGriglia == 1) Griglia(grid_).SetDataSource(recordset_);
+        bCaricato = false;
+    });
+}
+
+void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
+    try {
+        auto& rs = Matrice(recordset_);
+        const Variant filtro = rs.Filter();
+        rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        const long n = rs.RecordCount();
+        for (long i = 0; i < n; ++i) {
+            rs.MoveFirst();
+            rs.Delete(kv::ado::adAffectCurrent);
+        }
+        rs.SetFilter(filtro);
+    } catch (const kv::Error& e) {
+        if (core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()) {
+            if (auto messages = core_.ActiveInterface->ClsGlobal()->NewMessageService())
+                messages->Message(e.Description(), 0, "");
+        }
+    }
+}
+
+long CLSMG_SETUPVARIANTI::RecordCount() {
+    long n = 0;
+    schema::Trap(core_.State, [&] {
+        auto& rs = Matrice(recordset_);
+        const Variant filtro = rs.Filter();
+        rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        n = rs.RecordCount();
+        rs.SetFilter(filtro);
+    });
+    return n;
+}
+
+}  // namespace qmx

@@ -1,0 +1,39 @@
+#pragma once
+// The stored LI10_LISTARTIC rows of one article and kind as the matrix loading and the save see them:
+// read with one query and matched to matrix rows in memory. Private to matrix/.
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ado/recordset.h"
+#include "platform/controls/data_grid.h"
+#include "platform/variant/error.h"
+#include "platform/variant/variant.h"
+
+namespace qmx {
+
+struct StoredPriceRows {
+    kv::ado::RecordsetPtr rows;
+    std::unordered_map<std::string, std::vector<long>> by_key;  // key -> absolute positions in rows
+};
+
+// The part of a stored row's key that differs between the rows of one article and kind, compared as
+// the database compares it: the option code equal up to trailing blanks (it is fixed-width text), the
+// list number as a number, both validity dates by day. Raises 13 when a date is not a date (the
+// statement that would have looked the row up could not have been written either).
+std::string ChiaveListino(const kv::Variant& opzione, const kv::Variant& num_list, const kv::Variant& data_ini,
+                          const kv::Variant& data_fine);
+
+// The driver's grid and matrix, or error 91 when the window has not set them: a driver operation then
+// fails (State 99) instead of touching nothing.
+inline kv::controls::DataGrid& Griglia(const std::shared_ptr<kv::controls::DataGrid>& grid) {
+    if (!grid) throw kv::Error(kv::err::kObjectNotSet, "Propriet\u00e0 Grid non impostata!", "CLSMG_SETUPVARIANTI");
+    return *grid;
+}
+inline kv::ado::Recordset& Matrice(const kv::ado::RecordsetPtr& rs) {
+    if (!rs) throw kv::Error(kv::err::kObjectNotSet, "Propriet\u00e0 Recordset non impostata!", "CLSMG_SETUPVARIANTI");
+    return *rs;
+}
+
+}  // namespace qmx

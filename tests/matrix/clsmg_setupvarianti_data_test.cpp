@@ -1,0 +1,583 @@
+// The matrix driver's data path on both engines: loading (every grid type), filtering, the pivot,
+// copying prices, saving and deleting, and what a refused row leaves behind.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "matrix/clsmg_setupvarianti.h"
+#include "matrix/matrix_recordset.h"
+#include "platform/controls/data_grid.h"
+#include "platform/services/global_services.h"
+#include "platform/variant/strings.h"
+#include "schema/demo/demo.h"
+#include "shell/clsmg_quendormixal.h"
+#include "shell/modmg_quendormixal.h"
+#include "support/db_engines.h"
+
+namespace qmx {
+namespace {
+
+using kv::Variant;
+using kv::testing::Dec;
+using qmx::testing::EngineTest;
+
+const kv::Date kOggi = kv::Date::FromYmd(2024, 2, 10);
+
+struct Caso {
+    const char* name;
+    int ditta;
+    const char* articolo;
+    const char* preset;
+    int tipo;
+    const char* var1;  // first-level variant and its segment start
+    int start1;
+    const char* var2;  // second-level variant ("" for grid type 1)
+    int start2;
+};
+
+const Caso kCasi[] = {
+    {"tipo1", demo::kDittaAbbigliamento, demo::kArticoloTipo1, "", 1, "A1", 5, "", 0},
+    {"tipo2", demo::kDittaCalzature, demo::kArticoloTipo2, "", 2, "A0", 1, "A1", 4},
+    {"tipo3", demo::kDittaTessuti, demo::kArticoloTipo3, "", 3, "A0", 1, "A1", 4},
+    {"tipo4", demo::kDittaAbbigliamento, demo::kArticoloTipo4, demo::kPresetOption, 4, "A1", 5, "A2", 8},
+};
+
+class MatrixDataTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        demo::CreateSchema(db());
+        demo::DemoOptions options;
+        options.apostrophe_option = true;
+        demo::BuildDemo(db(), options);
+        // The header's dates are proposed for every list, so stored rows of 2025 meet the matrix.
+        db().Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 0, MG44_INDPROPDATAFINE = 0");
+    }
+
+    std::shared_ptr<CLSMG_SETUPVARIANTI> Driver(int ditta, const std::string& articolo, const std::string& preset,
+                                                KvEnumVarSalPur kind = VarPurchase) {
+        auto global = std::make_shared<kv::services::HostGlobalServices>(ditta, database().connection_string());
+        global->SetHostConnection(database().connection());
+        globals_.push_back(global);
+        auto iface = CLSMG_QUENDORMIXAL::Create();
+        iface->SetClsGlobal(global);
+        ifaces_.push_back(iface);
+        auto d = std::make_shared<CLSMG_SETUPVARIANTI>();
+        d->SetOggi([] { return kOggi; });
+        d->SetActiveInterface(iface);
+        d->SetADOConnection(database().connection());
+        d->SetSalPur(kind);
+        d->SetGrid(std::make_shared<kv::controls::DataGrid>("GRD_LISACQ"));
+        auto matrix = CreateMatrixRecordset();
+        matrix->Open();
+        d->SetRecordset(matrix);
+        d->SetCodArticolo(articolo);
+        d->SetOpzionePreimpostata(preset);
+        d->SetDataIni("01/01/2025");
+        d->SetDataFin("31/12/2025");
+        d->ConfigurationOk();
+        d->SetupGrid(false);
+        d->ReLoadVarianti();
+        return d;
+    }
+    std::shared_ptr<CLSMG_SETUPVARIANTI> Driver(const Caso& c, KvEnumVarSalPur kind = VarPurchase) {
+        return Driver(c.ditta, c.articolo, c.preset, kind);
+    }
+
+    std::vector<std::string> Opzioni(int ditta, const std::string& var) {
+        std::vector<std::string> out;
+        auto rs = db().Execute("SELECT MG5E_OPZIONE FROM MG5E_OPZIONI WHERE MG5E_DITTA_CG18 = " + std::to_string(ditta) +
+                               " AND MG5E_CODICEVAR_MG5F = '" + var + "' ORDER BY MG5E_OPZIONE");
+        for (; !rs->IsEOF(); rs->MoveNext()) out.push_back(kv::RTrim(kv::CStr(rs->Value(0))));
+        return out;
+    }
+    std::vector<long> Listini(int ditta, int kind) {
+        std::vector<long> out;
+        auto rs = db().Execute("SELECT MG44_NUMLIST FROM MG44_PARMAGLIST WHERE MG44_DITTA_CG18 = " +
+                               std::to_string(ditta) + " AND MG44_FLGVENACQ = " + std::to_string(kind) +
+                               " AND MG44_FLGCREAZVELOCE = 1 ORDER BY MG44_NUMLIST");
+        for (; !rs->IsEOF(); rs->MoveNext()) out.push_back(kv::CLng(rs->Value(0)));
+        return out;
+    }
+    // The stored gross price of one key, as a per-row query finds it; Null when there is none.
+    Variant PrezzoMemorizzato(int ditta, const std::string& articolo, const std::string& opzione, long list) {
+        auto rs = db().Execute("SELECT LI10_PREZZO FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = " + std::to_string(ditta) +
+                               " AND LI10_FLGVENDACQ = 1 AND LI10_CODART_MG66 = '" + RaddoppiaApici(articolo) +
+                               "' AND LI10_OPZIONE_MG5E = '" + RaddoppiaApici(opzione) + "' AND LI10_NUMLIST = " +
+                               std::to_string(list) +
+                               " AND LI10_DATAINIZIOVAL = '20250101' AND LI10_DATAFINEVAL = '20251231'");
+        return rs->IsEOF() ? Variant::Null() : rs->Value(0);
+    }
+    // Every stored row of the table, in key order, as text: the "byte for byte" of the fault cases.
+    std::string Tabella() {
+        std::string out;
+        auto rs = db().Execute(
+            "SELECT * FROM LI10_LISTARTIC ORDER BY LI10_DITTA_CG18, LI10_FLGVENDACQ, LI10_CODART_MG66, "
+            "LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL");
+        for (; !rs->IsEOF(); rs->MoveNext()) {
+            for (int i = 0; i < rs->GetFields().Count(); ++i) out += kv::DebugString(rs->Value(i)) + "|";
+            out += "\n";
+        }
+        return out;
+    }
+    long Conta(const std::string& where) {
+        return kv::CLng(db().Execute("SELECT COUNT(*) FROM LI10_LISTARTIC WHERE " + where)->Value(0));
+    }
+    // Refuses, by a trigger, every write of a row whose gross price is 666 and every delete of list 2.
+    void Rifiuta() {
+        if (sqlite()) {
+            for (const char* when : {"INSERT", "UPDATE"})
+                db().Execute(std::string("CREATE TRIGGER rifiuta_") + when + " BEFORE " + when +
+                             " ON LI10_LISTARTIC WHEN NEW.LI10_PREZZO = 666 BEGIN SELECT RAISE(ABORT, 'rifiutata'); END");
+            db().Execute("CREATE TRIGGER rifiuta_delete BEFORE DELETE ON LI10_LISTARTIC WHEN OLD.LI10_NUMLIST = 2 "
+                         "BEGIN SELECT RAISE(ABORT, 'rifiutata'); END");
+        } else {
+            db().Execute("CREATE FUNCTION rifiuta() RETURNS trigger AS $$ BEGIN "
+                         "IF TG_OP = 'DELETE' THEN IF OLD.LI10_NUMLIST = 2 THEN RAISE EXCEPTION 'rifiutata'; END IF; "
+                         "RETURN OLD; END IF; "
+                         "IF NEW.LI10_PREZZO = 666 THEN RAISE EXCEPTION 'rifiutata'; END IF; RETURN NEW; END $$ "
+                         "LANGUAGE plpgsql");
+            db().Execute("CREATE TRIGGER rifiuta BEFORE INSERT OR UPDATE OR DELETE ON LI10_LISTARTIC "
+                         "FOR EACH ROW EXECUTE FUNCTION rifiuta()");
+        }
+    }
+    void Accetta() {
+        if (sqlite()) {
+            for (const char* t : {"rifiuta_INSERT", "rifiuta_UPDATE", "rifiuta_delete"}) db().Execute(std::string("DROP TRIGGER ") + t);
+        } else {
+            db().Execute("DROP TRIGGER rifiuta ON LI10_LISTARTIC");
+        }
+    }
+    // All values of the matrix, row by row, without moving it.
+    static std::string Valori(kv::ado::Recordset& rs) {
+        auto c = rs.Clone();
+        std::string out;
+        for (; !c->IsEOF(); c->MoveNext()) {
+            for (int i = 0; i < c->GetFields().Count(); ++i) out += kv::DebugString(c->Value(i)) + "|";
+            out += "\n";
+        }
+        return out;
+    }
+
+    std::vector<std::shared_ptr<kv::services::HostGlobalServices>> globals_;
+    std::vector<std::shared_ptr<CLSMG_QUENDORMIXAL>> ifaces_;
+};
+
+// The whole matrix of each grid type against rows worked out from the tables directly.
+TEST_P(MatrixDataTest, LoadGivesOneRowPerListAndOptionWithTheStoredRowsMerged) {
+    for (const auto& c : kCasi) {
+        SCOPED_TRACE(c.name);
+        auto d = Driver(c);
+        ASSERT_EQ(d->State(), 0);
+        auto rs = d->Recordset()->Clone();
+        const auto liste = Listini(c.ditta, 1);
+        const auto o1 = Opzioni(c.ditta, c.var1);
+        const auto o2 = c.tipo == 1 ? std::vector<std::string>{""} : Opzioni(c.ditta, c.var2);
+        ASSERT_EQ(rs->RecordCount(), static_cast<long>(liste.size() * o1.size() * o2.size()));
+        long n = 0, trovati = 0;
+        for (long list : liste) {
+            for (const auto& b : o2) {
+                for (const auto& a : o1) {
+                    SCOPED_TRACE(std::to_string(list) + " " + a + " " + b);
+                    ++n;
+                    const std::string codice =
+                        c.tipo == 1 ? demo::ComposeOption(c.preset, {{c.start1, a}})
+                                    : demo::ComposeOption(c.preset, {{c.start1, a}, {c.start2, b}});
+                    EXPECT_EQ(kv::CLng(rs->Value("LI10_NUMLIST")), list);
+                    EXPECT_EQ(kv::RTrim(kv::CStr(rs->Value("BLT_OPZIONE1"))), a);
+                    EXPECT_EQ(kv::RTrim(kv::CStr(rs->Value("LI10_OPZIONE_MG5E"))), kv::RTrim(codice));
+                    EXPECT_EQ(kv::RTrim(kv::CStr(rs->Value("LI10_CODART_MG66"))), c.articolo);
+                    EXPECT_EQ(rs->Value("LI10_DATAINIZIOVAL"), Variant(kv::Date::FromYmd(2025, 1, 1)));
+                    EXPECT_EQ(rs->Value("LI10_DATAFINEVAL"), Variant(kv::Date::FromYmd(2025, 12, 31)));
+                    if (c.tipo > 1) {
+                        EXPECT_EQ(kv::RTrim(kv::CStr(rs->Value("BLT_OPZIONE2"))), b);
+                        EXPECT_EQ(kv::CLng(rs->Value("ID")), n);
+                    }
+                    const Variant stored = PrezzoMemorizzato(c.ditta, c.articolo, codice, list);
+                    if (stored.IsNull()) {
+                        EXPECT_TRUE(rs->Value("LI10_PREZZO").IsNull());
+                        EXPECT_TRUE(rs->Value("LI10_FLGLIST").IsNull());
+                    } else {
+                        ++trovati;
+                        EXPECT_EQ(kv::CDec(rs->Value("LI10_PREZZO")), kv::CDec(stored));
+                    }
+                    rs->MoveNext();
+                }
+            }
+        }
+        EXPECT_GT(trovati, 0) << "the demo stores rows for every one of these articles";
+    }
+}
+
+TEST_P(MatrixDataTest, ProposedDatesFollowTheListsIndicator) {
+    struct Dates {
+        int ini, fine;
+        kv::Date attesa_ini, attesa_fine;
+    };
+    const Dates casi[] = {
+        {1, 1, kv::Date::FromYmd(2024, 2, 1), kv::Date::FromYmd(2024, 2, 29)},
+        {2, 2, kv::Date::FromYmd(2024, 1, 1), kv::Date::FromYmd(2024, 12, 31)},
+        {3, 3, kOggi, kv::Date::FromYmd(2099, 12, 31)},
+        {4, 4, kv::Date::FromYmd(2024, 3, 1), kv::Date::FromYmd(2024, 9, 30)},
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.ini);
+        db().Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = " + std::to_string(c.ini) +
+                     ", MG44_INDPROPDATAFINE = " + std::to_string(c.fine) +
+                     ", MG44_PROPDATAINI = '20240301', MG44_PROPDATAFINE = '20240930'");
+        auto d = Driver(kCasi[0]);
+        ASSERT_EQ(d->State(), 0);
+        auto& rs = *d->Recordset();
+        rs.MoveFirst();
+        EXPECT_EQ(rs.Value("LI10_DATAINIZIOVAL"), Variant(c.attesa_ini));
+        EXPECT_EQ(rs.Value("LI10_DATAFINEVAL"), Variant(c.attesa_fine));
+    }
+    db().Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 0, MG44_INDPROPDATAFINE = 0");
+    auto d = Driver(kCasi[0]);
+    d->SetDataIni("");
+    d->ReLoadVarianti();
+    d->Recordset()->MoveFirst();
+    EXPECT_EQ(d->Recordset()->Value("LI10_DATAINIZIOVAL"), Variant(kOggi));
+}
+
+TEST_P(MatrixDataTest, AStoredRowFoundTwiceGivesTheDefaultsAndKeepsNullPrices) {
+    // Without its key the table can hold the same row twice.
+    if (sqlite()) {
+        std::string ddl = kv::CStr(
+            db().Execute("SELECT sql FROM sqlite_master WHERE name = 'LI10_LISTARTIC'")->Value(0));
+        ddl = ddl.substr(0, ddl.find(",\n    PRIMARY KEY")) + ")";
+        db().Execute("ALTER TABLE LI10_LISTARTIC RENAME TO LI10_OLD");
+        db().Execute(ddl);
+        db().Execute("INSERT INTO LI10_LISTARTIC SELECT * FROM LI10_OLD");
+    } else {
+        db().Execute("ALTER TABLE LI10_LISTARTIC DROP CONSTRAINT li10_listartic_pkey");
+    }
+    const auto& c = kCasi[1];
+    const std::string codice = demo::ComposeOption("", {{1, Opzioni(c.ditta, c.var1)[0]}, {4, Opzioni(c.ditta, c.var2)[0]}});
+    db().Execute("INSERT INTO LI10_LISTARTIC SELECT * FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100' "
+                 "AND LI10_OPZIONE_MG5E = '" + codice + "' AND LI10_NUMLIST = 1");
+    auto d = Driver(c);
+    ASSERT_EQ(d->State(), 0);
+    auto& rs = *d->Recordset();
+    rs.MoveFirst();
+    ASSERT_EQ(kv::RTrim(kv::CStr(rs.Value("LI10_OPZIONE_MG5E"))), kv::RTrim(codice));
+    EXPECT_TRUE(rs.Value("LI10_PREZZO").IsNull());
+    EXPECT_EQ(kv::CLng(rs.Value("LI10_FLGLIST")), 1);
+    EXPECT_EQ(kv::CLng(rs.Value("LI10_FLGVARIATO")), 1);
+    EXPECT_EQ(kv::RTrim(kv::CStr(rs.Value("LI10_PROVVSC_PA10"))), "0");
+    EXPECT_EQ(kv::RTrim(kv::CStr(rs.Value("LI10_NOTE"))), "0");
+    EXPECT_EQ(rs.Value("LI10_DATACREAZ"), Variant(kOggi));
+    rs.MoveNext();
+    EXPECT_FALSE(rs.Value("LI10_PREZZO").IsNull()) << "the next row has its one stored row";
+}
+
+TEST_P(MatrixDataTest, ReFilterShowsTheRowsOfTheChosenOption) {
+    const auto& c = kCasi[1];
+    auto d = Driver(c);
+    const auto o1 = Opzioni(c.ditta, c.var1);
+    const auto o2 = Opzioni(c.ditta, c.var2);
+    d->SetCodVariante2(c.var2);
+    d->SetValVariante2(o2[2]);
+    d->ReFilterVarianti();
+    EXPECT_EQ(d->State(), 0);
+    EXPECT_EQ(d->Recordset()->RecordCount(), static_cast<long>(o1.size()));
+    EXPECT_EQ(kv::RTrim(kv::CStr(d->Recordset()->Value("BLT_OPZIONE2"))), o2[2]);
+    EXPECT_EQ(d->grid()->DataSource(), d->Recordset());
+    EXPECT_EQ(d->RecordCount(), static_cast<long>(o1.size() * o2.size()));
+
+    d->SetInverti(true);
+    d->SetCodVariante1(c.var1);
+    d->SetValVariante1(o1[1]);
+    d->ReFilterVarianti();
+    EXPECT_EQ(d->Recordset()->RecordCount(), static_cast<long>(o2.size()));
+    EXPECT_EQ(kv::RTrim(kv::CStr(d->Recordset()->Value("BLT_OPZIONE1"))), o1[1]);
+}
+
+TEST_P(MatrixDataTest, CopyFillsTheVisibleRowsBelow) {
+    const auto& c = kCasi[1];
+    auto d = Driver(c);
+    const auto o2 = Opzioni(c.ditta, c.var2);
+    d->SetCodVariante2(c.var2);
+    d->SetValVariante2(o2[0]);
+    d->ReFilterVarianti();
+    auto& rs = *d->Recordset();
+    const long n = rs.RecordCount();
+    rs.MoveFirst();
+    rs.SetValue("LI10_PREZZO", Variant(12.34));
+    rs.Update();
+    d->CopiaPrezzoSuRiga();  // on the first row: nothing
+    EXPECT_EQ(rs.AbsolutePosition(), 1);
+    rs.MoveNext();
+    rs.SetValue("LI10_PREZZO", Variant::Null());
+    rs.Update();
+    d->CopiaPrezzoSuRiga();
+    EXPECT_EQ(rs.AbsolutePosition(), 2);
+    EXPECT_EQ(rs.Value("LI10_PREZZO"), Variant(12.34));
+    EXPECT_FALSE(rs.Value("BLT_PREZZONETTO").IsNull());
+    rs.SetAbsolutePosition(3);
+    d->CopiaPrezzoSuTutteLeRighe();
+    EXPECT_TRUE(rs.IsEOF());
+    auto all = rs.Clone();
+    long copiati = 0;
+    for (; !all->IsEOF(); all->MoveNext()) copiati += all->Value("LI10_PREZZO") == Variant(12.34) ? 1 : 0;
+    EXPECT_EQ(copiati, n) << "only the rows of the option shown, and all of them";
+    EXPECT_EQ(d->State(), 0);
+}
+
+TEST_P(MatrixDataTest, SaveInsertsThenUpdatesAndTellsTheHostRowByRow) {
+    const auto& c = kCasi[1];
+    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100'");
+    auto d = Driver(c);
+    auto& rs = *d->Recordset();
+    const long n = d->RecordCount();
+    rs.MoveFirst();
+    rs.SetValue("LI10_PREZZO", Variant(10.5));
+    rs.SetValue("LI10_PROVPER", Variant(3.0));
+    rs.Update();
+    d->UpdateBatch();
+    ASSERT_EQ(d->State(), 0);
+    EXPECT_TRUE(d->Insert());
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_FLGVENDACQ = 1"), n);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_FLGLIST = 1 AND LI10_INDUM = 1 AND LI10_SC1PER = 0"), n);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_PREZZO = 0"), n - 1) << "Null prices are written as 0";
+    const auto& log = globals_.back()->PostSaves()->Entries();
+    ASSERT_EQ(static_cast<long>(log.size()), n);
+    auto c2 = rs.Clone();
+    EXPECT_EQ(log.front().option_code, kv::RTrim(kv::CStr(c2->Value("LI10_OPZIONE_MG5E"))));
+    c2->MoveLast();
+    EXPECT_EQ(log.back().option_code, kv::RTrim(kv::CStr(c2->Value("LI10_OPZIONE_MG5E"))));
+
+    rs.MoveFirst();
+    rs.SetValue("LI10_PREZZO", Variant(11.25));
+    rs.Update();
+    d->UpdateBatch();
+    ASSERT_EQ(d->State(), 0);
+    EXPECT_FALSE(d->Insert());
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100'"), n);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_PREZZO = 11.25 AND LI10_FLGPROVV = 1 AND LI10_FLGVARIATO = 1"),
+              1);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_FLGPROVV = 0 AND LI10_INDTIPOVAR = 0 AND LI10_FLGPERSON = 0"),
+              n - 1);
+}
+
+// A row the database refuses in the middle of a save or a delete leaves the table as it was and the
+// matrix holding every edit, so the user can correct it and save again.
+TEST_P(MatrixDataTest, ARefusedRowLeavesTableAndMatrixAsTheyWere) {
+    const auto& c = kCasi[1];
+    auto d = Driver(c);
+    auto& rs = *d->Recordset();
+    const long n = d->RecordCount();
+    // Some rows exist (updates) and some do not (inserts): both kinds are in the save.
+    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100' "
+                 "AND substring(LI10_OPZIONE_MG5E, 4, 2) IN ('36', '37', '38')");
+    Rifiuta();
+    rs.MoveFirst();
+    rs.SetValue("LI10_PREZZO", Variant(1.5));
+    rs.Update();
+    rs.SetAbsolutePosition(n / 2);
+    rs.SetValue("LI10_PREZZO", Variant(666.0));
+    rs.Update();
+    rs.SetAbsolutePosition(3);
+    const std::string tabella = Tabella();
+    const std::string matrice = Valori(rs);
+    d->UpdateBatch();
+    EXPECT_EQ(d->State(), 99);
+    EXPECT_EQ(Tabella(), tabella);
+    EXPECT_EQ(Valori(rs), matrice);
+    EXPECT_EQ(rs.AbsolutePosition(), 3);
+
+    // Corrected, the same matrix saves.
+    d->SetState(0);
+    rs.SetAbsolutePosition(n / 2);
+    rs.SetValue("LI10_PREZZO", Variant(66.0));
+    rs.Update();
+    d->UpdateBatch();
+    EXPECT_EQ(d->State(), 0);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_PREZZO = 66"), 1);
+
+    // The deletes: the demo's company 1 has purchase list 2, whose rows the trigger keeps.
+    auto m = Driver(kCasi[3]);
+    ASSERT_EQ(m->State(), 0);
+    m->UpdateBatch();  // every row of every list is stored now
+    ASSERT_EQ(m->State(), 0);
+    const std::string prima = Tabella();
+    const long righe = m->RecordCount();
+    m->DeleteRecords();
+    EXPECT_EQ(m->State(), 99);
+    EXPECT_EQ(Tabella(), prima);
+    EXPECT_EQ(m->RecordCount(), righe);
+    m->SetState(0);
+    m->DeleteRecordsTipo2("A2", "'S', 'M'");
+    EXPECT_EQ(m->State(), 99);
+    EXPECT_EQ(Tabella(), prima);
+    EXPECT_EQ(m->RecordCount(), righe);
+    Accetta();
+}
+
+TEST_P(MatrixDataTest, DeletesRemoveExactlyTheMatrixRowsOrTheListedOptions) {
+    const auto& c = kCasi[3];
+    const std::string art = "LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1";
+    const long altri = Conta("NOT (" + art + ")");
+    const long memorizzati = Conta(art);
+    auto d = Driver(c);
+    // Only the options S and M of the sizes (segment 8, 3 wide), and the apostrophe in a colour code.
+    d->DeleteRecordsTipo2("A2", "'S', 'M'");
+    EXPECT_EQ(d->State(), 0);
+    EXPECT_EQ(d->RecordCount(), 0);
+    EXPECT_EQ(Conta(art + " AND substring(LI10_OPZIONE_MG5E, 8, 3) IN ('S', 'M') AND LI10_DATAINIZIOVAL = '20250101'"), 0);
+    EXPECT_GT(Conta(art), 0);
+    EXPECT_LT(Conta(art), memorizzati);
+    EXPECT_EQ(Conta("NOT (" + art + ")"), altri);
+
+    d = Driver(c);
+    d->DeleteRecords();
+    EXPECT_EQ(d->State(), 0);
+    EXPECT_EQ(d->RecordCount(), 0);
+    EXPECT_EQ(Conta(art + " AND LI10_DATAINIZIOVAL = '20250101' AND LI10_DATAFINEVAL = '20251231'"), 0);
+    EXPECT_EQ(Conta("NOT (" + art + ")"), altri);
+    EXPECT_FALSE(d->rsListini);
+}
+
+TEST_P(MatrixDataTest, AnArticleCodeWithAnApostropheLoadsSavesAndDeletes) {
+    const std::string articolo = "SC'A";
+    // An article that manages the same variants as SCA100, with nothing stored yet.
+    db().Execute("INSERT INTO MG6B_GESVARART (MG6B_DITTA_CG18, MG6B_CODART_MG66, MG6B_CODICEVAR_MG5F, MG6B_FLGGESTVAR, "
+                 "MG6B_CODRAGGVAR_MG5G) SELECT MG6B_DITTA_CG18, 'SC''A', MG6B_CODICEVAR_MG5F, MG6B_FLGGESTVAR, "
+                 "MG6B_CODRAGGVAR_MG5G FROM MG6B_GESVARART WHERE MG6B_CODART_MG66 = 'SCA100'");
+    auto d = Driver(demo::kDittaCalzature, articolo, "");
+    ASSERT_EQ(d->State(), 0);
+    ASSERT_GT(d->RecordCount(), 0);
+    auto& rs = *d->Recordset();
+    rs.MoveFirst();
+    rs.SetValue("LI10_PREZZO", Variant(7.25));
+    rs.Update();
+    d->UpdateBatch();
+    ASSERT_EQ(d->State(), 0);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SC''A'"), d->RecordCount());
+    auto again = Driver(demo::kDittaCalzature, articolo, "");
+    again->Recordset()->MoveFirst();
+    EXPECT_EQ(again->Recordset()->Value("LI10_PREZZO"), Variant(7.25));
+    again->DeleteRecords();
+    EXPECT_EQ(again->State(), 0);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SC''A'"), 0);
+
+    // The colour D'O of the demo: its stored row is found, saved and deleted by its code.
+    auto m = Driver(kCasi[3]);
+    auto cl = m->Recordset()->Clone();
+    cl->SetFilter(Variant("BLT_OPZIONE1 = 'D''O'"));
+    ASSERT_GT(cl->RecordCount(), 0);
+    EXPECT_FALSE(cl->Value("LI10_PREZZO").IsNull());
+    m->UpdateBatch();
+    EXPECT_EQ(m->State(), 0);
+    m->DeleteRecordsTipo2("A1", "'D''O'");
+    EXPECT_EQ(m->State(), 0);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1 AND LI10_OPZIONE_MG5E LIKE '%D''O%' "
+                    "AND LI10_DATAINIZIOVAL = '20250101'"), 0);
+}
+
+TEST_P(MatrixDataTest, PivotShowsAnElementAndItsEditsAreSaved) {
+    const auto& c = kCasi[3];
+    auto d = Driver(c);
+    ASSERT_EQ(d->State(), 0);
+    const auto liste = Listini(c.ditta, 1);
+    const auto o1 = Opzioni(c.ditta, c.var1);
+    const auto o2 = Opzioni(c.ditta, c.var2);
+    d->SetElem("Prezzo lordo");
+    d->ReFilterVarianti4();
+    ASSERT_EQ(d->State(), 0);
+    auto p = d->rsPivotAcq;
+    ASSERT_TRUE(p);
+    EXPECT_EQ(d->grid()->DataSource(), p);
+    EXPECT_EQ(p->RecordCount(), static_cast<long>(liste.size() * o1.size()));
+    EXPECT_EQ(p->GetFields().Count(), 11 + static_cast<int>(o2.size()));
+    p->MoveFirst();
+    EXPECT_EQ(kv::CLng(p->Value("ID")), 1);
+    const Variant stored = PrezzoMemorizzato(c.ditta, c.articolo, demo::ComposeOption(c.preset, {{5, o1[0]}, {8, o2[0]}}),
+                                             liste[0]);
+    EXPECT_EQ(kv::CDec(NZ(p->Value("BLT_1"))), kv::CDec(NZ(stored)));
+    // An edit in the pivot, then another element: the edit goes back into the matrix.
+    p->SetValue("BLT_1", Variant(99.5));
+    p->Update();
+    d->SetElemPrev("Prezzo lordo");
+    d->SetElem("Sc.%1");
+    d->bRicalcola = true;
+    d->ReFilterVarianti4();
+    auto cl = d->Recordset()->Clone();
+    EXPECT_EQ(cl->Value("LI10_PREZZO"), Variant(99.5));
+    // Back to the gross price, an edit, and the save takes it from the pivot.
+    d->SetElemPrev("Sc.%1");
+    d->SetElem("Prezzo lordo");
+    d->ReFilterVarianti4();
+    d->rsPivotAcq->MoveFirst();
+    d->rsPivotAcq->SetValue("BLT_2", Variant(42.0));
+    d->rsPivotAcq->Update();
+    d->UpdateBatch();
+    ASSERT_EQ(d->State(), 0);
+    EXPECT_EQ(kv::CDec(PrezzoMemorizzato(c.ditta, c.articolo, demo::ComposeOption(c.preset, {{5, o1[0]}, {8, o2[1]}}),
+                                         liste[0])),
+              Dec("42"));
+    EXPECT_EQ(kv::CDec(PrezzoMemorizzato(c.ditta, c.articolo, demo::ComposeOption(c.preset, {{5, o1[0]}, {8, o2[0]}}),
+                                         liste[0])),
+              Dec("99.5"));
+    d->Annulla();
+    EXPECT_EQ(d->rsPivotAcq->RecordCount(), 0);
+}
+
+TEST_P(MatrixDataTest, AnEmptyMatrixSavesAndDeletesNothing) {
+    const std::string tabella = Tabella();
+    auto d = Driver(kCasi[1]);
+    auto& rs = *d->Recordset();
+    while (rs.RecordCount() > 0) {
+        rs.MoveFirst();
+        rs.Delete();
+    }
+    d->UpdateBatch();
+    EXPECT_EQ(d->State(), 0);
+    EXPECT_EQ(d->grid()->DataSource(), d->Recordset());
+    d->DeleteRecords();
+    EXPECT_EQ(d->State(), 0);
+    EXPECT_EQ(Tabella(), tabella);
+    EXPECT_FALSE(d->rsListini);
+}
+
+// 1,000 random edits of prices and discounts, saved and loaded again: exactly what was typed.
+TEST_P(MatrixDataTest, RandomEditsComeBackExactly) {
+    const auto& c = kCasi[1];
+    auto d = Driver(c);
+    auto& rs = *d->Recordset();
+    const long n = d->RecordCount();
+    const char* const campi[] = {"LI10_PREZZO", "LI10_SC1PER", "LI10_SC2PER", "LI10_SCIMP", "LI10_MAG1PER",
+                                 "LI10_MAGIMP", "LI10_PERRICDELTA", "LI10_PROVPER"};
+    std::mt19937 rng(20261206);
+    std::map<std::pair<long, std::string>, kv::Decimal> attesi;
+    for (int i = 0; i < 1000; ++i) {
+        const long riga = 1 + static_cast<long>(rng() % static_cast<unsigned>(n));
+        const std::string campo = campi[rng() % std::size(campi)];
+        // Typed as the user types: up to 7 integer digits and 4 decimals, Italian decimal comma.
+        const long long intero = static_cast<long long>(rng() % 10000000);
+        const int decimali = static_cast<int>(rng() % 10000);
+        std::string testo = std::to_string(intero) + "," + std::to_string(10000 + decimali).substr(1);
+        rs.SetAbsolutePosition(riga);
+        rs.SetValue(campo, Variant(testo));
+        rs.Update();
+        attesi[{riga, campo}] = Dec(std::to_string(intero) + "." + std::to_string(10000 + decimali).substr(1));
+    }
+    d->UpdateBatch();
+    ASSERT_EQ(d->State(), 0);
+    auto e = Driver(c);
+    auto& back = *e->Recordset();
+    for (const auto& [chiave, valore] : attesi) {
+        back.SetAbsolutePosition(chiave.first);
+        EXPECT_EQ(kv::CDec(back.Value(chiave.second)), valore) << chiave.first << " " << chiave.second;
+    }
+}
+
+QMX_INSTANTIATE_ENGINES(MatrixDataTest);
+
+}  // namespace
+}  // namespace qmx
