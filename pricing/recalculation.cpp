@@ -265,8 +265,7 @@ void Recalculation::RicalcolaListini4() {
         [&] { acq->SetFilter(int16_t{0}); },
         [&] { ctx.varianti_ven->bEsciTrasf = true; },
         // The sales pivot is rebuilt from the recalculated matrix.
-        // TODO: ctx.varianti_ven->ReFilterVarianti4() here, once the matrix loading is on this branch.
-        [&] {},
+        [&] { ctx.varianti_ven->ReFilterVarianti4(); },
         [&] { DoEvents(); },
         [&] {
             ctx.varianti_ven->SetElem(kPrezzoLordo);

@@ -194,10 +194,11 @@ void FRMMG_QUENDORMIXAL::CopiaPrezzo(std::string_view procedure, bool tutte) {
         // Before either grid was ever active, the copy works in the sales matrix.
         [&] {
             auto& driver = Driver(state_.active_price_grid == kAcq ? varianti_acq_ : varianti_ven_);
-            // TODO: driver.CopiaPrezzoSuTutteLeRighe() / driver.CopiaPrezzoSuRiga() (by `tutte`) here, once
-            // the copy operations are on this branch.
-            (void)driver;
-            (void)tutte;
+            if (tutte) {
+                driver.CopiaPrezzoSuTutteLeRighe();
+            } else {
+                driver.CopiaPrezzoSuRiga();
+            }
         },
         [&] { INTERNAV->EnableButton(ctl::kToolbarCancel, true); },
         [&] { INTERNAV->EnableButton(ctl::kToolbarConfirm, true); },
