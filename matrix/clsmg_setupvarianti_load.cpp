@@ -19,6 +19,7 @@
 #include "platform/services/global_services.h"
 #include "platform/variant/strings.h"
 #include "shell/modmg_quendormixal.h"
+#include "shell/msgbox.h"
 
 namespace qmx {
 
@@ -33,7 +34,13 @@ std::string ChiaveListino(const Variant& opzione, const Variant& num_list, const
     };
     std::string key = kv::CStr(NS(opzione));
     key += '\x1f';
-    key += kv::CDec(num_list).ToString('.');
+    // List numbers are whole numbers: their digits need no decimal conversion.
+    const double n = kv::CDbl(num_list);
+    if (n == static_cast<double>(static_cast<long long>(n)) && n > -1e15 && n < 1e15) {
+        key += std::to_string(static_cast<long long>(n));
+    } else {
+        key += kv::CDec(num_list).ToString('.');
+    }
     key += '\x1f';
     key += day(data_ini);
     key += '\x1f';
@@ -232,6 +239,26 @@ void CLSMG_SETUPVARIANTI::AggiungiRigaTipo2() {
     rs.Update();
 }
 
+namespace {
+
+// The stored columns a matrix row takes over from its one stored row, in the order they are copied.
+enum Copiato : std::size_t {
+    kFlgList, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp, kPerRicDelta,
+    kIndRicalPr, kIndArrot, kScaglMg02, kProvPer, kFlgProvv, kProvImp, kProvvScPa10, kDataCreaz, kDataUltAgg,
+    kFlgVariato, kIndTipoVar, kDataStLis, kNumPagSt, kBvmBase, kBvmVar, kBvmMolt, kFlgPerson, kLiberoVal,
+    kIdMediaCg99, kIndUm, kNote, kCopiati
+};
+const char* const kNomiCopiati[kCopiati] = {
+    "LI10_FLGLIST",    "LI10_PREZZO",       "LI10_SC1PER",     "LI10_SC2PER",       "LI10_SC3PER",
+    "LI10_SC4PER",     "LI10_SC5PER",       "LI10_SC6PER",     "LI10_SCIMP",        "LI10_MAG1PER",
+    "LI10_MAG2PER",    "LI10_MAGIMP",       "LI10_PERRICDELTA", "LI10_INDRICALPR",  "LI10_INDARROT",
+    "LI10_SCAGL_MG02", "LI10_PROVPER",      "LI10_FLGPROVV",   "LI10_PROVIMP",      "LI10_PROVVSC_PA10",
+    "LI10_DATACREAZ",  "LI10_DATAULTAGG",   "LI10_FLGVARIATO", "LI10_INDTIPOVAR",   "LI10_DATASTLIS",
+    "LI10_NUMPAGST",   "LI10_BVMBASE",      "LI10_BVMVAR",     "LI10_BVMMOLT",      "LI10_FLGPERSON",
+    "LI10_LIBEROVAL",  "LI10_IDMEDIA_CG99", "LI10_INDUM",      "LI10_NOTE"};
+
+}  // namespace
+
 void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
     // The part of the key every row of this load shares is bound; the rest is matched in memory.
     auto cmd = kv::ado::Command::Create();
@@ -247,14 +274,24 @@ void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
     p.Append(cmd->CreateParameter("CODART", kv::ado::adChar, kv::ado::adParamInput, 25,
                                   Variant(kv::RTrim(CodArticolo()))));
     auto stored = std::make_shared<StoredPriceRows>();
-    stored->rows = cmd->Execute();
-    auto& rs = *stored->rows;
-    long position = 0;
+    auto result = cmd->Execute();
+    auto& rs = *result;
+    // Columns are found by name once; rows keep only what a matrix row may take over.
+    std::vector<int> colonne;
+    for (const char* name : kNomiCopiati) colonne.push_back(rs.GetFields().Item(name).Index());
+    auto& matrice = Matrice(recordset_);
+    for (const char* name : kNomiCopiati) stored->matrix_fields.push_back(matrice.GetFields().Item(name).Index());
+    const int opzione = rs.GetFields().IndexOf("LI10_OPZIONE_MG5E");
+    const int num_list = rs.GetFields().IndexOf("LI10_NUMLIST");
+    const int data_ini = rs.GetFields().IndexOf("LI10_DATAINIZIOVAL");
+    const int data_fine = rs.GetFields().IndexOf("LI10_DATAFINEVAL");
     for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
-        ++position;
-        stored->by_key[ChiaveListino(rs.Value("LI10_OPZIONE_MG5E"), rs.Value("LI10_NUMLIST"),
-                                     rs.Value("LI10_DATAINIZIOVAL"), rs.Value("LI10_DATAFINEVAL"))]
-            .push_back(position);
+        std::vector<Variant> valori;
+        valori.reserve(colonne.size());
+        for (int c : colonne) valori.push_back(rs.Value(c));
+        stored->by_key[ChiaveListino(rs.Value(opzione), rs.Value(num_list), rs.Value(data_ini), rs.Value(data_fine))]
+            .push_back(stored->rows.size());
+        stored->rows.push_back(std::move(valori));
     }
     listini_esistenti_ = std::move(stored);
 }
@@ -263,60 +300,56 @@ void CLSMG_SETUPVARIANTI::CaricaDatiListino() {
     auto& rs = Matrice(recordset_);
     if (!listini_esistenti_) CaricaListiniEsistenti();
     // Rows of another article, kind or company than the load's never match its stored rows.
+    auto numero = [&](const char* name) {
+        const Variant v = rs.Value(name);
+        return kv::IsBlank(v) ? 0.0 : kv::CDbl(v);
+    };
     if (kv::RTrim(kv::CStr(NS(rs.Value("LI10_CODART_MG66")))) != kv::RTrim(CodArticolo()) ||
-        kv::CDbl(NZ(rs.Value("LI10_DITTA_CG18"))) != core_.CompanyCode() ||
-        kv::CDbl(NZ(rs.Value("LI10_FLGVENDACQ"))) != static_cast<int>(m_eSalPur) ||
-        kv::CDbl(NZ(rs.Value("LI10_FLGUSODECOR"))) != 0 || kv::CDbl(NZ(rs.Value("LI10_INDTIPOLIS"))) != 0) {
+        numero("LI10_DITTA_CG18") != core_.CompanyCode() || numero("LI10_FLGVENDACQ") != static_cast<int>(m_eSalPur) ||
+        numero("LI10_FLGUSODECOR") != 0 || numero("LI10_INDTIPOLIS") != 0) {
         return;
     }
-    const auto it = listini_esistenti_->by_key.find(
-        ChiaveListino(rs.Value("LI10_OPZIONE_MG5E"), rs.Value("LI10_NUMLIST"), rs.Value("LI10_DATAINIZIOVAL"),
-                      rs.Value("LI10_DATAFINEVAL")));
-    if (it == listini_esistenti_->by_key.end()) return;
+    const auto& esistenti = *listini_esistenti_;
+    const auto it = esistenti.by_key.find(ChiaveListino(rs.Value("LI10_OPZIONE_MG5E"), rs.Value("LI10_NUMLIST"),
+                                                        rs.Value("LI10_DATAINIZIOVAL"), rs.Value("LI10_DATAFINEVAL")));
+    if (it == esistenti.by_key.end()) return;
     const kv::Date oggi = Oggi();
+    const auto& campo = esistenti.matrix_fields;
+    auto set = [&](Copiato c, const Variant& v) { rs.SetValue(campo[c], v); };
     if (it->second.size() == 1) {
-        auto& st = *listini_esistenti_->rows;
-        st.SetAbsolutePosition(it->second.front());
-        auto copy = [&](const char* name) { rs.SetValue(name, st.Value(name)); };
-        for (const char* name : {"LI10_FLGLIST", "LI10_PREZZO", "LI10_SC1PER", "LI10_SC2PER", "LI10_SC3PER",
-                                 "LI10_SC4PER", "LI10_SC5PER", "LI10_SC6PER", "LI10_SCIMP", "LI10_MAG1PER",
-                                 "LI10_MAG2PER", "LI10_MAGIMP", "LI10_PERRICDELTA", "LI10_INDRICALPR",
-                                 "LI10_INDARROT"})
-            copy(name);
-        rs.SetValue("LI10_SCAGL_MG02", NZ(st.Value("LI10_SCAGL_MG02")));
-        const Variant provper = st.Value("LI10_PROVPER");
-        rs.SetValue("LI10_PROVPER", provper);
-        rs.SetValue("LI10_FLGPROVV", Variant(int16_t{kv::CDbl(NZ(provper)) != 0 ? int16_t{1} : int16_t{0}}));
-        copy("LI10_PROVIMP");
-        rs.SetValue("LI10_PROVVSC_PA10", NS(st.Value("LI10_PROVVSC_PA10")));
-        for (const char* name : {"LI10_DATACREAZ", "LI10_DATAULTAGG"}) {
-            const Variant v = st.Value(name);
-            rs.SetValue(name, kv::CStr(NS(v)).empty() ? Variant(oggi) : v);
-        }
-        for (const char* name : {"LI10_FLGVARIATO", "LI10_INDTIPOVAR", "LI10_DATASTLIS", "LI10_NUMPAGST",
-                                 "LI10_BVMBASE", "LI10_BVMVAR", "LI10_BVMMOLT", "LI10_FLGPERSON", "LI10_LIBEROVAL",
-                                 "LI10_IDMEDIA_CG99", "LI10_INDUM", "LI10_NOTE"})
-            copy(name);
+        const auto& st = esistenti.rows[it->second.front()];
+        for (Copiato c : {kFlgList, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp,
+                          kPerRicDelta, kIndRicalPr, kIndArrot})
+            set(c, st[c]);
+        set(kScaglMg02, NZ(st[kScaglMg02]));
+        set(kProvPer, st[kProvPer]);
+        set(kFlgProvv, Variant(kv::CDbl(NZ(st[kProvPer])) != 0 ? int16_t{1} : int16_t{0}));
+        set(kProvImp, st[kProvImp]);
+        set(kProvvScPa10, NS(st[kProvvScPa10]));
+        for (Copiato c : {kDataCreaz, kDataUltAgg}) set(c, kv::CStr(NS(st[c])).empty() ? Variant(oggi) : st[c]);
+        for (Copiato c : {kFlgVariato, kIndTipoVar, kDataStLis, kNumPagSt, kBvmBase, kBvmVar, kBvmMolt, kFlgPerson,
+                          kLiberoVal, kIdMediaCg99, kIndUm, kNote})
+            set(c, st[c]);
         return;
     }
     // The same key stored more than once: the row gets the defaults of a new stored row, its prices
     // stay as they are.
     const Variant zero(int16_t{0});
     const Variant one(int16_t{1});
-    rs.SetValue("LI10_FLGLIST", one);
-    rs.SetValue("LI10_INDRICALPR", zero);
-    rs.SetValue("LI10_INDARROT", zero);
-    rs.SetValue("LI10_SCAGL_MG02", zero);
-    rs.SetValue("LI10_FLGPROVV", zero);
-    rs.SetValue("LI10_PROVPER", zero);
-    rs.SetValue("LI10_PROVIMP", zero);
-    rs.SetValue("LI10_PROVVSC_PA10", zero);
-    rs.SetValue("LI10_DATACREAZ", Variant(oggi));
-    rs.SetValue("LI10_DATAULTAGG", Variant(oggi));
-    rs.SetValue("LI10_FLGVARIATO", one);
-    for (const char* name : {"LI10_INDTIPOVAR", "LI10_NUMPAGST", "LI10_BVMBASE", "LI10_BVMVAR", "LI10_BVMMOLT",
-                             "LI10_FLGPERSON", "LI10_LIBEROVAL", "LI10_IDMEDIA_CG99", "LI10_INDUM", "LI10_NOTE"})
-        rs.SetValue(name, zero);
+    set(kFlgList, one);
+    set(kIndRicalPr, zero);
+    set(kIndArrot, zero);
+    set(kScaglMg02, zero);
+    set(kFlgProvv, zero);
+    set(kProvPer, zero);
+    set(kProvImp, zero);
+    set(kProvvScPa10, zero);
+    set(kDataCreaz, Variant(oggi));
+    set(kDataUltAgg, Variant(oggi));
+    set(kFlgVariato, one);
+    for (Copiato c : {kIndTipoVar, kNumPagSt, kBvmBase, kBvmVar, kBvmMolt, kFlgPerson, kLiberoVal, kIdMediaCg99,
+                      kIndUm, kNote})
+        set(c, zero);
 }
 
 // ---- Dates
@@ -437,9 +470,10 @@ void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
         }
         rs.SetFilter(filtro);
     } catch (const kv::Error& e) {
-        if (core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()) {
-            if (auto messages = core_.ActiveInterface->ClsGlobal()->NewMessageService())
-                messages->Message(e.Description(), 0, "");
+        try {
+            MsgBox(core_.ActiveInterface, e.Description(), 0, "");
+        } catch (const kv::Error&) {
+            // The host could not show it either; the loader goes on with what the matrix holds.
         }
     }
 }

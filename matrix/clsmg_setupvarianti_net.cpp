@@ -75,9 +75,12 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto4() {
     if (!HasRows(recordset_)) return;
 
     RecordsetPtr pivot;
-    if (m_eSalPur == VarPurchase) pivot = rsPivotAcq;
-    else if (m_eSalPur == VarSale) pivot = rsPivotVen;
-    else return;
+    if (m_eSalPur == VarPurchase)
+        pivot = rsPivotAcq;
+    else if (m_eSalPur == VarSale)
+        pivot = rsPivotVen;
+    else
+        return;
     if (!pivot || pivot->IsBOF() || pivot->IsEOF()) return;
 
     ignore([&] {

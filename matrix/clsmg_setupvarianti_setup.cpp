@@ -32,7 +32,8 @@ void CLSMG_SETUPVARIANTI::SetupGrid(bool VisualizzaMsg) {
     schema::Trap(core_.State, [&] {
         VerificaProprieta();
         if (core_.State >= 1) {
-            if (VisualizzaMsg) MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleTechnical);
+            if (VisualizzaMsg)
+                MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleTechnical);
             return;
         }
         if (!ConfigurationOk()) {
@@ -72,6 +73,8 @@ RecordsetPtr CLSMG_SETUPVARIANTI::CreaRecordsetTipo4() {
     return CreatePivotRecordset(m_iTipoGriglia, options);
 }
 
-std::string CLSMG_SETUPVARIANTI::GetCampoElemento(const std::string& caption) { return qmx::GetCampoElemento(caption); }
+std::string CLSMG_SETUPVARIANTI::GetCampoElemento(const std::string& caption) {
+    return qmx::GetCampoElemento(caption);
+}
 
 }  // namespace qmx

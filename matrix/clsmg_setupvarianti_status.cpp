@@ -28,8 +28,8 @@ kv::Error NotSet(const std::string& what) {
 
 // One status change: the pointer, the text of the status panel and the operation bar, in that order.
 void ShowStatus(const std::shared_ptr<svc::Cinterface>& host,
-                       const std::shared_ptr<kv::controls::OperationBar>& bar, int16_t pointer,
-                       const std::string& text, bool busy) {
+                const std::shared_ptr<kv::controls::OperationBar>& bar, int16_t pointer,
+                const std::string& text, bool busy) {
     if (!host) throw NotSet("the driver has no host interface (ActiveInterface)");
     auto global = host->ClsGlobal();
     auto screen = global ? global->Screen() : nullptr;

@@ -93,10 +93,18 @@ std::string GetCampoElemento(std::string_view element) {
         const char* field;
     };
     static constexpr Element kElements[] = {
-        {"Prezzo lordo", "LI10_PREZZO"},   {"Sc.%1", "LI10_SC1PER"},       {"Sc.%2", "LI10_SC2PER"},
-        {"Sc.%3", "LI10_SC3PER"},          {"Sc.%4", "LI10_SC4PER"},       {"Sc.%5", "LI10_SC5PER"},
-        {"Sc.%6", "LI10_SC6PER"},          {"Sc. importo", "LI10_SCIMP"},  {"Mg.%1", "LI10_MAG1PER"},
-        {"Mg.%2", "LI10_MAG2PER"},         {"Mg. importo", "LI10_MAGIMP"}, {"%Ricar.", "LI10_PERRICDELTA"},
+        {"Prezzo lordo", "LI10_PREZZO"},
+        {"Sc.%1", "LI10_SC1PER"},
+        {"Sc.%2", "LI10_SC2PER"},
+        {"Sc.%3", "LI10_SC3PER"},
+        {"Sc.%4", "LI10_SC4PER"},
+        {"Sc.%5", "LI10_SC5PER"},
+        {"Sc.%6", "LI10_SC6PER"},
+        {"Sc. importo", "LI10_SCIMP"},
+        {"Mg.%1", "LI10_MAG1PER"},
+        {"Mg.%2", "LI10_MAG2PER"},
+        {"Mg. importo", "LI10_MAGIMP"},
+        {"%Ricar.", "LI10_PERRICDELTA"},
         {"Importo Netto", "BLT_PREZZONETTO"},
     };
     for (const auto& e : kElements)

@@ -14,8 +14,11 @@
 namespace qmx {
 
 struct StoredPriceRows {
-    kv::ado::RecordsetPtr rows;
-    std::unordered_map<std::string, std::vector<long>> by_key;  // key -> absolute positions in rows
+    // The values of the columns a matrix row takes over, per stored row.
+    std::vector<std::vector<kv::Variant>> rows;
+    // Where those columns are in the matrix, in the same order.
+    std::vector<int> matrix_fields;
+    std::unordered_map<std::string, std::vector<std::size_t>> by_key;  // key -> indexes in rows
 };
 
 // The part of a stored row's key that differs between the rows of one article and kind, compared as

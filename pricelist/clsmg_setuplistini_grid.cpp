@@ -38,7 +38,9 @@ void CloseIfOpen(RecordsetPtr& rs) {
 bool HasRows(const RecordsetPtr& rs) { return rs && !rs->IsBOF() && !rs->IsEOF(); }
 
 // "TAGLIA" -> "Taglia": the first character in upper case, the rest in lower case.
-std::string Capitalised(const std::string& text) { return kv::UCase(kv::Left(text, 1)) + kv::LCase(kv::Mid(text, 2)); }
+std::string Capitalised(const std::string& text) {
+    return kv::UCase(kv::Left(text, 1)) + kv::LCase(kv::Mid(text, 2));
+}
 
 // The caption of the option column: the description of the grid variant of that level when the company
 // has exactly one such variant, else "Codice".
@@ -58,7 +60,8 @@ void CLSMG_SETUPLISTINI::SetupGrid(bool VisualizzaMsg) {
     schema::Trap(core_.State, [&] {
         VerificaProprieta();
         if (core_.State >= 1) {
-            if (VisualizzaMsg) MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleTechnical);
+            if (VisualizzaMsg)
+                MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleTechnical);
             return;
         }
         if (!ConfigurationOk()) {
@@ -133,7 +136,8 @@ void CLSMG_SETUPLISTINI::SetupGridListini(const RecordsetPtr& rst) {
         g.MODCOL_ClassFormat(field, cls, kind, kCurrency);
     };
     editable("LI10_PREZZO", ctl::kClassAmount, ctl::kKindUnitPrice);
-    for (int i = 1; i <= discounts; ++i) editable("LI10_SC" + std::to_string(i) + "PER", ctl::kClassPercentage, 6);
+    for (int i = 1; i <= discounts; ++i)
+        editable("LI10_SC" + std::to_string(i) + "PER", ctl::kClassPercentage, 6);
     editable("LI10_SCIMP", ctl::kClassAmount, ctl::kKindAmount);
     editable("LI10_MAG1PER", ctl::kClassAmount, 6);
     editable("LI10_MAG2PER", ctl::kClassAmount, 6);
@@ -186,7 +190,8 @@ void CLSMG_SETUPLISTINI::SetupGridTipo4(const RecordsetPtr& rs_opzioni) {
 void CLSMG_SETUPLISTINI::LoadList() {
     schema::Trap(core_.State, [&] {
         // Created once per window: a matrix that already holds rows is the matrix the grid shows.
-        if (recordset_ && recordset_->State() == kv::ado::adStateOpen && recordset_->Clone()->RecordCount() > 0)
+        if (recordset_ && recordset_->State() == kv::ado::adStateOpen &&
+            recordset_->Clone()->RecordCount() > 0)
             return;
         Qgrid->SetDataSource(nullptr);
         if (core_.State == 0) {
@@ -228,7 +233,8 @@ void CLSMG_SETUPLISTINI::SetupDate() {
             throw kv::Error(kv::err::kObjectNotSet, "Object variable not set: no price-list parameters",
                             "CLSMG_SETUPLISTINI");
         rstParMagLis->SetFilter(Variant(criteria));
-        const bool none_asked = rstParMagLis->IsBOF() || rstParMagLis->IsEOF() || rstParMagLis->RecordCount() < 1;
+        const bool none_asked =
+            rstParMagLis->IsBOF() || rstParMagLis->IsEOF() || rstParMagLis->RecordCount() < 1;
         return none_asked ? int16_t{1} : int16_t{0};
     };
     auto unfilter = [&] {
@@ -261,8 +267,8 @@ void CLSMG_SETUPLISTINI::ClearList() {
             for (recordset_->MoveFirst(); !recordset_->IsEOF(); recordset_->MoveNext()) {
                 for (int i = first; i < static_cast<int>(fields.size()); ++i) {
                     const auto t = fields[static_cast<std::size_t>(i)].type;
-                    const bool text = t == kv::ado::adChar || t == kv::ado::adWChar || t == kv::ado::adVarChar ||
-                                      t == kv::ado::adVarWChar;
+                    const bool text = t == kv::ado::adChar || t == kv::ado::adWChar ||
+                                      t == kv::ado::adVarChar || t == kv::ado::adVarWChar;
                     recordset_->SetValue(i, text ? Variant("") : Variant::Null());
                 }
                 recordset_->Update();

@@ -15,6 +15,10 @@ namespace ctl = kv::controls;
 struct FRMMG_QUENDORMIXAL::Token {};
 
 namespace {
+// A list driver's date proposals, as the date controls take them.
+int16_t StartProposal(const CLSMG_SETUPLISTINI& d) { return static_cast<int16_t>(d.PropStartDate()); }
+int16_t EndProposal(const CLSMG_SETUPLISTINI& d) { return static_cast<int16_t>(d.PropEndDate()); }
+
 kv::Error NotSet(const std::string& what) {
     return kv::Error(kv::err::kObjectNotSet, "Object variable not set: " + what, FRMMG_QUENDORMIXAL::kName);
 }
@@ -175,8 +179,9 @@ std::string FRMMG_QUENDORMIXAL::CalledArticle() const {
     return kv::CStr(NS(owner_->CodiceArticolo()));
 }
 
-void FRMMG_QUENDORMIXAL::SetupListDriver(CLSMG_SETUPLISTINI& driver, const std::shared_ptr<ctl::DataGrid>& grid,
-                                         KvEnumLisSalPur kind, const std::string& article, bool show_messages) {
+void FRMMG_QUENDORMIXAL::SetupListDriver(CLSMG_SETUPLISTINI& driver,
+                                         const std::shared_ptr<ctl::DataGrid>& grid, KvEnumLisSalPur kind,
+                                         const std::string& article, bool show_messages) {
     driver.SetActiveInterface(active_interface_);
     driver.SetADOConnection(connection_);
     driver.Qgrid = grid;
@@ -187,9 +192,10 @@ void FRMMG_QUENDORMIXAL::SetupListDriver(CLSMG_SETUPLISTINI& driver, const std::
     driver.SetupDate();
 }
 
-void FRMMG_QUENDORMIXAL::SetupMatrixDriver(CLSMG_SETUPVARIANTI& driver, const std::shared_ptr<ctl::DataGrid>& grid,
-                                           KvEnumVarSalPur kind, const CLSMG_SETUPLISTINI& list_driver,
-                                           const std::string& article, bool show_messages) {
+void FRMMG_QUENDORMIXAL::SetupMatrixDriver(CLSMG_SETUPVARIANTI& driver,
+                                           const std::shared_ptr<ctl::DataGrid>& grid, KvEnumVarSalPur kind,
+                                           const CLSMG_SETUPLISTINI& list_driver, const std::string& article,
+                                           bool show_messages) {
     driver.SetActiveInterface(active_interface_);
     driver.SetADOConnection(connection_);
     driver.SetGrid(grid);
@@ -293,19 +299,24 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
         // recordset and says how the purchase dates are proposed; the matrix driver works on that very
         // recordset.
         [&] { SetupListDriver(*listini_acq_, GRD_LISACQ, LisPurchase, called_article, true); },
-        [&] { SetupDateControl(*TXT_DADATA_ACQ, *CBO_DADATA_ACQ, static_cast<int16_t>(listini_acq_->PropStartDate())); },
-        [&] { SetupDateControl(*TXT_ADATA_ACQ, *CBO_ADATA_ACQ, static_cast<int16_t>(listini_acq_->PropEndDate())); },
-        [&] { SetupMatrixDriver(*varianti_acq_, GRD_LISACQ, VarPurchase, *listini_acq_, called_article, true); },
+        [&] { SetupDateControl(*TXT_DADATA_ACQ, *CBO_DADATA_ACQ, StartProposal(*listini_acq_)); },
+        [&] { SetupDateControl(*TXT_ADATA_ACQ, *CBO_ADATA_ACQ, EndProposal(*listini_acq_)); },
+        [&] {
+            SetupMatrixDriver(*varianti_acq_, GRD_LISACQ, VarPurchase, *listini_acq_, called_article, true);
+        },
         // TODO: varianti_acq_->ReLoadVarianti() here, once the matrix loading is on this branch.
 
         // The sales drivers, the same way; a configuration message the purchase matrix driver has
         // already shown is not shown again.
         [&] { show_messages = varianti_acq_->ConfigurationOk(); },
         [&] { SetupListDriver(*listini_ven_, GRD_LISVEN, LisSale, called_article, show_messages); },
-        [&] { SetupDateControl(*TXT_DADATA_VEN, *CBO_DADATA_VEN, static_cast<int16_t>(listini_ven_->PropStartDate())); },
-        [&] { SetupDateControl(*TXT_ADATA_VEN, *CBO_ADATA_VEN, static_cast<int16_t>(listini_ven_->PropEndDate())); },
+        [&] { SetupDateControl(*TXT_DADATA_VEN, *CBO_DADATA_VEN, StartProposal(*listini_ven_)); },
+        [&] { SetupDateControl(*TXT_ADATA_VEN, *CBO_ADATA_VEN, EndProposal(*listini_ven_)); },
         [&] { show_messages = varianti_acq_->ConfigurationOk(); },
-        [&] { SetupMatrixDriver(*varianti_ven_, GRD_LISVEN, VarSale, *listini_ven_, called_article, show_messages); },
+        [&] {
+            SetupMatrixDriver(*varianti_ven_, GRD_LISVEN, VarSale, *listini_ven_, called_article,
+                              show_messages);
+        },
         // TODO: varianti_ven_->ReLoadVarianti() here, once the matrix loading is on this branch.
         [&] {
             state_.grid_type = varianti_ven_->GetIndTipoGriglia();

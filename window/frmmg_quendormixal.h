@@ -276,7 +276,9 @@ private:
     // A driver of the window; kv::Error 91 when there is none (before the load, after the unload).
     template <class D>
     static D& Driver(const std::shared_ptr<D>& driver) {
-        if (!driver) throw kv::Error(kv::err::kObjectNotSet, "Object variable not set: the window has no driver", kName);
+        if (!driver)
+            throw kv::Error(kv::err::kObjectNotSet, "Object variable not set: the window has no driver",
+                            kName);
         return *driver;
     }
     // Whether every driver reports a usable configuration.
@@ -288,8 +290,8 @@ private:
     void SetupListDriver(CLSMG_SETUPLISTINI& driver, const std::shared_ptr<kv::controls::DataGrid>& grid,
                          KvEnumLisSalPur kind, const std::string& article, bool show_messages);
     void SetupMatrixDriver(CLSMG_SETUPVARIANTI& driver, const std::shared_ptr<kv::controls::DataGrid>& grid,
-                           KvEnumVarSalPur kind, const CLSMG_SETUPLISTINI& list_driver, const std::string& article,
-                           bool show_messages);
+                           KvEnumVarSalPur kind, const CLSMG_SETUPLISTINI& list_driver,
+                           const std::string& article, bool show_messages);
     int32_t Report(std::string_view procedure, const kv::Error& error) { return VisualizzaErrore(procedure, error); }
     // The controls' designed properties: captions, input lengths, the article field's decoding.
     void CreateControls();

@@ -419,6 +419,37 @@ TEST_P(MatrixDataTest, ARefusedRowLeavesTableAndMatrixAsTheyWere) {
     Accetta();
 }
 
+// The window saves both kinds in a transaction of its own: the driver's save is part of it, neither
+// committed by the driver nor able to undo the window's other work when a row is refused.
+TEST_P(MatrixDataTest, ASaveInsideTheCallersTransactionJoinsIt) {
+    const std::string tabella = Tabella();
+    auto d = Driver(kCasi[1]);
+    auto& rs = *d->Recordset();
+    rs.MoveFirst();
+    rs.SetValue("LI10_PREZZO", Variant(5.5));
+    rs.Update();
+    db().BeginTrans();
+    d->UpdateBatch();
+    EXPECT_EQ(d->State(), 0);
+    EXPECT_TRUE(db().InTransaction());
+    db().RollbackTrans();
+    EXPECT_EQ(Tabella(), tabella);
+
+    Rifiuta();
+    db().BeginTrans();
+    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'MAG001' AND LI10_NUMLIST = 1");
+    rs.SetAbsolutePosition(2);
+    rs.SetValue("LI10_PREZZO", Variant(666.0));
+    rs.Update();
+    d->UpdateBatch();
+    EXPECT_EQ(d->State(), 99);
+    ASSERT_TRUE(db().InTransaction());
+    db().CommitTrans();
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'MAG001' AND LI10_NUMLIST = 1"), 0) << "the caller's own work stays";
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_PREZZO = 5.5"), 0);
+    Accetta();
+}
+
 TEST_P(MatrixDataTest, DeletesRemoveExactlyTheMatrixRowsOrTheListedOptions) {
     const auto& c = kCasi[3];
     const std::string art = "LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1";

@@ -1,0 +1,285 @@
+// The "large article" workload of the matrix driver, on SQLite and (when QMX_PG_CONNECTION names a
+// server) PostgreSQL: the demo company 1 with 8 purchase and 8 sales lists in fast creation, 60 colours
+// on the first grid level and 25 sizes on the second, grid type 2 - 12,000 matrix rows per kind, 24,000
+// in all. Measured on both matrices together:
+//   load           ReLoadVarianti with every row stored, against the raw fetch of the same rows;
+//   save new       UpdateBatch with no row stored, against one INSERT statement per row in one
+//                  transaction (what database_bench measures), and against multi-row INSERTs;
+//   save existing  UpdateBatch again, every row now an UPDATE, against the same raw insert;
+//   described      the one-query-per-row design on the same data: a SELECT per row to load, and an
+//                  existence SELECT plus an UPDATE per row to save;
+//   memory         heap memory the two loaded matrices hold, per matrix row.
+// It prints the figures, then, last, one line per target and engine: `target NAME ENGINE VALUE LIMIT`.
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "matrix/clsmg_setupvarianti.h"
+#include "matrix/matrix_recordset.h"
+#include "platform/ado/connection.h"
+#include "platform/controls/data_grid.h"
+#include "platform/services/global_services.h"
+#include "platform/variant/strings.h"
+#include "schema/demo/demo.h"
+#include "shell/clsmg_quendormixal.h"
+#include "shell/modmg_quendormixal.h"
+
+namespace {
+
+using kv::Variant;
+using kv::ado::Connection;
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// Heap memory in use, in KB: what the matrices hold, unlike the resident size, which reuses what an
+// earlier engine's run freed.
+double HeapKb() { return static_cast<double>(mallinfo2().uordblks) / 1024.0; }
+
+std::string Literal(const Variant& v) {
+    if (v.IsNull() || v.IsEmpty()) return "NULL";
+    if (const auto* d = v.TryGet<kv::Date>()) return "'" + d->ToYmd() + "'";
+    if (v.IsString()) return "'" + qmx::RaddoppiaApici(kv::RTrim(v.StringValue())) + "'";
+    return kv::CStr(qmx::SqlNumero(v));
+}
+
+struct Target {
+    std::string name, engine;
+    double value, limit;
+};
+
+struct Engine {
+    std::string name;
+    std::string connection_string;
+    std::string schema;  // PostgreSQL
+    std::string file;    // SQLite
+};
+
+class Host {
+public:
+    Host(const std::string& connection_string, const kv::ado::ConnectionPtr& conn) {
+        global_ = std::make_shared<kv::services::HostGlobalServices>(qmx::demo::kDittaAbbigliamento, connection_string);
+        global_->SetHostConnection(conn);
+        iface_ = qmx::CLSMG_QUENDORMIXAL::Create();
+        iface_->SetClsGlobal(global_);
+    }
+    std::shared_ptr<qmx::CLSMG_SETUPVARIANTI> Driver(const kv::ado::ConnectionPtr& conn, qmx::KvEnumVarSalPur kind) {
+        auto d = std::make_shared<qmx::CLSMG_SETUPVARIANTI>();
+        d->SetActiveInterface(iface_);
+        d->SetADOConnection(conn);
+        d->SetSalPur(kind);
+        d->SetGrid(std::make_shared<kv::controls::DataGrid>(kind == qmx::VarPurchase ? "GRD_LISACQ" : "GRD_LISVEN"));
+        auto matrix = qmx::CreateMatrixRecordset();
+        matrix->Open();
+        d->SetRecordset(matrix);
+        d->SetCodArticolo(qmx::demo::kArticoloTipo4);
+        d->SetOpzionePreimpostata(qmx::demo::kPresetOption);
+        d->SetDataIni("01/01/2025");
+        d->SetDataFin("31/12/2025");
+        d->ConfigurationOk();
+        d->SetupGrid(false);
+        return d;
+    }
+
+private:
+    std::shared_ptr<kv::services::HostGlobalServices> global_;
+    std::shared_ptr<qmx::CLSMG_QUENDORMIXAL> iface_;
+};
+
+void Check(const qmx::CLSMG_SETUPVARIANTI& d, const char* what) {
+    if (d.State() != 0) {
+        std::fprintf(stderr, "%s failed: State %d\n", what, d.State());
+        std::exit(1);
+    }
+}
+
+void Run(const Engine& e, std::vector<Target>& targets) {
+    auto conn = Connection::Create();
+    conn->Open(e.connection_string);
+    qmx::demo::CreateSchema(*conn);
+    qmx::demo::DemoOptions options;
+    options.colours = 60;
+    options.sizes = 25;
+    options.extra_list_pairs = 5;  // purchase lists 1-3 and 101-105; sales 10-13 and 201-205
+    options.stored_prices = false;
+    qmx::demo::BuildDemo(*conn, options);
+    // Sizes as a second level in rows (grid type 2), eight sales lists, the header's validity dates.
+    conn->Execute("UPDATE MG5F_DIMECONF SET MG5F_INDGRIGLIA = 2 WHERE MG5F_DITTA_CG18 = 1 AND MG5F_CODICEVAR = 'A2'");
+    conn->Execute("UPDATE MG44_PARMAGLIST SET MG44_FLGCREAZVELOCE = 0 WHERE MG44_DITTA_CG18 = 1 AND MG44_NUMLIST = 13");
+    conn->Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 0, MG44_INDPROPDATAFINE = 0");
+    // A company database in use has statistics; without them the server looks a key up through the
+    // article index (an equal estimate) and scans all of the article's rows for each one.
+    conn->Execute("ANALYZE");
+
+    Host host(e.connection_string, conn);
+    const double heap0 = HeapKb();
+    auto acq = host.Driver(conn, qmx::VarPurchase);
+    auto ven = host.Driver(conn, qmx::VarSale);
+    Clock::time_point t = Clock::now();
+    acq->ReLoadVarianti();
+    ven->ReLoadVarianti();
+    const double load_empty = Seconds(t);
+    Check(*acq, "load");
+    Check(*ven, "load");
+    const long rows = acq->RecordCount() + ven->RecordCount();
+    const double kb_per_row = (HeapKb() - heap0) / static_cast<double>(rows);
+    if (acq->GetIndTipoGriglia() != 2) {
+        std::fprintf(stderr, "grid type %d, not 2\n", acq->GetIndTipoGriglia());
+        std::exit(1);
+    }
+
+    t = Clock::now();
+    acq->UpdateBatch();
+    ven->UpdateBatch();
+    const double save_new = Seconds(t);
+    Check(*acq, "save");
+    Check(*ven, "save");
+    t = Clock::now();
+    acq->UpdateBatch();
+    ven->UpdateBatch();
+    const double save_existing = Seconds(t);
+    Check(*acq, "save");
+    t = Clock::now();
+    acq->ReLoadVarianti();
+    ven->ReLoadVarianti();
+    const double load = Seconds(t);
+    Check(*acq, "reload");
+    if (std::getenv("QMX_BENCH_LOAD_ONLY")) {
+        // For profiling the load: the second load of both matrices is the last thing run.
+        std::printf("%s: load, all stored %.3f s\n", e.name.c_str(), load);
+        std::exit(0);
+    }
+
+    const std::string where =
+        " FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = 1 AND LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = ";
+    t = Clock::now();
+    auto fetched_acq = conn->Execute("SELECT *" + where + "1");
+    auto fetched_ven = conn->Execute("SELECT *" + where + "0");
+    const double raw_fetch = Seconds(t);
+
+    // The same rows as literal statements, built before anything is timed.
+    std::vector<std::string> inserts, values, updates, selects;
+    std::string columns;
+    for (auto* rs : {fetched_acq.get(), fetched_ven.get()}) {
+        const int n = rs->GetFields().Count();
+        if (columns.empty()) {
+            for (int i = 0; i < n; ++i) columns += (i ? ", " : "") + rs->GetFields()[i].Name();
+        }
+        for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
+            std::string v, set, key;
+            for (int i = 0; i < n; ++i) {
+                const std::string name = rs->GetFields()[i].Name();
+                const std::string lit = Literal(rs->Value(i));
+                v += (i ? ", " : "") + lit;
+                if (i < 10) {
+                    key += (i ? " AND " : "") + name + " = " + lit;
+                } else {
+                    set += (set.empty() ? "" : ", ") + name + " = " + lit;
+                }
+            }
+            inserts.push_back("INSERT INTO LI10_LISTARTIC (" + columns + ") VALUES (" + v + ")");
+            values.push_back("(" + v + ")");
+            updates.push_back("UPDATE LI10_LISTARTIC SET " + set + " WHERE " + key);
+            selects.push_back("SELECT * FROM LI10_LISTARTIC WHERE " + key);
+        }
+    }
+
+    // The described design: one query per matrix row to load, an existence query and a statement per
+    // row to save (every row exists; no transaction, as it was described).
+    t = Clock::now();
+    for (const auto& s : selects) conn->Execute(s);
+    const double described_load = Seconds(t);
+    t = Clock::now();
+    for (std::size_t i = 0; i < updates.size(); ++i) {
+        conn->Execute(selects[i]);
+        conn->Execute(updates[i]);
+    }
+    const double described_save = Seconds(t);
+
+    conn->Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'MAG001'");
+    t = Clock::now();
+    conn->BeginTrans();
+    for (const auto& s : inserts) conn->Execute(s);
+    conn->CommitTrans();
+    const double raw_insert = Seconds(t);
+    conn->Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'MAG001'");
+    t = Clock::now();
+    conn->BeginTrans();
+    for (std::size_t i = 0; i < values.size(); i += 500) {
+        std::string s = "INSERT INTO LI10_LISTARTIC (" + columns + ") VALUES ";
+        for (std::size_t k = i; k < values.size() && k < i + 500; ++k) s += (k > i ? ", " : "") + values[k];
+        conn->Execute(s);
+    }
+    conn->CommitTrans();
+    const double raw_multirow = Seconds(t);
+
+    const char* en = e.name.c_str();
+    std::printf("%s: %ld matrix rows (%ld stored rows fetched)\n", en, rows,
+                fetched_acq->RecordCount() + fetched_ven->RecordCount());
+    std::printf("%s: load, nothing stored   %8.3f s\n", en, load_empty);
+    std::printf("%s: load, all stored       %8.3f s   raw fetch      %8.3f s\n", en, load, raw_fetch);
+    std::printf("%s: save, all new          %8.3f s   raw insert     %8.3f s   multi-row insert %8.3f s\n", en,
+                save_new, raw_insert, raw_multirow);
+    std::printf("%s: save, all existing     %8.3f s\n", en, save_existing);
+    std::printf("%s: described design: load %8.3f s (%.1fx ours), save %8.3f s (%.1fx ours)\n", en, described_load,
+                described_load / load, described_save, described_save / save_existing);
+    std::printf("%s: save against multi-row insert: new %.2fx, existing %.2fx\n", en, save_new / raw_multirow,
+                save_existing / raw_multirow);
+    std::printf("%s: heap memory %.2f KB per matrix row\n", en, kb_per_row);
+    std::fflush(stdout);
+    targets.push_back({"load", e.name, load / raw_fetch, 3});
+    targets.push_back({"save_new", e.name, save_new / raw_insert, 2});
+    targets.push_back({"save_existing", e.name, save_existing / raw_insert, 2});
+    targets.push_back({"memory", e.name, kb_per_row, 2});
+}
+
+}  // namespace
+
+int main() {
+    std::vector<Engine> engines;
+    Engine sqlite{"sqlite", "", "", ""};
+    sqlite.file =
+        (std::filesystem::temp_directory_path() / ("qmx_large_" + std::to_string(::getpid()) + ".sqlite")).string();
+    std::filesystem::remove(sqlite.file);
+    sqlite.connection_string = "Provider=SQLite;Data Source=" + sqlite.file + ";Mode=Create";
+    engines.push_back(sqlite);
+    const char* pg = std::getenv("QMX_PG_CONNECTION");
+    if (pg && *pg) {
+        Engine p{"postgresql", "", "kvl_" + std::to_string(::getpid()), ""};
+        Connection admin;
+        admin.Open(pg);
+        admin.Execute("DROP SCHEMA IF EXISTS " + p.schema + " CASCADE");
+        admin.Execute("CREATE SCHEMA " + p.schema);
+        p.connection_string = std::string(pg) + ";Schema=" + p.schema;
+        engines.push_back(p);
+    } else {
+        std::printf("postgresql: QMX_PG_CONNECTION is not set, left out\n");
+    }
+    std::vector<Target> targets;
+    int rc = 0;
+    for (const auto& e : engines) {
+        try {
+            Run(e, targets);
+        } catch (const kv::Error& err) {
+            std::fprintf(stderr, "%s: %s\n", e.name.c_str(), err.Description().c_str());
+            rc = 1;
+        }
+        if (!e.file.empty()) std::filesystem::remove(e.file);
+        if (!e.schema.empty()) {
+            Connection admin;
+            admin.Open(pg);
+            admin.Execute("DROP SCHEMA IF EXISTS " + e.schema + " CASCADE");
+        }
+    }
+    for (const auto& t : targets)
+        std::printf("target %s %s %.2f %g\n", t.name.c_str(), t.engine.c_str(), t.value, t.limit);
+    return rc;
+}
