@@ -65,7 +65,45 @@ std::string Recalculation::FiltroAcquisto(const RecordsetPtr& ven, int16_t lista
            testo("BLT_CODICEVAR2") + "'" + " AND BLT_OPZIONE2 ='" + testo("BLT_OPZIONE2") + "'";
 }
 
+void Recalculation::InizioGiro() {
+    in_giro_ = true;
+    riferimenti_.clear();
+    filtro_par_voluto_ = Variant();
+    filtro_par_messo_ = Variant();
+    prezzi_.BeginRun();
+}
+
+void Recalculation::FineGiro() {
+    prezzi_.EndRun();
+    in_giro_ = false;
+    riferimenti_.clear();
+    if (!filtro_par_voluto_.IsEmpty() && !(filtro_par_voluto_ == filtro_par_messo_)) {
+        Ripristina([&] {
+            if (auto par = Ctx().listini_ven ? Ctx().listini_ven->rstParMagLis : nullptr)
+                par->SetFilter(filtro_par_voluto_);
+        });
+    }
+}
+
+void Recalculation::FiltraParametri(const RecordsetPtr& par, const Variant& lista) {
+    const Variant filtro("MG44_NUMLIST = " + kv::CStr(lista));
+    filtro_par_voluto_ = filtro;
+    if (filtro_par_messo_ == filtro) return;
+    filtro_par_messo_ = Variant();
+    par->SetFilter(filtro);
+    filtro_par_messo_ = filtro;
+}
+
 int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
+    const std::string chiave = numList.IsNull() || numList.IsEmpty() ? std::string() : kv::CStr(numList);
+    if (in_giro_ && !chiave.empty()) {
+        auto it = riferimenti_.find(chiave);
+        if (it != riferimenti_.end()) {
+            filtro_par_voluto_ = Variant(int16_t{0});
+            return it->second;
+        }
+    }
+    filtro_par_messo_ = Variant();  // the parameters' filter is changed below
     auto report = [this](std::string_view p, const kv::Error& e) { return Ctx().report ? Ctx().report(p, e) : 3; };
     int16_t result = 0;
     RecordsetPtr par;
@@ -78,8 +116,13 @@ int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
         [&] {
             if (par->RecordCount() == 1) result = kv::CInt(NZ(par->Value("MG44_NUMLISTACQRIC")));
         },
-        [&] { par->SetFilter(int16_t{0}); },
+        [&] {
+            par->SetFilter(int16_t{0});
+            filtro_par_voluto_ = Variant(int16_t{0});
+            filtro_par_messo_ = Variant(int16_t{0});
+        },
     });
+    if (in_giro_ && !chiave.empty()) riferimenti_[chiave] = result;
     return result;
 }
 
@@ -94,7 +137,7 @@ void Recalculation::RicalcolaListini() {
     RecordsetPtr par_ven;
     bool lasciata = false;
 
-    prezzi_.BeginRun();
+    InizioGiro();
     const Outcome esito = RunTrapped(kNome, report, {
         [&] {
             r.acq = Req(ctx.varianti_acq, "the purchase matrix driver").Recordset();
@@ -144,7 +187,7 @@ void Recalculation::RicalcolaListini() {
                         r.acq->MoveFirst();
                         while (!r.acq->IsEOF()) {
                             const Outcome acquisto = RunTrapped(kNome, report, {
-                                [&] { par_ven->SetFilter("MG44_NUMLIST = " + kv::CStr(r.ven->Value("LI10_NUMLIST"))); },
+                                [&] { FiltraParametri(par_ven, r.ven->Value("LI10_NUMLIST")); },
                                 [&] { prezzi_.AggiornaPrezzo(); },
                                 [&] { DoEvents(); },
                                 [&] { r.acq->MoveNext(); },
@@ -156,7 +199,7 @@ void Recalculation::RicalcolaListini() {
                         }
                         return Flow::Next;
                     },
-                    [&] { r.acq->SetFilter(int16_t{0}); },
+                    // The next row's filter replaces this one; the matrix is unfiltered after the walk.
                     [&] { r.ven->MoveNext(); },
                 });
                 if (riga == Outcome::Left || lasciata) {
@@ -164,6 +207,11 @@ void Recalculation::RicalcolaListini() {
                     return Flow::Exit;
                 }
             }
+            return Flow::Next;
+        },
+        [&] {
+            if (lasciata) return Flow::Exit;
+            r.acq->SetFilter(int16_t{0});
             return Flow::Next;
         },
         [&] {
@@ -186,7 +234,7 @@ void Recalculation::RicalcolaListini() {
         },
         [&] { ctx.varianti_acq->SetStatusOperationCompleted(); },
     });
-    prezzi_.EndRun();
+    FineGiro();
 
     // A run left after an error gives back what it took, so the window stays usable.
     if (esito == Outcome::Left || lasciata) {
@@ -210,7 +258,7 @@ void Recalculation::RicalcolaListini4() {
     bool lasciata = false;
     bool iniziata = false;
 
-    prezzi_.BeginRun();
+    InizioGiro();
     const Outcome esito = RunTrapped(kNome, report, {
         [&] {
             ven = Req(ctx.varianti_ven, "the sales matrix driver").Recordset();
@@ -239,7 +287,7 @@ void Recalculation::RicalcolaListini4() {
                     [&] { salta = acq->RecordCount() <= 0; },
                     [&] {
                         if (salta) return;
-                        par_ven->SetFilter("MG44_NUMLIST = " + kv::CStr(ven->Value("LI10_NUMLIST")));
+                        FiltraParametri(par_ven, ven->Value("LI10_NUMLIST"));
                         if (par_ven->RecordCount() > 0) {
                             ricarico = kv::CDec(NZ(par_ven->Value("MG44_RICDEFAULT")));
                         } else {
@@ -284,7 +332,7 @@ void Recalculation::RicalcolaListini4() {
         },
         [&] { ctx.varianti_acq->SetStatusOperationCompleted(); },
     });
-    prezzi_.EndRun();
+    FineGiro();
 
     // A run left after an error gives back what it took, so the window stays usable: the purchase
     // matrix unfiltered, both grids showing their pivot, the grid events enabled again.
