@@ -312,7 +312,14 @@ void Recalculation::RicalcolaListini4() {
         [&] { DoEvents(); },
         [&] { acq->SetFilter(int16_t{0}); },
         [&] { ctx.varianti_ven->bEsciTrasf = true; },
-        // The sales pivot is rebuilt from the recalculated matrix.
+        // The sales pivot is rebuilt from the recalculated matrix, showing the gross prices the run
+        // computed: built with the element shown before (a discount, say) while Elem says
+        // "Prezzo lordo", it would show one field under the other's name, and the next element change
+        // would write the discounts back into the gross prices.
+        [&] {
+            ctx.varianti_ven->SetElem(kPrezzoLordo);
+            ctx.varianti_ven->SetElemPrev(kPrezzoLordo);
+        },
         [&] { ctx.varianti_ven->ReFilterVarianti4(); },
         [&] { DoEvents(); },
         [&] {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "pricing/pricing_support.h"
 #include "shell/modmg_quendormixal.h"
 #include "support/db_engines.h"
@@ -168,6 +170,75 @@ TEST_P(RecalculationTest, PurchaseFilterDoublesApostrophes) {
 }
 
 QMX_INSTANTIATE_ENGINES(RecalculationTest);
+
+}  // namespace
+}  // namespace qmx
+
+namespace qmx {
+namespace {
+
+// Grid type 4 on the demo article MAG001, with the drivers loading its matrices from the tables.
+class Recalculation4Test : public qmx::testing::EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        demo::CreateSchema(db());
+        demo::BuildDemo(db());
+        db().Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 0, MG44_INDPROPDATAFINE = 0");
+        bench = std::make_unique<PricingBench>(database().connection());
+        for (const auto& [d, l, kind] : {std::tuple{bench->acq, bench->lis_acq, LisPurchase},
+                                         std::tuple{bench->ven, bench->lis_ven, LisSale}}) {
+            l->SetActiveInterface(bench->host);
+            l->SetADOConnection(database().connection());
+            l->SetSalPur(kind);
+            l->SetCodArticolo(demo::kArticoloTipo4);
+            l->rstParMagLis = database().connection()->Execute(l->GetSql_ParListini());
+            d->SetCodArticolo(demo::kArticoloTipo4);
+            d->SetOpzionePreimpostata(demo::kPresetOption);
+            d->SetDataIni("01/01/2025");
+            d->SetDataFin("31/12/2025");
+            d->ConfigurationOk();
+            d->SetupGrid(false);
+            d->ReLoadVarianti();
+            d->SetElem("Prezzo lordo");
+            d->ReFilterVarianti4();
+        }
+    }
+    std::unique_ptr<PricingBench> bench;
+};
+
+TEST_P(Recalculation4Test, ThePivotIsRebuiltWithTheRecalculatedGrossPrices) {
+    ASSERT_EQ(bench->ven->GetIndTipoGriglia(), 4);
+    ASSERT_TRUE(bench->ven->rsPivotVen);
+    bench->ven->SetElem("Sc.%1");  // what the sales grid showed before
+    Recalculation(bench->Context()).RicalcolaListini4();
+    for (const auto& [procedura, numero] : bench->reports) ADD_FAILURE() << procedura << " " << numero;
+    EXPECT_EQ(bench->ven->Elem(), "Prezzo lordo");
+    EXPECT_EQ(bench->ven->ElemPrev(), "Prezzo lordo");
+
+    // Every sales row of a list with a reference was derived; the pivot shows what the matrix holds.
+    auto matrice = bench->Ven()->Clone();
+    long derivate = 0;
+    double somma_matrice = 0;
+    for (matrice->MoveFirst(); !matrice->IsEOF(); matrice->MoveNext()) {
+        if (!matrice->Value("LI10_PREZZO").IsNull()) ++derivate;
+        somma_matrice += kv::CDbl(NZ(matrice->Value("LI10_PREZZO")));
+    }
+    EXPECT_GT(derivate, 0);
+    auto pivot = bench->ven->rsPivotVen;
+    ASSERT_TRUE(pivot);
+    double somma_pivot = 0;
+    const int colonne = pivot->GetFields().Count() - 11;
+    for (pivot->MoveFirst(); !pivot->IsEOF(); pivot->MoveNext())
+        for (int k = 1; k <= colonne; ++k) somma_pivot += kv::CDbl(NZ(pivot->Value("BLT_" + std::to_string(k))));
+    EXPECT_NEAR(somma_pivot, somma_matrice, 1e-6);  // gross prices, not the first discount
+    EXPECT_EQ(bench->grid_ven->DataSource(), pivot);
+    EXPECT_TRUE(bench->acq->bEnableRowColChange);
+    EXPECT_TRUE(bench->buttons["RICALCOLA"]);
+}
+
+QMX_INSTANTIATE_ENGINES(Recalculation4Test);
 
 }  // namespace
 }  // namespace qmx
