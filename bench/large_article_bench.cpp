@@ -79,7 +79,8 @@ public:
     std::shared_ptr<kv::services::HostGlobalServices> Global() const { return global_; }
     std::shared_ptr<qmx::CLSMG_QUENDORMIXAL> Interface() const { return iface_; }
     // A list driver's parameter rows, as the window's list drivers hold them.
-    std::shared_ptr<qmx::CLSMG_SETUPLISTINI> Listini(const kv::ado::ConnectionPtr& conn, qmx::KvEnumLisSalPur kind) {
+    std::shared_ptr<qmx::CLSMG_SETUPLISTINI> Listini(const kv::ado::ConnectionPtr& conn,
+                                                     qmx::KvEnumLisSalPur kind) {
         auto d = std::make_shared<qmx::CLSMG_SETUPLISTINI>();
         d->SetActiveInterface(iface_);
         d->SetADOConnection(conn);
@@ -165,7 +166,8 @@ void Recalculate(const Engine& e, Host& host, const kv::ado::ConnectionPtr& conn
     ctx.article = [] { return std::string(qmx::demo::kArticoloTipo4); };
     int errors = 0;
     ctx.report = [&](std::string_view procedure, const kv::Error& err) {
-        if (++errors <= 3) std::fprintf(stderr, "%s: %s\n", std::string(procedure).c_str(), err.Description().c_str());
+        if (++errors <= 3)
+            std::fprintf(stderr, "%s: %s\n", std::string(procedure).c_str(), err.Description().c_str());
         return 2;
     };
     ctx.do_events = [global] { global->DoEvents(); };
@@ -181,7 +183,8 @@ void Recalculate(const Engine& e, Host& host, const kv::ado::ConnectionPtr& conn
     for (sales->MoveFirst(); !sales->IsEOF(); sales->MoveNext())
         if (!sales->Value("LI10_PREZZO").IsNull()) ++priced;
     if (errors > 0 || priced == 0) {
-        std::fprintf(stderr, "%s: recalculation reported %d errors, priced %ld rows\n", e.name.c_str(), errors, priced);
+        std::fprintf(stderr, "%s: recalculation reported %d errors, priced %ld rows\n", e.name.c_str(), errors,
+                     priced);
         std::exit(1);
     }
 
@@ -190,10 +193,12 @@ void Recalculate(const Engine& e, Host& host, const kv::ado::ConnectionPtr& conn
     t = Clock::now();
     for (int i = 0; i < switches; ++i) Switch(acq, ven, sizes[i % 4]);
     const double option_switch = Seconds(t) / switches;
-    std::printf("%s: recalculation of %ld sales rows %8.1f ms (%ld priced); option switch %6.2f ms (%ld rows shown)\n",
+    std::printf("%s: recalculation of %ld sales rows %8.1f ms (%ld priced); option switch %6.2f ms "
+                "(%ld rows shown)\n",
                 e.name.c_str(), ven.RecordCount(), recalc * 1000, priced, option_switch * 1000,
                 ven.Recordset()->RecordCount());
-    std::printf("%s: net price of %ld purchase rows (AggiornaPrezzoNetto) %8.1f ms\n", e.name.c_str(), n, net * 1000);
+    std::printf("%s: net price of %ld purchase rows (AggiornaPrezzoNetto) %8.1f ms\n", e.name.c_str(), n,
+                net * 1000);
     std::fflush(stdout);
     targets.push_back({"recalc", e.name, recalc * 1000, 50});
     targets.push_back({"switch", e.name, option_switch * 1000, 5});

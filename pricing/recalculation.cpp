@@ -60,9 +60,14 @@ void Recalculation::DoEvents() const {
 
 std::string Recalculation::FiltroAcquisto(const RecordsetPtr& ven, int16_t lista_acquisto) const {
     auto testo = [&](const char* campo) { return RaddoppiaApici(kv::CStr(NS(ven->Value(campo)))); };
-    return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + " AND BLT_CODICEVAR1 ='" + testo("BLT_CODICEVAR1") +
-           "'" + " AND BLT_OPZIONE1 ='" + testo("BLT_OPZIONE1") + "'" + " AND BLT_CODICEVAR2 ='" +
-           testo("BLT_CODICEVAR2") + "'" + " AND BLT_OPZIONE2 ='" + testo("BLT_OPZIONE2") + "'";
+    return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + " AND BLT_CODICEVAR1 ='" +
+           testo("BLT_CODICEVAR1") + "'" + " AND BLT_OPZIONE1 ='" + testo("BLT_OPZIONE1") + "'" +
+           " AND BLT_CODICEVAR2 ='" + testo("BLT_CODICEVAR2") + "'" + " AND BLT_OPZIONE2 ='" +
+           testo("BLT_OPZIONE2") + "'";
+}
+
+int16_t Recalculation::Riferimento(const RecordsetPtr& ven) {
+    return GetNumListAcqRif(ven->Value("LI10_NUMLIST"));
 }
 
 void Recalculation::InizioGiro() {
@@ -104,7 +109,9 @@ int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
         }
     }
     filtro_par_messo_ = Variant();  // the parameters' filter is changed below
-    auto report = [this](std::string_view p, const kv::Error& e) { return Ctx().report ? Ctx().report(p, e) : 3; };
+    auto report = [this](std::string_view p, const kv::Error& e) {
+        return Ctx().report ? Ctx().report(p, e) : 3;
+    };
     int16_t result = 0;
     RecordsetPtr par;
     RunTrapped("GetNumListAcqRif", report, {
@@ -180,7 +187,7 @@ void Recalculation::RicalcolaListini() {
         [&] {
             while (!r.ven->IsEOF()) {
                 const Outcome riga = RunTrapped(kNome, report, {
-                    [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, GetNumListAcqRif(r.ven->Value("LI10_NUMLIST")))); },
+                    [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, Riferimento(r.ven))); },
                     // Every matching purchase row rewrites the sales row in turn; the last one stands.
                     [&] {
                         if (r.acq->RecordCount() <= 0) return Flow::Next;
@@ -281,7 +288,7 @@ void Recalculation::RicalcolaListini4() {
                 kv::Decimal ricarico;
                 bool salta = false;
                 const Outcome riga = RunTrapped(kNome, report, {
-                    [&] { acq->SetFilter(FiltroAcquisto(ven, GetNumListAcqRif(ven->Value("LI10_NUMLIST")))); },
+                    [&] { acq->SetFilter(FiltroAcquisto(ven, Riferimento(ven))); },
                     // A sales row without a purchase row to derive it from, or whose list has no parameter
                     // row, is left as it is (the other grid types do the same).
                     [&] { salta = acq->RecordCount() <= 0; },

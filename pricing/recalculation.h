@@ -46,6 +46,8 @@ public:
 private:
     const PricingContext& Ctx() const { return prezzi_.Context(); }
     void DoEvents() const;
+    // The reference purchase list of the sales row's list.
+    int16_t Riferimento(const kv::ado::RecordsetPtr& ven);
     // A run walks thousands of rows over a handful of lists. It reads each list's reference once, and
     // filters the sales parameters only when the list changes; at its end the parameters are left as
     // the row-by-row walk would leave them.

@@ -82,7 +82,8 @@ TEST_F(WindowGrids, AnEditIsStoredWithItsNetPriceAndEnablesTheButtons) {
     EXPECT_EQ(kv::CDbl(w.VariantiAcquisto()->Recordset()->Value("BLT_PREZZONETTO")), 12.5);
     EXPECT_TRUE(w.State().changes_pending);
     EXPECT_EQ(w.State().active_price_grid, "ACQ");
-    for (const char* key : {"Conferma", "Annulla", "RICALCOLA"}) EXPECT_TRUE(w.INTERNAV->ButtonEnabled(key)) << key;
+    for (const char* key : {"Conferma", "Annulla", "RICALCOLA"})
+        EXPECT_TRUE(w.INTERNAV->ButtonEnabled(key)) << key;
 
     // The sales grid becomes the active one as soon as the user works in it.
     w.GRD_LISVEN->UserEnter();
