@@ -120,6 +120,15 @@ TEST_F(WindowGrids, BlankAndZeroOverEmptyStoreNothingOverAPriceTheyStoreZero) {
     }
 }
 
+TEST_F(WindowGrids, InGridType4TheShownCellIsAlwaysWritten) {
+    auto& w = *window;
+    auto& grid = *w.GRD_LISACQ;
+    w.MutableState().grid_type = 4;  // the grid shows a pivot: what it shows takes the edit as it is
+    const long prezzo = Colonna(grid, "LI10_PREZZO");
+    EXPECT_TRUE(grid.UserEditCell(0, prezzo, "0").accepted);
+    EXPECT_EQ(Prezzo(0), Variant(0.0));
+}
+
 TEST_F(WindowGrids, AnEditAfterTheFlagWasClearedOnlySetsIt) {
     auto& w = *window;
     auto& grid = *w.GRD_LISACQ;
