@@ -166,15 +166,6 @@ TEST_P(RecalculationTest, GridType4SkipsRowsWithoutAPurchaseRowOrParameters) {
     EXPECT_TRUE(bench->buttons["RICALCOLA"]);
 }
 
-TEST_P(RecalculationTest, PurchaseFilterDoublesApostrophes) {
-    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}, {"BLT_CODICEVAR1", "A1"}, {"BLT_OPZIONE1", "D'O"},
-                                {"BLT_CODICEVAR2", "A2"}, {"BLT_OPZIONE2", "XL"}});
-    EXPECT_EQ(
-        Recalculation(bench->Context()).FiltroAcquisto(bench->Ven(), 1),
-        "LI10_NUMLIST = 1 AND BLT_CODICEVAR1 ='A1' AND BLT_OPZIONE1 ='D''O' AND BLT_CODICEVAR2 ='A2' AND "
-        "BLT_OPZIONE2 ='XL'");
-}
-
 QMX_INSTANTIATE_ENGINES(RecalculationTest);
 
 }  // namespace
