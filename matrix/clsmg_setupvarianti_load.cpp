@@ -181,28 +181,30 @@ void CLSMG_SETUPVARIANTI::AggiungiRigaTipo1() {
     auto& rs = Matrice(recordset_);
     auto& list = *rsListini;
     auto& opz = *rsOpzioni1;
+    if (!listini_esistenti_) CaricaListiniEsistenti();
+    const auto& ix = listini_esistenti_->indici;
     rs.AddNew();
-    rs.SetValue("LI10_NUMLIST", list.Value("MG44_NUMLIST"));
+    rs.SetValue(ix.m_numlist, list.Value(ix.l_numlist));
     if (!Inverti()) {
-        rs.SetValue("BLT_CODICEVAR1", Variant(CodVariante1()));
-        rs.SetValue("BLT_OPZIONE1", NS(opz.Value("MG5E_OPZIONE")));
-        rs.SetValue("BLT_DESCR1", opz.Value("MG5E_DESCR"));
+        rs.SetValue(ix.m_codvar1, Variant(CodVariante1()));
+        rs.SetValue(ix.m_opz1, NS(opz.Value(ix.o_opz)));
+        rs.SetValue(ix.m_descr1, opz.Value(ix.o_descr));
     } else {
-        rs.SetValue("BLT_CODICEVAR2", Variant(CodVariante2()));
-        rs.SetValue("BLT_OPZIONE2", NS(opz.Value("MG5E_OPZIONE")));
-        rs.SetValue("BLT_DESCR2", opz.Value("MG5E_DESCR"));
+        rs.SetValue(ix.m_codvar2, Variant(CodVariante2()));
+        rs.SetValue(ix.m_opz2, NS(opz.Value(ix.o_opz)));
+        rs.SetValue(ix.m_descr2, opz.Value(ix.o_descr));
     }
-    rs.SetValue("BLT_VALUTA", list.Value("MG44_VALUTA_CG08"));
-    const Variant provv = NZ(list.Value("MG44_PERCPROV"));
-    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) rs.SetValue("LI10_PROVPER", provv);
-    rs.SetValue("LI10_DITTA_CG18", Variant(core_.CompanyCode()));
-    rs.SetValue("LI10_FLGUSODECOR", Variant(int16_t{0}));
-    rs.SetValue("LI10_FLGVENDACQ", Variant(static_cast<int16_t>(m_eSalPur)));
-    rs.SetValue("LI10_INDTIPOLIS", Variant(int16_t{0}));
-    rs.SetValue("LI10_CODART_MG66", Variant(CodArticolo()));
-    rs.SetValue("LI10_OPZIONE_MG5E", Variant(OpzioneCalcolata(kv::CStr(NS(opz.Value("MG5E_OPZIONE"))), "")));
-    rs.SetValue("LI10_DATAINIZIOVAL", Variant(PropDataInizio(rsListini)));
-    rs.SetValue("LI10_DATAFINEVAL", Variant(PropDataFine(rsListini)));
+    rs.SetValue(ix.m_valuta, list.Value(ix.l_valuta));
+    const Variant provv = NZ(list.Value(ix.l_percprov));
+    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) rs.SetValue(ix.m_provper, provv);
+    rs.SetValue(ix.m_ditta, Variant(core_.CompanyCode()));
+    rs.SetValue(ix.m_decor, Variant(int16_t{0}));
+    rs.SetValue(ix.m_vendacq, Variant(static_cast<int16_t>(m_eSalPur)));
+    rs.SetValue(ix.m_tipolis, Variant(int16_t{0}));
+    rs.SetValue(ix.m_codart, Variant(CodArticolo()));
+    rs.SetValue(ix.m_opzione, Variant(OpzioneCalcolata(kv::CStr(NS(opz.Value(ix.o_opz))), "")));
+    rs.SetValue(ix.m_dataini, Variant(PropDataInizio(rsListini)));
+    rs.SetValue(ix.m_datafine, Variant(PropDataFine(rsListini)));
     CaricaDatiListino();
     AggiornaPrezzoNetto();
     rs.Update();
@@ -213,27 +215,29 @@ void CLSMG_SETUPVARIANTI::AggiungiRigaTipo2() {
     auto& list = *rsListini;
     auto& opz1 = *rsOpzioni1;
     auto& opz2 = *rsOpzioni2;
+    if (!listini_esistenti_) CaricaListiniEsistenti();
+    const auto& ix = listini_esistenti_->indici;
     rs.AddNew();
-    rs.SetValue("ID", NZ(Variant(static_cast<long long>(rs.AbsolutePosition()))));
-    rs.SetValue("LI10_NUMLIST", list.Value("MG44_NUMLIST"));
-    rs.SetValue("BLT_CODICEVAR1", NS(opz1.Value("MG5E_CODICEVAR_MG5F")));
-    rs.SetValue("BLT_OPZIONE1", NS(opz1.Value("MG5E_OPZIONE")));
-    rs.SetValue("BLT_DESCR1", opz1.Value("MG5E_DESCR"));
-    rs.SetValue("BLT_CODICEVAR2", NS(opz2.Value("MG5E_CODICEVAR_MG5F")));
-    rs.SetValue("BLT_OPZIONE2", NS(opz2.Value("MG5E_OPZIONE")));
-    rs.SetValue("BLT_DESCR2", opz2.Value("MG5E_DESCR"));
-    rs.SetValue("BLT_VALUTA", list.Value("MG44_VALUTA_CG08"));
-    rs.SetValue("LI10_DITTA_CG18", Variant(core_.CompanyCode()));
-    rs.SetValue("LI10_FLGUSODECOR", Variant(int16_t{0}));
-    rs.SetValue("LI10_FLGVENDACQ", Variant(static_cast<int16_t>(m_eSalPur)));
-    rs.SetValue("LI10_INDTIPOLIS", Variant(int16_t{0}));
-    rs.SetValue("LI10_CODART_MG66", Variant(CodArticolo()));
-    rs.SetValue("LI10_OPZIONE_MG5E", Variant(OpzioneCalcolata(kv::CStr(NS(opz1.Value("MG5E_OPZIONE"))),
-                                                              kv::CStr(NS(opz2.Value("MG5E_OPZIONE"))))));
-    rs.SetValue("LI10_DATAINIZIOVAL", Variant(PropDataInizio(rsListini)));
-    rs.SetValue("LI10_DATAFINEVAL", Variant(PropDataFine(rsListini)));
-    const Variant provv = NZ(list.Value("MG44_PERCPROV"));
-    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) rs.SetValue("LI10_PROVPER", provv);
+    rs.SetValue(ix.m_id, NZ(Variant(static_cast<long long>(rs.AbsolutePosition()))));
+    rs.SetValue(ix.m_numlist, list.Value(ix.l_numlist));
+    rs.SetValue(ix.m_codvar1, NS(opz1.Value(ix.o_codvar)));
+    rs.SetValue(ix.m_opz1, NS(opz1.Value(ix.o_opz)));
+    rs.SetValue(ix.m_descr1, opz1.Value(ix.o_descr));
+    rs.SetValue(ix.m_codvar2, NS(opz2.Value(ix.o_codvar)));
+    rs.SetValue(ix.m_opz2, NS(opz2.Value(ix.o_opz)));
+    rs.SetValue(ix.m_descr2, opz2.Value(ix.o_descr));
+    rs.SetValue(ix.m_valuta, list.Value(ix.l_valuta));
+    rs.SetValue(ix.m_ditta, Variant(core_.CompanyCode()));
+    rs.SetValue(ix.m_decor, Variant(int16_t{0}));
+    rs.SetValue(ix.m_vendacq, Variant(static_cast<int16_t>(m_eSalPur)));
+    rs.SetValue(ix.m_tipolis, Variant(int16_t{0}));
+    rs.SetValue(ix.m_codart, Variant(CodArticolo()));
+    rs.SetValue(ix.m_opzione, Variant(OpzioneCalcolata(kv::CStr(NS(opz1.Value(ix.o_opz))),
+                                                       kv::CStr(NS(opz2.Value(ix.o_opz))))));
+    rs.SetValue(ix.m_dataini, Variant(PropDataInizio(rsListini)));
+    rs.SetValue(ix.m_datafine, Variant(PropDataFine(rsListini)));
+    const Variant provv = NZ(list.Value(ix.l_percprov));
+    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) rs.SetValue(ix.m_provper, provv);
     CaricaDatiListino();
     AggiornaPrezzoNetto();
     rs.Update();
@@ -281,6 +285,25 @@ void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
     for (const char* name : kNomiCopiati) colonne.push_back(rs.GetFields().Item(name).Index());
     auto& matrice = Matrice(recordset_);
     for (const char* name : kNomiCopiati) stored->matrix_fields.push_back(matrice.GetFields().Item(name).Index());
+    // Every field a loader names must exist (3265 otherwise, as a lookup by name would raise).
+    auto in = [](kv::ado::Recordset& r, const char* name) { return r.GetFields().Item(name).Index(); };
+    auto& ix = stored->indici;
+    ix = {in(matrice, "ID"), in(matrice, "LI10_NUMLIST"), in(matrice, "BLT_CODICEVAR1"), in(matrice, "BLT_OPZIONE1"),
+          in(matrice, "BLT_DESCR1"), in(matrice, "BLT_CODICEVAR2"), in(matrice, "BLT_OPZIONE2"),
+          in(matrice, "BLT_DESCR2"), in(matrice, "BLT_VALUTA"), in(matrice, "LI10_PROVPER"),
+          in(matrice, "LI10_DITTA_CG18"), in(matrice, "LI10_FLGUSODECOR"), in(matrice, "LI10_FLGVENDACQ"),
+          in(matrice, "LI10_INDTIPOLIS"), in(matrice, "LI10_CODART_MG66"), in(matrice, "LI10_OPZIONE_MG5E"),
+          in(matrice, "LI10_DATAINIZIOVAL"), in(matrice, "LI10_DATAFINEVAL"), -1, -1, -1, -1, -1, -1};
+    if (rsListini) {
+        ix.l_numlist = in(*rsListini, "MG44_NUMLIST");
+        ix.l_valuta = in(*rsListini, "MG44_VALUTA_CG08");
+        ix.l_percprov = in(*rsListini, "MG44_PERCPROV");
+    }
+    if (rsOpzioni1) {
+        ix.o_codvar = in(*rsOpzioni1, "MG5E_CODICEVAR_MG5F");
+        ix.o_opz = in(*rsOpzioni1, "MG5E_OPZIONE");
+        ix.o_descr = in(*rsOpzioni1, "MG5E_DESCR");
+    }
     const int opzione = rs.GetFields().IndexOf("LI10_OPZIONE_MG5E");
     const int num_list = rs.GetFields().IndexOf("LI10_NUMLIST");
     const int data_ini = rs.GetFields().IndexOf("LI10_DATAINIZIOVAL");

@@ -19,6 +19,14 @@ struct StoredPriceRows {
     // Where those columns are in the matrix, in the same order.
     std::vector<int> matrix_fields;
     std::unordered_map<std::string, std::vector<std::size_t>> by_key;  // key -> indexes in rows
+    // Positions of the fields a loader writes into each new matrix row (m_...) and reads from the
+    // list (l_...) and option (o_...) recordsets, found once per load; -1 when absent.
+    struct Indici {
+        int m_id, m_numlist, m_codvar1, m_opz1, m_descr1, m_codvar2, m_opz2, m_descr2, m_valuta, m_provper, m_ditta,
+            m_decor, m_vendacq, m_tipolis, m_codart, m_opzione, m_dataini, m_datafine;
+        int l_numlist, l_valuta, l_percprov;
+        int o_codvar, o_opz, o_descr;
+    } indici{};
 };
 
 // The part of a stored row's key that differs between the rows of one article and kind, compared as

@@ -28,7 +28,8 @@ constexpr const char* kCampiCopia[] = {"LI10_PREZZO", "LI10_SC1PER", "LI10_SC2PE
 }  // namespace
 
 kv::Error PricingNotSet(std::string_view what) {
-    return kv::Error(kv::err::kObjectNotSet, "Object variable not set: " + std::string(what), "FRMMG_QUENDORMIXAL");
+    return kv::Error(kv::err::kObjectNotSet, "Object variable not set: " + std::string(what),
+                     "FRMMG_QUENDORMIXAL");
 }
 
 int PriceUpdate::Report(std::string_view procedure, const kv::Error& error) const {
@@ -132,9 +133,11 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
         [&] {
             if (ricarica || (modo != 2 && modo != 3)) return;
             calc->SetGrossPrice(NZ(acq->Value(modo == 2 ? "LI10_PREZZO" : "BLT_PREZZONETTO")));
-            for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i) calc->SetDiscount(i, int16_t{0});
+            for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
+                calc->SetDiscount(i, int16_t{0});
             calc->SetDiscountAmount(int16_t{0});
-            for (int i = 1; i <= kv::services::PriceCalculation::kMarkups; ++i) calc->SetMarkup(i, int16_t{0});
+            for (int i = 1; i <= kv::services::PriceCalculation::kMarkups; ++i)
+                calc->SetMarkup(i, int16_t{0});
             calc->SetMarkupAmount(int16_t{0});
         },
         [&] {
@@ -171,7 +174,8 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
     });
 }
 
-std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag_acq, const Variant& flag_ven) {
+std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag_acq,
+                                               const Variant& flag_ven) {
     // Purchase prices include VAT, sales prices do not: take the VAT out; and the other way round.
     // The rate stays exact (5.5 is not 6); the arithmetic on the price is in doubles.
     if (FlagIs(flag_acq, 1) && FlagIs(flag_ven, 0)) {
@@ -185,7 +189,8 @@ std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag
     return std::nullopt;  // equal flags, or a Null one: the price stays
 }
 
-void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven) {
+void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven,
+                            const kv::ado::RecordsetPtr& ven) {
     const int16_t fonte = kv::CInt(NZ(par_ven->Value("MG44_INDARRPREZZO")));
     if (fonte == 0) {
         ven->SetValue("LI10_INDARROT", int16_t{0});
@@ -258,9 +263,9 @@ Variant PriceUpdate::GetScaglione(const std::string& codice) {
             if (!ctx_.connection) throw PricingNotSet("the window's connection");
             // The code is put between apostrophes with its own apostrophes doubled, so it is compared
             // as written and cannot end the literal.
-            rs = ctx_.connection->Execute("SELECT MG66_SCAGL_MG02 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 =" +
-                                          ctx_.company + " AND MG66_CODART ='" + RaddoppiaApici(codice) +
-                                          "' AND MG66_FLGARRPRZ = 1");
+            rs = ctx_.connection->Execute(
+                "SELECT MG66_SCAGL_MG02 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 =" + ctx_.company +
+                " AND MG66_CODART ='" + RaddoppiaApici(codice) + "' AND MG66_FLGARRPRZ = 1");
         },
         [&] {
             if (rs && rs->RecordCount() == 1) result = NS(rs->Value("MG66_SCAGL_MG02"));
@@ -284,7 +289,8 @@ kv::Decimal PriceUpdate::GetAliquotaIvaArticolo() {
             rs = ctx_.connection->Execute(
                 "SELECT CG28_PERCIVA FROM MG66_ANAGRART"
                 " INNER JOIN CG28_TABCODIVA ON MG66_ALIVA_CG28 = CG28_CODICE"
-                " WHERE MG66_DITTA_CG18 = " + ctx_.company + " AND MG66_CODART ='" + RaddoppiaApici(articolo) + "'");
+                " WHERE MG66_DITTA_CG18 = " +
+                ctx_.company + " AND MG66_CODART ='" + RaddoppiaApici(articolo) + "'");
         },
         // The rate as the table holds it: a 16-bit integer would turn 5.5 % into 6 % and 4.5 % into 4 %.
         [&] {

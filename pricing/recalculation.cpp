@@ -60,13 +60,58 @@ void Recalculation::DoEvents() const {
 
 std::string Recalculation::FiltroAcquisto(const RecordsetPtr& ven, int16_t lista_acquisto) const {
     auto testo = [&](const char* campo) { return RaddoppiaApici(kv::CStr(NS(ven->Value(campo)))); };
-    return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + " AND BLT_CODICEVAR1 ='" + testo("BLT_CODICEVAR1") +
-           "'" + " AND BLT_OPZIONE1 ='" + testo("BLT_OPZIONE1") + "'" + " AND BLT_CODICEVAR2 ='" +
-           testo("BLT_CODICEVAR2") + "'" + " AND BLT_OPZIONE2 ='" + testo("BLT_OPZIONE2") + "'";
+    return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + " AND BLT_CODICEVAR1 ='" +
+           testo("BLT_CODICEVAR1") + "'" + " AND BLT_OPZIONE1 ='" + testo("BLT_OPZIONE1") + "'" +
+           " AND BLT_CODICEVAR2 ='" + testo("BLT_CODICEVAR2") + "'" + " AND BLT_OPZIONE2 ='" +
+           testo("BLT_OPZIONE2") + "'";
+}
+
+int16_t Recalculation::Riferimento(const RecordsetPtr& ven) {
+    return GetNumListAcqRif(ven->Value("LI10_NUMLIST"));
+}
+
+void Recalculation::InizioGiro() {
+    in_giro_ = true;
+    riferimenti_.clear();
+    filtro_par_voluto_ = Variant();
+    filtro_par_messo_ = Variant();
+    prezzi_.BeginRun();
+}
+
+void Recalculation::FineGiro() {
+    prezzi_.EndRun();
+    in_giro_ = false;
+    riferimenti_.clear();
+    if (!filtro_par_voluto_.IsEmpty() && !(filtro_par_voluto_ == filtro_par_messo_)) {
+        Ripristina([&] {
+            if (auto par = Ctx().listini_ven ? Ctx().listini_ven->rstParMagLis : nullptr)
+                par->SetFilter(filtro_par_voluto_);
+        });
+    }
+}
+
+void Recalculation::FiltraParametri(const RecordsetPtr& par, const Variant& lista) {
+    const Variant filtro("MG44_NUMLIST = " + kv::CStr(lista));
+    filtro_par_voluto_ = filtro;
+    if (filtro_par_messo_ == filtro) return;
+    filtro_par_messo_ = Variant();
+    par->SetFilter(filtro);
+    filtro_par_messo_ = filtro;
 }
 
 int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
-    auto report = [this](std::string_view p, const kv::Error& e) { return Ctx().report ? Ctx().report(p, e) : 3; };
+    const std::string chiave = numList.IsNull() || numList.IsEmpty() ? std::string() : kv::CStr(numList);
+    if (in_giro_ && !chiave.empty()) {
+        auto it = riferimenti_.find(chiave);
+        if (it != riferimenti_.end()) {
+            filtro_par_voluto_ = Variant(int16_t{0});
+            return it->second;
+        }
+    }
+    filtro_par_messo_ = Variant();  // the parameters' filter is changed below
+    auto report = [this](std::string_view p, const kv::Error& e) {
+        return Ctx().report ? Ctx().report(p, e) : 3;
+    };
     int16_t result = 0;
     RecordsetPtr par;
     RunTrapped("GetNumListAcqRif", report, {
@@ -78,8 +123,13 @@ int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
         [&] {
             if (par->RecordCount() == 1) result = kv::CInt(NZ(par->Value("MG44_NUMLISTACQRIC")));
         },
-        [&] { par->SetFilter(int16_t{0}); },
+        [&] {
+            par->SetFilter(int16_t{0});
+            filtro_par_voluto_ = Variant(int16_t{0});
+            filtro_par_messo_ = Variant(int16_t{0});
+        },
     });
+    if (in_giro_ && !chiave.empty()) riferimenti_[chiave] = result;
     return result;
 }
 
@@ -94,7 +144,7 @@ void Recalculation::RicalcolaListini() {
     RecordsetPtr par_ven;
     bool lasciata = false;
 
-    prezzi_.BeginRun();
+    InizioGiro();
     const Outcome esito = RunTrapped(kNome, report, {
         [&] {
             r.acq = Req(ctx.varianti_acq, "the purchase matrix driver").Recordset();
@@ -137,14 +187,14 @@ void Recalculation::RicalcolaListini() {
         [&] {
             while (!r.ven->IsEOF()) {
                 const Outcome riga = RunTrapped(kNome, report, {
-                    [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, GetNumListAcqRif(r.ven->Value("LI10_NUMLIST")))); },
+                    [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, Riferimento(r.ven))); },
                     // Every matching purchase row rewrites the sales row in turn; the last one stands.
                     [&] {
                         if (r.acq->RecordCount() <= 0) return Flow::Next;
                         r.acq->MoveFirst();
                         while (!r.acq->IsEOF()) {
                             const Outcome acquisto = RunTrapped(kNome, report, {
-                                [&] { par_ven->SetFilter("MG44_NUMLIST = " + kv::CStr(r.ven->Value("LI10_NUMLIST"))); },
+                                [&] { FiltraParametri(par_ven, r.ven->Value("LI10_NUMLIST")); },
                                 [&] { prezzi_.AggiornaPrezzo(); },
                                 [&] { DoEvents(); },
                                 [&] { r.acq->MoveNext(); },
@@ -156,7 +206,7 @@ void Recalculation::RicalcolaListini() {
                         }
                         return Flow::Next;
                     },
-                    [&] { r.acq->SetFilter(int16_t{0}); },
+                    // The next row's filter replaces this one; the matrix is unfiltered after the walk.
                     [&] { r.ven->MoveNext(); },
                 });
                 if (riga == Outcome::Left || lasciata) {
@@ -164,6 +214,11 @@ void Recalculation::RicalcolaListini() {
                     return Flow::Exit;
                 }
             }
+            return Flow::Next;
+        },
+        [&] {
+            if (lasciata) return Flow::Exit;
+            r.acq->SetFilter(int16_t{0});
             return Flow::Next;
         },
         [&] {
@@ -186,7 +241,7 @@ void Recalculation::RicalcolaListini() {
         },
         [&] { ctx.varianti_acq->SetStatusOperationCompleted(); },
     });
-    prezzi_.EndRun();
+    FineGiro();
 
     // A run left after an error gives back what it took, so the window stays usable.
     if (esito == Outcome::Left || lasciata) {
@@ -210,7 +265,7 @@ void Recalculation::RicalcolaListini4() {
     bool lasciata = false;
     bool iniziata = false;
 
-    prezzi_.BeginRun();
+    InizioGiro();
     const Outcome esito = RunTrapped(kNome, report, {
         [&] {
             ven = Req(ctx.varianti_ven, "the sales matrix driver").Recordset();
@@ -233,13 +288,13 @@ void Recalculation::RicalcolaListini4() {
                 kv::Decimal ricarico;
                 bool salta = false;
                 const Outcome riga = RunTrapped(kNome, report, {
-                    [&] { acq->SetFilter(FiltroAcquisto(ven, GetNumListAcqRif(ven->Value("LI10_NUMLIST")))); },
+                    [&] { acq->SetFilter(FiltroAcquisto(ven, Riferimento(ven))); },
                     // A sales row without a purchase row to derive it from, or whose list has no parameter
                     // row, is left as it is (the other grid types do the same).
                     [&] { salta = acq->RecordCount() <= 0; },
                     [&] {
                         if (salta) return;
-                        par_ven->SetFilter("MG44_NUMLIST = " + kv::CStr(ven->Value("LI10_NUMLIST")));
+                        FiltraParametri(par_ven, ven->Value("LI10_NUMLIST"));
                         if (par_ven->RecordCount() > 0) {
                             ricarico = kv::CDec(NZ(par_ven->Value("MG44_RICDEFAULT")));
                         } else {
@@ -264,9 +319,15 @@ void Recalculation::RicalcolaListini4() {
         [&] { DoEvents(); },
         [&] { acq->SetFilter(int16_t{0}); },
         [&] { ctx.varianti_ven->bEsciTrasf = true; },
-        // The sales pivot is rebuilt from the recalculated matrix.
-        // TODO: ctx.varianti_ven->ReFilterVarianti4() here, once the matrix loading is on this branch.
-        [&] {},
+        // The sales pivot is rebuilt from the recalculated matrix, showing the gross prices the run
+        // computed: built with the element shown before (a discount, say) while Elem says
+        // "Prezzo lordo", it would show one field under the other's name, and the next element change
+        // would write the discounts back into the gross prices.
+        [&] {
+            ctx.varianti_ven->SetElem(kPrezzoLordo);
+            ctx.varianti_ven->SetElemPrev(kPrezzoLordo);
+        },
+        [&] { ctx.varianti_ven->ReFilterVarianti4(); },
         [&] { DoEvents(); },
         [&] {
             ctx.varianti_ven->SetElem(kPrezzoLordo);
@@ -285,7 +346,7 @@ void Recalculation::RicalcolaListini4() {
         },
         [&] { ctx.varianti_acq->SetStatusOperationCompleted(); },
     });
-    prezzi_.EndRun();
+    FineGiro();
 
     // A run left after an error gives back what it took, so the window stays usable: the purchase
     // matrix unfiltered, both grids showing their pivot, the grid events enabled again.

@@ -15,6 +15,7 @@
 // the drivers their bEnableRowColChange back, so the window stays usable. A sales row whose reference
 // list or options have no purchase row is left as it is.
 
+#include <map>
 #include <string>
 
 #include "pricing/price_update.h"
@@ -45,8 +46,20 @@ public:
 private:
     const PricingContext& Ctx() const { return prezzi_.Context(); }
     void DoEvents() const;
+    // The reference purchase list of the sales row's list.
+    int16_t Riferimento(const kv::ado::RecordsetPtr& ven);
+    // A run walks thousands of rows over a handful of lists. It reads each list's reference once, and
+    // filters the sales parameters only when the list changes; at its end the parameters are left as
+    // the row-by-row walk would leave them.
+    void InizioGiro();
+    void FineGiro();
+    void FiltraParametri(const kv::ado::RecordsetPtr& par, const kv::Variant& lista);
 
     PriceUpdate prezzi_;
+    bool in_giro_ = false;
+    std::map<std::string, int16_t> riferimenti_;  // sales list -> reference purchase list, in a run
+    kv::Variant filtro_par_voluto_;               // the parameters' filter as the walk leaves it
+    kv::Variant filtro_par_messo_;                // the filter they have
 };
 
 }  // namespace qmx

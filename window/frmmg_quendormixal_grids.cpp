@@ -84,7 +84,8 @@ void FRMMG_QUENDORMIXAL::GRD_LISVEN_OnEdited(const ctl::GridEdit& edit) {
     GrigliaOnEdited(*GRD_LISVEN, varianti_ven_, "GRD_LISVEN_OnEdited", edit);
 }
 
-void FRMMG_QUENDORMIXAL::GrigliaOnEdited(ctl::DataGrid& grid, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
+void FRMMG_QUENDORMIXAL::GrigliaOnEdited(ctl::DataGrid& grid,
+                                         const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
                                          std::string_view procedure, const ctl::GridEdit& edit) {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     ctl::GridColumn* colonna = nullptr;
@@ -156,9 +157,10 @@ void FRMMG_QUENDORMIXAL::GrigliaRowChanged(ctl::DataGrid& grid, const char* lato
                 const std::string opt2 = it->second;
                 const std::string opt1 = kv::CStr(pivot->Value("BLT_CODOPZIONE1"));
                 auto copia = Driver(listini).Recordset()->Clone();
-                copia->SetFilter("BLT_OPZIONE1='" + RaddoppiaApici(kv::CStr(NS(opt1))) + "' AND BLT_OPZIONE2='" +
-                                 RaddoppiaApici(kv::CStr(NS(opt2))) + "'");
-                if (copia->RecordCount() == 1) TXT_OPZIONE->SetText(kv::CStr(copia->Value("LI10_OPZIONE_MG5E")));
+                copia->SetFilter("BLT_OPZIONE1='" + RaddoppiaApici(kv::CStr(NS(opt1))) +
+                                 "' AND BLT_OPZIONE2='" + RaddoppiaApici(kv::CStr(NS(opt2))) + "'");
+                if (copia->RecordCount() == 1)
+                    TXT_OPZIONE->SetText(kv::CStr(copia->Value("LI10_OPZIONE_MG5E")));
                 return;
             }
             auto matrice = Driver(varianti).Recordset();
@@ -185,8 +187,8 @@ void FRMMG_QUENDORMIXAL::CopiaPrezzo(std::string_view procedure, bool tutte) {
     };
     RunTrapped(procedure, report, {
         [&] {
-            if (kv::CStr(NS(TXT_CODART->Text())).empty() || !GRD_LISACQ->DataSource() || !GRD_LISVEN->DataSource())
-                return Flow::Exit;
+            const bool senza_articolo = kv::CStr(NS(TXT_CODART->Text())).empty();
+            if (senza_articolo || !GRD_LISACQ->DataSource() || !GRD_LISVEN->DataSource()) return Flow::Exit;
             return Flow::Next;
         },
         [&] { state_.loading = true; },
@@ -194,10 +196,11 @@ void FRMMG_QUENDORMIXAL::CopiaPrezzo(std::string_view procedure, bool tutte) {
         // Before either grid was ever active, the copy works in the sales matrix.
         [&] {
             auto& driver = Driver(state_.active_price_grid == kAcq ? varianti_acq_ : varianti_ven_);
-            // TODO: driver.CopiaPrezzoSuTutteLeRighe() / driver.CopiaPrezzoSuRiga() (by `tutte`) here, once
-            // the copy operations are on this branch.
-            (void)driver;
-            (void)tutte;
+            if (tutte) {
+                driver.CopiaPrezzoSuTutteLeRighe();
+            } else {
+                driver.CopiaPrezzoSuRiga();
+            }
         },
         [&] { INTERNAV->EnableButton(ctl::kToolbarCancel, true); },
         [&] { INTERNAV->EnableButton(ctl::kToolbarConfirm, true); },
@@ -242,7 +245,9 @@ void FRMMG_QUENDORMIXAL::AggiornaPrezzo() { Pricing().Prezzi().AggiornaPrezzo();
 kv::Variant FRMMG_QUENDORMIXAL::GetScaglione(const std::string& codice) {
     return Pricing().Prezzi().GetScaglione(codice);
 }
-kv::Decimal FRMMG_QUENDORMIXAL::GetAliquotaIvaArticolo() { return Pricing().Prezzi().GetAliquotaIvaArticolo(); }
+kv::Decimal FRMMG_QUENDORMIXAL::GetAliquotaIvaArticolo() {
+    return Pricing().Prezzi().GetAliquotaIvaArticolo();
+}
 int16_t FRMMG_QUENDORMIXAL::GetNumListAcqRif(const kv::Variant& numList) {
     return Pricing().GetNumListAcqRif(numList);
 }

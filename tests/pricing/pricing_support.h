@@ -30,7 +30,8 @@ using Campi = std::vector<std::pair<std::string, kv::Variant>>;
 inline void AggiungiRiga(const kv::ado::RecordsetPtr& rs, const Campi& campi) {
     rs->AddNew();
     for (const auto& info : rs->FieldInfos()) {
-        if (info.attributes != kv::ado::adFldUnspecified && (info.attributes & kv::ado::adFldIsNullable)) continue;
+        if (info.attributes != kv::ado::adFldUnspecified && (info.attributes & kv::ado::adFldIsNullable))
+            continue;
         switch (info.type) {
             case kv::ado::adChar:
             case kv::ado::adWChar:
@@ -141,7 +142,8 @@ struct PricingBench {
     std::shared_ptr<CLSMG_QUENDORMIXAL> host = CLSMG_QUENDORMIXAL::Create();
     std::shared_ptr<CLSMG_SETUPVARIANTI> acq, ven;
     std::shared_ptr<CLSMG_SETUPLISTINI> lis_acq, lis_ven;
-    std::shared_ptr<kv::controls::OperationBar> bar = std::make_shared<kv::controls::OperationBar>("BAR_OPERATION");
+    std::shared_ptr<kv::controls::OperationBar> bar =
+        std::make_shared<kv::controls::OperationBar>("BAR_OPERATION");
     std::shared_ptr<kv::controls::DataGrid> grid_acq = std::make_shared<kv::controls::DataGrid>("GRD_LISACQ");
     std::shared_ptr<kv::controls::DataGrid> grid_ven = std::make_shared<kv::controls::DataGrid>("GRD_LISVEN");
     std::shared_ptr<kv::services::PriceCalculation> price_calculation;

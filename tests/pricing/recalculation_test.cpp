@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "pricing/pricing_support.h"
 #include "shell/modmg_quendormixal.h"
 #include "support/db_engines.h"
@@ -33,13 +35,15 @@ protected:
                           {{"MG44_NUMLIST", 10.0}, {"MG44_NUMLISTACQRIC", 1.0}, {"MG44_RICDEFAULT", 25.0}});
         AggiungiParametro(bench->lis_ven->rstParMagLis,
                           {{"MG44_NUMLIST", 11.0}, {"MG44_NUMLISTACQRIC", 1.0}, {"MG44_RICDEFAULT", 50.0}});
-        AggiungiParametro(bench->lis_ven->rstParMagLis,
-                          {{"MG44_NUMLIST", 12.0}, {"MG44_NUMLISTACQRIC", Variant::Null()}, {"MG44_RICDEFAULT", 50.0}});
+        AggiungiParametro(
+            bench->lis_ven->rstParMagLis,
+            {{"MG44_NUMLIST", 12.0}, {"MG44_NUMLISTACQRIC", Variant::Null()}, {"MG44_RICDEFAULT", 50.0}});
         bench->lis_ven->rstParMagLis->MoveFirst();
         for (auto [opzione, prezzo] : {std::pair{"BLU", 80.0}, std::pair{"D'O", 40.0}})
             AggiungiRiga(bench->Acq(), Opzione(opzione, 1.0, {{"LI10_PREZZO", prezzo}}));
         for (double lista : {10.0, 11.0, 12.0})
-            for (const char* opzione : {"BLU", "D'O"}) AggiungiRiga(bench->Ven(), Opzione(opzione, lista, {}));
+            for (const char* opzione : {"BLU", "D'O"})
+                AggiungiRiga(bench->Ven(), Opzione(opzione, lista, {}));
         bench->Acq()->MoveFirst();
         bench->Ven()->MoveFirst();
     }
@@ -54,7 +58,8 @@ protected:
     Variant Prezzo(double lista, const char* opzione) {
         auto c = bench->Ven()->Clone();
         for (c->MoveFirst(); !c->IsEOF(); c->MoveNext())
-            if (kv::CDbl(c->Value("LI10_NUMLIST")) == lista && kv::CStr(NS(c->Value("BLT_OPZIONE1"))) == opzione)
+            if (kv::CDbl(c->Value("LI10_NUMLIST")) == lista &&
+                kv::CStr(NS(c->Value("BLT_OPZIONE1"))) == opzione)
                 return c->Value("LI10_PREZZO");
         return Variant();
     }
@@ -81,7 +86,8 @@ TEST_P(RecalculationTest, EverySalesListIsDerivedFromItsReferenceList) {
     Recalculation r(bench->Context());
     r.RicalcolaListini();
 
-    for (const auto& [procedura, numero] : bench->reports) ADD_FAILURE() << procedura << " " << numero << " " << bench->descriptions.front();
+    for (const auto& [procedura, numero] : bench->reports)
+        ADD_FAILURE() << procedura << " " << numero << " " << bench->descriptions.front();
     EXPECT_NEAR(kv::CDbl(Prezzo(10, "BLU")), 100.0, 1e-9);
     EXPECT_NEAR(kv::CDbl(Prezzo(11, "BLU")), 120.0, 1e-9);  // the same purchase row
     EXPECT_NEAR(kv::CDbl(Prezzo(10, "D'O")), 50.0, 1e-9);   // the apostrophe matches its row
@@ -147,7 +153,8 @@ TEST_P(RecalculationTest, GridType4SkipsRowsWithoutAPurchaseRowOrParameters) {
     AggiungiRiga(bench->Ven(), Opzione("BLU", 13.0, {{"LI10_PREZZO", 7.0}}));
     AggiungiRiga(bench->Ven(), Opzione("NER", 10.0, {{"LI10_PREZZO", 9.0}}));
     Recalculation(bench->Context()).RicalcolaListini4();
-    for (const auto& [procedura, numero] : bench->reports) ADD_FAILURE() << procedura << " " << numero << " " << bench->descriptions.front();
+    for (const auto& [procedura, numero] : bench->reports)
+        ADD_FAILURE() << procedura << " " << numero << " " << bench->descriptions.front();
     EXPECT_NEAR(kv::CDbl(Prezzo(10, "BLU")), 100.0, 1e-9);
     EXPECT_NEAR(kv::CDbl(Prezzo(11, "D'O")), 60.0, 1e-9);
     EXPECT_EQ(kv::CDbl(Prezzo(13, "BLU")), 7.0);
@@ -159,15 +166,77 @@ TEST_P(RecalculationTest, GridType4SkipsRowsWithoutAPurchaseRowOrParameters) {
     EXPECT_TRUE(bench->buttons["RICALCOLA"]);
 }
 
-TEST_P(RecalculationTest, PurchaseFilterDoublesApostrophes) {
-    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}, {"BLT_CODICEVAR1", "A1"}, {"BLT_OPZIONE1", "D'O"},
-                                {"BLT_CODICEVAR2", "A2"}, {"BLT_OPZIONE2", "XL"}});
-    EXPECT_EQ(Recalculation(bench->Context()).FiltroAcquisto(bench->Ven(), 1),
-              "LI10_NUMLIST = 1 AND BLT_CODICEVAR1 ='A1' AND BLT_OPZIONE1 ='D''O' AND BLT_CODICEVAR2 ='A2' AND "
-              "BLT_OPZIONE2 ='XL'");
+QMX_INSTANTIATE_ENGINES(RecalculationTest);
+
+}  // namespace
+}  // namespace qmx
+
+namespace qmx {
+namespace {
+
+// Grid type 4 on the demo article MAG001, with the drivers loading its matrices from the tables.
+class Recalculation4Test : public qmx::testing::EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        demo::CreateSchema(db());
+        demo::BuildDemo(db());
+        db().Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 0, MG44_INDPROPDATAFINE = 0");
+        bench = std::make_unique<PricingBench>(database().connection());
+        for (const auto& [d, l, kind] : {std::tuple{bench->acq, bench->lis_acq, LisPurchase},
+                                         std::tuple{bench->ven, bench->lis_ven, LisSale}}) {
+            l->SetActiveInterface(bench->host);
+            l->SetADOConnection(database().connection());
+            l->SetSalPur(kind);
+            l->SetCodArticolo(demo::kArticoloTipo4);
+            l->rstParMagLis = database().connection()->Execute(l->GetSql_ParListini());
+            d->SetCodArticolo(demo::kArticoloTipo4);
+            d->SetOpzionePreimpostata(demo::kPresetOption);
+            d->SetDataIni("01/01/2025");
+            d->SetDataFin("31/12/2025");
+            d->ConfigurationOk();
+            d->SetupGrid(false);
+            d->ReLoadVarianti();
+            d->SetElem("Prezzo lordo");
+            d->ReFilterVarianti4();
+        }
+    }
+    std::unique_ptr<PricingBench> bench;
+};
+
+TEST_P(Recalculation4Test, ThePivotIsRebuiltWithTheRecalculatedGrossPrices) {
+    ASSERT_EQ(bench->ven->GetIndTipoGriglia(), 4);
+    ASSERT_TRUE(bench->ven->rsPivotVen);
+    bench->ven->SetElem("Sc.%1");  // what the sales grid showed before
+    Recalculation(bench->Context()).RicalcolaListini4();
+    for (const auto& [procedura, numero] : bench->reports) ADD_FAILURE() << procedura << " " << numero;
+    EXPECT_EQ(bench->ven->Elem(), "Prezzo lordo");
+    EXPECT_EQ(bench->ven->ElemPrev(), "Prezzo lordo");
+
+    // Every sales row of a list with a reference was derived; the pivot shows what the matrix holds.
+    auto matrice = bench->Ven()->Clone();
+    long derivate = 0;
+    double somma_matrice = 0;
+    for (matrice->MoveFirst(); !matrice->IsEOF(); matrice->MoveNext()) {
+        if (!matrice->Value("LI10_PREZZO").IsNull()) ++derivate;
+        somma_matrice += kv::CDbl(NZ(matrice->Value("LI10_PREZZO")));
+    }
+    EXPECT_GT(derivate, 0);
+    auto pivot = bench->ven->rsPivotVen;
+    ASSERT_TRUE(pivot);
+    double somma_pivot = 0;
+    const int colonne = pivot->GetFields().Count() - 11;
+    for (pivot->MoveFirst(); !pivot->IsEOF(); pivot->MoveNext())
+        for (int k = 1; k <= colonne; ++k)
+            somma_pivot += kv::CDbl(NZ(pivot->Value("BLT_" + std::to_string(k))));
+    EXPECT_NEAR(somma_pivot, somma_matrice, 1e-6);  // gross prices, not the first discount
+    EXPECT_EQ(bench->grid_ven->DataSource(), pivot);
+    EXPECT_TRUE(bench->acq->bEnableRowColChange);
+    EXPECT_TRUE(bench->buttons["RICALCOLA"]);
 }
 
-QMX_INSTANTIATE_ENGINES(RecalculationTest);
+QMX_INSTANTIATE_ENGINES(Recalculation4Test);
 
 }  // namespace
 }  // namespace qmx
