@@ -10,7 +10,7 @@
 
 namespace {
 
-struct Run {
+struct ScriptRun {
     int exit_code = -1;
     QString out;
     QString err;
@@ -35,7 +35,7 @@ class ErpHostScript : public ::testing::Test {
     }
 
     // Runs `script` with no display at all: a script run must not need one.
-    static Run RunScript(const QString& name, const QByteArray& script) {
+    static ScriptRun RunScript(const QString& name, const QByteArray& script) {
         const QString path = dir_->filePath(name);
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
@@ -64,7 +64,7 @@ QTemporaryDir* ErpHostScript::dir_ = nullptr;
 QString ErpHostScript::connection_;
 
 TEST_F(ErpHostScript, EveryLineRunsThenTheExitIsZero) {
-    const Run r = RunScript(QStringLiteral("ok.script"),
+    const ScriptRun r = RunScript(QStringLiteral("ok.script"),
                             "# a comment, then a blank line\n"
                             "\n"
                             "sql SELECT MG66_CODART FROM MG66_ANAGRART WHERE MG66_CODART = 'MAG001'\n"
@@ -92,7 +92,7 @@ TEST_F(ErpHostScript, ALineThatCannotRunEndsTheRunWithItsNumberAndReason) {
     };
     int n = 0;
     for (const Case& c : cases) {
-        const Run r = RunScript(QStringLiteral("bad%1.script").arg(++n), c.script);
+        const ScriptRun r = RunScript(QStringLiteral("bad%1.script").arg(++n), c.script);
         EXPECT_EQ(r.exit_code, 1) << c.script;
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.where))) << c.script << " -> " << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.reason))) << c.script << " -> " << r.err.toStdString();
