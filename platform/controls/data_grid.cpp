@@ -58,8 +58,9 @@ std::optional<Variant> ReadTyped(const std::string& text, const ado::FieldInfo& 
     const std::string trimmed = Trim(text);
     if (IsNumericType(field.type)) {
         if (trimmed.empty()) return Variant::Null();
-        if (auto d = ParseNumber(trimmed, rs)) return Variant(*d);
-        refusal = Refused(err::kTypeMismatch, "Il valore \"" + text + "\" non è un numero.");
+        EnteredNumber n = ParseEnteredNumber(trimmed, rs);
+        if (n.value) return Variant(*n.value);
+        refusal = Refused(err::kTypeMismatch, n.message);
         return std::nullopt;
     }
     if (field.type == ado::adDate) {
@@ -557,7 +558,14 @@ int16_t DataGrid::UserKeyDown(int16_t key_code, int16_t shift) {
             UserMoveTo(ctrl && n > 0 ? n - 1 : CurrentRow(), last >= 0 ? last : current_col_);
             return 0;
         }
-        case keys::kTab:
+        case keys::kTab: {
+            // The next column of the row; past the last one (Shift+Tab: the first) Tab belongs to the
+            // window, which moves to the next control, the same whether a cell was open or not.
+            const long next = NextVisibleColumn(current_col_, shifted ? -1 : 1);
+            if (next < 0) return key_code;
+            MoveBy(0, shifted ? -1 : 1, false);
+            return 0;
+        }
         case keys::kReturn:
             MoveBy(0, shifted ? -1 : 1, true);
             return 0;
