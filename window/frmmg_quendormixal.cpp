@@ -113,6 +113,11 @@ bool FRMMG_QUENDORMIXAL::Unload(int16_t unload_mode) {
     if (cancel != 0) return false;
     Form_Unload(cancel);
     if (cancel != 0) return false;
+    // Form_Unload drops the owner and the host interface last; a step the user left after an error
+    // must not keep them, or the window and its entry object would keep each other alive.
+    owner_.reset();
+    active_interface_.reset();
+    subscriptions_.clear();
     loaded_ = false;
     if (auto p = presenter_.lock()) p->Closed(*this);
     presenter_.reset();
@@ -157,6 +162,11 @@ std::shared_ptr<svc::GlobalServices> FRMMG_QUENDORMIXAL::Global() const {
 
 std::shared_ptr<svc::Navigator> FRMMG_QUENDORMIXAL::NavigatorOrNull() const {
     return active_interface_ ? active_interface_->ActiveNavigator() : nullptr;
+}
+
+void FRMMG_QUENDORMIXAL::AddRicalcolaButton() {
+    if (INTERNAV->IndexOf(kRicalcolaKey) < 0)
+        INTERNAV->AddButton(kRicalcolaKey, kRicalcolaCaption, ctl::kToolbarConfirm);
 }
 
 bool FRMMG_QUENDORMIXAL::ConfigurationUsable() const {
@@ -236,7 +246,7 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
             TXT_OPZIONE->SetConnection(connection_);
             TXT_OPZIONE->SetConnectionString(connection_string_);
         },
-        [&] { INTERNAV->AddButton(kRicalcolaKey, kRicalcolaCaption, ctl::kToolbarConfirm); },
+        [&] { AddRicalcolaButton(); },
 
         [&] { state_.loading = true; },
         [&] { SetupSideList(*GRD_SIDE); },
@@ -251,7 +261,14 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
         // The sales matrix driver reads the grid type here (into both copies); the layout starts in
         // mode 1 whatever it is.
         [&] { state_.layout_mode = 1; },
+    });
 
+    // The window is laid out whatever the steps above did: a load the user left after an error
+    // (a connection that did not open) still shows a whole window, with its header open, its price
+    // areas in place and its toolbar disabled, rather than controls stacked where they were created.
+    RunTrapped("Form_Load", report, {
+        [&] { AddRicalcolaButton(); },
+        [&] { state_.layout_mode = 1; },
         [&] { TXT_CODART->SetEnabled(true); },
         [&] {
             TXT_CODART->SetText("");

@@ -246,6 +246,8 @@ private:
     std::shared_ptr<kv::services::Navigator> NavigatorOrNull() const;
     // A placement value (Left, Top) from the host interface: 0 when it is 0 or Empty.
     static int32_t Placement(const kv::Variant& value);
+    // Adds "Ricalcola" next to "Conferma" unless the bar has it.
+    void AddRicalcolaButton();
     // Whether every driver reports a usable configuration.
     bool ConfigurationUsable() const;
     int32_t Report(std::string_view procedure, const kv::Error& error) { return VisualizzaErrore(procedure, error); }

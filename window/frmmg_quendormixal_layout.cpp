@@ -73,6 +73,9 @@ void FRMMG_QUENDORMIXAL::CreateControls() {
         date->SetMaxLength(10);
         date->SetDisplayLength(10);
     }
+    // The commands work on a loaded key: the bar stays disabled until one is, also when the load
+    // stops before the window resets its header.
+    INTERNAV->SetEnabled(false);
     // Descriptions are filled by the decodings, not typed.
     TXT_DESCART->SetLocked(true);
     TXT_DESCSEGMENTO->SetLocked(true);
