@@ -364,7 +364,13 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
             for (const auto& [name, control] : controls_) layout->Unregister(control);
         },
         [&] { Global()->WindowClosed(kName); },
+    });
 
+    // What the window holds is released whatever the steps above did: a host object that is gone
+    // must not leave the window holding its connection, its controls' references to the host
+    // interface, or its owner (the window and its entry object would keep each other alive).
+    RunTrapped("Form_Unload", report, {
+        [&] { connection_.reset(); },
         [&] { TXT_CODART->Release(); },
         [&] { TXT_OPZIONE->Release(); },
         // The four drivers are released here, with the recordsets the window holds.
@@ -383,7 +389,9 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
             price_calculation_.reset();
             price_rounding_.reset();
         },
-        [&] { RequireInterface()->SetActiveDll(nullptr); },
+        [&] {
+            if (active_interface_) active_interface_->SetActiveDll(nullptr);
+        },
         [&] {
             if (error_display_) error_display_->Finish();
         },
