@@ -21,6 +21,7 @@
 #include "host/app/host_settings.h"
 #include "host/services/qt_dialogs.h"
 #include "host/services/qt_translations.h"
+#include "platform/services/error_texts.h"
 
 namespace {
 
@@ -31,10 +32,12 @@ int ReportUnattended(kv::services::HostGlobalServices& global) {
     for (const auto& m : global.ScriptedMessages()->Messages())
         Say(QStringLiteral("messaggio mostrato: %1").arg(QString::fromStdString(m.text)));
     const auto& errors = global.ScriptedErrors()->Reports();
-    for (const auto& e : errors)
-        Say(QStringLiteral("errore in %1: %2 (%3)")
-                .arg(QString::fromStdString(e.report.procedure), QString::fromStdString(e.report.description))
-                .arg(e.report.number));
+    for (const auto& e : errors) {
+        const kv::services::UserErrorText t = kv::services::DescribeForUser(e.report);
+        Say(QStringLiteral("errore in %1: %2 %3 (%4)")
+                .arg(QString::fromStdString(e.report.procedure), QString::fromStdString(t.message),
+                     QString::fromStdString(t.number), QString::fromStdString(e.report.description)));
+    }
     return errors.empty() ? 0 : 2;
 }
 
