@@ -52,6 +52,20 @@ EditOutcome Refused(long number, std::string message) {
     return out;
 }
 
+// What the user reads when the recordset refuses a value that read well: the recordset's own
+// description is a developer's text, so the message says in the user's terms what went wrong.
+std::string WriteRefusedMessage(long number, const std::string& text) {
+    const std::string quoted = "\"" + text + "\"";
+    switch (number) {
+        case err::kOverflow:
+            return "Il valore " + quoted + " è fuori dall'intervallo che la colonna ammette.";
+        case err::kMultipleStep:
+            return "Il valore " + quoted + " non è accettato dalla colonna (per esempio un testo troppo lungo).";
+        default:
+            return "Il valore " + quoted + " non è stato scritto (errore " + std::to_string(number) + ").";
+    }
+}
+
 // The typed text as a value of the field's type; a refusal when it does not read as one.
 std::optional<Variant> ReadTyped(const std::string& text, const ado::FieldInfo& field,
                                  const RegionalSettings& rs, EditOutcome& refusal) {
@@ -609,7 +623,7 @@ EditOutcome DataGrid::UserEditCell(long row, long column, const std::string& tex
             source_->SetValue(field_name, *value);
         } catch (const Error& e) {
             Emit(ControlChange::Content);
-            return Refused(e.Number(), e.Description());
+            return Refused(e.Number(), WriteRefusedMessage(e.Number(), text));
         }
     }
     Emit(ControlChange::Content);

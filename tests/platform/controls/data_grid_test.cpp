@@ -351,8 +351,8 @@ TEST_F(Fixture, AWriteTheRecordsetRefusesRedrawsTheCellWithItsOldValue) {
     auto sub = grid.Changed.Connect([&](ControlChange c) { changes.push_back(c); });
     EditOutcome out = grid.UserEditCell(0, 0, "99999999999");
     EXPECT_FALSE(out.accepted);
-    EXPECT_NE(out.error_number, 0);
-    EXPECT_FALSE(out.message.empty());
+    EXPECT_EQ(out.error_number, err::kOverflow);
+    EXPECT_EQ(out.message, "Il valore \"99999999999\" è fuori dall'intervallo che la colonna ammette.");
     EXPECT_EQ(rs->Value("LI10_NUMLIST"), Variant(int32_t{1}));
     EXPECT_EQ(grid.CellText(0, 0), "1");
     EXPECT_NE(std::find(changes.begin(), changes.end(), ControlChange::Content), changes.end());
