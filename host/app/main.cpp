@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "host/app/host_main_window.h"
 #include "host/app/host_settings.h"
@@ -87,7 +88,8 @@ int main(int argc, char** argv) {
 
     const bool unattended = !settings.screenshot.isEmpty();
     const QString components = QDir::cleanPath(exe_dir + QStringLiteral("/../components"));
-    kv::host::HostMainWindow frame(settings, components, !unattended);
+    auto frame_owner = std::make_unique<kv::host::HostMainWindow>(settings, components, !unattended);
+    kv::host::HostMainWindow& frame = *frame_owner;
     frame.resize(settings.width, settings.height);
     frame.show();
 
@@ -126,7 +128,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (result < 0) QApplication::exec();
-    if (result != 0) return result;
-    Say(QStringLiteral("immagine scritta in %1").arg(settings.screenshot));
-    return ReportUnattended(frame.Global());
+    if (result == 0) {
+        Say(QStringLiteral("immagine scritta in %1").arg(settings.screenshot));
+        result = ReportUnattended(frame.Global());
+    }
+    // A modal window closes inside its own event loop, and what it and the frame's end schedule for
+    // deletion waits for a loop that no longer runs here: it is deleted now, so the process ends with
+    // nothing left over.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    frame_owner.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
 }
