@@ -99,6 +99,7 @@ kv::Variant CLSMG_QUENDORMIXAL::PropertyGet(std::string_view name) const {
 // Window
 
 kv::Variant CLSMG_QUENDORMIXAL::ShowForm() {
+    bool shown = false;
     RunResumeNext({
         [&] { window_ = FRMMG_QUENDORMIXAL::Create(); },
         [&] { window_->SetActiveInterface(ActiveDll()); },
@@ -111,7 +112,15 @@ kv::Variant CLSMG_QUENDORMIXAL::ShowForm() {
         // The first window property set: the window loads here.
         [&] { window_->SetWindowState(window_state_); },
         [&] { window_->SetCaption(kv::CStr(caption_)); },
-        [&] { window_->Show(window_modal_ != 0); },
+        [&] {
+            window_->Show(window_modal_ != 0);
+            shown = true;
+        },
+        // A window that could not be shown is unloaded at once: it would otherwise hold this object as
+        // its owner while this object holds it, and neither would ever be released.
+        [&] {
+            if (!shown && window_) window_->Unload();
+        },
     });
     return kv::Variant();
 }

@@ -118,6 +118,11 @@ bool FRMMG_QUENDORMIXAL::Unload(int16_t unload_mode) {
     if (cancel != 0) return false;
     Form_Unload(cancel);
     if (cancel != 0) return false;
+    // Form_Unload drops the owner and the host interface last; a step the user left after an error
+    // must not keep them, or the window and its entry object would keep each other alive.
+    owner_.reset();
+    active_interface_.reset();
+    subscriptions_.clear();
     loaded_ = false;
     if (auto p = presenter_.lock()) p->Closed(*this);
     presenter_.reset();
@@ -162,6 +167,11 @@ std::shared_ptr<svc::GlobalServices> FRMMG_QUENDORMIXAL::Global() const {
 
 std::shared_ptr<svc::Navigator> FRMMG_QUENDORMIXAL::NavigatorOrNull() const {
     return active_interface_ ? active_interface_->ActiveNavigator() : nullptr;
+}
+
+void FRMMG_QUENDORMIXAL::AddRicalcolaButton() {
+    if (INTERNAV->IndexOf(kRicalcolaKey) < 0)
+        INTERNAV->AddButton(kRicalcolaKey, kRicalcolaCaption, ctl::kToolbarConfirm);
 }
 
 bool FRMMG_QUENDORMIXAL::ConfigurationUsable() const {
@@ -287,7 +297,7 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
             TXT_OPZIONE->SetConnection(connection_);
             TXT_OPZIONE->SetConnectionString(connection_string_);
         },
-        [&] { INTERNAV->AddButton(kRicalcolaKey, kRicalcolaCaption, ctl::kToolbarConfirm); },
+        [&] { AddRicalcolaButton(); },
 
         // A caller that opens the window on an article fixes it (Form_Activate puts it into the article
         // field): the drivers define their grids for that article from the start.
@@ -324,7 +334,14 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
         },
         // The layout starts in mode 1 whatever the grid type is; the reset below lays it out for it.
         [&] { state_.layout_mode = 1; },
+    });
 
+    // The window is laid out whatever the steps above did: a load the user left after an error
+    // (a connection that did not open) still shows a whole window, with its header open, its price
+    // areas in place and its toolbar disabled, rather than controls stacked where they were created.
+    RunTrapped("Form_Load", report, {
+        [&] { AddRicalcolaButton(); },
+        [&] { state_.layout_mode = 1; },
         [&] { TXT_CODART->SetEnabled(true); },
         [&] {
             TXT_CODART->SetText("");
@@ -428,7 +445,13 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
             for (const auto& [name, control] : controls_) layout->Unregister(control);
         },
         [&] { Global()->WindowClosed(kName); },
+    });
 
+    // What the window holds is released whatever the steps above did: a host object that is gone
+    // must not leave the window holding its connection, its controls' references to the host
+    // interface, or its owner (the window and its entry object would keep each other alive).
+    RunTrapped("Form_Unload", report, {
+        [&] { connection_.reset(); },
         [&] { TXT_CODART->Release(); },
         [&] { TXT_OPZIONE->Release(); },
         // The drivers let go of the host and are dropped, with the recordsets the window holds.
@@ -462,7 +485,9 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
             price_calculation_.reset();
             price_rounding_.reset();
         },
-        [&] { RequireInterface()->SetActiveDll(nullptr); },
+        [&] {
+            if (active_interface_) active_interface_->SetActiveDll(nullptr);
+        },
         [&] {
             if (error_display_) error_display_->Finish();
         },

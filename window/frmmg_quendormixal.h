@@ -326,6 +326,8 @@ private:
                             kName);
         return *driver;
     }
+    // Adds "Ricalcola" next to "Conferma" unless the bar has it.
+    void AddRicalcolaButton();
     // Whether every driver reports a usable configuration.
     bool ConfigurationUsable() const;
     // The article a caller fixed (IsCalled and the owner's CodiceArticolo); "" when none.

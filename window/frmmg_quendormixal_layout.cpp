@@ -62,6 +62,12 @@ void FRMMG_QUENDORMIXAL::CreateControls() {
         date->SetMaxLength(10);
         date->SetDisplayLength(10);
     }
+    // The commands work on a loaded key: the bar stays disabled until one is, also when the load
+    // stops before the window resets its header.
+    INTERNAV->SetEnabled(false);
+    // A date combo box stands in for its date field only when the lists' configuration proposes the
+    // date; until a proposal is known the fields are shown (also after a load that stopped early).
+    for (const auto& combo : {CBO_DADATA_ACQ, CBO_ADATA_ACQ, CBO_DADATA_VEN, CBO_ADATA_VEN}) combo->SetVisible(false);
     // Descriptions are filled by the decodings, not typed.
     TXT_DESCART->SetLocked(true);
     TXT_DESCSEGMENTO->SetLocked(true);

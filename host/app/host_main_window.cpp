@@ -1,7 +1,6 @@
 #include "host/app/host_main_window.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -13,6 +12,7 @@
 #include "host/services/qt_window_presenter.h"
 #include "host/views/bar_views.h"
 #include "platform/services/dispatch.h"
+#include "platform/services/error_texts.h"
 
 namespace kv::host {
 
@@ -20,6 +20,14 @@ namespace svc = kv::services;
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// An error of the loader or the component for the user: the Italian text of its number, with the
+// technical description after it.
+QString UserText(const kv::Error& e) {
+    const auto italian = kv::services::ItalianErrorDescription(e.Number());
+    if (!italian) return UserText(e);
+    return Q(*italian) + QStringLiteral(" (") + Q(e.Description()) + QStringLiteral(")");
+}
 
 // The library part of a programmatic name ("Library.Class").
 std::string LibraryOf(const std::string& progid) { return progid.substr(0, progid.find('.')); }
@@ -103,11 +111,48 @@ void HostMainWindow::ShowSessionInStatusBar() {
     }
     status_bar_->SetPanelText(1, company);
     status_bar_->SetPanelText(2, "Pronto");
-    const std::string& cs = settings_.connection;
-    const auto at = cs.find("Data Source=");
-    std::string where = at == std::string::npos ? cs.substr(0, cs.find(';')) : cs.substr(at + 12);
-    where = where.substr(0, where.find(';'));
-    status_bar_->SetPanelText(3, QFileInfo(Q(where)).fileName().toStdString());
+    status_bar_->SetPanelText(3, SessionPlace(settings_.connection).toStdString());
+}
+
+std::optional<QString> HostMainWindow::CheckSession() {
+    kv::ado::ConnectionPtr c;
+    try {
+        c = global_->HostConnection();
+    } catch (const std::exception&) {
+        return std::nullopt;  // a database that does not open is reported by the window itself
+    }
+    if (!c) return std::nullopt;
+    try {
+        auto company = c->Execute("SELECT CG18_CODICE FROM CG18_DITTE WHERE CG18_CODICE = " +
+                                  std::to_string(settings_.company));
+        company_known_ = !company->IsEOF();
+        if (!company_known_)
+            return QStringLiteral("La ditta %1 non esiste in questo database.").arg(settings_.company);
+    } catch (const std::exception&) {
+        return std::nullopt;  // no company table: the window reports what it cannot read
+    }
+    if (settings_.article.empty()) return std::nullopt;
+    const QString unknown = QStringLiteral("L'articolo %1 non esiste nella ditta %2.")
+                                .arg(Q(settings_.article))
+                                .arg(settings_.company);
+    // No article code holds a backslash; refusing it keeps the code a plain literal on every engine.
+    if (settings_.article.find('\\') != std::string::npos) {
+        settings_.article.clear();
+        return unknown;
+    }
+    std::string code;
+    for (char ch : settings_.article) code += ch == '\'' ? std::string("''") : std::string(1, ch);
+    try {
+        auto article = c->Execute("SELECT MG66_CODART FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = " +
+                                  std::to_string(settings_.company) + " AND MG66_CODART = '" + code + "'");
+        if (article->IsEOF()) {
+            settings_.article.clear();
+            return unknown;
+        }
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> HostMainWindow::OpenPriceListWindow() {
@@ -121,16 +166,16 @@ std::optional<QString> HostMainWindow::OpenPriceListWindow() {
         auto module = loader_.Load(LibraryOf(kPriceListProgId));
         if (!form_factory_added_) {
             auto factory = kv::qt::FindFormFactory(module->Path());
-            if (!factory) return QStringLiteral("The component %1 has no window form").arg(Q(module->Path()));
+            if (!factory) return QStringLiteral("Il componente %1 non ha il modulo della finestra").arg(Q(module->Path()));
             presenter_->AddFormFactory(std::move(factory));
             form_factory_added_ = true;
         }
         object = loader_.CreateObject(kPriceListProgId);
     } catch (const kv::Error& e) {
-        return Q(e.Description());
+        return UserText(e);
     }
     auto component = std::dynamic_pointer_cast<svc::Cinterface>(object);
-    if (!component) return QStringLiteral("%1 is not a host component").arg(QLatin1String(kPriceListProgId));
+    if (!component) return QStringLiteral("%1 non è un componente del gestionale").arg(QLatin1String(kPriceListProgId));
 
     component->SetClsGlobal(global_);
     component->SetActiveNavigator(navigator_);
@@ -147,11 +192,11 @@ std::optional<QString> HostMainWindow::OpenPriceListWindow() {
     component->SetCaption(kv::Variant(std::string(kPriceListTitle)));
     if (!settings_.article.empty()) {
         auto own = std::dynamic_pointer_cast<svc::Dispatch>(object);
-        if (!own) return QStringLiteral("The component cannot be opened on an article");
+        if (!own) return QStringLiteral("Il componente non si può aprire su un articolo");
         try {
             own->PropertyLet("CodiceArticolo", kv::Variant(settings_.article));
         } catch (const kv::Error& e) {
-            return Q(e.Description());
+            return UserText(e);
         }
         component->SetIsCalled(true);
     }
@@ -159,7 +204,7 @@ std::optional<QString> HostMainWindow::OpenPriceListWindow() {
     component->ShowForm();
     // A modeless window is up once ShowForm returns; a modal one has come and gone.
     if (!settings_.modal && presenter_->OpenCount() == 0 && component->ActiveDll())
-        return QStringLiteral("The price-list window could not be shown");
+        return QStringLiteral("Impossibile mostrare la finestra dei listini");
     return std::nullopt;
 }
 

@@ -43,6 +43,14 @@ class HostMainWindow : public QMainWindow {
     // not be opened.
     std::optional<QString> OpenPriceListWindow();
 
+    // Whether the company and the article asked for exist in the database: nullopt, or the Italian
+    // message naming the one that does not. A database that cannot be read is left to the window,
+    // which reports its own failures. An unknown article is dropped from the settings, so the window
+    // opens on no article.
+    std::optional<QString> CheckSession();
+    // False once CheckSession found that the company does not exist.
+    bool CompanyKnown() const { return company_known_; }
+
     kv::services::HostGlobalServices& Global() { return *global_; }
     kv::qt::QtWindowPresenter& Presenter() { return *presenter_; }
     QMdiArea* Area() const { return area_; }
@@ -67,6 +75,7 @@ class HostMainWindow : public QMainWindow {
     kv::qt::PointerBinding* pointer_ = nullptr;
     kv::services::ComponentLoader loader_;
     bool form_factory_added_ = false;
+    bool company_known_ = true;
     std::shared_ptr<kv::services::Cinterface> component_;
 };
 

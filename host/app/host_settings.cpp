@@ -18,31 +18,32 @@ std::optional<QString> ParseSettings(const QStringList& arguments, HostSettings&
             out.modal = true;
         } else if (arg == QLatin1String("--connection")) {
             auto v = value();
-            if (!v) return QStringLiteral("--connection needs a connection string");
+            if (!v) return QStringLiteral("--connection vuole una stringa di connessione");
             out.connection = v->toStdString();
         } else if (arg == QLatin1String("--company")) {
             auto v = value();
             bool ok = false;
             const int company = v ? v->toInt(&ok) : 0;
-            if (!ok || company <= 0) return QStringLiteral("--company needs a positive company number");
+            if (!ok || company <= 0) return QStringLiteral("--company vuole il numero della ditta, maggiore di zero");
             out.company = company;
         } else if (arg == QLatin1String("--article")) {
             auto v = value();
-            if (!v || v->trimmed().isEmpty()) return QStringLiteral("--article needs an article code");
+            if (!v || v->trimmed().isEmpty()) return QStringLiteral("--article vuole il codice di un articolo");
             out.article = v->trimmed().toStdString();
         } else if (arg == QLatin1String("--screenshot")) {
             auto v = value();
-            if (!v || v->isEmpty()) return QStringLiteral("--screenshot needs the name of the PNG file to write");
+            if (!v || v->isEmpty()) return QStringLiteral("--screenshot vuole il nome del file PNG da scrivere");
             out.screenshot = *v;
         } else if (arg == QLatin1String("--size")) {
             auto v = value();
             static const QRegularExpression size(QStringLiteral("^(\\d{2,5})x(\\d{2,5})$"));
             const auto m = v ? size.match(*v) : QRegularExpressionMatch();
-            if (!m.hasMatch()) return QStringLiteral("--size needs WIDTHxHEIGHT in pixels, e.g. 1280x800");
+            if (!m.hasMatch())
+                return QStringLiteral("--size vuole LARGHEZZAxALTEZZA in pixel, per esempio 1280x800");
             out.width = m.captured(1).toInt();
             out.height = m.captured(2).toInt();
         } else {
-            return QStringLiteral("unknown argument '%1'").arg(arg);
+            return QStringLiteral("argomento sconosciuto '%1'").arg(arg);
         }
     }
     return std::nullopt;
@@ -56,17 +57,49 @@ std::string DemoConnectionString(const QString& executable_dir) {
     return "Provider=SQLite;Data Source=" + DemoDatabasePath(executable_dir).toStdString();
 }
 
+QString SessionPlace(const std::string& connection_string) {
+    // Keys and values of "Key=Value;Key=Value", keys without regard to case.
+    auto get = [&](const char* key) -> QString {
+        for (const QString& part : QString::fromStdString(connection_string).split(QLatin1Char(';'))) {
+            const qsizetype eq = part.indexOf(QLatin1Char('='));
+            if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
+                return part.mid(eq + 1).trimmed();
+        }
+        return {};
+    };
+    const QString provider = get("Provider");
+    if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
+        QString host = get("Host");
+        if (host.isEmpty()) host = QStringLiteral("localhost");
+        const QString port = get("Port");
+        if (!port.isEmpty()) host += QLatin1Char(':') + port;
+        QString database = get("Database");
+        if (database.isEmpty()) database = get("User ID");
+        return QStringLiteral("%1 su %2").arg(database, host);
+    }
+    const QString file = get("Data Source");
+    if (!file.isEmpty()) return QDir::cleanPath(file).section(QLatin1Char('/'), -1);
+    return provider;
+}
+
 QString Usage() {
     return QStringLiteral(
-        "usage: erp-host [--connection S] [--company N] [--article CODE] [--modal]\n"
-        "                [--screenshot FILE.png] [--size WxH]\n"
-        "  --connection  company database (default: the demo database built by scripts/run)\n"
-        "  --company     current company (default 1)\n"
-        "  --article     open the price-list window on this article\n"
-        "  --modal       show the window modal\n"
-        "  --screenshot  open the window, write a PNG of it and exit (works without a display with\n"
+        "uso: erp-host [--connection S] [--company N] [--article CODICE] [--modal]\n"
+        "              [--screenshot FILE.png] [--size LxA] [--help]\n"
+        "       erp-host --script FILE [--connection S] [--company N] [--article CODICE]\n"
+        "  --connection  il database della ditta (predefinito: il database dimostrativo creato da scripts/run)\n"
+        "  --company     la ditta corrente (predefinita 1)\n"
+        "  --article     apre la finestra dei listini su questo articolo\n"
+        "  --modal       mostra la finestra modale\n"
+        "  --screenshot  apre la finestra, ne scrive un'immagine PNG ed esce (anche senza schermo, con\n"
         "                QT_QPA_PLATFORM=offscreen)\n"
-        "  --size        size of the host window in pixels (default 1280x800)\n");
+        "  --size        dimensioni della finestra principale in pixel (predefinite 1280x800)\n"
+        "  --script      esegue i comandi del file sulla finestra, senza schermo (docs/scripting.md);\n"
+        "                esce con 0 se tutte le righe sono state eseguite, 1 altrimenti\n"
+        "  --help        mostra questo aiuto\n"
+        "codici di uscita: 0 tutto bene; 1 argomenti errati, database dimostrativo mancante, finestra non\n"
+        "aperta o immagine non scritta; 2 la finestra ha segnalato errori (con --screenshot); 3 ditta o\n"
+        "articolo inesistenti (con --screenshot)\n");
 }
 
 }  // namespace kv::host

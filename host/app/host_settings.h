@@ -7,6 +7,8 @@
 //   --modal          show the window modal instead of inside the frame
 //   --screenshot F   open the window, save a PNG of it to F and exit
 //   --size WxH       the frame's size in pixels (default 1280x800)
+//   --help           the usage text
+// Every message is Italian, as everything else a user of the host reads.
 
 #include <QString>
 #include <QStringList>
@@ -34,6 +36,10 @@ std::optional<QString> ParseSettings(const QStringList& arguments, HostSettings&
 // The demo database's connection string for an executable in `executable_dir`, and the file.
 QString DemoDatabasePath(const QString& executable_dir);
 std::string DemoConnectionString(const QString& executable_dir);
+
+// Where the session's data are, for the status bar: the SQLite file's name, or for PostgreSQL the
+// database and the server ("listini su db.example:5432").
+QString SessionPlace(const std::string& connection_string);
 
 QString Usage();
 

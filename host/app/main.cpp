@@ -1,8 +1,14 @@
 // erp-host: the desktop ERP host. It opens its frame, loads the price-list component and shows its
 // window at start-up (and again from the "Magazzino" menu). With --screenshot it writes a PNG of the
-// frame once the window has laid itself out, and exits: 0 when the window opened without reporting an
-// error, 1 when it could not be opened or the file not written, 2 when the window reported errors
-// (the picture is written all the same, and the errors are listed on standard error).
+// frame once the window has laid itself out, and exits. Exit codes:
+//   0  the window opened without reporting an error (or --help);
+//   1  the arguments were refused, the demo database is missing, the window could not be opened, or
+//      the picture could not be written;
+//   2  the window reported errors (the picture is written all the same; the errors are listed on
+//      standard error);
+//   3  with --screenshot, the company or the article asked for does not exist (interactively the
+//      frame says so in a message and stays open).
+// The arguments are read before Qt starts, so --help and argument errors need no display.
 
 #include <QApplication>
 #include <QDir>
@@ -12,11 +18,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "host/app/host_main_window.h"
 #include "host/app/host_settings.h"
 #include "host/script/script_runner.h"
+#include "host/services/qt_dialogs.h"
+#include "host/services/qt_translations.h"
+#include "platform/services/error_texts.h"
 
 namespace {
 
@@ -25,12 +35,14 @@ void Say(const QString& text) { std::fprintf(stderr, "erp-host: %s\n", qPrintabl
 // What the window reported to its scripted dialogs during a run without a user.
 int ReportUnattended(kv::services::HostGlobalServices& global) {
     for (const auto& m : global.ScriptedMessages()->Messages())
-        Say(QStringLiteral("message shown: %1").arg(QString::fromStdString(m.text)));
+        Say(QStringLiteral("messaggio mostrato: %1").arg(QString::fromStdString(m.text)));
     const auto& errors = global.ScriptedErrors()->Reports();
-    for (const auto& e : errors)
-        Say(QStringLiteral("error in %1: %2 (%3)")
-                .arg(QString::fromStdString(e.report.procedure), QString::fromStdString(e.report.description))
-                .arg(e.report.number));
+    for (const auto& e : errors) {
+        const kv::services::UserErrorText t = kv::services::DescribeForUser(e.report);
+        Say(QStringLiteral("errore in %1: %2 %3 (%4)")
+                .arg(QString::fromStdString(e.report.procedure), QString::fromStdString(t.message),
+                     QString::fromStdString(t.number), QString::fromStdString(e.report.description)));
+    }
     return errors.empty() ? 0 : 2;
 }
 
@@ -40,7 +52,7 @@ bool Grab(QWidget& frame, const QString& file) {
     if (!target) target = &frame;
     const QPixmap picture = target->grab();
     if (picture.isNull() || !picture.save(file, "PNG")) {
-        Say(QStringLiteral("could not write the screenshot to %1").arg(file));
+        Say(QStringLiteral("impossibile scrivere l'immagine in %1").arg(file));
         return false;
     }
     return true;
@@ -66,11 +78,10 @@ int main(int argc, char** argv) {
                                                            build_dir + "/components", std::cout, std::cerr))
             return *status;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("erp-host"));
-
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     kv::host::HostSettings settings;
-    if (auto error = kv::host::ParseSettings(QApplication::arguments().mid(1), settings)) {
+    if (auto error = kv::host::ParseSettings(arguments, settings)) {
         Say(*error);
         std::fputs(qPrintable(kv::host::Usage()), stderr);
         return 1;
@@ -79,11 +90,17 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(kv::host::Usage()), stdout);
         return 0;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("erp-host"));
+    kv::qt::InstallItalianTranslations(app);
+
     const QString exe_dir = QApplication::applicationDirPath();
     if (settings.connection.empty()) {
         const QString demo = kv::host::DemoDatabasePath(exe_dir);
         if (!QFileInfo::exists(demo)) {
-            Say(QStringLiteral("the demo database %1 does not exist; scripts/run creates it, or pass --connection")
+            Say(QStringLiteral("il database dimostrativo %1 non esiste: lo crea scripts/run, oppure indicare "
+                               "--connection")
                     .arg(demo));
             return 1;
         }
@@ -92,13 +109,26 @@ int main(int argc, char** argv) {
 
     const bool unattended = !settings.screenshot.isEmpty();
     const QString components = QDir::cleanPath(exe_dir + QStringLiteral("/../components"));
-    kv::host::HostMainWindow frame(settings, components, !unattended);
+    auto frame_owner = std::make_unique<kv::host::HostMainWindow>(settings, components, !unattended);
+    kv::host::HostMainWindow& frame = *frame_owner;
     frame.resize(settings.width, settings.height);
     frame.show();
 
+    const std::optional<QString> unknown = frame.CheckSession();
     if (!unattended) {
-        if (auto error = frame.OpenPriceListWindow()) Say(*error);
+        if (unknown) {
+            kv::qt::BuildMessageBox(*unknown, kv::services::style::kExclamation, QStringLiteral("Attenzione"), &frame)
+                ->exec();
+        }
+        // Without its company there is nothing to open; an unknown article was dropped, so the window
+        // opens on no article.
+        if (frame.CompanyKnown())
+            if (auto error = frame.OpenPriceListWindow()) Say(*error);
         return QApplication::exec();
+    }
+    if (unknown) {
+        Say(*unknown);
+        return 3;
     }
 
     // Unattended: once the window is up and laid out, picture it and leave. A modal window is up
@@ -119,7 +149,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (result < 0) QApplication::exec();
-    if (result != 0) return result;
-    Say(QStringLiteral("screenshot written to %1").arg(settings.screenshot));
-    return ReportUnattended(frame.Global());
+    if (result == 0) {
+        Say(QStringLiteral("immagine scritta in %1").arg(settings.screenshot));
+        result = ReportUnattended(frame.Global());
+    }
+    // A modal window closes inside its own event loop, and what it and the frame's end schedule for
+    // deletion waits for a loop that no longer runs here: it is deleted now, so the process ends with
+    // nothing left over.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    frame_owner.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return result;
 }

@@ -1,7 +1,16 @@
 #include "host/services/qt_dialogs.h"
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "platform/services/error_texts.h"
 
 namespace kv::qt {
 
@@ -105,16 +114,96 @@ int AnswerFor(const QMessageBox& box, QAbstractButton* clicked) {
 }
 
 QString ErrorText(const kv::services::ErrorReport& report) {
-    QString text =
-        QStringLiteral("Errore %1: %2").arg(report.number).arg(QString::fromStdString(report.description));
-    if (!report.procedure.empty())
-        text += QStringLiteral("\nProcedura: ") + QString::fromStdString(report.procedure);
-    if (!report.source.empty()) text += QStringLiteral("\nOrigine: ") + QString::fromStdString(report.source);
-    if (!report.component.empty())
-        text += QStringLiteral("\nComponente: ") + QString::fromStdString(report.component);
-    for (const auto& e : report.connection_errors)
-        text += QStringLiteral("\n- %1 %2").arg(e.number).arg(QString::fromStdString(e.description));
+    const kv::services::UserErrorText t = kv::services::DescribeForUser(report);
+    QString text = QString::fromStdString(t.message);
+    if (!t.number.empty()) text += QStringLiteral("\n") + QString::fromStdString(t.number);
     return text;
+}
+
+ErrorDialog::ErrorDialog(const kv::services::ErrorReport& report, QWidget* parent)
+    : QDialog(parent), answer_(answer::kCancel) {
+    const kv::services::UserErrorText t = kv::services::DescribeForUser(report);
+    setWindowTitle(QString::fromStdString(report.caption));
+    setWindowModality(parent == nullptr || (report.style & style::kSystemModal) ? Qt::ApplicationModal
+                                                                                : Qt::WindowModal);
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    const QMessageBox::Icon icon = IconOf(report.style);
+    if (icon != QMessageBox::NoIcon) {
+        const QStyle::StandardPixmap pixmap = icon == QMessageBox::Critical      ? QStyle::SP_MessageBoxCritical
+                                              : icon == QMessageBox::Warning     ? QStyle::SP_MessageBoxWarning
+                                              : icon == QMessageBox::Question    ? QStyle::SP_MessageBoxQuestion
+                                                                                 : QStyle::SP_MessageBoxInformation;
+        auto* picture = new QLabel(this);
+        const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        picture->setPixmap(style()->standardIcon(pixmap, nullptr, this).pixmap(size, size));
+        picture->setAlignment(Qt::AlignTop);
+        top->addWidget(picture);
+    }
+    auto* texts = new QVBoxLayout;
+    message_ = new QLabel(QString::fromStdString(t.message), this);
+    message_->setObjectName(QStringLiteral("errorMessage"));
+    message_->setWordWrap(true);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message_->setMinimumWidth(360);
+    texts->addWidget(message_);
+    number_ = new QLabel(QString::fromStdString(t.number), this);
+    number_->setObjectName(QStringLiteral("errorNumber"));
+    number_->setVisible(!t.number.empty());
+    texts->addWidget(number_);
+    top->addLayout(texts, 1);
+    layout->addLayout(top);
+
+    details_button_ = new QToolButton(this);
+    details_button_->setObjectName(QStringLiteral("errorDetailsButton"));
+    details_button_->setText(QStringLiteral("Dettagli"));
+    details_button_->setCheckable(true);
+    details_button_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    details_button_->setArrowType(Qt::RightArrow);
+    details_button_->setAutoRaise(true);
+    details_button_->setVisible(!t.details.empty());
+    layout->addWidget(details_button_, 0, Qt::AlignLeft);
+    details_ = new QPlainTextEdit(QString::fromStdString(t.details), this);
+    details_->setObjectName(QStringLiteral("errorDetails"));
+    details_->setReadOnly(true);
+    details_->setVisible(false);
+    layout->addWidget(details_);
+    connect(details_button_, &QToolButton::toggled, this, [this](bool open) {
+        details_button_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+        details_->setVisible(open);
+        adjustSize();
+    });
+
+    buttons_ = new QDialogButtonBox(this);
+    const auto specs = ButtonsOf(report.style);
+    std::size_t default_index = 0;
+    if (report.style & style::kDefaultButton3)
+        default_index = 2;
+    else if (report.style & style::kDefaultButton2)
+        default_index = 1;
+    if (default_index >= specs.size()) default_index = 0;
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        QPushButton* b = buttons_->addButton(QString::fromUtf8(specs[i].text), QDialogButtonBox::ActionRole);
+        const int value = specs[i].answer;
+        connect(b, &QPushButton::clicked, this, [this, value] {
+            answer_ = value;
+            done(value);
+        });
+        if (i == default_index) {
+            b->setDefault(true);
+            b->setFocus();
+        }
+    }
+    layout->addWidget(buttons_);
+    for (const auto& b : specs)
+        if (b.answer == answer::kCancel) escape_answer_ = answer::kCancel;
+    if (specs.size() == 1) escape_answer_ = specs[0].answer;
+}
+
+void ErrorDialog::reject() {
+    if (escape_answer_ == 0) return;
+    answer_ = escape_answer_;
+    QDialog::reject();
 }
 
 int QtMessageService::Message(const std::string& text, int style_value, const std::string& title) {
@@ -125,10 +214,9 @@ int QtMessageService::Message(const std::string& text, int style_value, const st
 }
 
 int QtErrorDisplay::ShowError(const kv::services::ErrorReport& report) {
-    auto box =
-        BuildMessageBox(ErrorText(report), report.style, QString::fromStdString(report.caption), parent_);
-    box->exec();
-    int a = AnswerFor(*box, box->clickedButton());
+    ErrorDialog dialog(report, parent_);
+    dialog.exec();
+    const int a = dialog.answer();
     return a == answer::kIgnore ? answer::kCancel : a;
 }
 

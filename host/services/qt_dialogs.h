@@ -7,13 +7,20 @@
 // Retry as default. Buttons show the host's Italian texts. The answer is the platform's number of the
 // button pressed; closing the box counts as Cancel where there is one.
 //
-// BuildMessageBox is the whole decision and is what the tests check; Message and ShowError only run it.
+// BuildMessageBox and ErrorDialog are the whole decision and are what the tests check; Message and
+// ShowError only run them.
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <memory>
 
 #include "platform/services/dialogs.h"
+
+class QDialogButtonBox;
+class QLabel;
+class QPlainTextEdit;
+class QToolButton;
 
 namespace kv::qt {
 
@@ -21,8 +28,37 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, int style, con
                                              QWidget* parent = nullptr);
 // The platform's answer for a button of a box made by BuildMessageBox (answer::kCancel for none).
 int AnswerFor(const QMessageBox& box, QAbstractButton* clicked);
-// The text the error display shows for a report.
+// The text the error display shows for a report (message and number; the detail apart).
 QString ErrorText(const kv::services::ErrorReport& report);
+
+// The error display's dialog: the icon and buttons of the report's style, the Italian message once, the
+// error number once, and a closed "Dettagli" expander over the technical detail (procedure, source,
+// original description, the database's messages).
+class ErrorDialog : public QDialog {
+  public:
+    explicit ErrorDialog(const kv::services::ErrorReport& report, QWidget* parent = nullptr);
+    // The platform's answer for the button pressed (Cancel when the dialog was closed otherwise).
+    int answer() const { return answer_; }
+    QLabel* messageLabel() const { return message_; }
+    QLabel* numberLabel() const { return number_; }
+    QToolButton* detailsButton() const { return details_button_; }
+    QPlainTextEdit* details() const { return details_; }
+    QDialogButtonBox* buttons() const { return buttons_; }
+
+  protected:
+    // Escape and the close box: Cancel where the style has it (or its only button); otherwise the
+    // dialog must be answered with one of its buttons.
+    void reject() override;
+
+  private:
+    int escape_answer_ = 0;  // 0: cannot be escaped
+    QLabel* message_;
+    QLabel* number_;
+    QToolButton* details_button_;
+    QPlainTextEdit* details_;
+    QDialogButtonBox* buttons_;
+    int answer_;
+};
 
 class QtMessageService : public kv::services::MessageService {
   public:
@@ -36,7 +72,7 @@ class QtMessageService : public kv::services::MessageService {
 class QtErrorDisplay : public kv::services::ErrorDisplay {
   public:
     explicit QtErrorDisplay(QWidget* parent = nullptr) : parent_(parent) {}
-    // Abort 3, Retry 4, and Ignore reported as 2, as the platform's error display does.
+    // Shows an ErrorDialog. Abort 3, Retry 4, and Ignore reported as 2, as the platform's error display does.
     int ShowError(const kv::services::ErrorReport& report) override;
 
   private:

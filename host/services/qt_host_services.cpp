@@ -24,7 +24,9 @@ void PointerBinding::Apply(int16_t value) {
 }
 
 void InstallQtMessagePump(kv::services::MessagePump& pump) {
-    pump.SetCallback([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    // Paints and timers run, so the window repaints and its busy indicator moves; the user's clicks and
+    // keys wait for the operation to end, so a second click cannot start a flow that is still running.
+    pump.SetCallback([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 }
 
 }  // namespace kv::qt

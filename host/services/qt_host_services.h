@@ -25,7 +25,7 @@ class PointerBinding : public QObject {
 };
 
 // Makes the pump run the Qt event loop once (QCoreApplication::processEvents) when a component lets
-// pending window messages run.
+// pending window messages run: paint and timer events, not the user's input.
 void InstallQtMessagePump(kv::services::MessagePump& pump);
 
 }  // namespace kv::qt

@@ -3,6 +3,9 @@
 #include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPersistentModelIndex>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include "platform/controls/keys.h"
@@ -64,6 +67,100 @@ int16_t PlatformShift(Qt::KeyboardModifiers modifiers) {
     return s;
 }
 
+bool IsKeypadDecimalKey(const QKeyEvent& event) {
+    return (event.modifiers() & Qt::KeypadModifier) &&
+           (event.key() == Qt::Key_Period || event.key() == Qt::Key_Comma);
+}
+
+namespace {
+
+// The keypad's decimal key types the regional decimal separator whatever the keyboard layout gives it
+// (a point on many layouts), so a price typed on the keypad is never read with a thousands point.
+class DecimalKeyFilter : public QObject {
+  public:
+    DecimalKeyFilter(QLineEdit* edit, char separator) : QObject(edit), edit_(edit), separator_(separator) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == edit_ && event->type() == QEvent::KeyPress &&
+            IsKeypadDecimalKey(*static_cast<QKeyEvent*>(event))) {
+            edit_->insert(QString(QChar::fromLatin1(separator_)));
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    QLineEdit* edit_;
+    char separator_;
+};
+
+}  // namespace
+
+void InstallRegionalDecimalKey(QLineEdit* edit, char separator) {
+    edit->installEventFilter(new DecimalKeyFilter(edit, separator));
+}
+
+// The cell editor. It types the regional decimal separator from the keypad, and after a refused edit
+// it opens again on the text the user typed, so a mistyped price is corrected rather than typed anew.
+class GridCellDelegate : public QStyledItemDelegate {
+  public:
+    explicit GridCellDelegate(DataGridView* owner) : QStyledItemDelegate(owner), owner_(owner) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            InstallRegionalDecimalKey(line, owner_->model().Regional().decimal_separator);
+        return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (line && refused_index_.isValid() && refused_index_ == index) {
+            line->setText(refused_text_);
+            refused_index_ = QPersistentModelIndex();
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (!line) {
+            QStyledItemDelegate::setModelData(editor, model, index);
+            return;
+        }
+        refused_index_ = QPersistentModelIndex();
+        if (!model->setData(index, line->text(), Qt::EditRole)) {
+            refused_index_ = index;
+            refused_text_ = line->text();
+        }
+    }
+
+    // The cell whose edit was refused last, while its editor has not been opened again.
+    QModelIndex refusedIndex() const { return refused_index_; }
+
+  protected:
+    // Function keys typed in an open cell reach the grid's KeyDown, as they do on a closed cell (F3
+    // opens a lookup, for instance); the editor stays open.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12) {
+                owner_->ForwardKey(PlatformKeyCode(key->key()), PlatformShift(key->modifiers()));
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(watched, event);
+    }
+
+  private:
+    DataGridView* owner_;
+    mutable QPersistentModelIndex refused_index_;
+    mutable QString refused_text_;
+};
+
 // The table: Qt's own navigation is replaced by the model's, and the model hears of every user move.
 class GridTableView : public QTableView {
   public:
@@ -89,7 +186,15 @@ class GridTableView : public QTableView {
 
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
         QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
-        if (owner_->adapter_->lastEditRefused()) return;  // stay on the refused cell
+        if (owner_->adapter_->lastEditRefused()) {
+            // Stay on the refused cell with the typed text in its editor (Escape then drops it).
+            const QModelIndex refused = owner_->delegate_->refusedIndex();
+            if (refused.isValid() && hint != QAbstractItemDelegate::RevertModelCache) {
+                setCurrentIndex(refused);
+                edit(refused);
+            }
+            return;
+        }
         int16_t code = 0;
         int16_t shift = 0;
         if (hint == QAbstractItemDelegate::SubmitModelCache)
@@ -99,10 +204,17 @@ class GridTableView : public QTableView {
         else if (hint == QAbstractItemDelegate::EditPreviousItem)
             code = keys::kTab, shift = keys::kShiftMask;
         if (code == 0) return;
-        owner_->adapter_->beginUserAction();
-        owner_->model_->UserKeyDown(code, shift);
-        owner_->adapter_->endUserAction();
-        owner_->ApplyCurrent();
+        // Tab leaving the last column goes on to the next control, as it does from a closed cell.
+        if (owner_->ForwardKey(code, shift) == keys::kTab) QTableView::focusNextPrevChild(shift == 0);
+    }
+
+    // Tab and Shift+Tab on a closed cell: the grid moves between columns, and past the last (first)
+    // column the focus goes to the next (previous) control.
+    bool focusNextPrevChild(bool next) override {
+        if (state() == QAbstractItemView::EditingState || !hasFocus())
+            return QTableView::focusNextPrevChild(next);
+        if (owner_->ForwardKey(keys::kTab, next ? 0 : keys::kShiftMask) == 0) return true;
+        return QTableView::focusNextPrevChild(next);
     }
 
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
@@ -132,6 +244,8 @@ DataGridView::DataGridView(std::shared_ptr<kv::controls::DataGrid> model, QWidge
     adapter_ = new GridTableModel(model_, this);
     table_ = new GridTableView(this);
     table_->setModel(adapter_);
+    delegate_ = new GridCellDelegate(this);
+    table_->setItemDelegate(delegate_);
     table_->setSelectionBehavior(QAbstractItemView::SelectItems);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -225,6 +339,14 @@ void DataGridView::ApplyCurrent() {
         sel->clear();
     }
     applying_ = false;
+}
+
+int16_t DataGridView::ForwardKey(int16_t code, int16_t shift) {
+    adapter_->beginUserAction();
+    const int16_t left = model_->UserKeyDown(code, shift);
+    adapter_->endUserAction();
+    ApplyCurrent();
+    return left;
 }
 
 void DataGridView::ShowRefusal(const QString& message) {

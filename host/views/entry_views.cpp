@@ -1,13 +1,14 @@
 #include "host/views/entry_views.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMessageBox>
-#include <QTableWidget>
+#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "host/services/qt_dialogs.h"
 #include "platform/controls/keys.h"
 
 namespace kv::qt {
@@ -19,9 +20,14 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 void DefaultErrorHandler(QWidget* view, const kv::Error& error) {
-    QMessageBox::warning(view, QObject::tr("Errore"),
-                         Q(error.Description()) + QStringLiteral("\n(") + QString::number(error.Number()) +
-                             QStringLiteral(")"));
+    kv::services::ErrorReport report;
+    report.number = error.Number();
+    report.description = error.Description();
+    report.source = error.Source();
+    report.caption = "Errore";
+    report.style = kv::services::style::kExclamation;
+    ErrorDialog dialog(report, view);
+    dialog.exec();
 }
 
 // ---- EntryLineEdit
@@ -72,44 +78,98 @@ DateFieldView::DateFieldView(std::shared_ptr<kv::controls::DateField> model, QWi
     setPlaceholderText(QStringLiteral("gg/mm/aaaa"));
 }
 
+// ---- LookupListModel
+
+LookupListModel::LookupListModel(kv::controls::LookupList list, QObject* parent)
+    : QAbstractTableModel(parent), list_(std::move(list)) {
+    rows_ = static_cast<int>(list_.RowCount());
+    columns_ = list_.rows && list_.rows->State() == kv::ado::adStateOpen ? list_.rows->GetFields().Count() : 0;
+}
+
+int LookupListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int LookupListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+
+QVariant LookupListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_ || index.column() >= columns_)
+        return {};
+    try {
+        return Q(list_.CellText(index.row(), index.column()));
+    } catch (const kv::Error&) {
+        return {};
+    }
+}
+
+QVariant LookupListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= columns_) return {};
+    if (section < static_cast<int>(list_.headings.size())) return Q(list_.headings[static_cast<std::size_t>(section)]);
+    return Q(list_.rows->GetFields().Item(section).Name());
+}
+
 // ---- LookupDialog
 
 LookupDialog::LookupDialog(const kv::controls::LookupList& list, QWidget* parent) : QDialog(parent) {
     setWindowTitle(Q(list.title));
     auto* layout = new QVBoxLayout(this);
-    table_ = new QTableWidget(this);
-    const int columns = list.rows ? list.rows->GetFields().Count() : 0;
-    const long rows = list.RowCount();
-    table_->setColumnCount(columns);
-    table_->setRowCount(static_cast<int>(rows));
-    QStringList headings;
-    for (int c = 0; c < columns; ++c)
-        headings << (c < static_cast<int>(list.headings.size())
-                         ? Q(list.headings[static_cast<std::size_t>(c)])
-                         : Q(list.rows->GetFields().Item(c).Name()));
-    table_->setHorizontalHeaderLabels(headings);
-    for (long r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) {
-            auto* item = new QTableWidgetItem(Q(list.CellText(r, c)));
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            table_->setItem(static_cast<int>(r), c, item);
-        }
+    filter_ = new QLineEdit(this);
+    filter_->setObjectName(QStringLiteral("lookupFilter"));
+    filter_->setPlaceholderText(QStringLiteral("Filtra: scrivere parte del codice o della descrizione"));
+    filter_->setClearButtonEnabled(true);
+    layout->addWidget(filter_);
+
+    model_ = new LookupListModel(list, this);
+    proxy_ = new QSortFilterProxyModel(this);
+    proxy_->setSourceModel(model_);
+    proxy_->setFilterKeyColumn(-1);
+    proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    table_ = new QTableView(this);
+    table_->setModel(proxy_);
+    table_->verticalHeader()->hide();
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->horizontalHeader()->setStretchLastSection(true);
-    if (rows > 0) table_->setCurrentCell(0, 0);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     layout->addWidget(table_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { accept(); });
-    resize(520, 360);
+    auto select_first = [this] {
+        if (proxy_->rowCount() > 0) table_->setCurrentIndex(proxy_->index(0, 0));
+    };
+    select_first();
+    connect(filter_, &QLineEdit::textChanged, this, [this, select_first](const QString& text) {
+        proxy_->setFilterFixedString(text);
+        select_first();
+    });
+    filter_->installEventFilter(this);
+
+    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons_->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons_->button(QDialogButtonBox::Ok)->setDefault(true);
+    buttons_->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annulla"));
+    layout->addWidget(buttons_);
+    connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(table_, &QTableView::doubleClicked, this, [this] { accept(); });
+    filter_->setFocus();
+    resize(560, 380);
+}
+
+bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
+    // Up and down in the filter field move through the rows, so the user can filter and choose
+    // without leaving the keyboard's home row.
+    if (watched == filter_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_PageDown || key == Qt::Key_PageUp) {
+            QCoreApplication::sendEvent(table_, event);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 std::optional<long> LookupDialog::chosenRow() const {
-    if (result() != QDialog::Accepted || table_->currentRow() < 0) return std::nullopt;
-    return table_->currentRow();
+    if (result() != QDialog::Accepted) return std::nullopt;
+    const QModelIndex current = table_->currentIndex();
+    if (!current.isValid()) return std::nullopt;
+    return proxy_->mapToSource(current).row();
 }
 
 // ---- LookupFieldView

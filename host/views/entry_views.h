@@ -4,8 +4,12 @@
 // field adds a button and F3 that ask the model for its pick list and show it; what the user picks is
 // handed back to the model.
 
+#include <QAbstractTableModel>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QToolButton>
 #include <functional>
 #include <memory>
@@ -15,7 +19,6 @@
 #include "platform/controls/date_field.h"
 #include "platform/controls/lookup_field.h"
 
-class QTableWidget;
 
 namespace kv::qt {
 
@@ -48,16 +51,43 @@ class DateFieldView : public EntryLineEdit {
     explicit DateFieldView(std::shared_ptr<kv::controls::DateField> model, QWidget* parent = nullptr);
 };
 
-// The pick list: the list's rows under its headings; Enter or a double click chooses.
+// The pick list's rows as a Qt model: it reads the list's recordset when a cell is shown, without
+// copying the rows.
+class LookupListModel : public QAbstractTableModel {
+  public:
+    explicit LookupListModel(kv::controls::LookupList list, QObject* parent = nullptr);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+  private:
+    kv::controls::LookupList list_;
+    int rows_;
+    int columns_;
+};
+
+// The pick list: a filter field over the list's rows under their headings (the rows whose text holds
+// what is typed, in any column, without regard to case); Enter or a double click chooses.
 class LookupDialog : public QDialog {
   public:
     LookupDialog(const kv::controls::LookupList& list, QWidget* parent = nullptr);
-    // The chosen row, once accepted.
+    // The chosen row of the list (not of the filtered view), once accepted.
     std::optional<long> chosenRow() const;
-    QTableWidget* table() const { return table_; }
+    QTableView* table() const { return table_; }
+    QLineEdit* filter() const { return filter_; }
+    QDialogButtonBox* buttons() const { return buttons_; }
+    LookupListModel* listModel() const { return model_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    QTableWidget* table_;
+    LookupListModel* model_;
+    QSortFilterProxyModel* proxy_;
+    QLineEdit* filter_;
+    QTableView* table_;
+    QDialogButtonBox* buttons_;
 };
 
 class LookupFieldView : public QWidget {

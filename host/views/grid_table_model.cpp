@@ -1,5 +1,7 @@
 #include "host/views/grid_table_model.h"
 
+#include "platform/services/error_texts.h"
+
 namespace kv::qt {
 
 using kv::controls::ControlChange;
@@ -111,10 +113,14 @@ bool GridTableModel::setData(const QModelIndex& index, const QVariant& value, in
     try {
         out = grid_->UserEditCell(index.row(), index.column(), value.toString().toStdString());
     } catch (const kv::Error& e) {
-        // A handler of the edit events failed; the grid reports it as a refusal.
+        // A handler of the edit events failed; the grid reports it as a refusal, in the user's terms.
+        kv::services::ErrorReport report;
+        report.number = e.Number();
+        report.description = e.Description();
+        const kv::services::UserErrorText t = kv::services::DescribeForUser(report);
         out.accepted = false;
         out.error_number = e.Number();
-        out.message = e.Description();
+        out.message = t.message + (t.number.empty() ? std::string() : " (" + t.number + ")");
     }
     last_refused_ = !out.accepted;
     endUserAction();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/variant/strings.h"
+#include "platform/variant/variant.h"
 
 namespace kv::controls {
 
@@ -121,6 +122,54 @@ std::string FormatNumber(const Decimal& value, const NumberFormat& format, const
         out += frac;
     }
     out += format.suffix;
+    return out;
+}
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// True when every thousands separator in `text` sits in the integer part with one to three digits
+// before the first and exactly three digits between and after each.
+bool ThousandsMarksGroupThreeDigits(std::string_view text, const RegionalSettings& rs) {
+    const char mark = rs.thousands_separator;
+    if (text.find(mark) == std::string_view::npos) return true;
+    // The integer part: the digits and marks after blanks and a sign, up to the first other character.
+    std::size_t begin = 0;
+    while (begin < text.size() && (text[begin] == ' ' || text[begin] == '+' || text[begin] == '-')) ++begin;
+    std::size_t end = begin;
+    while (end < text.size() && (IsDigit(text[end]) || text[end] == mark)) ++end;
+    if (text.find(mark, end) != std::string_view::npos) return false;  // a mark among the decimals
+    long group = 0;
+    bool first = true;
+    for (std::size_t i = begin; i < end; ++i) {
+        if (text[i] == mark) {
+            if (first ? (group < 1 || group > 3) : group != 3) return false;
+            first = false;
+            group = 0;
+        } else {
+            ++group;
+        }
+    }
+    return group == 3;
+}
+
+}  // namespace
+
+EnteredNumber ParseEnteredNumber(std::string_view text, const RegionalSettings& rs) {
+    EnteredNumber out;
+    std::string quoted = "\"";
+    quoted.append(text);
+    quoted += '"';
+    if (!ThousandsMarksGroupThreeDigits(text, rs)) {
+        out.message = "Il valore " + quoted + " non è un numero valido: i decimali si separano con \"" +
+                      std::string(1, rs.decimal_separator) + "\", e \"" +
+                      std::string(1, rs.thousands_separator) +
+                      "\" separa soltanto le migliaia, a gruppi di tre cifre.";
+        return out;
+    }
+    out.value = ParseNumber(text, rs);
+    if (!out.value) out.message = "Il valore " + quoted + " non è un numero.";
     return out;
 }
 

@@ -57,4 +57,14 @@ NumberFormat ClassNumberFormat(int cls, int kind, const std::string& unit,
 std::optional<NumberFormat> ParseNumberPattern(std::string_view pattern);
 std::string FormatNumber(const Decimal& value, const NumberFormat& format, const RegionalSettings& rs);
 
+// A number the user typed into a cell or an entry field. Stricter than the platform's conversion, which
+// drops every thousands separator: a dot typed as a decimal point ("12.5" with Italian settings) would
+// silently become 125. Here the thousands separator is read only where it groups exactly three digits
+// of the integer part, as FormatNumber shows numbers ("1.234,5"); any other use is refused.
+struct EnteredNumber {
+    std::optional<Decimal> value;  // nullopt when refused
+    std::string message;           // why it was refused, naming the text typed
+};
+EnteredNumber ParseEnteredNumber(std::string_view text, const RegionalSettings& rs);
+
 }  // namespace kv::controls

@@ -52,14 +52,29 @@ EditOutcome Refused(long number, std::string message) {
     return out;
 }
 
+// What the user reads when the recordset refuses a value that read well: the recordset's own
+// description is a developer's text, so the message says in the user's terms what went wrong.
+std::string WriteRefusedMessage(long number, const std::string& text) {
+    const std::string quoted = "\"" + text + "\"";
+    switch (number) {
+        case err::kOverflow:
+            return "Il valore " + quoted + " è fuori dall'intervallo che la colonna ammette.";
+        case err::kMultipleStep:
+            return "Il valore " + quoted + " non è accettato dalla colonna (per esempio un testo troppo lungo).";
+        default:
+            return "Il valore " + quoted + " non è stato scritto (errore " + std::to_string(number) + ").";
+    }
+}
+
 // The typed text as a value of the field's type; a refusal when it does not read as one.
 std::optional<Variant> ReadTyped(const std::string& text, const ado::FieldInfo& field,
                                  const RegionalSettings& rs, EditOutcome& refusal) {
     const std::string trimmed = Trim(text);
     if (IsNumericType(field.type)) {
         if (trimmed.empty()) return Variant::Null();
-        if (auto d = ParseNumber(trimmed, rs)) return Variant(*d);
-        refusal = Refused(err::kTypeMismatch, "Il valore \"" + text + "\" non è un numero.");
+        EnteredNumber n = ParseEnteredNumber(trimmed, rs);
+        if (n.value) return Variant(*n.value);
+        refusal = Refused(err::kTypeMismatch, n.message);
         return std::nullopt;
     }
     if (field.type == ado::adDate) {
@@ -557,7 +572,14 @@ int16_t DataGrid::UserKeyDown(int16_t key_code, int16_t shift) {
             UserMoveTo(ctrl && n > 0 ? n - 1 : CurrentRow(), last >= 0 ? last : current_col_);
             return 0;
         }
-        case keys::kTab:
+        case keys::kTab: {
+            // The next column of the row; past the last one (Shift+Tab: the first) Tab belongs to the
+            // window, which moves to the next control, the same whether a cell was open or not.
+            const long next = NextVisibleColumn(current_col_, shifted ? -1 : 1);
+            if (next < 0) return key_code;
+            MoveBy(0, shifted ? -1 : 1, false);
+            return 0;
+        }
         case keys::kReturn:
             MoveBy(0, shifted ? -1 : 1, true);
             return 0;
@@ -601,7 +623,7 @@ EditOutcome DataGrid::UserEditCell(long row, long column, const std::string& tex
             source_->SetValue(field_name, *value);
         } catch (const Error& e) {
             Emit(ControlChange::Content);
-            return Refused(e.Number(), e.Description());
+            return Refused(e.Number(), WriteRefusedMessage(e.Number(), text));
         }
     }
     Emit(ControlChange::Content);

@@ -242,8 +242,10 @@ class DataGrid : public Control {
     // Selects the cell; False when it is outside the grid.
     bool UserMoveTo(long row, long column);
     // Raises KeyDown, then handles what is left of the key: arrows, Home/End (with Ctrl: first/last
-    // row), Page Up/Down, Tab and Shift+Tab, Enter (the next column, then the next row's first). Returns
-    // the key code left: 0 when a handler discarded the key or the grid used it.
+    // row), Page Up/Down, Tab and Shift+Tab (the next or previous column of the row; from the last or
+    // first column the key is left to the view, which moves to the next or previous control), Enter
+    // (the next column, then the next row's first). Returns the key code left: 0 when a handler
+    // discarded the key or the grid used it.
     int16_t UserKeyDown(int16_t key_code, int16_t shift);
     // The user typed `text` into the cell and confirmed it: moves there first if needed, then reads the
     // text as the field's type, raises Event66 and OnEdited and writes the value (see the top). Text

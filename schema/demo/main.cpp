@@ -15,10 +15,20 @@
 namespace {
 
 int Usage() {
-    std::fputs("usage: qmx-demo --connection \"<connection string>\" [--replace] [--colours N] [--sizes N]"
+    std::fputs("uso: qmx-demo --connection \"<stringa di connessione>\" [--replace] [--colours N] [--sizes N]"
                " [--extra-lists N]\n",
                stderr);
     return 2;
+}
+
+// True when the database already has the demo's tables (its company table answers).
+bool HasDemoTables(kv::ado::Connection& connection) {
+    try {
+        connection.Execute("SELECT COUNT(*) FROM CG18_DITTE");
+        return true;
+    } catch (const kv::Error&) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -56,12 +66,18 @@ int main(int argc, char** argv) {
     try {
         kv::ado::Connection connection;
         connection.Open(connection_string);
+        if (!replace && HasDemoTables(connection)) {
+            std::fputs("qmx-demo: il database contiene già le tabelle della demo; per ricrearle da capo (i dati "
+                       "presenti vanno persi) usare --replace\n",
+                       stderr);
+            return 1;
+        }
         if (replace) qmx::demo::DropSchema(connection);
         qmx::demo::CreateSchema(connection);
         qmx::demo::BuildDemo(connection, options);
         connection.Close();
     } catch (const kv::Error& e) {
-        std::fprintf(stderr, "qmx-demo: %s (error %ld)\n", e.Description().c_str(), e.Number());
+        std::fprintf(stderr, "qmx-demo: %s (errore %ld)\n", e.Description().c_str(), e.Number());
         return 1;
     }
     return 0;

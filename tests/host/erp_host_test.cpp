@@ -25,20 +25,30 @@ namespace {
 struct ProcessRun {
     int exit_code = -1;
     QString errors;
+    QString output;
 };
 
-ProcessRun Start(const QString& program, const QStringList& arguments) {
+// `display` False: the process has no display at all (the X11 platform with no DISPLAY), as on a
+// server or in a terminal session; Qt cannot start a GUI there.
+ProcessRun Start(const QString& program, const QStringList& arguments, bool display = true) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (display) {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
     p.setProcessEnvironment(env);
     p.start(program, arguments);
     if (!p.waitForFinished(120000)) {
         p.kill();
         p.waitForFinished();
-        return {-1, QStringLiteral("did not finish")};
+        return {-1, QStringLiteral("did not finish"), QString()};
     }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError()),
+            QString::fromUtf8(p.readAllStandardOutput())};
 }
 
 class ErpHost : public ::testing::Test {
@@ -180,26 +190,56 @@ TEST_F(ErpHost, FailuresExitWithAReason) {
         const char* says;
     };
     const QString file = Shot(QStringLiteral("failed.png"));
+    auto shot = [&](QStringList args) { return args << QStringLiteral("--screenshot") << file; };
     const Case cases[] = {
-        {"unknown argument", {QStringLiteral("--colour")}, 1, "unknown argument"},
+        {"unknown argument", {QStringLiteral("--colour")}, 1, "argomento sconosciuto '--colour'"},
         {"bad company", {QStringLiteral("--company"), QStringLiteral("x")}, 1, "--company"},
         {"database that does not open",
-         {QStringLiteral("--connection"), QStringLiteral("Provider=Nowhere;Data Source=x"), QStringLiteral("--screenshot"),
-          file},
+         shot({QStringLiteral("--connection"), QStringLiteral("Provider=Nowhere;Data Source=x")}),
          2,
-         "error in Form_Load"},
+         "errore in Form_Load"},
         {"unwritable picture",
          {QStringLiteral("--connection"), connection_, QStringLiteral("--screenshot"),
           QStringLiteral("/nonexistent-folder/x.png")},
          1,
-         "could not write the screenshot"},
+         "impossibile scrivere l'immagine"},
+        {"unknown company", shot({QStringLiteral("--connection"), connection_, QStringLiteral("--company"),
+                                  QStringLiteral("99")}),
+         3, "La ditta 99 non esiste"},
+        {"unknown article", shot({QStringLiteral("--connection"), connection_, QStringLiteral("--article"),
+                                  QStringLiteral("NON-ESISTE")}),
+         3, "L'articolo NON-ESISTE non esiste nella ditta 1"},
+        {"article with an apostrophe", shot({QStringLiteral("--connection"), connection_, QStringLiteral("--article"),
+                                             QStringLiteral("X' OR '1'='1")}),
+         3, "non esiste nella ditta 1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const ProcessRun run = Start(QStringLiteral(QMX_ERP_HOST), c.args);
         EXPECT_EQ(run.exit_code, c.exit_code) << run.errors.toStdString();
-        EXPECT_TRUE(run.errors.contains(QLatin1String(c.says))) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(QString::fromUtf8(c.says))) << run.errors.toStdString();
     }
+}
+
+TEST_F(ErpHost, HelpAndArgumentErrorsNeedNoDisplay) {
+    const ProcessRun help = Start(QStringLiteral(QMX_ERP_HOST), {QStringLiteral("--help")}, false);
+    EXPECT_EQ(help.exit_code, 0) << help.errors.toStdString();
+    for (const char* option : {"--connection", "--company", "--article", "--modal", "--screenshot", "--size",
+                               "codici di uscita"})
+        EXPECT_TRUE(help.output.contains(QLatin1String(option))) << option << help.output.toStdString();
+    const ProcessRun wrong = Start(QStringLiteral(QMX_ERP_HOST), {QStringLiteral("--size"), QStringLiteral("x")}, false);
+    EXPECT_EQ(wrong.exit_code, 1);
+    EXPECT_TRUE(wrong.errors.contains(QStringLiteral("--size vuole"))) << wrong.errors.toStdString();
+}
+
+TEST_F(ErpHost, TheDemoToolRefusesAnExistingDatabaseAndNamesReplace) {
+    const QString file = dir_->filePath(QStringLiteral("demo.sqlite"));
+    const ProcessRun again = Start(QStringLiteral(QMX_DEMO_TOOL),
+                                   {QStringLiteral("--connection"),
+                                    QStringLiteral("Provider=SQLite;Data Source=%1;Mode=Create").arg(file)});
+    EXPECT_EQ(again.exit_code, 1);
+    EXPECT_TRUE(again.errors.contains(QStringLiteral("--replace"))) << again.errors.toStdString();
+    EXPECT_TRUE(again.errors.contains(QStringLiteral("contiene già"))) << again.errors.toStdString();
 }
 
 TEST(HostSettings, ArgumentsAndDefaults) {
@@ -227,6 +267,11 @@ TEST(HostSettings, ArgumentsAndDefaults) {
         HostSettings r;
         EXPECT_NE(ParseSettings(args, r), std::nullopt) << args.join(' ').toStdString();
     }
+    // The status bar names where the data are: the SQLite file, or PostgreSQL's database and server.
+    EXPECT_EQ(SessionPlace("Provider=SQLite;Data Source=/b/demo.sqlite"), QStringLiteral("demo.sqlite"));
+    EXPECT_EQ(SessionPlace("Provider=PostgreSQL;Host=db.local;Port=5433;Database=listini;User ID=qmx;Password="),
+              QStringLiteral("listini su db.local:5433"));
+    EXPECT_EQ(SessionPlace("provider=postgresql; database=ditte ;user id=qmx"), QStringLiteral("ditte su localhost"));
     // The demo database lives in the build folder, beside the executable's folder.
     EXPECT_EQ(DemoConnectionString(QStringLiteral("/b/host")), "Provider=SQLite;Data Source=/b/demo.sqlite");
 }

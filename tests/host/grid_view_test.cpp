@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTableView>
+#include <QVBoxLayout>
 #include <QtTest/QTest>
 #include <string>
 #include <vector>
@@ -166,6 +167,102 @@ TEST_F(GridViewFixture, LettersInAPriceAreRefusedWithAMessageAndTheOldValueKept)
     TypeInto(0, 2, QStringLiteral("11"));
     EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("11")));
     EXPECT_FALSE(view.messageLabel()->isVisible());
+}
+
+TEST_F(GridViewFixture, APriceTypedWithADotIsRefusedAndTheEditorKeepsTheText) {
+    TypeInto(0, 2, QStringLiteral("12.5"));
+    EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("10.5")));
+    EXPECT_TRUE(view.messageLabel()->text().contains(QStringLiteral("\"12.5\"")))
+        << view.messageLabel()->text().toStdString();
+    // The editor is open again on the cell with what was typed, ready to be corrected.
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), QStringLiteral("12.5"));
+    EXPECT_EQ(view.table()->currentIndex(), view.table()->model()->index(0, 2));
+    editor->setText(QStringLiteral("12,5"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("12.5")));
+    EXPECT_FALSE(view.messageLabel()->isVisible());
+}
+
+TEST_F(GridViewFixture, TheKeypadDecimalKeyTypesTheRegionalSeparator) {
+    QTableView* table = view.table();
+    const QModelIndex idx = table->model()->index(1, 2);
+    table->setCurrentIndex(idx);
+    table->edit(idx);
+    QApplication::processEvents();
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClick(editor, Qt::Key_7, Qt::KeypadModifier);
+    QTest::keyClick(editor, Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClick(editor, Qt::Key_5, Qt::KeypadModifier);
+    EXPECT_EQ(editor->text(), QStringLiteral("7,5"));
+    QTest::keyClick(editor, Qt::Key_Enter, Qt::KeypadModifier);
+    QApplication::processEvents();
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("7.5")));
+}
+
+TEST_F(GridViewFixture, F3InAnOpenCellReachesTheGrid) {
+    std::vector<int> seen;
+    auto sub = grid->KeyDown.Connect([&](int16_t& code, int16_t) { seen.push_back(code); });
+    QTableView* table = view.table();
+    const QModelIndex idx = table->model()->index(0, 2);
+    table->setCurrentIndex(idx);
+    table->edit(idx);
+    QApplication::processEvents();
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_F3);
+    EXPECT_EQ(seen, std::vector<int>{controls::keys::kF3});
+    EXPECT_EQ(QApplication::focusWidget(), editor);  // the cell stays open
+}
+
+// Tab moves to the next column, and from the last one to the next control, whether a cell is open
+// or not.
+TEST(GridView, TabIsTheSameInsideAndOutsideAnOpenCell) {
+    for (bool open_cell : {false, true}) {
+        SCOPED_TRACE(open_cell ? "open cell" : "closed cell");
+        auto rs = MakeMatrix();
+        auto grid = MakeGrid(rs);
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* view = new DataGridView(grid, &window);
+        view->setSyncInterval(0);
+        auto* after = new QLineEdit(&window);
+        layout->addWidget(view);
+        layout->addWidget(after);
+        window.resize(600, 300);
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTableView* table = view->table();
+        table->setFocus();
+        table->setCurrentIndex(table->model()->index(0, 2));
+        auto press_tab = [&] {
+            if (open_cell) {
+                table->edit(table->currentIndex());
+                QApplication::processEvents();
+                QWidget* editor = QApplication::focusWidget();
+                ASSERT_NE(qobject_cast<QLineEdit*>(editor), nullptr);
+                ASSERT_NE(editor, after);
+                QTest::keyClick(editor, Qt::Key_Tab);
+            } else {
+                QTest::keyClick(table, Qt::Key_Tab);
+            }
+            QApplication::processEvents();
+        };
+        press_tab();
+        EXPECT_EQ(grid->CurrentColumnIndex(), 3);
+        EXPECT_EQ(grid->CurrentRow(), 0);
+        EXPECT_EQ(QApplication::focusWidget(), table);
+        press_tab();
+        EXPECT_EQ(grid->CurrentColumnIndex(), 3);
+        EXPECT_EQ(grid->CurrentRow(), 0);  // no wrap to the next row
+        EXPECT_EQ(QApplication::focusWidget(), after);
+    }
 }
 
 TEST_F(GridViewFixture, TheSelectionFollowsTheRecordsetAndTheRecordsetTheSelection) {

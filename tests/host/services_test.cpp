@@ -2,6 +2,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QtTest/QTest>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QTimer>
@@ -9,6 +14,7 @@
 
 #include "host/services/qt_dialogs.h"
 #include "host/services/qt_host_services.h"
+#include "host/services/qt_translations.h"
 
 namespace kv::qt {
 namespace {
@@ -97,6 +103,19 @@ void ClickWhenShown(QMessageBox::StandardButton which) {
     });
 }
 
+// Answers the next error dialog that opens by clicking the button with the given caption.
+void ClickErrorButtonWhenShown(const QString& caption) {
+    QTimer::singleShot(0, [caption] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dialog = dynamic_cast<ErrorDialog*>(w); dialog && dialog->isVisible()) {
+                for (QAbstractButton* b : dialog->buttons()->buttons())
+                    if (b->text() == caption) b->click();
+                return;
+            }
+        }
+    });
+}
+
 TEST(QtDialogs, ServicesShowTheBoxAndReturnTheAnswer) {
     QtMessageService messages;
     ClickWhenShown(QMessageBox::No);
@@ -109,14 +128,58 @@ TEST(QtDialogs, ServicesShowTheBoxAndReturnTheAnswer) {
     report.number = 3021;
     report.description = "Nessun record corrente";
     report.procedure = "INTERNAV_ButtonClick";
-    ClickWhenShown(QMessageBox::Ignore);
+    ClickErrorButtonWhenShown(QStringLiteral("Ignora"));
     EXPECT_EQ(errors.ShowError(report), answer::kCancel);  // Ignore answers 2: go on
-    ClickWhenShown(QMessageBox::Retry);
+    ClickErrorButtonWhenShown(QStringLiteral("Riprova"));
     EXPECT_EQ(errors.ShowError(report), answer::kRetry);
+    ClickErrorButtonWhenShown(QStringLiteral("Termina"));
+    EXPECT_EQ(errors.ShowError(report), answer::kAbort);
+}
 
-    const QString text = ErrorText(report);
-    EXPECT_TRUE(text.contains(QStringLiteral("3021")));
-    EXPECT_TRUE(text.contains(QStringLiteral("INTERNAV_ButtonClick")));
+TEST(QtDialogs, TheErrorDialogSpeaksItalianOnceWithTheDetailUnderDettagli) {
+    // A database that does not open, as the window's load reports it.
+    kv::services::ErrorReport report;
+    report.number = -2147467259;
+    report.description = "The SQLite database file \"x\" does not exist (Mode=Create in the connection string creates it).";
+    report.source = "kv.ado.SQLite";
+    report.procedure = "Form_Load";
+    report.caption = "Creazione veloce listini in griglia";
+    report.connection_errors = {{report.number, report.description, report.source, "08001", 14}};
+    ErrorDialog dialog(report);
+    const QString shown = dialog.messageLabel()->text() + QLatin1Char('\n') + dialog.numberLabel()->text();
+    EXPECT_TRUE(dialog.messageLabel()->text().startsWith(QStringLiteral("Impossibile collegarsi al database")))
+        << shown.toStdString();
+    EXPECT_EQ(dialog.numberLabel()->text(), QStringLiteral("Errore n. 0x80004005"));
+    EXPECT_FALSE(shown.contains(QStringLiteral("Mode=Create")));
+    EXPECT_FALSE(shown.contains(QStringLiteral("-2147467259")));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Creazione veloce listini in griglia"));
+    QStringList captions;
+    for (QAbstractButton* b : dialog.buttons()->buttons()) captions << b->text();
+    EXPECT_EQ(captions.size(), 3);
+    EXPECT_TRUE(captions.contains(QStringLiteral("Termina")));
+    EXPECT_TRUE(captions.contains(QStringLiteral("Riprova")));
+    EXPECT_TRUE(captions.contains(QStringLiteral("Ignora")));
+
+    // The detail is closed until "Dettagli" is opened, and holds the engine's message once.
+    dialog.show();
+    EXPECT_EQ(dialog.detailsButton()->text(), QStringLiteral("Dettagli"));
+    EXPECT_TRUE(dialog.detailsButton()->isVisible());
+    EXPECT_FALSE(dialog.details()->isVisible());
+    dialog.detailsButton()->click();
+    EXPECT_TRUE(dialog.details()->isVisible());
+    const QString details = dialog.details()->toPlainText();
+    EXPECT_EQ(details.count(QStringLiteral("does not exist")), 1) << details.toStdString();
+    EXPECT_TRUE(details.contains(QStringLiteral("Form_Load")));
+    // Abort/Retry/Ignore cannot be escaped: the user answers with a button.
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.close();
+}
+
+TEST(QtDialogs, QtsOwnButtonsReadItalian) {
+    ASSERT_TRUE(InstallItalianTranslations(*QCoreApplication::instance()));
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Annulla"));
 }
 
 TEST(QtHostServices, HourglassFollowsThePointerOnce) {

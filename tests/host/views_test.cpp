@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QTableWidget>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
 #include <QtTest/QTest>
 #include <string>
 #include <vector>
@@ -76,12 +79,35 @@ TEST(LookupFieldView, F3OpensTheListAndThePickIsConfirmed) {
     EXPECT_EQ(description_view.text(), QString());
     EXPECT_EQ(after, 2);
 
-    // The dialog itself lists the rows under the headings.
-    auto list = field->UserOpenLookup();
-    ASSERT_TRUE(list.has_value());
-    LookupDialog dialog(*list);
-    EXPECT_EQ(dialog.table()->rowCount(), 2);
-    EXPECT_EQ(dialog.table()->horizontalHeaderItem(1)->text(), QStringLiteral("Descrizione"));
+}
+
+TEST(LookupDialog, AFilteredListOverTheRecordsetWithItalianButtonsAndNoRowNumbers) {
+    auto db = ado::Connection::Create();
+    db->Open("Provider=SQLite;Data Source=:memory:");
+    db->Execute("CREATE TABLE V (COD VARCHAR(5), DES VARCHAR(20))");
+    db->Execute("INSERT INTO V VALUES ('S', 'Small'), ('M', 'Medium'), ('L', 'Large'), ('XL', 'Extra large')");
+    LookupList list;
+    list.title = "Taglie";
+    list.headings = {"Codice", "Descrizione"};
+    list.rows = db->Execute("SELECT COD, DES FROM V ORDER BY COD");
+    LookupDialog dialog(list);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Taglie"));
+    EXPECT_FALSE(dialog.table()->verticalHeader()->isVisibleTo(&dialog));
+    EXPECT_EQ(dialog.table()->model()->rowCount(), 4);
+    EXPECT_EQ(dialog.table()->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Descrizione"));
+    EXPECT_EQ(dialog.buttons()->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Annulla"));
+    EXPECT_EQ(dialog.buttons()->button(QDialogButtonBox::Ok)->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dialog.listModel()->data(dialog.listModel()->index(3, 1)).toString(), QStringLiteral("Extra large"));
+
+    // Typing in the filter keeps the rows that hold the text in any column, without regard to case;
+    // the arrows move through them from the filter field, and the row chosen is the list's row.
+    dialog.show();
+    QTest::keyClicks(dialog.filter(), QStringLiteral("LARGE"));
+    EXPECT_EQ(dialog.table()->model()->rowCount(), 2);  // "Large", "Extra large"
+    QTest::keyClick(dialog.filter(), Qt::Key_Down);
+    QTest::keyClick(dialog.filter(), Qt::Key_Return);
+    ASSERT_EQ(dialog.chosenRow(), std::optional<long>(3));
+    EXPECT_EQ(list.CodeAt(*dialog.chosenRow()), "XL");
 }
 
 TEST(DateFieldView, ConfirmRewritesAValidDate) {

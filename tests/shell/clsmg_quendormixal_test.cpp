@@ -178,6 +178,28 @@ TEST_F(EntryObjectWithHost, FailuresInShowFormAreIgnored) {
     EXPECT_EQ(entry->ShowForm(), Variant());
     ASSERT_NE(entry->Window(), nullptr);
     EXPECT_TRUE(host.Presenter().OpenWindows().empty());
+    // The window that could not be shown is unloaded and no longer holds the entry object, so both
+    // go when the host lets the entry object go.
+    EXPECT_FALSE(entry->Window()->IsLoaded());
+    EXPECT_EQ(entry->Window()->Owner(), nullptr);
+    EXPECT_EQ(entry->Window()->ActiveInterface(), nullptr);
+    std::weak_ptr<FRMMG_QUENDORMIXAL> window = entry->Window();
+    std::weak_ptr<CLSMG_QUENDORMIXAL> weak_entry = entry;
+    entry.reset();
+    EXPECT_TRUE(weak_entry.expired());
+    EXPECT_TRUE(window.expired());
+}
+
+TEST_F(EntryObjectWithHost, AWindowWithoutAPresenterIsReleased) {
+    // The load works but the host gives no window presenter: Show fails after a whole load.
+    host.global->SetPresenter(nullptr);
+    entry->ShowForm();
+    ASSERT_NE(entry->Window(), nullptr);
+    EXPECT_FALSE(entry->Window()->IsLoaded());
+    EXPECT_EQ(entry->Connection(), nullptr);  // the window's connection was closed and unpublished
+    std::weak_ptr<FRMMG_QUENDORMIXAL> window = entry->Window();
+    entry.reset();
+    EXPECT_TRUE(window.expired());
 }
 
 TEST(EntryObjectLifetime, CloseFormWithoutAWindowIsTrue) {

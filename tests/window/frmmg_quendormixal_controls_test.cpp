@@ -172,6 +172,42 @@ TEST_F(WindowControls, EachLayoutModeShowsItsSideListsAndVariantField) {
     EXPECT_TRUE(host.Errors().Reports().empty());
 }
 
+TEST_F(WindowControls, ALoadLeftAfterAnErrorStillLaysTheWindowOut) {
+    // The user answers "Termina" (3) to a connection that does not open: the load's database steps
+    // stop there, but the window is laid out as a normal load lays it out, with its toolbar disabled.
+    auto normal = LoadedWindow(entry);
+    host.global->SetConnectionString("Provider=Nowhere;Data Source=x");
+    auto w = LoadedWindow(entry);
+    ASSERT_EQ(host.Errors().Reports().size(), 1u);
+    EXPECT_EQ(w->CompanyCode(), "");  // the database steps were left
+
+    EXPECT_FALSE(w->INTERNAV->Enabled());
+    EXPECT_EQ(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kRicalcolaKey),
+              w->INTERNAV->IndexOf(ctl::kToolbarConfirm) + 1);
+    EXPECT_EQ(w->State().layout_mode, 1);
+    EXPECT_FALSE(w->State().loading);
+    EXPECT_FALSE(w->BAR_OPERATION->Visible());
+    EXPECT_TRUE(w->TXT_CODART->Enabled());
+    EXPECT_TRUE(w->KVR_RESIZEFORM->Running());
+    EXPECT_EQ(w->KVR_RESIZEFORM->Registrations().size(), normal->KVR_RESIZEFORM->Registrations().size());
+    EXPECT_EQ(w->SPLITVERTICALE->Pane(1).ControlName(), "PIC_LEFT");
+    EXPECT_EQ(w->SPLITORIZZONTALE->Pane(2).ControlName(), "GRB_LISVEN");
+    EXPECT_EQ(w->SPLITORIZZONTALE->Position(), normal->SPLITORIZZONTALE->Position());
+    for (const auto& name : {"PIC_LEFT", "GRD_SIDE", "GRB_LISACQ", "GRD_LISACQ", "LBL_HEADLISACQ", "GRB_LISVEN",
+                             "GRD_LISVEN", "LBL_HEADLISVEN", "TXT_VARIANTE", "CBO_DADATA_ACQ"}) {
+        auto failed = std::dynamic_pointer_cast<ctl::Control>(w->Control(name));
+        auto good = std::dynamic_pointer_cast<ctl::Control>(normal->Control(name));
+        ASSERT_TRUE(failed && good) << name;
+        EXPECT_EQ(failed->Visible(), good->Visible()) << name;
+        EXPECT_EQ(failed->Enabled(), good->Enabled()) << name;
+        EXPECT_EQ(failed->Width(), good->Width()) << name;
+        EXPECT_EQ(failed->Left(), good->Left()) << name;
+        EXPECT_EQ(failed->Top(), good->Top()) << name;
+    }
+    EXPECT_TRUE(w->Unload());
+    EXPECT_TRUE(normal->Unload());
+}
+
 TEST_F(WindowControls, LoadLeavesAnOpenHeader) {
     auto w = LoadedWindow(entry);
     EXPECT_TRUE(w->TXT_CODART->Enabled());

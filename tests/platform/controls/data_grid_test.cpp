@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -296,6 +297,67 @@ TEST_F(Fixture, RefusedEditsKeepTheOldValueAndRaiseNothing) {
     EXPECT_FALSE(grid.UserEditCell(0, 2, "1").accepted);
 }
 
+TEST_F(Fixture, ADotIsAThousandsMarkOnlyWhereItGroupsThreeDigits) {
+    // A dot typed as a decimal point must never turn 12.5 into 125: it is read only where it groups
+    // thousands as the grid shows them, and refused elsewhere with a message naming the text.
+    struct Case {
+        const char* text;
+        const char* stored;  // nullptr: refused
+    };
+    for (const Case& c : {Case{"1.234,5", "1234.5"}, Case{"1.234.567", "1234567"}, Case{"12,5", "12.5"},
+                          Case{"-1.000", "-1000"}, Case{"12.5", nullptr}, Case{"7.5", nullptr},
+                          Case{"1.23", nullptr}, Case{"1.2345", nullptr}, Case{"1234.567", nullptr},
+                          Case{"12,500.5", nullptr}, Case{".5", nullptr}, Case{"1.", nullptr},
+                          Case{"1..234", nullptr}}) {
+        ASSERT_TRUE(grid.UserEditCell(0, 2, "99").accepted);
+        EditOutcome out = grid.UserEditCell(0, 2, c.text);
+        if (c.stored) {
+            EXPECT_TRUE(out.accepted) << c.text << ": " << out.message;
+            EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec(c.stored))) << c.text;
+        } else {
+            EXPECT_FALSE(out.accepted) << c.text;
+            EXPECT_EQ(out.error_number, err::kTypeMismatch) << c.text;
+            EXPECT_NE(out.message.find(std::string("\"") + c.text + "\""), std::string::npos) << out.message;
+            EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("99"))) << c.text;
+        }
+    }
+    // With English settings the roles swap: the comma groups thousands, the point is the decimal mark.
+    grid.SetRegionalSettings(RegionalSettings::English());
+    EXPECT_TRUE(grid.UserEditCell(0, 2, "12.5").accepted);
+    EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("12.5")));
+    EXPECT_FALSE(grid.UserEditCell(0, 2, "12,5").accepted);
+}
+
+TEST_F(Fixture, AHandlerLockingTheCellOnTheMoveStopsTheEdit) {
+    // The window locks cells from its row/column-change handler (a list not yet dated, an operation in
+    // progress): an edit that moved there first must not be written.
+    Record();
+    auto lock = grid.RowColChange.Connect([&](long, long, long, long) {
+        grid.Columns().Item("LI10_PREZZO").SetLocked(true);
+    });
+    EditOutcome out = grid.UserEditCell(2, 2, "5");
+    EXPECT_FALSE(out.accepted);
+    EXPECT_EQ(out.error_number, err::kIllegalOperation);
+    EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("1234.5")));
+    for (const std::string& line : log) EXPECT_EQ(line.find("66"), std::string::npos) << line;
+    for (const std::string& line : log) EXPECT_EQ(line.find("OnEdited"), std::string::npos) << line;
+}
+
+TEST_F(Fixture, AWriteTheRecordsetRefusesRedrawsTheCellWithItsOldValue) {
+    // A value beyond what the field holds (here an Integer list number) is refused by the recordset after
+    // the events ran: the views are told to show the cell again, which still holds the old value.
+    grid.MODCOL_Editing("LI10_NUMLIST", 1);
+    std::vector<ControlChange> changes;
+    auto sub = grid.Changed.Connect([&](ControlChange c) { changes.push_back(c); });
+    EditOutcome out = grid.UserEditCell(0, 0, "99999999999");
+    EXPECT_FALSE(out.accepted);
+    EXPECT_EQ(out.error_number, err::kOverflow);
+    EXPECT_EQ(out.message, "Il valore \"99999999999\" è fuori dall'intervallo che la colonna ammette.");
+    EXPECT_EQ(rs->Value("LI10_NUMLIST"), Variant(int32_t{1}));
+    EXPECT_EQ(grid.CellText(0, 0), "1");
+    EXPECT_NE(std::find(changes.begin(), changes.end(), ControlChange::Content), changes.end());
+}
+
 TEST(DataGrid, TextLongerThanItsFieldIsRefused) {
     auto rs = ado::Recordset::Create();
     rs->GetFields().Append("CODE", ado::adChar, 3);
@@ -366,14 +428,19 @@ TEST_F(Fixture, GridNavigationKeys) {
     struct Case {
         int16_t key, shift;
         long row, col;  // where the current cell ends
+        int16_t left = 0;  // the key left to the view
     };
     grid.UserMoveTo(1, 1);
     for (const Case& c : {Case{keys::kRight, 0, 1, 2}, Case{keys::kLeft, 0, 1, 1}, Case{keys::kUp, 0, 0, 1},
                           Case{keys::kUp, 0, 0, 1},                                 // stays on the first row
                           Case{keys::kEnd, 0, 0, 3}, Case{keys::kReturn, 0, 1, 0},  // wraps to the next row
-                          Case{keys::kTab, keys::kShiftMask, 0, 3}, Case{keys::kHome, keys::kCtrlMask, 0, 0},
+                          // Tab goes to the next column; from the last (Shift+Tab: the first) it is left
+                          // to the view, which moves to the next (previous) control.
+                          Case{keys::kTab, keys::kShiftMask, 1, 0, keys::kTab}, Case{keys::kTab, 0, 1, 1},
+                          Case{keys::kEnd, 0, 1, 3}, Case{keys::kTab, 0, 1, 3, keys::kTab},
+                          Case{keys::kTab, keys::kShiftMask, 1, 2}, Case{keys::kHome, keys::kCtrlMask, 0, 0},
                           Case{keys::kEnd, keys::kCtrlMask, 3, 3}, Case{keys::kPageUp, 0, 0, 3}}) {
-        EXPECT_EQ(grid.UserKeyDown(c.key, c.shift), 0);
+        EXPECT_EQ(grid.UserKeyDown(c.key, c.shift), c.left) << "key " << c.key;
         EXPECT_EQ(grid.CurrentRow(), c.row) << "key " << c.key;
         EXPECT_EQ(grid.CurrentColumnIndex(), c.col) << "key " << c.key;
     }
