@@ -387,7 +387,7 @@ std::string CLSMG_SETUPVARIANTI::FormatDataSql(const Variant& v) {
             d = kv::Date::ParseLocal(kv::Trim(v.StringValue()), kv::RegionalSettings::Italian());
         }
         if (!d) return kv::CStr(v);
-        return "'" + d->ToYmd() + "'";
+        return std::string(1, '\'').append(d->ToYmd()).append(1, '\'');
     } catch (const kv::Error&) {
         return {};
     }

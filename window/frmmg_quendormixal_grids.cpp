@@ -227,11 +227,12 @@ Recalculation& FRMMG_QUENDORMIXAL::Pricing() {
     ctx.do_events = [this] { Global()->DoEvents(); };
     ctx.enable_button = [this](std::string_view key, bool enabled) { INTERNAV->EnableButton(key, enabled); };
     // Grid type 4: the side lists go back to their first element.
+    // Each side list back on its first element, with what choosing it does (the pivot of that element).
     ctx.side_lists_to_first_row = [this] {
-        for (const auto& side : {GRD_SIDE, GRD_SIDE1}) {
-            auto rs = side->DataSource();
-            if (rs && !(rs->IsBOF() && rs->IsEOF())) rs->MoveFirst();
-        }
+        if (side_rs_ && !(side_rs_->IsBOF() && side_rs_->IsEOF())) side_rs_->MoveFirst();
+        GRD_SIDE_RowChanged();
+        if (side_rs1_ && !(side_rs1_->IsBOF() && side_rs1_->IsEOF())) side_rs1_->MoveFirst();
+        GRD_SIDE1_RowChanged();
     };
     if (!pricing_) {
         pricing_ = std::make_unique<Recalculation>(std::move(ctx));

@@ -319,8 +319,14 @@ void FRMMG_QUENDORMIXAL::SetupDateControl(ctl::DateField& field, ctl::ComboBox& 
 
 void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    // A load that stopped before the drivers were set up (its error already shown) has nothing of
+    // theirs to reset; the window is still laid out.
+    const bool drivers = listini_acq_ && listini_ven_ && varianti_acq_ && varianti_ven_ &&
+                         varianti_acq_->ActiveInterface() && varianti_ven_->ActiveInterface();
     RunTrapped("Reinizializza", report, {
-        [&] { Driver(varianti_acq_).SetStatusOperationInProgress(); },
+        [&] {
+            if (drivers) varianti_acq_->SetStatusOperationInProgress();
+        },
         // A grid type the window does not know yet (0 before an article) opens the plain layout.
         [&] { state_.layout_mode = state_.grid_type >= 1 && state_.grid_type <= 4 ? state_.grid_type : int16_t{1}; },
         [&] { ApplyLayoutMode(state_.layout_mode); },
@@ -339,8 +345,9 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
             }
         },
         [&] {
+            if (!drivers) return;
             for (const auto& d : {varianti_acq_, varianti_ven_}) {
-                Driver(d).SetCodVariante1("");
+                d->SetCodVariante1("");
                 d->SetCodVariante2("");
                 d->SetValVariante1("");
                 d->SetValVariante2("");
@@ -349,7 +356,7 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
         // The side lists start again from nothing, except the elements of grid type 4, which do not
         // depend on the article.
         [&] {
-            if (Driver(varianti_acq_).m_iTipoGriglia == 4) return;
+            if (!drivers || varianti_acq_->m_iTipoGriglia == 4) return;
             for (auto* rs : {&side_rs_, &side_rs1_}) {
                 if (!*rs) continue;
                 GRD_SIDE->SetDataSource(nullptr);
@@ -365,19 +372,26 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
                 rs->reset();
             }
         },
-        [&] { Driver(varianti_acq_).ClearVarianti(); },
+        [&] {
+            if (drivers) varianti_acq_->ClearVarianti();
+        },
         [&] { GRB_LISACQ->SetEnabled(false); },
         [&] {
-            Driver(listini_acq_).SetState(0);
-            Driver(listini_ven_).SetState(0);
-            Driver(varianti_acq_).SetState(0);
-            Driver(varianti_ven_).SetState(0);
+            if (!drivers) return;
+            listini_acq_->SetState(0);
+            listini_ven_->SetState(0);
+            varianti_acq_->SetState(0);
+            varianti_ven_->SetState(0);
         },
-        [&] { Driver(varianti_ven_).ClearVarianti(); },
+        [&] {
+            if (drivers) varianti_ven_->ClearVarianti();
+        },
         [&] { GRB_LISVEN->SetEnabled(false); },
         [&] { TXT_CODART->SetFocus(); },
         [&] { INTERNAV->SetEnabled(false); },
-        [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
+        [&] {
+            if (drivers) varianti_acq_->SetStatusOperationCompleted();
+        },
         [&] { SPLITORIZZONTALE_PositionChanged(); },
     });
 }

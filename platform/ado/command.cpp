@@ -38,7 +38,7 @@ std::string Literal(const Variant& v) {
         return std::string(buf, r.ptr);
     }
     if (const auto* d = v.TryGet<Decimal>()) return d->ToString('.');
-    if (const auto* d = v.TryGet<Date>()) return "'" + d->ToYmd() + "'";
+    if (const auto* d = v.TryGet<Date>()) return std::string(1, '\'').append(d->ToYmd()).append(1, '\'');
     if (v.IsString()) {
         std::string out = "'";
         for (char c : v.StringValue()) {

@@ -81,7 +81,7 @@ std::optional<std::string> TextOf(const Variant& v) {
 std::string NumberPlaceholders(const std::string& sql, int* count) {
     const std::vector<std::string> pieces = SplitAtPlaceholders(sql);
     std::string out = pieces[0];
-    for (std::size_t i = 1; i < pieces.size(); ++i) out += "$" + std::to_string(i) + pieces[i];
+    for (std::size_t i = 1; i < pieces.size(); ++i) out.append(1, '$').append(std::to_string(i)).append(pieces[i]);
     *count = static_cast<int>(pieces.size()) - 1;
     return out;
 }
