@@ -106,6 +106,16 @@ std::string GetCampoElemento(std::string_view element) {
         {"Mg. importo", "LI10_MAGIMP"},
         {"%Ricar.", "LI10_PERRICDELTA"},
         {"Importo Netto", "BLT_PREZZONETTO"},
+        // The element lists of the window name the numbered discounts and markups number first
+        // ("1Sc.%", "2Mg.%"): the same elements.
+        {"1Sc.%", "LI10_SC1PER"},
+        {"2Sc.%", "LI10_SC2PER"},
+        {"3Sc.%", "LI10_SC3PER"},
+        {"4Sc.%", "LI10_SC4PER"},
+        {"5Sc.%", "LI10_SC5PER"},
+        {"6Sc.%", "LI10_SC6PER"},
+        {"1Mg.%", "LI10_MAG1PER"},
+        {"2Mg.%", "LI10_MAG2PER"},
     };
     for (const auto& e : kElements)
         if (e.caption == element) return e.field;

@@ -395,7 +395,7 @@ void FRMMG_QUENDORMIXAL::Form_Activate() {
                 // the user goes straight on to the dates.
                 TXT_CODART->Confirm();
             } else if (TXT_CODART->Enabled()) {
-                TXT_CODART->SetFocus();
+                Focus(*TXT_CODART);
             }
         },
         [&] {

@@ -328,6 +328,11 @@ private:
     }
     // Adds "Ricalcola" next to "Conferma" unless the bar has it.
     void AddRicalcolaButton();
+    // Gives a control the focus when it can take it (enabled and visible); the window's focus moves are
+    // wishes, and a control the user cannot reach keeps the focus where it is.
+    static void Focus(kv::controls::Control& control) {
+        if (control.Enabled() && control.Visible()) control.SetFocus();
+    }
     // Whether every driver reports a usable configuration.
     bool ConfigurationUsable() const;
     // The article a caller fixed (IsCalled and the owner's CodiceArticolo); "" when none.
@@ -357,6 +362,8 @@ private:
     std::string VariantColumn(std::string_view procedure, const std::string& column, const std::string& opzione);
     void AddElements(CLSMG_SETUPLISTINI& list_driver, bool sales);
     void ApplyElementToGrid(kv::controls::DataGrid& grid, const std::string& element);
+    // Shows the driver's element Elem, writing the element shown before (ElemPrev) back into the matrix.
+    static void ReFilterKeepingEdits(CLSMG_SETUPVARIANTI& driver);
     kv::Error DriverFailure(std::string_view what) const;
     bool SalvaListini();
     void AnnullaModifiche();

@@ -62,7 +62,7 @@ void FRMMG_QUENDORMIXAL::KeyDatesEnable() {
     for (const auto& field : {TXT_DADATA_ACQ, TXT_ADATA_ACQ, TXT_DADATA_VEN, TXT_ADATA_VEN}) {
         if (!field->Visible()) continue;
         field->SetEnabled(true);
-        field->SetFocus();
+        Focus(*field);
         return;
     }
 }
@@ -135,9 +135,9 @@ void FRMMG_QUENDORMIXAL::CaricaChiave(std::string_view procedure, const std::fun
         [&] {
             if (state_.grid_type != 2) {
                 if (GRD_LISACQ->EnableEditing() && (!focus_only_when_visible || GRD_LISACQ->Visible()))
-                    GRD_LISACQ->SetFocus();
+                    Focus(*GRD_LISACQ);
             } else if (TXT_VARIANTE->Enabled()) {
-                TXT_VARIANTE->SetFocus();
+                Focus(*TXT_VARIANTE);
             }
         },
         [&] {
@@ -176,7 +176,7 @@ void FRMMG_QUENDORMIXAL::TXT_CODART_AfterItem() {
                 KeyDatesEnable();
                 if (KeyDatesValid()) CaricaChiave("TXT_CODART_AfterItem", [] {}, false, false);
             } else if ((state_.grid_type == 2 || state_.grid_type == 3) && TXT_OPZIONE->Enabled()) {
-                TXT_OPZIONE->SetFocus();
+                Focus(*TXT_OPZIONE);
             }
         },
     });
@@ -222,7 +222,7 @@ void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
             if (TXT_VARIANTE->Valid() && !variant.empty()) return Flow::Next;
             GRD_LISACQ->SetEnableEditing(false);
             GRD_LISVEN->SetEnableEditing(false);
-            if (TXT_OPZIONE->Visible()) TXT_OPZIONE->SetFocus();
+            if (TXT_OPZIONE->Visible()) Focus(*TXT_OPZIONE);
             return Flow::Exit;
         },
         [&] {
@@ -262,14 +262,22 @@ void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
                 driver.SetOpzionePreimpostata(variant);
             }
         },
+        // The rows of the chosen option are on screen: they can be edited, saved, recalculated and
+        // deleted (the grids and commands held back while the matrices showed no row).
+        [&] {
+            GRD_LISACQ->SetEnableEditing(true);
+            GRD_LISVEN->SetEnableEditing(true);
+            for (const char* key : {ctl::kToolbarConfirm, ctl::kToolbarCancel, ctl::kToolbarDelete, kRicalcolaKey})
+                INTERNAV->EnableButton(key, true);
+        },
         [&] {
             INTERNAV->SetEnabled(true);
             SPLITORIZZONTALE->SetEnabled(true);
-            if (GRD_LISACQ->EnableEditing()) GRD_LISACQ->SetFocus();
+            if (GRD_LISACQ->EnableEditing()) Focus(*GRD_LISACQ);
         },
         [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
     });
-    if (TXT_OPZIONE->Visible() && TXT_OPZIONE->Enabled()) TXT_OPZIONE->SetFocus();
+    if (TXT_OPZIONE->Visible() && TXT_OPZIONE->Enabled()) Focus(*TXT_OPZIONE);
 }
 
 void FRMMG_QUENDORMIXAL::TXT_VARIANTE_StartLookup(std::string& sql, std::vector<std::string>& headings,

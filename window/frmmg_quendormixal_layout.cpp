@@ -387,7 +387,7 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
             if (drivers) varianti_ven_->ClearVarianti();
         },
         [&] { GRB_LISVEN->SetEnabled(false); },
-        [&] { TXT_CODART->SetFocus(); },
+        [&] { Focus(*TXT_CODART); },
         [&] { INTERNAV->SetEnabled(false); },
         [&] {
             if (drivers) varianti_acq_->SetStatusOperationCompleted();

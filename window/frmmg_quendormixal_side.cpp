@@ -169,7 +169,7 @@ void FRMMG_QUENDORMIXAL::LoadSide() {
             if (!rs->IsBOF() && !rs->IsEOF())
                 for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) AddSide(Text(rs->Value("MG5E_OPZIONE")));
             state_.loading = false;
-            if (GRD_SIDE->EnableEditing()) GRD_SIDE->SetFocus();
+            if (GRD_SIDE->EnableEditing()) Focus(*GRD_SIDE);
             if (OnRow(side_rs_) || (side_rs_ && side_rs_->RecordCount() > 0)) {
                 side_rs_->MoveLast();
                 side_rs_->MoveFirst();
@@ -194,7 +194,7 @@ void FRMMG_QUENDORMIXAL::LoadSide() {
             GRD_SIDE1->SetDataSource(nullptr);
             EmptySide(side_rs1_);
             AddElements(Driver(listini_ven_), true);
-            if (GRD_SIDE->EnableEditing() && GRD_SIDE->Visible()) GRD_SIDE->SetFocus();
+            if (GRD_SIDE->EnableEditing() && GRD_SIDE->Visible()) Focus(*GRD_SIDE);
             if (side_rs1_ && side_rs1_->RecordCount() > 0) side_rs1_->MoveFirst();
             GRD_SIDE1->SetDataSource(side_rs1_);
         },
@@ -254,7 +254,9 @@ void FRMMG_QUENDORMIXAL::AggiornaDaVariante() {
                 acq.SetElemPrev(acq.Elem());
                 acq.SetElem(element);
             }
-            acq.ReFilterVarianti4();
+            // The values typed in the element on screen go back into the matrix before the next element
+            // is shown: choosing another element must not drop them.
+            ReFilterKeepingEdits(acq);
         },
     });
 }
@@ -268,6 +270,13 @@ void FRMMG_QUENDORMIXAL::ApplyElementToGrid(ctl::DataGrid& grid, const std::stri
     for (const char* f : {"PREZZO_LORDO", "PREZZO_NETTO", "SCIMP", "MGIMP"}) grid.MODCOL_ClassFormat(f, 5, 2, "EURO");
     for (const char* f : {"SC1PER", "SC2PER", "SC3PER", "SC4PER", "SC5PER", "SC6PER", "MG1PER", "MG2PER"})
         grid.MODCOL_ClassFormat(f, 9, 6, "EURO");
+}
+
+void FRMMG_QUENDORMIXAL::ReFilterKeepingEdits(CLSMG_SETUPVARIANTI& driver) {
+    const bool was = driver.bRicalcola;
+    driver.bRicalcola = true;
+    driver.ReFilterVarianti4();
+    driver.bRicalcola = was;
 }
 
 void FRMMG_QUENDORMIXAL::GRD_SIDE_RowChanged() {
@@ -305,7 +314,7 @@ void FRMMG_QUENDORMIXAL::GRD_SIDE1_RowChanged() {
                 ven.SetElemPrev(ven.Elem());
                 ven.SetElem(element);
             }
-            ven.ReFilterVarianti4();
+            ReFilterKeepingEdits(ven);
             if (kv::UCase(element) == "IMPORTO NETTO") ven.AggiornaPrezzoNetto4();
         },
         [&] { ApplyElementToGrid(*GRD_LISVEN, Text(side_rs1_->Value("BLT_DESCR2"))); },

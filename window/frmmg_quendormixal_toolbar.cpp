@@ -24,25 +24,20 @@ namespace svc = kv::services;
 namespace {
 
 constexpr const char* kQuestionSave = "Salvare le modifiche apportate ai listini?";
+constexpr const char* kSaveFailed =
+    "Il salvataggio dei listini non è riuscito: nessun prezzo è stato scritto. Le modifiche restano nelle "
+    "griglie; correggerle e confermare di nuovo.";
 
 std::string Text(const kv::Variant& v) { return kv::CStr(NS(v)); }
 
 }  // namespace
 
-// The database's own words for the last failure on the connection, for the error shown to the user.
+// The error shown when a kind's save or deletion did not happen: the window's own sentence, with the
+// database's messages (the connection's errors) handed to the error display as its technical detail.
+// The number is the window's own (past the platform's object-error base), so the display keeps the text.
 kv::Error FRMMG_QUENDORMIXAL::DriverFailure(std::string_view what) const {
-    std::string detail;
-    long number = kv::err::kInvalidCall;
-    if (connection_ && connection_->GetErrors().Count() > 0) number = kv::err::kProvider;
-    if (connection_) {
-        for (const auto& e : connection_->GetErrors().All()) {
-            if (!detail.empty()) detail += "\r\n";
-            detail += e.description;
-        }
-    }
-    std::string text(what);
-    if (!detail.empty()) text += ":\r\n" + detail;
-    return kv::Error(number, text, kName);
+    constexpr long kObjectErrorBase = -2147221504;
+    return kv::Error(kObjectErrorBase + 1001, std::string(what), kName);
 }
 
 bool FRMMG_QUENDORMIXAL::SalvaListini() {
@@ -55,10 +50,10 @@ bool FRMMG_QUENDORMIXAL::SalvaListini() {
     try {
         acq.SetState(0);
         acq.UpdateBatch();
-        if (acq.State() != 0) throw DriverFailure("Il salvataggio dei listini di acquisto non è riuscito");
+        if (acq.State() != 0) throw DriverFailure(kSaveFailed);
         ven.SetState(0);
         ven.UpdateBatch();
-        if (ven.State() != 0) throw DriverFailure("Il salvataggio dei listini di vendita non è riuscito");
+        if (ven.State() != 0) throw DriverFailure(kSaveFailed);
         connection_->CommitTrans();
     } catch (...) {
         try {

@@ -497,6 +497,9 @@ private:
         } catch (const kv::Error& e) {
             throw ScriptFailure{"l'istruzione SQL non è riuscita: " + e.Description()};
         }
+        // A statement for one engine only prepares what the scenario meets there (a trigger): it prints
+        // nothing, so both engines print the same.
+        if (command != "sql") return;
         if (!rs || rs->State() != kv::ado::adStateOpen) {
             out_ << affected << '\n';
             return;

@@ -15,7 +15,8 @@
 //   click KEY                 a toolbar key (Conferma, Annulla, …) or a command button's name
 //   answer CODE…              answers for the next message boxes and error displays, in order
 //   dump GRID | dump side N   the visible rows, captions first, cells as displayed
-//   sql[@ENGINE] STATEMENT    runs a statement on the window's connection (only on ENGINE when given)
+//   sql[@ENGINE] STATEMENT    runs a statement on the window's connection and prints its rows (with
+//                             @ENGINE: only on that engine, printing nothing)
 //   messages                  the message boxes and error displays shown since the last `messages`
 //
 // The window opens before the first line that needs it, so `answer` and `sql` lines may prepare what
