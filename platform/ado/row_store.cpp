@@ -128,7 +128,9 @@ Variant Cell::Get() const {
 // ---- RowStore
 
 int RowStore::FindField(std::string_view name) const {
-    auto it = field_by_name.find(UCase(name));
+    auto it = field_by_name.find(name);
+    if (it != field_by_name.end()) return it->second;  // keys are upper case: so is the name
+    it = field_by_name.find(UCase(name));
     return it == field_by_name.end() ? -1 : it->second;
 }
 

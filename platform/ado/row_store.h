@@ -106,7 +106,13 @@ struct Row {
 
 struct RowStore {
     std::vector<FieldInfo> fields;
-    std::unordered_map<std::string, int> field_by_name;  // upper-case name -> position
+    // Upper-case name -> position. Looked up by the caller's text first, without copying it: callers
+    // mostly name fields in upper case already.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, int, NameHash, std::equal_to<>> field_by_name;
     std::vector<Row> rows;                               // a row's id is its position here
     RegionalSettings regional = RegionalSettings::Italian();
     // Bumped when rows appear or disappear; views made through other clones catch up lazily.
