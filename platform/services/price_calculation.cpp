@@ -39,13 +39,15 @@ PriceCalculation::~PriceCalculation() = default;
 
 kv::Decimal NetPriceOf(const PriceInputs& in, int decimals) {
     kv::Decimal net = in.gross;
-    // A zero rate or amount leaves the figure as it is, scale included, so it is not worked through.
+    // A zero rate, or a zero amount of no more decimals than the figure, leaves the figure as it is,
+    // scale included, so it is not worked through.
+    auto leaves = [&](const kv::Decimal& amount) { return amount.IsZero() && amount.scale() <= net.scale(); };
     for (const auto& d : in.discounts)
         if (!d.IsZero()) net = net * (kv::Decimal(1) - d / kHundred);
-    if (!in.discount_amount.IsZero()) net = net - in.discount_amount;
+    if (!leaves(in.discount_amount)) net = net - in.discount_amount;
     for (const auto& m : in.markups)
         if (!m.IsZero()) net = net * (kv::Decimal(1) + m / kHundred);
-    if (!in.markup_amount.IsZero()) net = net + in.markup_amount;
+    if (!leaves(in.markup_amount)) net = net + in.markup_amount;
     return net.Round(decimals, kv::RoundingMode::HalfAwayFromZero);
 }
 
