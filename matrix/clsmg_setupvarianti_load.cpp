@@ -486,9 +486,11 @@ void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
         auto& rs = Matrice(recordset_);
         const Variant filtro = rs.Filter();
         rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        // From the last row back: a deleted row leaves the view when the next one is reached, and
+        // taking the last one off costs nothing, where taking the first off moves all the others.
         const long n = rs.RecordCount();
         for (long i = 0; i < n; ++i) {
-            rs.MoveFirst();
+            rs.MoveLast();
             rs.Delete(kv::ado::adAffectCurrent);
         }
         rs.SetFilter(filtro);

@@ -120,7 +120,8 @@ std::shared_ptr<Recordset> Recordset::FromRows(std::vector<FieldInfo> fields,
             }
         }
         Row row;
-        row.values = std::move(values);
+        row.values.reserve(values.size());
+        for (const auto& value : values) row.values.emplace_back(value);
         r->store_->rows.push_back(std::move(row));
     }
     r->cursor_location_ = adUseClient;
@@ -223,7 +224,7 @@ Variant Recordset::Value(int index) const {
     if (index < 0 || index >= static_cast<int>(store_->fields.size()))
         throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
                                             std::to_string(index), "Fields");
-    return store_->rows[id].values[index];
+    return store_->rows[id].values[index].Get();
 }
 
 void Recordset::SetValue(std::string_view name, const Variant& val) { SetValue(RequireField(name), val); }
@@ -246,10 +247,10 @@ void Recordset::SetValue(int index, const Variant& val) {
     }
     if (!v.adding && std::none_of(v.edit_old.begin(), v.edit_old.end(),
                                   [&](const auto& p) { return p.first == index; }))
-        v.edit_old.emplace_back(index, row.values[index]);
+        v.edit_old.emplace_back(index, row.values[index].Get());
     if (!(row.status & adRecNew)) {
         if (std::none_of(row.original.begin(), row.original.end(), [&](const auto& p) { return p.first == index; }))
-            row.original.emplace_back(index, row.values[index]);
+            row.original.emplace_back(index, row.values[index].Get());
         row.status = adRecModified;
     }
     store_->Store(id, index, std::move(coerced));
@@ -393,7 +394,7 @@ void Recordset::AddNew() {
     int64_t before = (!v.AtBOF() && !v.AtEOF()) ? v.rows[v.pos] : -1;
     long pos_before = v.pos;
     Row row;
-    row.values.assign(store_->fields.size(), Variant::Null());
+    row.values.resize(store_->fields.size());  // Null
     row.status = adRecNew;
     store_->rows.push_back(std::move(row));
     int64_t id = static_cast<int64_t>(store_->rows.size()) - 1;
@@ -528,7 +529,7 @@ void Recordset::CancelBatch(AffectEnum affect) {
             return;
         }
         for (auto it = row.original.rbegin(); it != row.original.rend(); ++it)
-            row.values[it->first] = std::move(it->second);
+            row.values[it->first] = Cell(it->second);
         row.original.clear();
         row.deleted = false;
         row.status = adRecUnmodified;

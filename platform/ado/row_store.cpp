@@ -6,8 +6,131 @@
 
 namespace kv::ado {
 
+// ---- Cell
+
+Cell::Cell(const Variant& v) {
+    if (v.IsNull()) return;
+    if (v.IsEmpty()) {
+        kind_ = kEmpty;
+    } else if (const auto* b = v.TryGet<Variant::Boolean>()) {
+        kind_ = kBool;
+        bits_.i = b->value;
+    } else if (const auto* i16 = v.TryGet<int16_t>()) {
+        kind_ = kInt16;
+        bits_.i = *i16;
+    } else if (const auto* i32 = v.TryGet<int32_t>()) {
+        kind_ = kInt32;
+        bits_.i = *i32;
+    } else if (const auto* i64 = v.TryGet<int64_t>()) {
+        kind_ = kInt64;
+        bits_.i = *i64;
+    } else if (const auto* d = v.TryGet<double>()) {
+        kind_ = kDouble;
+        bits_.d = *d;
+    } else if (const auto* date = v.TryGet<Date>()) {
+        kind_ = kDate;
+        bits_.d = date->Serial();
+    } else if (const auto* s = v.TryGet<std::string>()) {
+        std::size_t n = s->size();
+        std::size_t blanks = 0;
+        while (n > 0 && (*s)[n - 1] == ' ' && blanks < UINT16_MAX) {
+            --n;
+            ++blanks;
+        }
+        if (n > UINT32_MAX) {
+            kind_ = kOther;
+            bits_.other = new Variant(v);
+            return;
+        }
+        blanks_ = static_cast<uint16_t>(blanks);
+        len_ = static_cast<uint32_t>(n);
+        if (n <= sizeof bits_.text) {
+            kind_ = kShortText;
+            std::copy_n(s->data(), n, bits_.text);
+        } else {
+            bits_.heap_text = new char[n];  // before kind_: a throw leaves a Null cell
+            kind_ = kText;
+            std::copy_n(s->data(), n, bits_.heap_text);
+        }
+    } else if (const auto* dec = v.TryGet<Decimal>()) {
+        bits_.decimal = new Decimal(*dec);
+        kind_ = kDecimal;
+    } else {
+        bits_.other = new Variant(v);
+        kind_ = kOther;
+    }
+}
+
+Cell::Cell(const Cell& o) : kind_(kNull), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) {
+    switch (o.kind_) {
+        case kText:
+            bits_.heap_text = new char[len_];
+            std::copy_n(o.bits_.heap_text, len_, bits_.heap_text);
+            break;
+        case kDecimal: bits_.decimal = new Decimal(*o.bits_.decimal); break;
+        case kOther: bits_.other = new Variant(*o.bits_.other); break;
+        default: break;
+    }
+    kind_ = o.kind_;
+}
+
+Cell& Cell::operator=(const Cell& o) {
+    if (this != &o) *this = Cell(o);
+    return *this;
+}
+
+Cell& Cell::operator=(Cell&& o) noexcept {
+    if (this != &o) {
+        Release();
+        kind_ = o.kind_;
+        blanks_ = o.blanks_;
+        len_ = o.len_;
+        bits_ = o.bits_;
+        o.kind_ = kNull;
+    }
+    return *this;
+}
+
+void Cell::Release() noexcept {
+    switch (kind_) {
+        case kText: delete[] bits_.heap_text; break;
+        case kDecimal: delete bits_.decimal; break;
+        case kOther: delete bits_.other; break;
+        default: break;
+    }
+    kind_ = kNull;
+}
+
+Variant Cell::Get() const {
+    switch (kind_) {
+        case kEmpty: return Variant();
+        case kNull: return Variant::Null();
+        case kBool: return Variant(bits_.i != 0);
+        case kInt16: return Variant(static_cast<int16_t>(bits_.i));
+        case kInt32: return Variant(static_cast<int32_t>(bits_.i));
+        case kInt64: return Variant(static_cast<long long>(bits_.i));
+        case kDouble: return Variant(bits_.d);
+        case kDate: return Variant(Date(bits_.d));
+        case kShortText:
+        case kText: {
+            std::string s;
+            s.reserve(len_ + blanks_);
+            s.append(kind_ == kShortText ? bits_.text : bits_.heap_text, len_);
+            s.append(blanks_, ' ');
+            return Variant(std::move(s));
+        }
+        case kDecimal: return Variant(*bits_.decimal);
+        case kOther: return *bits_.other;
+    }
+    return Variant::Null();
+}
+
+// ---- RowStore
+
 int RowStore::FindField(std::string_view name) const {
-    auto it = field_by_name.find(UCase(name));
+    auto it = field_by_name.find(name);
+    if (it != field_by_name.end()) return it->second;  // keys are upper case: so is the name
+    it = field_by_name.find(UCase(name));
     return it == field_by_name.end() ? -1 : it->second;
 }
 
@@ -39,7 +162,7 @@ FieldIndex& RowStore::IndexOn(const std::vector<int>& on) {
 IndexKey RowStore::KeyOf(const FieldIndex& index, int64_t id) const {
     IndexKey key;
     key.reserve(index.fields.size());
-    for (int f : index.fields) key.push_back(MakeFilterKey(rows[id].values[f]));
+    for (int f : index.fields) key.push_back(MakeFilterKey(rows[id].values[f].Get()));
     return key;
 }
 
@@ -74,11 +197,11 @@ void RowStore::Store(int64_t id, int field, Variant value) {
     Row& row = rows[id];
     const auto& affected = indexes_by_field[field];
     if (affected.empty() || !row.Live()) {
-        row.values[field] = std::move(value);
+        row.values[field] = Cell(value);
         return;
     }
     for (FieldIndex* index : affected) BucketErase(*index, KeyOf(*index, id), id);
-    row.values[field] = std::move(value);
+    row.values[field] = Cell(value);
     for (FieldIndex* index : affected) BucketInsert(index->buckets[KeyOf(*index, id)], id);
 }
 
@@ -101,6 +224,17 @@ bool IsTextType(DataTypeEnum t) {
 
 Variant CoerceForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs) {
     if (v.IsEmpty() || v.IsNull()) return Variant::Null();
+    // A value that already has the field's type is stored as it is: the conversion would give it back.
+    switch (field.type) {
+        case adSmallInt: if (v.TryGet<int16_t>()) return v; break;
+        case adInteger: if (v.TryGet<int32_t>()) return v; break;
+        case adBigInt: if (v.TryGet<int64_t>()) return v; break;
+        case adDouble: if (v.TryGet<double>()) return v; break;
+        case adDecimal: case adNumeric: if (v.TryGet<Decimal>()) return v; break;
+        case adBoolean: if (v.TryGet<Variant::Boolean>()) return v; break;
+        case adDate: if (v.TryGet<Date>()) return v; break;
+        default: break;
+    }
     try {
         if (IsTextType(field.type)) {
             std::string s = CStr(v, rs);

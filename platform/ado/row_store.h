@@ -55,8 +55,43 @@ struct FieldIndex {
     std::unordered_map<IndexKey, std::vector<int64_t>, IndexKeyHash> buckets;
 };
 
+// One stored value, in 16 bytes instead of a Variant's 64: numbers, dates and Booleans in place, text
+// of up to 8 bytes in place and longer text in a buffer of its own, trailing blanks counted rather than
+// kept (fixed-width fields are padded to their size, and a matrix row has a dozen of them), Decimal and
+// anything else on the heap. Reading gives back exactly the Variant that was stored.
+class Cell {
+public:
+    Cell() = default;  // Null
+    explicit Cell(const Variant& v);
+    Cell(const Cell& o);
+    Cell(Cell&& o) noexcept : kind_(o.kind_), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) { o.kind_ = kNull; }
+    Cell& operator=(const Cell& o);
+    Cell& operator=(Cell&& o) noexcept;
+    ~Cell() { Release(); }
+
+    Variant Get() const;
+
+private:
+    enum Kind : uint8_t { kEmpty, kNull, kBool, kInt16, kInt32, kInt64, kDouble, kDate, kShortText, kText,
+                          kDecimal, kOther };
+    void Release() noexcept;
+
+    Kind kind_ = kNull;
+    uint16_t blanks_ = 0;  // trailing blanks of the text, not kept
+    uint32_t len_ = 0;     // bytes of text kept
+    union Bits {
+        int64_t i;
+        double d;
+        char text[8];
+        char* heap_text;
+        Decimal* decimal;
+        Variant* other;
+    } bits_{0};
+};
+static_assert(sizeof(Cell) == 16);
+
 struct Row {
-    std::vector<Variant> values;
+    std::vector<Cell> values;
     // Values as last accepted, for the fields changed since (CancelBatch restores them).
     std::vector<std::pair<int, Variant>> original;
     int status = adRecUnmodified;  // adRecNew / adRecModified / adRecDeleted flags, or adRecUnmodified
@@ -71,7 +106,13 @@ struct Row {
 
 struct RowStore {
     std::vector<FieldInfo> fields;
-    std::unordered_map<std::string, int> field_by_name;  // upper-case name -> position
+    // Upper-case name -> position. Looked up by the caller's text first, without copying it: callers
+    // mostly name fields in upper case already.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, int, NameHash, std::equal_to<>> field_by_name;
     std::vector<Row> rows;                               // a row's id is its position here
     RegionalSettings regional = RegionalSettings::Italian();
     // Bumped when rows appear or disappear; views made through other clones catch up lazily.

@@ -22,12 +22,15 @@ void CheckIndex(int index, int count, const char* what) {
 }
 
 // nullopt for Null (the whole result is Null); 0 for Empty; 13 for anything that is not a number.
-std::optional<kv::Decimal> Input(const kv::Variant& v, const std::string& name, const kv::RegionalSettings& rs) {
+// The input's name is written only for the error: a matrix load calculates every row.
+std::optional<kv::Decimal> Input(const kv::Variant& v, const char* name, int index, const kv::RegionalSettings& rs) {
     if (v.IsNull()) return std::nullopt;
     if (v.IsEmpty()) return kv::Decimal(0);
     if (v.IsObject() || !kv::IsNumeric(v, rs))
         throw kv::Error(kv::err::kTypeMismatch,
-                        "The " + name + " of the price calculation is not a number: " + kv::DebugString(v), kSource);
+                        std::string("The ") + name + (index > 0 ? " " + std::to_string(index) : std::string()) +
+                            " of the price calculation is not a number: " + kv::DebugString(v),
+                        kSource);
     return kv::CDec(v, rs);
 }
 }  // namespace
@@ -36,10 +39,15 @@ PriceCalculation::~PriceCalculation() = default;
 
 kv::Decimal NetPriceOf(const PriceInputs& in, int decimals) {
     kv::Decimal net = in.gross;
-    for (const auto& d : in.discounts) net = net * (kv::Decimal(1) - d / kHundred);
-    net = net - in.discount_amount;
-    for (const auto& m : in.markups) net = net * (kv::Decimal(1) + m / kHundred);
-    net = net + in.markup_amount;
+    // A zero rate, or a zero amount of no more decimals than the figure, leaves the figure as it is,
+    // scale included, so it is not worked through.
+    auto leaves = [&](const kv::Decimal& amount) { return amount.IsZero() && amount.scale() <= net.scale(); };
+    for (const auto& d : in.discounts)
+        if (!d.IsZero()) net = net * (kv::Decimal(1) - d / kHundred);
+    if (!leaves(in.discount_amount)) net = net - in.discount_amount;
+    for (const auto& m : in.markups)
+        if (!m.IsZero()) net = net * (kv::Decimal(1) + m / kHundred);
+    if (!leaves(in.markup_amount)) net = net + in.markup_amount;
     return net.Round(decimals, kv::RoundingMode::HalfAwayFromZero);
 }
 
@@ -62,19 +70,17 @@ void HostPriceCalculation::Calculate() {
 
     PriceInputs in;
     bool null_input = false;
-    auto take = [&](const kv::Variant& v, const std::string& name, kv::Decimal& out) {
-        auto d = Input(v, name, rs);
+    auto take = [&](const kv::Variant& v, const char* name, int index, kv::Decimal& out) {
+        auto d = Input(v, name, index, rs);
         if (d) out = *d; else null_input = true;
     };
-    take(gross_, "gross price", in.gross);
+    take(gross_, "gross price", 0, in.gross);
     for (int i = 0; i < kDiscounts; ++i)
-        take(discounts_[static_cast<std::size_t>(i)], "discount " + std::to_string(i + 1),
-             in.discounts[static_cast<std::size_t>(i)]);
-    take(discount_amount_, "discount amount", in.discount_amount);
+        take(discounts_[static_cast<std::size_t>(i)], "discount", i + 1, in.discounts[static_cast<std::size_t>(i)]);
+    take(discount_amount_, "discount amount", 0, in.discount_amount);
     for (int i = 0; i < kMarkups; ++i)
-        take(markups_[static_cast<std::size_t>(i)], "markup " + std::to_string(i + 1),
-             in.markups[static_cast<std::size_t>(i)]);
-    take(markup_amount_, "markup amount", in.markup_amount);
+        take(markups_[static_cast<std::size_t>(i)], "markup", i + 1, in.markups[static_cast<std::size_t>(i)]);
+    take(markup_amount_, "markup amount", 0, in.markup_amount);
 
     if (currency_.IsNull() || currency_.IsObject())
         throw kv::Error(kv::err::kInvalidCall, "No currency was given to the price calculation", kSource);

@@ -120,6 +120,33 @@ Decimal Decimal::FromDouble(double v) {
     // 15 significant digits, as the platform shows a Double: 0.1 becomes 0.1, not its binary value.
     char buf[40];
     const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+    // The text is always "[-]d.ddddddddddddddde[+-]x...": its 15 digits fit a 64-bit integer, so the
+    // usual case (a result of at most 28 decimals that needs no rounding) is built directly, the same
+    // coefficient and scale that reading the text gives. Loads convert every stored Double this way.
+    const char* p = buf;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    int64_t digits = *p++ - '0';
+    ++p;  // the '.'
+    for (int i = 0; i < 14; ++i) digits = digits * 10 + (*p++ - '0');
+    ++p;  // the 'e'
+    const bool exp_negative = *p++ == '-';
+    int exponent = 0;
+    while (p < res.ptr) exponent = exponent * 10 + (*p++ - '0');
+    const int scale = 14 + (exp_negative ? exponent : -exponent);
+    if (digits == 0) return Decimal();
+    if (scale >= 0 && scale <= kMaxScale) {
+        Decimal d;
+        d.coef_ = negative ? -digits : digits;
+        d.scale_ = scale;
+        return d;
+    }
+    if (scale < 0 && scale >= -13) {  // below 10^15 * 10^13 < 2^96: fits without rounding
+        Decimal d;
+        d.coef_ = Coefficient(negative ? -digits : digits) * static_cast<Coefficient>(Pow10(-scale));
+        d.scale_ = 0;
+        return d;
+    }
     const auto parsed = Parse(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
     return *parsed;  // to_chars' scientific form is always valid Parse input
 }

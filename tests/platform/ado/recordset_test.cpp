@@ -746,5 +746,43 @@ TEST(Recordset, CurrencyKeepsFourDecimalsAndDecimalFiltersCompareExactly) {
     }
 }
 
+// Rows keep their values compactly; what is read back must be exactly what was stored: the same type
+// and value, text with every trailing blank, short and long, fixed-width or not.
+TEST(Recordset, StoredValuesReadBackExactly) {
+    struct Holder : Object {};
+    const std::vector<Variant> values = {
+        Variant(), Variant::Null(), Variant(true), Variant(false), Variant(int16_t{-32768}),
+        Variant(int32_t{2147483647}), Variant(-9223372036854775807LL - 1), Variant(-0.0), Variant(0.1),
+        Variant(*Date::TryFromYmd(1899, 12, 29)), Variant(Date(45000.75)), Variant(Decimal::FromParts(-1234500, 4)),
+        Variant(""), Variant(" "), Variant("12345678"), Variant("123456789"), Variant("1234567 "),
+        Variant("àèìòù   "), Variant(std::string(300, ' ')), Variant("  lead and trail  "),
+        Variant(std::string("nul\0inside", 10)), Variant(std::string(70000, ' ') + "x" + std::string(70000, ' ')),
+        Variant(std::shared_ptr<Object>(std::make_shared<Holder>()))};
+    std::vector<FieldInfo> fields;
+    std::vector<Variant> row;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        fields.push_back({"F" + std::to_string(i), adEmpty, 0, adFldIsNullable});
+        row.push_back(values[i]);
+    }
+    auto rs = Recordset::FromRows(fields, {row, row});
+    for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(rs->Value(static_cast<int>(i)), values[i]) << i;
+
+    // Assigned, edited and restored values alike.
+    auto typed = MakeRows({{"A", "name   ", 1.5}});
+    EXPECT_EQ(typed->Value("CODE"), Variant("A    "));
+    EXPECT_EQ(typed->Value("NAME"), Variant("name   "));
+    typed->UpdateBatch();
+    typed->SetValue("CODE", "     ");
+    typed->SetValue("NAME", "a much longer name  ");
+    EXPECT_EQ(typed->Value("CODE"), Variant("     "));
+    EXPECT_EQ(typed->Value("NAME"), Variant("a much longer name  "));
+    typed->CancelBatch();
+    EXPECT_EQ(typed->Value("CODE"), Variant("A    "));
+    EXPECT_EQ(typed->Value("NAME"), Variant("name   "));
+    EXPECT_EQ(typed->Value("QTY"), Variant(1.5));
+    typed->SetFilter("CODE = 'A' AND NAME = 'name'");  // filters still see text without trailing blanks
+    EXPECT_EQ(typed->RecordCount(), 1);
+}
+
 }  // namespace
 }  // namespace kv::ado

@@ -132,5 +132,38 @@ TEST_F(PriceCalculationTest, IndexOutOfRange) {
     EXPECT_THROW(calc->SetMarkup(3, Dec("1")), kv::Error);
 }
 
+// Zero rates and amounts are skipped; the result must be the formula's to the last digit and scale,
+// mixed with rates that are not zero and figures of every scale.
+TEST(NetPriceOf, IsTheWholeFormulasResultWhateverIsZero) {
+    auto formula = [](const PriceInputs& in, int decimals) {
+        Decimal net = in.gross;
+        for (const auto& d : in.discounts) net = net * (Decimal(1) - d / Decimal(100));
+        net = net - in.discount_amount;
+        for (const auto& m : in.markups) net = net * (Decimal(1) + m / Decimal(100));
+        net = net + in.markup_amount;
+        return net.Round(decimals, RoundingMode::HalfAwayFromZero);
+    };
+    const char* const figures[] = {"0", "0.000", "10.125", "-3.5", "19.99", "0.333333333333333", "12.5", "1E-28"};
+    int n = 0;
+    for (const char* gross : figures) {
+        for (int pattern = 0; pattern < 64; ++pattern) {
+            PriceInputs in;
+            in.gross = Dec(gross);
+            for (int i = 0; i < 6; ++i) in.discounts[i] = pattern & (1 << i) ? Dec(figures[(i + n) % 8]) : Decimal();
+            in.discount_amount = pattern & 1 ? Decimal::FromParts(0, 4) : Dec("0.05");
+            in.markups = {pattern & 2 ? Dec("7.5") : Decimal(), pattern & 4 ? Decimal() : Dec("0.0001")};
+            in.markup_amount = pattern & 8 ? Decimal() : Dec(figures[n % 8]);
+            ++n;
+            for (int decimals : {0, 2, 5, 28}) {
+                const Decimal got = NetPriceOf(in, decimals);
+                const Decimal want = formula(in, decimals);
+                EXPECT_TRUE(got.coefficient() == want.coefficient() && got.scale() == want.scale())
+                    << gross << " pattern " << pattern << " decimals " << decimals << ": " << got.ToString()
+                    << " (scale " << got.scale() << "), not " << want.ToString() << " (scale " << want.scale() << ")";
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kv::services

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <limits>
+#include <vector>
 #include <cstdlib>
 
 #include "support/errors.h"
@@ -137,6 +140,43 @@ TEST(Decimal, Doubles) {
                              "79228162514264337593543950335"}) {
         EXPECT_EQ(Dec(text).ToDouble(), std::strtod(text, nullptr)) << text;
     }
+}
+
+// FromDouble reads the Double's 15 significant digits; however it gets there, the coefficient and
+// scale must be those of reading that text, at the edges of the scale range, of the 96-bit range and of
+// rounding alike.
+TEST(Decimal, FromDoubleIsTheDecimalOfItsFifteenDigits) {
+    auto reference = [](double v) {
+        char buf[40];
+        const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+        return *Decimal::Parse(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
+    };
+    auto same = [&](double v) {
+        const Decimal got = Decimal::FromDouble(v);
+        const Decimal want = reference(v);
+        EXPECT_TRUE(got.coefficient() == want.coefficient() && got.scale() == want.scale())
+            << v << ": " << got.ToString() << " (scale " << got.scale() << "), not " << want.ToString()
+            << " (scale " << want.scale() << ")";
+    };
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, -0.1, 0.3, 1.0 / 3.0, 2.675, 19.99, 1234.5678,
+                                  0.30000000000000004, 9007199254740993.0, 123456789012345.0, 999999999999999.0,
+                                  1e14, 1e15, 1e16, 1e27, 1e28, 9.99999999999999e27, 7.9e28, -7.9e28,
+                                  1e-13, 1e-14, 1e-15, 1.5e-14, 1.5e-15, 5e-29, 4.9e-29, 1e-28, 1e-29,
+                                  std::numeric_limits<double>::min(), std::numeric_limits<double>::denorm_min(),
+                                  -std::numeric_limits<double>::denorm_min()};
+    // Every decade a Decimal can hold, with digits that do and do not round.
+    uint64_t seed = 12345;
+    for (int e = -32; e <= 27; ++e) {
+        for (int k = 0; k < 20; ++k) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            const double mantissa = 1.0 + static_cast<double>(seed >> 11) / 9007199254740992.0 * 8.9;
+            values.push_back((k % 2 ? -mantissa : mantissa) * std::pow(10.0, e));
+        }
+    }
+    for (double v : values) same(v);
+    // Beyond the range both ways raise the overflow error.
+    for (double v : {7.93e28, -1e29, 1e300, std::numeric_limits<double>::max()})
+        EXPECT_EQ(ErrorNumber([&] { Decimal::FromDouble(v); }), 6) << v;
 }
 
 }  // namespace
