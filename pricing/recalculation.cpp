@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "pricing/campo.h"
 #include "shell/modmg_quendormixal.h"
 
 namespace qmx {
@@ -16,6 +17,16 @@ T& Req(const std::shared_ptr<T>& p, std::string_view what) {
     if (!p) throw PricingNotSet(what);
     return *p;
 }
+
+// The sales row's fields a run reads for every row.
+struct CampiVendita {
+    Campo lista{"LI10_NUMLIST"};
+    Campo codicevar1{"BLT_CODICEVAR1"};
+    Campo opzione1{"BLT_OPZIONE1"};
+    Campo codicevar2{"BLT_CODICEVAR2"};
+    Campo opzione2{"BLT_OPZIONE2"};
+};
+thread_local CampiVendita campi_ven;
 
 bool Vuoto(const RecordsetPtr& rs) { return rs->IsBOF() && rs->IsEOF(); }
 
@@ -59,15 +70,15 @@ void Recalculation::DoEvents() const {
 }
 
 std::string Recalculation::FiltroAcquisto(const RecordsetPtr& ven, int16_t lista_acquisto) const {
-    auto testo = [&](const char* campo) { return RaddoppiaApici(kv::CStr(NS(ven->Value(campo)))); };
+    auto testo = [&](const Campo& campo) { return RaddoppiaApici(kv::CStr(NS(campo.Di(*ven)))); };
     return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + " AND BLT_CODICEVAR1 ='" +
-           testo("BLT_CODICEVAR1") + "'" + " AND BLT_OPZIONE1 ='" + testo("BLT_OPZIONE1") + "'" +
-           " AND BLT_CODICEVAR2 ='" + testo("BLT_CODICEVAR2") + "'" + " AND BLT_OPZIONE2 ='" +
-           testo("BLT_OPZIONE2") + "'";
+           testo(campi_ven.codicevar1) + "'" + " AND BLT_OPZIONE1 ='" + testo(campi_ven.opzione1) + "'" +
+           " AND BLT_CODICEVAR2 ='" + testo(campi_ven.codicevar2) + "'" + " AND BLT_OPZIONE2 ='" +
+           testo(campi_ven.opzione2) + "'";
 }
 
 int16_t Recalculation::Riferimento(const RecordsetPtr& ven) {
-    return GetNumListAcqRif(ven->Value("LI10_NUMLIST"));
+    return GetNumListAcqRif(campi_ven.lista.Di(*ven));
 }
 
 void Recalculation::InizioGiro() {
@@ -194,7 +205,7 @@ void Recalculation::RicalcolaListini() {
                         r.acq->MoveFirst();
                         while (!r.acq->IsEOF()) {
                             const Outcome acquisto = RunTrapped(kNome, report, {
-                                [&] { FiltraParametri(par_ven, r.ven->Value("LI10_NUMLIST")); },
+                                [&] { FiltraParametri(par_ven, campi_ven.lista.Di(*r.ven)); },
                                 [&] { prezzi_.AggiornaPrezzo(); },
                                 [&] { DoEvents(); },
                                 [&] { r.acq->MoveNext(); },
@@ -294,7 +305,7 @@ void Recalculation::RicalcolaListini4() {
                     [&] { salta = acq->RecordCount() <= 0; },
                     [&] {
                         if (salta) return;
-                        FiltraParametri(par_ven, ven->Value("LI10_NUMLIST"));
+                        FiltraParametri(par_ven, campi_ven.lista.Di(*ven));
                         if (par_ven->RecordCount() > 0) {
                             ricarico = kv::CDec(NZ(par_ven->Value("MG44_RICDEFAULT")));
                         } else {
