@@ -102,8 +102,9 @@ void PriceUpdate::AggiornaPrezzoConRicarico(const kv::Decimal& ricarico) {
     Aggiorna(ricarico.IsZero() ? Branch::ZeroRecharge : Branch::Recharge, ricarico);
 }
 
-void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
-    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+// What one update works with; the steps below read and write it.
+struct PriceUpdate::StatoAggiorna {
+    Branch branch = Branch::ByDefault;
     kv::ado::RecordsetPtr ven, acq, par_ven;
     std::shared_ptr<kv::services::PriceCalculation> calc;
     double p = 0;
@@ -111,8 +112,32 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
     bool calcolato = false;  // the zero-recharge mode produced a price
     Variant flag_acq, flag_ven;
     int16_t modo = 0;
+};
 
-    RunTrapped("AggiornaPrezzo", report, {
+// The update's steps. A recalculation updates thousands of rows, so the steps are made once per object
+// (and state) and run again for each row, rather than made anew for every row.
+struct PriceUpdate::PassiAggiorna {
+    const PriceUpdate* owner = nullptr;
+    StatoAggiorna s;
+    std::vector<Step> passi;
+    bool in_uso = false;
+};
+
+PriceUpdate::~PriceUpdate() = default;
+
+std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
+    auto& ven = s.ven;
+    auto& acq = s.acq;
+    auto& par_ven = s.par_ven;
+    auto& calc = s.calc;
+    auto& p = s.p;
+    auto& ricarica = s.ricarica;
+    auto& calcolato = s.calcolato;
+    auto& flag_acq = s.flag_acq;
+    auto& flag_ven = s.flag_ven;
+    auto& modo = s.modo;
+    auto& branch = s.branch;
+    return {
         [&] {
             ven = VariantiVen().Recordset();
             acq = VariantiAcq().Recordset();
@@ -200,7 +225,37 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
             if (calcolato) Arrotonda(p, par_ven, ven);
         },
         [&] { VariantiVen().AggiornaPrezzoNetto(); },
-    });
+    };
+}
+
+void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
+    const ErrorReporter report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    // An update started from within another one (from the error report, say) gets steps of its own.
+    if (!passi_ || passi_->owner != this || passi_->in_uso) {
+        auto nuovi = std::make_shared<PassiAggiorna>();
+        nuovi->owner = this;
+        nuovi->passi = Passi(nuovi->s);
+        if (!passi_ || passi_->owner != this) {
+            passi_ = nuovi;
+        } else {
+            nuovi->s.branch = branch;
+            RunTrapped("AggiornaPrezzo", report, nuovi->passi);
+            return;
+        }
+    }
+    PassiAggiorna& u = *passi_;
+    u.s = StatoAggiorna{};
+    u.s.branch = branch;
+    u.in_uso = true;
+    try {
+        RunTrapped("AggiornaPrezzo", report, u.passi);
+    } catch (...) {
+        u.in_uso = false;
+        u.s = StatoAggiorna{};
+        throw;
+    }
+    u.in_uso = false;
+    u.s = StatoAggiorna{};  // the recordsets are not held between updates
 }
 
 std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag_acq,

@@ -147,7 +147,7 @@ int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
 void Recalculation::RicalcolaListini() {
     const char* const kNome = "RicalcolaListini";
     auto& ctx = Ctx();
-    auto report = [&](std::string_view p, const kv::Error& e) {
+    const ErrorReporter report = [&](std::string_view p, const kv::Error& e) {
         Ripristina([&] { Req(ctx.varianti_acq, "the purchase matrix driver").SetStatusOperationError(); });
         return ctx.report ? ctx.report(p, e) : 3;
     };
@@ -196,30 +196,33 @@ void Recalculation::RicalcolaListini() {
             if (!Vuoto(r.ven)) r.ven->MoveFirst();
         },
         [&] {
-            while (!r.ven->IsEOF()) {
-                const Outcome riga = RunTrapped(kNome, report, {
-                    [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, Riferimento(r.ven))); },
-                    // Every matching purchase row rewrites the sales row in turn; the last one stands.
-                    [&] {
-                        if (r.acq->RecordCount() <= 0) return Flow::Next;
-                        r.acq->MoveFirst();
-                        while (!r.acq->IsEOF()) {
-                            const Outcome acquisto = RunTrapped(kNome, report, {
-                                [&] { FiltraParametri(par_ven, campi_ven.lista.Di(*r.ven)); },
-                                [&] { prezzi_.AggiornaPrezzo(); },
-                                [&] { DoEvents(); },
-                                [&] { r.acq->MoveNext(); },
-                            });
-                            if (acquisto == Outcome::Left) {
-                                lasciata = true;
-                                return Flow::Exit;
-                            }
+            // The steps of a purchase row and of a sales row are the same for every row: they are made
+            // once for the walk, not for each of its thousands of rows.
+            const Step passi_acquisto[] = {
+                [&] { FiltraParametri(par_ven, campi_ven.lista.Di(*r.ven)); },
+                [&] { prezzi_.AggiornaPrezzo(); },
+                [&] { DoEvents(); },
+                [&] { r.acq->MoveNext(); },
+            };
+            const Step passi_riga[] = {
+                [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, Riferimento(r.ven))); },
+                // Every matching purchase row rewrites the sales row in turn; the last one stands.
+                [&] {
+                    if (r.acq->RecordCount() <= 0) return Flow::Next;
+                    r.acq->MoveFirst();
+                    while (!r.acq->IsEOF()) {
+                        if (RunTrapped(kNome, report, passi_acquisto) == Outcome::Left) {
+                            lasciata = true;
+                            return Flow::Exit;
                         }
-                        return Flow::Next;
-                    },
-                    // The next row's filter replaces this one; the matrix is unfiltered after the walk.
-                    [&] { r.ven->MoveNext(); },
-                });
+                    }
+                    return Flow::Next;
+                },
+                // The next row's filter replaces this one; the matrix is unfiltered after the walk.
+                [&] { r.ven->MoveNext(); },
+            };
+            while (!r.ven->IsEOF()) {
+                const Outcome riga = RunTrapped(kNome, report, passi_riga);
                 if (riga == Outcome::Left || lasciata) {
                     lasciata = true;
                     return Flow::Exit;
