@@ -86,6 +86,9 @@ void Recalculation::InizioGiro() {
     riferimenti_.clear();
     filtro_par_voluto_ = Variant();
     filtro_par_messo_ = Variant();
+    ultimo_riferimento_.reset();
+    ultima_lista_.reset();
+    ultimo_filtro_ = Variant();
     prezzi_.BeginRun();
 }
 
@@ -93,6 +96,8 @@ void Recalculation::FineGiro() {
     prezzi_.EndRun();
     in_giro_ = false;
     riferimenti_.clear();
+    ultimo_riferimento_.reset();
+    ultima_lista_.reset();
     if (!filtro_par_voluto_.IsEmpty() && !(filtro_par_voluto_ == filtro_par_messo_)) {
         Ripristina([&] {
             if (auto par = Ctx().listini_ven ? Ctx().listini_ven->rstParMagLis : nullptr)
@@ -102,7 +107,12 @@ void Recalculation::FineGiro() {
 }
 
 void Recalculation::FiltraParametri(const RecordsetPtr& par, const Variant& lista) {
-    const Variant filtro("MG44_NUMLIST = " + kv::CStr(lista));
+    // Consecutive rows mostly belong to the same list: its filter text is made once.
+    if (!(ultima_lista_ && *ultima_lista_ == lista)) {
+        ultimo_filtro_ = Variant("MG44_NUMLIST = " + kv::CStr(lista));
+        ultima_lista_ = lista;
+    }
+    const Variant& filtro = ultimo_filtro_;
     filtro_par_voluto_ = filtro;
     if (filtro_par_messo_ == filtro) return;
     filtro_par_messo_ = Variant();
@@ -111,11 +121,17 @@ void Recalculation::FiltraParametri(const RecordsetPtr& par, const Variant& list
 }
 
 int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
+    // In a run, a row of the list asked for last has its answer without making the list's key again.
+    if (in_giro_ && ultimo_riferimento_ && ultimo_riferimento_->first == numList) {
+        filtro_par_voluto_ = Variant(int16_t{0});
+        return ultimo_riferimento_->second;
+    }
     const std::string chiave = numList.IsNull() || numList.IsEmpty() ? std::string() : kv::CStr(numList);
     if (in_giro_ && !chiave.empty()) {
         auto it = riferimenti_.find(chiave);
         if (it != riferimenti_.end()) {
             filtro_par_voluto_ = Variant(int16_t{0});
+            ultimo_riferimento_.emplace(numList, it->second);
             return it->second;
         }
     }
@@ -140,7 +156,10 @@ int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
             filtro_par_messo_ = Variant(int16_t{0});
         },
     });
-    if (in_giro_ && !chiave.empty()) riferimenti_[chiave] = result;
+    if (in_giro_ && !chiave.empty()) {
+        riferimenti_[chiave] = result;
+        ultimo_riferimento_.emplace(numList, result);
+    }
     return result;
 }
 
