@@ -7,6 +7,7 @@
 // becomes Null: the figure left from the row's previous inputs, or from the row calculated before it,
 // is never shown or derived from. Apart from that, both operations ignore errors and report nothing.
 
+#include <cctype>
 #include <optional>
 #include <string>
 
@@ -25,18 +26,54 @@ namespace {
 
 bool HasRows(const RecordsetPtr& rs) { return rs && !rs->IsBOF() && !rs->IsEOF(); }
 
+// The fields a net price is computed from and written to, in the order they are handed over. Every
+// matrix row of every list goes through here, so each field's position is found by name once and
+// then only checked (an ASCII comparison of its name), not looked up by name for every row; a
+// recordset whose fields are laid out otherwise is looked up again, and a missing field is read by
+// name so that it fails as a read by name fails.
+enum CampoNetto { kValuta, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp, kNetto,
+                  kCampiNetto };
+constexpr const char* kNomiNetto[kCampiNetto] = {
+    "BLT_VALUTA",  "LI10_PREZZO", "LI10_SC1PER",  "LI10_SC2PER",  "LI10_SC3PER", "LI10_SC4PER",    "LI10_SC5PER",
+    "LI10_SC6PER", "LI10_SCIMP",  "LI10_MAG1PER", "LI10_MAG2PER", "LI10_MAGIMP", "BLT_PREZZONETTO"};
+
+bool StessoNome(const std::string& campo, const char* nome) {
+    size_t i = 0;
+    for (; i < campo.size() && nome[i] != '\0'; ++i) {
+        const auto a = static_cast<unsigned char>(campo[i]);
+        const auto b = static_cast<unsigned char>(nome[i]);
+        if (a != b && !(a < 0x80 && std::toupper(a) == b)) return false;
+    }
+    return i == campo.size() && nome[i] == '\0';
+}
+
+int IndiceNetto(Recordset& row, CampoNetto campo) {
+    thread_local int indici[kCampiNetto] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    const auto& infos = row.FieldInfos();
+    int& i = indici[campo];
+    if (i >= 0 && i < static_cast<int>(infos.size()) && StessoNome(infos[i].name, kNomiNetto[campo])) return i;
+    i = row.GetFields().IndexOf(kNomiNetto[campo]);
+    return i;
+}
+
+Variant ValoreNetto(Recordset& row, CampoNetto campo) {
+    const int i = IndiceNetto(row, campo);
+    return i >= 0 ? row.Value(i) : row.Value(kNomiNetto[campo]);
+}
+
 // The net price of the current row of `row`; nullopt when it cannot be computed.
-std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, const Recordset& row) {
+std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
     if (!calculation) return std::nullopt;
     try {
-        calculation->SetCurrency(NS(row.Value("BLT_VALUTA")));
-        calculation->SetGrossPrice(NZ(row.Value("LI10_PREZZO")));
+        calculation->SetCurrency(NS(ValoreNetto(row, kValuta)));
+        calculation->SetGrossPrice(NZ(ValoreNetto(row, kPrezzo)));
+        static_assert(kv::services::PriceCalculation::kDiscounts == kSc6 - kSc1 + 1);
         for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
-            calculation->SetDiscount(i, NZ(row.Value("LI10_SC" + std::to_string(i) + "PER")));
-        calculation->SetDiscountAmount(NZ(row.Value("LI10_SCIMP")));
-        calculation->SetMarkup(1, NZ(row.Value("LI10_MAG1PER")));
-        calculation->SetMarkup(2, NZ(row.Value("LI10_MAG2PER")));
-        calculation->SetMarkupAmount(NZ(row.Value("LI10_MAGIMP")));
+            calculation->SetDiscount(i, NZ(ValoreNetto(row, static_cast<CampoNetto>(kSc1 + i - 1))));
+        calculation->SetDiscountAmount(NZ(ValoreNetto(row, kScImp)));
+        calculation->SetMarkup(1, NZ(ValoreNetto(row, kMag1)));
+        calculation->SetMarkup(2, NZ(ValoreNetto(row, kMag2)));
+        calculation->SetMarkupAmount(NZ(ValoreNetto(row, kMagImp)));
         calculation->Calculate();
         Variant net = calculation->NetPrice();
         if (net.IsNull() || net.IsEmpty()) return std::nullopt;
@@ -52,7 +89,11 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
     try {
         if (!recordset_ || recordset_->IsBOF() || recordset_->IsEOF()) return;
         auto net = NetPriceOf(price_calculation_.get(), *recordset_);
-        recordset_->SetValue("BLT_PREZZONETTO", net ? *net : Variant::Null());
+        const int i = IndiceNetto(*recordset_, kNetto);
+        if (i >= 0)
+            recordset_->SetValue(i, net ? *net : Variant::Null());
+        else
+            recordset_->SetValue("BLT_PREZZONETTO", net ? *net : Variant::Null());
     } catch (const std::exception&) {
         // Errors are ignored here: the caller's row stays as the steps above left it.
     }

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "pricing/campo.h"
 #include "shell/modmg_quendormixal.h"
 
 namespace qmx {
@@ -24,6 +25,34 @@ kv::Decimal Num(const Variant& v) { return kv::CDec(NZ(v)); }
 constexpr const char* kCampiCopia[] = {"LI10_PREZZO", "LI10_SC1PER", "LI10_SC2PER", "LI10_SC3PER",
                                        "LI10_SC4PER", "LI10_SC5PER", "LI10_SC6PER", "LI10_SCIMP",
                                        "LI10_MAG1PER", "LI10_MAG2PER", "LI10_MAGIMP", "BLT_PREZZONETTO"};
+constexpr int kNumCampiCopia = sizeof(kCampiCopia) / sizeof(kCampiCopia[0]);
+
+// The fields the update reads and writes, by the recordset they belong to (each keeps the position
+// it found in its own recordset).
+struct CampiRiga {
+    Campo copia[kNumCampiCopia] = {Campo(kCampiCopia[0]), Campo(kCampiCopia[1]), Campo(kCampiCopia[2]),
+                                   Campo(kCampiCopia[3]), Campo(kCampiCopia[4]), Campo(kCampiCopia[5]),
+                                   Campo(kCampiCopia[6]), Campo(kCampiCopia[7]), Campo(kCampiCopia[8]),
+                                   Campo(kCampiCopia[9]), Campo(kCampiCopia[10]), Campo(kCampiCopia[11])};
+    Campo prezzo{"LI10_PREZZO"};
+    Campo perricdelta{"LI10_PERRICDELTA"};
+    Campo indarrot{"LI10_INDARROT"};
+    Campo scaglione{"LI10_SCAGL_MG02"};
+    Campo netto{"BLT_PREZZONETTO"};
+    Campo valuta{"BLT_VALUTA"};
+    Campo lista{"LI10_NUMLIST"};
+};
+struct CampiParametri {
+    Campo ricdefault{"MG44_RICDEFAULT"};
+    Campo modriczero{"MG44_INDMODRICZERO"};
+    Campo flgivacompr{"MG44_FLGIVACOMPR"};
+    Campo indarrprezzo{"MG44_INDARRPREZZO"};
+    Campo scaglione{"MG44_SCAGL_MG02"};
+    Campo valuta{"MG44_VALUTA_CG08"};
+};
+thread_local CampiRiga campi_ven;
+thread_local CampiRiga campi_acq;
+thread_local CampiParametri campi_par_ven;
 
 }  // namespace
 
@@ -73,8 +102,9 @@ void PriceUpdate::AggiornaPrezzoConRicarico(const kv::Decimal& ricarico) {
     Aggiorna(ricarico.IsZero() ? Branch::ZeroRecharge : Branch::Recharge, ricarico);
 }
 
-void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
-    auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+// What one update works with; the steps below read and write it.
+struct PriceUpdate::StatoAggiorna {
+    Branch branch = Branch::ByDefault;
     kv::ado::RecordsetPtr ven, acq, par_ven;
     std::shared_ptr<kv::services::PriceCalculation> calc;
     double p = 0;
@@ -82,8 +112,32 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
     bool calcolato = false;  // the zero-recharge mode produced a price
     Variant flag_acq, flag_ven;
     int16_t modo = 0;
+};
 
-    RunTrapped("AggiornaPrezzo", report, {
+// The update's steps. A recalculation updates thousands of rows, so the steps are made once per object
+// (and state) and run again for each row, rather than made anew for every row.
+struct PriceUpdate::PassiAggiorna {
+    const PriceUpdate* owner = nullptr;
+    StatoAggiorna s;
+    std::vector<Step> passi;
+    bool in_uso = false;
+};
+
+PriceUpdate::~PriceUpdate() = default;
+
+std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
+    auto& ven = s.ven;
+    auto& acq = s.acq;
+    auto& par_ven = s.par_ven;
+    auto& calc = s.calc;
+    auto& p = s.p;
+    auto& ricarica = s.ricarica;
+    auto& calcolato = s.calcolato;
+    auto& flag_acq = s.flag_acq;
+    auto& flag_ven = s.flag_ven;
+    auto& modo = s.modo;
+    auto& branch = s.branch;
+    return {
         [&] {
             ven = VariantiVen().Recordset();
             acq = VariantiAcq().Recordset();
@@ -93,14 +147,14 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
         },
         [&] {
             ricarica = branch == Branch::Recharge ||
-                       (branch == Branch::ByDefault && !Num(par_ven->Value("MG44_RICDEFAULT")).IsZero());
+                       (branch == Branch::ByDefault && !Num(campi_par_ven.ricdefault.Di(*par_ven)).IsZero());
         },
 
         // ---- Recharge branch. A row that already has a price, or its own recharge, keeps its recharge.
         [&] {
             if (!ricarica) return;
-            if (Num(ven->Value("LI10_PERRICDELTA")).IsZero() && Num(ven->Value("LI10_PREZZO")).IsZero())
-                ven->SetValue("LI10_PERRICDELTA", NZ(par_ven->Value("MG44_RICDEFAULT")));
+            if (Num(campi_ven.perricdelta.Di(*ven)).IsZero() && Num(campi_ven.prezzo.Di(*ven)).IsZero())
+                campi_ven.perricdelta.Scrivi(*ven, NZ(campi_par_ven.ricdefault.Di(*par_ven)));
         },
         [&] {
             if (ricarica) VariantiAcq().AggiornaPrezzoNetto();
@@ -108,8 +162,8 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
         // N + N x (R / 100) in exact decimals, grouped as written, then as a double.
         [&] {
             if (!ricarica) return;
-            const kv::Decimal n = Num(acq->Value("BLT_PREZZONETTO"));
-            const kv::Decimal r = Num(ven->Value("LI10_PERRICDELTA"));
+            const kv::Decimal n = Num(campi_acq.netto.Di(*acq));
+            const kv::Decimal r = Num(campi_ven.perricdelta.Di(*ven));
             p = (n + (r / kv::Decimal(100)) * n).ToDouble();
             calcolato = true;
         },
@@ -119,20 +173,20 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
             if (ricarica) return;
             calc = ctx_.price_calculation;
             if (!calc) throw PricingNotSet("the price calculation");
-            calc->SetCurrency(NS(acq->Value("BLT_VALUTA")));
+            calc->SetCurrency(NS(campi_acq.valuta.Di(*acq)));
         },
         [&] {
-            if (!ricarica) modo = kv::CInt(NZ(par_ven->Value("MG44_INDMODRICZERO")));
+            if (!ricarica) modo = kv::CInt(NZ(campi_par_ven.modriczero.Di(*par_ven)));
         },
         [&] {
             if (ricarica || modo != 1) return;
-            for (const char* campo : kCampiCopia) ven->SetValue(campo, NZ(acq->Value(campo)));
-            p = kv::CDbl(NZ(acq->Value("LI10_PREZZO")));
+            for (int i = 0; i < kNumCampiCopia; ++i) campi_ven.copia[i].Scrivi(*ven, NZ(campi_acq.copia[i].Di(*acq)));
+            p = kv::CDbl(NZ(campi_acq.prezzo.Di(*acq)));
             calcolato = true;
         },
         [&] {
             if (ricarica || (modo != 2 && modo != 3)) return;
-            calc->SetGrossPrice(NZ(acq->Value(modo == 2 ? "LI10_PREZZO" : "BLT_PREZZONETTO")));
+            calc->SetGrossPrice(NZ((modo == 2 ? campi_acq.prezzo : campi_acq.netto).Di(*acq)));
             for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
                 calc->SetDiscount(i, int16_t{0});
             calc->SetDiscountAmount(int16_t{0});
@@ -151,18 +205,18 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
         // that computes nothing (0, "the price is not changed", or an unknown mode) leaves the stored
         // price as it is: converting it anyway would apply the VAT again on every run.
         [&] {
-            if (calcolato) ven->SetValue("LI10_PREZZO", p);
+            if (calcolato) campi_ven.prezzo.Scrivi(*ven, p);
         },
         [&] {
             if (!calcolato) return;
             flag_acq = FlagIvaAcquisto(acq);
-            flag_ven = par_ven->Value("MG44_FLGIVACOMPR");
+            flag_ven = campi_par_ven.flgivacompr.Di(*par_ven);
         },
         [&] {
             if (!calcolato) return;
             if (auto convertito = ConvertiIva(p, flag_acq, flag_ven)) {
                 p = *convertito;
-                ven->SetValue("LI10_PREZZO", p);
+                campi_ven.prezzo.Scrivi(*ven, p);
             }
         },
         // Rounding comes after the conversion, so the stored price is the rounded one in the sales
@@ -171,7 +225,37 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
             if (calcolato) Arrotonda(p, par_ven, ven);
         },
         [&] { VariantiVen().AggiornaPrezzoNetto(); },
-    });
+    };
+}
+
+void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
+    const ErrorReporter report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    // An update started from within another one (from the error report, say) gets steps of its own.
+    if (!passi_ || passi_->owner != this || passi_->in_uso) {
+        auto nuovi = std::make_shared<PassiAggiorna>();
+        nuovi->owner = this;
+        nuovi->passi = Passi(nuovi->s);
+        if (!passi_ || passi_->owner != this) {
+            passi_ = nuovi;
+        } else {
+            nuovi->s.branch = branch;
+            RunTrapped("AggiornaPrezzo", report, nuovi->passi);
+            return;
+        }
+    }
+    PassiAggiorna& u = *passi_;
+    u.s = StatoAggiorna{};
+    u.s.branch = branch;
+    u.in_uso = true;
+    try {
+        RunTrapped("AggiornaPrezzo", report, u.passi);
+    } catch (...) {
+        u.in_uso = false;
+        u.s = StatoAggiorna{};
+        throw;
+    }
+    u.in_uso = false;
+    u.s = StatoAggiorna{};  // the recordsets are not held between updates
 }
 
 std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag_acq,
@@ -191,28 +275,28 @@ std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag
 
 void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven,
                             const kv::ado::RecordsetPtr& ven) {
-    const int16_t fonte = kv::CInt(NZ(par_ven->Value("MG44_INDARRPREZZO")));
+    const int16_t fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
     if (fonte == 0) {
-        ven->SetValue("LI10_INDARROT", int16_t{0});
-        ven->SetValue("LI10_SCAGL_MG02", Variant::Null());
+        campi_ven.indarrot.Scrivi(*ven, int16_t{0});
+        campi_ven.scaglione.Scrivi(*ven, Variant::Null());
         return;
     }
     Variant scaglione;
     if (fonte == 1) {
         scaglione = Scaglione();
     } else if (fonte == 2) {
-        scaglione = NS(par_ven->Value("MG44_SCAGL_MG02"));
+        scaglione = NS(campi_par_ven.scaglione.Di(*par_ven));
     } else {
         return;
     }
     if (scaglione.IsEmpty() || kv::CStr(scaglione).empty()) return;  // no bracket: nothing changes
     auto rounding = ctx_.price_rounding;
     if (!rounding) throw PricingNotSet("the price rounding");
-    const std::string valuta = kv::CStr(par_ven->Value("MG44_VALUTA_CG08"));
+    const std::string valuta = kv::CStr(campi_par_ven.valuta.Di(*par_ven));
     const double arrotondato = rounding->Round(price, kv::CInt(scaglione), valuta);
-    ven->SetValue("LI10_INDARROT", int16_t{1});
-    ven->SetValue("LI10_SCAGL_MG02", scaglione);
-    ven->SetValue("LI10_PREZZO", arrotondato);
+    campi_ven.indarrot.Scrivi(*ven, int16_t{1});
+    campi_ven.scaglione.Scrivi(*ven, scaglione);
+    campi_ven.prezzo.Scrivi(*ven, arrotondato);
 }
 
 Variant PriceUpdate::FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq) {
@@ -230,7 +314,7 @@ Variant PriceUpdate::FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq) {
         }
         run_purchase_flags_ = std::move(flags);
     }
-    const Variant lista = acq->Value("LI10_NUMLIST");
+    const Variant lista = campi_acq.lista.Di(*acq);
     if (!lista.IsNull() && !lista.IsEmpty()) {
         auto it = run_purchase_flags_->find(kv::CDbl(lista));
         if (it != run_purchase_flags_->end()) return it->second;

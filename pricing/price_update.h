@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "matrix/clsmg_setupvarianti.h"
 #include "platform/ado/connection.h"
@@ -54,6 +55,9 @@ struct PricingContext {
 class PriceUpdate {
 public:
     explicit PriceUpdate(PricingContext context) : ctx_(std::move(context)) {}
+    ~PriceUpdate();
+    PriceUpdate(const PriceUpdate&) = default;
+    PriceUpdate& operator=(const PriceUpdate&) = default;
     void SetContext(PricingContext context) { ctx_ = std::move(context); }
     const PricingContext& Context() const { return ctx_; }
 
@@ -77,6 +81,9 @@ public:
 private:
     enum class Branch { ByDefault, Recharge, ZeroRecharge };
     void Aggiorna(Branch branch, const kv::Decimal& ricarico);
+    struct StatoAggiorna;
+    struct PassiAggiorna;
+    std::vector<Step> Passi(StatoAggiorna& s);
     // The VAT conversion of a price derived from the purchase row into the sales list's terms.
     // Nothing when the flags ask for no conversion.
     std::optional<double> ConvertiIva(double price, const kv::Variant& flag_acq, const kv::Variant& flag_ven);
@@ -98,6 +105,7 @@ private:
     std::optional<kv::Variant> run_bracket_;
     std::optional<kv::Decimal> run_vat_;
     std::optional<std::map<double, kv::Variant>> run_purchase_flags_;  // list number -> MG44_FLGIVACOMPR
+    std::shared_ptr<PassiAggiorna> passi_;  // the update's steps, made at its first run
 };
 
 // Error 91 naming what the window did not hand over.

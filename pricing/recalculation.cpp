@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "pricing/campo.h"
 #include "shell/modmg_quendormixal.h"
 
 namespace qmx {
@@ -16,6 +17,16 @@ T& Req(const std::shared_ptr<T>& p, std::string_view what) {
     if (!p) throw PricingNotSet(what);
     return *p;
 }
+
+// The sales row's fields a run reads for every row.
+struct CampiVendita {
+    Campo lista{"LI10_NUMLIST"};
+    Campo codicevar1{"BLT_CODICEVAR1"};
+    Campo opzione1{"BLT_OPZIONE1"};
+    Campo codicevar2{"BLT_CODICEVAR2"};
+    Campo opzione2{"BLT_OPZIONE2"};
+};
+thread_local CampiVendita campi_ven;
 
 bool Vuoto(const RecordsetPtr& rs) { return rs->IsBOF() && rs->IsEOF(); }
 
@@ -59,15 +70,15 @@ void Recalculation::DoEvents() const {
 }
 
 std::string Recalculation::FiltroAcquisto(const RecordsetPtr& ven, int16_t lista_acquisto) const {
-    auto testo = [&](const char* campo) { return RaddoppiaApici(kv::CStr(NS(ven->Value(campo)))); };
+    auto testo = [&](const Campo& campo) { return RaddoppiaApici(kv::CStr(NS(campo.Di(*ven)))); };
     return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + " AND BLT_CODICEVAR1 ='" +
-           testo("BLT_CODICEVAR1") + "'" + " AND BLT_OPZIONE1 ='" + testo("BLT_OPZIONE1") + "'" +
-           " AND BLT_CODICEVAR2 ='" + testo("BLT_CODICEVAR2") + "'" + " AND BLT_OPZIONE2 ='" +
-           testo("BLT_OPZIONE2") + "'";
+           testo(campi_ven.codicevar1) + "'" + " AND BLT_OPZIONE1 ='" + testo(campi_ven.opzione1) + "'" +
+           " AND BLT_CODICEVAR2 ='" + testo(campi_ven.codicevar2) + "'" + " AND BLT_OPZIONE2 ='" +
+           testo(campi_ven.opzione2) + "'";
 }
 
 int16_t Recalculation::Riferimento(const RecordsetPtr& ven) {
-    return GetNumListAcqRif(ven->Value("LI10_NUMLIST"));
+    return GetNumListAcqRif(campi_ven.lista.Di(*ven));
 }
 
 void Recalculation::InizioGiro() {
@@ -75,6 +86,9 @@ void Recalculation::InizioGiro() {
     riferimenti_.clear();
     filtro_par_voluto_ = Variant();
     filtro_par_messo_ = Variant();
+    ultimo_riferimento_.reset();
+    ultima_lista_.reset();
+    ultimo_filtro_ = Variant();
     prezzi_.BeginRun();
 }
 
@@ -82,6 +96,8 @@ void Recalculation::FineGiro() {
     prezzi_.EndRun();
     in_giro_ = false;
     riferimenti_.clear();
+    ultimo_riferimento_.reset();
+    ultima_lista_.reset();
     if (!filtro_par_voluto_.IsEmpty() && !(filtro_par_voluto_ == filtro_par_messo_)) {
         Ripristina([&] {
             if (auto par = Ctx().listini_ven ? Ctx().listini_ven->rstParMagLis : nullptr)
@@ -91,7 +107,12 @@ void Recalculation::FineGiro() {
 }
 
 void Recalculation::FiltraParametri(const RecordsetPtr& par, const Variant& lista) {
-    const Variant filtro("MG44_NUMLIST = " + kv::CStr(lista));
+    // Consecutive rows mostly belong to the same list: its filter text is made once.
+    if (!(ultima_lista_ && *ultima_lista_ == lista)) {
+        ultimo_filtro_ = Variant("MG44_NUMLIST = " + kv::CStr(lista));
+        ultima_lista_ = lista;
+    }
+    const Variant& filtro = ultimo_filtro_;
     filtro_par_voluto_ = filtro;
     if (filtro_par_messo_ == filtro) return;
     filtro_par_messo_ = Variant();
@@ -100,11 +121,17 @@ void Recalculation::FiltraParametri(const RecordsetPtr& par, const Variant& list
 }
 
 int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
+    // In a run, a row of the list asked for last has its answer without making the list's key again.
+    if (in_giro_ && ultimo_riferimento_ && ultimo_riferimento_->first == numList) {
+        filtro_par_voluto_ = Variant(int16_t{0});
+        return ultimo_riferimento_->second;
+    }
     const std::string chiave = numList.IsNull() || numList.IsEmpty() ? std::string() : kv::CStr(numList);
     if (in_giro_ && !chiave.empty()) {
         auto it = riferimenti_.find(chiave);
         if (it != riferimenti_.end()) {
             filtro_par_voluto_ = Variant(int16_t{0});
+            ultimo_riferimento_.emplace(numList, it->second);
             return it->second;
         }
     }
@@ -129,14 +156,17 @@ int16_t Recalculation::GetNumListAcqRif(const Variant& numList) {
             filtro_par_messo_ = Variant(int16_t{0});
         },
     });
-    if (in_giro_ && !chiave.empty()) riferimenti_[chiave] = result;
+    if (in_giro_ && !chiave.empty()) {
+        riferimenti_[chiave] = result;
+        ultimo_riferimento_.emplace(numList, result);
+    }
     return result;
 }
 
 void Recalculation::RicalcolaListini() {
     const char* const kNome = "RicalcolaListini";
     auto& ctx = Ctx();
-    auto report = [&](std::string_view p, const kv::Error& e) {
+    const ErrorReporter report = [&](std::string_view p, const kv::Error& e) {
         Ripristina([&] { Req(ctx.varianti_acq, "the purchase matrix driver").SetStatusOperationError(); });
         return ctx.report ? ctx.report(p, e) : 3;
     };
@@ -185,30 +215,33 @@ void Recalculation::RicalcolaListini() {
             if (!Vuoto(r.ven)) r.ven->MoveFirst();
         },
         [&] {
-            while (!r.ven->IsEOF()) {
-                const Outcome riga = RunTrapped(kNome, report, {
-                    [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, Riferimento(r.ven))); },
-                    // Every matching purchase row rewrites the sales row in turn; the last one stands.
-                    [&] {
-                        if (r.acq->RecordCount() <= 0) return Flow::Next;
-                        r.acq->MoveFirst();
-                        while (!r.acq->IsEOF()) {
-                            const Outcome acquisto = RunTrapped(kNome, report, {
-                                [&] { FiltraParametri(par_ven, r.ven->Value("LI10_NUMLIST")); },
-                                [&] { prezzi_.AggiornaPrezzo(); },
-                                [&] { DoEvents(); },
-                                [&] { r.acq->MoveNext(); },
-                            });
-                            if (acquisto == Outcome::Left) {
-                                lasciata = true;
-                                return Flow::Exit;
-                            }
+            // The steps of a purchase row and of a sales row are the same for every row: they are made
+            // once for the walk, not for each of its thousands of rows.
+            const Step passi_acquisto[] = {
+                [&] { FiltraParametri(par_ven, campi_ven.lista.Di(*r.ven)); },
+                [&] { prezzi_.AggiornaPrezzo(); },
+                [&] { DoEvents(); },
+                [&] { r.acq->MoveNext(); },
+            };
+            const Step passi_riga[] = {
+                [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, Riferimento(r.ven))); },
+                // Every matching purchase row rewrites the sales row in turn; the last one stands.
+                [&] {
+                    if (r.acq->RecordCount() <= 0) return Flow::Next;
+                    r.acq->MoveFirst();
+                    while (!r.acq->IsEOF()) {
+                        if (RunTrapped(kNome, report, passi_acquisto) == Outcome::Left) {
+                            lasciata = true;
+                            return Flow::Exit;
                         }
-                        return Flow::Next;
-                    },
-                    // The next row's filter replaces this one; the matrix is unfiltered after the walk.
-                    [&] { r.ven->MoveNext(); },
-                });
+                    }
+                    return Flow::Next;
+                },
+                // The next row's filter replaces this one; the matrix is unfiltered after the walk.
+                [&] { r.ven->MoveNext(); },
+            };
+            while (!r.ven->IsEOF()) {
+                const Outcome riga = RunTrapped(kNome, report, passi_riga);
                 if (riga == Outcome::Left || lasciata) {
                     lasciata = true;
                     return Flow::Exit;
@@ -294,7 +327,7 @@ void Recalculation::RicalcolaListini4() {
                     [&] { salta = acq->RecordCount() <= 0; },
                     [&] {
                         if (salta) return;
-                        FiltraParametri(par_ven, ven->Value("LI10_NUMLIST"));
+                        FiltraParametri(par_ven, campi_ven.lista.Di(*ven));
                         if (par_ven->RecordCount() > 0) {
                             ricarico = kv::CDec(NZ(par_ven->Value("MG44_RICDEFAULT")));
                         } else {

@@ -16,6 +16,8 @@
 // list or options have no purchase row is left as it is.
 
 #include <map>
+#include <optional>
+#include <utility>
 #include <string>
 
 #include "pricing/price_update.h"
@@ -60,6 +62,9 @@ private:
     std::map<std::string, int16_t> riferimenti_;  // sales list -> reference purchase list, in a run
     kv::Variant filtro_par_voluto_;               // the parameters' filter as the walk leaves it
     kv::Variant filtro_par_messo_;                // the filter they have
+    std::optional<std::pair<kv::Variant, int16_t>> ultimo_riferimento_;  // the last list asked for, in a run
+    std::optional<kv::Variant> ultima_lista_;     // the list of the parameters' last filter text
+    kv::Variant ultimo_filtro_;                   // and that text
 };
 
 }  // namespace qmx

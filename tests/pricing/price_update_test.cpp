@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "pricing/pricing_support.h"
 #include "support/db_engines.h"
@@ -345,6 +348,59 @@ TEST_P(PriceUpdateTest, ErrorsAreReportedUnderTheProcedureAndWhatWasWrittenStays
     ASSERT_EQ(bench->reports.size(), 1u);
     EXPECT_EQ(bench->reports[0].first, "AggiornaPrezzo");
     EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_PREZZO")), 100.0);
+}
+
+// One object updates row after row (as a recalculation does): the trap still works per statement on
+// every update, also on one started from the error report of another.
+TEST_P(PriceUpdateTest, RepeatedUpdatesKeepTheTrapOfEveryStatement) {
+    AggiungiParametro(bench->lis_ven->rstParMagLis, {{"MG44_NUMLIST", 10.0}, {"MG44_RICDEFAULT", 25.0},
+                                                    {"MG44_INDARRPREZZO", 2.0}, {"MG44_SCAGL_MG02", 99.0}});
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}});
+    AggiungiRiga(bench->Acq(), {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", 80.0}});
+    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}});
+    struct Caso {
+        const char* nome;
+        std::vector<int> risposte;  // the answers to the failing rounding, in turn
+        bool annidato;              // the first report runs another update of the same object
+        size_t segnalazioni;        // reports per update
+        bool netto;                 // the sales net price (the step after the rounding) was computed
+    };
+    const Caso casi[] = {
+        {"ignore goes on with the next step", {2}, false, 1, true},
+        {"retry runs the step again, then leave", {4, 4, 3}, false, 3, false},
+        {"leave", {3}, false, 1, false},
+        {"an update from the report has its own steps", {2, 2}, true, 2, true},
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.nome);
+        PricingContext ctx = bench->Context();
+        std::vector<std::string> segnalate;
+        size_t k = 0;
+        PriceUpdate* aggiornamento = nullptr;
+        bool annidato = c.annidato;
+        ctx.report = [&](std::string_view procedura, const kv::Error&) {
+            segnalate.emplace_back(procedura);
+            const int risposta = c.risposte[std::min(k++, c.risposte.size() - 1)];
+            if (annidato) {
+                annidato = false;
+                aggiornamento->AggiornaPrezzo();
+            }
+            return risposta;
+        };
+        PriceUpdate p(ctx);
+        aggiornamento = &p;
+        for (int giro = 0; giro < 2; ++giro) {
+            segnalate.clear();
+            k = 0;
+            bench->Ven()->SetValue("LI10_PREZZO", Variant::Null());
+            bench->Ven()->SetValue("BLT_PREZZONETTO", Variant::Null());
+            p.AggiornaPrezzo();
+            EXPECT_EQ(segnalate.size(), giro == 0 ? c.segnalazioni : c.segnalazioni - (c.annidato ? 1 : 0));
+            for (const auto& s : segnalate) EXPECT_EQ(s, "AggiornaPrezzo");
+            EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_PREZZO")), 100.0);
+            EXPECT_EQ(!bench->Ven()->Value("BLT_PREZZONETTO").IsNull(), c.netto);
+        }
+    }
 }
 
 QMX_INSTANTIATE_ENGINES(PriceUpdateTest);

@@ -1,0 +1,56 @@
+#pragma once
+// A recordset field read and written by its position, found by name once. The price procedures read
+// the same handful of fields of thousands of matrix rows per run; looking each one up by name (an
+// upper-cased copy and a hash) on every read costs more than the reads themselves. The position found
+// is only trusted while the recordset's field of that position still has the name (compared without
+// regard to case, as names are), so a recordset laid out otherwise is looked up again; a field that is
+// missing is read by name, and fails exactly as a read by name fails.
+
+#include <cctype>
+#include <string>
+
+#include "platform/ado/recordset.h"
+#include "platform/variant/variant.h"
+
+namespace qmx {
+
+class Campo {
+public:
+    explicit constexpr Campo(const char* nome) : nome_(nome) {}
+    const char* Nome() const { return nome_; }
+
+    kv::Variant Di(kv::ado::Recordset& rs) const {
+        const int i = Indice(rs);
+        return i >= 0 ? rs.Value(i) : rs.Value(nome_);
+    }
+    void Scrivi(kv::ado::Recordset& rs, const kv::Variant& v) const {
+        const int i = Indice(rs);
+        if (i >= 0)
+            rs.SetValue(i, v);
+        else
+            rs.SetValue(nome_, v);
+    }
+
+private:
+    static bool StessoNome(const std::string& campo, const char* nome) {
+        size_t i = 0;
+        for (; i < campo.size() && nome[i] != '\0'; ++i) {
+            const auto a = static_cast<unsigned char>(campo[i]);
+            const auto b = static_cast<unsigned char>(nome[i]);
+            if (a != b && !(a < 0x80 && b < 0x80 && std::toupper(a) == std::toupper(b))) return false;
+        }
+        return i == campo.size() && nome[i] == '\0';
+    }
+    int Indice(kv::ado::Recordset& rs) const {
+        const auto& infos = rs.FieldInfos();
+        if (indice_ >= 0 && indice_ < static_cast<int>(infos.size()) && StessoNome(infos[indice_].name, nome_))
+            return indice_;
+        indice_ = rs.GetFields().IndexOf(nome_);
+        return indice_;
+    }
+
+    const char* nome_;
+    mutable int indice_ = -1;
+};
+
+}  // namespace qmx
