@@ -51,8 +51,9 @@ double HeapKb() { return static_cast<double>(mallinfo2().uordblks) / 1024.0; }
 
 std::string Literal(const Variant& v) {
     if (v.IsNull() || v.IsEmpty()) return "NULL";
-    if (const auto* d = v.TryGet<kv::Date>()) return "'" + d->ToYmd() + "'";
-    if (v.IsString()) return "'" + qmx::RaddoppiaApici(kv::RTrim(v.StringValue())) + "'";
+    if (const auto* d = v.TryGet<kv::Date>()) return std::string(1, '\'').append(d->ToYmd()).append(1, '\'');
+    if (v.IsString())
+        return std::string(1, '\'').append(qmx::RaddoppiaApici(kv::RTrim(v.StringValue()))).append(1, '\'');
     return kv::CStr(qmx::SqlNumero(v));
 }
 

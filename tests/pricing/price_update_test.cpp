@@ -358,14 +358,14 @@ TEST_P(PriceUpdateTest, RepeatedUpdatesKeepTheTrapOfEveryStatement) {
     AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}});
     AggiungiRiga(bench->Acq(), {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", 80.0}});
     AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}});
-    struct Caso {
+    struct CasoTrap {
         const char* nome;
         std::vector<int> risposte;  // the answers to the failing rounding, in turn
         bool annidato;              // the first report runs another update of the same object
         size_t segnalazioni;        // reports per update
         bool netto;                 // the sales net price (the step after the rounding) was computed
     };
-    const Caso casi[] = {
+    const CasoTrap casi[] = {
         {"ignore goes on with the next step", {2}, false, 1, true},
         {"retry runs the step again, then leave", {4, 4, 3}, false, 3, false},
         {"leave", {3}, false, 1, false},

@@ -756,12 +756,12 @@ TEST(Recordset, StoredValuesReadBackExactly) {
         Variant(*Date::TryFromYmd(1899, 12, 29)), Variant(Date(45000.75)), Variant(Decimal::FromParts(-1234500, 4)),
         Variant(""), Variant(" "), Variant("12345678"), Variant("123456789"), Variant("1234567 "),
         Variant("àèìòù   "), Variant(std::string(300, ' ')), Variant("  lead and trail  "),
-        Variant(std::string("nul\0inside", 10)), Variant(std::string(70000, ' ') + "x" + std::string(70000, ' ')),
+        Variant(std::string("nul\0inside", 10)), Variant(std::string(70000, ' ').append("x").append(70000, ' ')),
         Variant(std::shared_ptr<Object>(std::make_shared<Holder>()))};
     std::vector<FieldInfo> fields;
     std::vector<Variant> row;
     for (std::size_t i = 0; i < values.size(); ++i) {
-        fields.push_back({"F" + std::to_string(i), adEmpty, 0, adFldIsNullable});
+        fields.push_back({std::string("F").append(std::to_string(i)), adEmpty, 0, adFldIsNullable});
         row.push_back(values[i]);
     }
     auto rs = Recordset::FromRows(fields, {row, row});
