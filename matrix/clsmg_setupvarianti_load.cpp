@@ -202,7 +202,17 @@ void CLSMG_SETUPVARIANTI::AggiungiRigaTipo1() {
     rs.SetValue(ix.m_vendacq, Variant(static_cast<int16_t>(m_eSalPur)));
     rs.SetValue(ix.m_tipolis, Variant(int16_t{0}));
     rs.SetValue(ix.m_codart, Variant(CodArticolo()));
-    rs.SetValue(ix.m_opzione, Variant(OpzioneCalcolata(kv::CStr(NS(opz.Value(ix.o_opz))), "")));
+    // With Inverti the row's option belongs to the second-level variant. When the article keeps that
+    // level beside the first one (only the reading configuration made the grid single-level), the option
+    // goes into the second-level segment; written into the first-level one it would store a size where
+    // the code holds a colour. When it is the article's only grid level (numbered 1), it goes there.
+    const std::string opzione = kv::CStr(NS(opz.Value(ix.o_opz)));
+    bool secondo_livello = false;
+    if (Inverti())
+        for (const auto& l : Livelli())
+            if (l && l->IsLivelloGriglia && l->LivelloGrigla > 1) secondo_livello = true;
+    rs.SetValue(ix.m_opzione,
+                Variant(secondo_livello ? OpzioneCalcolata("", opzione) : OpzioneCalcolata(opzione, "")));
     rs.SetValue(ix.m_dataini, Variant(PropDataInizio(rsListini)));
     rs.SetValue(ix.m_datafine, Variant(PropDataFine(rsListini)));
     CaricaDatiListino();
