@@ -5,19 +5,14 @@
 
 #include "matrix/clsmg_setupvarianti.h"
 #include "matrix/matrix_recordset.h"
-#include "platform/services/dialogs.h"
 #include "shell/modmg_quendormixal.h"
-#include "shell/msgbox.h"
 
 namespace qmx {
 
-namespace svc = kv::services;
 using kv::ado::RecordsetPtr;
 
 namespace {
 
-constexpr const char* kTitleTechnical = "Informazione tecnica";
-constexpr const char* kTitleWarning = "Attenzione";
 
 void CloseIfOpen(RecordsetPtr& rs) {
     if (rs && rs->State() == kv::ado::adStateOpen) rs->Close();
@@ -31,17 +26,7 @@ bool HasRows(const RecordsetPtr& rs) { return rs && !rs->IsBOF() && !rs->IsEOF()
 void CLSMG_SETUPVARIANTI::SetupGrid(bool VisualizzaMsg) {
     schema::Trap(core_.State, [&] {
         VerificaProprieta();
-        if (core_.State >= 1) {
-            if (VisualizzaMsg)
-                MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleTechnical);
-            return;
-        }
-        if (!ConfigurationOk()) {
-            // A check that failed on an error (State 99) has no hint to give: no empty box is shown.
-            if (VisualizzaMsg && !core_.Message.empty())
-                MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleWarning);
-            return;
-        }
+        if (!core_.SetupPossibile(VisualizzaMsg, [this] { return ConfigurationOk(); })) return;
         CloseIfOpen(rsListini);
         rsListini = core_.Execute(GetSql_ParListini());
 

@@ -9,17 +9,14 @@
 
 #include "matrix/matrix_recordset.h"
 #include "platform/services/cinterface.h"
-#include "platform/services/dialogs.h"
 #include "platform/services/global_services.h"
 #include "platform/variant/strings.h"
 #include "pricelist/clsmg_setuplistini.h"
 #include "shell/modmg_quendormixal.h"
-#include "shell/msgbox.h"
 
 namespace qmx {
 
 namespace ctl = kv::controls;
-namespace svc = kv::services;
 using kv::Variant;
 using kv::ado::RecordsetPtr;
 
@@ -27,8 +24,6 @@ namespace {
 
 constexpr const char* kPercentFormat = "#,##0.000";
 constexpr const char* kCurrency = "EURO";
-constexpr const char* kTitleTechnical = "Informazione tecnica";
-constexpr const char* kTitleWarning = "Attenzione";
 
 void CloseIfOpen(RecordsetPtr& rs) {
     if (rs && rs->State() == kv::ado::adStateOpen) rs->Close();
@@ -59,17 +54,7 @@ std::string CaptionOfLevel(schema::DriverCore& core, bool second_level) {
 void CLSMG_SETUPLISTINI::SetupGrid(bool VisualizzaMsg) {
     schema::Trap(core_.State, [&] {
         VerificaProprieta();
-        if (core_.State >= 1) {
-            if (VisualizzaMsg)
-                MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleTechnical);
-            return;
-        }
-        if (!ConfigurationOk()) {
-            // A check that failed on an error (State 99) has no hint to give: no empty box is shown.
-            if (VisualizzaMsg && !core_.Message.empty())
-                MsgBox(core_.ActiveInterface, core_.Message, svc::style::kExclamation, kTitleWarning);
-            return;
-        }
+        if (!core_.SetupPossibile(VisualizzaMsg, [this] { return ConfigurationOk(); })) return;
         CloseIfOpen(rstParMagLis);
         rstParMagLis = core_.Execute(GetSql_ParListini());
         // The lists may have changed since the check: without any, the grid keeps what it has.

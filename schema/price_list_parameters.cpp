@@ -4,9 +4,11 @@
 
 #include "platform/ado/enums.h"
 #include "platform/services/cinterface.h"
+#include "platform/services/dialogs.h"
 #include "platform/services/global_services.h"
 #include "platform/variant/error.h"
 #include "platform/variant/strings.h"
+#include "shell/msgbox.h"
 
 namespace qmx::schema {
 
@@ -71,6 +73,20 @@ bool DriverCore::VariantiConfigurate(std::string& cod_variante1, std::string& co
     if (!(rs->IsBOF() || rs->IsEOF())) cod_variante2 = kv::Trim(kv::CStr(rs->Value("MG5F_CODICEVAR")));
     rs->SetFilter(kv::ado::adFilterNone);
     rs->Close();
+    return true;
+}
+
+bool DriverCore::SetupPossibile(bool show_messages, const std::function<bool()>& configuration_ok) {
+    if (State >= 1) {
+        if (show_messages) MsgBox(ActiveInterface, Message, kv::services::style::kExclamation, "Informazione tecnica");
+        return false;
+    }
+    if (!configuration_ok()) {
+        // A check that failed on an error (State 99) has no hint to give: no empty box is shown.
+        if (show_messages && !Message.empty())
+            MsgBox(ActiveInterface, Message, kv::services::style::kExclamation, "Attenzione");
+        return false;
+    }
     return true;
 }
 

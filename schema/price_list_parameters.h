@@ -8,6 +8,7 @@
 // result. Missing properties are reported as State 1 to 5 with a fixed Italian message.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,6 +80,12 @@ public:
     // codes of the first- and second-level variant are stored in cod_variante1/2 (left as they are
     // when that level has none). Otherwise Message is the composed hint. Raises on database errors.
     bool VariantiConfigurate(std::string& cod_variante1, std::string& cod_variante2);
+
+    // The gate of a driver's SetupGrid, after its property check has set State and Message: true when
+    // the properties are set and configuration_ok() holds. Otherwise, when show_messages is set, the
+    // reason is shown through the host: a missing property as "Informazione tecnica", an unusable
+    // configuration as "Attenzione" (nothing when the check failed on an error and left no message).
+    bool SetupPossibile(bool show_messages, const std::function<bool()>& configuration_ok);
 };
 
 // The query of the parameter rows of the lists of a kind that take part in fast creation.
