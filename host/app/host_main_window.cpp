@@ -11,7 +11,6 @@
 #include "host/services/qt_host_services.h"
 #include "host/services/qt_window_presenter.h"
 #include "host/views/bar_views.h"
-#include "platform/services/dispatch.h"
 #include "platform/services/error_texts.h"
 
 namespace kv::host {
@@ -25,7 +24,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 // technical description after it.
 QString UserText(const kv::Error& e) {
     const auto italian = kv::services::ItalianErrorDescription(e.Number());
-    if (!italian) return UserText(e);
+    if (!italian) return Q(e.Description());
     return Q(*italian) + QStringLiteral(" (") + Q(e.Description()) + QStringLiteral(")");
 }
 
@@ -34,7 +33,12 @@ std::string LibraryOf(const std::string& progid) { return progid.substr(0, progi
 }  // namespace
 
 HostMainWindow::HostMainWindow(HostSettings settings, QString components_dir, bool interactive)
-    : settings_(std::move(settings)), components_dir_(std::move(components_dir)), area_(new QMdiArea(this)) {
+    : settings_(std::move(settings)),
+      components_dir_(std::move(components_dir)),
+      area_(new QMdiArea(this)),
+      session_(settings_.company, settings_.connection),
+      global_(session_.global),
+      status_bar_(session_.status_bar) {
     setWindowTitle(QStringLiteral("ERP — Ditta %1").arg(settings_.company));
     // Component windows open as tabs of the work area, each under its caption.
     area_->setViewMode(QMdiArea::TabbedView);
@@ -43,12 +47,6 @@ HostMainWindow::HostMainWindow(HostSettings settings, QString components_dir, bo
     area_->setTabsMovable(true);
     area_->setBackground(QColor(0x8c, 0x9a, 0xab));
     setCentralWidget(area_);
-
-    global_ = std::make_shared<svc::HostGlobalServices>(settings_.company, settings_.connection);
-    navigator_ = std::make_shared<svc::HostNavigator>();
-    frame_ = std::make_shared<svc::HostFrame>(kv::Variant(int16_t{0}));
-    menu_entry_ = std::make_shared<svc::HostMenuEntry>();
-    status_bar_ = std::make_shared<svc::HostStatusBar>(3);
 
     presenter_ = std::make_shared<kv::qt::QtWindowPresenter>(area_, this);
     global_->SetPresenter(presenter_);
@@ -177,28 +175,13 @@ std::optional<QString> HostMainWindow::OpenPriceListWindow() {
     auto component = std::dynamic_pointer_cast<svc::Cinterface>(object);
     if (!component) return QStringLiteral("%1 non è un componente del gestionale").arg(QLatin1String(kPriceListProgId));
 
-    component->SetClsGlobal(global_);
-    component->SetActiveNavigator(navigator_);
-    component->SetActiveFrame(frame_);
-    component->SetClsVoceMenu(menu_entry_);
-    component->SetStatusBar(status_bar_);
-    component->SetCanInsert(true);
-    component->SetCanDelete(true);
-    component->SetCanUpdate(true);
-    component->SetIsActive(true);
-    component->SetWindowModal(settings_.modal);
     // Inside the frame the window takes the whole work area.
-    component->SetWindowState(settings_.modal ? 0 : 2);
-    component->SetCaption(kv::Variant(std::string(kPriceListTitle)));
-    if (!settings_.article.empty()) {
-        auto own = std::dynamic_pointer_cast<svc::Dispatch>(object);
-        if (!own) return QStringLiteral("Il componente non si può aprire su un articolo");
-        try {
-            own->PropertyLet("CodiceArticolo", kv::Variant(settings_.article));
-        } catch (const kv::Error& e) {
-            return UserText(e);
-        }
-        component->SetIsCalled(true);
+    const svc::ComponentOpening opening{settings_.modal, settings_.modal ? 0 : 2, kPriceListTitle, settings_.article};
+    try {
+        if (!svc::FillInterface(object, *component, session_, opening))
+            return QStringLiteral("Il componente non si può aprire su un articolo");
+    } catch (const kv::Error& e) {
+        return UserText(e);
     }
     component_ = component;
     component->ShowForm();

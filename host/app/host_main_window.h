@@ -17,9 +17,7 @@
 #include "platform/services/cinterface.h"
 #include "platform/services/component_loader.h"
 #include "platform/services/global_services.h"
-#include "platform/services/host_objects.h"
-#include "platform/services/navigator.h"
-#include "platform/services/status_bar.h"
+#include "platform/services/host_session.h"
 
 class QMdiArea;
 
@@ -66,10 +64,8 @@ class HostMainWindow : public QMainWindow {
     HostSettings settings_;
     QString components_dir_;
     QMdiArea* area_;
+    kv::services::HostSession session_;
     std::shared_ptr<kv::services::HostGlobalServices> global_;
-    std::shared_ptr<kv::services::HostNavigator> navigator_;
-    std::shared_ptr<kv::services::HostFrame> frame_;
-    std::shared_ptr<kv::services::HostMenuEntry> menu_entry_;
     std::shared_ptr<kv::services::HostStatusBar> status_bar_;
     std::shared_ptr<kv::qt::QtWindowPresenter> presenter_;
     kv::qt::PointerBinding* pointer_ = nullptr;
