@@ -103,6 +103,13 @@ void FRMMG_QUENDORMIXAL::CaricaChiave(std::string_view procedure, const std::fun
                                       bool loading_flag, bool focus_only_when_visible) {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     RunTrapped(procedure, report, {
+        // Without an article the field has found there is no key: the drivers would load (and later
+        // save) the lists of whatever article they were last given, or of none.
+        [&] {
+            if (TXT_CODART->Valid() && !Text(kv::Variant(TXT_CODART->Text())).empty()) return Flow::Next;
+            Focus(*TXT_CODART);
+            return Flow::Exit;
+        },
         [&] { Driver(varianti_acq_).SetStatusOperationInProgress(); },
         [&] { DisableKey(); },
         [&] {
@@ -118,6 +125,20 @@ void FRMMG_QUENDORMIXAL::CaricaChiave(std::string_view procedure, const std::fun
             if (loading_flag) state_.loading = true;
         },
         [&] { VerifyTipoGrid(); },
+        // An article the grid cannot show has been told about and loads nothing: the key opens again
+        // (its dates kept), so the user can correct the article instead of starting over.
+        [&] {
+            if (state_.grid_type != 0) return Flow::Next;
+            TXT_CODART->SetEnabled(true);
+            for (const auto& field : {TXT_DADATA_ACQ, TXT_ADATA_ACQ, TXT_DADATA_VEN, TXT_ADATA_VEN})
+                if (field->Visible()) field->SetEnabled(true);
+            INTERNAV->SetEnabled(false);
+            GRB_LISACQ->SetEnabled(false);
+            GRB_LISVEN->SetEnabled(false);
+            Focus(*TXT_CODART);
+            Driver(varianti_acq_).SetStatusOperationCompleted();
+            return Flow::Exit;
+        },
         [&] {
             if (state_.grid_type != 2) return;
             // Grid type 2 shows no row until an option is chosen in the side list.
@@ -308,7 +329,9 @@ void FRMMG_QUENDORMIXAL::DateAfterItem(std::string_view procedure, ctl::DateFiel
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     RunTrapped(procedure, report, {
         [&] {
-            if (!KeyDatesValid() || !field.Enabled()) return Flow::Exit;
+            // A field the program confirms while it is locked starts nothing and asks nothing (the
+            // check of the dates may tell the user about a reversed period).
+            if (!field.Enabled() || !KeyDatesValid()) return Flow::Exit;
             return Flow::Next;
         },
         [&] {

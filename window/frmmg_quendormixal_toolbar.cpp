@@ -230,6 +230,8 @@ void FRMMG_QUENDORMIXAL::Nuovo() {
             } else {
                 Driver(varianti_acq_).Annulla();
                 Driver(varianti_ven_).Annulla();
+                // The edits are gone: nothing is left to ask about when the window closes.
+                state_.changes_pending = false;
             }
         },
         // A save that failed keeps the key and the edits: nothing is discarded, whatever was answered

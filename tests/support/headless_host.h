@@ -1,6 +1,6 @@
 #pragma once
-// A headless host for tests of the shell and the window: a temporary SQLite company database holding
-// the demo companies (the window's drivers read their configuration at load), host global services
+// A headless host for tests of the shell and the window: a company database holding the demo companies
+// (a temporary SQLite file, or on PostgreSQL a schema of its own, see db_engines.h) (the window's drivers read their configuration at load), host global services
 // over it with scripted dialogs and the headless window presenter, a navigator, a frame, a menu entry
 // and a status bar.
 
@@ -18,6 +18,7 @@
 #include "platform/services/navigator.h"
 #include "platform/services/status_bar.h"
 #include "schema/demo/demo.h"
+#include "support/db_engines.h"
 
 namespace qmx::testing {
 
@@ -40,12 +41,19 @@ private:
 };
 
 struct HeadlessHost {
-    explicit HeadlessHost(int32_t company = 1) {
-        session = kv::ado::Connection::Create();
-        session->Open(db.ConnectionString() + ";Mode=Create");
+    explicit HeadlessHost(int32_t company = 1, Engine engine = Engine::kSqlite) {
+        std::string connection_string = db.ConnectionString();
+        if (engine == Engine::kPostgres) {
+            server = std::make_unique<TestDatabase>(engine);
+            connection_string = server->connection_string();
+            session = server->connection();
+        } else {
+            session = kv::ado::Connection::Create();
+            session->Open(connection_string + ";Mode=Create");
+        }
         qmx::demo::CreateSchema(*session);
         qmx::demo::BuildDemo(*session);
-        global = std::make_shared<kv::services::HostGlobalServices>(company, db.ConnectionString());
+        global = std::make_shared<kv::services::HostGlobalServices>(company, connection_string);
         global->SetHostConnection(session);
     }
 
@@ -65,6 +73,7 @@ struct HeadlessHost {
     kv::services::HostLayoutObjectModel& LayoutModel() const { return *navigator->HostLayoutModel(); }
 
     TempDatabase db;
+    std::unique_ptr<TestDatabase> server;  // PostgreSQL only
     kv::ado::ConnectionPtr session;
     std::shared_ptr<kv::services::HostGlobalServices> global;
     std::shared_ptr<kv::services::HostNavigator> navigator = std::make_shared<kv::services::HostNavigator>();
