@@ -268,6 +268,16 @@ void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
         [&] {
             GRD_SIDE->SetDataSource(nullptr);
             AddSide(variant);
+            // The list shows the typed option as its chosen row, as the matrices will: a list pointing
+            // at another option would make "Ricalcola" and the next row change work on that one.
+            if (side_rs_ && side_rs_->RecordCount() > 0) {
+                const bool was_loading = state_.loading;
+                state_.loading = true;
+                for (side_rs_->MoveFirst(); !side_rs_->IsEOF(); side_rs_->MoveNext())
+                    if (kv::Trim(Text(side_rs_->Value("BLT_OPZIONE2"))) == kv::Trim(variant)) break;
+                if (side_rs_->IsEOF()) side_rs_->MoveFirst();
+                state_.loading = was_loading;
+            }
             GRD_SIDE->SetDataSource(side_rs_);
         },
         [&] {
