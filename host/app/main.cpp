@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
@@ -24,6 +25,7 @@
 #include "host/app/host_main_window.h"
 #include "host/app/host_settings.h"
 #include "host/script/script_runner.h"
+#include "host/services/form_factory.h"
 #include "host/services/qt_dialogs.h"
 #include "host/services/qt_translations.h"
 #include "platform/services/error_texts.h"
@@ -58,6 +60,48 @@ bool Grab(QWidget& frame, const QString& file) {
     return true;
 }
 
+// The `screenshot` line of a script: the window's Qt form, built over the window's controls as they are,
+// drawn off screen at the frame's default size and written to `file`. The toolkit starts on the first
+// picture (off screen unless told otherwise: a script needs no display); the form goes once drawn.
+class ScriptPictures {
+public:
+    explicit ScriptPictures(char* program) : argv_{program, nullptr} {}
+    ~ScriptPictures() {
+        if (app_) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    std::string operator()(const std::shared_ptr<kv::Object>& window, const std::string& module,
+                           const std::string& file) {
+        if (!app_) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            app_ = std::make_unique<QApplication>(argc_, argv_);
+            kv::qt::InstallItalianTranslations(*app_);
+        }
+        const auto factory = kv::qt::FindFormFactory(module);
+        if (!factory) return "il modulo " + module + " non disegna finestre";
+        std::unique_ptr<QWidget> form(factory(window, nullptr));
+        if (!form) return "la finestra non ha un disegno";
+        const kv::host::HostSettings defaults;
+        form->resize(defaults.width, defaults.height);
+        form->show();
+        // Layout settles over a few passes of the event loop (splitter sizes, grid columns).
+        QEventLoop settle;
+        QTimer::singleShot(250, &settle, &QEventLoop::quit);
+        settle.exec();
+        const QPixmap picture = form->grab();
+        form.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (picture.isNull() || !picture.save(QString::fromStdString(file), "PNG"))
+            return "impossibile scrivere l'immagine in " + file;
+        return {};
+    }
+
+private:
+    int argc_ = 1;
+    char* argv_[2];
+    std::unique_ptr<QApplication> app_;
+};
+
 // The folder of the running executable, read without starting the toolkit.
 std::string ExecutableDir() {
     std::error_code ec;
@@ -73,9 +117,13 @@ int main(int argc, char** argv) {
     {
         const std::string exe_dir = ExecutableDir();
         const std::string build_dir = std::filesystem::path(exe_dir).parent_path().string();
-        if (auto status = kv::host::RunScriptFromArguments(argc, argv,
-                                                           "Provider=SQLite;Data Source=" + build_dir + "/demo.sqlite",
-                                                           build_dir + "/components", std::cout, std::cerr))
+        auto pictures = std::make_shared<ScriptPictures>(argv[0]);
+        if (auto status = kv::host::RunScriptFromArguments(
+                argc, argv, "Provider=SQLite;Data Source=" + build_dir + "/demo.sqlite", build_dir + "/components",
+                std::cout, std::cerr,
+                [pictures](const std::shared_ptr<kv::Object>& window, const std::string& module, const std::string& file) {
+                    return (*pictures)(window, module, file);
+                }))
             return *status;
     }
     QStringList arguments;

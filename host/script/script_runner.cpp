@@ -18,14 +18,10 @@
 #include "platform/controls/keys.h"
 #include "platform/controls/simple_controls.h"
 #include "platform/controls/toolbar.h"
-#include "platform/services/cinterface.h"
 #include "platform/services/component_loader.h"
 #include "platform/services/dialogs.h"
-#include "platform/services/dispatch.h"
 #include "platform/services/global_services.h"
-#include "platform/services/host_objects.h"
-#include "platform/services/navigator.h"
-#include "platform/services/status_bar.h"
+#include "platform/services/host_session.h"
 #include "platform/services/window_presenter.h"
 #include "platform/variant/strings.h"
 #include "platform/variant/variant.h"
@@ -220,15 +216,11 @@ std::string ValueText(const kv::Variant& v) {
 
 class ScriptRunner {
 public:
-    ScriptRunner(const ScriptOptions& options, std::ostream& out) : options_(options), out_(out) {
-        global_ = std::make_shared<svc::HostGlobalServices>(options.company, options.connection);
+    ScriptRunner(const ScriptOptions& options, std::ostream& out)
+        : options_(options), out_(out), session_(options.company, options.connection), global_(session_.global) {
         dialogs_ = std::make_shared<ScriptDialogs>();
         global_->SetErrorDisplayFactory([d = dialogs_] { return std::make_shared<ScriptErrorDisplay>(d); });
         global_->SetMessageServiceFactory([d = dialogs_] { return std::make_shared<ScriptMessageService>(d); });
-        navigator_ = std::make_shared<svc::HostNavigator>();
-        frame_ = std::make_shared<svc::HostFrame>(kv::Variant(int16_t{0}));
-        menu_entry_ = std::make_shared<svc::HostMenuEntry>();
-        status_bar_ = std::make_shared<svc::HostStatusBar>(3);
         loader_.AddSearchDirectory(options.components_dir);
     }
 
@@ -286,6 +278,11 @@ public:
                 Dump(SideGrid(f[1]));
             else
                 throw ScriptFailure{"dump vuole acq, ven oppure side N"};
+        } else if (command == "close") {
+            if (!AllFields(args).empty()) throw ScriptFailure{"close non vuole campi"};
+            CloseByUser();
+        } else if (command == "screenshot") {
+            Screenshot(RTrim(SplitFields(args, 0, true)[0]));
         } else if (command == "messages") {
             if (!AllFields(args).empty()) throw ScriptFailure{"messages non vuole campi"};
             Messages();
@@ -315,24 +312,8 @@ private:
         auto object = loader_.CreateObject(kProgId);
         auto component = std::dynamic_pointer_cast<svc::Cinterface>(object);
         if (!component) throw ScriptFailure{std::string(kProgId) + " non è un componente dell'host"};
-        component->SetClsGlobal(global_);
-        component->SetActiveNavigator(navigator_);
-        component->SetActiveFrame(frame_);
-        component->SetClsVoceMenu(menu_entry_);
-        component->SetStatusBar(status_bar_);
-        component->SetCanInsert(true);
-        component->SetCanDelete(true);
-        component->SetCanUpdate(true);
-        component->SetIsActive(true);
-        component->SetWindowModal(false);
-        component->SetWindowState(0);
-        component->SetCaption(kv::Variant(std::string(kTitle)));
-        if (!options_.article.empty()) {
-            auto own = std::dynamic_pointer_cast<svc::Dispatch>(object);
-            if (!own) throw ScriptFailure{"il componente non si apre su un articolo"};
-            own->PropertyLet("CodiceArticolo", kv::Variant(options_.article));
-            component->SetIsCalled(true);
-        }
+        if (!svc::FillInterface(object, *component, session_, {false, 0, kTitle, options_.article}))
+            throw ScriptFailure{"il componente non si apre su un articolo"};
         component_ = component;
         component->ShowForm();
         if (!Window()) throw ScriptFailure{"la finestra dei listini non si è aperta"};
@@ -522,6 +503,26 @@ private:
         }
     }
 
+    // The user closes the window; it may ask first and stay open. Once it has closed, the next line that
+    // needs it opens it again, as choosing it from the menu does.
+    void CloseByUser() {
+        auto window = Window();
+        if (!window) throw ScriptFailure{"la finestra è chiusa"};
+        if (!window->RequestClose()) return;
+        component_->CloseForm();
+        component_.reset();
+    }
+
+    void Screenshot(const std::string& file) {
+        if (file.empty()) throw ScriptFailure{"screenshot vuole il nome del file"};
+        if (!options_.picture) throw ScriptFailure{"screenshot: questo programma non sa disegnare la finestra"};
+        const std::string module = loader_.Load(std::string(kProgId).substr(0, std::string_view(kProgId).find('.')))->Path();
+        auto window = Window();
+        if (!window) throw ScriptFailure{"la finestra è chiusa"};
+        if (auto problem = options_.picture(window, module, file); !problem.empty())
+            throw ScriptFailure{"screenshot: " + problem};
+    }
+
     void Messages() {
         for (const auto& m : dialogs_->TakeShown())
             out_ << OneLine(m.title) << '\t' << OneLine(m.text) << '\t' << m.style << '\t' << m.answer << '\n';
@@ -529,12 +530,9 @@ private:
 
     ScriptOptions options_;
     std::ostream& out_;
+    svc::HostSession session_;
     std::shared_ptr<svc::HostGlobalServices> global_;
     std::shared_ptr<ScriptDialogs> dialogs_;
-    std::shared_ptr<svc::HostNavigator> navigator_;
-    std::shared_ptr<svc::HostFrame> frame_;
-    std::shared_ptr<svc::HostMenuEntry> menu_entry_;
-    std::shared_ptr<svc::HostStatusBar> status_bar_;
     svc::ComponentLoader loader_;
     std::shared_ptr<svc::Cinterface> component_;
     kv::ado::ConnectionPtr own_connection_;
@@ -578,10 +576,12 @@ int RunScriptText(const std::string& text, const std::string& name, const Script
 }
 
 std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::string& default_connection,
-                                          const std::string& components_dir, std::ostream& out, std::ostream& err) {
+                                          const std::string& components_dir, std::ostream& out, std::ostream& err,
+                                          WindowPicture picture) {
     std::optional<std::string> script;
     ScriptOptions options;
     options.components_dir = components_dir;
+    options.picture = std::move(picture);
     std::string problem;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];

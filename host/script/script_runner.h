@@ -18,6 +18,10 @@
 //   sql[@ENGINE] STATEMENT    runs a statement on the window's connection and prints its rows (with
 //                             @ENGINE: only on that engine, printing nothing)
 //   messages                  the message boxes and error displays shown since the last `messages`
+//   close                     closes the window as the user does (it may ask first, and stay open);
+//                             the next line that needs the window opens it again
+//   screenshot FILE           writes a picture (PNG) of the window as it is now, when the host can draw
+//                             it (ScriptOptions::picture); prints nothing
 //
 // The window opens before the first line that needs it, so `answer` and `sql` lines may prepare what
 // the window meets while it loads. A message box or error display with no queued answer fails the
@@ -25,25 +29,38 @@
 // saved) and a reported error Abort; answers still queued are ignored.
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/variant/variant.h"
+
 namespace kv::host {
+
+// Draws the window a script drives and writes the picture to `file` (PNG): "" when written, otherwise
+// the reason. `module` is the path of the component module that made the window (which knows how to
+// draw it). The drawing only renders the window's controls; it raises none of their events.
+using WindowPicture = std::function<std::string(const std::shared_ptr<kv::Object>& window, const std::string& module,
+                                                const std::string& file)>;
 
 struct ScriptOptions {
     std::string connection;      // the company database
     int32_t company = 1;
     std::string article;         // opens the window on this article, as a calling program does
     std::string components_dir;  // where the component module is looked for
+    WindowPicture picture;       // for `screenshot`; without it the command fails, saying so
 };
 
 // erp-host's arguments when they ask for a script run (--script FILE, with --connection S,
 // --company N and --article CODE; an empty connection takes the demo database next to the build,
 // `default_connection`). nullopt when the arguments do not ask for a script; otherwise the exit status
 // of the run, after writing an argument error to `err` (status 1).
+// `picture` serves the script's `screenshot` lines.
 std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::string& default_connection,
-                                          const std::string& components_dir, std::ostream& out, std::ostream& err);
+                                          const std::string& components_dir, std::ostream& out, std::ostream& err,
+                                          WindowPicture picture = {});
 
 // Runs the script in `path`. Returns 0 when every line ran; 1 otherwise, after writing to `err` the
 // line number and the reason.

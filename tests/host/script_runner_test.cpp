@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -72,6 +73,17 @@ TEST_F(ErpHostScript, EveryLineRunsThenTheExitIsZero) {
                             "messages\n");
     EXPECT_EQ(r.exit_code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("MG66_CODART\nMAG001\n"));
+}
+
+TEST_F(ErpHostScript, AScreenshotLineDrawsTheWindowWithoutADisplay) {
+    const QString picture = dir_->filePath(QStringLiteral("finestra.png"));
+    const ScriptRun r = RunScript(QStringLiteral("picture.script"),
+                                  "type TXT_CODART SCI001\nscreenshot " + picture.toUtf8() + "\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QString());
+    const QImage image(picture);
+    EXPECT_EQ(image.width(), 1280);
+    EXPECT_EQ(image.height(), 800);
 }
 
 TEST_F(ErpHostScript, ALineThatCannotRunEndsTheRunWithItsNumberAndReason) {
