@@ -59,6 +59,14 @@ protected:
         ASSERT_GT(stored_ven_, ven);
     }
     long stored_acq_ = 0, stored_ven_ = 0;
+    // SCI001 with a purchase price of 14 typed and not saved; `answer` waits for the next question, and
+    // with `refuse` the database refuses the save (every row of the matrix is stored: a save updates).
+    void PendingPrice(bool refuse, int answer) {
+        LoadSavedPrices();
+        Price(*window->GRD_LISACQ, 9, "14");
+        if (refuse) Refuse("UPDATE");
+        Answers().QueueAnswer(answer);
+    }
     bool HeaderOpen() const { return window->TXT_CODART->Enabled() && window->TXT_DADATA_ACQ->Enabled(); }
 };
 
@@ -201,10 +209,7 @@ TEST_P(WindowCommands, NuovoWithPendingPricesDoesWhatTheAnswerSays) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        LoadSavedPrices();
-        Price(*window->GRD_LISACQ, 9, "14");
-        if (c.refuse) Refuse("UPDATE");  // every row of the matrix is stored: a save updates
-        Answers().QueueAnswer(c.answer);
+        PendingPrice(c.refuse, c.answer);
         const auto before = Messages().size();
         ASSERT_TRUE(window->INTERNAV->UserClick("Nuovo"));
         ASSERT_EQ(Messages().size(), before + 1);
@@ -241,10 +246,7 @@ TEST_P(WindowCommands, ClosingWithPendingPricesDoesWhatTheAnswerSays) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        LoadSavedPrices();
-        Price(*window->GRD_LISACQ, 9, "14");
-        if (c.refuse) Refuse("UPDATE");  // every row of the matrix is stored: a save updates
-        Answers().QueueAnswer(c.answer);
+        PendingPrice(c.refuse, c.answer);
         EXPECT_EQ(window->RequestClose(), c.closed);
         EXPECT_EQ(window->IsLoaded(), !c.closed);
         EXPECT_EQ(Messages().back().text, "Salvare le modifiche apportate ai listini?");

@@ -91,31 +91,6 @@ TEST_F(WindowFlows, RecalculatedPricesArePendingChanges) {
     EXPECT_TRUE(window->INTERNAV->ButtonEnabled("Annulla"));
 }
 
-TEST_F(WindowFlows, ClosingWithUnsavedPricesAsksFirst) {
-    LoadKey();
-    ASSERT_TRUE(window->GRD_LISACQ->UserEditCell(8, window->GRD_LISACQ->Columns().IndexOf("LI10_PREZZO"), "12,5").accepted);
-    ASSERT_TRUE(window->State().changes_pending);
-    auto& messages = *host.global->ScriptedMessages();
-
-    // Annulla: the window stays open with its edits.
-    messages.QueueAnswer(svc::answer::kCancel);
-    EXPECT_FALSE(window->RequestClose());
-    EXPECT_TRUE(window->IsLoaded());
-    ASSERT_FALSE(messages.Messages().empty());
-    EXPECT_EQ(messages.Messages().back().text, "Salvare le modifiche apportate ai listini?");
-    EXPECT_EQ(messages.Messages().back().style, 67);
-    EXPECT_TRUE(window->State().changes_pending);
-
-    // Sì: the prices are saved, then the window closes.
-    messages.QueueAnswer(svc::answer::kYes);
-    EXPECT_TRUE(window->RequestClose());
-    EXPECT_FALSE(window->IsLoaded());
-    auto rs = host.session->Execute(
-        "SELECT LI10_PREZZO FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = 1 AND LI10_CODART_MG66 = 'SCI001'"
-        " AND LI10_FLGVENDACQ = 1 AND LI10_NUMLIST = 2 AND LI10_PREZZO = 12.5");
-    EXPECT_EQ(rs->RecordCount(), 1);
-}
-
 TEST_F(WindowFlows, ClosingWithoutPendingChangesAsksNothing) {
     LoadKey();
     const auto before = Messages().size();
