@@ -61,7 +61,7 @@ class Desk {
 public:
     // `server`: a PostgreSQL database used as it is (a private server's); otherwise a database of the
     // desk's own on `engine`.
-    Desk(Engine engine, int company, const std::string& server = {}) {
+    Desk(Engine engine, int company, const std::string& server = {}, const demo::DemoOptions& options = {}) {
         if (!server.empty()) {
             connection_string_ = server;
             session_ = kv::ado::Connection::Create();
@@ -77,7 +77,7 @@ public:
             session_ = server_->connection();
         }
         demo::CreateSchema(*session_);
-        demo::BuildDemo(*session_);
+        demo::BuildDemo(*session_, options);
         global_ = std::make_shared<svc::HostGlobalServices>(company, connection_string_);
         global_->SetHostConnection(session_);
         entry_->SetClsGlobal(global_);

@@ -57,8 +57,12 @@ TEST_P(WindowFaults, EveryStatementOfConfermaAndEliminaFailsCleanly) {
     };
     // The twin desk runs each command once without faults: how many statements it sends, and what the
     // table then holds.
-    Desk twin(engine, c.company);
-    Desk desk(engine, c.company);
+    // Three colours and three sizes keep the articles of company 1 small: every attempt stays short.
+    demo::DemoOptions small;
+    small.colours = 3;
+    small.sizes = 3;
+    Desk twin(engine, c.company, {}, small);
+    Desk desk(engine, c.company, {}, small);
     for (Desk* d : {&twin, &desk}) {
         d->LoadKey(c);
         d->MakeEdits(c);
@@ -77,24 +81,37 @@ TEST_P(WindowFaults, EveryStatementOfConfermaAndEliminaFailsCleanly) {
         ASSERT_TRUE(twin.Errors().Reports().empty()) << twin.Errors().Reports().front().report.description;
         const long last = CommitPosition(log);
         ASSERT_GT(last, 0);
-        long first = 1;
-        while (first <= last && log[static_cast<std::size_t>(first - 1)] != "control BEGIN") ++first;
-        std::cout << "[ faults   ] " << c.name << " " << testing::EngineName(engine) << " " << op.key
-                  << (op.reload_key ? " vendita" : op.answers.empty() ? "" : " acquisto") << ": " << n
-                  << " statements, positions " << first << "-" << last << " refused in turn\n";
+        long begin = 1;
+        while (begin <= last && log[static_cast<std::size_t>(begin - 1)] != "control BEGIN") ++begin;
 
+        // From the commit backwards. Before the transaction come the reads that refresh the grids and the
+        // header (the row-change refresh ignores their errors, as it always has): a refused read there
+        // may leave the command to go on, and it then writes what it writes without faults. That attempt
+        // is the one that writes.
         const std::vector<std::string> before = desk.Dump();
         const bool save = std::string(op.key) == "Conferma";
-        for (long k = first; k <= last; ++k) {
-            SCOPED_TRACE("statement " + std::to_string(k) + ": " + log[static_cast<std::size_t>(k - 1)]);
+        long lowest = last + 1;
+        bool went_through = false;
+        for (long k = last; k >= 1 && !went_through; --k) {
+            const std::string what = log[static_cast<std::size_t>(k - 1)];
+            SCOPED_TRACE("statement " + std::to_string(k) + ": " + what);
             const std::size_t shown = desk.Errors().Reports().size();
             for (int a : op.answers) desk.Messages().QueueAnswer(a);
             desk.faults->FailAt(k);
             desk.Click(op.key);
             desk.faults->FailAt(0);
-            EXPECT_TRUE(desk.ShowedRefusal(shown, k));
             EXPECT_FALSE(desk.window->ADOConnection()->InTransaction());
-            ASSERT_EQ(desk.Dump(), before);
+            if (desk.Dump() != before) {
+                EXPECT_LT(k, begin);
+                EXPECT_EQ(what.rfind("execute SELECT", 0), 0u);
+                for (std::size_t i = shown; i < desk.Errors().Reports().size(); ++i)
+                    std::cout << "[ faults   ] read " << k << " failed in " << desk.Errors().Reports()[i].report.procedure
+                              << ", shown; the command went on\n";
+                went_through = true;
+                break;
+            }
+            EXPECT_TRUE(desk.ShowedRefusal(shown, k));
+            lowest = k;
             if (save) {
                 EXPECT_TRUE(desk.window->State().changes_pending);
                 EXPECT_TRUE(desk.window->INTERNAV->ButtonEnabled("Conferma"));
@@ -102,10 +119,16 @@ TEST_P(WindowFaults, EveryStatementOfConfermaAndEliminaFailsCleanly) {
                 ASSERT_TRUE(desk.HoldsEdits(c));
             }
         }
-        const std::size_t shown = desk.Errors().Reports().size();
-        for (int a : op.answers) desk.Messages().QueueAnswer(a);
-        EXPECT_EQ(desk.Click(op.key), n);
-        EXPECT_EQ(desk.Errors().Reports().size(), shown);
+        std::cout << "[ faults   ] " << c.name << " " << testing::EngineName(engine) << " " << op.key
+                  << (op.reload_key ? " vendita" : op.answers.empty() ? "" : " acquisto") << ": " << n
+                  << " statements (transaction " << begin << "-" << last << "), positions " << lowest << "-" << last
+                  << " refused and survived\n";
+        if (!went_through) {
+            const std::size_t shown = desk.Errors().Reports().size();
+            for (int a : op.answers) desk.Messages().QueueAnswer(a);
+            EXPECT_EQ(desk.Click(op.key), n);
+            EXPECT_EQ(desk.Errors().Reports().size(), shown);
+        }
         EXPECT_EQ(desk.Dump(), expected);
         if (save) {
             EXPECT_FALSE(desk.window->State().changes_pending);
@@ -121,7 +144,7 @@ const Case kCases[] = {
      {{false, 1, "Prezzo lordo", "50,00"}, {true, 0, "Prezzo lordo", "70,00"}}},
     {"Tipo3", demo::kDittaTessuti, demo::kArticoloTipo3, "01/01/2025", "31/12/2025", nullptr, 1,
      {{false, 0, "Prezzo lordo", "7,25"}, {true, 0, "Prezzo lordo", "9,75"}}},
-    {"Tipo4", demo::kDittaAbbigliamento, demo::kArticoloTipo4Raggruppato, "01/01/2025", "31/12/2025", nullptr, -1,
+    {"Tipo4", demo::kDittaAbbigliamento, demo::kArticoloTipo4, "01/01/2026", "31/12/2026", nullptr, -1,
      {{false, 0, "S - Small", "40,00"}, {true, 0, "S - Small", "90,00"}}},
 };
 
