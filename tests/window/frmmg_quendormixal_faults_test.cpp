@@ -106,7 +106,7 @@ TEST_P(WindowFaults, EveryStatementOfConfermaAndEliminaFailsCleanly) {
                 EXPECT_EQ(what.rfind("execute SELECT", 0), 0u);
                 for (std::size_t i = shown; i < desk.Errors().Reports().size(); ++i)
                     std::cout << "[ faults   ] read " << k << " failed in " << desk.Errors().Reports()[i].report.procedure
-                              << ", shown; the command went on\n";
+                              << " (" << desk.Errors().Reports()[i].report.description << "), shown; the command went on\n";
                 went_through = true;
                 break;
             }
