@@ -153,7 +153,10 @@ bool FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETU
     connection_->GetErrors().Clear();
     matrix_driver.SetState(0);
     const int16_t grid_type = sales ? matrix_driver.GetIndTipoGriglia() : state_.grid_type;
-    if (grid_type != 2) {
+    // The grid type decides which rows go; when it could not be read (the driver's state says so),
+    // nothing is deleted and the failure is shown as such.
+    if (matrix_driver.State() != 0) {
+    } else if (grid_type != 2) {
         matrix_driver.DeleteRecords();
     } else {
         std::string code;

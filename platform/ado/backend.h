@@ -8,6 +8,7 @@
 // Every failure of the engine is raised as ProviderError, which carries what the Errors collection
 // shows; Connection turns it into the platform's kv::Error.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -75,6 +76,13 @@ public:
     virtual bool EngineInTransaction() const = 0;
     // True when the engine's server has gone away: nothing more can run, and no transaction is open.
     virtual bool Lost() const { return false; }
+    // Makes the engine ready for the next statement: a server connection that was lost while no
+    // transaction was open is opened again with the same parameters. Raises ProviderError when it cannot
+    // be, or when a transaction was open (its loss is reported once; the transaction has then ended).
+    virtual void Ready() {}
+    // Changes whenever the engine's connection was opened again: statements prepared in an earlier
+    // session are gone with it.
+    virtual uint64_t Session() const { return 0; }
     // Prepares one statement of the component's dialect with `?` placeholders (prepared_statement.h).
     // The result must not outlive the backend. Raises ProviderError.
     virtual std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) = 0;
@@ -105,6 +113,7 @@ public:
     }
 
 protected:
+    friend class FaultyBackend;  // the tests' statement counter passes transaction control through
     // Runs a transaction-control statement as it is, outside the per-statement protection of Execute.
     virtual void RunControl(const std::string& sql) = 0;
 

@@ -130,10 +130,7 @@ Command::Command() = default;
 
 Command::~Command() {
     // The statement undoes its queued rows when it goes, unless its connection went first.
-    if (statement_ && (!connection_ || connection_->backend_.get() != statement_backend_ ||
-                       connection_->generation_ != statement_generation_)) {
-        statement_->Abandon();
-    }
+    if (statement_ && !StatementCurrent()) statement_->Abandon();
 }
 
 void Command::SetActiveConnection(ConnectionPtr connection) {
@@ -157,18 +154,14 @@ ParameterPtr Command::CreateParameter(std::string_view name, DataTypeEnum type, 
 
 int Command::State() const {
     if (!connection_ || connection_->State() != adStateOpen) return adStateClosed;
-    if (statement_ && connection_->backend_.get() == statement_backend_ &&
-        connection_->generation_ == statement_generation_ && statement_->HasQueued())
+    if (statement_ && StatementCurrent() && statement_->HasQueued())
         return adStateExecuting;
     return adStateOpen;
 }
 
 void Command::Discard() {
     if (!statement_) return;
-    if (!connection_ || connection_->backend_.get() != statement_backend_ ||
-        connection_->generation_ != statement_generation_) {
-        statement_->Abandon();
-    }
+    if (!StatementCurrent()) statement_->Abandon();
     statement_.reset();
     statement_backend_ = nullptr;
 }
@@ -188,10 +181,10 @@ auto Command::Guard(F&& step) -> decltype(step()) {
 void Command::EnsurePrepared() {
     if (!connection_ || connection_->State() != adStateOpen)
         Raise(err::kInvalidConnection, "The command has no open connection.");
-    if (statement_ && (connection_->backend_.get() != statement_backend_ ||
-                       connection_->generation_ != statement_generation_)) {
-        Discard();
-    }
+    // A server connection lost between two statements is opened again here, before the statement is
+    // used; statements prepared in the lost session are prepared again.
+    if (!statement_ || !statement_->HasQueued()) Guard([&] { connection_->backend_->Ready(); });
+    if (statement_ && !StatementCurrent()) Discard();
     if (statement_) return;
     const std::size_t placeholders = SplitAtPlaceholders(text_).size() - 1;
     if (placeholders != static_cast<std::size_t>(parameters_.Count()))
@@ -201,6 +194,13 @@ void Command::EnsurePrepared() {
     statement_ = Guard([&] { return connection_->backend_->Prepare(text_); });
     statement_backend_ = connection_->backend_.get();
     statement_generation_ = connection_->generation_;
+    statement_session_ = connection_->backend_->Session();
+}
+
+bool Command::StatementCurrent() const {
+    return connection_ && connection_->backend_ && connection_->backend_.get() == statement_backend_ &&
+           connection_->generation_ == statement_generation_ &&
+           connection_->backend_->Session() == statement_session_;
 }
 
 std::vector<Variant> Command::BoundValues() const {
@@ -238,8 +238,7 @@ RecordsetPtr Command::Execute(long* records_affected, long options) {
 
 long Command::Complete() {
     if (!statement_) return 0;
-    if (!connection_ || connection_->State() != adStateOpen || connection_->backend_.get() != statement_backend_ ||
-        connection_->generation_ != statement_generation_) {
+    if (!connection_ || connection_->State() != adStateOpen || !StatementCurrent()) {
         Discard();
         Raise(err::kInvalidConnection, "The connection of the command was closed before its rows were completed.");
     }

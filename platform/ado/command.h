@@ -125,6 +125,8 @@ public:
 private:
     void EnsurePrepared();
     void Discard();
+    // True while the prepared statement belongs to the connection's current engine session.
+    bool StatementCurrent() const;
     std::vector<Variant> BoundValues() const;
     template <class F>
     auto Guard(F&& step) -> decltype(step());
@@ -136,6 +138,7 @@ private:
     std::unique_ptr<PreparedStatement> statement_;
     const void* statement_backend_ = nullptr;
     uint64_t statement_generation_ = 0;
+    uint64_t statement_session_ = 0;
 };
 
 using CommandPtr = std::shared_ptr<Command>;

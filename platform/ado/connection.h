@@ -34,6 +34,7 @@
 namespace kv::ado {
 
 class Backend;
+class StatementFaults;
 
 struct ErrorInfo {
     long number = 0;
@@ -95,6 +96,8 @@ public:
 
 private:
     friend class Command;  // prepares its statement on the backend
+    // The tests' statement counter (testing/statement_faults.h) goes between the connection and its engine.
+    friend std::shared_ptr<StatementFaults> InjectStatementFaults(Connection& connection);
 
     std::string connection_string_;
     CursorLocationEnum cursor_location_ = adUseServer;

@@ -23,9 +23,16 @@
 // savepoint is set before the statement's text reaches the server, in the previous round trip: a text
 // that does not even parse is refused whole, so a savepoint sent with it would never exist.
 // A server that goes away (stopped, or the session terminated) is reported once with a message of its
-// own; the connection then counts as outside any transaction and can be closed and opened again.
+// own; the connection then counts as outside any transaction. The next operation opens the connection
+// again with the same parameters, so a desktop left open across a server restart goes on working; a
+// transaction that was open when the server went is never resumed on the new connection, since its work
+// is gone: the loss is reported to the statement that meets it, and the transaction has ended.
+// An idle connection's socket has nothing to read; when it has, the server has closed it (or said why
+// it is about to), which is read before the next statement is sent, so a restart between two operations
+// is noticed without sending a statement that might or might not have run.
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <cctype>
 #include <charconv>
@@ -263,12 +270,16 @@ void FetchRows(const PGresult* res, ExecuteResult& out) {
 
 class PostgresBackend final : public Backend {
 public:
-    PostgresBackend(ConnPtr conn, std::string where) : conn_(std::move(conn)), where_(std::move(where)) {}
+    PostgresBackend(ConnPtr conn, std::string where) : conn_(std::move(conn)), where_(std::move(where)) {
+        // Notices are not errors and are not shown; the server's farewell to an idle session (it is
+        // shutting down, or the session was terminated) arrives as one, and says the connection is gone.
+        PQsetNoticeReceiver(conn_.get(), &NoteFarewell, &farewell_);
+    }
 
     std::string Provider() const override { return "PostgreSQL"; }
 
     ExecuteResult Execute(std::string_view sql) override {
-        RequireServer();
+        Ready();
         std::string text = RewriteSql(sql, Rules(), SqlDialect::kPostgres);
         const bool protect = PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS && !HasTransactionControl(text);
         if (!protect) {
@@ -322,19 +333,39 @@ public:
     }
 
     bool EngineInTransaction() const override {
-        if (PQstatus(conn_.get()) != CONNECTION_OK) return false;  // the server dropped it
+        if (Lost()) return false;  // the server dropped it
         const PGTransactionStatusType s = PQtransactionStatus(conn_.get());
         return s == PQTRANS_INTRANS || s == PQTRANS_INERROR || s == PQTRANS_ACTIVE;
     }
 
-    bool Lost() const override { return PQstatus(conn_.get()) != CONNECTION_OK; }
-    std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) override {
-        return PreparePostgresStatement(conn_.get(), RewriteSql(sql, Rules(), SqlDialect::kPostgres));
+    bool Lost() const override { return farewell_ || PQstatus(conn_.get()) != CONNECTION_OK; }
+    std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) override;
+
+    void Ready() override {
+        if (!Lost() && !ServerClosed()) return;
+        if (transaction_open_) RaiseLost();
+        PQreset(conn_.get());
+        farewell_ = false;
+        statement_savepoint_ = false;
+        if (PQstatus(conn_.get()) != CONNECTION_OK) {
+            ErrorInfo info{err::kProvider,
+                           "La connessione al server PostgreSQL " + where_ +
+                               " si è interrotta e non è stato possibile riaprirla: " + TrimEnd(PQerrorMessage(conn_.get())),
+                           kSource, "08001", 0};
+            throw ProviderError(std::move(info));
+        }
+        ++session_;
+    }
+    uint64_t Session() const override { return session_; }
+
+    // A refusal met by a prepared statement, as the loss of the server when that is what it was.
+    void RaiseIfLost() {
+        if (Lost()) RaiseLost();
     }
 
 protected:
     void RunControl(const std::string& sql) override {
-        RequireServer();
+        Ready();
         std::string text = sql;
         // Our statement savepoint goes first, so that levels and savepoints nest as BeginTrans made them.
         if (statement_savepoint_ && PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS)
@@ -342,6 +373,8 @@ protected:
         statement_savepoint_ = false;
         ResultPtr res{PQexec(conn_.get(), text.c_str())};
         if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) Fail(res.get());
+        if (sql == "BEGIN") transaction_open_ = true;
+        if (sql == "COMMIT" || sql == "ROLLBACK") transaction_open_ = false;
         // A transaction that had failed is rolled back by the server when asked to commit; the work is
         // lost, and saying so is the commit's only honest answer.
         if (sql == "COMMIT" && std::string_view(PQcmdStatus(res.get())) == "ROLLBACK") {
@@ -365,15 +398,33 @@ private:
         RaiseResult(res, conn_.get());
     }
 
-    void RequireServer() const {
-        if (PQstatus(conn_.get()) != CONNECTION_OK) RaiseLost();
+    // True when the server has closed the idle connection or said it is closing it: whatever it sent
+    // is read (libpq marks a closed connection as broken; a farewell arrives as a notice). Nothing is
+    // read while a command is in flight.
+    bool ServerClosed() {
+        if (PQpipelineStatus(conn_.get()) != PQ_PIPELINE_OFF || PQisBusy(conn_.get())) return false;
+        for (int i = 0; i < 4; ++i) {
+            pollfd p{PQsocket(conn_.get()), POLLIN, 0};
+            if (p.fd < 0 || ::poll(&p, 1, 0) <= 0) break;
+            if (!PQconsumeInput(conn_.get())) break;
+            PQisBusy(conn_.get());  // parses what arrived, so a farewell reaches NoteFarewell
+        }
+        return Lost();
     }
 
-    [[noreturn]] void RaiseLost() const {
+    static void NoteFarewell(void* farewell, const PGresult* notice) {
+        const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
+        if (severity && (std::string_view(severity) == "FATAL" || std::string_view(severity) == "PANIC"))
+            *static_cast<bool*>(farewell) = true;
+    }
+
+    // The loss ends the transaction that was open: it is reported once, here.
+    [[noreturn]] void RaiseLost() {
+        transaction_open_ = false;
         ErrorInfo info{err::kProvider,
                        "La connessione al server PostgreSQL " + where_ +
                            " si è interrotta: le modifiche non ancora confermate sono andate perse. "
-                           "Chiudere la connessione e aprirla di nuovo.",
+                           "La connessione sarà riaperta alla prossima operazione.",
                        kSource, kLostSqlState, 0};
         throw ProviderError(std::move(info));
     }
@@ -382,7 +433,58 @@ private:
     std::string where_;
     // True while the savepoint kv_statement is set, inside the transaction, for the next Execute.
     bool statement_savepoint_ = false;
+    // True from BEGIN to its end; a loss of the server met meanwhile is an error, never a reconnection.
+    bool transaction_open_ = false;
+    // True once the server said it ends the session: the connection is as good as lost.
+    bool farewell_ = false;
+    uint64_t session_ = 0;
 };
+
+// A prepared statement that reports the loss of the server as the backend does.
+class ServerStatement final : public PreparedStatement {
+public:
+    ServerStatement(PostgresBackend& backend, std::unique_ptr<PreparedStatement> inner)
+        : backend_(backend), inner_(std::move(inner)) {}
+
+    int ParameterCount() const override { return inner_->ParameterCount(); }
+    bool ReturnsRows() const override { return inner_->ReturnsRows(); }
+    long Execute(const std::vector<Variant>& values) override {
+        return Run([&] { return inner_->Execute(values); });
+    }
+    void Queue(const std::vector<Variant>& values) override {
+        Run([&] { inner_->Queue(values); });
+    }
+    long Complete() override {
+        return Run([&] { return inner_->Complete(); });
+    }
+    bool HasQueued() const override { return inner_->HasQueued(); }
+    void Abandon() override { inner_->Abandon(); }
+
+private:
+    template <class F>
+    auto Run(F&& step) -> decltype(step()) {
+        try {
+            return step();
+        } catch (const ProviderError&) {
+            backend_.RaiseIfLost();
+            throw;
+        }
+    }
+
+    PostgresBackend& backend_;
+    std::unique_ptr<PreparedStatement> inner_;
+};
+
+std::unique_ptr<PreparedStatement> PostgresBackend::Prepare(std::string_view sql) {
+    Ready();
+    try {
+        return std::make_unique<ServerStatement>(
+            *this, PreparePostgresStatement(conn_.get(), RewriteSql(sql, Rules(), SqlDialect::kPostgres)));
+    } catch (const ProviderError&) {
+        RaiseIfLost();
+        throw;
+    }
+}
 
 }  // namespace
 

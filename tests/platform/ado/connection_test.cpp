@@ -1,4 +1,5 @@
 #include "platform/ado/connection.h"
+#include "platform/ado/command.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -430,20 +431,24 @@ TEST_F(PostgresConnection, BackslashesStayOrdinaryWhereTheDatabaseSaysOtherwise)
     admin.Execute("DROP DATABASE " + name);
 }
 
-TEST_F(PostgresConnection, LostServerIsReportedOnceAndTheConnectionCanBeOpenedAgain) {
-    Connection& c = database_->db();
-    c.Execute("CREATE TABLE L (K INTEGER)");
+// Ends the server session of `c` from another one, and waits until it is gone.
+void TerminateSession(Connection& c, const std::string& connection_string) {
     const long pid = CLng(c.Execute("SELECT pg_backend_pid()")->Value(0));
-    c.BeginTrans();
-    c.Execute("INSERT INTO L VALUES (1)");
-
     Connection admin;
-    admin.Open(database_->connection_string());
+    admin.Open(connection_string);
     admin.Execute("SELECT pg_terminate_backend(" + std::to_string(pid) + ")");
     for (int i = 0; i < 500 && CLng(admin.Execute("SELECT COUNT(*) FROM pg_stat_activity WHERE pid = " +
                                                   std::to_string(pid))->Value(0)) > 0;
          ++i)
         ::usleep(10000);
+}
+
+TEST_F(PostgresConnection, LostServerIsReportedOnceAndTheConnectionCanBeOpenedAgain) {
+    Connection& c = database_->db();
+    c.Execute("CREATE TABLE L (K INTEGER)");
+    c.BeginTrans();
+    c.Execute("INSERT INTO L VALUES (1)");
+    TerminateSession(c, database_->connection_string());
 
     std::string message = kv::testing::ErrorText([&] { c.Execute("INSERT INTO L VALUES (2)"); });
     EXPECT_NE(message.find("interrotta"), std::string::npos) << message;
@@ -458,6 +463,45 @@ TEST_F(PostgresConnection, LostServerIsReportedOnceAndTheConnectionCanBeOpenedAg
     c.Execute("INSERT INTO L VALUES (3)");
     c.CommitTrans();
     EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM L")->Value(0), Variant(1LL));
+}
+
+// A session lost between two operations is opened again by the next one, with the same parameters
+// (the schema too); a statement prepared before is prepared again. A transaction that was open is never
+// carried over: its loss is reported once, and the statements after it run on the new session.
+TEST_F(PostgresConnection, TheNextOperationOpensALostSessionAgain) {
+    Connection& c = database_->db();
+    c.Execute("CREATE TABLE L (K INTEGER)");
+    auto insert = Command::Create();
+    insert->SetActiveConnection(database_->connection());
+    insert->SetCommandText("INSERT INTO L VALUES (?)");
+    insert->GetParameters().Append(insert->CreateParameter("K", adInteger));
+    insert->GetParameters()[0].SetValue(Variant(1));
+    insert->Execute();
+
+    TerminateSession(c, database_->connection_string());
+    EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM L")->Value(0), Variant(1LL));  // idle: no error at all
+    TerminateSession(c, database_->connection_string());
+    insert->GetParameters()[0].SetValue(Variant(2));
+    EXPECT_EQ(ErrorNumber([&] { insert->Execute(); }), 0);
+
+    c.BeginTrans();
+    insert->GetParameters()[0].SetValue(Variant(3));
+    insert->Execute();
+    TerminateSession(c, database_->connection_string());
+    insert->GetParameters()[0].SetValue(Variant(4));
+    const std::string message = kv::testing::ErrorText([&] { insert->Execute(); });
+    EXPECT_NE(message.find("interrotta"), std::string::npos) << message;
+    EXPECT_FALSE(c.InTransaction());
+    EXPECT_EQ(ErrorNumber([&] { c.RollbackTrans(); }), 0);
+    EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM L")->Value(0), Variant(2LL));  // neither 3 nor 4
+
+    // Lost inside a transaction and met by the transaction's end: the commit is refused.
+    c.BeginTrans();
+    c.Execute("INSERT INTO L VALUES (5)");
+    TerminateSession(c, database_->connection_string());
+    EXPECT_NE(kv::testing::ErrorText([&] { c.CommitTrans(); }).find("interrotta"), std::string::npos);
+    EXPECT_FALSE(c.InTransaction());
+    EXPECT_EQ(c.Execute("SELECT COUNT(*) FROM L")->Value(0), Variant(2LL));
 }
 
 // ---- Opening
