@@ -101,6 +101,18 @@ Decimal Build(const Wide& c, int scale, bool sticky = false) {
 
 Wide Abs(const Decimal::Coefficient& c) { return c < 0 ? Wide(-c) : Wide(c); }
 
+// k when |c| is 10^k, else -1.
+int PowerOfTen(const Decimal::Coefficient& c) {
+    Decimal::Coefficient m = c < 0 ? Decimal::Coefficient(-c) : c;
+    if (m == 0) return -1;
+    int k = 0;
+    while (m % 10 == 0) {
+        m /= 10;
+        ++k;
+    }
+    return m == 1 ? k : -1;
+}
+
 }  // namespace
 
 Decimal Decimal::FromParts(Coefficient coefficient, int scale) {
@@ -117,6 +129,7 @@ Decimal Decimal::FromParts(Coefficient coefficient, int scale) {
 Decimal Decimal::FromDouble(double v) {
     if (!std::isfinite(v))
         throw Error(err::kOverflow, "Overflow: a non-finite Double cannot become a Decimal");
+    if (v == 0) return Decimal();  // the commonest figure of all (an unused discount), and -0 too
     // 15 significant digits, as the platform shows a Double: 0.1 becomes 0.1, not its binary value.
     char buf[40];
     const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
@@ -309,6 +322,20 @@ Decimal operator/(const Decimal& a, const Decimal& b) {
     if (b.IsZero()) throw Error(err::kDivisionByZero, "Division by zero: " + a.ToString() + " / 0");
     if (a.IsZero()) return Decimal();
     const bool negative = (a.coef_ < 0) != (b.coef_ < 0);
+    // A divisor that is a power of ten (a percentage divided by 100) only moves the decimal point: the
+    // quotient is exact, and the long division below would give the same digits, trailing zeros of
+    // the scale dropped.
+    if (const int k = PowerOfTen(b.coef_); k >= 0) {
+        int scale = a.scale_ + k - b.scale_;
+        if (scale >= 0 && scale <= Decimal::kMaxScale) {
+            Decimal::Coefficient c = a.coef_ < 0 ? Decimal::Coefficient(-a.coef_) : a.coef_;
+            while (scale > 0 && c % 10 == 0) {
+                c /= 10;
+                --scale;
+            }
+            return Decimal::FromParts(negative ? Decimal::Coefficient(-c) : c, scale);
+        }
+    }
     const Wide divisor = Abs(b.coef_);
     // The quotient at scale 28; a.scale - b.scale lies in -28..28, so the multiplier is 10^0..10^56.
     const Wide numerator = Abs(a.coef_) * Pow10(Decimal::kMaxScale - (a.scale_ - b.scale_));
