@@ -33,6 +33,7 @@ public:
 
 private:
     static bool StessoNome(const std::string& campo, const char* nome) {
+        if (campo.compare(nome) == 0) return true;  // names are mostly written as the fields have them
         size_t i = 0;
         for (; i < campo.size() && nome[i] != '\0'; ++i) {
             const auto a = static_cast<unsigned char>(campo[i]);

@@ -85,10 +85,26 @@ int32_t RigheAcquisto::Testi::Numero(const std::string& letto, bool aggiungi) {
     return n;
 }
 
+RigheAcquisto::Catena* RigheAcquisto::Cerca(const Chiave& chiave, bool aggiungi) {
+    const std::size_t maschera = catene_.size() - 1;
+    for (std::size_t i = HashChiave{}(chiave) & maschera;; i = (i + 1) & maschera) {
+        Catena& c = catene_[i];
+        if (c.prima < 0) {
+            if (!aggiungi) return nullptr;
+            c.chiave = chiave;
+            return &c;
+        }
+        if (c.chiave == chiave) return &c;
+    }
+}
+
 bool RigheAcquisto::Costruisci(Recordset& acq, Recordset& ven) {
     catene_.clear();
     segnalibri_.clear();
     seguente_.clear();
+    chiavi_.clear();
+    prima_.clear();
+    ultima_trovata_ = -1;
     for (auto& t : testi_) t = Testi{};
     acq_lista_ = Posizione(acq, kLista, Numero);
     bool ok = acq_lista_ >= 0;
@@ -101,7 +117,9 @@ bool RigheAcquisto::Costruisci(Recordset& acq, Recordset& ven) {
     const bool esatto = Esatto(acq.FieldInfos()[acq_lista_].type);
     auto copia = acq.Clone();
     const auto righe = static_cast<std::size_t>(std::max(0L, copia->RecordCount()));
-    catene_.reserve(righe);
+    std::size_t posti = 16;
+    while (posti < 2 * righe) posti *= 2;
+    catene_.assign(posti, Catena{});
     segnalibri_.reserve(righe);
     seguente_.reserve(righe);
     for (copia->MoveFirst(); !copia->IsEOF(); copia->MoveNext()) {
@@ -119,11 +137,15 @@ bool RigheAcquisto::Costruisci(Recordset& acq, Recordset& ven) {
         const auto riga = static_cast<int32_t>(segnalibri_.size());
         segnalibri_.push_back(kv::CLngLng(copia->Bookmark()));
         seguente_.push_back(-1);
-        Catena& c = catene_[chiave];
-        if (c.ultima >= 0)
+        chiavi_.push_back(chiave);
+        Catena& c = *Cerca(chiave, true);
+        if (c.ultima >= 0) {
             seguente_[static_cast<std::size_t>(c.ultima)] = riga;
-        else
+            prima_.push_back(0);
+        } else {
             c.prima = riga;
+            prima_.push_back(1);
+        }
         c.ultima = riga;
     }
     return true;
@@ -142,9 +164,15 @@ const std::vector<int64_t>& RigheAcquisto::Trova(Recordset& ven, int16_t lista) 
             chiave.testi[t] = testi_[t].Numero(v.IsNull() || v.IsEmpty() ? std::string() : kv::CStr(NS(v)), false);
         if (chiave.testi[t] < 0) return trovate_;  // a text no purchase row has
     }
-    auto it = catene_.find(chiave);
-    if (it == catene_.end()) return trovate_;
-    for (int32_t r = it->second.prima; r >= 0; r = seguente_[static_cast<std::size_t>(r)])
+    int32_t prima = ultima_trovata_ + 1;
+    if (prima <= 0 || prima >= static_cast<int32_t>(chiavi_.size()) || !prima_[static_cast<std::size_t>(prima)] ||
+        !(chiavi_[static_cast<std::size_t>(prima)] == chiave)) {
+        const Catena* c = catene_.empty() ? nullptr : Cerca(chiave, false);
+        if (!c) return trovate_;
+        prima = c->prima;
+    }
+    ultima_trovata_ = prima;
+    for (int32_t r = prima; r >= 0; r = seguente_[static_cast<std::size_t>(r)])
         trovate_.push_back(segnalibri_[static_cast<std::size_t>(r)]);
     return trovate_;
 }

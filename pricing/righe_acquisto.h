@@ -51,19 +51,27 @@ private:
         // The text's number; -1 for a text no purchase row has, when `aggiungi` is false.
         int32_t Numero(const std::string& letto, bool aggiungi);
     };
-    // The rows of a key are chained in the matrix's order: the first and last of each key, and for
-    // each row the one after it.
+    // The rows of a key are chained in the matrix's order: the first and last of each key (in a table
+    // of open addressing, twice the rows in size; a free place has no first row), and for each row the
+    // one after it.
     struct Catena {
+        Chiave chiave;
         int32_t prima = -1, ultima = -1;
     };
+    Catena* Cerca(const Chiave& chiave, bool aggiungi);
 
     int acq_lista_ = -1;
     int acq_testi_[kTesti] = {};
     int ven_testi_[kTesti] = {};
     Testi testi_[kTesti];
-    std::unordered_map<Chiave, Catena, HashChiave> catene_;
+    std::vector<Catena> catene_;
     std::vector<int64_t> segnalibri_;
     std::vector<int32_t> seguente_;
+    // Each row's key, and whether it is the first row of its key. Sales rows come in the order of
+    // their purchase rows, mostly: the row after the last one found is tried before the table.
+    std::vector<Chiave> chiavi_;
+    std::vector<uint8_t> prima_;
+    int32_t ultima_trovata_ = -1;
     std::vector<int64_t> trovate_;  // the last answer
 };
 
