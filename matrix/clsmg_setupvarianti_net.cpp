@@ -7,6 +7,7 @@
 // becomes Null: the figure left from the row's previous inputs, or from the row calculated before it,
 // is never shown or derived from. Apart from that, both operations ignore errors and report nothing.
 
+#include <array>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -37,8 +38,15 @@ constexpr const char* kNomiNetto[kCampiNetto] = {
     "BLT_VALUTA",  "LI10_PREZZO", "LI10_SC1PER",  "LI10_SC2PER",  "LI10_SC3PER", "LI10_SC4PER",    "LI10_SC5PER",
     "LI10_SC6PER", "LI10_SCIMP",  "LI10_MAG1PER", "LI10_MAG2PER", "LI10_MAGIMP", "BLT_PREZZONETTO"};
 
-bool StessoNome(const std::string& campo, const char* nome) {
-    if (campo.compare(nome) == 0) return true;  // names are mostly written as the fields have them
+constexpr auto kLunghezzeNetto = [] {
+    std::array<std::size_t, kCampiNetto> l{};
+    for (int k = 0; k < kCampiNetto; ++k) l[k] = std::char_traits<char>::length(kNomiNetto[k]);
+    return l;
+}();
+
+bool StessoNome(const std::string& campo, const char* nome, std::size_t lunghezza) {
+    // Names are mostly written as the fields have them.
+    if (campo.size() == lunghezza && campo.compare(0, lunghezza, nome, lunghezza) == 0) return true;
     size_t i = 0;
     for (; i < campo.size() && nome[i] != '\0'; ++i) {
         const auto a = static_cast<unsigned char>(campo[i]);
@@ -58,7 +66,9 @@ int* IndiciNetto() {
 int IndiceNetto(Recordset& row, int* indici, CampoNetto campo) {
     const auto& infos = row.FieldInfos();
     int& i = indici[campo];
-    if (i >= 0 && i < static_cast<int>(infos.size()) && StessoNome(infos[i].name, kNomiNetto[campo])) return i;
+    if (i >= 0 && i < static_cast<int>(infos.size()) &&
+        StessoNome(infos[i].name, kNomiNetto[campo], kLunghezzeNetto[campo]))
+        return i;
     i = row.GetFields().IndexOf(kNomiNetto[campo]);
     return i;
 }
