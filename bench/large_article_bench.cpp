@@ -271,9 +271,9 @@ void Run(const Engine& e, std::vector<Target>& targets) {
     Check(*acq, "reload");
     Recalculate(e, host, conn, acq, ven, targets);
     if (std::getenv("QMX_BENCH_LOAD_ONLY")) {
-        // For profiling the load: the second load of both matrices is the last thing run.
+        // For profiling the load and the recalculation: they are the last things run.
         std::printf("%s: load, all stored %.3f s\n", e.name.c_str(), load);
-        std::exit(0);
+        return;
     }
 
     const std::string where =
@@ -383,9 +383,11 @@ int main() {
     }
     std::vector<Target> targets;
     int rc = 0;
+    // For profiling one engine: QMX_BENCH_ENGINE=sqlite or postgresql runs that one only.
+    const char* only = std::getenv("QMX_BENCH_ENGINE");
     for (const auto& e : engines) {
         try {
-            Run(e, targets);
+            if (!only || !*only || e.name == only) Run(e, targets);
         } catch (const kv::Error& err) {
             std::fprintf(stderr, "%s: %s\n", e.name.c_str(), err.Description().c_str());
             rc = 1;
