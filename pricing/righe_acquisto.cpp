@@ -1,7 +1,6 @@
 #include "pricing/righe_acquisto.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "platform/variant/strings.h"
 #include "shell/modmg_quendormixal.h"
