@@ -7,6 +7,7 @@
 // becomes Null: the figure left from the row's previous inputs, or from the row calculated before it,
 // is never shown or derived from. Apart from that, both operations ignore errors and report nothing.
 
+#include <array>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -37,7 +38,15 @@ constexpr const char* kNomiNetto[kCampiNetto] = {
     "BLT_VALUTA",  "LI10_PREZZO", "LI10_SC1PER",  "LI10_SC2PER",  "LI10_SC3PER", "LI10_SC4PER",    "LI10_SC5PER",
     "LI10_SC6PER", "LI10_SCIMP",  "LI10_MAG1PER", "LI10_MAG2PER", "LI10_MAGIMP", "BLT_PREZZONETTO"};
 
-bool StessoNome(const std::string& campo, const char* nome) {
+constexpr auto kLunghezzeNetto = [] {
+    std::array<std::size_t, kCampiNetto> l{};
+    for (int k = 0; k < kCampiNetto; ++k) l[k] = std::char_traits<char>::length(kNomiNetto[k]);
+    return l;
+}();
+
+bool StessoNome(const std::string& campo, const char* nome, std::size_t lunghezza) {
+    // Names are mostly written as the fields have them.
+    if (campo.size() == lunghezza && campo.compare(0, lunghezza, nome, lunghezza) == 0) return true;
     size_t i = 0;
     for (; i < campo.size() && nome[i] != '\0'; ++i) {
         const auto a = static_cast<unsigned char>(campo[i]);
@@ -47,17 +56,25 @@ bool StessoNome(const std::string& campo, const char* nome) {
     return i == campo.size() && nome[i] == '\0';
 }
 
-int IndiceNetto(Recordset& row, CampoNetto campo) {
+// The positions found last, per thread. Reached once per net price: a thread-local variable of a
+// library that may be loaded as a module costs a call on every access.
+int* IndiciNetto() {
     thread_local int indici[kCampiNetto] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    return indici;
+}
+
+int IndiceNetto(Recordset& row, int* indici, CampoNetto campo) {
     const auto& infos = row.FieldInfos();
     int& i = indici[campo];
-    if (i >= 0 && i < static_cast<int>(infos.size()) && StessoNome(infos[i].name, kNomiNetto[campo])) return i;
+    if (i >= 0 && i < static_cast<int>(infos.size()) &&
+        StessoNome(infos[i].name, kNomiNetto[campo], kLunghezzeNetto[campo]))
+        return i;
     i = row.GetFields().IndexOf(kNomiNetto[campo]);
     return i;
 }
 
-Variant ValoreNetto(Recordset& row, CampoNetto campo) {
-    const int i = IndiceNetto(row, campo);
+Variant ValoreNetto(Recordset& row, int* indici, CampoNetto campo) {
+    const int i = IndiceNetto(row, indici, campo);
     return i >= 0 ? row.Value(i) : row.Value(kNomiNetto[campo]);
 }
 
@@ -65,15 +82,16 @@ Variant ValoreNetto(Recordset& row, CampoNetto campo) {
 std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
     if (!calculation) return std::nullopt;
     try {
-        calculation->SetCurrency(NS(ValoreNetto(row, kValuta)));
-        calculation->SetGrossPrice(NZ(ValoreNetto(row, kPrezzo)));
+        int* const ix = IndiciNetto();
+        calculation->SetCurrency(NS(ValoreNetto(row, ix, kValuta)));
+        calculation->SetGrossPrice(NZ(ValoreNetto(row, ix, kPrezzo)));
         static_assert(kv::services::PriceCalculation::kDiscounts == kSc6 - kSc1 + 1);
         for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
-            calculation->SetDiscount(i, NZ(ValoreNetto(row, static_cast<CampoNetto>(kSc1 + i - 1))));
-        calculation->SetDiscountAmount(NZ(ValoreNetto(row, kScImp)));
-        calculation->SetMarkup(1, NZ(ValoreNetto(row, kMag1)));
-        calculation->SetMarkup(2, NZ(ValoreNetto(row, kMag2)));
-        calculation->SetMarkupAmount(NZ(ValoreNetto(row, kMagImp)));
+            calculation->SetDiscount(i, NZ(ValoreNetto(row, ix, static_cast<CampoNetto>(kSc1 + i - 1))));
+        calculation->SetDiscountAmount(NZ(ValoreNetto(row, ix, kScImp)));
+        calculation->SetMarkup(1, NZ(ValoreNetto(row, ix, kMag1)));
+        calculation->SetMarkup(2, NZ(ValoreNetto(row, ix, kMag2)));
+        calculation->SetMarkupAmount(NZ(ValoreNetto(row, ix, kMagImp)));
         calculation->Calculate();
         Variant net = calculation->NetPrice();
         if (net.IsNull() || net.IsEmpty()) return std::nullopt;
@@ -89,7 +107,7 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
     try {
         if (!recordset_ || recordset_->IsBOF() || recordset_->IsEOF()) return;
         auto net = NetPriceOf(price_calculation_.get(), *recordset_);
-        const int i = IndiceNetto(*recordset_, kNetto);
+        const int i = IndiceNetto(*recordset_, IndiciNetto(), kNetto);
         if (i >= 0)
             recordset_->SetValue(i, net ? *net : Variant::Null());
         else

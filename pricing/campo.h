@@ -16,7 +16,7 @@ namespace qmx {
 
 class Campo {
 public:
-    explicit constexpr Campo(const char* nome) : nome_(nome) {}
+    explicit constexpr Campo(const char* nome) : nome_(nome), lunghezza_(std::char_traits<char>::length(nome)) {}
     const char* Nome() const { return nome_; }
 
     kv::Variant Di(kv::ado::Recordset& rs) const {
@@ -32,7 +32,9 @@ public:
     }
 
 private:
-    static bool StessoNome(const std::string& campo, const char* nome) {
+    static bool StessoNome(const std::string& campo, const char* nome, std::size_t lunghezza) {
+        // Names are mostly written as the fields have them.
+        if (campo.size() == lunghezza && campo.compare(0, lunghezza, nome, lunghezza) == 0) return true;
         size_t i = 0;
         for (; i < campo.size() && nome[i] != '\0'; ++i) {
             const auto a = static_cast<unsigned char>(campo[i]);
@@ -43,13 +45,14 @@ private:
     }
     int Indice(kv::ado::Recordset& rs) const {
         const auto& infos = rs.FieldInfos();
-        if (indice_ >= 0 && indice_ < static_cast<int>(infos.size()) && StessoNome(infos[indice_].name, nome_))
+        if (indice_ >= 0 && indice_ < static_cast<int>(infos.size()) && StessoNome(infos[indice_].name, nome_, lunghezza_))
             return indice_;
         indice_ = rs.GetFields().IndexOf(nome_);
         return indice_;
     }
 
     const char* nome_;
+    std::size_t lunghezza_;
     mutable int indice_ = -1;
 };
 

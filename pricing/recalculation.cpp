@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "pricing/campo.h"
+#include "pricing/righe_acquisto.h"
 #include "shell/modmg_quendormixal.h"
 
 namespace qmx {
@@ -173,6 +174,8 @@ void Recalculation::RicalcolaListini() {
     Ripristino r;
     RecordsetPtr par_ven;
     bool lasciata = false;
+    RigheAcquisto tabella;
+    bool con_tabella = false;
 
     InizioGiro();
     const Outcome esito = RunTrapped(kNome, report, {
@@ -215,21 +218,51 @@ void Recalculation::RicalcolaListini() {
             if (!Vuoto(r.ven)) r.ven->MoveFirst();
         },
         [&] {
+            // The purchase rows of each sales row are found in a table made once for the run; a matrix
+            // the table cannot answer for is filtered row by row.
+            try {
+                con_tabella = tabella.Costruisci(*r.acq, *r.ven);
+            } catch (const std::exception&) {
+                con_tabella = false;
+            }
+        },
+        [&] {
             // The steps of a purchase row and of a sales row are the same for every row: they are made
             // once for the walk, not for each of its thousands of rows.
+            const std::vector<int64_t>* trovate = nullptr;
+            std::size_t k = 0;
+            const auto finite = [&] { return con_tabella ? k >= trovate->size() : r.acq->IsEOF(); };
+            const auto vai = [&] {
+                if (k < trovate->size()) r.acq->SetBookmark(Variant(static_cast<long long>((*trovate)[k])));
+            };
             const Step passi_acquisto[] = {
                 [&] { FiltraParametri(par_ven, campi_ven.lista.Di(*r.ven)); },
                 [&] { prezzi_.AggiornaPrezzo(); },
                 [&] { DoEvents(); },
-                [&] { r.acq->MoveNext(); },
+                [&] {
+                    if (!con_tabella) return r.acq->MoveNext();
+                    ++k;
+                    vai();
+                },
             };
             const Step passi_riga[] = {
-                [&] { r.acq->SetFilter(FiltroAcquisto(r.ven, Riferimento(r.ven))); },
+                [&] {
+                    if (!con_tabella) return r.acq->SetFilter(FiltroAcquisto(r.ven, Riferimento(r.ven)));
+                    trovate = nullptr;
+                    const int16_t lista = Riferimento(r.ven);
+                    trovate = &tabella.Trova(*r.ven, lista);
+                },
                 // Every matching purchase row rewrites the sales row in turn; the last one stands.
                 [&] {
-                    if (r.acq->RecordCount() <= 0) return Flow::Next;
-                    r.acq->MoveFirst();
-                    while (!r.acq->IsEOF()) {
+                    if (con_tabella) {
+                        if (!trovate || trovate->empty()) return Flow::Next;
+                        k = 0;
+                        vai();
+                    } else {
+                        if (r.acq->RecordCount() <= 0) return Flow::Next;
+                        r.acq->MoveFirst();
+                    }
+                    while (!finite()) {
                         if (RunTrapped(kNome, report, passi_acquisto) == Outcome::Left) {
                             lasciata = true;
                             return Flow::Exit;

@@ -6,6 +6,8 @@
 //
 // RicalcolaListini serves grid types 1 to 3: the grids are unbound and the matrices unfiltered while it
 // walks, and both are given back their filter (standing on their first row) and their grid at the end.
+// It finds each sales row's purchase rows in a table of the purchase matrix made once per run
+// (RigheAcquisto), which gives the rows FiltroAcquisto's filter would show.
 // RicalcolaListini4 serves grid type 4: it walks the matrices behind the pivots and rebuilds the sales
 // pivot at the end.
 //

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <charconv>
 #include <cmath>
 #include <iterator>
@@ -101,6 +103,18 @@ Decimal Build(const Wide& c, int scale, bool sticky = false) {
 
 Wide Abs(const Decimal::Coefficient& c) { return c < 0 ? Wide(-c) : Wide(c); }
 
+// k when |c| is 10^k, else -1.
+int PowerOfTen(const Decimal::Coefficient& c) {
+    Decimal::Coefficient m = c < 0 ? Decimal::Coefficient(-c) : c;
+    if (m == 0) return -1;
+    int k = 0;
+    while (m % 10 == 0) {
+        m /= 10;
+        ++k;
+    }
+    return m == 1 ? k : -1;
+}
+
 }  // namespace
 
 Decimal Decimal::FromParts(Coefficient coefficient, int scale) {
@@ -115,40 +129,59 @@ Decimal Decimal::FromParts(Coefficient coefficient, int scale) {
 }
 
 Decimal Decimal::FromDouble(double v) {
-    if (!std::isfinite(v))
-        throw Error(err::kOverflow, "Overflow: a non-finite Double cannot become a Decimal");
-    // 15 significant digits, as the platform shows a Double: 0.1 becomes 0.1, not its binary value.
-    char buf[40];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
-    // The text is always "[-]d.ddddddddddddddde[+-]x...": its 15 digits fit a 64-bit integer, so the
-    // usual case (a result of at most 28 decimals that needs no rounding) is built directly, the same
-    // coefficient and scale that reading the text gives. Loads convert every stored Double this way.
-    const char* p = buf;
-    const bool negative = *p == '-';
-    if (negative) ++p;
-    int64_t digits = *p++ - '0';
-    ++p;  // the '.'
-    for (int i = 0; i < 14; ++i) digits = digits * 10 + (*p++ - '0');
-    ++p;  // the 'e'
-    const bool exp_negative = *p++ == '-';
-    int exponent = 0;
-    while (p < res.ptr) exponent = exponent * 10 + (*p++ - '0');
-    const int scale = 14 + (exp_negative ? exponent : -exponent);
-    if (digits == 0) return Decimal();
-    if (scale >= 0 && scale <= kMaxScale) {
-        Decimal d;
-        d.coef_ = negative ? -digits : digits;
-        d.scale_ = scale;
-        return d;
-    }
-    if (scale < 0 && scale >= -13) {  // below 10^15 * 10^13 < 2^96: fits without rounding
-        Decimal d;
-        d.coef_ = Coefficient(negative ? -digits : digits) * static_cast<Coefficient>(Pow10(-scale));
-        d.scale_ = 0;
-        return d;
-    }
-    const auto parsed = Parse(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
-    return *parsed;  // to_chars' scientific form is always valid Parse input
+    // A price run converts the same few figures (a recharge, a rate, a price shared by many rows) over
+    // and over: the last conversions are kept, by the Double's bits, in a small table per thread.
+    // The conversion is a function of the bits alone, so a kept result is the result.
+    struct Kept {
+        uint64_t bits = 0;
+        bool used = false;
+        Decimal value;
+    };
+    if (v == 0) return Decimal();  // the commonest figure of all (an unused discount), and -0 too
+    thread_local std::array<Kept, 512> kept;
+    const auto bits = std::bit_cast<uint64_t>(v);
+    Kept& k = kept[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 55)];
+    if (k.used && k.bits == bits) return k.value;
+    const Decimal result = [v]() -> Decimal {
+        if (!std::isfinite(v))
+            throw Error(err::kOverflow, "Overflow: a non-finite Double cannot become a Decimal");
+        // 15 significant digits, as the platform shows a Double: 0.1 becomes 0.1, not its binary value.
+        char buf[40];
+        const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+        // The text is always "[-]d.ddddddddddddddde[+-]x...": its 15 digits fit a 64-bit integer, so the
+        // usual case (a result of at most 28 decimals that needs no rounding) is built directly, the same
+        // coefficient and scale that reading the text gives. Loads convert every stored Double this way.
+        const char* p = buf;
+        const bool negative = *p == '-';
+        if (negative) ++p;
+        int64_t digits = *p++ - '0';
+        ++p;  // the '.'
+        for (int i = 0; i < 14; ++i) digits = digits * 10 + (*p++ - '0');
+        ++p;  // the 'e'
+        const bool exp_negative = *p++ == '-';
+        int exponent = 0;
+        while (p < res.ptr) exponent = exponent * 10 + (*p++ - '0');
+        const int scale = 14 + (exp_negative ? exponent : -exponent);
+        if (digits == 0) return Decimal();
+        if (scale >= 0 && scale <= kMaxScale) {
+            Decimal d;
+            d.coef_ = negative ? -digits : digits;
+            d.scale_ = scale;
+            return d;
+        }
+        if (scale < 0 && scale >= -13) {  // below 10^15 * 10^13 < 2^96: fits without rounding
+            Decimal d;
+            d.coef_ = Coefficient(negative ? -digits : digits) * static_cast<Coefficient>(Pow10(-scale));
+            d.scale_ = 0;
+            return d;
+        }
+        const auto parsed = Parse(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
+        return *parsed;  // to_chars' scientific form is always valid Parse input
+    }();
+    k.bits = bits;
+    k.value = result;
+    k.used = true;
+    return result;
 }
 
 std::optional<Decimal> Decimal::Parse(std::string_view text) {
@@ -309,6 +342,20 @@ Decimal operator/(const Decimal& a, const Decimal& b) {
     if (b.IsZero()) throw Error(err::kDivisionByZero, "Division by zero: " + a.ToString() + " / 0");
     if (a.IsZero()) return Decimal();
     const bool negative = (a.coef_ < 0) != (b.coef_ < 0);
+    // A divisor that is a power of ten (a percentage divided by 100) only moves the decimal point: the
+    // quotient is exact, and the long division below would give the same digits, trailing zeros of
+    // the scale dropped.
+    if (const int k = PowerOfTen(b.coef_); k >= 0) {
+        int scale = a.scale_ + k - b.scale_;
+        if (scale >= 0 && scale <= Decimal::kMaxScale) {
+            Decimal::Coefficient c = a.coef_ < 0 ? Decimal::Coefficient(-a.coef_) : a.coef_;
+            while (scale > 0 && c % 10 == 0) {
+                c /= 10;
+                --scale;
+            }
+            return Decimal::FromParts(negative ? Decimal::Coefficient(-c) : c, scale);
+        }
+    }
     const Wide divisor = Abs(b.coef_);
     // The quotient at scale 28; a.scale - b.scale lies in -28..28, so the multiplier is 10^0..10^56.
     const Wide numerator = Abs(a.coef_) * Pow10(Decimal::kMaxScale - (a.scale_ - b.scale_));

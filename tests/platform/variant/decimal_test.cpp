@@ -80,6 +80,27 @@ TEST(Decimal, Arithmetic) {
     }
 }
 
+TEST(Decimal, DivisionByAPowerOfTenKeepsTheDigitsOfTheLongDivision) {
+    // Exact quotients drop the trailing zeros of their scale; beyond 28 decimals they round half-to-even.
+    struct Case { Decimal result; const char* expected; int scale; };
+    const Case cases[] = {
+        {Dec("12.50") / 100, "0.125", 3},
+        {Dec("-7.5") / Dec("10"), "-0.75", 2},
+        {Dec("-3") / Dec("-100"), "0.03", 2},
+        {Decimal(200) / 100, "2", 0},
+        {Dec("1.5") / Dec("0.1"), "15", 0},
+        {Decimal(5) / Dec("0.01"), "500", 0},
+        {Dec("0.0000000000000000000000000001") / 10, "0", 28},
+        {Dec("0.0000000000000000000000000015") / 10, "0.0000000000000000000000000002", 28},
+        {Dec(kMax) / Dec("1000000000000000000000000000"), "79.228162514264337593543950335", 27},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cases[i].result.ToString(), cases[i].expected);
+        EXPECT_EQ(cases[i].result.scale(), cases[i].scale);
+    }
+}
+
 TEST(Decimal, OverflowAndDivisionByZero) {
     EXPECT_EQ(ErrorNumber([] { Dec(kMax) + Decimal(1); }), 6);
     EXPECT_EQ(ErrorNumber([] { Dec(kMax) * Decimal(2); }), 6);
