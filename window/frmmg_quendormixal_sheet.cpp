@@ -43,6 +43,16 @@ bool ChiaveCaricata(FRMMG_QUENDORMIXAL& w) {
     return false;
 }
 
+// Grid type 4 edits a pivot of the matrix, written back into it only when another element is chosen:
+// a file written or read straight from the matrix could miss the pivot's edits or be overwritten by
+// them, so CSV stays with the other grid types.
+bool CsvConsentito(FRMMG_QUENDORMIXAL& w) {
+    if (w.State().grid_type != 4) return true;
+    Avvisa(w, "L'esportazione e l'importazione CSV non sono disponibili per gli articoli con la seconda "
+              "variante in colonna.");
+    return false;
+}
+
 // What a typed edit leaves behind, for changes made straight in the matrix: the changes are pending
 // and "Conferma", "Ricalcola" and "Annulla" are enabled.
 void ModifichePendenti(FRMMG_QUENDORMIXAL& w) {
@@ -71,7 +81,7 @@ std::string CopiaBlocco(const ctl::DataGrid& grid, const CellRange& range) { ret
 bool EsportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
     bool scritto = false;
     RunTrapped("EsportaCsv", Reporter(w), {
-        [&] { return ChiaveCaricata(w) ? Flow::Next : Flow::Exit; },
+        [&] { return ChiaveCaricata(w) && CsvConsentito(w) ? Flow::Next : Flow::Exit; },
         [&] {
             auto matrice = DriverOf(w, acquisto)->Recordset();
             if (!matrice || matrice->State() != kv::ado::adStateOpen) return;
@@ -94,7 +104,7 @@ bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
     bool importato = false;
     CsvRead letto;
     RunTrapped("ImportaCsv", Reporter(w), {
-        [&] { return ChiaveCaricata(w) ? Flow::Next : Flow::Exit; },
+        [&] { return ChiaveCaricata(w) && CsvConsentito(w) ? Flow::Next : Flow::Exit; },
         [&] {
             std::ifstream file(path, std::ios::binary);
             std::ostringstream testo;
@@ -209,7 +219,10 @@ kv::Variant FRMMG_QUENDORMIXAL::Command(std::string_view name, const std::vector
     }
     if (command == "righelistino") {
         std::string out;
-        for (long r : RigheListino(grid(), kv::CLng(arg(1)))) out += (out.empty() ? "" : ",") + std::to_string(r);
+        for (long r : RigheListino(grid(), kv::CLng(arg(1)))) {
+            if (!out.empty()) out += ',';
+            out += std::to_string(r);
+        }
         return kv::Variant(out);
     }
     return PresentableWindow::Command(name, args);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -173,7 +172,6 @@ TEST_F(PasteOnGrid, CopiedCellsPasteBackToTheSameValues) {
     ASSERT_TRUE(PasteBlock(grid, 10, 1, copied).applied);
     EXPECT_EQ(CopyBlock(grid, {10, 1, 11, 2}), copied);
     EXPECT_EQ(Value(10, "P1"), 1234.5);
-    EXPECT_TRUE(rs->Clone()->Value("P1").IsNull() == false);
 }
 
 TEST(SheetAdjust, ReadsPercentagesAndAmounts) {
