@@ -186,6 +186,8 @@ public:
     void AddControl(const std::string& name, std::shared_ptr<kv::Object> control);
     // Null when there is no control of that name.
     std::shared_ptr<kv::Object> Control(std::string_view name) const override;
+    // The spreadsheet commands (frmmg_quendormixal_sheet.cpp) by name, for a host without a display.
+    kv::Variant Command(std::string_view name, const std::vector<kv::Variant>& args) override;
 
     // ---- Event procedures.
     void Form_Load();

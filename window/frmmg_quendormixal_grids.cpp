@@ -9,6 +9,7 @@
 #include "shell/error_trap.h"
 #include "shell/modmg_quendormixal.h"
 #include "window/frmmg_quendormixal.h"
+#include "window/grid_edit_rule.h"
 
 namespace qmx {
 
@@ -111,9 +112,7 @@ void FRMMG_QUENDORMIXAL::GrigliaOnEdited(ctl::DataGrid& grid,
             auto matrice = Driver(varianti).Recordset();
             if (!matrice || matrice->IsBOF() || matrice->IsEOF()) return;
             // A blank or 0 typed over an empty cell leaves it empty; over a price it stores 0.
-            const std::string vecchio = kv::CStr(NS(matrice->Value(campo)));
-            if (vecchio.empty() && kv::CDec(nuovo).IsZero()) return;
-            matrice->SetValue(campo, nuovo);
+            StoreEdit(*matrice, campo, nuovo);
         },
         [&] {
             if (primo) return;

@@ -66,6 +66,29 @@ std::string RTrim(std::string s) {
     return s;
 }
 
+// `\t`, `\n`, `\r` and `\\` of a script text as the characters they stand for; any other backslash
+// stays as it is.
+std::string Unescape(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[i + 1];
+        if (next == 't') out += '\t';
+        else if (next == 'n') out += '\n';
+        else if (next == 'r') out += '\r';
+        else if (next == '\\') out += '\\';
+        else {
+            out += text[i];
+            continue;
+        }
+        ++i;
+    }
+    return out;
+}
+
 // The answers the script queued and everything shown: the one queue serves message boxes and error
 // displays alike, in the order they come up, as one user answers whatever appears next.
 class ScriptDialogs {
@@ -257,7 +280,40 @@ public:
             return;
         }
 
+        if (command == "write") {
+            const auto f = SplitFields(args, 1, true);
+            WriteFile(f[0], Unescape(f[1]));
+            return;
+        }
+        if (command == "print") {
+            const auto f = SplitFields(args, 1, false);
+            PrintFile(f[0]);
+            return;
+        }
+
         OpenWindow();
+        if (command == "paste") {
+            const auto f = SplitFields(args, 3, true);
+            Paste(f[0], f[1], f[2], Unescape(f[3]));
+            return;
+        }
+        if (command == "copy") {
+            const auto f = SplitFields(args, 5, false);
+            Copy(f[0], f[1], f[2], f[3], f[4]);
+            return;
+        }
+        if (command == "export" || command == "import") {
+            const auto f = SplitFields(args, 1, true);
+            auto grid = PriceGrid(f[0]);
+            Window()->Command(command == "export" ? "EsportaCsv" : "ImportaCsv",
+                              {kv::Variant(grid->Name()), kv::Variant(RTrim(f[1]))});
+            return;
+        }
+        if (command == "adjust") {
+            const auto f = SplitFields(args, 4, true);
+            Adjust(f[0], f[1], f[2], f[3], AllFields(f[4]));
+            return;
+        }
         if (command == "type") {
             const auto f = SplitFields(args, 1, true);
             Type(f[0], f[1]);
@@ -411,6 +467,96 @@ private:
             return;
         }
         grid->UserKeyDown(ctl::keys::kReturn, 0);
+    }
+
+    // ---- The window's spreadsheet commands.
+
+    static long ColumnNumber(const ctl::DataGrid& grid, const std::string& name) {
+        for (long c = 0; c < grid.Columns().Count(); ++c) {
+            const auto& col = grid.Columns().Item(c);
+            if (col.Visible() && RTrim(col.Caption()) == RTrim(name)) return c;
+        }
+        const long column = grid.Columns().IndexOf(name);
+        if (column < 0) throw ScriptFailure{"la griglia " + grid.Name() + " non ha la colonna " + name};
+        return column;
+    }
+
+    void Paste(const std::string& which, const std::string& row_text, const std::string& column_name,
+               const std::string& text) {
+        auto grid = PriceGrid(which);
+        RequireUsable(*grid);
+        const long row = RowNumber(row_text, *grid);
+        const long column = ColumnNumber(*grid, column_name);
+        grid->UserEnter();
+        if (!grid->UserMoveTo(row, column)) throw ScriptFailure{"la cella non si può raggiungere"};
+        Window()->Command("IncollaBlocco", {kv::Variant(grid->Name()), kv::Variant(text)});
+    }
+
+    void Copy(const std::string& which, const std::string& row1, const std::string& column1,
+              const std::string& row2, const std::string& column2) {
+        auto grid = PriceGrid(which);
+        RequireUsable(*grid);
+        const kv::Variant text = Window()->Command(
+            "CopiaBlocco", {kv::Variant(grid->Name()), kv::Variant(int32_t(RowNumber(row1, *grid))),
+                            kv::Variant(int32_t(ColumnNumber(*grid, column1))),
+                            kv::Variant(int32_t(RowNumber(row2, *grid))),
+                            kv::Variant(int32_t(ColumnNumber(*grid, column2)))});
+        out_ << kv::CStr(text);
+    }
+
+    // ROWS: a row (from 1), a range N-M, * for every row, or listino=N for the rows of list N.
+    void Adjust(const std::string& which, const std::string& rows_text, const std::string& column_name,
+                const std::string& change, const std::vector<std::string>& options) {
+        auto grid = PriceGrid(which);
+        RequireUsable(*grid);
+        const long column = ColumnNumber(*grid, column_name);
+        std::vector<kv::Variant> args{kv::Variant(grid->Name()), kv::Variant(int32_t(column)), kv::Variant(change)};
+        int16_t bracket = 0;
+        if (options.size() == 2 && Lower(options[0]) == "scaglione") {
+            try {
+                bracket = static_cast<int16_t>(std::stoi(options[1]));
+            } catch (const std::exception&) {
+                throw ScriptFailure{"scaglione non valido: " + options[1]};
+            }
+        } else if (!options.empty()) {
+            throw ScriptFailure{"adjust accetta in fondo soltanto: scaglione N"};
+        }
+        args.emplace_back(bracket);
+        std::vector<long> rows;
+        const std::string r = Lower(rows_text);
+        if (r == "*") {
+            for (long i = 0; i < grid->RowCount(); ++i) rows.push_back(i);
+        } else if (r.rfind("listino=", 0) == 0) {
+            const kv::Variant listed = Window()->Command(
+                "RigheListino", {kv::Variant(grid->Name()), kv::Variant(r.substr(8))});
+            std::istringstream in(kv::CStr(listed));
+            for (std::string n; std::getline(in, n, ',');) rows.push_back(std::stol(n));
+            if (rows.empty()) throw ScriptFailure{"la griglia " + grid->Name() + " non mostra il listino " + r.substr(8)};
+        } else if (const auto dash = r.find('-'); dash != std::string::npos) {
+            const long first = RowNumber(r.substr(0, dash), *grid);
+            const long last = RowNumber(r.substr(dash + 1), *grid);
+            for (long i = first; i <= last; ++i) rows.push_back(i);
+        } else {
+            rows.push_back(RowNumber(r, *grid));
+        }
+        for (long row : rows) args.emplace_back(int32_t(row));
+        Window()->Command("RettificaPrezzi", args);
+    }
+
+    void WriteFile(const std::string& path, const std::string& text) {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << text;
+        if (!file) throw ScriptFailure{"il file " + path + " non si può scrivere"};
+    }
+
+    void PrintFile(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) throw ScriptFailure{"il file " + path + " non si può leggere"};
+        std::ostringstream text;
+        text << file.rdbuf();
+        std::string s = text.str();
+        if (!s.empty() && s.back() != '\n') s += '\n';
+        out_ << s;
     }
 
     void Click(const std::string& key) {

@@ -22,6 +22,12 @@
 //                             the next line that needs the window opens it again
 //   screenshot FILE           writes a picture (PNG) of the window as it is now, when the host can draw
 //                             it (ScriptOptions::picture); prints nothing
+//   paste GRID ROW COLUMN TEXT  pastes a clipboard block (\t between cells, \n after rows) from a cell
+//   copy GRID ROW COLUMN ROW2 COLUMN2  prints the cells of a range as they would be copied
+//   adjust GRID ROWS COLUMN CHANGE [scaglione N]  raises or lowers prices (+3%, -0,50); ROWS is N,
+//                             N-M, * or listino=N
+//   export GRID FILE / import GRID FILE  the grid's whole matrix to or from a CSV file
+//   write FILE TEXT / print FILE  a tester's file (escapes as in paste) written, or a file printed
 //
 // The window opens before the first line that needs it, so `answer` and `sql` lines may prepare what
 // the window meets while it loads. A message box or error display with no queued answer fails the

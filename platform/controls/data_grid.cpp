@@ -588,6 +588,17 @@ int16_t DataGrid::UserKeyDown(int16_t key_code, int16_t shift) {
     }
 }
 
+EditOutcome DataGrid::CheckCellText(long row, long column, const std::string& text) const {
+    if (!Enabled() || !Visible()) return Refused(err::kIllegalOperation, "La griglia non è attiva.");
+    if (!CellEditable(row, column)) return Refused(err::kIllegalOperation, "La cella non è modificabile.");
+    EditOutcome outcome;
+    if (text != CellEditText(row, column)) {
+        if (!ReadTyped(text, *FieldOf(column), regional_, outcome)) return outcome;
+    }
+    outcome.accepted = true;
+    return outcome;
+}
+
 EditOutcome DataGrid::UserEditCell(long row, long column, const std::string& text) {
     if (!Enabled() || !Visible()) return Refused(err::kIllegalOperation, "La griglia non è attiva.");
     if (!CellEditable(row, column)) return Refused(err::kIllegalOperation, "La cella non è modificabile.");

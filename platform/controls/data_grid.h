@@ -251,6 +251,10 @@ class DataGrid : public Control {
     // text as the field's type, raises Event66 and OnEdited and writes the value (see the top). Text
     // equal to the cell's edit text is accepted as no edit: nothing is raised or written.
     EditOutcome UserEditCell(long row, long column, const std::string& text);
+    // What UserEditCell would say of `text` before raising anything: refused when the cell is not
+    // editable or the text does not read as the field's type; accepted otherwise. Raises no event, so
+    // a program can check a whole block of cells before it edits any of them.
+    EditOutcome CheckCellText(long row, long column, const std::string& text) const;
 
     Event<> Event0;
     Event<> RowChanged;

@@ -1,10 +1,17 @@
 #include "platform/services/window_presenter.h"
 
+#include "platform/services/dispatch.h"
+
 #include <algorithm>
 
 namespace kv::services {
 
 PresentableWindow::~PresentableWindow() = default;
+
+kv::Variant PresentableWindow::Command(std::string_view name, const std::vector<kv::Variant>& args) {
+    (void)args;
+    throw MemberNotSupported(name, Name());
+}
 WindowPresenter::~WindowPresenter() = default;
 
 bool HeadlessWindowPresenter::IsOpen(const PresentableWindow& window) const {

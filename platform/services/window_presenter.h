@@ -41,6 +41,9 @@ public:
         (void)name;
         return nullptr;
     }
+    // A command of the window's own beyond its controls (a spreadsheet paste, a CSV export), by name
+    // with its arguments, for such a host. kv::Error 438 when the window has no command of that name.
+    virtual kv::Variant Command(std::string_view name, const std::vector<kv::Variant>& args);
 };
 
 class WindowPresenter {

@@ -8,8 +8,10 @@
 
 #include "host/services/form_factory.h"
 #include "host/views/control_binding.h"
+#include "host/views/data_grid_view.h"
 #include "host/views/view_factory.h"
 #include "window/frmmg_quendormixal.h"
+#include "window/qt/grid_sheet_keys.h"
 
 namespace qmx::qt {
 
@@ -118,7 +120,9 @@ QWidget* CreateForm(FRMMG_QUENDORMIXAL& w, QWidget* parent) {
         QWidget* heading = b.Add(heading_model);
         StyleHeading(heading);
         layout->addWidget(heading);
-        layout->addWidget(b.Add(grid_model), 1);
+        QWidget* view = b.Add(grid_model);
+        layout->addWidget(view, 1);
+        InstallSheetKeys(w, dynamic_cast<kv::qt::DataGridView*>(view));
     };
     area(w.GRB_LISACQ, w.LBL_HEADLISACQ, w.GRD_LISACQ);
     area(w.GRB_LISVEN, w.LBL_HEADLISVEN, w.GRD_LISVEN);

@@ -1,0 +1,375 @@
+// Spreadsheet paste and copy, CSV export and import, and the adjustment of a selection: the block
+// reading and number conventions, all-or-nothing on a grid model, and the window's flow (pending
+// changes, net prices) on the demo article SCI001 (grid type 1).
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "matrix/matrix_recordset.h"
+#include "platform/variant/strings.h"
+#include "shell/clsmg_quendormixal.h"
+#include "support/headless_host.h"
+#include "window/frmmg_quendormixal.h"
+#include "window/frmmg_quendormixal_sheet.h"
+#include "window/grid_adjust.h"
+#include "window/grid_clipboard.h"
+#include "window/grid_csv.h"
+
+namespace qmx {
+namespace {
+
+using kv::Variant;
+using kv::controls::DataGrid;
+namespace svc = kv::services;
+
+TEST(SheetBlock, ReadsWhatSpreadsheetsPutOnTheClipboard) {
+    using Rows = std::vector<std::vector<std::string>>;
+    struct Case {
+        const char* text;
+        Rows rows;
+    } cases[] = {
+        {"1\t2\n3\t4\n", {{"1", "2"}, {"3", "4"}}},
+        {"1\t2\r\n3\t4\r\n", {{"1", "2"}, {"3", "4"}}},
+        {"1\t2\n3\t4", {{"1", "2"}, {"3", "4"}}},
+        {"\t5\n", {{"", "5"}}},
+        {"\"a\tb\"\t\"c\"\"d\"\n\"e\nf\"\tg\n", {{"a\tb", "c\"d"}, {"e\nf", "g"}}},
+        {"", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadSheetBlock(c.text), c.rows) << c.text;
+}
+
+TEST(SheetBlock, NumbersInEitherWayReachTheGridInItsOwn) {
+    const auto& it = kv::RegionalSettings::Italian();
+    struct Case {
+        const char* cell;
+        bool block_point;
+        const char* grid;
+    } cases[] = {
+        {"1.234,56", false, "1234,56"}, {"1.234,56", true, "1234,56"},  // the marks say which way
+        {"1234.56", false, "1234,56"},  {"1,234.56", false, "1234,56"},
+        {"12,5", true, "12,5"},         {"1.234.567", true, "1234567"},
+        {"1.234", false, "1234"},       {"1.234", true, "1,234"},       // either way: the block's
+        {"€ 12,50", false, "12,50"},    {"3%", false, "3"},
+        {"-0.5", false, "-0,5"},        {"abc", false, "abc"},          {"", false, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GridNumberText(c.cell, c.block_point, it), c.grid) << c.cell;
+    EXPECT_TRUE(BlockUsesPointDecimals({{"1.234", "12.5"}}, it));
+    EXPECT_FALSE(BlockUsesPointDecimals({{"1.234", "12,5"}}, it));
+    EXPECT_FALSE(BlockUsesPointDecimals({{"1.234", "7"}}, it));  // nothing tells: the grid's way
+    EXPECT_FALSE(BlockUsesPointDecimals({{"1,5", "2.5"}}, it));  // both seen: the grid's way
+}
+
+std::string Numbered(const char* prefix, long n) {
+    std::string s(prefix);
+    s += std::to_string(n);
+    return s;
+}
+
+// A grid of 70 rows: a key column, ten price columns and a hidden one between them.
+class PasteOnGrid : public ::testing::Test {
+protected:
+    PasteOnGrid() {
+        rs = kv::ado::Recordset::Create();
+        rs->SetCursorLocation(kv::ado::adUseClient);
+        rs->SetLockType(kv::ado::adLockBatchOptimistic);
+        auto f = rs->GetFields();
+        f.Append("K", kv::ado::adChar, 6);
+        for (int c = 1; c <= 11; ++c) f.Append(Numbered("P", c), kv::ado::adDouble, 0, kv::ado::adFldIsNullable);
+        rs->Open();
+        for (int r = 0; r < 70; ++r) {
+            rs->AddNew();
+            rs->SetValue("K", Numbered("R", r));
+            rs->Update();
+        }
+        rs->MoveFirst();
+        grid.INIT_ADDColumn("K", "Riga", 1, 500);
+        for (int c = 1; c <= 11; ++c) grid.INIT_ADDColumn(Numbered("P", c), Numbered("Colonna ", c), 1, 900);
+        grid.InitializeSTART();
+        grid.SetEnableEditing(true);
+        for (int c = 1; c <= 11; ++c) grid.MODCOL_Editing(Numbered("P", c), 1);
+        grid.InitializeEND();
+        grid.Columns()[3].SetVisible(false);  // P3: the block skips it
+        grid.SetDataSource(rs);
+        subscription = grid.OnEdited.Connect([this](const kv::controls::GridEdit&) { ++edits; });
+    }
+    std::string Block(long rows, long columns, const std::string& bad = {}) const {
+        std::string text;
+        for (long r = 0; r < rows; ++r) {
+            for (long c = 0; c < columns; ++c) {
+                if (c) text += '\t';
+                if (r == 1 && c == 2 && !bad.empty()) {
+                    text += bad;
+                    continue;
+                }
+                text += std::to_string(r);
+                text += '.';
+                text += std::to_string(c + 10);
+            }
+            text += "\r\n";
+        }
+        return text;
+    }
+    double Value(long row, const char* field) const {
+        auto c = rs->Clone();
+        c->Move(row);
+        return kv::CDbl(c->Value(field));
+    }
+    bool AllEmpty() const {
+        auto c = rs->Clone();
+        for (c->MoveFirst(); !c->IsEOF(); c->MoveNext())
+            for (int k = 1; k <= 11; ++k)
+                if (!c->Value(Numbered("P", k)).IsNull()) return false;
+        return true;
+    }
+
+    kv::ado::RecordsetPtr rs;
+    DataGrid grid{"GRD_PROVA"};
+    svc::Subscription subscription;
+    long edits = 0;
+};
+
+TEST_F(PasteOnGrid, ABlockOfSixtyByTenIsTypedCellByCell) {
+    const PasteOutcome out = PasteBlock(grid, 5, 1, Block(60, 10));
+    ASSERT_TRUE(out.applied) << out.message;
+    EXPECT_EQ(out.cells, 600);
+    EXPECT_EQ(edits, 600);  // each cell raised the grid's edit events, as typed
+    EXPECT_EQ(Value(5, "P1"), 0.10);
+    EXPECT_EQ(Value(6, "P2"), 1.11);
+    EXPECT_TRUE(rs->Clone()->Value("P3").IsNull());
+    EXPECT_EQ(Value(5, "P4"), 0.12);  // the third block column lands after the hidden one
+    EXPECT_EQ(Value(64, "P11"), 59.19);
+    EXPECT_EQ(grid.CurrentRow(), 5);
+}
+
+TEST_F(PasteOnGrid, NothingIsPastedWhenACellDoesNotReadOrTheBlockDoesNotFit) {
+    struct Case {
+        long row, column;
+        std::string text;
+        const char* says;
+    } cases[] = {
+        {0, 1, Block(3, 3, "12,x"), "riga 2, colonna \"Colonna 4\" (riga 2, colonna 3 del blocco)"},
+        {65, 1, Block(6, 2), "il blocco ha 6 righe, ma dalla riga 66 la griglia ne mostra solo 5."},
+        {0, 10, Block(2, 3), "il blocco ha 3 colonne, ma dalla colonna \"Colonna 10\" la griglia ne ha solo 2."},
+        {0, 0, Block(2, 2), "riga 1, colonna \"Riga\""},  // the key column is read-only
+        {0, 1, "1\t2\n3\n", "il blocco non è rettangolare"},
+    };
+    for (const auto& c : cases) {
+        const PasteOutcome out = PasteBlock(grid, c.row, c.column, c.text);
+        EXPECT_FALSE(out.applied) << c.says;
+        EXPECT_NE(out.message.find(c.says), std::string::npos) << out.message;
+        EXPECT_EQ(out.message.rfind("Nessuna cella è stata incollata", 0), 0u) << out.message;
+    }
+    EXPECT_EQ(edits, 0);
+    EXPECT_TRUE(AllEmpty());
+}
+
+TEST_F(PasteOnGrid, CopiedCellsPasteBackToTheSameValues) {
+    ASSERT_TRUE(PasteBlock(grid, 0, 1, "1.234,5\t0,125\n\t7\n").applied);
+    const std::string copied = CopyBlock(grid, {0, 1, 1, 2});
+    EXPECT_EQ(copied, "1234,5\t0,125\n\t7\n");
+    ASSERT_TRUE(PasteBlock(grid, 10, 1, copied).applied);
+    EXPECT_EQ(CopyBlock(grid, {10, 1, 11, 2}), copied);
+    EXPECT_EQ(Value(10, "P1"), 1234.5);
+}
+
+TEST(SheetAdjust, ReadsPercentagesAndAmounts) {
+    struct Case {
+        const char* text;
+        bool ok, percent;
+        const char* amount;
+    } cases[] = {{"+3%", true, true, "3"},      {"-2,5 %", true, true, "-2.5"}, {"3%", true, true, "3"},
+                 {"+0,50", true, false, "0.5"}, {"-0.50", true, false, "-0.5"}, {"1.250,5", true, false, "1250.5"},
+                 {"tre", false, false, ""},     {"%", false, false, ""}};
+    for (const auto& c : cases) {
+        std::string error;
+        auto a = ReadAdjustment(c.text, error);
+        ASSERT_EQ(a.has_value(), c.ok) << c.text;
+        if (!a) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(a->percent, c.percent) << c.text;
+        EXPECT_EQ(a->amount, *kv::Decimal::Parse(c.amount)) << c.text;
+    }
+}
+
+// A fabricated matrix of `rows` rows: 8 lists, options by row, prices with up to 5 decimals, some empty.
+kv::ado::RecordsetPtr LargeMatrix(long rows, bool with_prices) {
+    auto m = CreateMatrixRecordset();
+    m->Open();
+    std::mt19937 random(42);
+    const char* fields[] = {"LI10_PREZZO", "LI10_SC1PER", "LI10_SC2PER", "LI10_SCIMP", "LI10_MAG1PER",
+                            "LI10_MAGIMP"};
+    for (long r = 0; r < rows; ++r) {
+        m->AddNew();
+        m->SetValue("ID", static_cast<int64_t>(r + 1));
+        m->SetValue("LI10_NUMLIST", static_cast<double>(r % 8 + 1));
+        m->SetValue("BLT_OPZIONE1", Numbered("C", r / 8 % 60));
+        m->SetValue("BLT_DESCR1", Numbered("Colore \"", r / 8 % 60) + "\"; chiaro");
+        m->SetValue("BLT_OPZIONE2", Numbered("T", r / 480));
+        m->SetValue("BLT_PREZZONETTO", static_cast<double>(r) / 100);
+        for (const char* f : fields) {
+            const auto v = random();
+            if (!with_prices || v % 7 == 0) continue;  // an empty price stays empty
+            const int scale = static_cast<int>(v % 6);
+            m->SetValue(f, kv::Decimal::FromParts(static_cast<int64_t>(v % 10000000), scale).ToDouble());
+        }
+        m->Update();
+    }
+    return m;
+}
+
+TEST(SheetCsv, ALargeMatrixComesBackWithTheSameValues) {
+    auto source = LargeMatrix(12000, true);
+    std::ostringstream exported;
+    WriteMatrixCsv(*source, exported);
+    auto target = LargeMatrix(12000, false);
+    target->SetFilter(Variant("BLT_OPZIONE2 = 'T3'"));  // what a grid shows now does not limit the import
+    const CsvRead read = ReadMatrixCsv(exported.str());
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.lines.size(), 12000u);
+    long nets = 0;
+    const CsvApplied applied = ApplyMatrixCsv(*target, read, [&] { ++nets; });
+    EXPECT_TRUE(applied.unmatched.empty());
+    EXPECT_EQ(applied.rows, nets);
+    EXPECT_EQ(kv::CStr(target->Filter()), "BLT_OPZIONE2 = 'T3'");
+    std::ostringstream again;
+    WriteMatrixCsv(*target, again);
+    EXPECT_EQ(again.str(), exported.str());
+    // Exactly the stored doubles, not merely the same text.
+    auto a = source->Clone();
+    auto b = target->Clone();
+    for (; !a->IsEOF(); a->MoveNext(), b->MoveNext())
+        for (const char* f : {"LI10_PREZZO", "LI10_SC1PER", "LI10_SCIMP", "LI10_MAGIMP"})
+            ASSERT_EQ(a->Value(f), b->Value(f)) << f << " " << kv::CStr(a->Value("ID"));
+}
+
+TEST(SheetCsv, RefusesWhatDoesNotReadAndReportsUnmatchedLines) {
+    struct Case {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"", "Il file è vuoto"},
+        {"Listino;Opzione 1;Prezzo lordo\n", "manca la colonna \"Opzione 2\""},
+        {"Listino;Opzione 1;Opzione 2;Prezzo lordo\n1;C0;T0;12,5\n2;C0;T0;dodici\n",
+         "Riga 3, colonna \"Prezzo lordo\": Il valore \"dodici\" non è un numero."},
+        {"Listino;Opzione 1;Opzione 2\nuno;C0;T0\n", "Riga 2, colonna \"Listino\""},
+    };
+    for (const auto& c : cases) {
+        const CsvRead read = ReadMatrixCsv(c.text);
+        EXPECT_NE(read.error.find(c.error), std::string::npos) << read.error;
+    }
+    auto m = LargeMatrix(16, true);
+    const CsvRead read = ReadMatrixCsv(
+        "\xEF\xBB\xBFListino;Opzione 1;Opzione 2;Prezzo lordo;Colonna mia\r\n1;C0;T0;1.234,5;x\r\n9;C0;T0;1\r\n\r\n"
+        "2;\"C9\";T0;2\r\n");
+    ASSERT_EQ(read.error, "");
+    const CsvApplied applied = ApplyMatrixCsv(*m, read, nullptr);
+    EXPECT_EQ(applied.rows, 1);
+    EXPECT_EQ(applied.unmatched, (std::vector<long>{3, 5}));
+    EXPECT_EQ(CsvReport(applied),
+              "Importazione completata: 1 riga modificata (1 valore), da confermare con \"Conferma\".\n2 righe del "
+              "file non corrispondono a nessun listino e opzione e non sono state importate: 3, 5.");
+    m->MoveFirst();
+    EXPECT_EQ(kv::CDbl(m->Value("LI10_PREZZO")), 1234.5);
+}
+
+// The window's commands on SCI001: purchase lists 1 to 3 by 8 colours.
+class SheetWindow : public ::testing::Test {
+protected:
+    SheetWindow() {
+        host.Fill(*entry);
+        window = FRMMG_QUENDORMIXAL::Create();
+        window->SetActiveInterface(entry);
+        window->SetOwner(entry);
+        window->SetWindowState(0);
+        auto type = [](kv::controls::EntryField& field, const char* text) {
+            field.UserType(text);
+            field.UserLeave();
+        };
+        type(*window->TXT_CODART, demo::kArticoloTipo1);
+        type(*window->TXT_DADATA_ACQ, "01/01/2025");
+        type(*window->TXT_ADATA_ACQ, "31/12/2025");
+        type(*window->TXT_DADATA_VEN, "01/01/2025");
+        type(*window->TXT_ADATA_VEN, "31/12/2025");
+    }
+    ~SheetWindow() override {
+        host.global->ScriptedMessages()->QueueAnswer(svc::answer::kNo);
+        window->Unload();
+    }
+    DataGrid& Acq() { return *window->GRD_LISACQ; }
+    long Column(const char* field) { return Acq().Columns().IndexOf(field); }
+    std::string Text(long row, const char* field) { return kv::Trim(Acq().CellText(row, Column(field))); }
+    const std::vector<svc::ScriptedMessageService::Shown>& Messages() const {
+        return host.global->ScriptedMessages()->Messages();
+    }
+
+    testing::HeadlessHost host{demo::kDittaAbbigliamento};
+    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
+    std::shared_ptr<FRMMG_QUENDORMIXAL> window;
+};
+
+TEST_F(SheetWindow, APasteIsPendingWithItsNetPricesAndABadCellPastesNothing) {
+    ASSERT_EQ(Acq().RowCount(), 24);
+    ASSERT_FALSE(window->State().changes_pending);
+    ASSERT_TRUE(Acq().UserMoveTo(8, Column("LI10_PREZZO")));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "10.50\t10\n20.25\t\n"));
+    EXPECT_TRUE(window->State().changes_pending);
+    EXPECT_TRUE(window->INTERNAV->ButtonEnabled("Conferma"));
+    EXPECT_TRUE(window->INTERNAV->ButtonEnabled("Ricalcola"));
+    EXPECT_EQ(Text(8, "LI10_PREZZO"), "10,50");
+    EXPECT_EQ(Text(8, "BLT_PREZZONETTO"), "9,45");  // 10,50 less 10 %
+    EXPECT_EQ(Text(9, "BLT_PREZZONETTO"), "20,25");
+
+    ASSERT_TRUE(Acq().UserMoveTo(20, Column("LI10_PREZZO")));
+    EXPECT_FALSE(IncollaBlocco(*window, Acq(), "1\n2\n3\n4\n5\n"));  // rows 21 to 25 of 24
+    EXPECT_FALSE(IncollaBlocco(*window, Acq(), "1\n2,x\n"));
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(Messages()[0].title, "Attenzione");
+    EXPECT_NE(Messages()[1].text.find("riga 22, colonna \"Prezzo lordo\""), std::string::npos) << Messages()[1].text;
+    EXPECT_EQ(Text(20, "LI10_PREZZO"), "");
+}
+
+TEST_F(SheetWindow, ThreePercentOnASelectionWithAndWithoutABracket) {
+    const long prezzo = Column("LI10_PREZZO");
+    ASSERT_TRUE(Acq().UserMoveTo(8, prezzo));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "12,34\n\n99,99\n"));
+    ASSERT_TRUE(RettificaPrezzi(*window, Acq(), {8, 9, 10}, prezzo, "+3%", 0));
+    EXPECT_EQ(Text(8, "LI10_PREZZO"), "12,71");  // 12,7102 at the column's two decimals
+    EXPECT_EQ(Text(9, "LI10_PREZZO"), "");       // an empty cell stays empty
+    EXPECT_EQ(Text(10, "LI10_PREZZO"), "102,99");
+    EXPECT_EQ(Text(10, "BLT_PREZZONETTO"), "102,99");
+
+    // The demo's bracket 1: up to 100 upwards to 0,50, up to 1000 upwards to whole euros.
+    ASSERT_TRUE(RettificaPrezzi(*window, Acq(), {8, 9, 10}, prezzo, "+3%", 1));
+    EXPECT_EQ(Text(8, "LI10_PREZZO"), "13,50");   // 13,0913
+    EXPECT_EQ(Text(9, "LI10_PREZZO"), "");
+    EXPECT_EQ(Text(10, "LI10_PREZZO"), "107,00");  // 106,0797
+
+    EXPECT_FALSE(RettificaPrezzi(*window, Acq(), {8}, prezzo, "-200%", 0));  // below zero: nothing changes
+    EXPECT_EQ(Text(8, "LI10_PREZZO"), "13,50");
+}
+
+TEST_F(SheetWindow, ExportAndImportGoThroughAFileAndStayPending) {
+    ASSERT_TRUE(Acq().UserMoveTo(8, Column("LI10_PREZZO")));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "7,5\n"));
+    const std::string path = ::testing::TempDir() + "sheet_window.csv";
+    ASSERT_TRUE(EsportaCsv(*window, true, path));
+    ASSERT_TRUE(Acq().UserMoveTo(8, Column("LI10_PREZZO")));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "1\n"));
+    ASSERT_TRUE(window->INTERNAV->UserClick("Conferma"));  // the 1 is saved; the file holds 7,5
+    EXPECT_FALSE(window->State().changes_pending);
+    EXPECT_TRUE(ImportaCsv(*window, true, path));
+    EXPECT_TRUE(window->State().changes_pending);
+    EXPECT_EQ(Text(8, "LI10_PREZZO"), "7,50");
+    EXPECT_EQ(Text(8, "BLT_PREZZONETTO"), "7,50");
+    ASSERT_FALSE(Messages().empty());
+    EXPECT_EQ(Messages().back().text,
+              "Importazione completata: 1 riga modificata (1 valore), da confermare con \"Conferma\".");
+    std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace qmx

@@ -1,0 +1,231 @@
+#include "window/frmmg_quendormixal_sheet.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/controls/toolbar.h"
+#include "platform/services/dialogs.h"
+#include "platform/variant/strings.h"
+#include "shell/error_trap.h"
+#include "window/grid_adjust.h"
+#include "window/grid_csv.h"
+
+namespace qmx {
+
+namespace ctl = kv::controls;
+namespace svc = kv::services;
+
+namespace {
+
+constexpr const char* kTitoloAvviso = "Attenzione";
+
+void Avvisa(FRMMG_QUENDORMIXAL& w, const std::string& text, int style = svc::style::kExclamation) {
+    if (auto messages = w.MessageBoxService()) messages->Message(text, style, kTitoloAvviso);
+}
+
+ErrorReporter Reporter(FRMMG_QUENDORMIXAL& w) {
+    return [&w](std::string_view procedure, const kv::Error& e) { return w.VisualizzaErrore(procedure, e); };
+}
+
+// The matrix driver behind a grid of the window.
+std::shared_ptr<CLSMG_SETUPVARIANTI> DriverOf(FRMMG_QUENDORMIXAL& w, bool acquisto) {
+    auto driver = acquisto ? w.VariantiAcquisto() : w.VariantiVendita();
+    if (!driver)
+        throw kv::Error(kv::err::kObjectNotSet, "Object variable not set: the window has no driver",
+                        FRMMG_QUENDORMIXAL::kName);
+    return driver;
+}
+
+// Nothing to work on before a key is loaded: the grids are empty.
+bool ChiaveCaricata(FRMMG_QUENDORMIXAL& w) {
+    if (!w.TXT_CODART->Text().empty() && w.State().grid_type != 0) return true;
+    Avvisa(w, "Caricare prima un articolo.");
+    return false;
+}
+
+// Grid type 4 edits a pivot of the matrix, written back into it only when another element is chosen:
+// a file written or read straight from the matrix could miss the pivot's edits or be overwritten by
+// them, so CSV stays with the other grid types.
+bool CsvConsentito(FRMMG_QUENDORMIXAL& w) {
+    if (w.State().grid_type != 4) return true;
+    Avvisa(w, "L'esportazione e l'importazione CSV non sono disponibili per gli articoli con la seconda "
+              "variante in colonna.");
+    return false;
+}
+
+// What a typed edit leaves behind, for changes made straight in the matrix: the changes are pending
+// and "Conferma", "Ricalcola" and "Annulla" are enabled.
+void ModifichePendenti(FRMMG_QUENDORMIXAL& w) {
+    w.MutableState().changes_pending = true;
+    w.INTERNAV->EnableButton(ctl::kToolbarConfirm, true);
+    w.INTERNAV->EnableButton("Ricalcola", true);
+    w.INTERNAV->EnableButton(ctl::kToolbarCancel, true);
+}
+
+}  // namespace
+
+bool IncollaBlocco(FRMMG_QUENDORMIXAL& w, ctl::DataGrid& grid, std::string_view text) {
+    bool incollato = false;
+    RunTrapped("IncollaBlocco", Reporter(w), {
+        [&] {
+            const PasteOutcome esito = PasteBlock(grid, grid.CurrentRow(), grid.CurrentColumnIndex(), text);
+            incollato = esito.applied;
+            if (!esito.message.empty()) Avvisa(w, esito.message);
+        },
+    });
+    return incollato;
+}
+
+std::string CopiaBlocco(const ctl::DataGrid& grid, const CellRange& range) { return CopyBlock(grid, range); }
+
+bool EsportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
+    bool scritto = false;
+    RunTrapped("EsportaCsv", Reporter(w), {
+        [&] { return ChiaveCaricata(w) && CsvConsentito(w) ? Flow::Next : Flow::Exit; },
+        [&] {
+            auto matrice = DriverOf(w, acquisto)->Recordset();
+            if (!matrice || matrice->State() != kv::ado::adStateOpen) return;
+            std::ostringstream testo;
+            WriteMatrixCsv(*matrice, testo);
+            std::ofstream file(path, std::ios::binary | std::ios::trunc);
+            file << testo.str();
+            file.close();
+            if (!file) {
+                Avvisa(w, "Il file \"" + path + "\" non si può scrivere.");
+                return;
+            }
+            scritto = true;
+        },
+    });
+    return scritto;
+}
+
+bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
+    bool importato = false;
+    CsvRead letto;
+    RunTrapped("ImportaCsv", Reporter(w), {
+        [&] { return ChiaveCaricata(w) && CsvConsentito(w) ? Flow::Next : Flow::Exit; },
+        [&] {
+            std::ifstream file(path, std::ios::binary);
+            std::ostringstream testo;
+            if (file) testo << file.rdbuf();
+            if (!file) {
+                Avvisa(w, "Il file \"" + path + "\" non si può leggere.");
+                return Flow::Exit;
+            }
+            letto = ReadMatrixCsv(testo.str());
+            if (!letto.error.empty()) {
+                Avvisa(w, "Il file non è stato importato. " + letto.error);
+                return Flow::Exit;
+            }
+            return Flow::Next;
+        },
+        [&] {
+            auto driver = DriverOf(w, acquisto);
+            auto matrice = driver->Recordset();
+            if (!matrice) return;
+            auto& grid = acquisto ? *w.GRD_LISACQ : *w.GRD_LISVEN;
+            // The grid lets go of the matrix while its filter is lifted, and shows it again afterwards.
+            auto bound = grid.DataSource();
+            if (bound == matrice) grid.SetDataSource(nullptr);
+            CsvApplied esito;
+            try {
+                esito = ApplyMatrixCsv(*matrice, letto, [&driver] { driver->AggiornaPrezzoNetto(); });
+            } catch (...) {
+                if (bound == matrice) grid.SetDataSource(matrice);
+                throw;
+            }
+            if (bound == matrice) grid.SetDataSource(matrice);
+            grid.RefreshAfterEdit();
+            if (esito.cells > 0) ModifichePendenti(w);
+            importato = esito.cells > 0;
+            Avvisa(w, CsvReport(esito), esito.unmatched.empty() ? svc::style::kInformation : svc::style::kExclamation);
+        },
+    });
+    return importato;
+}
+
+bool RettificaPrezzi(FRMMG_QUENDORMIXAL& w, ctl::DataGrid& grid, const std::vector<long>& rows, long column,
+                     std::string_view variazione, int16_t scaglione) {
+    bool fatto = false;
+    RunTrapped("RettificaPrezzi", Reporter(w), {
+        [&] {
+            std::string errore;
+            const auto adjustment = ReadAdjustment(variazione, errore);
+            if (!adjustment) {
+                Avvisa(w, errore);
+                return;
+            }
+            AdjustRounding rounding;
+            if (scaglione != 0) {
+                auto service = w.PriceRoundingService();
+                if (!service) throw kv::Error(kv::err::kObjectNotSet, "Object variable not set: no price rounding",
+                                              FRMMG_QUENDORMIXAL::kName);
+                const long valuta = grid.Columns().IndexOf("BLT_VALUTA");
+                rounding = [&grid, service, valuta, scaglione](long row, const kv::Decimal& value) {
+                    std::string currency = valuta >= 0 ? kv::Trim(grid.CellText(row, valuta)) : std::string();
+                    if (currency.empty()) currency = "EURO";
+                    return service->Round(value, scaglione, currency);
+                };
+            }
+            const AdjustOutcome esito = AdjustCells(grid, rows, column, *adjustment, rounding);
+            fatto = esito.applied;
+            if (!esito.message.empty()) Avvisa(w, esito.message);
+        },
+    });
+    return fatto;
+}
+
+std::vector<long> RigheListino(const ctl::DataGrid& grid, long listino) {
+    std::vector<long> rows;
+    const long numero = grid.Columns().IndexOf("LI10_NUMLIST");
+    if (numero < 0) return rows;
+    for (long r = 0; r < grid.RowCount(); ++r) {
+        const kv::Variant v = grid.CellValue(r, numero);
+        if (!v.IsNull() && !v.IsEmpty() && kv::CDec(v) == kv::Decimal(listino)) rows.push_back(r);
+    }
+    return rows;
+}
+
+}  // namespace qmx
+
+namespace qmx {
+
+kv::Variant FRMMG_QUENDORMIXAL::Command(std::string_view name, const std::vector<kv::Variant>& args) {
+    auto arg = [&](std::size_t i) -> const kv::Variant& {
+        if (i >= args.size())
+            throw kv::Error(kv::err::kInvalidCall, "Invalid procedure call: " + std::string(name) +
+                                                                " wants more arguments", kName);
+        return args[i];
+    };
+    auto grid = [&]() -> ctl::DataGrid& {
+        const std::string g = kv::UCase(kv::CStr(arg(0)));
+        if (g == "GRD_LISACQ") return *GRD_LISACQ;
+        if (g == "GRD_LISVEN") return *GRD_LISVEN;
+        throw kv::Error(kv::err::kInvalidCall, "Invalid procedure call: no price grid " + g, kName);
+    };
+    auto purchase = [&] { return &grid() == GRD_LISACQ.get(); };
+    const std::string command = kv::LCase(name);
+    if (command == "incollablocco") return kv::Variant(IncollaBlocco(*this, grid(), kv::CStr(arg(1))));
+    if (command == "copiablocco")
+        return kv::Variant(CopiaBlocco(grid(), {kv::CLng(arg(1)), kv::CLng(arg(2)), kv::CLng(arg(3)), kv::CLng(arg(4))}));
+    if (command == "esportacsv") return kv::Variant(EsportaCsv(*this, purchase(), kv::CStr(arg(1))));
+    if (command == "importacsv") return kv::Variant(ImportaCsv(*this, purchase(), kv::CStr(arg(1))));
+    if (command == "rettificaprezzi") {
+        std::vector<long> rows;
+        for (std::size_t i = 4; i < args.size(); ++i) rows.push_back(kv::CLng(args[i]));
+        return kv::Variant(RettificaPrezzi(*this, grid(), rows, kv::CLng(arg(1)), kv::CStr(arg(2)),
+                                           kv::CInt(arg(3))));
+    }
+    if (command == "righelistino") {
+        std::string out;
+        for (long r : RigheListino(grid(), kv::CLng(arg(1)))) {
+            if (!out.empty()) out += ',';
+            out += std::to_string(r);
+        }
+        return kv::Variant(out);
+    }
+    return PresentableWindow::Command(name, args);
+}
+
+}  // namespace qmx
