@@ -9,6 +9,7 @@
 
 #include "pricing/price_breakdown.h"
 #include "pricing/pricing_support.h"
+#include "shell/modmg_quendormixal.h"
 #include "support/db_engines.h"
 
 namespace qmx {
@@ -286,7 +287,9 @@ TEST_P(PriceUpdateTest, TheBreakdownGivesTheGridsFigures) {
         for (const auto& [campo, valore] : c.riga_ven) gia_arrotondata |= campo == "LI10_INDARROT";
         const bool arrotondata = c.arrotondato && kv::CDbl(*c.arrotondato) == 1 && !gia_arrotondata;
         EXPECT_EQ(der.arrotondamento.has_value(), arrotondata);
-        if (der.arrotondamento) EXPECT_TRUE(Uguale(Variant(der.arrotondamento->bracket), *c.scaglione));
+        if (der.arrotondamento) {
+            EXPECT_TRUE(Uguale(Variant(der.arrotondamento->bracket), *c.scaglione));
+        }
     }
 }
 
