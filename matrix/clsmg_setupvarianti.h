@@ -32,6 +32,7 @@
 #include "platform/controls/data_grid.h"
 #include "platform/controls/operation_bar.h"
 #include "platform/services/event.h"
+#include "platform/services/price_calculation.h"
 #include "platform/variant/variant.h"
 #include "schema/price_list_parameters.h"
 #include "variants/cinfolivello.h"
@@ -173,6 +174,32 @@ public:
     // ======== Net prices (clsmg_setupvarianti_net.cpp) ========
     void AggiornaPrezzoNetto();
     void AggiornaPrezzoNetto4();
+    // How the net price of the matrix's current row comes about: the same hand-over to the
+    // price-calculation object as AggiornaPrezzoNetto, with the object's intermediate figures, and
+    // nothing written. `riga`: a clone of the matrix standing on the row wanted (the matrix itself when
+    // null). nullopt at BOF/EOF or when the calculation fails.
+    std::optional<kv::services::NetPriceSteps> PassiPrezzoNetto(kv::ado::Recordset* riga = nullptr);
+
+    // ======== Before a save (clsmg_setupvarianti_preview.cpp) ========
+    // What UpdateBatch will do with each matrix row, in the order it reads them (all rows, whatever
+    // the filter): insert it, or update the stored row with its key, whose values of `colonne` come
+    // with it. One query for the article and kind, decided by the same key as the save.
+    struct EsitoRiga {
+        kv::Variant bookmark;
+        bool insert = true;
+        std::vector<kv::Variant> memorizzati;  // the stored values of `colonne` (update only)
+    };
+    std::vector<EsitoRiga> EsitoSalvataggio(const std::vector<std::string>& colonne);
+    // The matrix rows whose validity period shares days with another stored period of the same list,
+    // article and option (a stored row with the very same period is the row the save updates, and a
+    // period that ends the day before the other starts only touches it). One query.
+    struct PeriodoSovrapposto {
+        kv::Variant lista;
+        std::string opzione;
+        kv::Date inizio, fine;                  // the period being saved
+        kv::Date inizio_memorizzato, fine_memorizzato;
+    };
+    std::vector<PeriodoSovrapposto> PeriodiSovrapposti();
 
     // ======== Copy price (clsmg_setupvarianti_copy.cpp) ========
     void CopiaPrezzoSuRiga();

@@ -117,6 +117,17 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
     }
 }
 
+std::optional<kv::services::NetPriceSteps> CLSMG_SETUPVARIANTI::PassiPrezzoNetto(kv::ado::Recordset* riga) {
+    try {
+        kv::ado::Recordset* rs = riga ? riga : recordset_.get();
+        if (!rs || rs->IsBOF() || rs->IsEOF()) return std::nullopt;
+        if (!NetPriceOf(price_calculation_.get(), *rs)) return std::nullopt;
+        return price_calculation_->LastSteps();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto4() {
     // Steps are skipped on error, as in the rest of the net-price update; the matrix's filter and the
     // grid's binding are restored whatever happened in between.

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "pricing/campo.h"
+#include "platform/variant/strings.h"
 #include "shell/modmg_quendormixal.h"
 
 namespace qmx {
@@ -112,6 +113,7 @@ struct PriceUpdate::StatoAggiorna {
     bool calcolato = false;  // the zero-recharge mode produced a price
     Variant flag_acq, flag_ven;
     int16_t modo = 0;
+    DerivazionePrezzo d;  // what the steps did, kept when derivations are recorded
 };
 
 // The update's steps. A recalculation updates thousands of rows, so the steps are made once per object
@@ -137,6 +139,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
     auto& flag_ven = s.flag_ven;
     auto& modo = s.modo;
     auto& branch = s.branch;
+    auto& d = s.d;
     return {
         [&] {
             ven = VariantiVen().Recordset();
@@ -166,6 +169,11 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             const kv::Decimal r = Num(campi_ven.perricdelta.Di(*ven));
             p = (n + (r / kv::Decimal(100)) * n).ToDouble();
             calcolato = true;
+            if (registra_) {
+                d.ricarica = true;
+                d.netto_acq = n;
+                d.ricarico = r;
+            }
         },
 
         // ---- Zero-recharge branch: the row's own recharge plays no part.
@@ -177,6 +185,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         },
         [&] {
             if (!ricarica) modo = kv::CInt(NZ(campi_par_ven.modriczero.Di(*par_ven)));
+            if (!ricarica && registra_) d.modo = modo;
         },
         [&] {
             if (ricarica || modo != 1) return;
@@ -206,6 +215,11 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         // price as it is: converting it anyway would apply the VAT again on every run.
         [&] {
             if (calcolato) campi_ven.prezzo.Scrivi(*ven, p);
+            if (registra_) {
+                d.calcolato = calcolato;
+                d.prezzo = p;
+                d.prezzo_iva = p;
+            }
         },
         [&] {
             if (!calcolato) return;
@@ -217,14 +231,30 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             if (auto convertito = ConvertiIva(p, flag_acq, flag_ven)) {
                 p = *convertito;
                 campi_ven.prezzo.Scrivi(*ven, p);
+                if (registra_) {
+                    d.iva = FlagIs(flag_acq, 1) ? 1 : 2;
+                    d.aliquota = Aliquota();
+                    d.prezzo_iva = p;
+                }
             }
         },
         // Rounding comes after the conversion, so the stored price is the rounded one in the sales
         // list's terms.
         [&] {
-            if (calcolato) Arrotonda(p, par_ven, ven);
+            if (calcolato) Arrotonda(p, par_ven, ven, registra_ ? &d : nullptr);
         },
         [&] { VariantiVen().AggiornaPrezzoNetto(); },
+        [&] {
+            if (!registra_) return;
+            d.lista_acq = campi_acq.lista.Di(*acq);
+            d.opzione_acq = kv::CStr(NS(acq->Value("LI10_OPZIONE_MG5E")));
+            d.lordo_acq = Num(campi_acq.prezzo.Di(*acq));
+            if (!d.ricarica) d.netto_acq = Num(campi_acq.netto.Di(*acq));
+            d.valuta_acq = kv::CStr(NS(campi_acq.valuta.Di(*acq)));
+            d.fonte_arrotondamento = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
+            d.prezzo_finale = campi_ven.prezzo.Di(*ven);
+            derivazioni_[ChiaveDerivazione(*ven)] = d;
+        },
     };
 }
 
@@ -273,8 +303,8 @@ std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag
     return std::nullopt;  // equal flags, or a Null one: the price stays
 }
 
-void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven,
-                            const kv::ado::RecordsetPtr& ven) {
+void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven,
+                            DerivazionePrezzo* d) {
     const int16_t fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
     if (fonte == 0) {
         campi_ven.indarrot.Scrivi(*ven, int16_t{0});
@@ -294,9 +324,23 @@ void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven,
     if (!rounding) throw PricingNotSet("the price rounding");
     const std::string valuta = kv::CStr(campi_par_ven.valuta.Di(*par_ven));
     const double arrotondato = rounding->Round(price, kv::CInt(scaglione), valuta);
+    if (d) d->arrotondamento = rounding->LastRounding();
     campi_ven.indarrot.Scrivi(*ven, int16_t{1});
     campi_ven.scaglione.Scrivi(*ven, scaglione);
     campi_ven.prezzo.Scrivi(*ven, arrotondato);
+}
+
+std::string PriceUpdate::ChiaveDerivazione(kv::ado::Recordset& ven) const {
+    std::string k = kv::RTrim(kv::CStr(NS(ctx_.article ? ctx_.article() : std::string())));
+    for (const char* campo : {"LI10_NUMLIST", "BLT_CODICEVAR1", "BLT_OPZIONE1", "BLT_CODICEVAR2", "BLT_OPZIONE2"})
+        k.append(1, '\x1f').append(kv::RTrim(kv::CStr(NS(ven.Value(campo)))));
+    return k;
+}
+
+const DerivazionePrezzo* PriceUpdate::Derivazione(kv::ado::Recordset& ven) const {
+    if (derivazioni_.empty() || ven.IsBOF() || ven.IsEOF()) return nullptr;
+    auto it = derivazioni_.find(ChiaveDerivazione(ven));
+    return it == derivazioni_.end() ? nullptr : &it->second;
 }
 
 Variant PriceUpdate::FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq) {

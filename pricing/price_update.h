@@ -52,6 +52,28 @@ struct PricingContext {
     std::function<void()> side_lists_to_first_row;
 };
 
+// How the update derived one sales row, figure by figure, as a recalculation kept it for the price
+// breakdown: the purchase row it came from, the recharge or the zero-recharge mode, the VAT
+// conversion and the rounding bracket.
+struct DerivazionePrezzo {
+    kv::Variant lista_acq;        // the purchase row's list
+    std::string opzione_acq;      // and its option code
+    kv::Decimal lordo_acq;        // its gross price
+    kv::Decimal netto_acq;        // its net price as the update read it
+    std::string valuta_acq;
+    bool ricarica = false;        // the recharge branch; otherwise the zero-recharge mode `modo`
+    kv::Decimal ricarico;         // the row's recharge percentage (recharge branch)
+    int16_t modo = 0;
+    bool calcolato = false;       // a price was derived (mode 0 or an unknown mode leave it)
+    double prezzo = 0;            // the derived price before the VAT conversion
+    int iva = 0;                  // 0 no conversion, 1 VAT taken out, 2 VAT added
+    kv::Decimal aliquota;
+    double prezzo_iva = 0;        // the price after the conversion
+    int16_t fonte_arrotondamento = 0;  // MG44_INDARRPREZZO
+    std::optional<kv::services::RoundingApplied> arrotondamento;  // when a bracket rounded the price
+    kv::Variant prezzo_finale;    // LI10_PREZZO as the update left it
+};
+
 class PriceUpdate {
 public:
     explicit PriceUpdate(PricingContext context) : ctx_(std::move(context)) {}
@@ -78,6 +100,13 @@ public:
     void BeginRun();
     void EndRun();
 
+    // While on, each update keeps how it derived its sales row (by article, list and options), for the
+    // price breakdown; a later update of the same row replaces it.
+    void RegistraDerivazioni(bool on) { registra_ = on; }
+    // What the last kept update of the sales matrix's current row did; null when none was kept.
+    const DerivazionePrezzo* Derivazione(kv::ado::Recordset& ven) const;
+    void DimenticaDerivazioni() { derivazioni_.clear(); }
+
 private:
     enum class Branch { ByDefault, Recharge, ZeroRecharge };
     void Aggiorna(Branch branch, const kv::Decimal& ricarico);
@@ -88,7 +117,8 @@ private:
     // Nothing when the flags ask for no conversion.
     std::optional<double> ConvertiIva(double price, const kv::Variant& flag_acq, const kv::Variant& flag_ven);
     // The rounding block: indicator, bracket and rounded gross price of the sales row.
-    void Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven);
+    void Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven,
+                   DerivazionePrezzo* d = nullptr);
     // The VAT flag of the purchase list that the purchase row belongs to.
     kv::Variant FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq);
     kv::Variant Scaglione();
@@ -106,6 +136,9 @@ private:
     std::optional<kv::Decimal> run_vat_;
     std::optional<std::map<double, kv::Variant>> run_purchase_flags_;  // list number -> MG44_FLGIVACOMPR
     std::shared_ptr<PassiAggiorna> passi_;  // the update's steps, made at its first run
+    bool registra_ = false;
+    std::map<std::string, DerivazionePrezzo> derivazioni_;
+    std::string ChiaveDerivazione(kv::ado::Recordset& ven) const;
 };
 
 // Error 91 naming what the window did not hand over.

@@ -91,10 +91,14 @@ void Recalculation::InizioGiro() {
     ultima_lista_.reset();
     ultimo_filtro_ = Variant();
     prezzi_.BeginRun();
+    // The breakdown shows how this run derived each row; what an earlier run did is gone.
+    prezzi_.DimenticaDerivazioni();
+    prezzi_.RegistraDerivazioni(true);
 }
 
 void Recalculation::FineGiro() {
     prezzi_.EndRun();
+    prezzi_.RegistraDerivazioni(false);
     in_giro_ = false;
     riferimenti_.clear();
     ultimo_riferimento_.reset();

@@ -56,6 +56,7 @@
 #include "platform/services/window_presenter.h"
 #include "platform/variant/variant.h"
 #include "pricelist/clsmg_setuplistini.h"
+#include "pricing/price_breakdown.h"
 #include "pricing/recalculation.h"
 
 namespace qmx {
@@ -291,6 +292,17 @@ public:
     // Whether the window may close: with changes pending the user is asked whether to save first.
     bool ChiusuraConsentita();
 
+    // ---- Price breakdown, save preview and overlapping periods (frmmg_quendormixal_detail.cpp).
+    static constexpr const char* kDettaglioKey = "DETTAGLIO";
+    static constexpr const char* kAnteprimaKey = "ANTEPRIMA";
+    // The breakdown of the current cell of the price grid `lato` ("ACQ", "VEN"; "" the active one).
+    DettaglioPrezzo DettaglioCorrente(std::string_view lato);
+    // Shows it as an information message (F2 in a price grid, or "Dettaglio").
+    void MostraDettaglio(std::string_view lato);
+    // Before "Conferma" writes: the overlap warning and, with "Anteprima" on, the preview. False when
+    // the user goes back (nothing has changed then).
+    bool VerificheConferma();
+
     // ---- What the window holds.
     kv::ado::ConnectionPtr ADOConnection() const { return connection_; }
     const std::string& ConnectionString() const { return connection_string_; }
@@ -378,6 +390,8 @@ private:
     kv::ado::RecordsetPtr side_rs1_;
     // The price grids' and copy buttons' part of it.
     void ConnectGridEvents();
+    // "Dettaglio", "Anteprima" and F2.
+    void ConnectDetailEvents();
     void GrigliaKeyDown(kv::controls::DataGrid& grid, std::string_view procedure, int16_t& KeyCode, int16_t Shift);
     void GrigliaOnEdited(kv::controls::DataGrid& grid, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
                          std::string_view procedure, const kv::controls::GridEdit& edit);

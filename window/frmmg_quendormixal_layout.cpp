@@ -91,6 +91,7 @@ void FRMMG_QUENDORMIXAL::ConnectControlEvents() {
         }));
     ConnectKeyEvents();
     ConnectGridEvents();
+    ConnectDetailEvents();
 }
 
 long FRMMG_QUENDORMIXAL::ScaleWidth() const {

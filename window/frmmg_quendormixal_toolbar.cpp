@@ -75,11 +75,13 @@ void FRMMG_QUENDORMIXAL::INTERNAV_ButtonClick(const std::string& key) {
     else if (k == "ELIMINA") Elimina();
     else if (k == "NUOVO") Nuovo();
     else if (k == "RICALCOLA") Ricalcola();
+    else if (k == kDettaglioKey) MostraDettaglio("");
 }
 
 bool FRMMG_QUENDORMIXAL::Conferma() {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     bool saved = false;
+    if (!VerificheConferma()) return false;  // overlapping periods, the preview: the user went back
     RunTrapped("INTERNAV_ButtonClick", report, {
         [&] { Driver(varianti_acq_).SetStatusOperationInProgress(); },
         [&] { Global()->DoEvents(); },

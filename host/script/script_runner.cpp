@@ -101,6 +101,20 @@ public:
     };
 
     void Queue(int answer) { answers_.push_back(answer); }
+    // An answer for the very next message, ahead of those the script queued; withdrawn when no
+    // message came.
+    void QueueFirst(int answer) { answers_.push_front(answer); }
+    void WithdrawFirst() {
+        if (!answers_.empty()) answers_.pop_front();
+    }
+    std::size_t ShownCount() const { return shown_.size(); }
+    // The message shown last, taken out of those `messages` will list.
+    std::optional<Shown> TakeLast() {
+        if (shown_.empty()) return std::nullopt;
+        Shown s = shown_.back();
+        shown_.pop_back();
+        return s;
+    }
     // While closing at the end, questions get fixed answers instead of failing the script.
     void SetClosing(bool closing) { closing_ = closing; }
 
@@ -339,6 +353,11 @@ public:
             CloseByUser();
         } else if (command == "screenshot") {
             Screenshot(RTrim(SplitFields(args, 0, true)[0]));
+        } else if (command == "detail") {
+            const auto f = SplitFields(args, 2, true);
+            std::string column = RTrim(f[2]);
+            if (column.size() >= 2 && column.front() == '"' && column.back() == '"') column = column.substr(1, column.size() - 2);
+            Detail(f[0], f[1], column);
         } else if (command == "messages") {
             if (!AllFields(args).empty()) throw ScriptFailure{"messages non vuole campi"};
             Messages();
@@ -574,6 +593,42 @@ private:
         if (!button) throw ScriptFailure{"nessun pulsante " + key};
         RequireUsable(*button);
         button->UserClick();
+    }
+
+    // The price breakdown of a cell, as F2 shows it: the cell becomes current, F2 opens the breakdown,
+    // its lines are printed and it is closed with OK.
+    void Detail(const std::string& which, const std::string& row_text, const std::string& column_name) {
+        auto grid = PriceGrid(which);
+        RequireUsable(*grid);
+        const long row = RowNumber(row_text, *grid);
+        const long column = ColumnNamed(*grid, column_name);
+        grid->UserEnter();
+        if (!grid->UserMoveTo(row, column)) throw ScriptFailure{"la cella non si può raggiungere"};
+        const std::size_t before = dialogs_->ShownCount();
+        dialogs_->QueueFirst(svc::answer::kOk);
+        grid->UserKeyDown(ctl::keys::kF2, 0);
+        if (dialogs_->ShownCount() == before) {
+            dialogs_->WithdrawFirst();
+            throw ScriptFailure{"F2 non ha mostrato il dettaglio del prezzo"};
+        }
+        const auto shown = dialogs_->TakeLast();
+        std::string_view text = shown->text;
+        while (!text.empty()) {
+            const std::size_t end = text.find('\n');
+            out_ << text.substr(0, end) << '\n';
+            if (end == std::string_view::npos) break;
+            text.remove_prefix(end + 1);
+        }
+    }
+
+    static long ColumnNamed(const ctl::DataGrid& grid, const std::string& column_name) {
+        for (long c = 0; c < grid.Columns().Count(); ++c) {
+            const auto& col = grid.Columns().Item(c);
+            if (col.Visible() && RTrim(col.Caption()) == RTrim(column_name)) return c;
+        }
+        const long column = grid.Columns().IndexOf(column_name);
+        if (column < 0) throw ScriptFailure{"la griglia " + grid.Name() + " non ha la colonna " + column_name};
+        return column;
     }
 
     void Dump(const std::shared_ptr<ctl::DataGrid>& grid) {

@@ -15,6 +15,7 @@
 //   click KEY                 a toolbar key (Conferma, Annulla, …) or a command button's name
 //   answer CODE…              answers for the next message boxes and error displays, in order
 //   dump GRID | dump side N   the visible rows, captions first, cells as displayed
+//   detail GRID ROW COLUMN    the price breakdown of a cell (F2), one line each
 //   sql[@ENGINE] STATEMENT    runs a statement on the window's connection and prints its rows (with
 //                             @ENGINE: only on that engine, printing nothing)
 //   messages                  the message boxes and error displays shown since the last `messages`

@@ -31,8 +31,13 @@ void ToolbarView::Rebuild() {
         QAction* a = addAction(Q(b.caption).trimmed());
         a->setData(Q(b.key));
         a->setObjectName(Q(b.key));
+        a->setCheckable(b.checkable);
         const std::string key = b.key;
-        connect(a, &QAction::triggered, this, [this, key] { model_->UserClick(key); });
+        // A toggle shows the model's state, not Qt's own: the model decides whether the click counts.
+        connect(a, &QAction::triggered, this, [this, key] {
+            model_->UserClick(key);
+            ShowStates();
+        });
         actions_.push_back(a);
     }
 }
@@ -42,6 +47,7 @@ void ToolbarView::ShowStates() {
         const auto& b = model_->Button(i);
         actions_[static_cast<std::size_t>(i)]->setEnabled(b.enabled);
         actions_[static_cast<std::size_t>(i)]->setVisible(b.visible);
+        if (b.checkable) actions_[static_cast<std::size_t>(i)]->setChecked(b.checked);
     }
 }
 

@@ -33,6 +33,24 @@ void Toolbar::AddButton(std::string key, std::string caption, std::string_view n
     Notify(ControlChange::Layout);
 }
 
+void Toolbar::AddCheckButton(std::string key, std::string caption, std::string_view next_to) {
+    const std::string k = key;
+    AddButton(std::move(key), std::move(caption), next_to);
+    buttons_[static_cast<std::size_t>(Require(k))].checkable = true;
+    Notify(ControlChange::Properties);
+}
+
+void Toolbar::SetButtonChecked(std::string_view key, bool checked) {
+    auto& b = buttons_[static_cast<std::size_t>(Require(key))];
+    if (!b.checkable || b.checked == checked) return;
+    b.checked = checked;
+    Notify(ControlChange::Properties);
+}
+
+bool Toolbar::ButtonChecked(std::string_view key) const {
+    return buttons_[static_cast<std::size_t>(Require(key))].checked;
+}
+
 void Toolbar::EnableButton(std::string_view key, bool enabled) {
     auto& b = buttons_[static_cast<std::size_t>(Require(key))];
     if (b.enabled == enabled) return;
@@ -63,6 +81,7 @@ bool Toolbar::UserClick(std::string_view key) {
     // Copied: a handler may add buttons, which moves the stored ones.
     const ToolbarButton b = buttons_[static_cast<std::size_t>(i)];
     if (!b.enabled || !b.visible) return false;
+    if (b.checkable) SetButtonChecked(b.key, !b.checked);
     ButtonClick.Raise(b.key);
     return true;
 }

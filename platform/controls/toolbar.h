@@ -18,6 +18,8 @@ struct ToolbarButton {
     std::string caption;  // may hold '&' before the access-key letter ("Rica&lcola ")
     bool enabled = true;
     bool visible = true;
+    bool checkable = false;  // a toggle: each click turns it on or off before ButtonClick
+    bool checked = false;
 };
 
 // The host's own keys, in their order on the bar.
@@ -37,6 +39,11 @@ class Toolbar : public Control {
     // Adds a button right after the button `next_to` (at the end when next_to is empty). An unknown
     // next_to raises 35601, a key already present 35602; an empty key raises 5.
     void AddButton(std::string key, std::string caption, std::string_view next_to = {});
+    // A toggle button, off at first (same rules as AddButton).
+    void AddCheckButton(std::string key, std::string caption, std::string_view next_to = {});
+    // 35601 for an unknown key; a button that is not a toggle stays off.
+    void SetButtonChecked(std::string_view key, bool checked);
+    bool ButtonChecked(std::string_view key) const;
     // 35601 for an unknown key.
     void EnableButton(std::string_view key, bool enabled);
     bool ButtonEnabled(std::string_view key) const;

@@ -37,18 +37,61 @@ std::optional<kv::Decimal> Input(const kv::Variant& v, const char* name, int ind
 
 PriceCalculation::~PriceCalculation() = default;
 
-kv::Decimal NetPriceOf(const PriceInputs& in, int decimals) {
+namespace {
+// The formula once, for both the plain net price and its steps: `see` is told each figure as it is
+// reached (index, figure) so the two can never disagree.
+template <class See>
+kv::Decimal Apply(const PriceInputs& in, int decimals, See&& see) {
     kv::Decimal net = in.gross;
     // A zero rate, or a zero amount of no more decimals than the figure, leaves the figure as it is,
     // scale included, so it is not worked through.
     auto leaves = [&](const kv::Decimal& amount) { return amount.IsZero() && amount.scale() <= net.scale(); };
-    for (const auto& d : in.discounts)
-        if (!d.IsZero()) net = net * (kv::Decimal(1) - d / kHundred);
+    for (std::size_t i = 0; i < in.discounts.size(); ++i) {
+        if (!in.discounts[i].IsZero()) net = net * (kv::Decimal(1) - in.discounts[i] / kHundred);
+        see.Discount(i, net);
+    }
     if (!leaves(in.discount_amount)) net = net - in.discount_amount;
-    for (const auto& m : in.markups)
-        if (!m.IsZero()) net = net * (kv::Decimal(1) + m / kHundred);
+    see.DiscountAmount(net);
+    for (std::size_t i = 0; i < in.markups.size(); ++i) {
+        if (!in.markups[i].IsZero()) net = net * (kv::Decimal(1) + in.markups[i] / kHundred);
+        see.Markup(i, net);
+    }
     if (!leaves(in.markup_amount)) net = net + in.markup_amount;
+    see.MarkupAmount(net);
     return net.Round(decimals, kv::RoundingMode::HalfAwayFromZero);
+}
+
+struct SeeNothing {
+    void Discount(std::size_t, const kv::Decimal&) {}
+    void DiscountAmount(const kv::Decimal&) {}
+    void Markup(std::size_t, const kv::Decimal&) {}
+    void MarkupAmount(const kv::Decimal&) {}
+};
+
+struct SeeAll {
+    NetPriceSteps& s;
+    void Discount(std::size_t i, const kv::Decimal& v) { s.after_discount[i] = v; }
+    void DiscountAmount(const kv::Decimal& v) { s.after_discount_amount = v; }
+    void Markup(std::size_t i, const kv::Decimal& v) { s.after_markup[i] = v; }
+    void MarkupAmount(const kv::Decimal& v) { s.after_markup_amount = v; }
+};
+}  // namespace
+
+kv::Decimal NetPriceOf(const PriceInputs& in, int decimals) { return Apply(in, decimals, SeeNothing{}); }
+
+NetPriceSteps NetPriceStepsOf(const PriceInputs& in, int decimals) {
+    NetPriceSteps s;
+    s.inputs = in;
+    s.decimals = decimals;
+    s.net = Apply(in, decimals, SeeAll{s});
+    return s;
+}
+
+std::optional<NetPriceSteps> PriceCalculation::LastSteps() const { return std::nullopt; }
+
+std::optional<NetPriceSteps> HostPriceCalculation::LastSteps() const {
+    if (!last_) return std::nullopt;
+    return NetPriceStepsOf(last_->first, last_->second);
 }
 
 void HostPriceCalculation::SetDiscount(int index, const kv::Variant& percent) {
@@ -63,6 +106,7 @@ void HostPriceCalculation::SetMarkup(int index, const kv::Variant& percent) {
 
 void HostPriceCalculation::Calculate() {
     net_ = kv::Variant::Null();
+    last_.reset();
     if (!global_)
         throw kv::Error(kv::err::kObjectNotSet, "The price calculation has not been given the host's global services",
                         kSource);
@@ -93,6 +137,7 @@ void HostPriceCalculation::Calculate() {
 
     if (null_input) return;  // Null in, Null out
     net_ = kv::Variant(NetPriceOf(in, currency.unit_price_decimals));
+    last_.emplace(in, currency.unit_price_decimals);
 }
 
 }  // namespace kv::services

@@ -28,6 +28,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "platform/variant/decimal.h"
 #include "platform/variant/variant.h"
@@ -35,6 +36,7 @@
 namespace kv::services {
 
 class GlobalServices;
+struct NetPriceSteps;
 
 class PriceCalculation : public kv::Object {
 public:
@@ -52,6 +54,9 @@ public:
     virtual void Calculate() = 0;
     // A Decimal after a successful calculation; Null otherwise.
     virtual kv::Variant NetPrice() const = 0;
+    // How the last successful calculation reached its net price, step by step (NetPriceSteps below);
+    // nullopt when there was none or the object does not tell.
+    virtual std::optional<NetPriceSteps> LastSteps() const;
 };
 
 struct PriceInputs {
@@ -62,8 +67,23 @@ struct PriceInputs {
     kv::Decimal markup_amount;
 };
 
+// The figures the formula goes through: the gross price, the figure after each discount, after the
+// discount amount, after each markup and after the markup amount, and the net price rounded to the
+// currency's decimals. A zero rate leaves the figure as it was.
+struct NetPriceSteps {
+    PriceInputs inputs;
+    std::array<kv::Decimal, PriceCalculation::kDiscounts> after_discount{};
+    kv::Decimal after_discount_amount;
+    std::array<kv::Decimal, PriceCalculation::kMarkups> after_markup{};
+    kv::Decimal after_markup_amount;
+    int decimals = 0;
+    kv::Decimal net;
+};
+
 // The formula above, rounded to `decimals` places.
 kv::Decimal NetPriceOf(const PriceInputs& in, int decimals);
+// The same calculation with every intermediate figure kept; its `net` is NetPriceOf's result.
+NetPriceSteps NetPriceStepsOf(const PriceInputs& in, int decimals);
 
 class HostPriceCalculation : public PriceCalculation {
 public:
@@ -76,6 +96,7 @@ public:
     void SetMarkupAmount(const kv::Variant& amount) override { markup_amount_ = amount; }
     void Calculate() override;
     kv::Variant NetPrice() const override { return net_; }
+    std::optional<NetPriceSteps> LastSteps() const override;
 
 private:
     std::shared_ptr<GlobalServices> global_;
@@ -86,6 +107,8 @@ private:
     std::array<kv::Variant, kMarkups> markups_{};
     kv::Variant markup_amount_;
     kv::Variant net_ = kv::Variant::Null();
+    // The inputs of the last successful calculation; its steps are worked out only when asked for.
+    std::optional<std::pair<PriceInputs, int>> last_;
 };
 
 }  // namespace kv::services

@@ -1,6 +1,7 @@
 #include "platform/services/price_rounding.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "platform/services/currencies.h"
@@ -73,6 +74,7 @@ const std::vector<RoundingRange>& HostPriceRounding::Ranges(int16_t bracket) {
 }
 
 kv::Decimal HostPriceRounding::Round(const kv::Decimal& price, int16_t bracket, std::string_view currency) {
+    last_.reset();  // a rounding that fails leaves nothing to be taken for its own
     if (!global_)
         throw kv::Error(kv::err::kObjectNotSet, "The price rounding has not been given the host's global services",
                         kSource);
@@ -89,8 +91,17 @@ kv::Decimal HostPriceRounding::Round(const kv::Decimal& price, int16_t bracket, 
                         "The price " + price.ToString() + " is above every range of " + BracketText(bracket) +
                             " (highest limit " + ranges.back().limit->ToString() + ")",
                         kSource);
-    return RoundToStep(price, range->step, range->direction)
-        .Round(cur.unit_price_decimals, kv::RoundingMode::HalfAwayFromZero);
+    const kv::Decimal rounded = RoundToStep(price, range->step, range->direction)
+                                    .Round(cur.unit_price_decimals, kv::RoundingMode::HalfAwayFromZero);
+    RoundingApplied applied;
+    applied.bracket = bracket;
+    if (range != ranges.begin()) applied.from = std::prev(range)->limit;
+    applied.range = *range;
+    applied.price = price;
+    applied.rounded = rounded;
+    applied.decimals = cur.unit_price_decimals;
+    last_ = std::move(applied);
+    return rounded;
 }
 
 }  // namespace kv::services

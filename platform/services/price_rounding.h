@@ -48,12 +48,25 @@ struct RoundingRange {
 // Step 2 alone: price as a multiple of step in the given direction. step 0 returns price.
 kv::Decimal RoundToStep(const kv::Decimal& price, const kv::Decimal& step, RoundingDirection direction);
 
+// What the last rounding did: the bracket, the range that applied (above `from`, the limit of the range
+// before it, up to `range.limit`; either may be open), the price given and the price returned.
+struct RoundingApplied {
+    int16_t bracket = 0;
+    std::optional<kv::Decimal> from;
+    RoundingRange range;
+    kv::Decimal price;
+    kv::Decimal rounded;
+    int decimals = 0;  // the currency's unit-price decimals
+};
+
 class PriceRounding : public kv::Object {
 public:
     ~PriceRounding() override;
     virtual void SetGlobalServices(std::shared_ptr<GlobalServices> global) = 0;
     virtual kv::Decimal Round(const kv::Decimal& price, int16_t bracket, std::string_view currency) = 0;
     double Round(double price, int16_t bracket, std::string_view currency);
+    // The last successful rounding; nullopt when there was none or the object does not tell.
+    virtual std::optional<RoundingApplied> LastRounding() const { return std::nullopt; }
 };
 
 class HostPriceRounding : public PriceRounding {
@@ -61,8 +74,10 @@ public:
     using PriceRounding::Round;
     void SetGlobalServices(std::shared_ptr<GlobalServices> global) override;
     kv::Decimal Round(const kv::Decimal& price, int16_t bracket, std::string_view currency) override;
+    std::optional<RoundingApplied> LastRounding() const override { return last_; }
 
 private:
+    std::optional<RoundingApplied> last_;
     const std::vector<RoundingRange>& Ranges(int16_t bracket);
 
     std::shared_ptr<GlobalServices> global_;

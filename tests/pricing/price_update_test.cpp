@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "pricing/price_breakdown.h"
 #include "pricing/pricing_support.h"
+#include "shell/modmg_quendormixal.h"
 #include "support/db_engines.h"
 
 namespace qmx {
@@ -51,8 +53,9 @@ bool Uguale(const Variant& a, const Variant& b) {
     return kv::CDbl(a) == kv::CDbl(b);
 }
 
-TEST_P(PriceUpdateTest, AggiornaPrezzoDerivesTheSalesRow) {
-    const Caso casi[] = {
+// Every pricing mode the update knows, with the sales row it must leave.
+const std::vector<Caso>& Casi() {
+    static const std::vector<Caso> casi = {
         {"default recharge fills a row without price and recharge",
          {{"MG44_RICDEFAULT", 25.0}},
          {},
@@ -216,23 +219,31 @@ TEST_P(PriceUpdateTest, AggiornaPrezzoDerivesTheSalesRow) {
          Variant(1.0),
          Variant(3.0)},
     };
-    for (const auto& c : casi) {
+    return casi;
+}
+
+// List 10 (sales, referring to purchase list 1) and one row of each, as the case gives them.
+void Prepara(PricingBench& b, const Caso& c) {
+    b.article = c.articolo;
+    Campi ven = {{"MG44_NUMLIST", 10.0}, {"MG44_NUMLISTACQRIC", 1.0}};
+    ven.insert(ven.end(), c.listino_ven.begin(), c.listino_ven.end());
+    AggiungiParametro(b.lis_ven->rstParMagLis, ven);
+    Campi acq = {{"MG44_NUMLIST", 1.0}};
+    acq.insert(acq.end(), c.listino_acq.begin(), c.listino_acq.end());
+    AggiungiParametro(b.lis_acq->rstParMagLis, acq);
+    Campi riga_acq = {{"LI10_NUMLIST", 1.0}};
+    riga_acq.insert(riga_acq.end(), c.riga_acq.begin(), c.riga_acq.end());
+    AggiungiRiga(b.Acq(), riga_acq);
+    Campi riga_ven = {{"LI10_NUMLIST", 10.0}};
+    riga_ven.insert(riga_ven.end(), c.riga_ven.begin(), c.riga_ven.end());
+    AggiungiRiga(b.Ven(), riga_ven);
+}
+
+TEST_P(PriceUpdateTest, AggiornaPrezzoDerivesTheSalesRow) {
+    for (const auto& c : Casi()) {
         SCOPED_TRACE(c.nome);
         PricingBench b(database().connection());
-        b.article = c.articolo;
-        Campi ven = {{"MG44_NUMLIST", 10.0}, {"MG44_NUMLISTACQRIC", 1.0}};
-        ven.insert(ven.end(), c.listino_ven.begin(), c.listino_ven.end());
-        AggiungiParametro(b.lis_ven->rstParMagLis, ven);
-        Campi acq = {{"MG44_NUMLIST", 1.0}};
-        acq.insert(acq.end(), c.listino_acq.begin(), c.listino_acq.end());
-        AggiungiParametro(b.lis_acq->rstParMagLis, acq);
-        Campi riga_acq = {{"LI10_NUMLIST", 1.0}};
-        riga_acq.insert(riga_acq.end(), c.riga_acq.begin(), c.riga_acq.end());
-        AggiungiRiga(b.Acq(), riga_acq);
-        Campi riga_ven = {{"LI10_NUMLIST", 10.0}};
-        riga_ven.insert(riga_ven.end(), c.riga_ven.begin(), c.riga_ven.end());
-        AggiungiRiga(b.Ven(), riga_ven);
-
+        Prepara(b, c);
         PriceUpdate p(b.Context());
         p.AggiornaPrezzo();
 
@@ -244,6 +255,41 @@ TEST_P(PriceUpdateTest, AggiornaPrezzoDerivesTheSalesRow) {
                     Uguale(b.Ven()->Value("LI10_INDARROT"), c.arrotondato.value_or(nessuno)))
             << kv::CStr(b.Ven()->Value("LI10_INDARROT"));
         EXPECT_TRUE(!c.scaglione || Uguale(b.Ven()->Value("LI10_SCAGL_MG02"), c.scaglione.value_or(nessuno)));
+    }
+}
+
+// The breakdown of a derived sales row tells the figures the update wrote and the grid shows: the
+// gross price after the VAT conversion and the bracket, the net price, and the purchase row's net price.
+TEST_P(PriceUpdateTest, TheBreakdownGivesTheGridsFigures) {
+    for (const auto& c : Casi()) {
+        SCOPED_TRACE(c.nome);
+        PricingBench b(database().connection());
+        Prepara(b, c);
+        PriceUpdate p(b.Context());
+        p.RegistraDerivazioni(true);
+        p.AggiornaPrezzo();
+        auto ven = b.Ven();
+        const DettaglioPrezzo d = DettaglioRiga(*b.ven, *ven, &p, true);
+        ASSERT_TRUE(d.passi);
+        EXPECT_NEAR(d.passi->inputs.gross.ToDouble(), kv::CDbl(NZ(ven->Value("LI10_PREZZO"))), 1e-9);
+        EXPECT_EQ(d.passi->net.ToDouble(), kv::CDbl(ven->Value("BLT_PREZZONETTO")));
+        ASSERT_TRUE(d.derivazione);
+        const DerivazionePrezzo& der = *d.derivazione;
+        if (!der.calcolato) continue;  // mode 0: nothing derived, the price stays
+        const double finale = der.arrotondamento ? der.arrotondamento->rounded.ToDouble() : der.prezzo_iva;
+        EXPECT_NEAR(finale, kv::CDbl(ven->Value("LI10_PREZZO")), 1e-9);
+        if (der.ricarica) {
+            EXPECT_EQ(der.netto_acq.ToDouble(), kv::CDbl(b.Acq()->Value("BLT_PREZZONETTO")));
+            EXPECT_NEAR((der.netto_acq + der.ricarico / kv::Decimal(100) * der.netto_acq).ToDouble(), der.prezzo, 1e-9);
+        }
+        // A bracket rounded the price exactly when the row ends rounded without having been so before.
+        bool gia_arrotondata = false;
+        for (const auto& [campo, valore] : c.riga_ven) gia_arrotondata |= campo == "LI10_INDARROT";
+        const bool arrotondata = c.arrotondato && kv::CDbl(*c.arrotondato) == 1 && !gia_arrotondata;
+        EXPECT_EQ(der.arrotondamento.has_value(), arrotondata);
+        if (der.arrotondamento) {
+            EXPECT_TRUE(Uguale(Variant(der.arrotondamento->bracket), *c.scaglione));
+        }
     }
 }
 

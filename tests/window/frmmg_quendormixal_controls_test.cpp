@@ -86,7 +86,13 @@ TEST_F(WindowControls, LoadAddsRicalcolaRightAfterConferma) {
     const long ricalcola = w->INTERNAV->IndexOf("RICALCOLA");
     EXPECT_EQ(ricalcola, confirm + 1);
     EXPECT_EQ(w->INTERNAV->Button(ricalcola).caption, "Rica&lcola ");
-    EXPECT_EQ(w->INTERNAV->ButtonCount(), 5);
+    // Then "Dettaglio" and the toggle "Anteprima", off until the user turns it on.
+    EXPECT_EQ(w->INTERNAV->ButtonCount(), 7);
+    ASSERT_GE(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kDettaglioKey), 0);
+    const auto& anteprima = w->INTERNAV->Button(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kAnteprimaKey));
+    EXPECT_EQ(anteprima.caption, "Anteprima");
+    EXPECT_TRUE(anteprima.checkable);
+    EXPECT_FALSE(anteprima.checked);
     // An open header has nothing to command yet.
     EXPECT_FALSE(w->INTERNAV->Enabled());
     EXPECT_TRUE(host.Errors().Reports().empty());

@@ -48,6 +48,25 @@ TEST(Toolbar, HostKeysAddNextToEnableAndClick) {
     EXPECT_EQ(clicks, (std::vector<std::string>{"Conferma", "Annulla"}));
 }
 
+// A toggle turns on or off with each click that counts, before its handler runs; a disabled one keeps
+// its state, and a plain button cannot be turned on.
+TEST(Toolbar, ACheckButtonTogglesOnTheClicksThatCount) {
+    Toolbar bar("INTERNAV");
+    bar.AddCheckButton("ANTEPRIMA", "Anteprima");
+    std::vector<bool> seen;
+    auto sub = bar.ButtonClick.Connect([&](const std::string& key) { seen.push_back(bar.ButtonChecked(key)); });
+    EXPECT_FALSE(bar.ButtonChecked("Anteprima"));
+    EXPECT_TRUE(bar.UserClick("ANTEPRIMA"));
+    bar.EnableButton("ANTEPRIMA", false);
+    EXPECT_FALSE(bar.UserClick("ANTEPRIMA"));
+    EXPECT_TRUE(bar.ButtonChecked("ANTEPRIMA"));
+    bar.EnableButton("ANTEPRIMA", true);
+    EXPECT_TRUE(bar.UserClick("ANTEPRIMA"));
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+    bar.SetButtonChecked("Conferma", true);
+    EXPECT_FALSE(bar.ButtonChecked("Conferma"));
+}
+
 TEST(Toolbar, AHandlerAddingButtonsDuringAClickIsSafe) {
     Toolbar bar("INTERNAV");
     std::vector<std::string> clicks;
