@@ -101,6 +101,16 @@ bool FRMMG_QUENDORMIXAL::VerificheConferma() {
         },
         [&] {
             if (INTERNAV->IndexOf(kAnteprimaKey) < 0 || !INTERNAV->ButtonChecked(kAnteprimaKey)) return Flow::Next;
+            // Grid type 4 keeps the prices typed in the element on screen in the pivot until the save
+            // takes them; the preview reads the matrix, so they are written there first, as choosing
+            // another element would.
+            if (state_.grid_type == 4) {
+                for (CLSMG_SETUPVARIANTI* d : {&Driver(varianti_acq_), &Driver(varianti_ven_)}) {
+                    if (d->Elem().empty()) continue;
+                    d->SetElemPrev(d->Elem());
+                    ReFilterKeepingEdits(*d);
+                }
+            }
             const std::string t =
                 TestoAnteprima(AnteprimaDi(Driver(varianti_acq_)), AnteprimaDi(Driver(varianti_ven_)));
             return messages_->Message(t, kDomanda, kTitoloAnteprima) == svc::answer::kYes ? Flow::Next : Flow::Exit;
