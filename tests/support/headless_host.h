@@ -40,12 +40,16 @@ private:
 };
 
 struct HeadlessHost {
-    explicit HeadlessHost(int32_t company = 1) {
+    // With a connection string the demo goes into that (empty) database instead of a temporary SQLite
+    // file: the tests that must run on both engines hand a PostgreSQL schema of their own.
+    explicit HeadlessHost(int32_t company = 1, std::string connection_string = {}) {
+        const bool own = connection_string.empty();
+        if (own) connection_string = db.ConnectionString();
         session = kv::ado::Connection::Create();
-        session->Open(db.ConnectionString() + ";Mode=Create");
+        session->Open(own ? connection_string + ";Mode=Create" : connection_string);
         qmx::demo::CreateSchema(*session);
         qmx::demo::BuildDemo(*session);
-        global = std::make_shared<kv::services::HostGlobalServices>(company, db.ConnectionString());
+        global = std::make_shared<kv::services::HostGlobalServices>(company, connection_string);
         global->SetHostConnection(session);
     }
 
