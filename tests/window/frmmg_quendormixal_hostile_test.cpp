@@ -170,7 +170,7 @@ TEST_P(HostileInput, HeaderFieldsRefuseOrKeepWhatIsTyped) {
         const long max = w.TXT_CODART->MaxLength();
         EXPECT_EQ(w.TXT_CODART->Text(), max > 0 ? kv::Left(h.text, max) : h.text) << h.name;
     }
-    // With a real article, each date field in turn gets the hostile text while the others hold good dates.
+    // With a real article, each date field in turn gets the hostile text: refused with a message, nothing loaded.
     Type(*w.TXT_CODART, demo::kArticoloTipo1);
     ASSERT_TRUE(w.TXT_CODART->Valid());
     for (const auto& field : dates) {
