@@ -373,6 +373,10 @@ private:
     void CaricaChiave(std::string_view procedure, const std::function<void()>& hand_key, bool loading_flag,
                       bool focus_only_when_visible);
     void DateAfterItem(std::string_view procedure, kv::controls::DateField& field, bool purchase_date);
+    // Tells the user why what was typed into a header field was not taken (the field is not valid and
+    // holds more than blanks): `not_taken`, or, for text with control characters, that a code cannot
+    // hold them. Nothing when the field took the text.
+    void AvvisaTestoRifiutato(const kv::controls::EntryField& field, const std::string& not_taken);
     std::string VariantColumn(std::string_view procedure, const std::string& column, const std::string& opzione);
     void AddElements(CLSMG_SETUPLISTINI& list_driver, bool sales);
     void ApplyElementToGrid(kv::controls::DataGrid& grid, const std::string& element);

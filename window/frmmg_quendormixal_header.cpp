@@ -58,6 +58,15 @@ bool FRMMG_QUENDORMIXAL::KeyDatesValid() {
     return true;
 }
 
+void FRMMG_QUENDORMIXAL::AvvisaTestoRifiutato(const ctl::EntryField& field, const std::string& not_taken) {
+    if (field.Valid() || kv::Trim(field.Text()).empty() || !messages_) return;
+    messages_->Message(kv::IsSingleLineText(field.Text())
+                           ? not_taken
+                           : "Il testo scritto contiene caratteri non ammessi (tabulazioni, ritorni a capo o "
+                             "altri caratteri di controllo).\r\nCorreggere il campo " + field.Name() + ".",
+                       svc::style::kExclamation, "Attenzione");
+}
+
 void FRMMG_QUENDORMIXAL::KeyDatesEnable() {
     for (const auto& field : {TXT_DADATA_ACQ, TXT_ADATA_ACQ, TXT_DADATA_VEN, TXT_ADATA_VEN}) {
         if (!field->Visible()) continue;
@@ -184,6 +193,7 @@ void FRMMG_QUENDORMIXAL::TXT_CODART_AfterItem() {
     RunTrapped("TXT_CODART_AfterItem", report, {
         [&] {
             article = Text(kv::Variant(TXT_CODART->Text()));
+            AvvisaTestoRifiutato(*TXT_CODART, "L'articolo \"" + article + "\" non esiste.");
             if (!TXT_CODART->Valid() || article.empty()) return;
             Driver(listini_acq_).SetCodArticolo(article);
             Driver(listini_ven_).SetCodArticolo(article);
@@ -204,6 +214,7 @@ void FRMMG_QUENDORMIXAL::TXT_CODART_AfterItem() {
 }
 
 void FRMMG_QUENDORMIXAL::TXT_OPZIONE_AfterItem() {
+    AvvisaTestoRifiutato(*TXT_OPZIONE, "L'opzione \"" + TXT_OPZIONE->Text() + "\" non è valida.");
     if (!TXT_OPZIONE->Valid()) return;
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     const std::string article = Text(kv::Variant(TXT_CODART->Text()));
@@ -241,6 +252,8 @@ void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
     RunTrapped("TXT_VARIANTE_AfterItem", report, {
         [&] {
             if (TXT_VARIANTE->Valid() && !variant.empty()) return Flow::Next;
+            AvvisaTestoRifiutato(*TXT_VARIANTE, "L'opzione \"" + variant + "\" non esiste per la variante " +
+                                                    TXT_VARIANTE_LBL->Caption() + ".");
             GRD_LISACQ->SetEnableEditing(false);
             GRD_LISVEN->SetEnableEditing(false);
             if (TXT_OPZIONE->Visible()) Focus(*TXT_OPZIONE);
@@ -339,6 +352,7 @@ void FRMMG_QUENDORMIXAL::DateAfterItem(std::string_view procedure, ctl::DateFiel
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     RunTrapped(procedure, report, {
         [&] {
+            AvvisaTestoRifiutato(field, "La data \"" + field.Text() + "\" non è valida: scriverla nella forma gg/mm/aaaa.");
             // A field the program confirms while it is locked starts nothing and asks nothing (the
             // check of the dates may tell the user about a reversed period).
             if (!field.Enabled() || !KeyDatesValid()) return Flow::Exit;

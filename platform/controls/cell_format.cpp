@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/variant/error.h"
 #include "platform/variant/strings.h"
 #include "platform/variant/variant.h"
 
@@ -168,7 +169,15 @@ EnteredNumber ParseEnteredNumber(std::string_view text, const RegionalSettings& 
                       "\" separa soltanto le migliaia, a gruppi di tre cifre.";
         return out;
     }
-    out.value = ParseNumber(text, rs);
+    // A number too large for the platform's decimals is the user's mistake like any other: refused with a
+    // message, never an error thrown out of the cell being edited.
+    try {
+        out.value = ParseNumber(text, rs);
+    } catch (const Error& e) {
+        if (e.Number() != err::kOverflow) throw;
+        out.message = "Il valore " + quoted + " è troppo grande per essere un numero ammesso.";
+        return out;
+    }
     if (!out.value) out.message = "Il valore " + quoted + " non è un numero.";
     return out;
 }

@@ -100,7 +100,9 @@ void LookupField::Check() {
         if (auto opt = option_field_.lock(); opt && opt.get() != this) opt->SetText("");
         last_decoded_ = code;
     }
-    if (code.empty()) {
+    // A code never holds a control character or a stray byte; such text is not looked up at all (a NUL
+    // would cut the statement short, and a server refuses malformed UTF-8 as an error).
+    if (code.empty() || !IsSingleLineText(code)) {
         fill("");
         SetValid(false);
         return;

@@ -6,8 +6,9 @@
 //    that finds the code and a map (target control, column name) naming the control to fill.
 // The field runs the query it is handed: the code is valid when the query returns a row; the target
 // then shows the named column of the first row. A code the query does not find, and an empty text,
-// make the field not valid and clear the target. With no decoding query at all the field cannot check
-// and accepts any non-empty text.
+// make the field not valid and clear the target, and so does text with a control character (tab, line
+// break, NUL) or bytes that are not UTF-8, which no code holds: it is never looked up. With no decoding
+// query at all the field cannot check and accepts any other non-empty text.
 //
 // Queries run on the connection given to the field; when it has none (or it is closed) the field opens
 // its own from the connection string the handlers hand back (or its ConnectionString) and keeps it

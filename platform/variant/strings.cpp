@@ -55,6 +55,42 @@ std::size_t Len(std::string_view s) {
     return n;
 }
 
+bool IsSingleLineText(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F) return false;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        // A lead byte, its continuation bytes, and no overlong form, surrogate or value past U+10FFFF.
+        std::size_t n;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + n >= s.size()) return false;
+        for (std::size_t k = 1; k <= n; ++k) {
+            const auto d = static_cast<unsigned char>(s[i + k]);
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += n + 1;
+    }
+    return true;
+}
+
 std::string LTrim(std::string_view s) {
     const std::size_t b = s.find_first_not_of(' ');
     return b == std::string_view::npos ? std::string() : std::string(s.substr(b));

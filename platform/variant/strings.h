@@ -33,6 +33,11 @@ Variant LTrim(const Variant& v);
 Variant UCase(const Variant& v);
 Variant LCase(const Variant& v);
 
+// True when the text is well-formed UTF-8 without control characters (U+0000 to U+001F, U+007F): text a
+// single-line field can hold. A tab, a line break, a NUL or a stray byte can be pasted or scripted, but
+// no code, option or date contains one.
+bool IsSingleLineText(std::string_view s);
+
 // Case-insensitive ASCII comparison, as field names are looked up.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 

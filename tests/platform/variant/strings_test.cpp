@@ -89,5 +89,14 @@ TEST(Strings, VariantForms) {
     EXPECT_EQ(LCase(Variant("ÈA")), Variant("èa"));
 }
 
+TEST(Strings, SingleLineText) {
+    for (const char* ok : {"", "D'O", "città", "Ωμέγα", "価格", "💶", "a b\\%"})
+        EXPECT_TRUE(IsSingleLineText(ok)) << ok;
+    for (const std::string& bad : {std::string("a\0b", 3), std::string("a\tb"), std::string("a\nb"), std::string("\x7f"),
+                                  std::string("\xff"), std::string("\xc3"), std::string("\xc0\xaf"),  // cut, overlong
+                                  std::string("\xed\xa0\x80"), std::string("\xf4\x90\x80\x80")})  // surrogate, past U+10FFFF
+        EXPECT_FALSE(IsSingleLineText(bad)) << bad;
+}
+
 }  // namespace
 }  // namespace kv
