@@ -28,6 +28,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "platform/variant/decimal.h"
 #include "platform/variant/variant.h"
@@ -35,6 +36,7 @@
 namespace kv::services {
 
 class GlobalServices;
+class CurrencyTable;
 
 class PriceCalculation : public kv::Object {
 public:
@@ -86,6 +88,11 @@ private:
     std::array<kv::Variant, kMarkups> markups_{};
     kv::Variant markup_amount_;
     kv::Variant net_ = kv::Variant::Null();
+    // The currency found last, by its code as given and the table it came from: a matrix's rows are
+    // mostly in one currency, and the table keeps a currency's row for its own life anyway.
+    std::shared_ptr<const CurrencyTable> last_table_;
+    std::string last_code_;
+    int last_decimals_ = 0;
 };
 
 }  // namespace kv::services
