@@ -88,6 +88,8 @@ void PriceUpdate::BeginRun() {
     run_bracket_.reset();
     run_vat_.reset();
     run_purchase_flags_.reset();
+    run_acq_ = nullptr;
+    run_purchase_nets_.clear();
 }
 
 void PriceUpdate::EndRun() {
@@ -95,6 +97,8 @@ void PriceUpdate::EndRun() {
     run_bracket_.reset();
     run_vat_.reset();
     run_purchase_flags_.reset();
+    run_acq_ = nullptr;
+    run_purchase_nets_.clear();
 }
 
 void PriceUpdate::AggiornaPrezzo() { Aggiorna(Branch::ByDefault, kv::Decimal()); }
@@ -160,7 +164,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
                 campi_ven.perricdelta.Scrivi(*ven, NZ(campi_par_ven.ricdefault.Di(*par_ven)));
         },
         [&] {
-            if (ricarica) VariantiAcq().AggiornaPrezzoNetto();
+            if (ricarica) NettoAcquisto(acq);
         },
         // N + N x (R / 100) in exact decimals, grouped as written, then as a double.
         [&] {
@@ -364,6 +368,28 @@ Variant PriceUpdate::FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq) {
         if (it != run_purchase_flags_->end()) return it->second;
     }
     return par_acq->Value("MG44_FLGIVACOMPR");
+}
+
+void PriceUpdate::NettoAcquisto(const kv::ado::RecordsetPtr& acq) {
+    auto& driver = VariantiAcq();
+    int64_t riga = -1;
+    if (in_run_ && acq && !acq->IsBOF() && !acq->IsEOF()) {
+        try {
+            riga = kv::CLngLng(acq->Bookmark());
+        } catch (const std::exception&) {
+            riga = -1;  // no row to remember: the driver's update decides what happens
+        }
+    }
+    if (riga < 0) return driver.AggiornaPrezzoNetto();
+    if (run_acq_ != acq.get()) {
+        run_acq_ = acq.get();
+        run_purchase_nets_.clear();
+    }
+    const auto i = static_cast<std::size_t>(riga);
+    if (i < run_purchase_nets_.size() && run_purchase_nets_[i]) return;  // written earlier in the run
+    driver.AggiornaPrezzoNetto();
+    if (i >= run_purchase_nets_.size()) run_purchase_nets_.resize(i + 1, 0);
+    run_purchase_nets_[i] = 1;
 }
 
 Variant PriceUpdate::Scaglione() {

@@ -11,7 +11,9 @@
 // The window hands them what it holds (PricingContext) and owns the object.
 //
 // During a recalculation run (BeginRun ... EndRun) the article's VAT rate and rounding bracket are read
-// once: neither changes while the run walks the rows.
+// once: neither changes while the run walks the rows. Nor does a purchase row's net price: the run writes
+// sales rows only, so a purchase row that several sales rows derive from has its net price computed and
+// written at the first of them.
 
 #include <functional>
 #include <map>
@@ -123,6 +125,8 @@ private:
     kv::Variant FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq);
     kv::Variant Scaglione();
     kv::Decimal Aliquota();
+    // The net price of the purchase matrix's current row, written to the row.
+    void NettoAcquisto(const kv::ado::RecordsetPtr& acq);
 
     CLSMG_SETUPVARIANTI& VariantiAcq() const;
     CLSMG_SETUPVARIANTI& VariantiVen() const;
@@ -135,6 +139,9 @@ private:
     std::optional<kv::Variant> run_bracket_;
     std::optional<kv::Decimal> run_vat_;
     std::optional<std::map<double, kv::Variant>> run_purchase_flags_;  // list number -> MG44_FLGIVACOMPR
+    // The purchase rows (by bookmark) whose net price the run has computed, in run_acq_.
+    const kv::ado::Recordset* run_acq_ = nullptr;
+    std::vector<uint8_t> run_purchase_nets_;
     std::shared_ptr<PassiAggiorna> passi_;  // the update's steps, made at its first run
     bool registra_ = false;
     std::map<std::string, DerivazionePrezzo> derivazioni_;

@@ -128,16 +128,26 @@ void HostPriceCalculation::Calculate() {
 
     if (currency_.IsNull() || currency_.IsObject())
         throw kv::Error(kv::err::kInvalidCall, "No currency was given to the price calculation", kSource);
-    const std::string code = currency_.IsEmpty() ? std::string() : kv::CStr(currency_, rs);
     auto currencies = global_->Currencies();
     if (!currencies)
         throw kv::Error(kv::err::kObjectNotSet, "The host has no database session to read the currency table",
                         kSource);
-    const Currency currency = currencies->Require(code, kSource);
-
+    const std::string* given = currency_.IsString() ? &currency_.StringValue() : nullptr;
+    int decimals = last_decimals_;
+    if (!(given && currencies == last_table_ && *given == last_code_)) {
+        std::string code = currency_.IsEmpty() ? std::string() : kv::CStr(currency_, rs);
+        const Currency currency = currencies->Require(code, kSource);
+        last_table_.reset();
+        decimals = currency.unit_price_decimals;
+        if (given) {
+            last_code_ = *given;
+            last_decimals_ = decimals;
+            last_table_ = currencies;
+        }
+    }
     if (null_input) return;  // Null in, Null out
-    net_ = kv::Variant(NetPriceOf(in, currency.unit_price_decimals));
-    last_.emplace(in, currency.unit_price_decimals);
+    net_ = kv::Variant(NetPriceOf(in, decimals));
+    last_.emplace(in, decimals);
 }
 
 }  // namespace kv::services

@@ -29,6 +29,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/variant/decimal.h"
 #include "platform/variant/variant.h"
@@ -37,6 +38,7 @@ namespace kv::services {
 
 class GlobalServices;
 struct NetPriceSteps;
+class CurrencyTable;
 
 class PriceCalculation : public kv::Object {
 public:
@@ -109,6 +111,11 @@ private:
     kv::Variant net_ = kv::Variant::Null();
     // The inputs of the last successful calculation; its steps are worked out only when asked for.
     std::optional<std::pair<PriceInputs, int>> last_;
+    // The currency found last, by its code as given and the table it came from: a matrix's rows are
+    // mostly in one currency, and the table keeps a currency's row for its own life anyway.
+    std::shared_ptr<const CurrencyTable> last_table_;
+    std::string last_code_;
+    int last_decimals_ = 0;
 };
 
 }  // namespace kv::services

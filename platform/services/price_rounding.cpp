@@ -33,6 +33,7 @@ kv::Decimal RoundToStep(const kv::Decimal& price, const kv::Decimal& step, Round
 void HostPriceRounding::SetGlobalServices(std::shared_ptr<GlobalServices> global) {
     global_ = std::move(global);
     cache_.clear();
+    last_table_.reset();
 }
 
 const std::vector<RoundingRange>& HostPriceRounding::Ranges(int16_t bracket) {
@@ -82,7 +83,13 @@ kv::Decimal HostPriceRounding::Round(const kv::Decimal& price, int16_t bracket, 
     if (!currencies)
         throw kv::Error(kv::err::kObjectNotSet, "The host has no database session to read the currency table",
                         kSource);
-    const Currency cur = currencies->Require(currency, kSource);
+    if (!(currencies == last_table_ && currency == last_currency_)) {
+        const Currency cur = currencies->Require(currency, kSource);
+        last_table_ = currencies;
+        last_currency_ = currency;
+        last_decimals_ = cur.unit_price_decimals;
+    }
+    const int decimals = last_decimals_;
     const auto& ranges = Ranges(bracket);
     auto range = std::find_if(ranges.begin(), ranges.end(),
                               [&](const RoundingRange& r) { return !r.limit || *r.limit >= price; });
@@ -92,14 +99,14 @@ kv::Decimal HostPriceRounding::Round(const kv::Decimal& price, int16_t bracket, 
                             " (highest limit " + ranges.back().limit->ToString() + ")",
                         kSource);
     const kv::Decimal rounded = RoundToStep(price, range->step, range->direction)
-                                    .Round(cur.unit_price_decimals, kv::RoundingMode::HalfAwayFromZero);
+                                    .Round(decimals, kv::RoundingMode::HalfAwayFromZero);
     RoundingApplied applied;
     applied.bracket = bracket;
     if (range != ranges.begin()) applied.from = std::prev(range)->limit;
     applied.range = *range;
     applied.price = price;
     applied.rounded = rounded;
-    applied.decimals = cur.unit_price_decimals;
+    applied.decimals = decimals;
     last_ = std::move(applied);
     return rounded;
 }

@@ -27,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,6 +37,7 @@
 namespace kv::services {
 
 class GlobalServices;
+class CurrencyTable;
 
 enum class RoundingDirection : int16_t { Nearest = 0, Up = 1, Down = 2 };
 
@@ -82,6 +84,10 @@ private:
 
     std::shared_ptr<GlobalServices> global_;
     std::map<int16_t, std::vector<RoundingRange>> cache_;
+    // The currency found last and the table it came from (see HostPriceCalculation).
+    std::shared_ptr<const CurrencyTable> last_table_;
+    std::string last_currency_;
+    int last_decimals_ = 0;
 };
 
 }  // namespace kv::services

@@ -93,6 +93,9 @@ TEST_P(RecalculationTest, EverySalesListIsDerivedFromItsReferenceList) {
     EXPECT_NEAR(kv::CDbl(Prezzo(10, "D'O")), 50.0, 1e-9);   // the apostrophe matches its row
     EXPECT_NEAR(kv::CDbl(Prezzo(11, "D'O")), 60.0, 1e-9);
     EXPECT_TRUE(Prezzo(12, "BLU").IsNull());  // no reference list: untouched
+    // Each purchase row used carries its net price, though two sales rows asked for it.
+    for (auto c = bench->Acq()->Clone(); !c->IsEOF(); c->MoveNext())
+        EXPECT_EQ(c->Value("BLT_PREZZONETTO"), c->Value("LI10_PREZZO")) << kv::CStr(c->Value("BLT_OPZIONE1"));
 
     // Filters and positions back, grids bound again, grid events on, the button enabled.
     EXPECT_EQ(bench->Acq()->Filter(), Variant("BLT_OPZIONE1 = 'BLU' OR BLT_OPZIONE1 = 'D''O'"));

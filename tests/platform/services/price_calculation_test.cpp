@@ -49,8 +49,10 @@ TEST_F(PriceCalculationTest, Formula) {
         {"exact decimals", "KWD", "0.1", {"0", "0", "0", "0", "0", "0"}, "0", {"0", "0"}, "0.2", "0.3"},
         {"negative result kept", "EURO", "10", {"0", "0", "0", "0", "0", "0"}, "12", {"0", "0"}, "0", "-2"},
     };
-    for (const Case& c : cases) {
-        auto calc = Calc();
+    // Each case on an object of its own, and all of them on one object: a currency is never taken for
+    // the one before it.
+    const auto shared = Calc();
+    for (const Case& c : cases) for (const auto& calc : {Calc(), shared}) {
         calc->SetCurrency(std::string(c.currency) + "  ");
         calc->SetGrossPrice(Dec(c.gross));
         for (int i = 0; i < 6; ++i) calc->SetDiscount(i + 1, Dec(c.discounts[static_cast<std::size_t>(i)]));

@@ -94,6 +94,7 @@ TEST_F(PriceRoundingTest, CurrencyDecimalsApplyLast) {
     EXPECT_EQ(Round("1.23456", 2, "KWD"), Dec("1.235"));  // no step, open-ended range
     EXPECT_EQ(Round("1.23456", 2, "EURO"), Dec("1.23"));
     EXPECT_EQ(Round("123456789", 2, "EURO"), Dec("123456789"));
+    EXPECT_EQ(Round("3.5", 2, "LIT"), Dec("4"));  // the object's last currency does not stay
     EXPECT_DOUBLE_EQ(rounding->Round(10.01, 1, "EURO"), 10.5);
 }
 
