@@ -45,7 +45,9 @@ class PriceCalculation;
 
 namespace qmx {
 
-struct StoredPriceRows;  // clsmg_setupvarianti_load.cpp
+struct StoredPriceRows;  // stored_price_rows.h
+struct DatiListino;
+struct DatiOpzione;
 
 // Kind of price list; the value is written into SQL as is (MG44_FLGVENACQ, LI10_FLGVENDACQ).
 enum KvEnumVarSalPur : int16_t { VarVoid = -1, VarSale = 0, VarPurchase = 1 };
@@ -209,9 +211,18 @@ private:
 
     // ======== Matrix loading (clsmg_setupvarianti_load.cpp) ========
     void ReLoadVarianti1();
-    void AggiungiRigaTipo1();
-    void AggiungiRigaTipo2();
-    void CaricaDatiListino();
+    // A new matrix row of the current list and option(s), from what they give every row of theirs.
+    void AggiungiRigaTipo1(const DatiListino& listino, const DatiOpzione& opzione);
+    void AggiungiRigaTipo2(const DatiListino& listino, const DatiOpzione& opzione1, const DatiOpzione& opzione2,
+                           const std::string& codice_opzione);
+    DatiListino LeggiListino();
+    DatiOpzione LeggiOpzione(kv::ado::Recordset& rs, int codvar, int opz, int descr);
+    // Merges the row's stored row into it, computes its net price and appends it to the matrix.
+    void AggiungiRiga();
+    void CaricaDatiListino(std::vector<kv::Variant>& riga);
+    // The net price of a new matrix row's values (Null when it cannot be computed); the inputs are
+    // left converted as the matrix stores them.
+    kv::Variant PrezzoNettoRiga(std::vector<kv::Variant>& riga);
     // Reads the stored rows of the article and kind once per load, so that CaricaDatiListino finds a
     // new matrix row's stored row in memory instead of asking the database once per row.
     void CaricaListiniEsistenti();
@@ -220,7 +231,7 @@ private:
     std::string PropDataFine(const kv::ado::RecordsetPtr& rsList);
     void SvuotaRecordset();
     kv::Date Oggi() const;
-    std::shared_ptr<const StoredPriceRows> listini_esistenti_;  // only while a loader runs
+    std::shared_ptr<StoredPriceRows> listini_esistenti_;  // only while a loader runs
     std::function<kv::Date()> oggi_;
 
     // ======== Grid-type-4 pivot (clsmg_setupvarianti_pivot.cpp) ========

@@ -61,19 +61,20 @@ Variant ValoreNetto(Recordset& row, CampoNetto campo) {
     return i >= 0 ? row.Value(i) : row.Value(kNomiNetto[campo]);
 }
 
-// The net price of the current row of `row`; nullopt when it cannot be computed.
-std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
+// The net price of a row whose fields `valore` reads; nullopt when it cannot be computed.
+template <class Valore>
+std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Valore&& valore) {
     if (!calculation) return std::nullopt;
     try {
-        calculation->SetCurrency(NS(ValoreNetto(row, kValuta)));
-        calculation->SetGrossPrice(NZ(ValoreNetto(row, kPrezzo)));
+        calculation->SetCurrency(NS(valore(kValuta)));
+        calculation->SetGrossPrice(NZ(valore(kPrezzo)));
         static_assert(kv::services::PriceCalculation::kDiscounts == kSc6 - kSc1 + 1);
         for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
-            calculation->SetDiscount(i, NZ(ValoreNetto(row, static_cast<CampoNetto>(kSc1 + i - 1))));
-        calculation->SetDiscountAmount(NZ(ValoreNetto(row, kScImp)));
-        calculation->SetMarkup(1, NZ(ValoreNetto(row, kMag1)));
-        calculation->SetMarkup(2, NZ(ValoreNetto(row, kMag2)));
-        calculation->SetMarkupAmount(NZ(ValoreNetto(row, kMagImp)));
+            calculation->SetDiscount(i, NZ(valore(static_cast<CampoNetto>(kSc1 + i - 1))));
+        calculation->SetDiscountAmount(NZ(valore(kScImp)));
+        calculation->SetMarkup(1, NZ(valore(kMag1)));
+        calculation->SetMarkup(2, NZ(valore(kMag2)));
+        calculation->SetMarkupAmount(NZ(valore(kMagImp)));
         calculation->Calculate();
         Variant net = calculation->NetPrice();
         if (net.IsNull() || net.IsEmpty()) return std::nullopt;
@@ -81,6 +82,11 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, R
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+// The net price of the current row of `row`.
+std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
+    return NetPriceOf(calculation, [&](CampoNetto campo) { return ValoreNetto(row, campo); });
 }
 
 }  // namespace
@@ -96,6 +102,27 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
             recordset_->SetValue("BLT_PREZZONETTO", net ? *net : Variant::Null());
     } catch (const std::exception&) {
         // Errors are ignored here: the caller's row stays as the steps above left it.
+    }
+}
+
+Variant CLSMG_SETUPVARIANTI::PrezzoNettoRiga(std::vector<Variant>& riga) {
+    // The row is not in the matrix yet: its inputs are converted as the matrix will store them, so the
+    // price is the one AggiornaPrezzoNetto computes once the row is there.
+    try {
+        if (!recordset_) return Variant::Null();
+        int indici[kNetto];
+        for (int c = 0; c < kNetto; ++c) {
+            const int i = IndiceNetto(*recordset_, static_cast<CampoNetto>(c));
+            if (i < 0 || i >= static_cast<int>(riga.size())) return Variant::Null();
+            riga[i] = recordset_->ConvertValue(i, riga[i]);
+            indici[c] = i;
+        }
+        auto net = NetPriceOf(price_calculation_.get(), [&](CampoNetto campo) -> const Variant& {
+            return riga[indici[campo]];
+        });
+        return net ? *net : Variant::Null();
+    } catch (const std::exception&) {
+        return Variant::Null();
     }
 }
 

@@ -14,19 +14,36 @@
 namespace qmx {
 
 struct StoredPriceRows {
-    // The values of the columns a matrix row takes over, per stored row.
-    std::vector<std::vector<kv::Variant>> rows;
-    // Where those columns are in the matrix, in the same order.
+    // The stored rows as read: the columns a matrix row may take over, then the key columns.
+    kv::ado::RecordsetPtr rows;
+    // Where the columns a matrix row may take over are in the matrix, in the order they were read.
     std::vector<int> matrix_fields;
-    std::unordered_map<std::string, std::vector<std::size_t>> by_key;  // key -> indexes in rows
+    std::unordered_map<std::string, std::vector<long>> by_key;  // key -> positions (1-based) in rows
     // Positions of the fields a loader writes into each new matrix row (m_...) and reads from the
     // list (l_...) and option (o_...) recordsets, found once per load; -1 when absent.
     struct Indici {
         int m_id, m_numlist, m_codvar1, m_opz1, m_descr1, m_codvar2, m_opz2, m_descr2, m_valuta, m_provper, m_ditta,
-            m_decor, m_vendacq, m_tipolis, m_codart, m_opzione, m_dataini, m_datafine;
+            m_decor, m_vendacq, m_tipolis, m_codart, m_opzione, m_dataini, m_datafine, m_netto;
         int l_numlist, l_valuta, l_percprov;
         int o_codvar, o_opz, o_descr;
     } indici{};
+    // The values every row of the load is written with.
+    kv::Variant ditta, vendacq, articolo;
+    kv::Date oggi;
+    // The new row being filled, one value per matrix field; Null between rows.
+    std::vector<kv::Variant> riga;
+};
+
+// What every new matrix row of one list takes from it, worked out at the list's first row.
+struct DatiListino {
+    kv::Variant numlist, valuta;
+    kv::Variant provper = kv::Variant::Null();  // Null when the list has no commission percentage
+    kv::Variant data_ini, data_fine;  // numlist and the dates as the matrix stores them
+};
+
+// What every new matrix row of one option takes from it.
+struct DatiOpzione {
+    kv::Variant codvar, opzione, descr;  // code and option without trailing blanks
 };
 
 // The part of a stored row's key that differs between the rows of one article and kind, compared as
