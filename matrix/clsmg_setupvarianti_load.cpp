@@ -258,6 +258,7 @@ DatiListino CLSMG_SETUPVARIANTI::LeggiListino() {
     if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) l.provper = provv;
     l.data_ini = rs.ConvertValue(ix.m_dataini, Variant(PropDataInizio(rsListini)));
     l.data_fine = rs.ConvertValue(ix.m_datafine, Variant(PropDataFine(rsListini)));
+    l.chiave = ChiaveListino(Variant(""), l.numlist, l.data_ini, l.data_fine);
     return l;
 }
 
@@ -298,6 +299,7 @@ void CLSMG_SETUPVARIANTI::AggiungiRigaTipo1(const DatiListino& listino, const Da
     riga[ix.m_opzione] = Variant(secondo_livello ? OpzioneCalcolata("", opzione) : OpzioneCalcolata(opzione, ""));
     riga[ix.m_dataini] = listino.data_ini;
     riga[ix.m_datafine] = listino.data_fine;
+    c.chiave = kv::CStr(NS(riga[ix.m_opzione])) + listino.chiave;
     AggiungiRiga();
 }
 
@@ -325,6 +327,7 @@ void CLSMG_SETUPVARIANTI::AggiungiRigaTipo2(const DatiListino& listino, const Da
     riga[ix.m_dataini] = listino.data_ini;
     riga[ix.m_datafine] = listino.data_fine;
     riga[ix.m_provper] = listino.provper;
+    c.chiave = kv::CStr(NS(riga[ix.m_opzione])) + listino.chiave;
     AggiungiRiga();
 }
 
@@ -424,9 +427,7 @@ void CLSMG_SETUPVARIANTI::CaricaDatiListino(std::vector<Variant>& riga) {
     // Every row a loader adds has the load's article, kind and company, so only the rest of the key
     // needs matching.
     auto& esistenti = *listini_esistenti_;
-    const auto& ix = esistenti.indici;
-    const auto it = esistenti.by_key.find(
-        ChiaveListino(riga[ix.m_opzione], riga[ix.m_numlist], riga[ix.m_dataini], riga[ix.m_datafine]));
+    const auto it = esistenti.by_key.find(esistenti.chiave);
     if (it == esistenti.by_key.end()) return;
     const kv::Date oggi = esistenti.oggi;
     const auto& campo = esistenti.matrix_fields;

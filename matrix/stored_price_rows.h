@@ -30,8 +30,10 @@ struct StoredPriceRows {
     // The values every row of the load is written with.
     kv::Variant ditta, vendacq, articolo;
     kv::Date oggi;
-    // The new row being filled, one value per matrix field; Null between rows.
+    // The new row being filled, one value per matrix field; Null between rows. Its key, as ChiaveListino
+    // gives it.
     std::vector<kv::Variant> riga;
+    std::string chiave;
 };
 
 // What every new matrix row of one list takes from it, worked out at the list's first row.
@@ -39,6 +41,7 @@ struct DatiListino {
     kv::Variant numlist, valuta;
     kv::Variant provper = kv::Variant::Null();  // Null when the list has no commission percentage
     kv::Variant data_ini, data_fine;  // numlist and the dates as the matrix stores them
+    std::string chiave;  // the part of a row's key after its option code
 };
 
 // What every new matrix row of one option takes from it.

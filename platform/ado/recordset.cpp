@@ -422,12 +422,8 @@ void Recordset::AddNew(const std::vector<Variant>& values) {
                     "Recordset.AddNew");
     Row row;
     row.values.reserve(fields.size());
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (values[i].IsNull() || values[i].IsEmpty())
-            row.values.emplace_back();
-        else
-            row.values.emplace_back(CoerceForField(fields[i], values[i], store_->regional));
-    }
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        row.values.push_back(CellForField(fields[i], values[i], store_->regional));
     row.status = adRecNew;
     // From here on nothing can fail: the row is added and kept as a whole.
     View& v = *view_;
