@@ -65,16 +65,22 @@ Variant ValoreNetto(Recordset& row, CampoNetto campo) {
 template <class Valore>
 std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Valore&& valore) {
     if (!calculation) return std::nullopt;
+    // A Double input is handed over as it is: the calculation takes it exactly as it would take the
+    // Decimal NZ makes of it, without the conversion being done twice.
+    auto numero = [&](CampoNetto campo) {
+        Variant v = valore(campo);
+        return v.TryGet<double>() ? v : NZ(v);
+    };
     try {
         calculation->SetCurrency(NS(valore(kValuta)));
-        calculation->SetGrossPrice(NZ(valore(kPrezzo)));
+        calculation->SetGrossPrice(numero(kPrezzo));
         static_assert(kv::services::PriceCalculation::kDiscounts == kSc6 - kSc1 + 1);
         for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
-            calculation->SetDiscount(i, NZ(valore(static_cast<CampoNetto>(kSc1 + i - 1))));
-        calculation->SetDiscountAmount(NZ(valore(kScImp)));
-        calculation->SetMarkup(1, NZ(valore(kMag1)));
-        calculation->SetMarkup(2, NZ(valore(kMag2)));
-        calculation->SetMarkupAmount(NZ(valore(kMagImp)));
+            calculation->SetDiscount(i, numero(static_cast<CampoNetto>(kSc1 + i - 1)));
+        calculation->SetDiscountAmount(numero(kScImp));
+        calculation->SetMarkup(1, numero(kMag1));
+        calculation->SetMarkup(2, numero(kMag2));
+        calculation->SetMarkupAmount(numero(kMagImp));
         calculation->Calculate();
         Variant net = calculation->NetPrice();
         if (net.IsNull() || net.IsEmpty()) return std::nullopt;
