@@ -101,6 +101,7 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti1() {
             }
             if (rsOpzioni1->IsEOF()) MoveFirstIfAny(rsOpzioni1);
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (BarOperation) BarOperation->SetVisible(false);
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
@@ -132,6 +133,7 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
                 for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext()) AggiungiRigaTipo2();
             }
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
         if (kv::CStr(filtro) != "0") Matrice(recordset_).SetFilter(filtro);
@@ -164,6 +166,7 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti4() {
             MoveFirstIfAny(rsOpzioni1);
             MoveFirstIfAny(rsOpzioni2);
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
         if (m_iTipoGriglia == 4 || !kv::Trim(ValVariante2()).empty()) {
@@ -273,28 +276,57 @@ const char* const kNomiCopiati[kCopiati] = {
 
 }  // namespace
 
-void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
-    // The part of the key every row of this load shares is bound; the rest is matched in memory.
+std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
+                                                      const std::vector<Variant>& gruppo) {
+    // The part of the key every row of the article and kind shares is bound; the rest is matched in
+    // memory.
     auto cmd = kv::ado::Command::Create();
-    cmd->SetActiveConnection(core_.ADOConnection);
+    cmd->SetActiveConnection(connection);
     cmd->SetCommandText(
-        "SELECT * FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = 0"
-        " AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = 0 AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''");
+        "SELECT * FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = ?"
+        " AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = ? AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''");
     auto& p = cmd->GetParameters();
-    p.Append(cmd->CreateParameter("DITTA", kv::ado::adInteger, kv::ado::adParamInput, 0,
-                                  Variant(core_.CompanyCode())));
-    p.Append(cmd->CreateParameter("FLGVENDACQ", kv::ado::adInteger, kv::ado::adParamInput, 0,
-                                  Variant(static_cast<int32_t>(m_eSalPur))));
-    p.Append(cmd->CreateParameter("CODART", kv::ado::adChar, kv::ado::adParamInput, 25,
-                                  Variant(kv::RTrim(CodArticolo()))));
+    for (const auto& v : gruppo) p.Append(cmd->CreateParameter({}, kv::ado::adEmpty, kv::ado::adParamInput, 0, v));
     auto stored = std::make_shared<StoredPriceRows>();
     auto result = cmd->Execute();
     auto& rs = *result;
     // Columns are found by name once; rows keep only what a matrix row may take over.
     std::vector<int> colonne;
     for (const char* name : kNomiCopiati) colonne.push_back(rs.GetFields().Item(name).Index());
+    const int opzione = rs.GetFields().IndexOf("LI10_OPZIONE_MG5E");
+    const int num_list = rs.GetFields().IndexOf("LI10_NUMLIST");
+    const int data_ini = rs.GetFields().IndexOf("LI10_DATAINIZIOVAL");
+    const int data_fine = rs.GetFields().IndexOf("LI10_DATAFINEVAL");
+    for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
+        std::vector<Variant> valori;
+        valori.reserve(colonne.size());
+        for (int c : colonne) valori.push_back(rs.Value(c));
+        stored->by_key[ChiaveListino(rs.Value(opzione), rs.Value(num_list), rs.Value(data_ini), rs.Value(data_fine))]
+            .push_back(stored->rows.size());
+        stored->rows.push_back(std::move(valori));
+    }
+    return stored;
+}
+
+OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const std::vector<Variant>& copiati) {
+    OriginaliMatrice::Valori out;
+    out.reserve(kColonneConfrontate);
+    for (Copiato c : {kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp, kPerRicDelta})
+        out.push_back(copiati[c]);
+    return out;
+}
+
+std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::vector<Variant>& gruppo) {
+    auto stored = LeggiListiniArticolo(core_.ADOConnection, gruppo);
     auto& matrice = Matrice(recordset_);
     for (const char* name : kNomiCopiati) stored->matrix_fields.push_back(matrice.GetFields().Item(name).Index());
+    return stored;
+}
+
+void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
+    auto stored = LeggiListini({Variant(core_.CompanyCode()), Variant(int32_t{0}), Variant(static_cast<int32_t>(m_eSalPur)),
+                                Variant(int32_t{0}), Variant(kv::RTrim(CodArticolo()))});
+    auto& matrice = Matrice(recordset_);
     // Every field a loader names must exist (3265 otherwise, as a lookup by name would raise).
     auto in = [](kv::ado::Recordset& r, const char* name) { return r.GetFields().Item(name).Index(); };
     auto& ix = stored->indici;
@@ -313,18 +345,6 @@ void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
         ix.o_codvar = in(*rsOpzioni1, "MG5E_CODICEVAR_MG5F");
         ix.o_opz = in(*rsOpzioni1, "MG5E_OPZIONE");
         ix.o_descr = in(*rsOpzioni1, "MG5E_DESCR");
-    }
-    const int opzione = rs.GetFields().IndexOf("LI10_OPZIONE_MG5E");
-    const int num_list = rs.GetFields().IndexOf("LI10_NUMLIST");
-    const int data_ini = rs.GetFields().IndexOf("LI10_DATAINIZIOVAL");
-    const int data_fine = rs.GetFields().IndexOf("LI10_DATAFINEVAL");
-    for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
-        std::vector<Variant> valori;
-        valori.reserve(colonne.size());
-        for (int c : colonne) valori.push_back(rs.Value(c));
-        stored->by_key[ChiaveListino(rs.Value(opzione), rs.Value(num_list), rs.Value(data_ini), rs.Value(data_fine))]
-            .push_back(stored->rows.size());
-        stored->rows.push_back(std::move(valori));
     }
     listini_esistenti_ = std::move(stored);
 }
@@ -492,6 +512,11 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
 }
 
 void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
+    // The rows go, and with them what they were loaded with.
+    originali_.reset();
+    originali_salvati_.reset();
+    conflitti_.clear();
+    letti_conflitti_.reset();
     try {
         auto& rs = Matrice(recordset_);
         const Variant filtro = rs.Filter();

@@ -2,10 +2,12 @@
 // The stored LI10_LISTARTIC rows of one article and kind as the matrix loading and the save see them:
 // read with one query and matched to matrix rows in memory. Private to matrix/.
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/controls/data_grid.h"
 #include "platform/variant/error.h"
@@ -28,6 +30,41 @@ struct StoredPriceRows {
         int o_codvar, o_opz, o_descr;
     } indici{};
 };
+
+// Reads the stored rows of one article and kind (company, use, kind, list type, article) with one
+// query: their copied columns and where each key is. The indexes for the loaders are left unset.
+std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
+                                                      const std::vector<kv::Variant>& gruppo);
+
+// What a save compares to find the rows another desktop changed since this one loaded them: the
+// values this window edits (gross price, the six discounts, the discount amount, the two markups, the
+// markup amount and the recharge), as the save writes them - blank as 0, numbers exactly. The other
+// columns a save writes are its own bookkeeping (flags it sets, creation dates it fills in), which
+// any desktop's save rewrites; comparing them would report rows nobody edited.
+inline constexpr int kColonneConfrontate = 12;
+extern const char* const kNomiConfrontati[kColonneConfrontate];
+
+struct OriginaliMatrice {
+    using Valori = std::vector<kv::Variant>;  // kColonneConfrontate Decimals
+    // The article and kind the matrix was loaded for, as the save groups its rows.
+    std::vector<std::string> gruppo;
+    // The stored rows as they were at load (or at the last save), by ChiaveListino: none, one, or -
+    // for a key stored more than once - all of them.
+    std::unordered_map<std::string, std::vector<Valori>> per_chiave;
+    // The compared values each matrix row had then, by bookmark: a row that differs was edited here.
+    std::unordered_map<long long, std::string> righe;
+};
+
+// The compared values of a stored row (its copied columns, StoredPriceRows order).
+OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const std::vector<kv::Variant>& copiati);
+// A canonical text of compared values, equal exactly when the values are.
+std::string Impronta(const OriginaliMatrice::Valori& valori);
+// Whether the stored rows of a key are now as they were (the same rows, whatever their order).
+bool StessiListini(const std::vector<OriginaliMatrice::Valori>& prima, const std::vector<OriginaliMatrice::Valori>& ora);
+// The compared values of every stored row, by key.
+std::unordered_map<std::string, std::vector<OriginaliMatrice::Valori>> ValoriPerChiave(const StoredPriceRows& letti);
+// The key of the article and kind a matrix row belongs to, as the save groups rows.
+std::vector<std::string> GruppoDi(kv::ado::Recordset& riga);
 
 // The part of a stored row's key that differs between the rows of one article and kind, compared as
 // the database compares it: the option code equal up to trailing blanks (it is fixed-width text), the
