@@ -369,12 +369,13 @@ TEST_P(MatrixDataTest, SaveInsertsThenUpdatesAndTellsTheHostRowByRow) {
 // matrix holding every edit, so the user can correct it and save again.
 TEST_P(MatrixDataTest, ARefusedRowLeavesTableAndMatrixAsTheyWere) {
     const auto& c = kCasi[1];
+    // Some rows exist (updates) and some do not (inserts): both kinds are in the save. (Deleted before
+    // the load: a row deleted after it by someone else is a conflict, not an insert.)
+    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100' "
+                 "AND substring(LI10_OPZIONE_MG5E, 4, 2) IN ('36', '37', '38')");
     auto d = Driver(c);
     auto& rs = *d->Recordset();
     const long n = d->RecordCount();
-    // Some rows exist (updates) and some do not (inserts): both kinds are in the save.
-    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100' "
-                 "AND substring(LI10_OPZIONE_MG5E, 4, 2) IN ('36', '37', '38')");
     Rifiuta();
     rs.MoveFirst();
     rs.SetValue("LI10_PREZZO", Variant(1.5));
