@@ -97,7 +97,8 @@ TEST(ConcurrentSaves, TenProcessesSaveTheirArticlesTwoHundredTimesEach) {
     // Copies of the grid-type-1 article, kArticoliPerProcesso for each process.
     for (int p = 0; p < kProcessi; ++p) {
         for (int k = 0; k < kArticoliPerProcesso; ++k) {
-            const std::string a = "'" + Articolo(p, k) + "'";
+            std::string a(1, '\'');
+            a.append(Articolo(p, k)).append(1, '\'');
             db.Execute("INSERT INTO MG66_ANAGRART (MG66_DITTA_CG18, MG66_CODART, MG66_FLGARRPRZ, MG66_SCAGL_MG02,"
                        " MG66_ALIVA_CG28) SELECT MG66_DITTA_CG18, " + a + ", MG66_FLGARRPRZ, MG66_SCAGL_MG02,"
                        " MG66_ALIVA_CG28 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 1 AND MG66_CODART = 'SCI001'");
