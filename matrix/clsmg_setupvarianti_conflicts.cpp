@@ -170,14 +170,15 @@ void CLSMG_SETUPVARIANTI::RicaricaConflitti() {
         auto& rs = Matrice(recordset_);
         kv::ado::RecordsetPtr pivot;
         if (m_iTipoGriglia == 4) pivot = m_eSalPur == VarPurchase ? rsPivotAcq : m_eSalPur == VarSale ? rsPivotVen : nullptr;
+        Griglia(grid_).SetDataSource(nullptr);
+        const Variant filtro = rs.Filter();
+        rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        if (rs.RecordCount() > 0) rs.MoveFirst();
         // Grid type 4: the values edited in the pivot enter the matrix first, so that the other rows keep them.
         if (pivot) {
             SetElemPrev(Elem());
             SalvaPivot(pivot);
         }
-        Griglia(grid_).SetDataSource(nullptr);
-        const Variant filtro = rs.Filter();
-        rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
         for (long long bookmark : conflitti_) RicaricaRiga(bookmark, letti_conflitti_);
         conflitti_.clear();
         letti_conflitti_.reset();

@@ -1,12 +1,17 @@
 // Save, delete and cancel of the matrix.
 //
 // A save writes every matrix row to LI10_LISTARTIC: an UPDATE when a stored row with its key exists, an
-// INSERT otherwise. The stored keys are read with one query per article and kind, the rows go through
-// statements prepared once with their values bound (a quote in an article or option code is just a
-// character), and they travel to the server without waiting for each answer. The rows are written in
-// one transaction - a savepoint when the window already holds one, so its own save decides - so a
-// refused row leaves the database as it was; the matrix is then left exactly as before the call, State
-// is 99, and the user can correct the row and save again. The deletes work the same way.
+// INSERT otherwise. The stored rows are read with one query per article and kind, inside the save's
+// transaction, and compared with those the matrix was loaded with (clsmg_setupvarianti_conflicts.cpp):
+// a row edited here whose stored row another desktop changed stops the save before anything is
+// written, and a row not edited here whose stored row changed is left to the stored values. The rows
+// go through statements prepared once with their values bound (a quote in an article or option code is
+// just a character), and they travel to the server without waiting for each answer; an UPDATE also
+// matches the values the check read, so a change that slips in between finds no row and undoes the
+// save. The rows are written in one transaction - a savepoint when the window already holds one, so its
+// own save decides - so a refused row leaves the database as it was; the matrix is then left exactly
+// as before the call, State is 99, and the user can correct the row and save again. The deletes work
+// the same way.
 
 #include <map>
 #include <set>

@@ -512,6 +512,42 @@ TEST_P(MatrixDataTest, AnArticleCodeWithAnApostropheLoadsSavesAndDeletes) {
                     "AND LI10_DATAINIZIOVAL = '20250101'"), 0);
 }
 
+// Grid type 4: a pivot cell whose stored row another desktop changed is a conflict; reloading it shows
+// the stored price in the pivot and keeps the edit of another cell.
+TEST_P(MatrixDataTest, APivotEditOverARowChangedElsewhereIsAConflictAndReloads) {
+    const auto& c = kCasi[3];
+    auto d = Driver(c);
+    const auto liste = Listini(c.ditta, 1);
+    const auto o1 = Opzioni(c.ditta, c.var1);
+    const auto o2 = Opzioni(c.ditta, c.var2);
+    const std::string primo = demo::ComposeOption(c.preset, {{5, o1[0]}, {8, o2[0]}});
+    const std::string secondo = demo::ComposeOption(c.preset, {{5, o1[0]}, {8, o2[1]}});
+    d->SetElem("Prezzo lordo");
+    d->ReFilterVarianti4();
+    ASSERT_EQ(d->State(), 0);
+    db().Execute("UPDATE LI10_LISTARTIC SET LI10_PREZZO = 77 WHERE LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1"
+                 " AND LI10_NUMLIST = " + std::to_string(liste[0]) + " AND LI10_OPZIONE_MG5E = '" + primo + "'");
+    d->rsPivotAcq->MoveFirst();
+    d->rsPivotAcq->SetValue("BLT_1", Variant(50.0));
+    d->rsPivotAcq->SetValue("BLT_2", Variant(51.0));
+    d->rsPivotAcq->Update();
+    d->UpdateBatch();
+    EXPECT_EQ(d->State(), 99);
+    EXPECT_EQ(d->RigheInConflitto(), 1);
+    EXPECT_EQ(kv::CDec(PrezzoMemorizzato(c.ditta, c.articolo, primo, liste[0])), Dec("77"));
+    d->SetState(0);
+    d->RicaricaConflitti();
+    ASSERT_EQ(d->State(), 0);
+    d->rsPivotAcq->MoveFirst();
+    EXPECT_EQ(d->rsPivotAcq->Value("BLT_1"), Variant(77.0));
+    EXPECT_EQ(d->rsPivotAcq->Value("BLT_2"), Variant(51.0));
+    d->UpdateBatch();
+    ASSERT_EQ(d->State(), 0);
+    EXPECT_EQ(d->RigheInConflitto(), 0);
+    EXPECT_EQ(kv::CDec(PrezzoMemorizzato(c.ditta, c.articolo, secondo, liste[0])), Dec("51"));
+    EXPECT_EQ(kv::CDec(PrezzoMemorizzato(c.ditta, c.articolo, primo, liste[0])), Dec("77"));
+}
+
 TEST_P(MatrixDataTest, PivotShowsAnElementAndItsEditsAreSaved) {
     const auto& c = kCasi[3];
     auto d = Driver(c);
