@@ -265,7 +265,7 @@ private:
 
     // ======== Rows another desktop changed (clsmg_setupvarianti_conflicts.cpp) ========
     enum class Confronto { kNonNoto, kInvariata, kSuperata, kConflitto };
-    using ValoriPerChiaveMap = std::unordered_map<std::string, std::vector<std::vector<kv::Variant>>>;
+    using ValoriPerChiaveMap = std::unordered_map<std::string, std::vector<std::string>>;  // key -> Firma
     // Keeps the stored rows the loader read and each matrix row's compared values (at a loader's end).
     void RegistraOriginali();
     // How a matrix row stands against the stored rows read now: kNonNoto when the matrix has no

@@ -48,27 +48,20 @@ std::string Impronta(const Valori& valori) {
     return out;
 }
 
-bool StessiListini(const std::vector<Valori>& prima, const std::vector<Valori>& ora) {
+bool StessiListini(const OriginaliMatrice::Firma& prima, const OriginaliMatrice::Firma& ora) {
+    if (prima == ora) return true;
     // A key with no stored row counts as one holding no prices, which is what a save stores for a row
     // nobody edited: a row another desktop stored untouched (or deleted holding nothing) has not changed.
-    auto impronte = [](const std::vector<Valori>& righe) {
-        std::vector<std::string> out;
-        for (const auto& v : righe) out.push_back(Impronta(v));
-        if (out.empty()) out.push_back(Impronta(Valori(kColonneConfrontate, Variant(int16_t{0}))));
-        return out;
-    };
-    std::vector<std::string> a = impronte(prima), b = impronte(ora);
-    if (a.size() != b.size()) return false;
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return a == b;
+    static const OriginaliMatrice::Firma kVuota{Impronta(Valori(kColonneConfrontate, Variant(int16_t{0})))};
+    return (prima.empty() && ora == kVuota) || (ora.empty() && prima == kVuota);
 }
 
-std::unordered_map<std::string, std::vector<Valori>> ValoriPerChiave(const StoredPriceRows& letti) {
-    std::unordered_map<std::string, std::vector<Valori>> out;
+std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const StoredPriceRows& letti) {
+    std::unordered_map<std::string, OriginaliMatrice::Firma> out;
     for (const auto& [chiave, indici] : letti.by_key) {
-        auto& righe = out[chiave];
-        for (std::size_t i : indici) righe.push_back(ValoriConfrontatiMemorizzati(letti.rows[i]));
+        auto& firma = out[chiave];
+        for (std::size_t i : indici) firma.push_back(Impronta(ValoriConfrontatiMemorizzati(letti.rows[i])));
+        std::sort(firma.begin(), firma.end());
     }
     return out;
 }
@@ -94,7 +87,7 @@ void CLSMG_SETUPVARIANTI::RegistraOriginali() {
     conflitto_sospetto_ = false;
     if (!listini_esistenti_ || !recordset_) return;
     auto o = std::make_shared<OriginaliMatrice>();
-    o->per_chiave = ValoriPerChiave(*listini_esistenti_);
+    o->per_chiave = FirmePerChiave(*listini_esistenti_);
     auto clone = recordset_->Clone();
     for (; !clone->IsEOF(); clone->MoveNext()) {  // a clone starts on the first row
         if (o->gruppo.empty()) o->gruppo = GruppoDi(*clone);
@@ -108,7 +101,7 @@ CLSMG_SETUPVARIANTI::Confronto CLSMG_SETUPVARIANTI::Confronta(const std::vector<
                                                               const std::string& impronta,
                                                               const ValoriPerChiaveMap& ora) const {
     if (!originali_ || originali_->gruppo != gruppo) return Confronto::kNonNoto;
-    static const std::vector<Valori> kNessuna;
+    static const OriginaliMatrice::Firma kNessuna;
     const auto prima = originali_->per_chiave.find(chiave);
     const auto adesso = ora.find(chiave);
     if (StessiListini(prima == originali_->per_chiave.end() ? kNessuna : prima->second,
@@ -146,9 +139,10 @@ void CLSMG_SETUPVARIANTI::RicaricaRiga(long long bookmark, const std::shared_ptr
         if (trovata == letti->by_key.end()) {
             originali_->per_chiave.erase(chiave);
         } else {
-            auto& righe = originali_->per_chiave[chiave];
-            righe.clear();
-            for (std::size_t i : trovata->second) righe.push_back(ValoriConfrontatiMemorizzati(letti->rows[i]));
+            auto& firma = originali_->per_chiave[chiave];
+            firma.clear();
+            for (std::size_t i : trovata->second) firma.push_back(Impronta(ValoriConfrontatiMemorizzati(letti->rows[i])));
+            std::sort(firma.begin(), firma.end());
         }
     }
     if (originali_salvati_) originali_salvati_->righe[bookmark] = impronta;
@@ -195,7 +189,7 @@ void CLSMG_SETUPVARIANTI::RicaricaConflitti() {
 void CLSMG_SETUPVARIANTI::SovrascriviConflitti() {
     schema::Trap(core_.State, [&] {
         if (conflitti_.empty() || !letti_conflitti_ || !originali_) return;
-        const auto ora = ValoriPerChiave(*letti_conflitti_);
+        const auto ora = FirmePerChiave(*letti_conflitti_);
         auto clone = Matrice(recordset_).Clone();
         for (long long bookmark : conflitti_) {
             clone->SetBookmark(Variant(bookmark));

@@ -346,7 +346,7 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                         for (int i = 0; i < 4; ++i) l.parametri.push_back(c.Value(kChiave[i]));
                         l.parametri.push_back(Testo(c.Value("LI10_CODART_MG66")));
                         l.righe = LeggiListini(l.parametri);
-                        l.valori = ValoriPerChiave(*l.righe);
+                        l.valori = FirmePerChiave(*l.righe);
                         found = letti.emplace(gruppo, std::move(l)).first;
                     }
                     auto& gr = found->second;
@@ -438,7 +438,8 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                         ValoriChiave(c, riga.valori);
                         if (riga.scrittura == Scrittura::kConfrontato) {
                             // The stored row must still hold the values this check read, as the save writes them.
-                            for (const auto& v : gr.valori.at(chiave).front()) {
+                            for (const auto& v :
+                                 ValoriConfrontatiMemorizzati(gr.righe->rows[memorizzate->second.front()])) {
                                 const bool zero = kv::IsBlank(v) || kv::CDec(v).IsZero();
                                 riga.valori.push_back(zero ? Variant(kv::Decimal(0)) : v);
                                 riga.valori.emplace_back(int16_t{zero ? int16_t{1} : int16_t{0}});
@@ -518,7 +519,7 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 if (originali_ && letti.count(originali_->gruppo)) {
                     auto salvati = std::make_shared<OriginaliMatrice>(*originali_);
                     auto dopo = LeggiListini(letti.at(originali_->gruppo).parametri);
-                    salvati->per_chiave = ValoriPerChiave(*dopo);
+                    salvati->per_chiave = FirmePerChiave(*dopo);
                     for (const auto& [bookmark, impronta] : impronte) salvati->righe[bookmark] = impronta;
                     originali_salvati_ = std::move(salvati);
                     letti_conflitti_ = letti.at(originali_->gruppo).righe;  // for the rows to take over below

@@ -48,9 +48,10 @@ struct OriginaliMatrice {
     using Valori = std::vector<kv::Variant>;  // kColonneConfrontate Decimals
     // The article and kind the matrix was loaded for, as the save groups its rows.
     std::vector<std::string> gruppo;
-    // The stored rows as they were at load (or at the last save), by ChiaveListino: none, one, or -
-    // for a key stored more than once - all of them.
-    std::unordered_map<std::string, std::vector<Valori>> per_chiave;
+    // The stored rows as they were at load (or at the last save), by ChiaveListino: the sorted
+    // Impronta of each (none, one, or - for a key stored more than once - all of them).
+    using Firma = std::vector<std::string>;
+    std::unordered_map<std::string, Firma> per_chiave;
     // The compared values each matrix row had then, by bookmark: a row that differs was edited here.
     std::unordered_map<long long, std::string> righe;
 };
@@ -60,9 +61,9 @@ OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const std::vector<kv::Vari
 // A canonical text of compared values, equal exactly when the values are.
 std::string Impronta(const OriginaliMatrice::Valori& valori);
 // Whether the stored rows of a key are now as they were (the same rows, whatever their order).
-bool StessiListini(const std::vector<OriginaliMatrice::Valori>& prima, const std::vector<OriginaliMatrice::Valori>& ora);
-// The compared values of every stored row, by key.
-std::unordered_map<std::string, std::vector<OriginaliMatrice::Valori>> ValoriPerChiave(const StoredPriceRows& letti);
+bool StessiListini(const OriginaliMatrice::Firma& prima, const OriginaliMatrice::Firma& ora);
+// The Firma of the stored rows of every key.
+std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const StoredPriceRows& letti);
 // The key of the article and kind a matrix row belongs to, as the save groups rows.
 std::vector<std::string> GruppoDi(kv::ado::Recordset& riga);
 
