@@ -112,6 +112,7 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti1() {
             }
             if (rsOpzioni1->IsEOF()) MoveFirstIfAny(rsOpzioni1);
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (BarOperation) BarOperation->SetVisible(false);
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
@@ -189,6 +190,7 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
                 }
             }
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
         if (kv::CStr(filtro) != "0") Matrice(recordset_).SetFilter(filtro);
@@ -234,6 +236,7 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti4() {
             MoveFirstIfAny(rsOpzioni1);
             MoveFirstIfAny(rsOpzioni2);
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
         if (m_iTipoGriglia == 4 || !kv::Trim(ValVariante2()).empty()) {
@@ -342,7 +345,16 @@ void CLSMG_SETUPVARIANTI::AggiungiRiga() {
     } svuota{c.riga};
     CaricaDatiListino(c.riga);
     if (c.indici.m_netto >= 0) c.riga[c.indici.m_netto] = PrezzoNettoRiga(c.riga);
-    Matrice(recordset_).AddNew(c.riga);
+    auto& matrice = Matrice(recordset_);
+    matrice.AddNew(c.riga);
+    // The row's compared values as the matrix holds them, kept now: a save tells by them whether the row
+    // was edited here. The compared columns are the copied ones from the gross price on.
+    if (!c.originali) {
+        c.originali = std::make_shared<OriginaliMatrice>();
+        c.originali->gruppo = GruppoDi(matrice);
+    }
+    const int* confrontati = &c.matrix_fields[1];
+    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) { return matrice.Value(confrontati[i]); });
 }
 
 namespace {
@@ -367,29 +379,54 @@ enum ColonnaChiave : int { kOpzione = kCopiati, kNumList, kDataIni, kDataFine };
 
 }  // namespace
 
-void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
-    // The part of the key every row of this load shares is bound; the rest is matched in memory. Only
-    // the columns a matrix row may take over and the rest of the key are read.
+std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
+                                                      const std::vector<Variant>& gruppo) {
+    // The part of the key every row of the article and kind shares is bound; the rest is matched in
+    // memory. Only the columns a matrix row may take over and the rest of the key are read, and the
+    // rows stay in the result: a row is read from it when a matrix row or a save needs it.
     std::string sql = "SELECT ";
     for (const char* name : kNomiCopiati) sql.append(name).append(", ");
     sql += "LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL FROM LI10_LISTARTIC"
-           " WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = 0 AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = 0"
+           " WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = ? AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = ?"
            " AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''";
     auto cmd = kv::ado::Command::Create();
-    cmd->SetActiveConnection(core_.ADOConnection);
+    cmd->SetActiveConnection(connection);
     cmd->SetCommandText(sql);
     auto& p = cmd->GetParameters();
-    p.Append(cmd->CreateParameter("DITTA", kv::ado::adInteger, kv::ado::adParamInput, 0,
-                                  Variant(core_.CompanyCode())));
-    p.Append(cmd->CreateParameter("FLGVENDACQ", kv::ado::adInteger, kv::ado::adParamInput, 0,
-                                  Variant(static_cast<int32_t>(m_eSalPur))));
-    p.Append(cmd->CreateParameter("CODART", kv::ado::adChar, kv::ado::adParamInput, 25,
-                                  Variant(kv::RTrim(CodArticolo()))));
+    for (const auto& v : gruppo) p.Append(cmd->CreateParameter({}, kv::ado::adEmpty, kv::ado::adParamInput, 0, v));
     auto stored = std::make_shared<StoredPriceRows>();
     stored->rows = cmd->Execute();
     auto& rs = *stored->rows;
+    long posizione = 0;
+    for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
+        stored->by_key[ChiaveListino(rs.Value(kOpzione), rs.Value(kNumList), rs.Value(kDataIni), rs.Value(kDataFine))]
+            .push_back(++posizione);
+    }
+    return stored;
+}
+
+OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione) {
+    auto& rs = *letti.rows;
+    rs.SetAbsolutePosition(posizione);
+    OriginaliMatrice::Valori out;
+    out.reserve(kColonneConfrontate);
+    for (Copiato c : {kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp, kPerRicDelta})
+        out.push_back(rs.Value(static_cast<int>(c)));
+    return out;
+}
+
+std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::vector<Variant>& gruppo) {
+    auto stored = LeggiListiniArticolo(core_.ADOConnection, gruppo);
+    stored->oggi = Oggi();
     auto& matrice = Matrice(recordset_);
     for (const char* name : kNomiCopiati) stored->matrix_fields.push_back(matrice.GetFields().Item(name).Index());
+    return stored;
+}
+
+void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
+    auto stored = LeggiListini({Variant(core_.CompanyCode()), Variant(int32_t{0}), Variant(static_cast<int32_t>(m_eSalPur)),
+                                Variant(int32_t{0}), Variant(kv::RTrim(CodArticolo()))});
+    auto& matrice = Matrice(recordset_);
     // Every field a loader names must exist (3265 otherwise, as a lookup by name would raise).
     auto in = [](kv::ado::Recordset& r, const char* name) { return r.GetFields().Item(name).Index(); };
     auto& ix = stored->indici;
@@ -413,21 +450,18 @@ void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
     stored->ditta = Variant(core_.CompanyCode());
     stored->vendacq = Variant(static_cast<int16_t>(m_eSalPur));
     stored->articolo = Variant(CodArticolo());
-    stored->oggi = Oggi();
     stored->riga.assign(matrice.FieldInfos().size(), Variant::Null());
-    long posizione = 0;
-    for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
-        stored->by_key[ChiaveListino(rs.Value(kOpzione), rs.Value(kNumList), rs.Value(kDataIni), rs.Value(kDataFine))]
-            .push_back(++posizione);
-    }
     listini_esistenti_ = std::move(stored);
 }
 
 void CLSMG_SETUPVARIANTI::CaricaDatiListino(std::vector<Variant>& riga) {
     // Every row a loader adds has the load's article, kind and company, so only the rest of the key
     // needs matching.
-    auto& esistenti = *listini_esistenti_;
-    const auto it = esistenti.by_key.find(esistenti.chiave);
+    CopiaListinoMemorizzato(*listini_esistenti_, listini_esistenti_->chiave, riga);
+}
+
+void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string& chiave, std::vector<Variant>& riga) {
+    const auto it = esistenti.by_key.find(chiave);
     if (it == esistenti.by_key.end()) return;
     const kv::Date oggi = esistenti.oggi;
     const auto& campo = esistenti.matrix_fields;
@@ -581,6 +615,11 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
 }
 
 void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
+    // The rows go, and with them what they were loaded with.
+    originali_.reset();
+    originali_salvati_.reset();
+    conflitti_.clear();
+    letti_conflitti_.reset();
     try {
         auto& rs = Matrice(recordset_);
         const Variant filtro = rs.Filter();
