@@ -79,6 +79,31 @@ std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const St
     return out;
 }
 
+void OriginaliMatrice::Metti(std::size_t posto, const Variant& v) {
+    altri.erase(posto);
+    if (kv::IsBlank(v)) {
+        righe[posto] = 0;  // Testo counts blank as 0
+    } else if (const auto* d = v.TryGet<double>()) {
+        righe[posto] = *d;
+    } else {
+        righe[posto] = 0;
+        altri.emplace(posto, v);
+    }
+}
+
+Valori OriginaliMatrice::Riga(long long bookmark) const {
+    if (bookmark < primo || bookmark - primo >= static_cast<long long>(presenti.size())) return {};
+    const auto i = static_cast<std::size_t>(bookmark - primo);
+    if (!presenti[i]) return {};
+    Valori out;
+    out.reserve(kColonneConfrontate);
+    for (std::size_t posto = i * kColonneConfrontate; posto < (i + 1) * kColonneConfrontate; ++posto) {
+        const auto altro = altri.find(posto);
+        out.push_back(altro == altri.end() ? Variant(righe[posto]) : altro->second);
+    }
+    return out;
+}
+
 OriginaliMatrice::Firma OriginaliMatrice::FirmaDi(const std::string& chiave) const {
     if (const auto presa = per_chiave.find(chiave); presa != per_chiave.end()) return presa->second;
     if (!letti) return {};
@@ -123,8 +148,8 @@ CLSMG_SETUPVARIANTI::Confronto CLSMG_SETUPVARIANTI::Confronta(const std::vector<
     const auto adesso = ora.find(chiave);
     if (StessiListini(originali_->FirmaDi(chiave), adesso == ora.end() ? kNessuna : adesso->second))
         return Confronto::kInvariata;
-    const Variant* riga = originali_->Riga(bookmark);
-    const bool modificata = !riga || Impronta(Valori(riga, riga + kColonneConfrontate)) != impronta;
+    const Valori riga = originali_->Riga(bookmark);
+    const bool modificata = riga.empty() || Impronta(riga) != impronta;
     return modificata ? Confronto::kConflitto : Confronto::kSuperata;
 }
 

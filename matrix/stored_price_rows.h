@@ -85,14 +85,18 @@ struct OriginaliMatrice {
 
     // The compared values each matrix row had then, by bookmark: a row that differs was edited here.
     // Bookmarks of one load are consecutive, so the values lie in one flat array, kColonneConfrontate a
-    // row, from the row of bookmark `primo` on.
+    // row, from the row of bookmark `primo` on. The matrix holds its prices as doubles, so a value is
+    // kept as one (blank as 0, which it counts as); any other kind of value is kept aside, by its place.
     template <class Valore>  // Valore(i) gives the i-th compared value
     void Registra(long long bookmark, Valore&& valore) {
         if (presenti.empty()) primo = bookmark;
         if (bookmark < primo) {
             const auto n = static_cast<std::size_t>(primo - bookmark);
             presenti.insert(presenti.begin(), n, false);
-            righe.insert(righe.begin(), n * kColonneConfrontate, kv::Variant());
+            righe.insert(righe.begin(), n * kColonneConfrontate, 0.0);
+            std::unordered_map<std::size_t, kv::Variant> spostati;
+            for (auto& [posto, v] : altri) spostati.emplace(posto + n * kColonneConfrontate, std::move(v));
+            altri = std::move(spostati);
             primo = bookmark;
         }
         const auto i = static_cast<std::size_t>(bookmark - primo);
@@ -101,17 +105,17 @@ struct OriginaliMatrice {
             righe.resize((i + 1) * kColonneConfrontate);
         }
         presenti[i] = true;
-        for (int c = 0; c < kColonneConfrontate; ++c) righe[i * kColonneConfrontate + c] = valore(c);
+        for (int c = 0; c < kColonneConfrontate; ++c) Metti(i * kColonneConfrontate + static_cast<std::size_t>(c), valore(c));
     }
-    // The compared values the row had, or nullptr when it had none.
-    const kv::Variant* Riga(long long bookmark) const {
-        if (bookmark < primo || bookmark - primo >= static_cast<long long>(presenti.size())) return nullptr;
-        const auto i = static_cast<std::size_t>(bookmark - primo);
-        return presenti[i] ? &righe[i * kColonneConfrontate] : nullptr;
-    }
+    // The compared values the row had; empty when it had none.
+    Valori Riga(long long bookmark) const;
     long long primo = 0;
     std::vector<bool> presenti;
-    std::vector<kv::Variant> righe;
+    std::vector<double> righe;
+    std::unordered_map<std::size_t, kv::Variant> altri;  // values that are neither blank nor a double
+
+private:
+    void Metti(std::size_t posto, const kv::Variant& v);
 };
 
 // Sets, in `riga` (one value per matrix field), what a matrix row of the key takes over from its stored
