@@ -80,11 +80,11 @@ std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const St
 }
 
 void OriginaliMatrice::Metti(std::size_t posto, const Variant& v) {
-    altri.erase(posto);
-    if (kv::IsBlank(v)) {
-        righe[posto] = 0;  // Testo counts blank as 0
-    } else if (const auto* d = v.TryGet<double>()) {
+    if (!altri.empty()) altri.erase(posto);
+    if (const auto* d = v.TryGet<double>()) {
         righe[posto] = *d;
+    } else if (kv::IsBlank(v)) {
+        righe[posto] = 0;  // Testo counts blank as 0
     } else {
         righe[posto] = 0;
         altri.emplace(posto, v);
