@@ -354,7 +354,12 @@ void CLSMG_SETUPVARIANTI::AggiungiRiga() {
         c.originali->gruppo = GruppoDi(matrice);
     }
     const int* confrontati = &c.matrix_fields[1];
-    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) { return matrice.Value(confrontati[i]); });
+    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> Variant {
+        // The compared fields are doubles: a double or Null is held as given, anything else as converted.
+        const Variant& v = c.riga[static_cast<std::size_t>(confrontati[i])];
+        if (v.IsNull() || v.TryGet<double>()) return v;
+        return matrice.Value(confrontati[i]);
+    });
 }
 
 namespace {
