@@ -17,6 +17,7 @@
 //   clsmg_setupvarianti_pivot.cpp   grid-type-4 pivot
 //   clsmg_setupvarianti_copy.cpp    copy price to row / to all rows
 //   clsmg_setupvarianti_save.cpp    save, delete, cancel
+//   clsmg_setupvarianti_conflicts.cpp  rows another desktop changed since the load
 
 #include <cstdint>
 #include <functional>
@@ -24,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -46,7 +48,10 @@ class PriceCalculation;
 
 namespace qmx {
 
-struct StoredPriceRows;  // clsmg_setupvarianti_load.cpp
+struct StoredPriceRows;   // stored_price_rows.h
+struct OriginaliMatrice;  // stored_price_rows.h
+struct DatiListino;
+struct DatiOpzione;
 
 // Kind of price list; the value is written into SQL as is (MG44_FLGVENACQ, LI10_FLGVENDACQ).
 enum KvEnumVarSalPur : int16_t { VarVoid = -1, VarSale = 0, VarPurchase = 1 };
@@ -211,6 +216,27 @@ public:
     void DeleteRecordsTipo2(const std::string& codVar, const std::string& elencoOpzioni);
     void Annulla();
 
+    // ======== Rows another desktop changed (clsmg_setupvarianti_conflicts.cpp) ========
+    // A loader keeps, for the matrix it builds, the stored rows of the article and kind as they were and
+    // the values each matrix row had. UpdateBatch then reads the stored rows again inside its
+    // transaction and compares: a row edited here whose stored row another desktop changed, stored
+    // (where there was none) or deleted since is a conflict, and the save writes nothing (State 99,
+    // RigheInConflitto() > 0). A row not edited here takes the stored values instead of being written
+    // over them. Each UPDATE also matches the stored row's compared values, and an INSERT that fails
+    // or an UPDATE that finds fewer rows than the check read marks the save ConflittoSospetto(): a
+    // change that came in between, which VerificaConflitti then finds.
+    long RigheInConflitto() const { return static_cast<long>(conflitti_.size()); }
+    bool ConflittoSospetto() const { return conflitto_sospetto_; }
+    // Reads the stored rows again and finds the rows in conflict, writing nothing. Returns their count.
+    long VerificaConflitti();
+    // The rows in conflict take the stored values (their originals too); other rows keep their edits.
+    void RicaricaConflitti();
+    // The stored values of the rows in conflict become their originals: the next save writes over them.
+    void SovrascriviConflitti();
+    // The transaction that held the last UpdateBatch was committed: the rows it wrote are the new
+    // originals. UpdateBatch outside a transaction of the caller does this itself.
+    void AccettaSalvataggio();
+
     // ======== Operation status and field locking (clsmg_setupvarianti_status.cpp) ========
     void SetStatusOperationInProgress();
     void SetStatusOperationCompleted();
@@ -236,9 +262,18 @@ private:
 
     // ======== Matrix loading (clsmg_setupvarianti_load.cpp) ========
     void ReLoadVarianti1();
-    void AggiungiRigaTipo1();
-    void AggiungiRigaTipo2();
-    void CaricaDatiListino();
+    // A new matrix row of the current list and option(s), from what they give every row of theirs.
+    void AggiungiRigaTipo1(const DatiListino& listino, const DatiOpzione& opzione);
+    void AggiungiRigaTipo2(const DatiListino& listino, const DatiOpzione& opzione1, const DatiOpzione& opzione2,
+                           const std::string& codice_opzione);
+    DatiListino LeggiListino();
+    DatiOpzione LeggiOpzione(kv::ado::Recordset& rs, int codvar, int opz, int descr);
+    // Merges the row's stored row into it, computes its net price and appends it to the matrix.
+    void AggiungiRiga();
+    void CaricaDatiListino(std::vector<kv::Variant>& riga);
+    // The net price of a new matrix row's values (Null when it cannot be computed); the inputs are
+    // left converted as the matrix stores them.
+    kv::Variant PrezzoNettoRiga(std::vector<kv::Variant>& riga);
     // Reads the stored rows of the article and kind once per load, so that CaricaDatiListino finds a
     // new matrix row's stored row in memory instead of asking the database once per row.
     void CaricaListiniEsistenti();
@@ -247,7 +282,7 @@ private:
     std::string PropDataFine(const kv::ado::RecordsetPtr& rsList);
     void SvuotaRecordset();
     kv::Date Oggi() const;
-    std::shared_ptr<const StoredPriceRows> listini_esistenti_;  // only while a loader runs
+    std::shared_ptr<StoredPriceRows> listini_esistenti_;  // only while a loader runs
     std::function<kv::Date()> oggi_;
 
     // ======== Grid-type-4 pivot (clsmg_setupvarianti_pivot.cpp) ========
@@ -265,6 +300,34 @@ private:
     // on failure rolls it back, puts the matrix back where it was and sets State = 99.
     template <class F>
     void InTransazione(F&& work);
+
+    // ======== Rows another desktop changed (clsmg_setupvarianti_conflicts.cpp) ========
+    enum class Confronto { kNonNoto, kInvariata, kSuperata, kConflitto };
+    using ValoriPerChiaveMap = std::unordered_map<std::string, std::vector<std::string>>;  // key -> Firma
+    // Keeps the stored rows the loader read and each matrix row's compared values (at a loader's end).
+    void RegistraOriginali();
+    // How a matrix row stands against the stored rows read now: kNonNoto when the matrix has no
+    // originals for its article and kind (it is written as before), kInvariata when its stored rows are
+    // as they were, else kConflitto when it was edited here and kSuperata when it was not.
+    Confronto Confronta(const std::vector<std::string>& gruppo, const std::string& chiave, long long bookmark,
+                        const std::string& impronta, const ValoriPerChiaveMap& ora) const;
+    // The matrix row at the bookmark takes the stored values read in `letti` (a key no longer stored
+    // empties its prices) and counts as not edited.
+    void RicaricaRiga(long long bookmark, const std::shared_ptr<const StoredPriceRows>& letti);
+    // The compared values of the current matrix row as its fields hold them.
+    static std::vector<kv::Variant> ValoriCorrenti(kv::ado::Recordset& rs);
+    // Grid type 4: the pivot shown is built again from the matrix.
+    void RicostruisciPivot();
+    std::shared_ptr<OriginaliMatrice> originali_;
+    // Written by the last UpdateBatch inside the caller's transaction, until AccettaSalvataggio.
+    std::shared_ptr<OriginaliMatrice> originali_salvati_;
+    std::vector<long long> conflitti_;                         // bookmarks of the rows in conflict
+    std::shared_ptr<const StoredPriceRows> letti_conflitti_;  // the stored rows they were found with
+    bool conflitto_sospetto_ = false;
+    bool solo_verifica_ = false;      // UpdateBatch stops after the check (VerificaConflitti)
+    bool verifica_completa_ = false;  // ... and got that far
+    // The stored rows of one article and kind, with their columns' places in the matrix.
+    std::shared_ptr<StoredPriceRows> LeggiListini(const std::vector<kv::Variant>& gruppo);
 
     // ======== Members ========
     // Interface, connection, State and Message; CompanyCode() and Execute(sql) for the driver's queries.

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -95,12 +96,23 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti1() {
         MoveFirstIfAny(rsListini);
         MoveFirstIfAny(rsOpzioni1);
         CaricaListiniEsistenti();
+        const auto& ix = listini_esistenti_->indici;
+        // What a list or an option gives each of its rows is read at its first row and kept: the
+        // options are walked in the same order for every list.
+        std::vector<DatiOpzione> opzioni;
         for (; !rsListini->IsEOF(); rsListini->MoveNext()) {
+            std::optional<DatiListino> listino;
             if (!AtBofOrEof(rsOpzioni1)) {
-                for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext()) AggiungiRigaTipo1();
+                std::size_t k = 0;
+                for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext(), ++k) {
+                    if (k == opzioni.size()) opzioni.push_back(LeggiOpzione(*rsOpzioni1, ix.o_codvar, ix.o_opz, ix.o_descr));
+                    if (!listino) listino = LeggiListino();
+                    AggiungiRigaTipo1(*listino, opzioni[k]);
+                }
             }
             if (rsOpzioni1->IsEOF()) MoveFirstIfAny(rsOpzioni1);
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (BarOperation) BarOperation->SetVisible(false);
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
@@ -109,6 +121,39 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti1() {
     });
     listini_esistenti_.reset();
 }
+
+namespace {
+
+// The options of both levels as the rows of a list walk them, read once for the whole load, and the
+// option code of each pair.
+class OpzioniCaricate {
+public:
+    template <class Leggi>
+    const DatiOpzione& Opzione2(std::size_t k2, Leggi&& leggi) {
+        if (k2 == opzioni2_.size()) {
+            opzioni2_.push_back(leggi());
+            codici_.emplace_back();
+        }
+        return opzioni2_[k2];
+    }
+    template <class Leggi>
+    const DatiOpzione& Opzione1(std::size_t k1, Leggi&& leggi) {
+        if (k1 == opzioni1_.size()) opzioni1_.push_back(leggi());
+        return opzioni1_[k1];
+    }
+    template <class Calcola>
+    const std::string& Codice(std::size_t k2, std::size_t k1, Calcola&& calcola) {
+        auto& codici = codici_[k2];
+        if (k1 == codici.size()) codici.push_back(calcola(kv::CStr(opzioni1_[k1].opzione), kv::CStr(opzioni2_[k2].opzione)));
+        return codici[k1];
+    }
+
+private:
+    std::vector<DatiOpzione> opzioni1_, opzioni2_;
+    std::vector<std::vector<std::string>> codici_;
+};
+
+}  // namespace
 
 void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
     schema::Trap(core_.State, [&] {
@@ -125,13 +170,27 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
         // The options query of every grid variant the described loader ran here had no use for its
         // result, so it is not run.
         CaricaListiniEsistenti();
+        const auto& ix = listini_esistenti_->indici;
+        OpzioniCaricate opzioni;
+        auto leggi1 = [&] { return LeggiOpzione(*rsOpzioni1, ix.o_codvar, ix.o_opz, ix.o_descr); };
+        auto leggi2 = [&] { return LeggiOpzione(*rsOpzioni2, ix.o_codvar, ix.o_opz, ix.o_descr); };
+        auto codice = [&](const std::string& o1, const std::string& o2) { return OpzioneCalcolata(o1, o2); };
         for (; !rsListini->IsEOF(); rsListini->MoveNext()) {
             if (rsOpzioni2->RecordCount() == 0) continue;
-            for (rsOpzioni2->MoveFirst(); !rsOpzioni2->IsEOF(); rsOpzioni2->MoveNext()) {
+            std::optional<DatiListino> listino;
+            std::size_t k2 = 0;
+            for (rsOpzioni2->MoveFirst(); !rsOpzioni2->IsEOF(); rsOpzioni2->MoveNext(), ++k2) {
+                const DatiOpzione& o2 = opzioni.Opzione2(k2, leggi2);
                 if (rsOpzioni1->RecordCount() == 0) continue;
-                for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext()) AggiungiRigaTipo2();
+                std::size_t k1 = 0;
+                for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext(), ++k1) {
+                    const DatiOpzione& o1 = opzioni.Opzione1(k1, leggi1);
+                    if (!listino) listino = LeggiListino();
+                    AggiungiRigaTipo2(*listino, o1, o2, opzioni.Codice(k2, k1, codice));
+                }
             }
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
         if (kv::CStr(filtro) != "0") Matrice(recordset_).SetFilter(filtro);
@@ -154,16 +213,30 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti4() {
         MoveFirstIfAny(rsOpzioni1);
         MoveFirstIfAny(rsOpzioni2);
         CaricaListiniEsistenti();
+        const auto& ix = listini_esistenti_->indici;
+        OpzioniCaricate opzioni;
+        auto leggi1 = [&] { return LeggiOpzione(*rsOpzioni1, ix.o_codvar, ix.o_opz, ix.o_descr); };
+        auto leggi2 = [&] { return LeggiOpzione(*rsOpzioni2, ix.o_codvar, ix.o_opz, ix.o_descr); };
+        auto codice = [&](const std::string& o1, const std::string& o2) { return OpzioneCalcolata(o1, o2); };
         for (; !rsListini->IsEOF(); rsListini->MoveNext()) {
+            std::optional<DatiListino> listino;
             if (!AtBofOrEof(rsOpzioni2)) {
-                for (rsOpzioni2->MoveFirst(); !rsOpzioni2->IsEOF(); rsOpzioni2->MoveNext()) {
+                std::size_t k2 = 0;
+                for (rsOpzioni2->MoveFirst(); !rsOpzioni2->IsEOF(); rsOpzioni2->MoveNext(), ++k2) {
+                    const DatiOpzione& o2 = opzioni.Opzione2(k2, leggi2);
                     if (rsOpzioni1->RecordCount() == 0) continue;
-                    for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext()) AggiungiRigaTipo2();
+                    std::size_t k1 = 0;
+                    for (rsOpzioni1->MoveFirst(); !rsOpzioni1->IsEOF(); rsOpzioni1->MoveNext(), ++k1) {
+                        const DatiOpzione& o1 = opzioni.Opzione1(k1, leggi1);
+                        if (!listino) listino = LeggiListino();
+                        AggiungiRigaTipo2(*listino, o1, o2, opzioni.Codice(k2, k1, codice));
+                    }
                 }
             }
             MoveFirstIfAny(rsOpzioni1);
             MoveFirstIfAny(rsOpzioni2);
         }
+        RegistraOriginali();
         listini_esistenti_.reset();
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
         if (m_iTipoGriglia == 4 || !kv::Trim(ValVariante2()).empty()) {
@@ -177,85 +250,122 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti4() {
     listini_esistenti_.reset();
 }
 
-void CLSMG_SETUPVARIANTI::AggiungiRigaTipo1() {
+DatiListino CLSMG_SETUPVARIANTI::LeggiListino() {
     auto& rs = Matrice(recordset_);
-    auto& list = *rsListini;
-    auto& opz = *rsOpzioni1;
-    if (!listini_esistenti_) CaricaListiniEsistenti();
     const auto& ix = listini_esistenti_->indici;
-    rs.AddNew();
-    rs.SetValue(ix.m_numlist, list.Value(ix.l_numlist));
-    if (!Inverti()) {
-        rs.SetValue(ix.m_codvar1, Variant(CodVariante1()));
-        rs.SetValue(ix.m_opz1, NS(opz.Value(ix.o_opz)));
-        rs.SetValue(ix.m_descr1, opz.Value(ix.o_descr));
-    } else {
-        rs.SetValue(ix.m_codvar2, Variant(CodVariante2()));
-        rs.SetValue(ix.m_opz2, NS(opz.Value(ix.o_opz)));
-        rs.SetValue(ix.m_descr2, opz.Value(ix.o_descr));
-    }
-    rs.SetValue(ix.m_valuta, list.Value(ix.l_valuta));
+    auto& list = *rsListini;
+    DatiListino l;
+    l.numlist = rs.ConvertValue(ix.m_numlist, list.Value(ix.l_numlist));
+    l.valuta = list.Value(ix.l_valuta);
     const Variant provv = NZ(list.Value(ix.l_percprov));
-    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) rs.SetValue(ix.m_provper, provv);
-    rs.SetValue(ix.m_ditta, Variant(core_.CompanyCode()));
-    rs.SetValue(ix.m_decor, Variant(int16_t{0}));
-    rs.SetValue(ix.m_vendacq, Variant(static_cast<int16_t>(m_eSalPur)));
-    rs.SetValue(ix.m_tipolis, Variant(int16_t{0}));
-    rs.SetValue(ix.m_codart, Variant(CodArticolo()));
+    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) l.provper = provv;
+    l.data_ini = rs.ConvertValue(ix.m_dataini, Variant(PropDataInizio(rsListini)));
+    l.data_fine = rs.ConvertValue(ix.m_datafine, Variant(PropDataFine(rsListini)));
+    l.chiave = ChiaveListino(Variant(""), l.numlist, l.data_ini, l.data_fine);
+    return l;
+}
+
+DatiOpzione CLSMG_SETUPVARIANTI::LeggiOpzione(kv::ado::Recordset& rs, int codvar, int opz, int descr) {
+    return DatiOpzione{NS(rs.Value(codvar)), NS(rs.Value(opz)), rs.Value(descr)};
+}
+
+void CLSMG_SETUPVARIANTI::AggiungiRigaTipo1(const DatiListino& listino, const DatiOpzione& opz) {
+    auto& c = *listini_esistenti_;
+    const auto& ix = c.indici;
+    auto& riga = c.riga;
+    riga[ix.m_numlist] = listino.numlist;
+    if (!Inverti()) {
+        riga[ix.m_codvar1] = Variant(CodVariante1());
+        riga[ix.m_opz1] = opz.opzione;
+        riga[ix.m_descr1] = opz.descr;
+    } else {
+        riga[ix.m_codvar2] = Variant(CodVariante2());
+        riga[ix.m_opz2] = opz.opzione;
+        riga[ix.m_descr2] = opz.descr;
+    }
+    riga[ix.m_valuta] = listino.valuta;
+    riga[ix.m_provper] = listino.provper;
+    riga[ix.m_ditta] = c.ditta;
+    riga[ix.m_decor] = Variant(int16_t{0});
+    riga[ix.m_vendacq] = c.vendacq;
+    riga[ix.m_tipolis] = Variant(int16_t{0});
+    riga[ix.m_codart] = c.articolo;
     // With Inverti the row's option belongs to the second-level variant. When the article keeps that
     // level beside the first one (only the reading configuration made the grid single-level), the option
     // goes into the second-level segment; written into the first-level one it would store a size where
     // the code holds a colour. When it is the article's only grid level (numbered 1), it goes there.
-    const std::string opzione = kv::CStr(NS(opz.Value(ix.o_opz)));
+    const std::string opzione = kv::CStr(opz.opzione);
     bool secondo_livello = false;
     if (Inverti())
         for (const auto& l : Livelli())
             if (l && l->IsLivelloGriglia && l->LivelloGrigla > 1) secondo_livello = true;
-    rs.SetValue(ix.m_opzione,
-                Variant(secondo_livello ? OpzioneCalcolata("", opzione) : OpzioneCalcolata(opzione, "")));
-    rs.SetValue(ix.m_dataini, Variant(PropDataInizio(rsListini)));
-    rs.SetValue(ix.m_datafine, Variant(PropDataFine(rsListini)));
-    CaricaDatiListino();
-    AggiornaPrezzoNetto();
-    rs.Update();
+    riga[ix.m_opzione] = Variant(secondo_livello ? OpzioneCalcolata("", opzione) : OpzioneCalcolata(opzione, ""));
+    riga[ix.m_dataini] = listino.data_ini;
+    riga[ix.m_datafine] = listino.data_fine;
+    c.chiave = kv::CStr(NS(riga[ix.m_opzione])) + listino.chiave;
+    AggiungiRiga();
 }
 
-void CLSMG_SETUPVARIANTI::AggiungiRigaTipo2() {
-    auto& rs = Matrice(recordset_);
-    auto& list = *rsListini;
-    auto& opz1 = *rsOpzioni1;
-    auto& opz2 = *rsOpzioni2;
-    if (!listini_esistenti_) CaricaListiniEsistenti();
-    const auto& ix = listini_esistenti_->indici;
-    rs.AddNew();
-    rs.SetValue(ix.m_id, NZ(Variant(static_cast<long long>(rs.AbsolutePosition()))));
-    rs.SetValue(ix.m_numlist, list.Value(ix.l_numlist));
-    rs.SetValue(ix.m_codvar1, NS(opz1.Value(ix.o_codvar)));
-    rs.SetValue(ix.m_opz1, NS(opz1.Value(ix.o_opz)));
-    rs.SetValue(ix.m_descr1, opz1.Value(ix.o_descr));
-    rs.SetValue(ix.m_codvar2, NS(opz2.Value(ix.o_codvar)));
-    rs.SetValue(ix.m_opz2, NS(opz2.Value(ix.o_opz)));
-    rs.SetValue(ix.m_descr2, opz2.Value(ix.o_descr));
-    rs.SetValue(ix.m_valuta, list.Value(ix.l_valuta));
-    rs.SetValue(ix.m_ditta, Variant(core_.CompanyCode()));
-    rs.SetValue(ix.m_decor, Variant(int16_t{0}));
-    rs.SetValue(ix.m_vendacq, Variant(static_cast<int16_t>(m_eSalPur)));
-    rs.SetValue(ix.m_tipolis, Variant(int16_t{0}));
-    rs.SetValue(ix.m_codart, Variant(CodArticolo()));
-    rs.SetValue(ix.m_opzione, Variant(OpzioneCalcolata(kv::CStr(NS(opz1.Value(ix.o_opz))),
-                                                       kv::CStr(NS(opz2.Value(ix.o_opz))))));
-    rs.SetValue(ix.m_dataini, Variant(PropDataInizio(rsListini)));
-    rs.SetValue(ix.m_datafine, Variant(PropDataFine(rsListini)));
-    const Variant provv = NZ(list.Value(ix.l_percprov));
-    if (kv::IsTrue(kv::Ne(provv, Variant(int16_t{0})))) rs.SetValue(ix.m_provper, provv);
-    CaricaDatiListino();
-    AggiornaPrezzoNetto();
-    rs.Update();
+void CLSMG_SETUPVARIANTI::AggiungiRigaTipo2(const DatiListino& listino, const DatiOpzione& opz1,
+                                            const DatiOpzione& opz2, const std::string& codice_opzione) {
+    auto& c = *listini_esistenti_;
+    const auto& ix = c.indici;
+    auto& riga = c.riga;
+    // The row's ordinal in the matrix, as AbsolutePosition gives it once the row is added.
+    riga[ix.m_id] = Variant(static_cast<long long>(Matrice(recordset_).RecordCount()) + 1);
+    riga[ix.m_numlist] = listino.numlist;
+    riga[ix.m_codvar1] = opz1.codvar;
+    riga[ix.m_opz1] = opz1.opzione;
+    riga[ix.m_descr1] = opz1.descr;
+    riga[ix.m_codvar2] = opz2.codvar;
+    riga[ix.m_opz2] = opz2.opzione;
+    riga[ix.m_descr2] = opz2.descr;
+    riga[ix.m_valuta] = listino.valuta;
+    riga[ix.m_ditta] = c.ditta;
+    riga[ix.m_decor] = Variant(int16_t{0});
+    riga[ix.m_vendacq] = c.vendacq;
+    riga[ix.m_tipolis] = Variant(int16_t{0});
+    riga[ix.m_codart] = c.articolo;
+    riga[ix.m_opzione] = Variant(codice_opzione);
+    riga[ix.m_dataini] = listino.data_ini;
+    riga[ix.m_datafine] = listino.data_fine;
+    riga[ix.m_provper] = listino.provper;
+    c.chiave = kv::CStr(NS(riga[ix.m_opzione])) + listino.chiave;
+    AggiungiRiga();
+}
+
+void CLSMG_SETUPVARIANTI::AggiungiRiga() {
+    auto& c = *listini_esistenti_;
+    // The values go back to Null whatever happens, ready for the next row.
+    struct Svuota {
+        std::vector<Variant>& riga;
+        ~Svuota() {
+            for (auto& v : riga) v = Variant::Null();
+        }
+    } svuota{c.riga};
+    CaricaDatiListino(c.riga);
+    if (c.indici.m_netto >= 0) c.riga[c.indici.m_netto] = PrezzoNettoRiga(c.riga);
+    auto& matrice = Matrice(recordset_);
+    matrice.AddNew(c.riga);
+    // The row's compared values as the matrix holds them, kept now: a save tells by them whether the row
+    // was edited here. The compared columns are the copied ones from the gross price on.
+    if (!c.originali) {
+        c.originali = std::make_shared<OriginaliMatrice>();
+        c.originali->gruppo = GruppoDi(matrice);
+    }
+    const int* confrontati = &c.matrix_fields[1];
+    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> Variant {
+        // The compared fields are doubles: a double or Null is held as given, anything else as converted.
+        const Variant& v = c.riga[static_cast<std::size_t>(confrontati[i])];
+        if (v.IsNull() || v.TryGet<double>()) return v;
+        return matrice.Value(confrontati[i]);
+    });
 }
 
 namespace {
 
-// The stored columns a matrix row takes over from its one stored row, in the order they are copied.
+// The stored columns a matrix row takes over from its one stored row, in the order they are read and
+// copied; the key columns are read after them.
 enum Copiato : std::size_t {
     kFlgList, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp, kPerRicDelta,
     kIndRicalPr, kIndArrot, kScaglMg02, kProvPer, kFlgProvv, kProvImp, kProvvScPa10, kDataCreaz, kDataUltAgg,
@@ -270,31 +380,58 @@ const char* const kNomiCopiati[kCopiati] = {
     "LI10_DATACREAZ",  "LI10_DATAULTAGG",   "LI10_FLGVARIATO", "LI10_INDTIPOVAR",   "LI10_DATASTLIS",
     "LI10_NUMPAGST",   "LI10_BVMBASE",      "LI10_BVMVAR",     "LI10_BVMMOLT",      "LI10_FLGPERSON",
     "LI10_LIBEROVAL",  "LI10_IDMEDIA_CG99", "LI10_INDUM",      "LI10_NOTE"};
+enum ColonnaChiave : int { kOpzione = kCopiati, kNumList, kDataIni, kDataFine };
 
 }  // namespace
 
-void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
-    // The part of the key every row of this load shares is bound; the rest is matched in memory.
+std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
+                                                      const std::vector<Variant>& gruppo) {
+    // The part of the key every row of the article and kind shares is bound; the rest is matched in
+    // memory. Only the columns a matrix row may take over and the rest of the key are read, and the
+    // rows stay in the result: a row is read from it when a matrix row or a save needs it.
+    std::string sql = "SELECT ";
+    for (const char* name : kNomiCopiati) sql.append(name).append(", ");
+    sql += "LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL FROM LI10_LISTARTIC"
+           " WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = ? AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = ?"
+           " AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''";
     auto cmd = kv::ado::Command::Create();
-    cmd->SetActiveConnection(core_.ADOConnection);
-    cmd->SetCommandText(
-        "SELECT * FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = 0"
-        " AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = 0 AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''");
+    cmd->SetActiveConnection(connection);
+    cmd->SetCommandText(sql);
     auto& p = cmd->GetParameters();
-    p.Append(cmd->CreateParameter("DITTA", kv::ado::adInteger, kv::ado::adParamInput, 0,
-                                  Variant(core_.CompanyCode())));
-    p.Append(cmd->CreateParameter("FLGVENDACQ", kv::ado::adInteger, kv::ado::adParamInput, 0,
-                                  Variant(static_cast<int32_t>(m_eSalPur))));
-    p.Append(cmd->CreateParameter("CODART", kv::ado::adChar, kv::ado::adParamInput, 25,
-                                  Variant(kv::RTrim(CodArticolo()))));
+    for (const auto& v : gruppo) p.Append(cmd->CreateParameter({}, kv::ado::adEmpty, kv::ado::adParamInput, 0, v));
     auto stored = std::make_shared<StoredPriceRows>();
-    auto result = cmd->Execute();
-    auto& rs = *result;
-    // Columns are found by name once; rows keep only what a matrix row may take over.
-    std::vector<int> colonne;
-    for (const char* name : kNomiCopiati) colonne.push_back(rs.GetFields().Item(name).Index());
+    stored->rows = cmd->Execute();
+    auto& rs = *stored->rows;
+    long posizione = 0;
+    for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
+        stored->by_key[ChiaveListino(rs.Value(kOpzione), rs.Value(kNumList), rs.Value(kDataIni), rs.Value(kDataFine))]
+            .push_back(++posizione);
+    }
+    return stored;
+}
+
+OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione) {
+    auto& rs = *letti.rows;
+    rs.SetAbsolutePosition(posizione);
+    OriginaliMatrice::Valori out;
+    out.reserve(kColonneConfrontate);
+    for (Copiato c : {kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp, kPerRicDelta})
+        out.push_back(rs.Value(static_cast<int>(c)));
+    return out;
+}
+
+std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::vector<Variant>& gruppo) {
+    auto stored = LeggiListiniArticolo(core_.ADOConnection, gruppo);
+    stored->oggi = Oggi();
     auto& matrice = Matrice(recordset_);
     for (const char* name : kNomiCopiati) stored->matrix_fields.push_back(matrice.GetFields().Item(name).Index());
+    return stored;
+}
+
+void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
+    auto stored = LeggiListini({Variant(core_.CompanyCode()), Variant(int32_t{0}), Variant(static_cast<int32_t>(m_eSalPur)),
+                                Variant(int32_t{0}), Variant(kv::RTrim(CodArticolo()))});
+    auto& matrice = Matrice(recordset_);
     // Every field a loader names must exist (3265 otherwise, as a lookup by name would raise).
     auto in = [](kv::ado::Recordset& r, const char* name) { return r.GetFields().Item(name).Index(); };
     auto& ix = stored->indici;
@@ -303,7 +440,8 @@ void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
           in(matrice, "BLT_DESCR2"), in(matrice, "BLT_VALUTA"), in(matrice, "LI10_PROVPER"),
           in(matrice, "LI10_DITTA_CG18"), in(matrice, "LI10_FLGUSODECOR"), in(matrice, "LI10_FLGVENDACQ"),
           in(matrice, "LI10_INDTIPOLIS"), in(matrice, "LI10_CODART_MG66"), in(matrice, "LI10_OPZIONE_MG5E"),
-          in(matrice, "LI10_DATAINIZIOVAL"), in(matrice, "LI10_DATAFINEVAL"), -1, -1, -1, -1, -1, -1};
+          in(matrice, "LI10_DATAINIZIOVAL"), in(matrice, "LI10_DATAFINEVAL"),
+          matrice.GetFields().IndexOf("BLT_PREZZONETTO"), -1, -1, -1, -1, -1, -1};
     if (rsListini) {
         ix.l_numlist = in(*rsListini, "MG44_NUMLIST");
         ix.l_valuta = in(*rsListini, "MG44_VALUTA_CG08");
@@ -314,55 +452,45 @@ void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
         ix.o_opz = in(*rsOpzioni1, "MG5E_OPZIONE");
         ix.o_descr = in(*rsOpzioni1, "MG5E_DESCR");
     }
-    const int opzione = rs.GetFields().IndexOf("LI10_OPZIONE_MG5E");
-    const int num_list = rs.GetFields().IndexOf("LI10_NUMLIST");
-    const int data_ini = rs.GetFields().IndexOf("LI10_DATAINIZIOVAL");
-    const int data_fine = rs.GetFields().IndexOf("LI10_DATAFINEVAL");
-    for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
-        std::vector<Variant> valori;
-        valori.reserve(colonne.size());
-        for (int c : colonne) valori.push_back(rs.Value(c));
-        stored->by_key[ChiaveListino(rs.Value(opzione), rs.Value(num_list), rs.Value(data_ini), rs.Value(data_fine))]
-            .push_back(stored->rows.size());
-        stored->rows.push_back(std::move(valori));
-    }
+    stored->ditta = Variant(core_.CompanyCode());
+    stored->vendacq = Variant(static_cast<int16_t>(m_eSalPur));
+    stored->articolo = Variant(CodArticolo());
+    stored->riga.assign(matrice.FieldInfos().size(), Variant::Null());
     listini_esistenti_ = std::move(stored);
 }
 
-void CLSMG_SETUPVARIANTI::CaricaDatiListino() {
-    auto& rs = Matrice(recordset_);
-    if (!listini_esistenti_) CaricaListiniEsistenti();
-    // Rows of another article, kind or company than the load's never match its stored rows.
-    auto numero = [&](const char* name) {
-        const Variant v = rs.Value(name);
-        return kv::IsBlank(v) ? 0.0 : kv::CDbl(v);
-    };
-    if (kv::RTrim(kv::CStr(NS(rs.Value("LI10_CODART_MG66")))) != kv::RTrim(CodArticolo()) ||
-        numero("LI10_DITTA_CG18") != core_.CompanyCode() || numero("LI10_FLGVENDACQ") != static_cast<int>(m_eSalPur) ||
-        numero("LI10_FLGUSODECOR") != 0 || numero("LI10_INDTIPOLIS") != 0) {
-        return;
-    }
-    const auto& esistenti = *listini_esistenti_;
-    const auto it = esistenti.by_key.find(ChiaveListino(rs.Value("LI10_OPZIONE_MG5E"), rs.Value("LI10_NUMLIST"),
-                                                        rs.Value("LI10_DATAINIZIOVAL"), rs.Value("LI10_DATAFINEVAL")));
+void CLSMG_SETUPVARIANTI::CaricaDatiListino(std::vector<Variant>& riga) {
+    // Every row a loader adds has the load's article, kind and company, so only the rest of the key
+    // needs matching.
+    CopiaListinoMemorizzato(*listini_esistenti_, listini_esistenti_->chiave, riga);
+}
+
+void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string& chiave, std::vector<Variant>& riga) {
+    const auto it = esistenti.by_key.find(chiave);
     if (it == esistenti.by_key.end()) return;
-    const kv::Date oggi = Oggi();
+    const kv::Date oggi = esistenti.oggi;
     const auto& campo = esistenti.matrix_fields;
-    auto set = [&](Copiato c, const Variant& v) { rs.SetValue(campo[c], v); };
+    auto set = [&](Copiato c, Variant v) { riga[campo[c]] = std::move(v); };
     if (it->second.size() == 1) {
-        const auto& st = esistenti.rows[it->second.front()];
+        auto& st = *esistenti.rows;
+        st.SetAbsolutePosition(it->second.front());
+        auto get = [&](Copiato c) { return st.Value(static_cast<int>(c)); };
         for (Copiato c : {kFlgList, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp,
                           kPerRicDelta, kIndRicalPr, kIndArrot})
-            set(c, st[c]);
-        set(kScaglMg02, NZ(st[kScaglMg02]));
-        set(kProvPer, st[kProvPer]);
-        set(kFlgProvv, Variant(kv::CDbl(NZ(st[kProvPer])) != 0 ? int16_t{1} : int16_t{0}));
-        set(kProvImp, st[kProvImp]);
-        set(kProvvScPa10, NS(st[kProvvScPa10]));
-        for (Copiato c : {kDataCreaz, kDataUltAgg}) set(c, kv::CStr(NS(st[c])).empty() ? Variant(oggi) : st[c]);
+            set(c, get(c));
+        set(kScaglMg02, NZ(get(kScaglMg02)));
+        const Variant provper = get(kProvPer);
+        set(kFlgProvv, Variant(kv::CDbl(NZ(provper)) != 0 ? int16_t{1} : int16_t{0}));
+        set(kProvPer, provper);
+        set(kProvImp, get(kProvImp));
+        set(kProvvScPa10, NS(get(kProvvScPa10)));
+        for (Copiato c : {kDataCreaz, kDataUltAgg}) {
+            Variant v = get(c);
+            set(c, kv::CStr(NS(v)).empty() ? Variant(oggi) : std::move(v));
+        }
         for (Copiato c : {kFlgVariato, kIndTipoVar, kDataStLis, kNumPagSt, kBvmBase, kBvmVar, kBvmMolt, kFlgPerson,
                           kLiberoVal, kIdMediaCg99, kIndUm, kNote})
-            set(c, st[c]);
+            set(c, get(c));
         return;
     }
     // The same key stored more than once: the row gets the defaults of a new stored row, its prices
@@ -492,6 +620,11 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
 }
 
 void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
+    // The rows go, and with them what they were loaded with.
+    originali_.reset();
+    originali_salvati_.reset();
+    conflitti_.clear();
+    letti_conflitti_.reset();
     try {
         auto& rs = Matrice(recordset_);
         const Variant filtro = rs.Filter();

@@ -78,20 +78,26 @@ Variant ValoreNetto(Recordset& row, int* indici, CampoNetto campo) {
     return i >= 0 ? row.Value(i) : row.Value(kNomiNetto[campo]);
 }
 
-// The net price of the current row of `row`; nullopt when it cannot be computed.
-std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
+// The net price of a row whose fields `valore` reads; nullopt when it cannot be computed.
+template <class Valore>
+std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Valore&& valore) {
     if (!calculation) return std::nullopt;
+    // A Double input is handed over as it is: the calculation takes it exactly as it would take the
+    // Decimal NZ makes of it, without the conversion being done twice.
+    auto numero = [&](CampoNetto campo) {
+        Variant v = valore(campo);
+        return v.TryGet<double>() ? v : NZ(v);
+    };
     try {
-        int* const ix = IndiciNetto();
-        calculation->SetCurrency(NS(ValoreNetto(row, ix, kValuta)));
-        calculation->SetGrossPrice(NZ(ValoreNetto(row, ix, kPrezzo)));
+        calculation->SetCurrency(NS(valore(kValuta)));
+        calculation->SetGrossPrice(numero(kPrezzo));
         static_assert(kv::services::PriceCalculation::kDiscounts == kSc6 - kSc1 + 1);
         for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
-            calculation->SetDiscount(i, NZ(ValoreNetto(row, ix, static_cast<CampoNetto>(kSc1 + i - 1))));
-        calculation->SetDiscountAmount(NZ(ValoreNetto(row, ix, kScImp)));
-        calculation->SetMarkup(1, NZ(ValoreNetto(row, ix, kMag1)));
-        calculation->SetMarkup(2, NZ(ValoreNetto(row, ix, kMag2)));
-        calculation->SetMarkupAmount(NZ(ValoreNetto(row, ix, kMagImp)));
+            calculation->SetDiscount(i, numero(static_cast<CampoNetto>(kSc1 + i - 1)));
+        calculation->SetDiscountAmount(numero(kScImp));
+        calculation->SetMarkup(1, numero(kMag1));
+        calculation->SetMarkup(2, numero(kMag2));
+        calculation->SetMarkupAmount(numero(kMagImp));
         calculation->Calculate();
         Variant net = calculation->NetPrice();
         if (net.IsNull() || net.IsEmpty()) return std::nullopt;
@@ -99,6 +105,12 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, R
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+// The net price of the current row of `row`.
+std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
+    int* const ix = IndiciNetto();
+    return NetPriceOf(calculation, [&](CampoNetto campo) { return ValoreNetto(row, ix, campo); });
 }
 
 }  // namespace
@@ -125,6 +137,28 @@ std::optional<kv::services::NetPriceSteps> CLSMG_SETUPVARIANTI::PassiPrezzoNetto
         return price_calculation_->LastSteps();
     } catch (const std::exception&) {
         return std::nullopt;
+    }
+}
+
+Variant CLSMG_SETUPVARIANTI::PrezzoNettoRiga(std::vector<Variant>& riga) {
+    // The row is not in the matrix yet: its inputs are converted as the matrix will store them, so the
+    // price is the one AggiornaPrezzoNetto computes once the row is there.
+    try {
+        if (!recordset_) return Variant::Null();
+        int indici[kNetto];
+        int* const ix = IndiciNetto();
+        for (int c = 0; c < kNetto; ++c) {
+            const int i = IndiceNetto(*recordset_, ix, static_cast<CampoNetto>(c));
+            if (i < 0 || i >= static_cast<int>(riga.size())) return Variant::Null();
+            riga[i] = recordset_->ConvertValue(i, riga[i]);
+            indici[c] = i;
+        }
+        auto net = NetPriceOf(price_calculation_.get(), [&](CampoNetto campo) -> const Variant& {
+            return riga[indici[campo]];
+        });
+        return net ? *net : Variant::Null();
+    } catch (const std::exception&) {
+        return Variant::Null();
     }
 }
 

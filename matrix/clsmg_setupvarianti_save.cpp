@@ -1,12 +1,17 @@
 // Save, delete and cancel of the matrix.
 //
 // A save writes every matrix row to LI10_LISTARTIC: an UPDATE when a stored row with its key exists, an
-// INSERT otherwise. The stored keys are read with one query per article and kind, the rows go through
-// statements prepared once with their values bound (a quote in an article or option code is just a
-// character), and they travel to the server without waiting for each answer. The rows are written in
-// one transaction - a savepoint when the window already holds one, so its own save decides - so a
-// refused row leaves the database as it was; the matrix is then left exactly as before the call, State
-// is 99, and the user can correct the row and save again. The deletes work the same way.
+// INSERT otherwise. The stored rows are read with one query per article and kind, inside the save's
+// transaction, and compared with those the matrix was loaded with (clsmg_setupvarianti_conflicts.cpp):
+// a row edited here whose stored row another desktop changed stops the save before anything is
+// written, and a row not edited here whose stored row changed is left to the stored values. The rows
+// go through statements prepared once with their values bound (a quote in an article or option code is
+// just a character), and they travel to the server without waiting for each answer; an UPDATE also
+// matches the values the check read, so a change that slips in between finds no row and undoes the
+// save. The rows are written in one transaction - a savepoint when the window already holds one, so its
+// own save decides - so a refused row leaves the database as it was; the matrix is then left exactly
+// as before the call, State is 99, and the user can correct the row and save again. The deletes work
+// the same way.
 
 #include <map>
 #include <set>
@@ -41,6 +46,10 @@ constexpr long kQueued = kv::ado::adExecuteNoRecords | kv::ado::adAsyncExecute;
 constexpr int kPrimaInsert = 9;
 constexpr int kPrimaUpdate = 18;
 constexpr int kUltimoPrezzo = 30;
+
+// The number of the error a save stops with when rows were changed by another desktop (past the
+// platform's object-error base, as the component's own errors are).
+constexpr long kErroreConflitto = -2147221504 + 1101;
 
 const char* const kChiave[] = {"LI10_DITTA_CG18",  "LI10_FLGUSODECOR",  "LI10_FLGVENDACQ", "LI10_INDTIPOLIS",
                                "LI10_CODART_MG66", "LI10_OPZIONE_MG5E", "LI10_DEPOS_MG58", "LI10_NUMLIST",
@@ -233,6 +242,11 @@ void CLSMG_SETUPVARIANTI::InTransazione(F&& work) {
 // ---- Save
 
 void CLSMG_SETUPVARIANTI::UpdateBatch() {
+    conflitti_.clear();
+    letti_conflitti_.reset();
+    conflitto_sospetto_ = false;
+    verifica_completa_ = false;
+    originali_salvati_.reset();
     schema::Trap(core_.State, [&] {
         auto& rs = Matrice(recordset_);
         RecordsetPtr pivot;
@@ -244,6 +258,10 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
         const std::string elem_prev_prima = ElemPrev();
         const bool insert_prima = Insert();
         try {
+            if (solo_verifica_ && rs.Clone()->RecordCount() == 0) {
+                verifica_completa_ = true;
+                return;
+            }
             if (AtBofOrEof(recordset_) && rs.RecordCount() > 0) rs.MoveFirst();
             // Grid type 4: the values of the element on screen are taken from the pivot; they reach the
             // matrix only once the rows are written.
@@ -276,127 +294,193 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 }
             };
 
+            // How a row is written: inserted; updated where its stored row still holds the values read
+            // (kConfrontato) or wherever its key is (kChiave: a key stored more than once, a later matrix
+            // row with a key already written, a matrix the loader did not fill); or not at all, because
+            // another desktop changed its stored row and it was not edited here (kRicarica).
+            enum class Scrittura { kInsert, kConfrontato, kChiave, kRicarica };
             struct Riga {
-                bool insert;
+                Scrittura scrittura = Scrittura::kInsert;
                 std::vector<Variant> valori;
                 Variant opzione;
+                long long bookmark = 0;
+                long attese = 0;  // stored rows the UPDATE must find
+                bool insert() const { return scrittura == Scrittura::kInsert; }
             };
             std::vector<Riga> righe;
             const auto& campi = rs.FieldInfos();
-            // Stored keys of each article and kind the matrix holds, read once each.
-            std::map<std::vector<std::string>, std::unordered_set<std::string>> esistenti;
+            const int ultimo = static_cast<int>(campi.size()) - 1;
+            std::vector<int> confrontati;
+            for (const char* nome : kNomiConfrontati) confrontati.push_back(rs.GetFields().Item(nome).Index());
             auto formatter = core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()
                                  ? core_.ActiveInterface->ClsGlobal()->NewValueFormatter()
                                  : nullptr;
-            for (; !clone->IsEOF(); clone->MoveNext()) {  // a clone starts on the first row
-                auto& c = *clone;
-                auto valore = [&](int i) {
-                    if (i == indice_pivot) {
-                        auto it = da_pivot.find(kv::CLngLng(c.Bookmark()));
-                        if (it != da_pivot.end()) return it->second.IsEmpty() ? Variant::Null() : it->second;
-                    }
-                    return c.Value(i);
-                };
-                const std::vector<std::string> gruppo = {
-                    kv::CStr(NZ(c.Value("LI10_DITTA_CG18"))), kv::CStr(NZ(c.Value("LI10_FLGUSODECOR"))),
-                    kv::CStr(NZ(c.Value("LI10_FLGVENDACQ"))), kv::CStr(NZ(c.Value("LI10_INDTIPOLIS"))),
-                    kv::CStr(NS(c.Value("LI10_CODART_MG66")))};
-                auto found = esistenti.find(gruppo);
-                if (found == esistenti.end()) {
-                    auto q = Prepara(core_.ADOConnection,
-                                     "SELECT LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL"
-                                     " FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = ?"
-                                     " AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = ? AND LI10_CODART_MG66 = ?"
-                                     " AND LI10_DEPOS_MG58 = ''",
-                                     5);
-                    for (int i = 0; i < 4; ++i)
-                        q->GetParameters()[i].SetValue(c.Value(kChiave[i]));
-                    q->GetParameters()[4].SetValue(Testo(c.Value("LI10_CODART_MG66")));
-                    auto st = q->Execute();
-                    std::unordered_set<std::string> chiavi;
-                    for (; !st->IsEOF(); st->MoveNext())
-                        chiavi.insert(ChiaveListino(st->Value(0), st->Value(1), st->Value(2), st->Value(3)));
-                    found = esistenti.emplace(gruppo, std::move(chiavi)).first;
-                }
-                const std::string chiave = ChiaveListino(c.Value("LI10_OPZIONE_MG5E"), c.Value("LI10_NUMLIST"),
-                                                         c.Value("LI10_DATAINIZIOVAL"), c.Value("LI10_DATAFINEVAL"));
-                Riga riga;
-                riga.insert = found->second.insert(chiave).second;  // a later row with the same key updates
-                riga.opzione = NS(c.Value("LI10_OPZIONE_MG5E"));
-                const int ultimo = static_cast<int>(campi.size()) - 1;
-                if (riga.insert) {
-                    for (int i = kPrimaInsert; i <= ultimo; ++i) {
-                        const auto& f = campi[static_cast<std::size_t>(i)];
-                        const Variant v = valore(i);
-                        if (f.type == kv::ado::adDate) {
-                            riga.valori.push_back(Data(v));
-                        } else if (IsText(f.type)) {
-                            riga.valori.push_back(Testo(v));
-                        } else if (kv::EqualsNoCase(f.name, "LI10_INDUM") || kv::EqualsNoCase(f.name, "LI10_FLGLIST")) {
-                            riga.valori.emplace_back(int16_t{1});
-                        } else {
-                            riga.valori.push_back(Numero(v));
-                        }
-                    }
-                } else {
-                    for (int i = kPrimaUpdate; i <= ultimo; ++i) {
-                        const auto& f = campi[static_cast<std::size_t>(i)];
-                        const std::string nome = kv::UCase(f.name);
-                        const Variant v = valore(i);
-                        if (nome == "LI10_FLGLIST" || nome == "LI10_FLGVARIATO" || nome == "LI10_INDUM") {
-                            riga.valori.emplace_back(int16_t{1});
-                        } else if (nome == "LI10_INDTIPOVAR" || nome == "LI10_FLGPERSON") {
-                            riga.valori.emplace_back(int16_t{0});
-                        } else if (nome == "LI10_FLGPROVV") {
-                            const bool provv = kv::CDbl(NZ(valore(rs.GetFields().IndexOf("LI10_PROVPER")))) != 0;
-                            riga.valori.emplace_back(int16_t{provv ? int16_t{1} : int16_t{0}});
-                        } else if (f.type == kv::ado::adDate) {
-                            riga.valori.push_back(Data(v));
-                        } else if (i <= kUltimoPrezzo) {
-                            riga.valori.push_back(Numero(v));
-                        } else if (nome == "LI10_PERRICDELTA") {
-                            // The host's database-value formatter decides how the recharge is written.
-                            Variant scritto = Valore(v, false);
-                            if (formatter) {
-                                formatter->DBformat(v);
-                                const std::string t = formatter->ValDB();
-                                if (t.empty()) {
-                                    scritto = Variant(int16_t{0});
-                                } else if (kv::UCase(t) == "NULL") {
-                                    scritto = Variant::Null();
-                                } else if (auto d = kv::Decimal::Parse(t)) {
-                                    scritto = Variant(*d);
-                                }
-                            }
-                            riga.valori.push_back(scritto);
-                        } else if (nome == "LI10_PROVPER" || nome == "LI10_PROVIMP" || nome == "LI10_INDRICALPR" ||
-                                   nome == "LI10_INDARROT") {
-                            riga.valori.push_back(NZ(v));
-                        } else {
-                            riga.valori.push_back(Valore(v, IsText(f.type)));
-                        }
-                    }
-                    ValoriChiave(c, riga.valori);
-                }
-                righe.push_back(std::move(riga));
-            }
+            const bool annidato = core_.ADOConnection && core_.ADOConnection->InTransaction();
+            // The stored rows of each article and kind the matrix holds, read once each inside the
+            // transaction, and again once written (they are then what later changes are judged against).
+            struct Letti {
+                std::shared_ptr<StoredPriceRows> righe;
+                ValoriPerChiaveMap valori;
+                std::vector<Variant> parametri;
+                std::unordered_map<std::string, long> scritte;  // keys written so far -> stored rows
+            };
+            std::map<std::vector<std::string>, Letti> letti;
+            std::vector<long long> da_ricaricare;
+            std::vector<std::pair<long long, OriginaliMatrice::Valori>> impronte;
 
-            if (!righe.empty()) {
-                InTransazione([&](kv::ado::Connection&) {
-                    const int ultimo = static_cast<int>(campi.size()) - 1;
-                    // Rows are inserted first, then updated: a key the matrix holds twice is inserted by
-                    // its first row and updated by the later ones, which ends where writing them in row
-                    // order ends.
-                    std::string colonne, segnaposti, assegnazioni;
-                    for (int i = kPrimaInsert; i <= ultimo; ++i) {
-                        colonne += (i == kPrimaInsert ? "" : ", ") + campi[static_cast<std::size_t>(i)].name;
-                        segnaposti += i == kPrimaInsert ? "?" : ", ?";
+            if (clone->RecordCount() > 0) InTransazione([&](kv::ado::Connection&) {
+                for (; !clone->IsEOF(); clone->MoveNext()) {  // a clone starts on the first row
+                    auto& c = *clone;
+                    const long long bookmark = kv::CLngLng(c.Bookmark());
+                    auto valore = [&](int i) {
+                        if (i == indice_pivot) {
+                            auto it = da_pivot.find(bookmark);
+                            if (it != da_pivot.end()) return it->second.IsEmpty() ? Variant::Null() : it->second;
+                        }
+                        return c.Value(i);
+                    };
+                    const std::vector<std::string> gruppo = GruppoDi(c);
+                    auto found = letti.find(gruppo);
+                    if (found == letti.end()) {
+                        Letti l;
+                        for (int i = 0; i < 4; ++i) l.parametri.push_back(c.Value(kChiave[i]));
+                        l.parametri.push_back(Testo(c.Value("LI10_CODART_MG66")));
+                        l.righe = LeggiListini(l.parametri);
+                        l.valori = FirmePerChiave(*l.righe);
+                        found = letti.emplace(gruppo, std::move(l)).first;
                     }
-                    for (int i = kPrimaUpdate; i <= ultimo; ++i)
-                        assegnazioni += (i == kPrimaUpdate ? "" : ", ") + campi[static_cast<std::size_t>(i)].name + " = ?";
-                    CommandPtr ins, upd;
+                    auto& gr = found->second;
+                    const std::string chiave = ChiaveListino(c.Value("LI10_OPZIONE_MG5E"), c.Value("LI10_NUMLIST"),
+                                                             c.Value("LI10_DATAINIZIOVAL"), c.Value("LI10_DATAFINEVAL"));
+                    OriginaliMatrice::Valori attuali;
+                    for (int i : confrontati) attuali.push_back(valore(i));
+                    const std::string impronta = Impronta(attuali);
+                    const auto stato = Confronta(gruppo, chiave, bookmark, impronta, gr.valori);
+                    if (stato == Confronto::kConflitto) {
+                        conflitti_.push_back(bookmark);
+                        continue;
+                    }
+                    if (stato == Confronto::kSuperata) {
+                        da_ricaricare.push_back(bookmark);
+                        continue;
+                    }
+                    impronte.emplace_back(bookmark, std::move(attuali));
+                    const auto memorizzate = gr.righe->by_key.find(chiave);
+                    const long ora = memorizzate == gr.righe->by_key.end() ? 0 : static_cast<long>(memorizzate->second.size());
+                    Riga riga;
+                    riga.bookmark = bookmark;
+                    riga.opzione = NS(c.Value("LI10_OPZIONE_MG5E"));
+                    if (auto scritta = gr.scritte.find(chiave); scritta != gr.scritte.end()) {
+                        // A later row with the same key updates what the first one wrote.
+                        riga.scrittura = Scrittura::kChiave;
+                        riga.attese = scritta->second;
+                    } else if (ora == 0) {
+                        riga.scrittura = Scrittura::kInsert;
+                        gr.scritte.emplace(chiave, 1);
+                    } else {
+                        riga.scrittura = stato == Confronto::kInvariata && ora == 1 ? Scrittura::kConfrontato
+                                                                                   : Scrittura::kChiave;
+                        riga.attese = ora;
+                        gr.scritte.emplace(chiave, ora);
+                    }
+                    if (riga.insert()) {
+                        for (int i = kPrimaInsert; i <= ultimo; ++i) {
+                            const auto& f = campi[static_cast<std::size_t>(i)];
+                            const Variant v = valore(i);
+                            if (f.type == kv::ado::adDate) {
+                                riga.valori.push_back(Data(v));
+                            } else if (IsText(f.type)) {
+                                riga.valori.push_back(Testo(v));
+                            } else if (kv::EqualsNoCase(f.name, "LI10_INDUM") || kv::EqualsNoCase(f.name, "LI10_FLGLIST")) {
+                                riga.valori.emplace_back(int16_t{1});
+                            } else {
+                                riga.valori.push_back(Numero(v));
+                            }
+                        }
+                    } else {
+                        for (int i = kPrimaUpdate; i <= ultimo; ++i) {
+                            const auto& f = campi[static_cast<std::size_t>(i)];
+                            const std::string nome = kv::UCase(f.name);
+                            const Variant v = valore(i);
+                            if (nome == "LI10_FLGLIST" || nome == "LI10_FLGVARIATO" || nome == "LI10_INDUM") {
+                                riga.valori.emplace_back(int16_t{1});
+                            } else if (nome == "LI10_INDTIPOVAR" || nome == "LI10_FLGPERSON") {
+                                riga.valori.emplace_back(int16_t{0});
+                            } else if (nome == "LI10_FLGPROVV") {
+                                const bool provv = kv::CDbl(NZ(valore(rs.GetFields().IndexOf("LI10_PROVPER")))) != 0;
+                                riga.valori.emplace_back(int16_t{provv ? int16_t{1} : int16_t{0}});
+                            } else if (f.type == kv::ado::adDate) {
+                                riga.valori.push_back(Data(v));
+                            } else if (i <= kUltimoPrezzo) {
+                                riga.valori.push_back(Numero(v));
+                            } else if (nome == "LI10_PERRICDELTA") {
+                                // The host's database-value formatter decides how the recharge is written.
+                                Variant scritto = Valore(v, false);
+                                if (formatter) {
+                                    formatter->DBformat(v);
+                                    const std::string t = formatter->ValDB();
+                                    if (t.empty()) {
+                                        scritto = Variant(int16_t{0});
+                                    } else if (kv::UCase(t) == "NULL") {
+                                        scritto = Variant::Null();
+                                    } else if (auto d = kv::Decimal::Parse(t)) {
+                                        scritto = Variant(*d);
+                                    }
+                                }
+                                riga.valori.push_back(scritto);
+                            } else if (nome == "LI10_PROVPER" || nome == "LI10_PROVIMP" || nome == "LI10_INDRICALPR" ||
+                                       nome == "LI10_INDARROT") {
+                                riga.valori.push_back(NZ(v));
+                            } else {
+                                riga.valori.push_back(Valore(v, IsText(f.type)));
+                            }
+                        }
+                        ValoriChiave(c, riga.valori);
+                        if (riga.scrittura == Scrittura::kConfrontato) {
+                            // The stored row must still hold the values this check read, as the save writes them.
+                            for (const auto& v :
+                                 ValoriConfrontatiMemorizzati(*gr.righe, memorizzate->second.front())) {
+                                const bool zero = kv::IsBlank(v) || kv::CDec(v).IsZero();
+                                riga.valori.push_back(zero ? Variant(kv::Decimal(0)) : v);
+                                riga.valori.emplace_back(int16_t{zero ? int16_t{1} : int16_t{0}});
+                            }
+                        }
+                    }
+                    righe.push_back(std::move(riga));
+                }
+                if (!conflitti_.empty()) {
+                    // Nothing is written: the user decides first. The rows are found again by the stored
+                    // rows of the matrix's article and kind, read above.
+                    const auto& o = *originali_;
+                    letti_conflitti_ = letti.at(o.gruppo).righe;
+                    throw kv::Error(kErroreConflitto,
+                                    std::to_string(conflitti_.size()) +
+                                        " righe sono state modificate da un altro utente dopo il caricamento",
+                                    "CLSMG_SETUPVARIANTI");
+                }
+                if (solo_verifica_) {
+                    verifica_completa_ = true;
+                    throw kv::Error(kErroreConflitto, "Solo verifica", "CLSMG_SETUPVARIANTI");
+                }
+
+                // Rows are inserted first, then updated: a key the matrix holds twice is inserted by
+                // its first row and updated by the later ones, which ends where writing them in row
+                // order ends.
+                std::string colonne, segnaposti, assegnazioni, confronto;
+                for (int i = kPrimaInsert; i <= ultimo; ++i) {
+                    colonne += (i == kPrimaInsert ? "" : ", ") + campi[static_cast<std::size_t>(i)].name;
+                    segnaposti += i == kPrimaInsert ? "?" : ", ?";
+                }
+                for (int i = kPrimaUpdate; i <= ultimo; ++i)
+                    assegnazioni += (i == kPrimaUpdate ? "" : ", ") + campi[static_cast<std::size_t>(i)].name + " = ?";
+                // Blank and 0 are the same value to the save; each is bound as what it is (an engine with
+                // no types of its own compares a number with the column's affinity only).
+                for (const char* nome : kNomiConfrontati)
+                    confronto += std::string(" AND (") + nome + " = ? OR (" + nome + " IS NULL AND ? = 1))";
+                CommandPtr ins;
+                try {
                     for (const auto& r : righe) {
-                        if (!r.insert) continue;
+                        if (!r.insert()) continue;
                         if (!ins)
                             ins = Prepara(core_.ADOConnection,
                                           "INSERT INTO LI10_LISTARTIC (" + colonne + ") VALUES (" + segnaposti + ")",
@@ -404,17 +488,45 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                         Esegui(*ins, r.valori);
                     }
                     if (ins) ins->Complete();
+                } catch (const kv::Error&) {
+                    // Perhaps another desktop stored one of these keys after the check: VerificaConflitti tells.
+                    conflitto_sospetto_ = true;
+                    throw;
+                }
+                long attese = 0, trovate = 0;
+                for (Scrittura s : {Scrittura::kConfrontato, Scrittura::kChiave}) {
+                    CommandPtr upd;
                     for (const auto& r : righe) {
-                        if (r.insert) continue;
+                        if (r.scrittura != s) continue;
                         if (!upd)
                             upd = Prepara(core_.ADOConnection,
-                                          "UPDATE LI10_LISTARTIC SET " + assegnazioni + " WHERE " + CondizioneChiave(),
+                                          "UPDATE LI10_LISTARTIC SET " + assegnazioni + " WHERE " + CondizioneChiave() +
+                                              (s == Scrittura::kConfrontato ? confronto : std::string()),
                                           r.valori.size());
                         Esegui(*upd, r.valori);
+                        attese += r.attese;
                     }
-                    if (upd) upd->Complete();
-                });
-            }
+                    if (upd) trovate += upd->Complete();
+                }
+                if (trovate < attese) {
+                    // A stored row changed or went between the check and its UPDATE.
+                    conflitto_sospetto_ = true;
+                    throw kv::Error(kErroreConflitto,
+                                    "Alcune righe sono state modificate da un altro utente durante il salvataggio",
+                                    "CLSMG_SETUPVARIANTI");
+                }
+                // What is stored now is what a later change of another desktop is judged against.
+                if (originali_ && letti.count(originali_->gruppo)) {
+                    auto salvati = std::make_shared<OriginaliMatrice>(*originali_);
+                    auto dopo = LeggiListini(letti.at(originali_->gruppo).parametri);
+                    salvati->letti = std::move(dopo);
+                    salvati->per_chiave.clear();
+                    for (const auto& [bookmark, valori] : impronte)
+                        salvati->Registra(bookmark, [&](int c) { return valori[static_cast<std::size_t>(c)]; });
+                    originali_salvati_ = std::move(salvati);
+                    letti_conflitti_ = letti.at(originali_->gruppo).righe;  // for the rows to take over below
+                }
+            });
 
             // Written: now the pivot's values enter the matrix, as they would have before the rows.
             if (valori_pivot) {
@@ -425,11 +537,18 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 }
                 rs.SetFilter(kNoFilter);
             }
+            // Rows another desktop changed and this one did not: they show what is stored, and were not
+            // written over.
+            if (!da_ricaricare.empty() && letti_conflitti_) {
+                rs.SetFilter(kNoFilter);
+                for (long long bookmark : da_ricaricare) RicaricaRiga(bookmark, letti_conflitti_);
+            }
+            letti_conflitti_.reset();
             if (righe.empty()) {
                 rs.SetFilter(kNoFilter);
                 ricollega();
             } else {
-                SetInsert(righe.back().insert);
+                SetInsert(righe.back().insert());
                 rs.SetFilter(filtro);
                 if (m_iTipoGriglia != 4) {
                     if (rs.RecordCount() > 0) rs.MoveFirst();
@@ -438,6 +557,8 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 }
                 ricollega();
             }
+            if (m_iTipoGriglia == 4 && !da_ricaricare.empty()) RicostruisciPivot();
+            if (!annidato) AccettaSalvataggio();
 
             // The host is told of the rows once they are written, in row order.
             if (core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()) {
@@ -580,6 +701,10 @@ void CLSMG_SETUPVARIANTI::DeleteRecordsTipo2(const std::string& codVar, const st
 }
 
 void CLSMG_SETUPVARIANTI::ChiudiMatrice() {
+    originali_.reset();
+    originali_salvati_.reset();
+    conflitti_.clear();
+    letti_conflitti_.reset();
     if (recordset_ && recordset_->Clone()->RecordCount() > 0) {
         // Every row goes, also those a filter hides: after a delete the matrix is empty.
         auto& rs = Matrice(recordset_);

@@ -2,10 +2,12 @@
 // The stored LI10_LISTARTIC rows of one article and kind as the matrix loading and the save see them:
 // read with one query and matched to matrix rows in memory. Private to matrix/.
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/controls/data_grid.h"
 #include "platform/variant/error.h"
@@ -13,21 +15,125 @@
 
 namespace qmx {
 
+struct OriginaliMatrice;
+
 struct StoredPriceRows {
-    // The values of the columns a matrix row takes over, per stored row.
-    std::vector<std::vector<kv::Variant>> rows;
-    // Where those columns are in the matrix, in the same order.
+    // The stored rows as read: the columns a matrix row may take over, then the key columns.
+    kv::ado::RecordsetPtr rows;
+    // Where the columns a matrix row may take over are in the matrix, in the order they were read.
     std::vector<int> matrix_fields;
-    std::unordered_map<std::string, std::vector<std::size_t>> by_key;  // key -> indexes in rows
+    std::unordered_map<std::string, std::vector<long>> by_key;  // key -> positions (1-based) in rows
     // Positions of the fields a loader writes into each new matrix row (m_...) and reads from the
     // list (l_...) and option (o_...) recordsets, found once per load; -1 when absent.
     struct Indici {
         int m_id, m_numlist, m_codvar1, m_opz1, m_descr1, m_codvar2, m_opz2, m_descr2, m_valuta, m_provper, m_ditta,
-            m_decor, m_vendacq, m_tipolis, m_codart, m_opzione, m_dataini, m_datafine;
+            m_decor, m_vendacq, m_tipolis, m_codart, m_opzione, m_dataini, m_datafine, m_netto;
         int l_numlist, l_valuta, l_percprov;
         int o_codvar, o_opz, o_descr;
     } indici{};
+    // The values every row of the load is written with.
+    kv::Variant ditta, vendacq, articolo;
+    kv::Date oggi;
+    // The new row being filled, one value per matrix field; Null between rows. Its key, as ChiaveListino
+    // gives it.
+    std::vector<kv::Variant> riga;
+    std::string chiave;
+    // The originals of the matrix rows added so far, kept as each row is added (RegistraOriginali takes
+    // them at the loader's end).
+    std::shared_ptr<OriginaliMatrice> originali;
 };
+
+// What every new matrix row of one list takes from it, worked out at the list's first row.
+struct DatiListino {
+    kv::Variant numlist, valuta;
+    kv::Variant provper = kv::Variant::Null();  // Null when the list has no commission percentage
+    kv::Variant data_ini, data_fine;  // numlist and the dates as the matrix stores them
+    std::string chiave;  // the part of a row's key after its option code
+};
+
+// What every new matrix row of one option takes from it.
+struct DatiOpzione {
+    kv::Variant codvar, opzione, descr;  // code and option without trailing blanks
+};
+
+// Reads the stored rows of one article and kind (company, use, kind, list type, article) with one
+// query: their copied columns and where each key is. The indexes for the loaders are left unset.
+std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
+                                                      const std::vector<kv::Variant>& gruppo);
+
+// What a save compares to find the rows another desktop changed since this one loaded them: the
+// values this window edits (gross price, the six discounts, the discount amount, the two markups, the
+// markup amount and the recharge), as the save writes them - blank as 0, numbers exactly. The other
+// columns a save writes are its own bookkeeping (flags it sets, creation dates it fills in), which
+// any desktop's save rewrites; comparing them would report rows nobody edited.
+inline constexpr int kColonneConfrontate = 12;
+extern const char* const kNomiConfrontati[kColonneConfrontate];
+
+struct OriginaliMatrice {
+    using Valori = std::vector<kv::Variant>;  // kColonneConfrontate values
+    // The article and kind the matrix was loaded for, as the save groups its rows.
+    std::vector<std::string> gruppo;
+    // The stored rows as they were at load (or at the last save). A key's Firma - the sorted Impronta of
+    // each of its stored rows (none, one, or - for a key stored more than once - all of them) - is worked
+    // out from them only when a save compares the key, so a load pays nothing for it.
+    using Firma = std::vector<std::string>;
+    std::shared_ptr<const StoredPriceRows> letti;
+    // Keys whose stored rows were taken over since (a row reloaded or written over): their Firma, empty
+    // when nothing is stored. They hold over `letti`.
+    std::unordered_map<std::string, Firma> per_chiave;
+    Firma FirmaDi(const std::string& chiave) const;
+
+    // The compared values each matrix row had then, by bookmark: a row that differs was edited here.
+    // Bookmarks of one load are consecutive, so the values lie in one flat array, kColonneConfrontate a
+    // row, from the row of bookmark `primo` on. The matrix holds its prices as doubles, so a value is
+    // kept as one (blank as 0, which it counts as); any other kind of value is kept aside, by its place.
+    template <class Valore>  // Valore(i) gives the i-th compared value
+    void Registra(long long bookmark, Valore&& valore) {
+        if (presenti.empty()) primo = bookmark;
+        if (bookmark < primo) {
+            const auto n = static_cast<std::size_t>(primo - bookmark);
+            presenti.insert(presenti.begin(), n, false);
+            righe.insert(righe.begin(), n * kColonneConfrontate, 0.0);
+            std::unordered_map<std::size_t, kv::Variant> spostati;
+            for (auto& [posto, v] : altri) spostati.emplace(posto + n * kColonneConfrontate, std::move(v));
+            altri = std::move(spostati);
+            primo = bookmark;
+        }
+        const auto i = static_cast<std::size_t>(bookmark - primo);
+        if (i >= presenti.size()) {
+            presenti.resize(i + 1, false);
+            righe.resize((i + 1) * kColonneConfrontate);
+        }
+        presenti[i] = true;
+        for (int c = 0; c < kColonneConfrontate; ++c) Metti(i * kColonneConfrontate + static_cast<std::size_t>(c), valore(c));
+    }
+    // The compared values the row had; empty when it had none.
+    Valori Riga(long long bookmark) const;
+    long long primo = 0;
+    std::vector<bool> presenti;
+    std::vector<double> righe;
+    std::unordered_map<std::size_t, kv::Variant> altri;  // values that are neither blank nor a double
+
+private:
+    void Metti(std::size_t posto, const kv::Variant& v);
+};
+
+// Sets, in `riga` (one value per matrix field), what a matrix row of the key takes over from its stored
+// rows; the other values are left as they are.
+void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string& chiave,
+                             std::vector<kv::Variant>& riga);
+// The compared values of the stored row at a position (1-based) of the rows read.
+OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione);
+// The Firma of the stored rows at the positions.
+OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const std::vector<long>& posizioni);
+// A canonical text of compared values, equal exactly when the values are.
+std::string Impronta(const OriginaliMatrice::Valori& valori);
+// Whether the stored rows of a key are now as they were (the same rows, whatever their order).
+bool StessiListini(const OriginaliMatrice::Firma& prima, const OriginaliMatrice::Firma& ora);
+// The Firma of the stored rows of every key.
+std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const StoredPriceRows& letti);
+// The key of the article and kind a matrix row belongs to, as the save groups rows.
+std::vector<std::string> GruppoDi(kv::ado::Recordset& riga);
 
 // The part of a stored row's key that differs between the rows of one article and kind, compared as
 // the database compares it: the option code equal up to trailing blanks (it is fixed-width text), the

@@ -384,6 +384,10 @@ private:
     static void ReFilterKeepingEdits(CLSMG_SETUPVARIANTI& driver);
     kv::Error DriverFailure(std::string_view what) const;
     bool SalvaListini();
+    // SalvaListini, asking what to do when rows were changed by another desktop since they were loaded
+    // (frmmg_quendormixal_conflicts.cpp). False when nothing was saved.
+    bool SalvaSenzaSovrascrivere();
+    long RigheModificateAltrove();
     void AnnullaModifiche();
     bool EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETUPVARIANTI& matrix_driver,
                      kv::controls::DataGrid& grid, bool sales);

@@ -55,6 +55,9 @@ bool FRMMG_QUENDORMIXAL::SalvaListini() {
         ven.UpdateBatch();
         if (ven.State() != 0) throw DriverFailure(kSaveFailed);
         connection_->CommitTrans();
+        // What was written is what another desktop's later change is judged against.
+        acq.AccettaSalvataggio();
+        ven.AccettaSalvataggio();
     } catch (...) {
         try {
             if (connection_->InTransaction()) connection_->RollbackTrans();
@@ -87,7 +90,7 @@ bool FRMMG_QUENDORMIXAL::Conferma() {
         [&] { Global()->DoEvents(); },
         [&] { GRD_LISACQ_RowChanged(); },
         [&] { GRD_LISVEN_RowChanged(); },
-        [&] { saved = SalvaListini(); },
+        [&] { saved = SalvaSenzaSovrascrivere(); },
         // A save that did not happen keeps the edits, the flag and the buttons to try again.
         [&] {
             if (!saved) return Flow::Exit;
@@ -230,8 +233,8 @@ void FRMMG_QUENDORMIXAL::Nuovo() {
         [&] {
             if (!state_.changes_pending) return;
             if (answer == svc::answer::kYes) {
-                saved = SalvaListini();
-                state_.changes_pending = false;
+                saved = SalvaSenzaSovrascrivere();
+                if (saved) state_.changes_pending = false;
             } else {
                 Driver(varianti_acq_).Annulla();
                 Driver(varianti_ven_).Annulla();

@@ -411,6 +411,41 @@ void Recordset::AddNew() {
     v.pos_before_add = pos_before;
 }
 
+void Recordset::AddNew(const std::vector<Variant>& values) {
+    RequireOpen();
+    Sync();
+    const auto& fields = store_->fields;
+    if (values.size() != fields.size())
+        throw Error(err::kInvalidArgument,
+                    "AddNew was given " + std::to_string(values.size()) + " values for " +
+                        std::to_string(fields.size()) + " fields",
+                    "Recordset.AddNew");
+    Row row;
+    row.values.reserve(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        row.values.push_back(CellForField(fields[i], values[i], store_->regional));
+    row.status = adRecNew;
+    // From here on nothing can fail: the row is added and kept as a whole.
+    View& v = *view_;
+    FinishEdit();
+    LeaveDeletedRow();
+    store_->rows.push_back(std::move(row));
+    const int64_t id = static_cast<int64_t>(store_->rows.size()) - 1;
+    store_->IndexInsert(id);
+    ++store_->version;
+    v.rows.push_back(id);
+    v.stamp = NextStamp();
+    v.pos = static_cast<long>(v.rows.size()) - 1;
+    v.synced_version = store_->version;
+}
+
+Variant Recordset::ConvertValue(int index, const Variant& v) const {
+    if (index < 0 || index >= static_cast<int>(store_->fields.size()))
+        throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
+                                            std::to_string(index), "Fields");
+    return CoerceForField(store_->fields[index], v, store_->regional);
+}
+
 void Recordset::Update() {
     RequireOpen();
     FinishEdit();

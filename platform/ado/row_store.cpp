@@ -61,6 +61,29 @@ Cell::Cell(const Variant& v) {
     }
 }
 
+Cell::Cell(std::string_view text, std::size_t padding) {
+    std::size_t n = text.size();
+    std::size_t blanks = padding;
+    while (n > 0 && text[n - 1] == ' ') {
+        --n;
+        ++blanks;
+    }
+    if (blanks > UINT16_MAX || n > UINT32_MAX) {
+        *this = Cell(Variant(std::string(text).append(padding, ' ')));
+        return;
+    }
+    blanks_ = static_cast<uint16_t>(blanks);
+    len_ = static_cast<uint32_t>(n);
+    if (n <= sizeof bits_.text) {
+        kind_ = kShortText;
+        std::copy_n(text.data(), n, bits_.text);
+    } else {
+        bits_.heap_text = new char[n];  // before kind_: a throw leaves a Null cell
+        kind_ = kText;
+        std::copy_n(text.data(), n, bits_.heap_text);
+    }
+}
+
 Cell::Cell(const Cell& o) : kind_(kNull), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) {
     switch (o.kind_) {
         case kText:
@@ -221,6 +244,19 @@ bool IsTextType(DataTypeEnum t) {
     }
 }
 }  // namespace
+
+Cell CellForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs) {
+    if (v.IsEmpty() || v.IsNull()) return Cell();
+    const std::string* s = v.TryGet<std::string>();
+    if (!s || !IsTextType(field.type)) return Cell(CoerceForField(field, v, rs));
+    std::size_t padding = 0;
+    if (field.defined_size > 0) {
+        const std::size_t n = Len(*s);
+        if (n > static_cast<std::size_t>(field.defined_size)) return Cell(CoerceForField(field, v, rs));  // raises
+        if (field.type == adChar || field.type == adWChar) padding = static_cast<std::size_t>(field.defined_size) - n;
+    }
+    return Cell(*s, padding);
+}
 
 Variant CoerceForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs) {
     if (v.IsEmpty() || v.IsNull()) return Variant::Null();

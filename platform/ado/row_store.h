@@ -63,6 +63,8 @@ class Cell {
 public:
     Cell() = default;  // Null
     explicit Cell(const Variant& v);
+    // Text followed by `padding` blanks, without the padded text being built.
+    Cell(std::string_view text, std::size_t padding);
     Cell(const Cell& o);
     Cell(Cell&& o) noexcept : kind_(o.kind_), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) { o.kind_ = kNull; }
     Cell& operator=(const Cell& o);
@@ -140,5 +142,7 @@ struct RowStore {
 // against the defined size (fixed-width text is padded), numbers and dates are converted with the
 // regional settings. Raises 13 or -2147217887 naming the field.
 Variant CoerceForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs);
+// Cell(CoerceForField(field, v, rs)), without padding fixed-width text only to count its blanks again.
+Cell CellForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs);
 
 }  // namespace kv::ado

@@ -369,12 +369,13 @@ TEST_P(MatrixDataTest, SaveInsertsThenUpdatesAndTellsTheHostRowByRow) {
 // matrix holding every edit, so the user can correct it and save again.
 TEST_P(MatrixDataTest, ARefusedRowLeavesTableAndMatrixAsTheyWere) {
     const auto& c = kCasi[1];
+    // Some rows exist (updates) and some do not (inserts): both kinds are in the save. (Deleted before
+    // the load: a row deleted after it by someone else is a conflict, not an insert.)
+    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100' "
+                 "AND substring(LI10_OPZIONE_MG5E, 4, 2) IN ('36', '37', '38')");
     auto d = Driver(c);
     auto& rs = *d->Recordset();
     const long n = d->RecordCount();
-    // Some rows exist (updates) and some do not (inserts): both kinds are in the save.
-    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100' "
-                 "AND substring(LI10_OPZIONE_MG5E, 4, 2) IN ('36', '37', '38')");
     Rifiuta();
     rs.MoveFirst();
     rs.SetValue("LI10_PREZZO", Variant(1.5));
@@ -509,6 +510,42 @@ TEST_P(MatrixDataTest, AnArticleCodeWithAnApostropheLoadsSavesAndDeletes) {
     EXPECT_EQ(m->State(), 0);
     EXPECT_EQ(Conta("LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1 AND LI10_OPZIONE_MG5E LIKE '%D''O%' "
                     "AND LI10_DATAINIZIOVAL = '20250101'"), 0);
+}
+
+// Grid type 4: a pivot cell whose stored row another desktop changed is a conflict; reloading it shows
+// the stored price in the pivot and keeps the edit of another cell.
+TEST_P(MatrixDataTest, APivotEditOverARowChangedElsewhereIsAConflictAndReloads) {
+    const auto& c = kCasi[3];
+    auto d = Driver(c);
+    const auto liste = Listini(c.ditta, 1);
+    const auto o1 = Opzioni(c.ditta, c.var1);
+    const auto o2 = Opzioni(c.ditta, c.var2);
+    const std::string primo = demo::ComposeOption(c.preset, {{5, o1[0]}, {8, o2[0]}});
+    const std::string secondo = demo::ComposeOption(c.preset, {{5, o1[0]}, {8, o2[1]}});
+    d->SetElem("Prezzo lordo");
+    d->ReFilterVarianti4();
+    ASSERT_EQ(d->State(), 0);
+    db().Execute("UPDATE LI10_LISTARTIC SET LI10_PREZZO = 77 WHERE LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1"
+                 " AND LI10_NUMLIST = " + std::to_string(liste[0]) + " AND LI10_OPZIONE_MG5E = '" + primo + "'");
+    d->rsPivotAcq->MoveFirst();
+    d->rsPivotAcq->SetValue("BLT_1", Variant(50.0));
+    d->rsPivotAcq->SetValue("BLT_2", Variant(51.0));
+    d->rsPivotAcq->Update();
+    d->UpdateBatch();
+    EXPECT_EQ(d->State(), 99);
+    EXPECT_EQ(d->RigheInConflitto(), 1);
+    EXPECT_EQ(kv::CDec(PrezzoMemorizzato(c.ditta, c.articolo, primo, liste[0])), Dec("77"));
+    d->SetState(0);
+    d->RicaricaConflitti();
+    ASSERT_EQ(d->State(), 0);
+    d->rsPivotAcq->MoveFirst();
+    EXPECT_EQ(d->rsPivotAcq->Value("BLT_1"), Variant(77.0));
+    EXPECT_EQ(d->rsPivotAcq->Value("BLT_2"), Variant(51.0));
+    d->UpdateBatch();
+    ASSERT_EQ(d->State(), 0);
+    EXPECT_EQ(d->RigheInConflitto(), 0);
+    EXPECT_EQ(kv::CDec(PrezzoMemorizzato(c.ditta, c.articolo, secondo, liste[0])), Dec("51"));
+    EXPECT_EQ(kv::CDec(PrezzoMemorizzato(c.ditta, c.articolo, primo, liste[0])), Dec("77"));
 }
 
 TEST_P(MatrixDataTest, PivotShowsAnElementAndItsEditsAreSaved) {

@@ -138,6 +138,39 @@ TEST(Recordset, AddNewCountsAtOnceAndReadsNull) {
     EXPECT_EQ(rs->AbsolutePosition(), 1);
 }
 
+// A row added with its values reads back exactly as one added field by field, is new, is seen by an
+// equality filter whose index was built before, and goes with CancelBatch; a value that does not
+// convert adds nothing.
+TEST(Recordset, AddNewWithValuesIsAddNewSetValueUpdate) {
+    auto by_field = MakeRows({{"A", "x", 1}});
+    auto rs = MakeRows({{"A", "x", 1}});
+    rs->UpdateBatch();
+    rs->SetFilter(Variant("CODE = 'àè  '"));
+    EXPECT_EQ(rs->RecordCount(), 0);
+    const std::vector<Variant> values = {Variant("àè  "), Variant(std::string(9, 'n') + "  "), Variant("12,5"),
+                                         Variant()};
+    by_field->AddNew();
+    for (int i = 0; i < 4; ++i) by_field->SetValue(i, values[static_cast<std::size_t>(i)]);
+    by_field->Update();
+    rs->AddNew(values);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(rs->Value(i), by_field->Value(i)) << i;
+    EXPECT_EQ(rs->Value(0), Variant("àè   "));
+    EXPECT_EQ(rs->Status(), adRecNew);
+    EXPECT_EQ(rs->EditMode(), adEditAdd);
+    rs->SetFilter(Variant("CODE = 'àè'"));
+    EXPECT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->ConvertValue(2, Variant("3,5")), Variant(3.5));
+    EXPECT_EQ(ErrorNumber([&] { rs->AddNew({Variant("A"), Variant("abc"), Variant("abc"), Variant()}); }),
+              err::kTypeMismatch);
+    EXPECT_EQ(ErrorNumber([&] { rs->AddNew({Variant("ABCDEF"), Variant(), Variant(), Variant()}); }),
+              err::kMultipleStep);
+    EXPECT_EQ(ErrorNumber([&] { rs->AddNew({Variant("A")}); }), err::kInvalidArgument);
+    rs->SetFilter(Variant(int16_t{0}));
+    EXPECT_EQ(rs->RecordCount(), 2);
+    rs->CancelBatch();
+    EXPECT_EQ(rs->RecordCount(), 1);
+}
+
 TEST(Recordset, AssignmentCoercesToFieldType) {
     auto rs = MakeRows({{"A", "x", 1}});
     rs->SetValue("QTY", "12,5");  // Italian decimal comma
