@@ -153,8 +153,8 @@ TEST_P(WindowKey, AnArticleTheGridCannotShowLoadsNothingAndLeavesTheHeaderOpen) 
     };
     const Case cases[] = {
         {demo::kArticoloTipo0, "La gestione in griglia non è possibile per questo articolo!"},
-        // A code the article field does not find is no key: the dates load nothing.
-        {"NONCE999", nullptr},
+        // A code the article field does not find is no key: the user is told, and the dates load nothing.
+        {"NONCE999", "L'articolo \"NONCE999\" non esiste."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.article);
