@@ -212,6 +212,8 @@ void FRMMG_QUENDORMIXAL::AggiornaDaVariante() {
             const std::string code = Text(side_rs_->Value("BLT_CODICEVAR2"));
             const std::string option = Text(side_rs_->Value("BLT_OPZIONE2"));
             TXT_VARIANTE->SetText(option);
+            // The field's description follows the option the list chose, not the one typed last.
+            TXT_VARIANTE->Decode();
             for (const auto& d : {varianti_acq_, varianti_ven_}) {
                 auto& driver = Driver(d);
                 driver.SetCodArticolo(article);

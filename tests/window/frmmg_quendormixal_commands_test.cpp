@@ -96,6 +96,9 @@ TEST_P(WindowCommands, ASideListRowFiltersBothMatricesToItsOption) {
             SCOPED_TRACE(options[row]);
             ASSERT_TRUE(w.GRD_SIDE->UserMoveTo(row, 0));
             EXPECT_EQ(w.TXT_VARIANTE->Text(), options[row]);
+            // The description beside the field is the chosen option's, not the one typed last.
+            EXPECT_EQ(Trimmed(kv::Variant(w.TXT_DESCSEGMENTO->Text())),
+                      Trimmed(w.SideRecordset()->Value("BLT_DESCR2")));
             for (const auto& driver : {w.VariantiAcquisto(), w.VariantiVendita()}) {
                 const auto shown = Column(driver->Recordset(), "BLT_OPZIONE2");
                 EXPECT_FALSE(shown.empty());
