@@ -56,24 +56,42 @@ bool StessoNome(const std::string& campo, const char* nome, std::size_t lunghezz
     return i == campo.size() && nome[i] == '\0';
 }
 
-// The positions found last, per thread. Reached once per net price: a thread-local variable of a
-// library that may be loaded as a module costs a call on every access.
-int* IndiciNetto() {
-    thread_local int indici[kCampiNetto] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-    return indici;
+// The positions found last, per thread, and the rows (Recordset::Rows) they were all found in. Reached
+// once per net price: a thread-local variable of a library that may be loaded as a module costs a call
+// on every access.
+struct IndiciTrovati {
+    int indici[kCampiNetto] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    uint64_t righe = 0;
+};
+IndiciTrovati* IndiciNetto() {
+    thread_local IndiciTrovati trovati;
+    return &trovati;
 }
 
-int IndiceNetto(Recordset& row, int* indici, CampoNetto campo) {
+int IndiceNetto(Recordset& row, IndiciTrovati* trovati, CampoNetto campo) {
     const auto& infos = row.FieldInfos();
-    int& i = indici[campo];
+    int& i = trovati->indici[campo];
     if (i >= 0 && i < static_cast<int>(infos.size()) &&
         StessoNome(infos[i].name, kNomiNetto[campo], kLunghezzeNetto[campo]))
         return i;
+    trovati->righe = 0;
     i = row.GetFields().IndexOf(kNomiNetto[campo]);
     return i;
 }
 
-Variant ValoreNetto(Recordset& row, int* indici, CampoNetto campo) {
+// Every position at once: the rows of one recordset (and its clones) keep their fields where they are,
+// so positions found in them are not checked again while the same rows are read. False when a field
+// is missing.
+bool IndiciNetto(Recordset& row, IndiciTrovati* trovati) {
+    const uint64_t righe = row.Rows().rows;
+    if (righe != 0 && righe == trovati->righe) return true;
+    bool tutti = true;
+    for (int c = 0; c < kCampiNetto; ++c) tutti = IndiceNetto(row, trovati, static_cast<CampoNetto>(c)) >= 0 && tutti;
+    trovati->righe = tutti ? righe : 0;
+    return tutti;
+}
+
+Variant ValoreNetto(Recordset& row, IndiciTrovati* indici, CampoNetto campo) {
     const int i = IndiceNetto(row, indici, campo);
     return i >= 0 ? row.Value(i) : row.Value(kNomiNetto[campo]);
 }
@@ -84,20 +102,23 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, V
     if (!calculation) return std::nullopt;
     // A Double input is handed over as it is: the calculation takes it exactly as it would take the
     // Decimal NZ makes of it, without the conversion being done twice.
-    auto numero = [&](CampoNetto campo) {
-        Variant v = valore(campo);
-        return v.TryGet<double>() ? v : NZ(v);
+    auto numero = [&](CampoNetto campo, auto&& imposta) {
+        decltype(auto) v = valore(campo);
+        if (v.template TryGet<double>())
+            imposta(v);
+        else
+            imposta(NZ(v));
     };
     try {
         calculation->SetCurrency(NS(valore(kValuta)));
-        calculation->SetGrossPrice(numero(kPrezzo));
+        numero(kPrezzo, [&](const Variant& v) { calculation->SetGrossPrice(v); });
         static_assert(kv::services::PriceCalculation::kDiscounts == kSc6 - kSc1 + 1);
         for (int i = 1; i <= kv::services::PriceCalculation::kDiscounts; ++i)
-            calculation->SetDiscount(i, numero(static_cast<CampoNetto>(kSc1 + i - 1)));
-        calculation->SetDiscountAmount(numero(kScImp));
-        calculation->SetMarkup(1, numero(kMag1));
-        calculation->SetMarkup(2, numero(kMag2));
-        calculation->SetMarkupAmount(numero(kMagImp));
+            numero(static_cast<CampoNetto>(kSc1 + i - 1), [&](const Variant& v) { calculation->SetDiscount(i, v); });
+        numero(kScImp, [&](const Variant& v) { calculation->SetDiscountAmount(v); });
+        numero(kMag1, [&](const Variant& v) { calculation->SetMarkup(1, v); });
+        numero(kMag2, [&](const Variant& v) { calculation->SetMarkup(2, v); });
+        numero(kMagImp, [&](const Variant& v) { calculation->SetMarkupAmount(v); });
         calculation->Calculate();
         Variant net = calculation->NetPrice();
         if (net.IsNull() || net.IsEmpty()) return std::nullopt;
@@ -107,10 +128,19 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, V
     }
 }
 
-// The net price of the current row of `row`.
+// The net price of the current row of `row`. Its inputs are read together, the row found once; a
+// recordset lacking one of the fields is read field by field, so that the missing one fails as a read
+// by name fails.
 std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
-    int* const ix = IndiciNetto();
-    return NetPriceOf(calculation, [&](CampoNetto campo) { return ValoreNetto(row, ix, campo); });
+    IndiciTrovati* const ix = IndiciNetto();
+    if (!IndiciNetto(row, ix)) return NetPriceOf(calculation, [&](CampoNetto campo) { return ValoreNetto(row, ix, campo); });
+    std::array<Variant, kNetto> valori;
+    try {
+        row.Values(ix->indici, kNetto, valori.data());
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return NetPriceOf(calculation, [&](CampoNetto campo) -> const Variant& { return valori[campo]; });
 }
 
 }  // namespace
@@ -119,7 +149,8 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
     try {
         if (!recordset_ || recordset_->IsBOF() || recordset_->IsEOF()) return;
         auto net = NetPriceOf(price_calculation_.get(), *recordset_);
-        const int i = IndiceNetto(*recordset_, IndiciNetto(), kNetto);
+        IndiciTrovati* const ix = IndiciNetto();
+        const int i = IndiciNetto(*recordset_, ix) ? ix->indici[kNetto] : IndiceNetto(*recordset_, ix, kNetto);
         if (i >= 0)
             recordset_->SetValue(i, net ? *net : Variant::Null());
         else
@@ -146,7 +177,7 @@ Variant CLSMG_SETUPVARIANTI::PrezzoNettoRiga(std::vector<Variant>& riga) {
     try {
         if (!recordset_) return Variant::Null();
         int indici[kNetto];
-        int* const ix = IndiciNetto();
+        IndiciTrovati* const ix = IndiciNetto();
         for (int c = 0; c < kNetto; ++c) {
             const int i = IndiceNetto(*recordset_, ix, static_cast<CampoNetto>(c));
             if (i < 0 || i >= static_cast<int>(riga.size())) return Variant::Null();

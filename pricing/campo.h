@@ -7,6 +7,7 @@
 // missing is read by name, and fails exactly as a read by name fails.
 
 #include <cctype>
+#include <cstdint>
 #include <string>
 
 #include "platform/ado/recordset.h"
@@ -44,16 +45,24 @@ private:
         return i == campo.size() && nome[i] == '\0';
     }
     int Indice(kv::ado::Recordset& rs) const {
+        // The rows of one recordset (and its clones) keep their fields where they are: a position found
+        // in them is not checked again while the same rows are read.
+        const uint64_t righe = rs.Rows().rows;
+        if (indice_ >= 0 && righe != 0 && righe == righe_) return indice_;
         const auto& infos = rs.FieldInfos();
-        if (indice_ >= 0 && indice_ < static_cast<int>(infos.size()) && StessoNome(infos[indice_].name, nome_, lunghezza_))
+        if (indice_ >= 0 && indice_ < static_cast<int>(infos.size()) && StessoNome(infos[indice_].name, nome_, lunghezza_)) {
+            righe_ = righe;
             return indice_;
+        }
         indice_ = rs.GetFields().IndexOf(nome_);
+        righe_ = indice_ >= 0 ? righe : 0;
         return indice_;
     }
 
     const char* nome_;
     std::size_t lunghezza_;
     mutable int indice_ = -1;
+    mutable uint64_t righe_ = 0;  // the rows indice_ was found in (Recordset::Rows)
 };
 
 }  // namespace qmx

@@ -154,7 +154,7 @@ DettaglioPrezzo DettaglioRiga(CLSMG_SETUPVARIANTI& driver, kv::ado::Recordset& r
     }
     d.righe.push_back(Intestazione(riga, vendita));
     if (vendita && prezzi) {
-        if (const DerivazionePrezzo* der = prezzi->Derivazione(riga)) {
+        if (const auto der = prezzi->Derivazione(riga)) {
             if (StessoPrezzo(der->prezzo_finale, riga.Value("LI10_PREZZO"))) {
                 d.derivazione = *der;
                 Derivazione(*der, d.righe);

@@ -42,6 +42,7 @@ struct CampiRiga {
     Campo netto{"BLT_PREZZONETTO"};
     Campo valuta{"BLT_VALUTA"};
     Campo lista{"LI10_NUMLIST"};
+    Campo opzione{"LI10_OPZIONE_MG5E"};
 };
 struct CampiParametri {
     Campo ricdefault{"MG44_RICDEFAULT"};
@@ -117,7 +118,7 @@ struct PriceUpdate::StatoAggiorna {
     bool calcolato = false;  // the zero-recharge mode produced a price
     Variant flag_acq, flag_ven;
     int16_t modo = 0;
-    DerivazionePrezzo d;  // what the steps did, kept when derivations are recorded
+    DerivazioneRegistrata d;  // what the steps did, kept when derivations are recorded
 };
 
 // The update's steps. A recalculation updates thousands of rows, so the steps are made once per object
@@ -175,8 +176,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             calcolato = true;
             if (registra_) {
                 d.ricarica = true;
-                d.netto_acq = n;
-                d.ricarico = r;
+                d.ricarico = Cifra::Di(campi_ven.perricdelta.Di(*ven));
             }
         },
 
@@ -237,7 +237,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
                 campi_ven.prezzo.Scrivi(*ven, p);
                 if (registra_) {
                     d.iva = FlagIs(flag_acq, 1) ? 1 : 2;
-                    d.aliquota = Aliquota();
+                    aliquota_derivazioni_ = Aliquota();
                     d.prezzo_iva = p;
                 }
             }
@@ -245,19 +245,33 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         // Rounding comes after the conversion, so the stored price is the rounded one in the sales
         // list's terms.
         [&] {
-            if (calcolato) Arrotonda(p, par_ven, ven, registra_ ? &d : nullptr);
+            if (calcolato) Arrotonda(p, par_ven, ven, registra_ ? &d.arrotondamento : nullptr);
         },
         [&] { VariantiVen().AggiornaPrezzoNetto(); },
+        // The derivation is kept by the sales row's bookmark, with the purchase row's: a run keeps one for
+        // each of its thousands of rows, and what names a row (list, options) is read only when the user
+        // asks for the breakdown of that row. The purchase prices are kept as the run read them.
         [&] {
             if (!registra_) return;
-            d.lista_acq = campi_acq.lista.Di(*acq);
-            d.opzione_acq = kv::CStr(NS(acq->Value("LI10_OPZIONE_MG5E")));
-            d.lordo_acq = Num(campi_acq.prezzo.Di(*acq));
-            if (!d.ricarica) d.netto_acq = Num(campi_acq.netto.Di(*acq));
-            d.valuta_acq = kv::CStr(NS(campi_acq.valuta.Di(*acq)));
-            d.fonte_arrotondamento = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
-            d.prezzo_finale = campi_ven.prezzo.Di(*ven);
-            derivazioni_[ChiaveDerivazione(*ven)] = d;
+            const auto righe_ven = ven->Rows();
+            const auto righe_acq = acq->Rows();
+            if (!(righe_ven == righe_ven_ && righe_acq == righe_acq_)) {
+                derivazioni_.clear();  // kept for other rows than these: they no longer name anything
+                righe_ven_ = righe_ven;
+                righe_acq_ = righe_acq;
+            }
+            const int64_t riga = kv::CLngLng(ven->Bookmark()) - 1;
+            const int64_t riga_acq = kv::CLngLng(acq->Bookmark()) - 1;
+            if (riga < 0 || riga_acq < 0) return;
+            d.fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
+            d.prezzo_finale = Cifra::Di(campi_ven.prezzo.Di(*ven));
+            d.riga_acq = riga_acq;
+            d.lordo_acq = Cifra::Di(campi_acq.prezzo.Di(*acq));
+            d.netto_acq = Cifra::Di(campi_acq.netto.Di(*acq));
+            d.presente = true;
+            const auto i = static_cast<std::size_t>(riga);
+            if (i >= derivazioni_.size()) derivazioni_.resize(i + 1);
+            derivazioni_[i] = std::move(d);
         },
     };
 }
@@ -308,7 +322,7 @@ std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag
 }
 
 void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven,
-                            DerivazionePrezzo* d) {
+                            std::optional<kv::services::RoundingApplied>* applicato) {
     const int16_t fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
     if (fonte == 0) {
         campi_ven.indarrot.Scrivi(*ven, int16_t{0});
@@ -328,23 +342,48 @@ void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, 
     if (!rounding) throw PricingNotSet("the price rounding");
     const std::string valuta = kv::CStr(campi_par_ven.valuta.Di(*par_ven));
     const double arrotondato = rounding->Round(price, kv::CInt(scaglione), valuta);
-    if (d) d->arrotondamento = rounding->LastRounding();
+    if (applicato) *applicato = rounding->LastRounding();
     campi_ven.indarrot.Scrivi(*ven, int16_t{1});
     campi_ven.scaglione.Scrivi(*ven, scaglione);
     campi_ven.prezzo.Scrivi(*ven, arrotondato);
 }
 
-std::string PriceUpdate::ChiaveDerivazione(kv::ado::Recordset& ven) const {
-    std::string k = kv::RTrim(kv::CStr(NS(ctx_.article ? ctx_.article() : std::string())));
-    for (const char* campo : {"LI10_NUMLIST", "BLT_CODICEVAR1", "BLT_OPZIONE1", "BLT_CODICEVAR2", "BLT_OPZIONE2"})
-        k.append(1, '\x1f').append(kv::RTrim(kv::CStr(NS(ven.Value(campo)))));
-    return k;
+void PriceUpdate::DimenticaDerivazioni() {
+    derivazioni_.clear();
+    righe_ven_ = {};
+    righe_acq_ = {};
 }
 
-const DerivazionePrezzo* PriceUpdate::Derivazione(kv::ado::Recordset& ven) const {
-    if (derivazioni_.empty() || ven.IsBOF() || ven.IsEOF()) return nullptr;
-    auto it = derivazioni_.find(ChiaveDerivazione(ven));
-    return it == derivazioni_.end() ? nullptr : &it->second;
+std::optional<DerivazionePrezzo> PriceUpdate::Derivazione(kv::ado::Recordset& ven) const {
+    // Rows added to or removed from either matrix since (a reload, a deletion) end what was kept: the
+    // bookmarks may name other rows now.
+    if (derivazioni_.empty() || ven.IsBOF() || ven.IsEOF() || !(ven.Rows() == righe_ven_)) return std::nullopt;
+    const int64_t riga = kv::CLngLng(ven.Bookmark()) - 1;
+    if (riga < 0 || riga >= static_cast<int64_t>(derivazioni_.size())) return std::nullopt;
+    const DerivazioneRegistrata& r = derivazioni_[static_cast<std::size_t>(riga)];
+    if (!r.presente) return std::nullopt;
+    auto matrice_acq = ctx_.varianti_acq ? ctx_.varianti_acq->Recordset() : nullptr;
+    if (!matrice_acq || !(matrice_acq->Rows() == righe_acq_)) return std::nullopt;
+    auto acq = matrice_acq->Clone();  // its own position, no filter: the window's matrix does not move
+    acq->SetBookmark(Variant(static_cast<long long>(r.riga_acq) + 1));
+    DerivazionePrezzo d;
+    d.lista_acq = campi_acq.lista.Di(*acq);
+    d.opzione_acq = kv::CStr(NS(campi_acq.opzione.Di(*acq)));
+    d.valuta_acq = kv::CStr(NS(campi_acq.valuta.Di(*acq)));
+    d.lordo_acq = Num(r.lordo_acq.Valore());
+    d.netto_acq = Num(r.netto_acq.Valore());
+    d.ricarica = r.ricarica;
+    if (r.ricarica) d.ricarico = Num(r.ricarico.Valore());
+    d.modo = r.modo;
+    d.calcolato = r.calcolato;
+    d.prezzo = r.prezzo;
+    d.iva = r.iva;
+    if (r.iva != 0) d.aliquota = aliquota_derivazioni_;
+    d.prezzo_iva = r.prezzo_iva;
+    d.fonte_arrotondamento = r.fonte;
+    d.arrotondamento = r.arrotondamento;
+    d.prezzo_finale = r.prezzo_finale.Valore();
+    return d;
 }
 
 Variant PriceUpdate::FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq) {

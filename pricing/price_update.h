@@ -105,9 +105,11 @@ public:
     // While on, each update keeps how it derived its sales row (by article, list and options), for the
     // price breakdown; a later update of the same row replaces it.
     void RegistraDerivazioni(bool on) { registra_ = on; }
-    // What the last kept update of the sales matrix's current row did; null when none was kept.
-    const DerivazionePrezzo* Derivazione(kv::ado::Recordset& ven) const;
-    void DimenticaDerivazioni() { derivazioni_.clear(); }
+    // What the last kept update of the sales matrix's current row did (`ven` is the matrix or a clone
+    // of it); nullopt when none was kept, or when rows have been added to or removed from either
+    // matrix since (a reload, a deletion).
+    std::optional<DerivazionePrezzo> Derivazione(kv::ado::Recordset& ven) const;
+    void DimenticaDerivazioni();
 
 private:
     enum class Branch { ByDefault, Recharge, ZeroRecharge };
@@ -120,7 +122,7 @@ private:
     std::optional<double> ConvertiIva(double price, const kv::Variant& flag_acq, const kv::Variant& flag_ven);
     // The rounding block: indicator, bracket and rounded gross price of the sales row.
     void Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven,
-                   DerivazionePrezzo* d = nullptr);
+                   std::optional<kv::services::RoundingApplied>* applicato = nullptr);
     // The VAT flag of the purchase list that the purchase row belongs to.
     kv::Variant FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq);
     kv::Variant Scaglione();
@@ -144,9 +146,40 @@ private:
     std::vector<uint8_t> run_purchase_nets_;
     std::shared_ptr<PassiAggiorna> passi_;  // the update's steps, made at its first run
     bool registra_ = false;
-    std::map<std::string, DerivazionePrezzo> derivazioni_;
-    std::string ChiaveDerivazione(kv::ado::Recordset& ven) const;
-};
+    // A figure as the update read it from a row: a Double (the matrices' own kind) as it is, anything
+    // else kept whole. It becomes a Decimal only when the breakdown is asked for.
+    struct Cifra {
+        double numero = 0;
+        std::optional<kv::Variant> altro;
+        static Cifra Di(kv::Variant v) {
+            Cifra c;
+            if (const double* d = v.TryGet<double>())
+                c.numero = *d;
+            else
+                c.altro = std::move(v);
+            return c;
+        }
+        kv::Variant Valore() const { return altro ? *altro : kv::Variant(numero); }
+    };
+    // What an update did to its sales row, in the few figures the breakdown is made from; kept by the
+    // sales row's bookmark. A run keeps one for each of its thousands of rows, so what names the purchase
+    // row (list, option, currency) is read from it only when asked for, and the VAT rate, the same for
+    // every row, is kept once.
+    struct DerivazioneRegistrata {
+        bool presente = false;
+        bool ricarica = false;
+        bool calcolato = false;
+        int8_t iva = 0;
+        int16_t modo = 0;
+        int16_t fonte = 0;
+        int64_t riga_acq = -1;  // the purchase row's bookmark
+        double prezzo = 0, prezzo_iva = 0;
+        Cifra ricarico, lordo_acq, netto_acq, prezzo_finale;
+        std::optional<kv::services::RoundingApplied> arrotondamento;
+    };
+    std::vector<DerivazioneRegistrata> derivazioni_;
+    kv::Decimal aliquota_derivazioni_;
+    kv::ado::Recordset::RowsStamp righe_ven_, righe_acq_;};
 
 // Error 91 naming what the window did not hand over.
 kv::Error PricingNotSet(std::string_view what);

@@ -227,6 +227,18 @@ Variant Recordset::Value(int index) const {
     return store_->rows[id].values[index].Get();
 }
 
+void Recordset::Values(const int* indexes, std::size_t n, Variant* out) const {
+    const int64_t id = CurrentRowId();
+    const auto& cells = store_->rows[id].values;
+    for (std::size_t k = 0; k < n; ++k) {
+        const int index = indexes[k];
+        if (index < 0 || index >= static_cast<int>(store_->fields.size()))
+            throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
+                                                std::to_string(index), "Fields");
+        out[k] = cells[index].Get();
+    }
+}
+
 void Recordset::SetValue(std::string_view name, const Variant& val) { SetValue(RequireField(name), val); }
 
 void Recordset::SetValue(int index, const Variant& val) {
@@ -249,8 +261,12 @@ void Recordset::SetValue(int index, const Variant& val) {
                                   [&](const auto& p) { return p.first == index; }))
         v.edit_old.emplace_back(index, row.values[index].Get());
     if (!(row.status & adRecNew)) {
-        if (std::none_of(row.original.begin(), row.original.end(), [&](const auto& p) { return p.first == index; }))
+        if (std::none_of(row.original.begin(), row.original.end(), [&](const auto& p) { return p.first == index; })) {
+            // A row edited is mostly edited in a few fields (a price and what follows from it): room
+            // for them at once, rather than the list growing one field at a time.
+            if (row.original.empty()) row.original.reserve(4);
             row.original.emplace_back(index, row.values[index].Get());
+        }
         row.status = adRecModified;
     }
     store_->Store(id, index, std::move(coerced));
@@ -599,6 +615,11 @@ uint64_t Recordset::ViewStamp() const {
     if (!open_) return 0;
     Sync();
     return view_->stamp;
+}
+
+Recordset::RowsStamp Recordset::Rows() const {
+    if (!open_ || !store_) return {};
+    return {store_->serial, store_->version, store_->reset_version};
 }
 
 void Recordset::SetFilter(const Variant& filter) {

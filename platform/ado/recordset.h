@@ -123,6 +123,9 @@ public:
     Variant Value(int index) const;
     void SetValue(std::string_view name, const Variant& v);
     void SetValue(int index, const Variant& v);
+    // The values of fields `indexes[0..n)` of the current row into out[0..n): Value(index) for each,
+    // with the row found once. A bad index raises as Value does, leaving out partly written.
+    void Values(const int* indexes, std::size_t n, Variant* out) const;
 
     // ---- Navigation over the rows visible through the filter.
     // BOF and EOF as the platform names them; EOF is a C library macro, hence the Is prefix.
@@ -188,6 +191,16 @@ public:
     // deleted or left after deletion, rows added or removed through a clone), so a view bound to the
     // recordset knows exactly when to read its rows again.
     uint64_t ViewStamp() const;
+    // The rows this object shares with its clones, as they stand. Two equal stamps mean the same rows:
+    // none added or removed and no batch cancelled in between (their values may have changed). Another
+    // recordset, or the same one closed and opened again, never gives an earlier stamp back.
+    struct RowsStamp {
+        uint64_t rows = 0;  // which rows: a number no other set of rows in the process has
+        uint64_t version = 0;
+        uint64_t reset = 0;
+        bool operator==(const RowsStamp&) const = default;
+    };
+    RowsStamp Rows() const;
     // The bookmarks of the rows visible through this object, in order, without moving it.
     std::vector<Variant> VisibleBookmarks() const;
 

@@ -1,6 +1,7 @@
 #include "platform/ado/row_store.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "platform/variant/strings.h"
 
@@ -149,6 +150,11 @@ Variant Cell::Get() const {
 }
 
 // ---- RowStore
+
+uint64_t RowStore::NextSerial() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 int RowStore::FindField(std::string_view name) const {
     auto it = field_by_name.find(name);

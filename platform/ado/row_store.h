@@ -117,6 +117,8 @@ struct RowStore {
     std::unordered_map<std::string, int, NameHash, std::equal_to<>> field_by_name;
     std::vector<Row> rows;                               // a row's id is its position here
     RegionalSettings regional = RegionalSettings::Italian();
+    // Tells this set of rows from every other one made in the process (see Recordset::Rows).
+    uint64_t serial = NextSerial();
     // Bumped when rows appear or disappear; views made through other clones catch up lazily.
     uint64_t version = 0;
     // Bumped by CancelBatch: every view applies its filter again.
@@ -125,6 +127,7 @@ struct RowStore {
     std::map<std::vector<int>, std::unique_ptr<FieldIndex>> indexes;
     std::vector<std::vector<FieldIndex*>> indexes_by_field;
 
+    static uint64_t NextSerial();
     int FindField(std::string_view name) const;
     void AddField(FieldInfo info);
 

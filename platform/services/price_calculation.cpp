@@ -1,5 +1,6 @@
 #include "platform/services/price_calculation.h"
 
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,9 @@ void CheckIndex(int index, int count, const char* what) {
 // nullopt for Null (the whole result is Null); 0 for Empty; 13 for anything that is not a number.
 // The input's name is written only for the error: a matrix load calculates every row.
 std::optional<kv::Decimal> Input(const kv::Variant& v, const char* name, int index, const kv::RegionalSettings& rs) {
+    // A Double, the matrix's own kind of figure, is converted as CDec converts it, without asking first
+    // whether it is a number.
+    if (const double* d = v.TryGet<double>(); d && std::isfinite(*d)) return kv::Decimal::FromDouble(*d);
     if (v.IsNull()) return std::nullopt;
     if (v.IsEmpty()) return kv::Decimal(0);
     if (v.IsObject() || !kv::IsNumeric(v, rs))

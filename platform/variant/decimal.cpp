@@ -74,6 +74,54 @@ bool RoundsAway(const Wide& q, const Wide& r, const Wide& d, bool negative, Roun
     return false;
 }
 
+// The coefficient as the compiler's own 128-bit integer. Most figures (prices, percentages, their
+// products) have coefficients below 2^64; on those the native arithmetic gives the same digits in a
+// few instructions where the 512-bit intermediates go through generic multi-word routines.
+__int128 Native(const Decimal::Coefficient& c) { return static_cast<__int128>(c); }
+unsigned __int128 Magnitude(__int128 c) {
+    return c < 0 ? -static_cast<unsigned __int128>(c) : static_cast<unsigned __int128>(c);
+}
+constexpr uint64_t kPow10Small[] = {1ull,
+                                    10ull,
+                                    100ull,
+                                    1000ull,
+                                    10000ull,
+                                    100000ull,
+                                    1000000ull,
+                                    10000000ull,
+                                    100000000ull,
+                                    1000000000ull,
+                                    10000000000ull,
+                                    100000000000ull,
+                                    1000000000000ull,
+                                    10000000000000ull,
+                                    100000000000000ull,
+                                    1000000000000000ull,
+                                    10000000000000000ull,
+                                    100000000000000000ull,
+                                    1000000000000000000ull,
+                                    10000000000000000000ull};
+constexpr unsigned __int128 kLimitNative = static_cast<unsigned __int128>(1) << 96;
+
+// RoundsAway for a division of a magnitude below 2^64 by d <= 10^19.
+bool RoundsAwaySmall(uint64_t q, uint64_t r, uint64_t d, bool negative, RoundingMode mode) {
+    if (r == 0) return false;
+    switch (mode) {
+        case RoundingMode::Down: return false;
+        case RoundingMode::Up: return true;
+        case RoundingMode::Ceiling: return !negative;
+        case RoundingMode::Floor: return negative;
+        case RoundingMode::HalfEven:
+        case RoundingMode::HalfAwayFromZero: {
+            const unsigned __int128 twice = static_cast<unsigned __int128>(r) * 2;
+            if (twice != d) return twice > d;
+            if (mode == RoundingMode::HalfAwayFromZero) return true;
+            return (q & 1) != 0;
+        }
+    }
+    return false;
+}
+
 // value = c / 10^scale (plus a non-zero remainder below the last digit of c when `sticky`), reduced to
 // at most 28 decimals and 96 bits with half-to-even rounding; raises 6 when the integer part is too big.
 Decimal Build(const Wide& c, int scale, bool sticky = false) {
@@ -285,6 +333,18 @@ Decimal Decimal::Round(int decimals, RoundingMode mode) const {
         throw Error(err::kInvalidCall,
                     "Invalid procedure call: cannot round to " + std::to_string(decimals) + " decimals");
     if (decimals >= scale_) return *this;
+    if (const int k = scale_ - decimals; k < static_cast<int>(std::size(kPow10Small))) {
+        const __int128 c = Native(coef_);
+        const unsigned __int128 magnitude = Magnitude(c);
+        if (magnitude >> 64 == 0) {
+            const auto m = static_cast<uint64_t>(magnitude);
+            const uint64_t d = kPow10Small[k];
+            uint64_t q = m / d;
+            if (RoundsAwaySmall(q, m % d, d, c < 0, mode)) ++q;  // q < 2^64 / 10: no wrap
+            const auto signed_q = static_cast<__int128>(q);
+            return FromParts(Coefficient(c < 0 ? -signed_q : signed_q), decimals);
+        }
+    }
     const Wide& divisor = Pow10(scale_ - decimals);
     Wide q, r;
     mp::divide_qr(Abs(coef_), divisor, q, r);
@@ -329,13 +389,40 @@ Decimal operator+(const Decimal& a, const Decimal& b) {
         }
     }
     const int scale = std::max(a.scale_, b.scale_);
-    return Build(Wide(a.coef_) * Pow10(scale - a.scale_) + Wide(b.coef_) * Pow10(scale - b.scale_), scale);
+    // Figures of different scales (a price and a percentage of it): each brought to the larger scale
+    // natively when both stay below 2^125, so that their sum cannot wrap.
+    const int da = scale - a.scale_, db = scale - b.scale_;
+    const __int128 x = Native(a.coef_), y = Native(b.coef_);
+    const unsigned __int128 mx = Magnitude(x), my = Magnitude(y);
+    constexpr unsigned __int128 kHalfRange = static_cast<unsigned __int128>(1) << 125;
+    if (mx >> 63 == 0 && my >> 63 == 0 && da < static_cast<int>(std::size(kPow10Small)) &&
+        db < static_cast<int>(std::size(kPow10Small))) {
+        const unsigned __int128 sx = mx * kPow10Small[da], sy = my * kPow10Small[db];  // below 2^127
+        if (sx < kHalfRange && sy < kHalfRange) {
+            const __int128 sum = (x < 0 ? -static_cast<__int128>(sx) : static_cast<__int128>(sx)) +
+                                 (y < 0 ? -static_cast<__int128>(sy) : static_cast<__int128>(sy));
+            if (Magnitude(sum) < kLimitNative) return Decimal::FromParts(Decimal::Coefficient(sum), scale);
+        }
+    }
+    return Build(Wide(a.coef_) * Pow10(da) + Wide(b.coef_) * Pow10(db), scale);
 }
 
 Decimal operator-(const Decimal& a, const Decimal& b) { return a + (-b); }
 
 Decimal operator*(const Decimal& a, const Decimal& b) {
-    return Build(Wide(a.coef_) * Wide(b.coef_), a.scale_ + b.scale_);
+    const int scale = a.scale_ + b.scale_;
+    const __int128 x = Native(a.coef_);
+    const __int128 y = Native(b.coef_);
+    const unsigned __int128 mx = Magnitude(x);
+    const unsigned __int128 my = Magnitude(y);
+    if (mx >> 63 == 0 && my >> 63 == 0 && scale <= Decimal::kMaxScale) {
+        const unsigned __int128 product = mx * my;  // below 2^126: exact
+        if (product < kLimitNative) {  // what Build keeps as it is
+            const auto p = static_cast<__int128>(product);
+            return Decimal::FromParts(Decimal::Coefficient((x < 0) != (y < 0) ? -p : p), scale);
+        }
+    }
+    return Build(Wide(a.coef_) * Wide(b.coef_), scale);
 }
 
 Decimal operator/(const Decimal& a, const Decimal& b) {
@@ -348,12 +435,22 @@ Decimal operator/(const Decimal& a, const Decimal& b) {
     if (const int k = PowerOfTen(b.coef_); k >= 0) {
         int scale = a.scale_ + k - b.scale_;
         if (scale >= 0 && scale <= Decimal::kMaxScale) {
-            Decimal::Coefficient c = a.coef_ < 0 ? Decimal::Coefficient(-a.coef_) : a.coef_;
-            while (scale > 0 && c % 10 == 0) {
-                c /= 10;
-                --scale;
+            unsigned __int128 c = Magnitude(Native(a.coef_));
+            if (c >> 64 == 0) {
+                auto small = static_cast<uint64_t>(c);
+                while (scale > 0 && small % 10 == 0) {
+                    small /= 10;
+                    --scale;
+                }
+                c = small;
+            } else {
+                while (scale > 0 && c % 10 == 0) {
+                    c /= 10;
+                    --scale;
+                }
             }
-            return Decimal::FromParts(negative ? Decimal::Coefficient(-c) : c, scale);
+            const auto signed_c = static_cast<__int128>(c);
+            return Decimal::FromParts(Decimal::Coefficient(negative ? -signed_c : signed_c), scale);
         }
     }
     const Wide divisor = Abs(b.coef_);

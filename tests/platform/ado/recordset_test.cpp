@@ -546,6 +546,31 @@ TEST(Recordset, ViewStampChangesExactlyWhenTheVisibleRowsDo) {
     EXPECT_EQ(CStr(clone->Value("CODE")), "B    ");
 }
 
+// Rows() tells whether a bookmark kept earlier still names the row it named: the same while values
+// change or filters come and go, another one once rows come or go, in any clone or another recordset.
+TEST(Recordset, RowsStampChangesWhenRowsComeOrGo) {
+    auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}});
+    auto clone = rs->Clone();
+    const auto s0 = rs->Rows();
+    EXPECT_EQ(clone->Rows(), s0);
+    rs->SetValue("QTY", 5.0);
+    rs->SetFilter("CODE = 'B'");
+    rs->UpdateBatch();
+    EXPECT_EQ(rs->Rows(), s0);
+    clone->AddNew();
+    clone->Update();
+    const auto s1 = rs->Rows();
+    EXPECT_NE(s1, s0);
+    clone->Delete();
+    EXPECT_NE(rs->Rows(), s1);
+    const auto s2 = rs->Rows();
+    rs->CancelBatch();
+    EXPECT_NE(rs->Rows(), s2);
+    EXPECT_NE(MakeRows({{"A", "x", 1}, {"B", "y", 2}})->Rows().rows, s0.rows);
+    rs->Close();
+    EXPECT_EQ(rs->Rows(), Recordset::RowsStamp{});
+}
+
 }  // namespace
 }  // namespace kv::ado
 

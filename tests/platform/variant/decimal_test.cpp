@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/multiprecision/cpp_int.hpp>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 #include <vector>
 #include <cstdlib>
 
@@ -198,6 +203,80 @@ TEST(Decimal, FromDoubleIsTheDecimalOfItsFifteenDigits) {
     // Beyond the range both ways raise the overflow error.
     for (double v : {7.93e28, -1e29, 1e300, std::numeric_limits<double>::max()})
         EXPECT_EQ(ErrorNumber([&] { Decimal::FromDouble(v); }), 6) << v;
+}
+
+// Sums, products, roundings and divisions by 100 of random figures with small and wide coefficients, against
+// exact integer arithmetic: figures below 2^64 take a shorter way than wide ones, and both must give
+// the same digits and the same scale.
+TEST(Decimal, SmallAndWideCoefficientsGiveTheSameResults) {
+    using Big = boost::multiprecision::cpp_int;
+    std::mt19937_64 rng(20261206);
+    auto random_coefficient = [&] {
+        const int bits = static_cast<int>(rng() % 95) + 1;
+        Big c = ((Big(rng()) << 64) | Big(rng())) >> (128 - bits);
+        return rng() % 2 ? Big(-c) : c;
+    };
+    auto make = [](const Big& c, int scale) { return Decimal::FromParts(Decimal::Coefficient(c.str()), scale); };
+    auto pow10 = [](int n) { return Big(boost::multiprecision::pow(Big(10), static_cast<unsigned>(n))); };
+    const Big limit = Big(1) << 96;
+    for (int i = 0; i < 20000; ++i) {
+        const Big ca = random_coefficient(), cb = random_coefficient();
+        const int sa = static_cast<int>(rng() % 29), sb = static_cast<int>(rng() % 29);
+        const Decimal a = make(ca, sa), b = make(cb, sb);
+        SCOPED_TRACE(a.ToString() + " and " + b.ToString());
+
+        const Big product = ca * cb;
+        if (sa + sb <= 28 && abs(product) < limit) {
+            const Decimal p = a * b;
+            EXPECT_EQ(p, make(product, sa + sb));
+            EXPECT_EQ(p.scale(), sa + sb);
+        }
+
+        const int scale = std::max(sa, sb);
+        const Big sum = ca * pow10(scale - sa) + cb * pow10(scale - sb);
+        if (abs(sum) < limit) {
+            const Decimal total = a + b;
+            EXPECT_EQ(total, make(sum, scale));
+            EXPECT_EQ(total.scale(), scale);
+        }
+
+        const int decimals = static_cast<int>(rng() % 29);
+        for (RoundingMode mode : {RoundingMode::HalfAwayFromZero, RoundingMode::HalfEven, RoundingMode::Ceiling,
+                                  RoundingMode::Floor, RoundingMode::Up, RoundingMode::Down}) {
+            if (decimals >= sa) continue;
+            const Big d = pow10(sa - decimals);
+            const bool negative = ca < 0;
+            Big q = abs(ca) / d;
+            const Big r = abs(ca) % d;
+            bool away = false;
+            if (r != 0) {
+                switch (mode) {
+                    case RoundingMode::Up: away = true; break;
+                    case RoundingMode::Down: away = false; break;
+                    case RoundingMode::Ceiling: away = !negative; break;
+                    case RoundingMode::Floor: away = negative; break;
+                    default:
+                        away = 2 * r > d || (2 * r == d && (mode == RoundingMode::HalfAwayFromZero || q % 2 == 1));
+                }
+            }
+            if (away) ++q;
+            const Decimal rounded = a.Round(decimals, mode);
+            EXPECT_EQ(rounded, make(negative ? Big(-q) : q, decimals));
+            EXPECT_EQ(rounded.scale(), decimals);
+        }
+
+        if (sa + 2 <= 28) {
+            Big c = ca;
+            int scale = sa + 2;
+            while (scale > 0 && c % 10 == 0) {
+                c /= 10;
+                --scale;
+            }
+            const Decimal hundredth = a / Decimal(100);
+            EXPECT_EQ(hundredth, make(c, scale));
+            EXPECT_EQ(hundredth.scale(), scale);
+        }
+    }
 }
 
 }  // namespace
