@@ -65,7 +65,7 @@ const char* Direzione(kv::services::RoundingDirection d) {
 
 void Derivazione(const DerivazionePrezzo& d, std::vector<std::string>& r) {
     r.push_back("Derivato da \"Ricalcola\" dalla riga di acquisto: listino " + Testo(d.lista_acq) +
-                (d.opzione_acq.empty() ? std::string() : ", opzione " + kv::RTrim(d.opzione_acq)));
+                (d.opzione_acq.empty() ? std::string() : ", opzione " + kv::Trim(d.opzione_acq)));
     if (d.ricarica) {
         r.push_back("Prezzo netto di acquisto: " + NumeroItaliano(d.netto_acq));
         r.push_back("Ricarico: " + Percento(d.ricarico) + " \u2192 " + NumeroItaliano(d.prezzo));

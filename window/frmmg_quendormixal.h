@@ -324,6 +324,10 @@ public:
     const FormState& State() const { return state_; }
     FormState& MutableState() { return state_; }
 
+    // Grid type 4: shows the driver's element Elem, writing the element shown before (ElemPrev) back
+    // into the matrix.
+    static void ReFilterKeepingEdits(CLSMG_SETUPVARIANTI& driver);
+
 private:
     // The host objects the procedures need; kv::Error 91 naming the missing one.
     std::shared_ptr<kv::services::Cinterface> RequireInterface() const;
@@ -380,8 +384,6 @@ private:
     std::string VariantColumn(std::string_view procedure, const std::string& column, const std::string& opzione);
     void AddElements(CLSMG_SETUPLISTINI& list_driver, bool sales);
     void ApplyElementToGrid(kv::controls::DataGrid& grid, const std::string& element);
-    // Shows the driver's element Elem, writing the element shown before (ElemPrev) back into the matrix.
-    static void ReFilterKeepingEdits(CLSMG_SETUPVARIANTI& driver);
     kv::Error DriverFailure(std::string_view what) const;
     bool SalvaListini();
     // SalvaListini, asking what to do when rows were changed by another desktop since they were loaded

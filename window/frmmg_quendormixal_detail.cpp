@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "matrix/matrix_recordset.h"
 #include "platform/controls/keys.h"
 #include "platform/controls/toolbar.h"
 #include "platform/services/dialogs.h"
@@ -69,6 +70,26 @@ DettaglioPrezzo FRMMG_QUENDORMIXAL::DettaglioCorrente(std::string_view lato) {
         riga->SetFilter("LI10_NUMLIST = " + kv::CStr(NZ(pivot->Value("LI10_NUMLIST"))) + " AND BLT_OPZIONE1='" +
                         RaddoppiaApici(kv::CStr(NS(pivot->Value("BLT_CODOPZIONE1")))) + "' AND BLT_OPZIONE2='" +
                         RaddoppiaApici(it->second) + "'");
+        // A price typed in the pivot reaches the matrix only when another element is chosen or the
+        // prices are saved: the row takes the figure the cell shows now, as it will then, so the
+        // breakdown explains what the user sees. Only the inputs of the net price are taken over.
+        const std::string campo = GetCampoElemento(varianti.Elem());
+        static constexpr std::string_view kIngressi[] = {"LI10_PREZZO",  "LI10_SC1PER",  "LI10_SC2PER",
+                                                         "LI10_SC3PER",  "LI10_SC4PER",  "LI10_SC5PER",
+                                                         "LI10_SC6PER",  "LI10_SCIMP",   "LI10_MAG1PER",
+                                                         "LI10_MAG2PER", "LI10_MAGIMP"};
+        bool ingresso = false;
+        for (auto nome : kIngressi) ingresso |= campo == nome;
+        if (ingresso && !riga->IsBOF() && !riga->IsEOF()) {
+            const kv::Variant mostrato = pivot->Value(colonna->DataField());
+            const kv::Variant memorizzato = riga->Value(campo);
+            const bool uguali = kv::IsBlank(mostrato) ? kv::IsBlank(memorizzato)
+                                                      : !kv::IsBlank(memorizzato) && kv::CDbl(mostrato) == kv::CDbl(memorizzato);
+            if (!uguali) {
+                riga->SetValue(campo, mostrato);
+                riga->Update();
+            }
+        }
     } else if (!matrice->IsBOF() && !matrice->IsEOF()) {
         riga->SetBookmark(matrice->Bookmark());
     } else {

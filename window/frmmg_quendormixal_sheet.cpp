@@ -43,14 +43,45 @@ bool ChiaveCaricata(FRMMG_QUENDORMIXAL& w) {
     return false;
 }
 
-// Grid type 4 edits a pivot of the matrix, written back into it only when another element is chosen:
-// a file written or read straight from the matrix could miss the pivot's edits or be overwritten by
-// them, so CSV stays with the other grid types.
-bool CsvConsentito(FRMMG_QUENDORMIXAL& w) {
-    if (w.State().grid_type != 4) return true;
-    Avvisa(w, "L'esportazione e l'importazione CSV non sono disponibili per gli articoli con la seconda "
-              "variante in colonna.");
-    return false;
+// Grid type 4 edits a pivot of the matrix, written back into it only when another element is chosen.
+// Before a file is written or read, the element on screen is written into the matrix (as choosing
+// another element does), so the file has the prices typed in it and an import does not lose them.
+void PivotNellaMatrice(FRMMG_QUENDORMIXAL& w, CLSMG_SETUPVARIANTI& driver) {
+    if (w.State().grid_type != 4 || driver.Elem().empty()) return;
+    driver.SetElemPrev(driver.Elem());
+    FRMMG_QUENDORMIXAL::ReFilterKeepingEdits(driver);
+}
+
+// The pivot writes a typed price into the matrix without its net price, which grid type 4 works out
+// only to show it: before the matrix is written to a file, the net price of each row whose figure no
+// longer follows from its inputs is computed again (the others are left untouched, and unmodified).
+void NettiAggiornati(FRMMG_QUENDORMIXAL& w, CLSMG_SETUPVARIANTI& driver) {
+    if (w.State().grid_type != 4) return;
+    auto matrice = driver.Recordset();
+    if (!matrice || matrice->State() != kv::ado::adStateOpen || matrice->RecordCount() <= 0) return;
+    for (matrice->MoveFirst(); !matrice->IsEOF(); matrice->MoveNext()) {
+        const auto passi = driver.PassiPrezzoNetto(matrice.get());
+        const kv::Variant netto = matrice->Value("BLT_PREZZONETTO");
+        const bool giusto = passi ? !kv::IsBlank(netto) && kv::CDec(netto) == passi->net : kv::IsBlank(netto);
+        if (!giusto) driver.AggiornaPrezzoNetto();
+    }
+    matrice->MoveFirst();
+}
+
+// After an import the pivot is drawn again from the matrix, without the values it showed before
+// being written back over the imported ones, so the element on screen shows what was imported.
+void PivotDallaMatrice(FRMMG_QUENDORMIXAL& w, CLSMG_SETUPVARIANTI& driver) {
+    if (w.State().grid_type != 4 || driver.Elem().empty()) return;
+    const bool esci = driver.bEsciTrasf;
+    driver.bEsciTrasf = true;
+    try {
+        driver.SetElemPrev(driver.Elem());
+        FRMMG_QUENDORMIXAL::ReFilterKeepingEdits(driver);
+    } catch (...) {
+        driver.bEsciTrasf = esci;
+        throw;
+    }
+    driver.bEsciTrasf = esci;
 }
 
 // What a typed edit leaves behind, for changes made straight in the matrix: the changes are pending
@@ -81,7 +112,9 @@ std::string CopiaBlocco(const ctl::DataGrid& grid, const CellRange& range) { ret
 bool EsportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
     bool scritto = false;
     RunTrapped("EsportaCsv", Reporter(w), {
-        [&] { return ChiaveCaricata(w) && CsvConsentito(w) ? Flow::Next : Flow::Exit; },
+        [&] { return ChiaveCaricata(w) ? Flow::Next : Flow::Exit; },
+        [&] { PivotNellaMatrice(w, *DriverOf(w, acquisto)); },
+        [&] { NettiAggiornati(w, *DriverOf(w, acquisto)); },
         [&] {
             auto matrice = DriverOf(w, acquisto)->Recordset();
             if (!matrice || matrice->State() != kv::ado::adStateOpen) return;
@@ -104,7 +137,7 @@ bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
     bool importato = false;
     CsvRead letto;
     RunTrapped("ImportaCsv", Reporter(w), {
-        [&] { return ChiaveCaricata(w) && CsvConsentito(w) ? Flow::Next : Flow::Exit; },
+        [&] { return ChiaveCaricata(w) ? Flow::Next : Flow::Exit; },
         [&] {
             std::ifstream file(path, std::ios::binary);
             std::ostringstream testo;
@@ -122,6 +155,7 @@ bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
         },
         [&] {
             auto driver = DriverOf(w, acquisto);
+            PivotNellaMatrice(w, *driver);
             auto matrice = driver->Recordset();
             if (!matrice) return;
             auto& grid = acquisto ? *w.GRD_LISACQ : *w.GRD_LISVEN;
@@ -136,6 +170,7 @@ bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
                 throw;
             }
             if (bound == matrice) grid.SetDataSource(matrice);
+            PivotDallaMatrice(w, *driver);
             grid.RefreshAfterEdit();
             if (esito.cells > 0) ModifichePendenti(w);
             importato = esito.cells > 0;

@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QPainter>
+#include <QPalette>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -71,7 +73,7 @@ public:
     }
 
     std::string operator()(const std::shared_ptr<kv::Object>& window, const std::string& module,
-                           const std::string& file) {
+                           const std::string& file, const kv::host::PictureMessage* message) {
         if (!app_) {
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
             app_ = std::make_unique<QApplication>(argc_, argv_);
@@ -88,7 +90,8 @@ public:
         QEventLoop settle;
         QTimer::singleShot(250, &settle, &QEventLoop::quit);
         settle.exec();
-        const QPixmap picture = form->grab();
+        QPixmap picture = form->grab();
+        if (message) picture = WithMessage(picture, *message, form.get());
         form.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         if (picture.isNull() || !picture.save(QString::fromStdString(file), "PNG"))
@@ -97,6 +100,35 @@ public:
     }
 
 private:
+    // The message box the window showed, built as the host builds it and drawn over the window's
+    // picture, centred, under a title bar (an off-screen display draws no window frames).
+    static QPixmap WithMessage(const QPixmap& window, const kv::host::PictureMessage& message, QWidget* parent) {
+        auto box = kv::qt::BuildMessageBox(QString::fromStdString(message.text), message.style,
+                                           QString::fromStdString(message.title), parent);
+        box->show();
+        QEventLoop settle;
+        QTimer::singleShot(100, &settle, &QEventLoop::quit);
+        settle.exec();
+        const QPixmap dialog = box->grab();
+        box.reset();
+        QPixmap out = window;
+        QPainter painter(&out);
+        const int title_height = 28;
+        const QSize size(dialog.width(), dialog.height() + title_height);
+        const QPoint at((out.width() - size.width()) / 2, (out.height() - size.height()) / 2);
+        const QPalette palette = QApplication::palette();
+        painter.fillRect(QRect(at, size).adjusted(-1, -1, 1, 1), palette.color(QPalette::Dark));
+        painter.fillRect(QRect(at, QSize(size.width(), title_height)), palette.color(QPalette::Highlight));
+        painter.setPen(palette.color(QPalette::HighlightedText));
+        QFont font = painter.font();
+        font.setBold(true);
+        painter.setFont(font);
+        painter.drawText(QRect(at + QPoint(10, 0), QSize(size.width() - 20, title_height)),
+                         Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(message.title));
+        painter.drawPixmap(at + QPoint(0, title_height), dialog);
+        return out;
+    }
+
     int argc_ = 1;
     char* argv_[2];
     std::unique_ptr<QApplication> app_;
@@ -121,9 +153,8 @@ int main(int argc, char** argv) {
         if (auto status = kv::host::RunScriptFromArguments(
                 argc, argv, "Provider=SQLite;Data Source=" + build_dir + "/demo.sqlite", build_dir + "/components",
                 std::cout, std::cerr,
-                [pictures](const std::shared_ptr<kv::Object>& window, const std::string& module, const std::string& file) {
-                    return (*pictures)(window, module, file);
-                }))
+                [pictures](const std::shared_ptr<kv::Object>& window, const std::string& module, const std::string& file,
+                           const kv::host::PictureMessage* message) { return (*pictures)(window, module, file, message); }))
             return *status;
     }
     QStringList arguments;

@@ -108,6 +108,8 @@ public:
         if (!answers_.empty()) answers_.pop_front();
     }
     std::size_t ShownCount() const { return shown_.size(); }
+    // The message shown last, left among those `messages` will list; null when none is.
+    const Shown* Last() const { return shown_.empty() ? nullptr : &shown_.back(); }
     // The message shown last, taken out of those `messages` will list.
     std::optional<Shown> TakeLast() {
         if (shown_.empty()) return std::nullopt;
@@ -352,7 +354,9 @@ public:
             if (!AllFields(args).empty()) throw ScriptFailure{"close non vuole campi"};
             CloseByUser();
         } else if (command == "screenshot") {
-            Screenshot(RTrim(SplitFields(args, 0, true)[0]));
+            Screenshot(RTrim(SplitFields(args, 0, true)[0]), false);
+        } else if (command == "screenshot-message") {
+            Screenshot(RTrim(SplitFields(args, 0, true)[0]), true);
         } else if (command == "detail") {
             const auto f = SplitFields(args, 2, true);
             std::string column = RTrim(f[2]);
@@ -714,13 +718,19 @@ private:
         component_.reset();
     }
 
-    void Screenshot(const std::string& file) {
+    void Screenshot(const std::string& file, bool with_message) {
         if (file.empty()) throw ScriptFailure{"screenshot vuole il nome del file"};
+        std::optional<PictureMessage> message;
+        if (with_message) {
+            const auto* last = dialogs_->Last();
+            if (!last) throw ScriptFailure{"screenshot-message: nessun messaggio mostrato dopo l'ultimo messages"};
+            message = PictureMessage{last->title, last->text, last->style};
+        }
         if (!options_.picture) throw ScriptFailure{"screenshot: questo programma non sa disegnare la finestra"};
         const std::string module = loader_.Load(std::string(kProgId).substr(0, std::string_view(kProgId).find('.')))->Path();
         auto window = Window();
         if (!window) throw ScriptFailure{"la finestra è chiusa"};
-        if (auto problem = options_.picture(window, module, file); !problem.empty())
+        if (auto problem = options_.picture(window, module, file, message ? &*message : nullptr); !problem.empty())
             throw ScriptFailure{"screenshot: " + problem};
     }
 

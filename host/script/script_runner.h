@@ -23,6 +23,8 @@
 //                             the next line that needs the window opens it again
 //   screenshot FILE           writes a picture (PNG) of the window as it is now, when the host can draw
 //                             it (ScriptOptions::picture); prints nothing
+//   screenshot-message FILE   the same with the message box shown last (and not yet listed by
+//                             `messages`) drawn over the window, as the user saw it
 //   paste GRID ROW COLUMN TEXT  pastes a clipboard block (\t between cells, \n after rows) from a cell
 //   copy GRID ROW COLUMN ROW2 COLUMN2  prints the cells of a range as they would be copied
 //   adjust GRID ROWS COLUMN CHANGE [scaglione N]  raises or lowers prices (+3%, -0,50); ROWS is N,
@@ -46,11 +48,19 @@
 
 namespace kv::host {
 
+// A message box to draw over the window: its title, text and platform style (buttons and icon).
+struct PictureMessage {
+    std::string title;
+    std::string text;
+    int style = 0;
+};
+
 // Draws the window a script drives and writes the picture to `file` (PNG): "" when written, otherwise
 // the reason. `module` is the path of the component module that made the window (which knows how to
-// draw it). The drawing only renders the window's controls; it raises none of their events.
+// draw it); `message`, when given, is drawn over the window. The drawing only renders the window's
+// controls; it raises none of their events.
 using WindowPicture = std::function<std::string(const std::shared_ptr<kv::Object>& window, const std::string& module,
-                                                const std::string& file)>;
+                                                const std::string& file, const PictureMessage* message)>;
 
 struct ScriptOptions {
     std::string connection;      // the company database
