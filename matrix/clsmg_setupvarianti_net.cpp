@@ -134,6 +134,21 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, V
 std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
     IndiciTrovati* const ix = IndiciNetto();
     if (!IndiciNetto(row, ix)) return NetPriceOf(calculation, [&](CampoNetto campo) { return ValoreNetto(row, ix, campo); });
+    // The usual row holds its eleven figures as Doubles (or nothing): they are handed over in one call.
+    static_assert(kMagImp - kPrezzo + 1 == kv::services::PriceCalculation::kInputs);
+    if (calculation) {
+        try {
+            std::array<double, kv::services::PriceCalculation::kInputs> numeri;
+            if (row.Numbers(ix->indici + kPrezzo, numeri.size(), numeri.data())) {
+                calculation->Calculate(NS(row.Value(ix->indici[kValuta])), numeri);
+                Variant net = calculation->NetPrice();
+                if (net.IsNull() || net.IsEmpty()) return std::nullopt;
+                return net;
+            }
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    }
     std::array<Variant, kNetto> valori;
     try {
         row.Values(ix->indici, kNetto, valori.data());

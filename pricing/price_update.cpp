@@ -292,18 +292,39 @@ void PriceUpdate::Aggiorna(Branch branch, const kv::Decimal& /*ricarico*/) {
         }
     }
     PassiAggiorna& u = *passi_;
-    u.s = StatoAggiorna{};
+    Azzera(u.s);
     u.s.branch = branch;
     u.in_uso = true;
     try {
         RunTrapped("AggiornaPrezzo", report, u.passi);
     } catch (...) {
         u.in_uso = false;
-        u.s = StatoAggiorna{};
+        Rilascia(u.s);
         throw;
     }
     u.in_uso = false;
-    u.s = StatoAggiorna{};  // the recordsets are not held between updates
+    Rilascia(u.s);
+}
+
+// The state an update starts from, set field by field: the update runs once per row of a run, and a
+// whole new state (its recordsets, flags and derivation) costs more than the few fields it resets.
+void PriceUpdate::Azzera(StatoAggiorna& s) const {
+    s.branch = Branch::ByDefault;
+    s.p = 0;
+    s.ricarica = false;
+    s.calcolato = false;
+    s.flag_acq = Variant();
+    s.flag_ven = Variant();
+    s.modo = 0;
+    if (registra_) s.d = DerivazioneRegistrata{};
+}
+
+// The recordsets and objects are not held between updates.
+void PriceUpdate::Rilascia(StatoAggiorna& s) {
+    s.ven.reset();
+    s.acq.reset();
+    s.par_ven.reset();
+    s.calc.reset();
 }
 
 std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag_acq,

@@ -70,14 +70,20 @@ int32_t RigheAcquisto::Testi::Numero(const std::string& letto, bool aggiungi) {
     // Consecutive rows mostly share their variant codes and options: a text read again is not
     // compared anew.
     if (ultimo_numero != Testi::kNessuno && letto == ultimo) return ultimo_numero;
-    // As the filter compares: without regard to case or trailing blanks.
-    std::string testo = kv::UCase(kv::RTrim(letto));
     int32_t n = -1;
-    if (auto it = numeri.find(testo); it != numeri.end()) {
-        n = it->second;
-    } else if (aggiungi) {
-        n = static_cast<int32_t>(numeri.size());
-        numeri.emplace(std::move(testo), n);
+    if (auto letta = letti.find(letto); letta != letti.end()) {
+        n = letta->second;  // read before, as it stands
+    } else {
+        // As the filter compares: without regard to case or trailing blanks.
+        std::string testo = kv::UCase(kv::RTrim(letto));
+        if (auto it = numeri.find(testo); it != numeri.end()) {
+            n = it->second;
+        } else if (aggiungi) {
+            n = static_cast<int32_t>(numeri.size());
+            numeri.emplace(std::move(testo), n);
+        }
+        // A text no purchase row has stays unknown only while nothing is added.
+        if (n >= 0 || !aggiungi) letti.emplace(letto, n);
     }
     ultimo = letto;
     ultimo_numero = n;

@@ -45,6 +45,9 @@ private:
     // The different texts of one key field, as the filter compares them, and the last one asked for.
     struct Testi {
         std::unordered_map<std::string, int32_t> numeri;
+        // The number of each text as read (its case and blanks as they stand), so that a text read
+        // again is not compared anew.
+        std::unordered_map<std::string, int32_t> letti;
         static constexpr int32_t kNessuno = -2;
         std::string ultimo;  // as read, before it is compared
         int32_t ultimo_numero = kNessuno;

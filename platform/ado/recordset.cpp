@@ -227,16 +227,27 @@ Variant Recordset::Value(int index) const {
     return store_->rows[id].values[index].Get();
 }
 
-void Recordset::Values(const int* indexes, std::size_t n, Variant* out) const {
+// The current row's cells, after checking that every index names a field.
+const std::vector<Cell>& Recordset::CellsOf(const int* indexes, std::size_t n) const {
     const int64_t id = CurrentRowId();
-    const auto& cells = store_->rows[id].values;
     for (std::size_t k = 0; k < n; ++k) {
-        const int index = indexes[k];
-        if (index < 0 || index >= static_cast<int>(store_->fields.size()))
+        if (indexes[k] < 0 || indexes[k] >= static_cast<int>(store_->fields.size()))
             throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
-                                                std::to_string(index), "Fields");
-        out[k] = cells[index].Get();
+                                                std::to_string(indexes[k]), "Fields");
     }
+    return store_->rows[id].values;
+}
+
+void Recordset::Values(const int* indexes, std::size_t n, Variant* out) const {
+    const auto& cells = CellsOf(indexes, n);
+    for (std::size_t k = 0; k < n; ++k) out[k] = cells[indexes[k]].Get();
+}
+
+bool Recordset::Numbers(const int* indexes, std::size_t n, double* out) const {
+    const auto& cells = CellsOf(indexes, n);
+    for (std::size_t k = 0; k < n; ++k)
+        if (!cells[indexes[k]].Number(out[k])) return false;
+    return true;
 }
 
 void Recordset::SetValue(std::string_view name, const Variant& val) { SetValue(RequireField(name), val); }

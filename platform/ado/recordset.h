@@ -30,6 +30,7 @@ namespace kv::ado {
 
 class Recordset;
 struct RowStore;
+class Cell;
 
 // A column definition as appended or as reported by a query.
 struct FieldInfo {
@@ -126,6 +127,9 @@ public:
     // The values of fields `indexes[0..n)` of the current row into out[0..n): Value(index) for each,
     // with the row found once. A bad index raises as Value does, leaving out partly written.
     void Values(const int* indexes, std::size_t n, Variant* out) const;
+    // The same fields read as numbers, when each holds a Double, Null or Empty (Null and Empty read 0):
+    // true then; false, with out partly written, when one holds anything else.
+    bool Numbers(const int* indexes, std::size_t n, double* out) const;
 
     // ---- Navigation over the rows visible through the filter.
     // BOF and EOF as the platform names them; EOF is a C library macro, hence the Is prefix.
@@ -215,6 +219,7 @@ private:
     void RequireOpen() const;
     int RequireField(std::string_view name) const;
     int64_t CurrentRowId() const;  // 3021 when there is no current row
+    const std::vector<Cell>& CellsOf(const int* indexes, std::size_t n) const;
     void Sync() const;             // brings this view up to date with changes made through clones
     void FinishEdit();
     void LeaveDeletedRow();

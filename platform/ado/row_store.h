@@ -72,6 +72,15 @@ public:
     ~Cell() { Release(); }
 
     Variant Get() const;
+    // The value as a number when it is a Double (true), or Null or Empty (0, true); false otherwise.
+    bool Number(double& out) const {
+        switch (kind_) {
+            case kDouble: out = bits_.d; return true;
+            case kNull:
+            case kEmpty: out = 0; return true;
+            default: return false;
+        }
+    }
 
 private:
     enum Kind : uint8_t { kEmpty, kNull, kBool, kInt16, kInt32, kInt64, kDouble, kDate, kShortText, kText,

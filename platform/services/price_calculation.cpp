@@ -108,13 +108,37 @@ void HostPriceCalculation::SetMarkup(int index, const kv::Variant& percent) {
     markups_[static_cast<std::size_t>(index - 1)] = percent;
 }
 
-void HostPriceCalculation::Calculate() {
-    net_ = kv::Variant::Null();
-    last_.reset();
+const kv::RegionalSettings& HostPriceCalculation::Regional() const {
     if (!global_)
         throw kv::Error(kv::err::kObjectNotSet, "The price calculation has not been given the host's global services",
                         kSource);
-    const kv::RegionalSettings& rs = global_->Regional();
+    return global_->Regional();
+}
+
+int HostPriceCalculation::Decimals(const kv::RegionalSettings& rs) {
+    if (currency_.IsNull() || currency_.IsObject())
+        throw kv::Error(kv::err::kInvalidCall, "No currency was given to the price calculation", kSource);
+    auto currencies = global_->Currencies();
+    if (!currencies)
+        throw kv::Error(kv::err::kObjectNotSet, "The host has no database session to read the currency table",
+                        kSource);
+    const std::string* given = currency_.IsString() ? &currency_.StringValue() : nullptr;
+    if (given && currencies == last_table_ && *given == last_code_) return last_decimals_;
+    std::string code = currency_.IsEmpty() ? std::string() : kv::CStr(currency_, rs);
+    const Currency currency = currencies->Require(code, kSource);
+    last_table_.reset();
+    if (given) {
+        last_code_ = *given;
+        last_decimals_ = currency.unit_price_decimals;
+        last_table_ = currencies;
+    }
+    return currency.unit_price_decimals;
+}
+
+void HostPriceCalculation::Calculate() {
+    net_ = kv::Variant::Null();
+    last_.reset();
+    const kv::RegionalSettings& rs = Regional();
 
     PriceInputs in;
     bool null_input = false;
@@ -130,28 +154,48 @@ void HostPriceCalculation::Calculate() {
         take(markups_[static_cast<std::size_t>(i)], "markup", i + 1, in.markups[static_cast<std::size_t>(i)]);
     take(markup_amount_, "markup amount", 0, in.markup_amount);
 
-    if (currency_.IsNull() || currency_.IsObject())
-        throw kv::Error(kv::err::kInvalidCall, "No currency was given to the price calculation", kSource);
-    auto currencies = global_->Currencies();
-    if (!currencies)
-        throw kv::Error(kv::err::kObjectNotSet, "The host has no database session to read the currency table",
-                        kSource);
-    const std::string* given = currency_.IsString() ? &currency_.StringValue() : nullptr;
-    int decimals = last_decimals_;
-    if (!(given && currencies == last_table_ && *given == last_code_)) {
-        std::string code = currency_.IsEmpty() ? std::string() : kv::CStr(currency_, rs);
-        const Currency currency = currencies->Require(code, kSource);
-        last_table_.reset();
-        decimals = currency.unit_price_decimals;
-        if (given) {
-            last_code_ = *given;
-            last_decimals_ = decimals;
-            last_table_ = currencies;
-        }
-    }
+    const int decimals = Decimals(rs);
     if (null_input) return;  // Null in, Null out
     net_ = kv::Variant(NetPriceOf(in, decimals));
     last_.emplace(in, decimals);
+}
+
+void HostPriceCalculation::Calculate(const kv::Variant& currency, const std::array<double, kInputs>& inputs) {
+    // The inputs are kept as set, as the setters keep them; a Double that is not finite goes the way
+    // of the setters and Calculate, which report it.
+    for (double v : inputs) {
+        if (!std::isfinite(v)) return PriceCalculation::Calculate(currency, inputs);
+    }
+    currency_ = currency;
+    gross_ = inputs[0];
+    for (std::size_t i = 0; i < discounts_.size(); ++i) discounts_[i] = inputs[1 + i];
+    discount_amount_ = inputs[1 + kDiscounts];
+    for (std::size_t i = 0; i < markups_.size(); ++i) markups_[i] = inputs[2 + kDiscounts + i];
+    markup_amount_ = inputs[kInputs - 1];
+
+    net_ = kv::Variant::Null();
+    last_.reset();
+    const kv::RegionalSettings& rs = Regional();
+    PriceInputs in;
+    in.gross = kv::Decimal::FromDouble(inputs[0]);
+    for (std::size_t i = 0; i < in.discounts.size(); ++i) in.discounts[i] = kv::Decimal::FromDouble(inputs[1 + i]);
+    in.discount_amount = kv::Decimal::FromDouble(inputs[1 + kDiscounts]);
+    for (std::size_t i = 0; i < in.markups.size(); ++i)
+        in.markups[i] = kv::Decimal::FromDouble(inputs[2 + kDiscounts + i]);
+    in.markup_amount = kv::Decimal::FromDouble(inputs[kInputs - 1]);
+    const int decimals = Decimals(rs);
+    net_ = kv::Variant(NetPriceOf(in, decimals));
+    last_.emplace(in, decimals);
+}
+
+void PriceCalculation::Calculate(const kv::Variant& currency, const std::array<double, kInputs>& inputs) {
+    SetCurrency(currency);
+    SetGrossPrice(inputs[0]);
+    for (int i = 1; i <= kDiscounts; ++i) SetDiscount(i, inputs[static_cast<std::size_t>(i)]);
+    SetDiscountAmount(inputs[1 + kDiscounts]);
+    for (int i = 1; i <= kMarkups; ++i) SetMarkup(i, inputs[static_cast<std::size_t>(1 + kDiscounts + i)]);
+    SetMarkupAmount(inputs[kInputs - 1]);
+    Calculate();
 }
 
 }  // namespace kv::services

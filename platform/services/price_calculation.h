@@ -54,6 +54,11 @@ public:
     virtual void SetMarkup(int index, const kv::Variant& percent) = 0;  // index 1 to 2
     virtual void SetMarkupAmount(const kv::Variant& amount) = 0;
     virtual void Calculate() = 0;
+    // Everything at once: the currency and the eleven inputs in the order above (gross price, discounts
+    // 1 to 6, discount amount, markups 1 and 2, markup amount) set as Doubles, then Calculate. A price
+    // run calculates thousands of rows; an implementation may do it without the eleven calls.
+    static constexpr int kInputs = 1 + kDiscounts + 1 + kMarkups + 1;
+    virtual void Calculate(const kv::Variant& currency, const std::array<double, kInputs>& inputs);
     // A Decimal after a successful calculation; Null otherwise.
     virtual kv::Variant NetPrice() const = 0;
     // How the last successful calculation reached its net price, step by step (NetPriceSteps below);
@@ -97,10 +102,16 @@ public:
     void SetMarkup(int index, const kv::Variant& percent) override;
     void SetMarkupAmount(const kv::Variant& amount) override { markup_amount_ = amount; }
     void Calculate() override;
+    void Calculate(const kv::Variant& currency, const std::array<double, kInputs>& inputs) override;
     kv::Variant NetPrice() const override { return net_; }
     std::optional<NetPriceSteps> LastSteps() const override;
 
 private:
+    // The currency's unit-price decimals (the last currency's, without a lookup, when it is the same).
+    int Decimals(const kv::RegionalSettings& rs);
+    // Raises 91 without global services.
+    const kv::RegionalSettings& Regional() const;
+
     std::shared_ptr<GlobalServices> global_;
     kv::Variant currency_;
     kv::Variant gross_;

@@ -571,6 +571,29 @@ TEST(Recordset, RowsStampChangesWhenRowsComeOrGo) {
     EXPECT_EQ(rs->Rows(), Recordset::RowsStamp{});
 }
 
+// Several fields of the current row at once: as Value reads them, and as numbers only when each is a
+// Double or nothing.
+TEST(Recordset, ValuesAndNumbersReadTheCurrentRow) {
+    auto rs = MakeRows({{"A", "x", 1.5}, {"B", "y", 2}});
+    rs->MoveNext();
+    const int fields[] = {2, 0, 1};
+    Variant values[3];
+    rs->Values(fields, 3, values);
+    EXPECT_EQ(values[0], Variant(2.0));
+    EXPECT_EQ(CStr(values[1]), "B    ");
+    EXPECT_EQ(CStr(values[2]), "y");
+    double numbers[2] = {-1, -1};
+    const int qty_day[] = {2, 3};  // DAY is Null: it reads 0
+    EXPECT_TRUE(rs->Numbers(qty_day, 2, numbers));
+    EXPECT_EQ(numbers[0], 2.0);
+    EXPECT_EQ(numbers[1], 0.0);
+    rs->SetValue("DAY", Variant(Date(45000)));
+    EXPECT_FALSE(rs->Numbers(qty_day, 2, numbers));  // a date is not a number here
+    const int bad[] = {9};
+    EXPECT_EQ(ErrorNumber([&] { rs->Values(bad, 1, values); }), err::kItemNotFound);
+    EXPECT_EQ(ErrorNumber([&] { rs->Numbers(bad, 1, numbers); }), err::kItemNotFound);
+}
+
 }  // namespace
 }  // namespace kv::ado
 

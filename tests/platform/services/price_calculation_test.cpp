@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/services/pricing_support.h"
 
 namespace kv::services {
@@ -62,6 +64,42 @@ TEST_F(PriceCalculationTest, Formula) {
         calc->Calculate();
         EXPECT_EQ(calc->NetPrice(), Variant(Dec(c.net))) << c.name;
     }
+    // The same figures as Doubles in one call, on the host's object and through the setters (what an
+    // implementation without its own one-call path does): the same price, and the inputs stay set, so
+    // a Calculate after it gives the price again.
+    struct PerSetter : PriceCalculation {
+        std::shared_ptr<PriceCalculation> inner;
+        void SetGlobalServices(std::shared_ptr<GlobalServices> g) override { inner->SetGlobalServices(g); }
+        void SetCurrency(const Variant& v) override { inner->SetCurrency(v); }
+        void SetGrossPrice(const Variant& v) override { inner->SetGrossPrice(v); }
+        void SetDiscount(int i, const Variant& v) override { inner->SetDiscount(i, v); }
+        void SetDiscountAmount(const Variant& v) override { inner->SetDiscountAmount(v); }
+        void SetMarkup(int i, const Variant& v) override { inner->SetMarkup(i, v); }
+        void SetMarkupAmount(const Variant& v) override { inner->SetMarkupAmount(v); }
+        void Calculate() override { inner->Calculate(); }
+        using PriceCalculation::Calculate;
+        Variant NetPrice() const override { return inner->NetPrice(); }
+    };
+    auto per_setter = std::make_shared<PerSetter>();
+    per_setter->inner = Calc();
+    for (const Case& c : cases) for (const std::shared_ptr<PriceCalculation>& calc : {Calc(), shared, std::shared_ptr<PriceCalculation>(per_setter)}) {
+        std::array<double, PriceCalculation::kInputs> in{};
+        in[0] = Dec(c.gross).ToDouble();
+        for (int i = 0; i < 6; ++i) in[1 + i] = Dec(c.discounts[static_cast<std::size_t>(i)]).ToDouble();
+        in[7] = Dec(c.discount_amount).ToDouble();
+        for (int i = 0; i < 2; ++i) in[8 + i] = Dec(c.markups[static_cast<std::size_t>(i)]).ToDouble();
+        in[10] = Dec(c.markup_amount).ToDouble();
+        calc->Calculate(Variant(std::string(c.currency) + "  "), in);
+        EXPECT_EQ(calc->NetPrice(), Variant(Dec(c.net))) << c.name;
+        calc->Calculate();
+        EXPECT_EQ(calc->NetPrice(), Variant(Dec(c.net))) << c.name;
+    }
+    // A figure that is not finite is reported as the setters report it, leaving no price.
+    auto calc = Calc();
+    std::array<double, PriceCalculation::kInputs> in{};
+    in[0] = std::numeric_limits<double>::infinity();
+    EXPECT_THROW(calc->Calculate(Variant("EURO"), in), kv::Error);
+    EXPECT_TRUE(calc->NetPrice().IsNull());
 }
 
 TEST_F(PriceCalculationTest, InputsOfOtherTypes) {
