@@ -152,6 +152,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             par_ven = ListiniVen().rstParMagLis;
             if (!ven || !acq) throw PricingNotSet("the matrix recordset");
             if (!par_ven) throw PricingNotSet("the sales list parameters");
+            if (registra_) RigheDerivazioni(*ven, *acq);
         },
         [&] {
             ricarica = branch == Branch::Recharge ||
@@ -176,7 +177,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             calcolato = true;
             if (registra_) {
                 d.ricarica = true;
-                d.ricarico = Cifra::Di(campi_ven.perricdelta.Di(*ven));
+                d.ricarico = Tieni(campi_ven.perricdelta.Di(*ven));
             }
         },
 
@@ -253,25 +254,18 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         // asks for the breakdown of that row. The purchase prices are kept as the run read them.
         [&] {
             if (!registra_) return;
-            const auto righe_ven = ven->Rows();
-            const auto righe_acq = acq->Rows();
-            if (!(righe_ven == righe_ven_ && righe_acq == righe_acq_)) {
-                derivazioni_.clear();  // kept for other rows than these: they no longer name anything
-                righe_ven_ = righe_ven;
-                righe_acq_ = righe_acq;
-            }
             const int64_t riga = kv::CLngLng(ven->Bookmark()) - 1;
             const int64_t riga_acq = kv::CLngLng(acq->Bookmark()) - 1;
             if (riga < 0 || riga_acq < 0) return;
             d.fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
-            d.prezzo_finale = Cifra::Di(campi_ven.prezzo.Di(*ven));
+            d.prezzo_finale = Tieni(campi_ven.prezzo.Di(*ven));
             d.riga_acq = riga_acq;
-            d.lordo_acq = Cifra::Di(campi_acq.prezzo.Di(*acq));
-            d.netto_acq = Cifra::Di(campi_acq.netto.Di(*acq));
+            d.lordo_acq = Tieni(campi_acq.prezzo.Di(*acq));
+            d.netto_acq = Tieni(campi_acq.netto.Di(*acq));
             d.presente = true;
             const auto i = static_cast<std::size_t>(riga);
             if (i >= derivazioni_.size()) derivazioni_.resize(i + 1);
-            derivazioni_[i] = std::move(d);
+            derivazioni_[i] = d;
         },
     };
 }
@@ -343,11 +337,22 @@ std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag
 }
 
 void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven,
-                            std::optional<kv::services::RoundingApplied>* applicato) {
+                            int32_t* applicato) {
     const int16_t fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
+    // The row's price was just written: a rounding indicator or bracket it already holds needs no
+    // second write (the row is modified either way, and the field keeps its value).
+    auto scrivi = [&](const Campo& campo, const Variant& v) {
+        const Variant attuale = campo.Di(*ven);
+        bool uguale = v.IsNull() && attuale.IsNull();
+        if (!v.IsNull() && !attuale.IsNull() && !attuale.IsEmpty()) {
+            const auto a = kv::TryCDbl(attuale), b = kv::TryCDbl(v);
+            uguale = a && b && *a == *b;
+        }
+        if (!uguale) campo.Scrivi(*ven, v);
+    };
     if (fonte == 0) {
-        campi_ven.indarrot.Scrivi(*ven, int16_t{0});
-        campi_ven.scaglione.Scrivi(*ven, Variant::Null());
+        scrivi(campi_ven.indarrot, int16_t{0});
+        scrivi(campi_ven.scaglione, Variant::Null());
         return;
     }
     Variant scaglione;
@@ -363,14 +368,45 @@ void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, 
     if (!rounding) throw PricingNotSet("the price rounding");
     const std::string valuta = kv::CStr(campi_par_ven.valuta.Di(*par_ven));
     const double arrotondato = rounding->Round(price, kv::CInt(scaglione), valuta);
-    if (applicato) *applicato = rounding->LastRounding();
-    campi_ven.indarrot.Scrivi(*ven, int16_t{1});
-    campi_ven.scaglione.Scrivi(*ven, scaglione);
+    if (applicato) {
+        if (auto applied = rounding->LastRounding()) {
+            *applicato = static_cast<int32_t>(arrotondamenti_.size());
+            arrotondamenti_.push_back(std::move(*applied));
+        }
+    }
+    scrivi(campi_ven.indarrot, int16_t{1});
+    scrivi(campi_ven.scaglione, scaglione);
     campi_ven.prezzo.Scrivi(*ven, arrotondato);
+}
+
+PriceUpdate::Cifra PriceUpdate::Tieni(Variant v) {
+    Cifra c;
+    if (const double* d = v.TryGet<double>()) {
+        c.numero = *d;
+    } else {
+        c.altro = static_cast<int32_t>(altri_.size());
+        altri_.push_back(std::move(v));
+    }
+    return c;
+}
+
+Variant PriceUpdate::Valore(const Cifra& c) const {
+    return c.altro >= 0 ? altri_[static_cast<std::size_t>(c.altro)] : Variant(c.numero);
+}
+
+void PriceUpdate::RigheDerivazioni(kv::ado::Recordset& ven, kv::ado::Recordset& acq) {
+    const auto righe_ven = ven.Rows();
+    const auto righe_acq = acq.Rows();
+    if (righe_ven == righe_ven_ && righe_acq == righe_acq_) return;
+    DimenticaDerivazioni();  // kept for other rows than these: they no longer name anything
+    righe_ven_ = righe_ven;
+    righe_acq_ = righe_acq;
 }
 
 void PriceUpdate::DimenticaDerivazioni() {
     derivazioni_.clear();
+    altri_.clear();
+    arrotondamenti_.clear();
     righe_ven_ = {};
     righe_acq_ = {};
 }
@@ -391,10 +427,10 @@ std::optional<DerivazionePrezzo> PriceUpdate::Derivazione(kv::ado::Recordset& ve
     d.lista_acq = campi_acq.lista.Di(*acq);
     d.opzione_acq = kv::CStr(NS(campi_acq.opzione.Di(*acq)));
     d.valuta_acq = kv::CStr(NS(campi_acq.valuta.Di(*acq)));
-    d.lordo_acq = Num(r.lordo_acq.Valore());
-    d.netto_acq = Num(r.netto_acq.Valore());
+    d.lordo_acq = Num(Valore(r.lordo_acq));
+    d.netto_acq = Num(Valore(r.netto_acq));
     d.ricarica = r.ricarica;
-    if (r.ricarica) d.ricarico = Num(r.ricarico.Valore());
+    if (r.ricarica) d.ricarico = Num(Valore(r.ricarico));
     d.modo = r.modo;
     d.calcolato = r.calcolato;
     d.prezzo = r.prezzo;
@@ -402,8 +438,8 @@ std::optional<DerivazionePrezzo> PriceUpdate::Derivazione(kv::ado::Recordset& ve
     if (r.iva != 0) d.aliquota = aliquota_derivazioni_;
     d.prezzo_iva = r.prezzo_iva;
     d.fonte_arrotondamento = r.fonte;
-    d.arrotondamento = r.arrotondamento;
-    d.prezzo_finale = r.prezzo_finale.Valore();
+    if (r.arrotondamento >= 0) d.arrotondamento = arrotondamenti_[static_cast<std::size_t>(r.arrotondamento)];
+    d.prezzo_finale = Valore(r.prezzo_finale);
     return d;
 }
 

@@ -124,7 +124,7 @@ private:
     std::optional<double> ConvertiIva(double price, const kv::Variant& flag_acq, const kv::Variant& flag_ven);
     // The rounding block: indicator, bracket and rounded gross price of the sales row.
     void Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven,
-                   std::optional<kv::services::RoundingApplied>* applicato = nullptr);
+                   int32_t* applicato = nullptr);
     // The VAT flag of the purchase list that the purchase row belongs to.
     kv::Variant FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq);
     kv::Variant Scaglione();
@@ -149,24 +149,20 @@ private:
     std::shared_ptr<PassiAggiorna> passi_;  // the update's steps, made at its first run
     bool registra_ = false;
     // A figure as the update read it from a row: a Double (the matrices' own kind) as it is, anything
-    // else kept whole. It becomes a Decimal only when the breakdown is asked for.
+    // else kept whole beside the derivations (altri_). It becomes a Decimal only when the breakdown is
+    // asked for.
     struct Cifra {
         double numero = 0;
-        std::optional<kv::Variant> altro;
-        static Cifra Di(kv::Variant v) {
-            Cifra c;
-            if (const double* d = v.TryGet<double>())
-                c.numero = *d;
-            else
-                c.altro = std::move(v);
-            return c;
-        }
-        kv::Variant Valore() const { return altro ? *altro : kv::Variant(numero); }
+        int32_t altro = -1;  // its place in altri_, when it is not a Double
     };
+    Cifra Tieni(kv::Variant v);
+    // Forgets the derivations kept when they were kept for other rows than these matrices hold.
+    void RigheDerivazioni(kv::ado::Recordset& ven, kv::ado::Recordset& acq);
+    kv::Variant Valore(const Cifra& c) const;
     // What an update did to its sales row, in the few figures the breakdown is made from; kept by the
-    // sales row's bookmark. A run keeps one for each of its thousands of rows, so what names the purchase
-    // row (list, option, currency) is read from it only when asked for, and the VAT rate, the same for
-    // every row, is kept once.
+    // sales row's bookmark. A run keeps one for each of its thousands of rows, so the record holds plain
+    // figures only: what names the purchase row (list, option, currency) is read from it when asked for,
+    // the VAT rate, the same for every row, is kept once, and a rounding applied is kept beside.
     struct DerivazioneRegistrata {
         bool presente = false;
         bool ricarica = false;
@@ -174,12 +170,14 @@ private:
         int8_t iva = 0;
         int16_t modo = 0;
         int16_t fonte = 0;
-        int64_t riga_acq = -1;  // the purchase row's bookmark
+        int32_t arrotondamento = -1;  // its place in arrotondamenti_
+        int64_t riga_acq = -1;        // the purchase row's bookmark
         double prezzo = 0, prezzo_iva = 0;
         Cifra ricarico, lordo_acq, netto_acq, prezzo_finale;
-        std::optional<kv::services::RoundingApplied> arrotondamento;
     };
     std::vector<DerivazioneRegistrata> derivazioni_;
+    std::vector<kv::Variant> altri_;
+    std::vector<kv::services::RoundingApplied> arrotondamenti_;
     kv::Decimal aliquota_derivazioni_;
     kv::ado::Recordset::RowsStamp righe_ven_, righe_acq_;};
 

@@ -127,12 +127,16 @@ bool RigheAcquisto::Costruisci(Recordset& acq, Recordset& ven) {
     catene_.assign(posti, Catena{});
     segnalibri_.reserve(righe);
     seguente_.reserve(righe);
+    // The key fields of a row are read together, the row found once.
+    const int campi[1 + kTesti] = {acq_lista_, acq_testi_[0], acq_testi_[1], acq_testi_[2], acq_testi_[3]};
+    Variant valori[1 + kTesti];
     for (copia->MoveFirst(); !copia->IsEOF(); copia->MoveNext()) {
         Chiave chiave;
-        if (!ListaAcquisto(copia->Value(acq_lista_), esatto, chiave.lista)) continue;
+        copia->Values(campi, 1 + kTesti, valori);
+        if (!ListaAcquisto(valori[0], esatto, chiave.lista)) continue;
         bool nullo = false;
         for (int t = 0; t < kTesti && !nullo; ++t) {
-            const Variant v = copia->Value(acq_testi_[t]);
+            const Variant& v = valori[1 + t];
             if (v.IsString())
                 chiave.testi[t] = testi_[t].Numero(v.StringValue(), true);
             else
@@ -160,8 +164,10 @@ const std::vector<int64_t>& RigheAcquisto::Trova(Recordset& ven, int16_t lista) 
     trovate_.clear();
     Chiave chiave;
     chiave.lista = lista;
+    Variant valori[kTesti];
+    ven.Values(ven_testi_, kTesti, valori);
     for (int t = 0; t < kTesti; ++t) {
-        const Variant v = ven.Value(ven_testi_[t]);
+        const Variant& v = valori[t];
         // The filter holds the sales value as NS gives it: blank or Null as the empty text.
         if (v.IsString())
             chiave.testi[t] = testi_[t].Numero(v.StringValue(), false);

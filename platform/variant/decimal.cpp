@@ -153,7 +153,7 @@ Wide Abs(const Decimal::Coefficient& c) { return c < 0 ? Wide(-c) : Wide(c); }
 
 // k when |c| is 10^k, else -1.
 int PowerOfTen(const Decimal::Coefficient& c) {
-    Decimal::Coefficient m = c < 0 ? Decimal::Coefficient(-c) : c;
+    unsigned __int128 m = Magnitude(Native(c));
     if (m == 0) return -1;
     int k = 0;
     while (m % 10 == 0) {
@@ -161,6 +161,52 @@ int PowerOfTen(const Decimal::Coefficient& c) {
         ++k;
     }
     return m == 1 ? k : -1;
+}
+
+// The 15 significant digits of a Double of magnitude 1e-8 to 1e15, rounded half to even from its exact
+// binary value as to_chars rounds them, worked out in integers: the Double is m / 2^shift exactly, so
+// m * 10^s / 2^shift is the value times 10^s, and its integer part and remainder give the digits and
+// the rounding. `scale` is the number of decimals of the 15 digits (what the scientific text's
+// exponent gives). False outside that range, and when the digits carry into a sixteenth place
+// at scale 0.
+bool FifteenDigits(double v, int64_t& digits, int& scale) {
+    static constexpr uint64_t kLow = 100000000000000ull, kHigh = 1000000000000000ull;  // 10^14, 10^15
+    const double a = std::fabs(v);
+    if (!(a >= 1e-8 && a < 1e15)) return false;
+    int e2 = 0;
+    const double fraction = std::frexp(a, &e2);  // a = fraction * 2^e2, fraction in [0.5, 1)
+    const auto m = static_cast<uint64_t>(std::ldexp(fraction, 53));
+    const int shift = 53 - e2;  // 3 to 80 in this range
+    int d = static_cast<int>(std::floor(std::log10(a)));  // the decimal exponent, perhaps one off
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int s = 14 - d;
+        if (s < 0 || s > 22) return false;
+        unsigned __int128 p10 = 1;
+        for (int i = 0; i < s; ++i) p10 *= 10;
+        const unsigned __int128 n = static_cast<unsigned __int128>(m) * p10;  // below 2^127
+        unsigned __int128 q = n >> shift;
+        if (q >= kHigh) {
+            ++d;
+            continue;
+        }
+        if (q < kLow) {
+            --d;
+            continue;
+        }
+        const unsigned __int128 r = n - (q << shift);
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        if (r > half || (r == half && (q & 1) != 0)) ++q;
+        int out_scale = s;
+        if (q == kHigh) {  // 9.99…95 and up: one digit more, one decimal less
+            q = kLow;
+            --out_scale;
+        }
+        if (out_scale < 0) return false;
+        digits = static_cast<int64_t>(q);
+        scale = out_scale;
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -194,6 +240,14 @@ Decimal Decimal::FromDouble(double v) {
         if (!std::isfinite(v))
             throw Error(err::kOverflow, "Overflow: a non-finite Double cannot become a Decimal");
         // 15 significant digits, as the platform shows a Double: 0.1 becomes 0.1, not its binary value.
+        int64_t fifteen = 0;
+        int fifteen_scale = 0;
+        if (FifteenDigits(v, fifteen, fifteen_scale)) {
+            Decimal d;
+            d.coef_ = v < 0 ? -fifteen : fifteen;
+            d.scale_ = fifteen_scale;
+            return d;
+        }
         char buf[40];
         const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
         // The text is always "[-]d.ddddddddddddddde[+-]x...": its 15 digits fit a 64-bit integer, so the
@@ -484,6 +538,18 @@ std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) {
     if (a.scale_ == b.scale_) {
         if (a.coef_ == b.coef_) return std::strong_ordering::equal;
         return a.coef_ < b.coef_ ? std::strong_ordering::less : std::strong_ordering::greater;
+    }
+    // Coefficients below 2^63 brought to the larger scale natively when that takes at most 10^19: the
+    // products stay below 2^127.
+    {
+        const int da = std::max(a.scale_, b.scale_) - a.scale_, db = std::max(a.scale_, b.scale_) - b.scale_;
+        const __int128 x = Native(a.coef_), y = Native(b.coef_);
+        if (Magnitude(x) >> 63 == 0 && Magnitude(y) >> 63 == 0 && da < static_cast<int>(std::size(kPow10Small)) &&
+            db < static_cast<int>(std::size(kPow10Small))) {
+            const __int128 sx = x * static_cast<__int128>(kPow10Small[da]);
+            const __int128 sy = y * static_cast<__int128>(kPow10Small[db]);
+            return sx <=> sy;
+        }
     }
     using Mid = mp::int256_t;  // 2^96 * 10^28 < 2^190
     static const auto pow = [] {

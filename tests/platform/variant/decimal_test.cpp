@@ -5,6 +5,7 @@
 #include <boost/multiprecision/cpp_int.hpp>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -205,7 +206,7 @@ TEST(Decimal, FromDoubleIsTheDecimalOfItsFifteenDigits) {
         EXPECT_EQ(ErrorNumber([&] { Decimal::FromDouble(v); }), 6) << v;
 }
 
-// Sums, products, roundings and divisions by 100 of random figures with small and wide coefficients, against
+// Comparisons, sums, products, roundings and divisions by 100 of random figures with small and wide coefficients, against
 // exact integer arithmetic: figures below 2^64 take a shorter way than wide ones, and both must give
 // the same digits and the same scale.
 TEST(Decimal, SmallAndWideCoefficientsGiveTheSameResults) {
@@ -233,7 +234,12 @@ TEST(Decimal, SmallAndWideCoefficientsGiveTheSameResults) {
         }
 
         const int scale = std::max(sa, sb);
-        const Big sum = ca * pow10(scale - sa) + cb * pow10(scale - sb);
+        const Big xa = ca * pow10(scale - sa), xb = cb * pow10(scale - sb);
+        EXPECT_EQ(a < b, xa < xb);
+        EXPECT_EQ(a == b, xa == xb);
+        EXPECT_EQ(a > b, xa > xb);
+        if (sa < 28 && abs(ca * 10) < limit) EXPECT_TRUE(make(ca * 10, sa + 1) == a);  // the same value, another scale
+        const Big sum = xa + xb;
         if (abs(sum) < limit) {
             const Decimal total = a + b;
             EXPECT_EQ(total, make(sum, scale));
@@ -276,6 +282,45 @@ TEST(Decimal, SmallAndWideCoefficientsGiveTheSameResults) {
             EXPECT_EQ(hundredth, make(c, scale));
             EXPECT_EQ(hundredth.scale(), scale);
         }
+    }
+}
+
+// A Double's Decimal is its scientific text with 15 significant digits read back: the same digits and
+// the same scale, for Doubles of every size and for the prices and percentages a price list holds.
+TEST(Decimal, FromDoubleGivesTheDigitsOfItsText) {
+    auto from_text = [](double v) {
+        char buf[40];
+        const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+        return *Decimal::Parse(std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
+    };
+    auto check = [&](double v) {
+        const Decimal got = Decimal::FromDouble(v), want = from_text(v);
+        if (got != want || got.scale() != want.scale()) {
+            ADD_FAILURE() << "FromDouble(" << std::to_string(v) << ") gives " << got.ToString() << " at scale "
+                          << got.scale() << ", its text " << want.ToString() << " at scale " << want.scale();
+            return false;
+        }
+        return true;
+    };
+    std::mt19937_64 rng(42);
+    int failures = 0;
+    for (int i = 0; i < 300000 && failures < 5; ++i) {
+        // Any bits, any magnitude around the fast range; prices in cents; percentages in thousandths.
+        const double any = std::bit_cast<double>(rng());
+        if (std::isfinite(any) && std::fabs(any) < 1e28 && !check(any)) ++failures;
+        const double scaled = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 120) - 90);
+        if (!check(scaled) || !check(-scaled)) ++failures;
+        if (!check(static_cast<double>(rng() % 100000000) / 100)) ++failures;
+        if (!check(static_cast<double>(rng() % 1000000) / 1000)) ++failures;
+    }
+    for (double v : {1e-8, 9.999999999999999e-9, 1e15, 999999999999999.9, 999999999999999.4, 9.999999999999995,
+                     9.9999999999999953, 0.1, 0.3, 2.675, 1.0000000000000002, 123456789012345.6, 5e-324, 1.5e27})
+        check(v);
+    for (int k = -10; k <= 16; ++k) {
+        const double p = std::pow(10.0, k);
+        check(p);
+        check(std::nextafter(p, 0.0));
+        check(std::nextafter(p, 1e300));
     }
 }
 
