@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -51,12 +52,14 @@ long ListOfRow(const kv::controls::DataGrid& grid, long row) {
 class SheetKeys : public QObject {
   public:
     SheetKeys(FRMMG_QUENDORMIXAL& window, kv::qt::DataGridView* view)
-        : QObject(view), window_(window), view_(view) {}
+        : QObject(view), window_(window), view_(view), table_(view->table()) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        QTableView* table = view_->table();
+        // The table is compared as kept: while the view is being destroyed its table still sends events
+        // here, and the view is no longer a grid view then.
+        QTableView* table = table_;
         // An open cell editor has the focus and gets its keys itself: the table sees none of them.
-        if (watched != table) return false;
+        if (!table || watched != table) return false;
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
         auto* key = static_cast<QKeyEvent*>(event);
         const bool csv = key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier) &&
@@ -149,6 +152,7 @@ class SheetKeys : public QObject {
 
     FRMMG_QUENDORMIXAL& window_;
     kv::qt::DataGridView* view_;
+    QPointer<QTableView> table_;
     QModelIndex anchor_;
 };
 
