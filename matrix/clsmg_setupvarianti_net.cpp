@@ -58,14 +58,24 @@ bool StessoNome(const std::string& campo, const char* nome, std::size_t lunghezz
 
 // The positions found last, per thread, and the rows (Recordset::Rows) they were all found in. Reached
 // once per net price: a thread-local variable of a library that may be loaded as a module costs a call
-// on every access.
+// on every access. A recalculation alternates between the purchase and the sales matrix, so the
+// positions of the last two sets of rows are kept.
 struct IndiciTrovati {
     int indici[kCampiNetto] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     uint64_t righe = 0;
 };
-IndiciTrovati* IndiciNetto() {
-    thread_local IndiciTrovati trovati;
-    return &trovati;
+IndiciTrovati* IndiciNetto(const Recordset& row) {
+    struct Ultimi {
+        IndiciTrovati trovati[2];
+        int prossimo = 0;
+    };
+    thread_local Ultimi ultimi;
+    const uint64_t righe = row.Rows().rows;
+    for (auto& t : ultimi.trovati)
+        if (righe != 0 && t.righe == righe) return &t;
+    IndiciTrovati* t = &ultimi.trovati[ultimi.prossimo];
+    ultimi.prossimo ^= 1;
+    return t;  // its positions are checked against these rows' fields before they are used
 }
 
 int IndiceNetto(Recordset& row, IndiciTrovati* trovati, CampoNetto campo) {
@@ -132,7 +142,7 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, V
 // recordset lacking one of the fields is read field by field, so that the missing one fails as a read
 // by name fails.
 std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
-    IndiciTrovati* const ix = IndiciNetto();
+    IndiciTrovati* const ix = IndiciNetto(row);
     if (!IndiciNetto(row, ix)) return NetPriceOf(calculation, [&](CampoNetto campo) { return ValoreNetto(row, ix, campo); });
     // The usual row holds its eleven figures as Doubles (or nothing): they are handed over in one call.
     static_assert(kMagImp - kPrezzo + 1 == kv::services::PriceCalculation::kInputs);
@@ -164,7 +174,7 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
     try {
         if (!recordset_ || recordset_->IsBOF() || recordset_->IsEOF()) return;
         auto net = NetPriceOf(price_calculation_.get(), *recordset_);
-        IndiciTrovati* const ix = IndiciNetto();
+        IndiciTrovati* const ix = IndiciNetto(*recordset_);
         const int i = IndiciNetto(*recordset_, ix) ? ix->indici[kNetto] : IndiceNetto(*recordset_, ix, kNetto);
         if (i >= 0)
             recordset_->SetValue(i, net ? *net : Variant::Null());
@@ -192,7 +202,7 @@ Variant CLSMG_SETUPVARIANTI::PrezzoNettoRiga(std::vector<Variant>& riga) {
     try {
         if (!recordset_) return Variant::Null();
         int indici[kNetto];
-        IndiciTrovati* const ix = IndiciNetto();
+        IndiciTrovati* const ix = IndiciNetto(*recordset_);
         for (int c = 0; c < kNetto; ++c) {
             const int i = IndiceNetto(*recordset_, ix, static_cast<CampoNetto>(c));
             if (i < 0 || i >= static_cast<int>(riga.size())) return Variant::Null();
