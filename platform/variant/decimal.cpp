@@ -56,7 +56,9 @@ int DigitCount(const Wide& m) {  // m >= 0
 
 // Whether a magnitude truncated to q (remainder r of a division by d, `sticky` when a non-zero amount
 // below r was already cut off) must be incremented under `mode`; `negative` is the value's sign.
-bool RoundsAway(const Wide& q, const Wide& r, const Wide& d, bool negative, RoundingMode mode, bool sticky) {
+// `Twice` holds twice the remainder (a wider type where the remainder's own could overflow).
+template <class Int, class Twice = Int>
+bool RoundsAway(const Int& q, const Int& r, const Int& d, bool negative, RoundingMode mode, bool sticky) {
     if (r == 0 && !sticky) return false;
     switch (mode) {
         case RoundingMode::Down: return false;
@@ -65,8 +67,8 @@ bool RoundsAway(const Wide& q, const Wide& r, const Wide& d, bool negative, Roun
         case RoundingMode::Floor: return negative;
         case RoundingMode::HalfEven:
         case RoundingMode::HalfAwayFromZero: {
-            const Wide twice = r * 2;
-            if (twice != d) return twice > d;
+            const Twice twice = Twice(r) * 2;
+            if (twice != Twice(d)) return twice > Twice(d);
             if (sticky || mode == RoundingMode::HalfAwayFromZero) return true;
             return (q & 1) != 0;
         }
@@ -102,25 +104,6 @@ constexpr uint64_t kPow10Small[] = {1ull,
                                     1000000000000000000ull,
                                     10000000000000000000ull};
 constexpr unsigned __int128 kLimitNative = static_cast<unsigned __int128>(1) << 96;
-
-// RoundsAway for a division of a magnitude below 2^64 by d <= 10^19.
-bool RoundsAwaySmall(uint64_t q, uint64_t r, uint64_t d, bool negative, RoundingMode mode) {
-    if (r == 0) return false;
-    switch (mode) {
-        case RoundingMode::Down: return false;
-        case RoundingMode::Up: return true;
-        case RoundingMode::Ceiling: return !negative;
-        case RoundingMode::Floor: return negative;
-        case RoundingMode::HalfEven:
-        case RoundingMode::HalfAwayFromZero: {
-            const unsigned __int128 twice = static_cast<unsigned __int128>(r) * 2;
-            if (twice != d) return twice > d;
-            if (mode == RoundingMode::HalfAwayFromZero) return true;
-            return (q & 1) != 0;
-        }
-    }
-    return false;
-}
 
 // value = c / 10^scale (plus a non-zero remainder below the last digit of c when `sticky`), reduced to
 // at most 28 decimals and 96 bits with half-to-even rounding; raises 6 when the integer part is too big.
@@ -394,7 +377,7 @@ Decimal Decimal::Round(int decimals, RoundingMode mode) const {
             const auto m = static_cast<uint64_t>(magnitude);
             const uint64_t d = kPow10Small[k];
             uint64_t q = m / d;
-            if (RoundsAwaySmall(q, m % d, d, c < 0, mode)) ++q;  // q < 2^64 / 10: no wrap
+            if (RoundsAway<uint64_t, unsigned __int128>(q, m % d, d, c < 0, mode, false)) ++q;  // q < 2^64 / 10
             const auto signed_q = static_cast<__int128>(q);
             return FromParts(Coefficient(c < 0 ? -signed_q : signed_q), decimals);
         }
