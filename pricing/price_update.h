@@ -102,8 +102,8 @@ public:
     void BeginRun();
     void EndRun();
 
-    // While on, each update keeps how it derived its sales row (by article, list and options), for the
-    // price breakdown; a later update of the same row replaces it.
+    // While on, each update keeps how it derived its sales row (by the row's bookmark), for the price
+    // breakdown; a later update of the same row replaces it.
     void RegistraDerivazioni(bool on) { registra_ = on; }
     // What the last kept update of the sales matrix's current row did (`ven` is the matrix or a clone
     // of it); nullopt when none was kept, or when rows have been added to or removed from either
@@ -179,7 +179,8 @@ private:
     std::vector<kv::Variant> altri_;
     std::vector<kv::services::RoundingApplied> arrotondamenti_;
     kv::Decimal aliquota_derivazioni_;
-    kv::ado::Recordset::RowsStamp righe_ven_, righe_acq_;};
+    kv::ado::Recordset::RowsStamp righe_ven_, righe_acq_;
+};
 
 // Error 91 naming what the window did not hand over.
 kv::Error PricingNotSet(std::string_view what);
