@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -55,12 +54,13 @@ class SheetKeys : public QObject {
         : QObject(view), window_(window), view_(view), table_(view->table()) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        // The table is compared as kept: while the view is being destroyed its table still sends events
-        // here, and the view is no longer a grid view then.
-        QTableView* table = table_;
+        // The table is recognised by its address alone, and nothing is asked of it or of the view before
+        // the event is a key: while they are destroyed the table still sends events here, and neither is
+        // a table view or a grid view any more.
         // An open cell editor has the focus and gets its keys itself: the table sees none of them.
-        if (!table || watched != table) return false;
+        if (watched != table_) return false;
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
+        QTableView* table = view_->table();
         auto* key = static_cast<QKeyEvent*>(event);
         const bool csv = key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier) &&
                          (key->key() == Qt::Key_E || key->key() == Qt::Key_I);
@@ -152,7 +152,7 @@ class SheetKeys : public QObject {
 
     FRMMG_QUENDORMIXAL& window_;
     kv::qt::DataGridView* view_;
-    QPointer<QTableView> table_;
+    const QObject* table_;  // the table the filter is installed on, only compared
     QModelIndex anchor_;
 };
 
