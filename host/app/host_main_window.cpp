@@ -39,6 +39,7 @@ HostMainWindow::HostMainWindow(HostSettings settings, QString components_dir, bo
       session_(settings_.company, settings_.connection),
       global_(session_.global),
       status_bar_(session_.status_bar) {
+    global_->SetToday(settings_.today);
     setWindowTitle(QStringLiteral("ERP — Ditta %1").arg(settings_.company));
     // Component windows open as tabs of the work area, each under its caption.
     area_->setViewMode(QMdiArea::TabbedView);

@@ -34,6 +34,10 @@ std::optional<QString> ParseSettings(const QStringList& arguments, HostSettings&
             auto v = value();
             if (!v || v->isEmpty()) return QStringLiteral("--screenshot vuole il nome del file PNG da scrivere");
             out.screenshot = *v;
+        } else if (arg == QLatin1String("--today")) {
+            auto v = value();
+            out.today = v ? kv::Date::ParseLocal(v->toStdString(), kv::RegionalSettings::Italian()) : std::nullopt;
+            if (!out.today) return QStringLiteral("--today vuole una data reale nella forma gg/mm/aaaa");
         } else if (arg == QLatin1String("--size")) {
             auto v = value();
             static const QRegularExpression size(QStringLiteral("^(\\d{2,5})x(\\d{2,5})$"));
@@ -85,8 +89,8 @@ QString SessionPlace(const std::string& connection_string) {
 QString Usage() {
     return QStringLiteral(
         "uso: erp-host [--connection S] [--company N] [--article CODICE] [--modal]\n"
-        "              [--screenshot FILE.png] [--size LxA] [--help]\n"
-        "       erp-host --script FILE [--connection S] [--company N] [--article CODICE]\n"
+        "              [--screenshot FILE.png] [--size LxA] [--today GG/MM/AAAA] [--help]\n"
+        "       erp-host --script FILE [--connection S] [--company N] [--article CODICE] [--today GG/MM/AAAA]\n"
         "  --connection  il database della ditta (predefinito: il database dimostrativo creato da scripts/run)\n"
         "  --company     la ditta corrente (predefinita 1)\n"
         "  --article     apre la finestra dei listini su questo articolo\n"
@@ -94,6 +98,8 @@ QString Usage() {
         "  --screenshot  apre la finestra, ne scrive un'immagine PNG ed esce (anche senza schermo, con\n"
         "                QT_QPA_PLATFORM=offscreen)\n"
         "  --size        dimensioni della finestra principale in pixel (predefinite 1280x800)\n"
+        "  --today       il giorno che la sessione considera oggi (date proposte, date di creazione e di\n"
+        "                aggiornamento dei prezzi salvati); predefinito: la data del computer\n"
         "  --script      esegue i comandi del file sulla finestra, senza schermo (docs/scripting.md);\n"
         "                esce con 0 se tutte le righe sono state eseguite, 1 altrimenti\n"
         "  --help        mostra questo aiuto\n"

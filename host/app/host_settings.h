@@ -7,6 +7,7 @@
 //   --modal          show the window modal instead of inside the frame
 //   --screenshot F   open the window, save a PNG of it to F and exit
 //   --size WxH       the frame's size in pixels (default 1280x800)
+//   --today D        the day the session takes as today (DD/MM/YYYY), for demonstrations and support
 //   --help           the usage text
 // Every message is Italian, as everything else a user of the host reads.
 
@@ -15,6 +16,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "platform/variant/date.h"
 
 namespace kv::host {
 
@@ -27,6 +30,7 @@ struct HostSettings {
     int width = 1280;
     int height = 800;
     bool help = false;
+    std::optional<kv::Date> today;  // unset: the machine's date
 };
 
 // Reads the arguments (without the program name). nullopt and `out` filled, or the reason the

@@ -261,6 +261,7 @@ public:
         global_->SetErrorDisplayFactory([d = dialogs_] { return std::make_shared<ScriptErrorDisplay>(d); });
         global_->SetMessageServiceFactory([d = dialogs_] { return std::make_shared<ScriptMessageService>(d); });
         loader_.AddSearchDirectory(options.components_dir);
+        global_->SetToday(options.today);
     }
 
     ~ScriptRunner() { Close(); }
@@ -819,6 +820,11 @@ std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::stri
             }
         } else if (arg == "--article") {
             if (auto v = value()) options.article = *v;
+        } else if (arg == "--today") {
+            if (auto v = value()) {
+                options.today = kv::Date::ParseLocal(*v, kv::RegionalSettings::Italian());
+                if (!options.today) problem = "--today vuole una data reale nella forma gg/mm/aaaa, non " + *v;
+            }
         } else {
             // Arguments of the windowed host (--modal, --size, --screenshot) have no meaning here.
             if (problem.empty()) problem = "argomento non previsto con --script: " + std::string(arg);

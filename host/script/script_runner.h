@@ -44,6 +44,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/variant/date.h"
 #include "platform/variant/variant.h"
 
 namespace kv::host {
@@ -68,10 +69,11 @@ struct ScriptOptions {
     std::string article;         // opens the window on this article, as a calling program does
     std::string components_dir;  // where the component module is looked for
     WindowPicture picture;       // for `screenshot`; without it the command fails, saying so
+    std::optional<kv::Date> today;  // the day the session takes as today; the machine's date when unset
 };
 
 // erp-host's arguments when they ask for a script run (--script FILE, with --connection S,
-// --company N and --article CODE; an empty connection takes the demo database next to the build,
+// --company N, --article CODE and --today DD/MM/YYYY; an empty connection takes the demo database next to the build,
 // `default_connection`). nullopt when the arguments do not ask for a script; otherwise the exit status
 // of the run, after writing an argument error to `err` (status 1).
 // `picture` serves the script's `screenshot` lines.

@@ -441,6 +441,7 @@ void Recordset::AddNew() {
     Row row;
     row.values.resize(store_->fields.size());  // Null
     row.status = adRecNew;
+    row.changed = ++store_->change_clock;
     store_->rows.push_back(std::move(row));
     int64_t id = static_cast<int64_t>(store_->rows.size()) - 1;
     store_->IndexInsert(id);
@@ -470,6 +471,7 @@ void Recordset::AddNew(const std::vector<Variant>& values) {
     for (std::size_t i = 0; i < fields.size(); ++i)
         row.values.push_back(CellForField(fields[i], values[i], store_->regional));
     row.status = adRecNew;
+    row.changed = ++store_->change_clock;
     // From here on nothing can fail: the row is added and kept as a whole.
     View& v = *view_;
     FinishEdit();
@@ -610,6 +612,7 @@ void Recordset::CancelBatch(AffectEnum affect) {
         }
         for (auto it = row.original.rbegin(); it != row.original.rend(); ++it)
             row.values[it->first] = Cell(it->second);
+        if (!row.original.empty()) row.changed = ++store_->change_clock;
         row.original.clear();
         row.deleted = false;
         row.status = adRecUnmodified;
@@ -644,6 +647,20 @@ uint64_t Recordset::ViewStamp() const {
     if (!open_) return 0;
     Sync();
     return view_->stamp;
+}
+
+uint64_t Recordset::ChangeClock() const {
+    RequireOpen();
+    return store_->change_clock;
+}
+
+std::vector<long long> Recordset::ChangedSince(uint64_t clock) const {
+    RequireOpen();
+    std::vector<long long> out;
+    const auto& rows = store_->rows;
+    for (std::size_t id = 0; id < rows.size(); ++id)
+        if (rows[id].changed > clock && rows[id].Live()) out.push_back(static_cast<long long>(id) + 1);
+    return out;
 }
 
 Recordset::RowsStamp Recordset::Rows() const {

@@ -205,6 +205,13 @@ public:
         bool operator==(const RowsStamp&) const = default;
     };
     RowsStamp Rows() const;
+    // A clock of the values stored into the rows this object shares with its clones: it moves on with
+    // every value stored (SetValue, AddNew, a CancelBatch that reverts values) and never goes back.
+    // UpdateBatch does not move it. 3704 when closed.
+    uint64_t ChangeClock() const;
+    // The bookmarks (as Bookmark gives them, numbers) of the rows, whatever the filter, whose values
+    // were stored after the clock read `clock`, in row order; deleted rows are left out.
+    std::vector<long long> ChangedSince(uint64_t clock) const;
     // The bookmarks of the rows visible through this object, in order, without moving it.
     std::vector<Variant> VisibleBookmarks() const;
 

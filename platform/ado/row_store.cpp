@@ -224,6 +224,7 @@ void RowStore::IndexRemove(int64_t id) {
 
 void RowStore::Store(int64_t id, int field, Variant value) {
     Row& row = rows[id];
+    row.changed = ++change_clock;
     const auto& affected = indexes_by_field[field];
     if (affected.empty() || !row.Live()) {
         row.values[field] = Cell(value);

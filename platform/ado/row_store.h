@@ -111,6 +111,8 @@ struct Row {
     // Bumped each time the row's changes are accepted, so an edit begun before (through any clone)
     // knows it has nothing left to undo.
     uint32_t accepted = 0;
+    // The store's change clock when a value of the row was last stored (see RowStore::change_clock).
+    uint64_t changed = 0;
 
     bool Live() const { return !deleted && !gone; }
 };
@@ -132,6 +134,9 @@ struct RowStore {
     uint64_t version = 0;
     // Bumped by CancelBatch: every view applies its filter again.
     uint64_t reset_version = 0;
+    // Moves on with every value stored into a row (and every row added); the row keeps the time. Batch
+    // acceptance leaves it alone, so "changed since" survives UpdateBatch, unlike a row's status.
+    uint64_t change_clock = 0;
 
     std::map<std::vector<int>, std::unique_ptr<FieldIndex>> indexes;
     std::vector<std::vector<FieldIndex*>> indexes_by_field;

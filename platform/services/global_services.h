@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,7 @@
 #include "platform/services/scripted_dialogs.h"
 #include "platform/services/value_formatter.h"
 #include "platform/services/window_presenter.h"
+#include "platform/variant/date.h"
 #include "platform/variant/regional.h"
 
 namespace kv::services {
@@ -55,6 +57,9 @@ public:
     // currency is unknown.
     virtual std::string CurrencyFormat(std::string_view currency) = 0;
     virtual const kv::RegionalSettings& Regional() const = 0;
+    // The day the session takes as today: proposed validity dates and the creation and update dates
+    // of saved prices follow it. The machine's date unless the host fixed another one.
+    virtual kv::Date Today() const { return kv::Date::SystemToday(); }
     // The component whose interface is the active one.
     virtual void SetActiveInterface(std::shared_ptr<Cinterface> component) = 0;
     // The application object of the component that became active.
@@ -92,6 +97,7 @@ public:
     std::string ConnectionString() const override { return connection_string_; }
     std::string CurrencyFormat(std::string_view currency) override;
     const kv::RegionalSettings& Regional() const override { return regional_; }
+    kv::Date Today() const override { return today_ ? *today_ : kv::Date::SystemToday(); }
     void SetActiveInterface(std::shared_ptr<Cinterface> component) override;
     void SetApplication(std::shared_ptr<Application> application) override { application_ = std::move(application); }
     void WindowClosed(const std::string& window_name) override { closed_windows_.push_back(window_name); }
@@ -114,6 +120,9 @@ public:
     // ---- What the host sets.
     void SetCompanyCode(int32_t company) { company_ = company; }
     void SetConnectionString(std::string s) { connection_string_ = std::move(s); }
+    // Fixes the day Today() gives (nullopt: the machine's date again), so that a scripted session
+    // or a test does not depend on the day it runs.
+    void SetToday(std::optional<kv::Date> day) { today_ = day; }
     // An explicit display format for a currency, used before the currency table.
     void SetCurrencyFormat(std::string currency, std::string format);
     // The host session's connection (open); replaces the one opened on demand and its currency cache.
@@ -138,6 +147,7 @@ private:
     int32_t company_;
     std::string connection_string_;
     kv::RegionalSettings regional_;
+    std::optional<kv::Date> today_;
     // Not owned: the component owns its global services, not the other way round.
     std::weak_ptr<Cinterface> active_;
     std::shared_ptr<Application> application_;

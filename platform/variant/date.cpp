@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 
 #include "platform/variant/error.h"
 
@@ -317,6 +318,13 @@ std::string Date::ToString(const RegionalSettings& rs) const {
     out += ':';
     AppendTwo(out, p.seconds % 60);
     return out;
+}
+
+Date Date::SystemToday() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return FromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
 }  // namespace kv

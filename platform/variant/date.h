@@ -32,6 +32,9 @@ public:
     // '/', '-' or '.'; two-digit years as in FromYmd. An optional " hh:mm[:ss]" follows.
     // nullopt when it is not a real date.
     static std::optional<Date> ParseLocal(std::string_view text, const RegionalSettings& rs);
+    // Today's date by the machine's clock and time zone, without a time. Code that proposes or stamps
+    // dates asks the host's global services instead (GlobalServices::Today), which a test can fix.
+    static Date SystemToday();
 
     double Serial() const { return serial_; }
     long Days() const;  // the day's serial without the time
