@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -186,18 +187,18 @@ public:
     std::optional<kv::services::NetPriceSteps> PassiPrezzoNetto(kv::ado::Recordset* riga = nullptr);
 
     // ======== Before a save (clsmg_setupvarianti_preview.cpp) ========
-    // What UpdateBatch will do with each matrix row, in the order it reads them (all rows, whatever
-    // the filter): insert it, or update the stored row with its key, whose values of `colonne` come
-    // with it. One query for the article and kind, decided by the same key as the save.
+    // The rows UpdateBatch will write, in the order it reads them (whatever the filter), and how:
+    // inserted, or updating the stored row with its key, whose values of `colonne` come with it (the
+    // stored columns a matrix row takes over). Rows it leaves alone are not listed. One query.
     struct EsitoRiga {
         kv::Variant bookmark;
         bool insert = true;
         std::vector<kv::Variant> memorizzati;  // the stored values of `colonne` (update only)
     };
     std::vector<EsitoRiga> EsitoSalvataggio(const std::vector<std::string>& colonne);
-    // The matrix rows whose validity period shares days with another stored period of the same list,
-    // article and option (a stored row with the very same period is the row the save updates, and a
-    // period that ends the day before the other starts only touches it). One query.
+    // The rows UpdateBatch will write whose validity period shares days with another stored period of
+    // the same list, article and option (a stored row with the very same period is the row the save
+    // updates, and a period that ends the day before the other starts only touches it). One query.
     struct PeriodoSovrapposto {
         kv::Variant lista;
         std::string opzione;
@@ -211,6 +212,12 @@ public:
     void CopiaPrezzoSuTutteLeRighe();
 
     // ======== Save, delete, cancel (clsmg_setupvarianti_save.cpp) ========
+    // Writes the matrix rows that carry something to write: a row edited here since it was loaded or
+    // last saved (typed, pasted, imported, copied, adjusted, recalculated) whose values differ from
+    // what it held then. An edited row with no stored row is inserted when it holds a price or
+    // something else entered, never as an empty row at price 0; an edited stored row is updated. A
+    // matrix the loader did not fill (no kept values) writes every row that holds a price or differs
+    // from its stored row.
     void UpdateBatch();
     void DeleteRecords();
     void DeleteRecordsTipo2(const std::string& codVar, const std::string& elencoOpzioni);
@@ -218,13 +225,13 @@ public:
 
     // ======== Rows another desktop changed (clsmg_setupvarianti_conflicts.cpp) ========
     // A loader keeps, for the matrix it builds, the stored rows of the article and kind as they were and
-    // the values each matrix row had. UpdateBatch then reads the stored rows again inside its
-    // transaction and compares: a row edited here whose stored row another desktop changed, stored
-    // (where there was none) or deleted since is a conflict, and the save writes nothing (State 99,
-    // RigheInConflitto() > 0). A row not edited here takes the stored values instead of being written
-    // over them. Each UPDATE also matches the stored row's compared values, and an INSERT that fails
-    // or an UPDATE that finds fewer rows than the check read marks the save ConflittoSospetto(): a
-    // change that came in between, which VerificaConflitti then finds.
+    // the values each matrix row had. UpdateBatch writes only the rows edited here since (see
+    // UpdateBatch); it reads their stored rows again inside its transaction and compares: a row edited
+    // here whose stored row another desktop changed, stored (where there was none) or deleted since is
+    // a conflict, and the save writes nothing (State 99, RigheInConflitto() > 0). Each UPDATE also
+    // matches the stored row's compared values, and an INSERT that fails or an UPDATE that finds fewer
+    // rows than the check read marks the save ConflittoSospetto(): a change that came in between,
+    // which VerificaConflitti then finds.
     long RigheInConflitto() const { return static_cast<long>(conflitti_.size()); }
     bool ConflittoSospetto() const { return conflitto_sospetto_; }
     // Reads the stored rows again and finds the rows in conflict, writing nothing. Returns their count.
@@ -233,9 +240,12 @@ public:
     void RicaricaConflitti();
     // The stored values of the rows in conflict become their originals: the next save writes over them.
     void SovrascriviConflitti();
-    // The transaction that held the last UpdateBatch was committed: the rows it wrote are the new
-    // originals. UpdateBatch outside a transaction of the caller does this itself.
-    void AccettaSalvataggio();
+    // The transaction that held the last UpdateBatch was committed: the rows it wrote become the new
+    // originals, take the dates they were stored with, and are told to the host's post-save object
+    // (only now, so the host never hears of rows a rollback took back). UpdateBatch outside a
+    // transaction of the caller does this itself. Returns the post-save object's error, if it raised
+    // one: the rows are stored all the same.
+    std::optional<kv::Error> AccettaSalvataggio();
 
     // ======== Operation status and field locking (clsmg_setupvarianti_status.cpp) ========
     void SetStatusOperationInProgress();
@@ -290,9 +300,12 @@ private:
     std::string GetCampoElemento(const std::string& caption);
     bool EsisteRigaPivot(const kv::ado::RecordsetPtr& rsPivot, double numList, const std::string& opzione);
     void SalvaPivot(const kv::ado::RecordsetPtr& rsPivot);
-    // The values SalvaPivot would write into the matrix, without writing them: nullopt when it would
-    // return at once, else (matrix bookmark, value) in its order. The matrix filter ends cleared.
-    std::optional<std::vector<std::pair<kv::Variant, kv::Variant>>> ValoriPivot(const kv::ado::RecordsetPtr& rsPivot);
+    // The values of the pivot's cells for the matrix field of `elemento`, as SalvaPivot writes them,
+    // without writing them: nullopt when there is nothing to write back (bEsciTrasf, no element, an
+    // empty matrix or pivot), else (matrix bookmark, value)
+    // in its order. The matrix and the pivot keep their filter and row.
+    std::optional<std::vector<std::pair<kv::Variant, kv::Variant>>> ValoriPivot(const kv::ado::RecordsetPtr& rsPivot,
+                                                                                const std::string& elemento);
 
     // ======== Save, delete (clsmg_setupvarianti_save.cpp) ========
     void ChiudiMatrice();
@@ -310,7 +323,7 @@ private:
     // originals for its article and kind (it is written as before), kInvariata when its stored rows are
     // as they were, else kConflitto when it was edited here and kSuperata when it was not.
     Confronto Confronta(const std::vector<std::string>& gruppo, const std::string& chiave, long long bookmark,
-                        const std::string& impronta, const ValoriPerChiaveMap& ora) const;
+                        bool modificata, const ValoriPerChiaveMap& ora) const;
     // The matrix row at the bookmark takes the stored values read in `letti` (a key no longer stored
     // empties its prices) and counts as not edited.
     void RicaricaRiga(long long bookmark, const std::shared_ptr<const StoredPriceRows>& letti);
@@ -319,15 +332,59 @@ private:
     // Grid type 4: the pivot shown is built again from the matrix.
     void RicostruisciPivot();
     std::shared_ptr<OriginaliMatrice> originali_;
-    // Written by the last UpdateBatch inside the caller's transaction, until AccettaSalvataggio.
-    std::shared_ptr<OriginaliMatrice> originali_salvati_;
+    // What the last UpdateBatch wrote inside the caller's transaction, until AccettaSalvataggio.
+    struct RigaScritta {
+        long long bookmark = 0;
+        bool insert = false;
+        std::vector<std::string> gruppo;
+        std::vector<kv::Variant> valori;  // the compared values written
+        kv::Variant opzione;              // as the post-save object is told it
+    };
+    struct SalvataggioInSospeso {
+        std::vector<RigaScritta> righe;  // in the order they were written
+        std::unordered_map<std::string, std::vector<std::string>> chiavi;  // key -> Firma stored now
+        kv::Date oggi;
+        std::string articolo;
+    };
+    std::optional<SalvataggioInSospeso> in_sospeso_;
     std::vector<long long> conflitti_;                         // bookmarks of the rows in conflict
     std::shared_ptr<const StoredPriceRows> letti_conflitti_;  // the stored rows they were found with
     bool conflitto_sospetto_ = false;
     bool solo_verifica_ = false;      // UpdateBatch stops after the check (VerificaConflitti)
     bool verifica_completa_ = false;  // ... and got that far
-    // The stored rows of one article and kind, with their columns' places in the matrix.
-    std::shared_ptr<StoredPriceRows> LeggiListini(const std::vector<kv::Variant>& gruppo);
+    // The stored rows of one article and kind (of those option codes only, when given), with their
+    // columns' places in the matrix.
+    std::shared_ptr<StoredPriceRows> LeggiListini(const std::vector<kv::Variant>& gruppo,
+                                                  const std::vector<std::string>* opzioni = nullptr);
+    // A matrix row a save may write: edited here since its values were kept (any row, for a matrix
+    // without kept values).
+    struct RigaCandidata {
+        long long bookmark = 0;
+        std::vector<std::string> gruppo;  // its article and kind (GruppoDi)
+        std::string chiave;               // ChiaveListino
+        kv::Variant opzione;              // its option code without trailing blanks
+        std::vector<kv::Variant> attuali; // the compared values (the pivot's where it holds the row's)
+        bool nota = false;                // its values were kept, so it is known to be edited
+    };
+    // The rows a save may write, in row order; `da_pivot` holds values of the field `indice_pivot` by
+    // bookmark that the matrix does not hold yet. Reads no database.
+    std::vector<RigaCandidata> RigheCandidate(const std::map<long long, kv::Variant>& da_pivot, int indice_pivot);
+    // What a save does with a candidate, its stored rows being `letti` as read now (a conflict aside):
+    // nothing (a row with no stored row that holds nothing entered - an empty cell is not a price of 0
+    // - or, without kept values, a row as stored), insert it, or update its stored rows.
+    enum class Destino { kNiente, kInserisci, kAggiorna };
+    Destino DestinoDi(const RigaCandidata& r, const StoredPriceRows& letti) const;
+    // The rows the next save writes, decided as UpdateBatch decides (conflicts aside), with the stored
+    // rows of their option codes; one query. For the preview and the overlap warning.
+    struct PianoSalvataggio {
+        std::vector<RigaCandidata> righe;
+        std::vector<bool> insert;  // per row: inserted (true) or updating its stored rows
+        std::shared_ptr<StoredPriceRows> letti;
+    };
+    PianoSalvataggio PianoDiSalvataggio();
+    // The stored rows of the candidates' article and kind: of their option codes when they are few.
+    std::shared_ptr<StoredPriceRows> LeggiListiniDi(const std::vector<kv::Variant>& gruppo,
+                                                    const std::vector<RigaCandidata>& righe);
 
     // ======== Members ========
     // Interface, connection, State and Message; CompanyCode() and Execute(sql) for the driver's queries.

@@ -10,6 +10,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
+#include <cmath>
+#include <limits>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,6 +20,8 @@
 #include "matrix/clsmg_setupvarianti.h"
 #include "matrix/stored_price_rows.h"
 #include "platform/variant/strings.h"
+#include "platform/services/cinterface.h"
+#include "platform/services/global_services.h"
 #include "shell/modmg_quendormixal.h"
 
 namespace qmx {
@@ -24,17 +29,24 @@ namespace qmx {
 using kv::Variant;
 using Valori = OriginaliMatrice::Valori;
 
-const char* const kNomiConfrontati[kColonneConfrontate] = {
-    "LI10_PREZZO", "LI10_SC1PER",  "LI10_SC2PER",  "LI10_SC3PER", "LI10_SC4PER", "LI10_SC5PER",
-    "LI10_SC6PER", "LI10_SCIMP",   "LI10_MAG1PER", "LI10_MAG2PER", "LI10_MAGIMP", "LI10_PERRICDELTA"};
-
 namespace {
 
-// A compared value as the save writes it: blank as 0, a number exactly (trailing zeros do not count).
-std::string Testo(const Variant& v) {
+// A stored compared value as the save writes it: a blank number as 0, a number exactly (trailing zeros
+// do not count), a text without its trailing blanks, a date by its day.
+std::string Testo(int colonna, const Variant& v) {
+    switch (TipoDi(colonna)) {
+        case TipoConfrontato::kTesto:
+            if (kv::IsBlank(v)) return {};
+            return std::string(1, '\x03').append(kv::RTrim(kv::CStr(v)));
+        case TipoConfrontato::kData:
+            if (const auto* d = v.TryGet<kv::Date>()) return d->ToYmd();
+            if (kv::IsBlank(v)) return {};
+            return std::string(1, '\x02').append(kv::DebugString(v));
+        case TipoConfrontato::kNumero:
+            break;
+    }
     if (kv::IsBlank(v)) return "0";
-    // The matrix's prices are doubles, and are only ever compared with the matrix's own: their shortest
-    // exact text is enough, and much cheaper than a decimal conversion.
+    // Prices read as doubles need only their shortest exact text, much cheaper than a decimal conversion.
     if (const auto* d = v.TryGet<double>()) {
         if (*d == 0) return "0";
         char buf[32];
@@ -42,16 +54,17 @@ std::string Testo(const Variant& v) {
         return std::string(buf, r.ptr);
     }
     if (auto d = kv::TryCDec(v)) return d->ToString('.');
-    std::string altro(1, '\x02');
-    return altro.append(kv::DebugString(v));
+    return std::string(1, '\x02').append(kv::DebugString(v));
 }
+
+bool TestoVuoto(const Variant& v) { return kv::IsBlank(v) || (v.IsString() && kv::RTrim(v.StringValue()).empty()); }
 
 }  // namespace
 
 std::string Impronta(const Valori& valori) {
     std::string out;
-    for (const auto& v : valori) {
-        out += Testo(v);
+    for (std::size_t c = 0; c < valori.size(); ++c) {
+        out += Testo(static_cast<int>(c), valori[c]);
         out += '\x1f';
     }
     return out;
@@ -59,9 +72,9 @@ std::string Impronta(const Valori& valori) {
 
 bool StessiListini(const OriginaliMatrice::Firma& prima, const OriginaliMatrice::Firma& ora) {
     if (prima == ora) return true;
-    // A key with no stored row counts as one holding no prices, which is what a save stores for a row
-    // nobody edited: a row another desktop stored untouched (or deleted holding nothing) has not changed.
-    static const OriginaliMatrice::Firma kVuota{Impronta(Valori(kColonneConfrontate, Variant(int16_t{0})))};
+    // A key with no stored row counts as one holding nothing, which is what an empty row was stored as
+    // when every row of the matrix was saved: such a row stored, or deleted, elsewhere has not changed.
+    static const OriginaliMatrice::Firma kVuota{Impronta(Valori(kColonneConfrontate, Variant::Null()))};
     return (prima.empty() && ora == kVuota) || (ora.empty() && prima == kVuota);
 }
 
@@ -80,28 +93,49 @@ std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const St
 }
 
 void OriginaliMatrice::Metti(std::size_t posto, const Variant& v) {
-    if (!altri.empty()) altri.erase(posto);
-    if (const auto* d = v.TryGet<double>()) {
-        righe[posto] = *d;
-    } else if (kv::IsBlank(v)) {
-        righe[posto] = 0;  // Testo counts blank as 0
-    } else {
-        righe[posto] = 0;
-        altri.emplace(posto, v);
+    if (!testi.empty()) testi.erase(posto);
+    double& d = righe[posto];
+    d = std::numeric_limits<double>::quiet_NaN();
+    if (kv::IsBlank(v)) return;
+    if (const auto* x = v.TryGet<double>()) {
+        d = *x;
+    } else if (const auto* day = v.TryGet<kv::Date>()) {
+        d = day->Serial();
+    } else if (v.IsString()) {
+        std::string t = kv::RTrim(v.StringValue());
+        if (!t.empty()) testi.emplace(posto, std::move(t));
+    } else if (auto n = kv::TryCDbl(v)) {
+        d = *n;
     }
 }
 
-Valori OriginaliMatrice::Riga(long long bookmark) const {
-    if (bookmark < primo || bookmark - primo >= static_cast<long long>(presenti.size())) return {};
-    const auto i = static_cast<std::size_t>(bookmark - primo);
-    if (!presenti[i]) return {};
-    Valori out;
-    out.reserve(kColonneConfrontate);
-    for (std::size_t posto = i * kColonneConfrontate; posto < (i + 1) * kColonneConfrontate; ++posto) {
-        const auto altro = altri.find(posto);
-        out.push_back(altro == altri.end() ? Variant(righe[posto]) : altro->second);
-    }
-    return out;
+bool OriginaliMatrice::UgualePosto(std::size_t posto, const Variant& v) const {
+    const double d = righe[posto];
+    if (const auto t = testi.find(posto); t != testi.end()) return v.IsString() && kv::RTrim(v.StringValue()) == t->second;
+    if (TestoVuoto(v)) return std::isnan(d);
+    if (std::isnan(d)) return false;
+    if (const auto* x = v.TryGet<double>()) return *x == d;
+    if (const auto* day = v.TryGet<kv::Date>()) return day->Serial() == d;
+    const auto x = kv::TryCDbl(v);
+    return x && *x == d;
+}
+
+bool OriginaliMatrice::Nota(long long bookmark) const {
+    return bookmark >= primo && bookmark - primo < static_cast<long long>(presenti.size()) &&
+           presenti[static_cast<std::size_t>(bookmark - primo)];
+}
+
+bool OriginaliMatrice::Modificata(long long bookmark, const Valori& attuali) const {
+    if (!Nota(bookmark)) return true;
+    const auto inizio = static_cast<std::size_t>(bookmark - primo) * kColonneConfrontate;
+    for (std::size_t c = 0; c < attuali.size(); ++c)
+        if (!UgualePosto(inizio + c, attuali[c])) return true;
+    return false;
+}
+
+bool OriginaliMatrice::Uguale(long long bookmark, int colonna, const Variant& v) const {
+    return Nota(bookmark) &&
+           UgualePosto(static_cast<std::size_t>(bookmark - primo) * kColonneConfrontate + static_cast<std::size_t>(colonna), v);
 }
 
 OriginaliMatrice::Firma OriginaliMatrice::FirmaDi(const std::string& chiave) const {
@@ -117,16 +151,23 @@ std::vector<std::string> GruppoDi(kv::ado::Recordset& riga) {
             kv::RTrim(kv::CStr(NS(riga.Value("LI10_CODART_MG66"))))};
 }
 
+std::vector<int> CampiConfrontati(kv::ado::Recordset& rs) {
+    std::vector<int> campi;
+    campi.reserve(kColonneConfrontate);
+    for (const char* nome : kNomiConfrontati) campi.push_back(rs.GetFields().Item(nome).Index());
+    return campi;
+}
+
 std::vector<Variant> CLSMG_SETUPVARIANTI::ValoriCorrenti(kv::ado::Recordset& rs) {
-    Valori valori;
-    valori.reserve(kColonneConfrontate);
-    for (const char* nome : kNomiConfrontati) valori.push_back(rs.Value(nome));
+    const std::vector<int> campi = CampiConfrontati(rs);
+    Valori valori(campi.size());
+    rs.Values(campi.data(), campi.size(), valori.data());
     return valori;
 }
 
 void CLSMG_SETUPVARIANTI::RegistraOriginali() {
     originali_.reset();
-    originali_salvati_.reset();
+    in_sospeso_.reset();
     conflitti_.clear();
     letti_conflitti_.reset();
     conflitto_sospetto_ = false;
@@ -136,20 +177,19 @@ void CLSMG_SETUPVARIANTI::RegistraOriginali() {
     auto o = std::move(listini_esistenti_->originali);
     if (!o) o = std::make_shared<OriginaliMatrice>();
     o->letti = listini_esistenti_;
+    o->orologio = recordset_->ChangeClock();
     originali_ = std::move(o);
 }
 
 CLSMG_SETUPVARIANTI::Confronto CLSMG_SETUPVARIANTI::Confronta(const std::vector<std::string>& gruppo,
                                                               const std::string& chiave, long long bookmark,
-                                                              const std::string& impronta,
+                                                              bool modificata,
                                                               const ValoriPerChiaveMap& ora) const {
-    if (!originali_ || originali_->gruppo != gruppo) return Confronto::kNonNoto;
+    if (!originali_ || originali_->gruppo != gruppo || !originali_->Nota(bookmark)) return Confronto::kNonNoto;
     static const OriginaliMatrice::Firma kNessuna;
     const auto adesso = ora.find(chiave);
     if (StessiListini(originali_->FirmaDi(chiave), adesso == ora.end() ? kNessuna : adesso->second))
         return Confronto::kInvariata;
-    const Valori riga = originali_->Riga(bookmark);
-    const bool modificata = riga.empty() || Impronta(riga) != impronta;
     return modificata ? Confronto::kConflitto : Confronto::kSuperata;
 }
 
@@ -161,7 +201,7 @@ void CLSMG_SETUPVARIANTI::RicaricaRiga(long long bookmark, const std::shared_ptr
     const auto trovata = letti->by_key.find(chiave);
     if (trovata == letti->by_key.end()) {
         // Deleted meanwhile: the row shows no prices, as a row with nothing stored loads.
-        for (const char* nome : kNomiConfrontati) rs.SetValue(nome, Variant::Null());
+        for (int c = 0; c < kColonnePrezzo; ++c) rs.SetValue(kNomiConfrontati[c], Variant::Null());
     } else {
         // Empty marks the fields the stored rows leave as they are (a value read is never Empty).
         std::vector<Variant> riga(rs.FieldInfos().size());
@@ -178,7 +218,6 @@ void CLSMG_SETUPVARIANTI::RicaricaRiga(long long bookmark, const std::shared_ptr
         originali_->per_chiave[chiave] =
             trovata == letti->by_key.end() ? OriginaliMatrice::Firma{} : FirmaDi(*letti, trovata->second);
     }
-    if (originali_salvati_) originali_salvati_->Registra(bookmark, valore);
 }
 
 long CLSMG_SETUPVARIANTI::VerificaConflitti() {
@@ -237,9 +276,53 @@ void CLSMG_SETUPVARIANTI::SovrascriviConflitti() {
     });
 }
 
-void CLSMG_SETUPVARIANTI::AccettaSalvataggio() {
-    if (originali_salvati_) originali_ = std::move(originali_salvati_);
-    originali_salvati_.reset();
+std::optional<kv::Error> CLSMG_SETUPVARIANTI::AccettaSalvataggio() {
+    if (!in_sospeso_) return std::nullopt;
+    SalvataggioInSospeso fatto = std::move(*in_sospeso_);
+    in_sospeso_.reset();
+    // What was written is what another desktop's later change is judged against, and the row shows the
+    // dates it was stored with.
+    try {
+        auto& rs = Matrice(recordset_);
+        auto clone = rs.Clone();
+        const int creaz = rs.GetFields().IndexOf("LI10_DATACREAZ");
+        const int ultagg = rs.GetFields().IndexOf("LI10_DATAULTAGG");
+        const int variato = rs.GetFields().IndexOf("LI10_FLGVARIATO");
+        for (const auto& r : fatto.righe) {
+            clone->SetBookmark(Variant(r.bookmark));
+            if (r.insert && creaz >= 0) clone->SetValue(creaz, Variant(fatto.oggi));
+            if (ultagg >= 0) clone->SetValue(ultagg, Variant(fatto.oggi));
+            if (variato >= 0) clone->SetValue(variato, Variant(int16_t{1}));
+            clone->Update();
+            if (originali_ && r.gruppo == originali_->gruppo)
+                originali_->Registra(r.bookmark, [&](int c) { return r.valori[static_cast<std::size_t>(c)]; });
+        }
+        if (originali_) {
+            for (auto& [chiave, firma] : fatto.chiavi) originali_->per_chiave[chiave] = std::move(firma);
+            originali_->orologio = rs.ChangeClock();
+        }
+    } catch (const kv::Error&) {
+        // The rows are stored; a matrix that cannot take the dates only shows older ones.
+    }
+    // The host hears of the rows once they are committed, in the order they were written.
+    try {
+        if (core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()) {
+            auto global = core_.ActiveInterface->ClsGlobal();
+            if (auto post = global->NewPostSave()) {
+                post->SetContext(core_.ActiveInterface, core_.ADOConnection, global, Variant(core_.CompanyCode()),
+                                 Variant(fatto.articolo), true);
+                for (const auto& r : fatto.righe) {
+                    post->SetOptionCode(r.opzione);
+                    post->ApplyRow();
+                    post->EndRow();
+                }
+                post->Release();
+            }
+        }
+    } catch (const kv::Error& e) {
+        return e;
+    }
+    return std::nullopt;
 }
 
 void CLSMG_SETUPVARIANTI::RicostruisciPivot() {

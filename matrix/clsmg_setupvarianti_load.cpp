@@ -6,8 +6,6 @@
 // trailing blanks (it is fixed-width text), the list number as a number, the validity dates by day.
 // A load therefore costs one round trip, whatever the number of lists and options.
 
-#include <chrono>
-#include <ctime>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -63,10 +61,10 @@ kv::Date FirstOfMonth(kv::Date d) { return kv::Date::FromYmd(d.Year(), d.Month()
 
 kv::Date CLSMG_SETUPVARIANTI::Oggi() const {
     if (oggi_) return oggi_();
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return kv::Date::FromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    // The host's day, which a scripted session fixes; the machine's date when there is no host.
+    if (core_.ActiveInterface)
+        if (auto global = core_.ActiveInterface->ClsGlobal()) return global->Today();
+    return kv::Date::SystemToday();
 }
 
 // ---- Loaders
@@ -353,13 +351,7 @@ void CLSMG_SETUPVARIANTI::AggiungiRiga() {
         c.originali = std::make_shared<OriginaliMatrice>();
         c.originali->gruppo = GruppoDi(matrice);
     }
-    const int* confrontati = &c.matrix_fields[1];
-    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> Variant {
-        // The compared fields are doubles: a double or Null is held as given, anything else as converted.
-        const Variant& v = c.riga[static_cast<std::size_t>(confrontati[i])];
-        if (v.IsNull() || v.TryGet<double>()) return v;
-        return matrice.Value(confrontati[i]);
-    });
+    RegistraRigaCaricata(c, matrice);
 }
 
 namespace {
@@ -382,10 +374,44 @@ const char* const kNomiCopiati[kCopiati] = {
     "LI10_LIBEROVAL",  "LI10_IDMEDIA_CG99", "LI10_INDUM",      "LI10_NOTE"};
 enum ColonnaChiave : int { kOpzione = kCopiati, kNumList, kDataIni, kDataFine };
 
+// The compared columns among the copied ones, in the order of kNomiConfrontati.
+constexpr Copiato kConfrontati[kColonneConfrontate] = {
+    kPrezzo,    kSc1,        kSc2,         kSc3,      kSc4,     kSc5,       kSc6,     kScImp,  kMag1,
+    kMag2,      kMagImp,     kPerRicDelta, kIndRicalPr, kIndArrot, kScaglMg02, kProvPer, kProvImp, kProvvScPa10,
+    kDataStLis, kNumPagSt,   kBvmBase,     kBvmVar,   kBvmMolt, kLiberoVal, kIdMediaCg99, kNote};
+
 }  // namespace
 
+const char* const kNomiConfrontati[kColonneConfrontate] = {
+    "LI10_PREZZO",     "LI10_SC1PER",       "LI10_SC2PER",  "LI10_SC3PER",     "LI10_SC4PER",  "LI10_SC5PER",
+    "LI10_SC6PER",     "LI10_SCIMP",        "LI10_MAG1PER", "LI10_MAG2PER",    "LI10_MAGIMP",  "LI10_PERRICDELTA",
+    "LI10_INDRICALPR", "LI10_INDARROT",     "LI10_SCAGL_MG02", "LI10_PROVPER", "LI10_PROVIMP", "LI10_PROVVSC_PA10",
+    "LI10_DATASTLIS",  "LI10_NUMPAGST",     "LI10_BVMBASE", "LI10_BVMVAR",     "LI10_BVMMOLT", "LI10_LIBEROVAL",
+    "LI10_IDMEDIA_CG99", "LI10_NOTE"};
+
+void RegistraRigaCaricata(StoredPriceRows& c, kv::ado::Recordset& matrice) {
+    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> Variant {
+        // A value the matrix holds as given (Null, a double, a date) is kept as given; anything else (a
+        // stored decimal, a text the field pads) as the matrix converted it.
+        const int campo = c.matrix_fields[kConfrontati[i]];
+        const Variant& v = c.riga[static_cast<std::size_t>(campo)];
+        if (v.IsNull() || v.TryGet<double>() || v.TryGet<kv::Date>()) return v;
+        return matrice.Value(campo);
+    });
+}
+
+TipoConfrontato TipoDi(int colonna) {
+    switch (kConfrontati[colonna]) {
+        case kProvvScPa10:
+        case kNote: return TipoConfrontato::kTesto;
+        case kDataStLis: return TipoConfrontato::kData;
+        default: return TipoConfrontato::kNumero;
+    }
+}
+
 std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
-                                                      const std::vector<Variant>& gruppo) {
+                                                      const std::vector<Variant>& gruppo,
+                                                      const std::vector<std::string>* opzioni) {
     // The part of the key every row of the article and kind shares is bound; the rest is matched in
     // memory. Only the columns a matrix row may take over and the rest of the key are read, and the
     // rows stay in the result: a row is read from it when a matrix row or a save needs it.
@@ -394,11 +420,19 @@ std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionP
     sql += "LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL FROM LI10_LISTARTIC"
            " WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = ? AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = ?"
            " AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''";
+    if (opzioni) {
+        sql += " AND LI10_OPZIONE_MG5E IN (";
+        for (std::size_t i = 0; i < opzioni->size(); ++i) sql += i == 0 ? "?" : ", ?";
+        sql += ")";
+    }
     auto cmd = kv::ado::Command::Create();
     cmd->SetActiveConnection(connection);
     cmd->SetCommandText(sql);
     auto& p = cmd->GetParameters();
     for (const auto& v : gruppo) p.Append(cmd->CreateParameter({}, kv::ado::adEmpty, kv::ado::adParamInput, 0, v));
+    if (opzioni)
+        for (const auto& o : *opzioni)
+            p.Append(cmd->CreateParameter({}, kv::ado::adEmpty, kv::ado::adParamInput, 0, Variant(o)));
     auto stored = std::make_shared<StoredPriceRows>();
     stored->rows = cmd->Execute();
     auto& rs = *stored->rows;
@@ -415,13 +449,13 @@ OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& let
     rs.SetAbsolutePosition(posizione);
     OriginaliMatrice::Valori out;
     out.reserve(kColonneConfrontate);
-    for (Copiato c : {kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp, kPerRicDelta})
-        out.push_back(rs.Value(static_cast<int>(c)));
+    for (Copiato c : kConfrontati) out.push_back(rs.Value(static_cast<int>(c)));
     return out;
 }
 
-std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::vector<Variant>& gruppo) {
-    auto stored = LeggiListiniArticolo(core_.ADOConnection, gruppo);
+std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::vector<Variant>& gruppo,
+                                                                    const std::vector<std::string>* opzioni) {
+    auto stored = LeggiListiniArticolo(core_.ADOConnection, gruppo, opzioni);
     stored->oggi = Oggi();
     auto& matrice = Matrice(recordset_);
     for (const char* name : kNomiCopiati) stored->matrix_fields.push_back(matrice.GetFields().Item(name).Index());
@@ -622,7 +656,7 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
 void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
     // The rows go, and with them what they were loaded with.
     originali_.reset();
-    originali_salvati_.reset();
+    in_sospeso_.reset();
     conflitti_.clear();
     letti_conflitti_.reset();
     try {

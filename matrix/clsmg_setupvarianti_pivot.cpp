@@ -84,7 +84,9 @@ void CLSMG_SETUPVARIANTI::ReFilterVarianti4() {
                         p.SetValue(name, NS(rs.Value(name)));
                     rs.SetFilter(Variant(FiltroRiga(OpzioneDi(p.Value("BLT_OPZIONE1")), p.Value("LI10_NUMLIST"))));
                     long k = 0;
-                    for (; !rs.IsEOF(); rs.MoveNext()) p.SetValue("BLT_" + std::to_string(++k), NZ(rs.Value(campo)));
+                    // An empty cell stays empty, as in the other grids: read as 0 and written back on the
+                    // next change of element, it would turn every price never typed into a price of 0.
+                    for (; !rs.IsEOF(); rs.MoveNext()) p.SetValue("BLT_" + std::to_string(++k), rs.Value(campo));
                     rs.SetFilter(kNoFilter);
                     p.Update();
                     visite += riga;
@@ -111,26 +113,28 @@ bool CLSMG_SETUPVARIANTI::EsisteRigaPivot(const RecordsetPtr& rsPivot, double nu
     return esiste;
 }
 
-std::optional<std::vector<std::pair<Variant, Variant>>> CLSMG_SETUPVARIANTI::ValoriPivot(const RecordsetPtr& rsPivot) {
-    if (bEsciTrasf || ElemPrev().empty() || !recordset_ || AtBofOrEof(recordset_) || !rsPivot ||
+std::optional<std::vector<std::pair<Variant, Variant>>> CLSMG_SETUPVARIANTI::ValoriPivot(const RecordsetPtr& rsPivot,
+                                                                                      const std::string& elemento) {
+    if (bEsciTrasf || elemento.empty() || !recordset_ || recordset_->Clone()->RecordCount() == 0 || !rsPivot ||
         (rsPivot->IsBOF() && rsPivot->IsEOF()))
         return std::nullopt;
-    auto& rs = Matrice(recordset_);
-    auto& p = *rsPivot;
-    const std::string campo = GetCampoElemento(ElemPrev());
-    rs.GetFields().Item(campo);  // an element with no field fails before anything is written
+    const std::string campo = GetCampoElemento(elemento);
+    Matrice(recordset_).GetFields().Item(campo);  // an element with no field fails before anything is written
+    // Read through clones: the matrix and the pivot the grid shows keep their filter and their row.
+    auto rs = recordset_->Clone();
+    auto p = rsPivot->Clone();
     std::vector<std::pair<Variant, Variant>> valori;
-    for (p.MoveFirst(); !p.IsEOF(); p.MoveNext()) {
-        rs.SetFilter(Variant(FiltroRiga(OpzioneDi(p.Value("BLT_OPZIONE1")), p.Value("LI10_NUMLIST"))));
+    for (; !p->IsEOF(); p->MoveNext()) {
+        rs->SetFilter(Variant(FiltroRiga(OpzioneDi(p->Value("BLT_OPZIONE1")), p->Value("LI10_NUMLIST"))));
         long k = 0;
-        for (; !rs.IsEOF(); rs.MoveNext()) valori.emplace_back(rs.Bookmark(), p.Value("BLT_" + std::to_string(++k)));
+        for (; !rs->IsEOF(); rs->MoveNext()) valori.emplace_back(rs->Bookmark(), p->Value("BLT_" + std::to_string(++k)));
     }
-    rs.SetFilter(kNoFilter);
     return valori;
 }
 
 void CLSMG_SETUPVARIANTI::SalvaPivot(const RecordsetPtr& rsPivot) {
-    const auto valori = ValoriPivot(rsPivot);
+    if (!recordset_ || AtBofOrEof(recordset_)) return;
+    const auto valori = ValoriPivot(rsPivot, ElemPrev());
     if (!valori) return;
     auto& rs = Matrice(recordset_);
     const std::string campo = GetCampoElemento(ElemPrev());

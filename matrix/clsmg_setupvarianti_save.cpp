@@ -13,6 +13,8 @@
 // as before the call, State is 99, and the user can correct the row and save again. The deletes work
 // the same way.
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -241,13 +243,120 @@ void CLSMG_SETUPVARIANTI::InTransazione(F&& work) {
 
 // ---- Save
 
+std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheCandidate(
+    const std::map<long long, Variant>& da_pivot, int indice_pivot) {
+    std::vector<RigaCandidata> out;
+    auto& rs = Matrice(recordset_);
+    auto clone = rs.Clone();
+    const std::vector<int> campi = CampiConfrontati(rs);
+    const auto posto_pivot = std::find(campi.begin(), campi.end(), indice_pivot);
+    const std::size_t colonna_pivot = static_cast<std::size_t>(posto_pivot - campi.begin());
+    // A row whose values were not stored since they were kept holds them still: only the others can
+    // have been edited. The pivot's values reach the matrix only after the save, so its rows are looked at.
+    std::vector<long long> bookmarks;
+    if (originali_) {
+        bookmarks = rs.ChangedSince(originali_->orologio);
+        if (posto_pivot != campi.end() && !da_pivot.empty()) {
+            std::vector<long long> pivot;
+            pivot.reserve(da_pivot.size());
+            for (const auto& [bookmark, valore] : da_pivot) pivot.push_back(bookmark);
+            std::vector<long long> tutte;
+            std::set_union(bookmarks.begin(), bookmarks.end(), pivot.begin(), pivot.end(), std::back_inserter(tutte));
+            bookmarks = std::move(tutte);
+        }
+    } else {
+        for (; !clone->IsEOF(); clone->MoveNext()) bookmarks.push_back(kv::CLngLng(clone->Bookmark()));
+    }
+    std::vector<Variant> attuali(campi.size());
+    for (long long bookmark : bookmarks) {
+        clone->SetBookmark(Variant(bookmark));
+        clone->Values(campi.data(), campi.size(), attuali.data());
+        if (posto_pivot != campi.end())
+            if (auto it = da_pivot.find(bookmark); it != da_pivot.end())
+                attuali[colonna_pivot] = it->second.IsEmpty() ? Variant::Null() : it->second;
+        RigaCandidata r;
+        r.gruppo = GruppoDi(*clone);
+        r.nota = originali_ && originali_->gruppo == r.gruppo && originali_->Nota(bookmark);
+        if (r.nota && !originali_->Modificata(bookmark, attuali)) continue;
+        r.bookmark = bookmark;
+        r.chiave = ChiaveListino(clone->Value("LI10_OPZIONE_MG5E"), clone->Value("LI10_NUMLIST"),
+                                 clone->Value("LI10_DATAINIZIOVAL"), clone->Value("LI10_DATAFINEVAL"));
+        r.opzione = NS(clone->Value("LI10_OPZIONE_MG5E"));
+        r.attuali = attuali;
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+CLSMG_SETUPVARIANTI::Destino CLSMG_SETUPVARIANTI::DestinoDi(const RigaCandidata& r, const StoredPriceRows& letti) const {
+    const auto memorizzate = letti.by_key.find(r.chiave);
+    if (memorizzate == letti.by_key.end()) {
+        for (int c = 0; c < kColonneConfrontate; ++c) {
+            const Variant& v = r.attuali[static_cast<std::size_t>(c)];
+            if (kv::IsBlank(v) || (v.IsString() && kv::RTrim(v.StringValue()).empty())) continue;
+            // What the loader gave a row with nothing stored (a list's commission) is not something
+            // entered; without kept values, only a price is.
+            if (r.nota ? !originali_->Uguale(r.bookmark, c, v) : c < kColonnePrezzo) return Destino::kInserisci;
+        }
+        return Destino::kNiente;
+    }
+    if (!r.nota && memorizzate->second.size() == 1 &&
+        Impronta(r.attuali) == Impronta(ValoriConfrontatiMemorizzati(letti, memorizzate->second.front())))
+        return Destino::kNiente;
+    return Destino::kAggiorna;
+}
+
+CLSMG_SETUPVARIANTI::PianoSalvataggio CLSMG_SETUPVARIANTI::PianoDiSalvataggio() {
+    PianoSalvataggio piano;
+    // Grid type 4: the prices typed in the element on screen are still in the pivot, as for the save.
+    std::map<long long, Variant> da_pivot;
+    int indice_pivot = -1;
+    if (m_iTipoGriglia == 4) {
+        const RecordsetPtr pivot = m_eSalPur == VarPurchase ? rsPivotAcq : m_eSalPur == VarSale ? rsPivotVen : nullptr;
+        if (pivot)
+            if (const auto valori = ValoriPivot(pivot, Elem())) {
+                indice_pivot = Matrice(recordset_).GetFields().IndexOf(GetCampoElemento(Elem()));
+                for (const auto& [bookmark, valore] : *valori) da_pivot[kv::CLngLng(bookmark)] = valore;
+            }
+    }
+    auto candidate = RigheCandidate(da_pivot, indice_pivot);
+    if (candidate.empty()) return piano;
+    const std::vector<Variant> gruppo{Variant(core_.CompanyCode()), Variant(int32_t{0}),
+                                      Variant(static_cast<int32_t>(m_eSalPur)), Variant(int32_t{0}),
+                                      Variant(kv::RTrim(CodArticolo()))};
+    piano.letti = LeggiListiniDi(gruppo, candidate);
+    std::unordered_set<std::string> inserite;
+    for (auto& r : candidate) {
+        const Destino d = DestinoDi(r, *piano.letti);
+        if (d == Destino::kNiente) continue;
+        // A key the matrix holds twice is inserted by its first row and updated by the later ones.
+        piano.insert.push_back(d == Destino::kInserisci && inserite.insert(r.chiave).second);
+        piano.righe.push_back(std::move(r));
+    }
+    return piano;
+}
+
+std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListiniDi(const std::vector<Variant>& gruppo,
+                                                                     const std::vector<RigaCandidata>& righe) {
+    // A few rows are found by their option codes; many, by reading the article and kind whole.
+    constexpr std::size_t kPocheOpzioni = 200;
+    std::set<std::string> opzioni;
+    for (const auto& r : righe) {
+        opzioni.insert(kv::CStr(r.opzione));
+        if (opzioni.size() > kPocheOpzioni) return LeggiListini(gruppo);
+    }
+    const std::vector<std::string> elenco(opzioni.begin(), opzioni.end());
+    return LeggiListini(gruppo, &elenco);
+}
+
 void CLSMG_SETUPVARIANTI::UpdateBatch() {
     conflitti_.clear();
     letti_conflitti_.reset();
     conflitto_sospetto_ = false;
     verifica_completa_ = false;
-    originali_salvati_.reset();
+    in_sospeso_.reset();
     schema::Trap(core_.State, [&] {
+        const bool annidato = core_.ADOConnection && core_.ADOConnection->InTransaction();
         auto& rs = Matrice(recordset_);
         RecordsetPtr pivot;
         if (m_iTipoGriglia == 4) pivot = m_eSalPur == VarPurchase ? rsPivotAcq : m_eSalPur == VarSale ? rsPivotVen : nullptr;
@@ -272,7 +381,7 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 SetElemPrev(Elem());
                 if (pivot) {
                     Griglia(grid_).SetDataSource(nullptr);
-                    valori_pivot = ValoriPivot(pivot);
+                    valori_pivot = ValoriPivot(pivot, ElemPrev());
                     if (valori_pivot) {
                         campo_pivot = GetCampoElemento(ElemPrev());
                         indice_pivot = rs.GetFields().IndexOf(campo_pivot);
@@ -284,7 +393,6 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
             if (valori_pivot) {
                 for (const auto& [bookmark, valore] : *valori_pivot) da_pivot[kv::CLngLng(bookmark)] = valore;
             }
-            auto clone = rs.Clone();
             const Variant filtro = rs.Filter();
             auto ricollega = [&] {
                 if (m_iTipoGriglia == 4) {
@@ -294,165 +402,87 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 }
             };
 
+            // The rows edited here; each is written, or is a conflict, once its stored rows are read.
+            const std::vector<RigaCandidata> candidate = RigheCandidate(da_pivot, indice_pivot);
+
             // How a row is written: inserted; updated where its stored row still holds the values read
             // (kConfrontato) or wherever its key is (kChiave: a key stored more than once, a later matrix
-            // row with a key already written, a matrix the loader did not fill); or not at all, because
-            // another desktop changed its stored row and it was not edited here (kRicarica).
-            enum class Scrittura { kInsert, kConfrontato, kChiave, kRicarica };
+            // row with a key already written, a row with no kept values).
+            enum class Scrittura { kInsert, kConfrontato, kChiave };
             struct Riga {
                 Scrittura scrittura = Scrittura::kInsert;
                 std::vector<Variant> valori;
-                Variant opzione;
-                long long bookmark = 0;
+                const RigaCandidata* candidata = nullptr;
                 long attese = 0;  // stored rows the UPDATE must find
                 bool insert() const { return scrittura == Scrittura::kInsert; }
             };
             std::vector<Riga> righe;
             const auto& campi = rs.FieldInfos();
             const int ultimo = static_cast<int>(campi.size()) - 1;
-            std::vector<int> confrontati;
-            for (const char* nome : kNomiConfrontati) confrontati.push_back(rs.GetFields().Item(nome).Index());
+            const int campo_provper = rs.GetFields().IndexOf("LI10_PROVPER");
             auto formatter = core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()
                                  ? core_.ActiveInterface->ClsGlobal()->NewValueFormatter()
                                  : nullptr;
-            const bool annidato = core_.ADOConnection && core_.ADOConnection->InTransaction();
-            // The stored rows of each article and kind the matrix holds, read once each inside the
-            // transaction, and again once written (they are then what later changes are judged against).
+            const kv::Date oggi = Oggi();
+            // The stored rows of each article and kind the rows belong to, read inside the transaction
+            // (only those of the rows' option codes when they are few), and again once written.
             struct Letti {
                 std::shared_ptr<StoredPriceRows> righe;
                 ValoriPerChiaveMap valori;
                 std::vector<Variant> parametri;
+                std::vector<RigaCandidata> candidate;
                 std::unordered_map<std::string, long> scritte;  // keys written so far -> stored rows
             };
             std::map<std::vector<std::string>, Letti> letti;
-            std::vector<long long> da_ricaricare;
-            std::vector<std::pair<long long, OriginaliMatrice::Valori>> impronte;
+            for (const auto& r : candidate) letti[r.gruppo].candidate.push_back(r);
+            SalvataggioInSospeso fatto;
+            fatto.oggi = oggi;
+            fatto.articolo = CodArticolo();
 
-            if (clone->RecordCount() > 0) InTransazione([&](kv::ado::Connection&) {
-                for (; !clone->IsEOF(); clone->MoveNext()) {  // a clone starts on the first row
-                    auto& c = *clone;
-                    const long long bookmark = kv::CLngLng(c.Bookmark());
-                    auto valore = [&](int i) {
-                        if (i == indice_pivot) {
-                            auto it = da_pivot.find(bookmark);
-                            if (it != da_pivot.end()) return it->second.IsEmpty() ? Variant::Null() : it->second;
-                        }
-                        return c.Value(i);
-                    };
-                    const std::vector<std::string> gruppo = GruppoDi(c);
-                    auto found = letti.find(gruppo);
-                    if (found == letti.end()) {
-                        Letti l;
-                        for (int i = 0; i < 4; ++i) l.parametri.push_back(c.Value(kChiave[i]));
-                        l.parametri.push_back(Testo(c.Value("LI10_CODART_MG66")));
-                        l.righe = LeggiListini(l.parametri);
-                        l.valori = FirmePerChiave(*l.righe);
-                        found = letti.emplace(gruppo, std::move(l)).first;
-                    }
-                    auto& gr = found->second;
-                    const std::string chiave = ChiaveListino(c.Value("LI10_OPZIONE_MG5E"), c.Value("LI10_NUMLIST"),
-                                                             c.Value("LI10_DATAINIZIOVAL"), c.Value("LI10_DATAFINEVAL"));
-                    OriginaliMatrice::Valori attuali;
-                    for (int i : confrontati) attuali.push_back(valore(i));
-                    const std::string impronta = Impronta(attuali);
-                    const auto stato = Confronta(gruppo, chiave, bookmark, impronta, gr.valori);
-                    if (stato == Confronto::kConflitto) {
-                        conflitti_.push_back(bookmark);
-                        continue;
-                    }
-                    if (stato == Confronto::kSuperata) {
-                        da_ricaricare.push_back(bookmark);
-                        continue;
-                    }
-                    impronte.emplace_back(bookmark, std::move(attuali));
-                    const auto memorizzate = gr.righe->by_key.find(chiave);
-                    const long ora = memorizzate == gr.righe->by_key.end() ? 0 : static_cast<long>(memorizzate->second.size());
-                    Riga riga;
-                    riga.bookmark = bookmark;
-                    riga.opzione = NS(c.Value("LI10_OPZIONE_MG5E"));
-                    if (auto scritta = gr.scritte.find(chiave); scritta != gr.scritte.end()) {
-                        // A later row with the same key updates what the first one wrote.
-                        riga.scrittura = Scrittura::kChiave;
-                        riga.attese = scritta->second;
-                    } else if (ora == 0) {
-                        riga.scrittura = Scrittura::kInsert;
-                        gr.scritte.emplace(chiave, 1);
-                    } else {
-                        riga.scrittura = stato == Confronto::kInvariata && ora == 1 ? Scrittura::kConfrontato
-                                                                                   : Scrittura::kChiave;
-                        riga.attese = ora;
-                        gr.scritte.emplace(chiave, ora);
-                    }
-                    if (riga.insert()) {
-                        for (int i = kPrimaInsert; i <= ultimo; ++i) {
-                            const auto& f = campi[static_cast<std::size_t>(i)];
-                            const Variant v = valore(i);
-                            if (f.type == kv::ado::adDate) {
-                                riga.valori.push_back(Data(v));
-                            } else if (IsText(f.type)) {
-                                riga.valori.push_back(Testo(v));
-                            } else if (kv::EqualsNoCase(f.name, "LI10_INDUM") || kv::EqualsNoCase(f.name, "LI10_FLGLIST")) {
-                                riga.valori.emplace_back(int16_t{1});
-                            } else {
-                                riga.valori.push_back(Numero(v));
+            if (!candidate.empty()) InTransazione([&](kv::ado::Connection&) {
+                auto clone = rs.Clone();
+                for (auto& [gruppo, gr] : letti) {
+                    clone->SetBookmark(Variant(gr.candidate.front().bookmark));
+                    for (int i = 0; i < 4; ++i) gr.parametri.push_back(clone->Value(kChiave[i]));
+                    gr.parametri.push_back(Testo(clone->Value("LI10_CODART_MG66")));
+                    gr.righe = LeggiListiniDi(gr.parametri, gr.candidate);
+                    gr.valori = FirmePerChiave(*gr.righe);
+                }
+                for (auto& [gruppo, gr] : letti) {
+                    for (const auto& cand : gr.candidate) {
+                        const auto memorizzate = gr.righe->by_key.find(cand.chiave);
+                        const long ora =
+                            memorizzate == gr.righe->by_key.end() ? 0 : static_cast<long>(memorizzate->second.size());
+                        Riga riga;
+                        riga.candidata = &cand;
+                        if (cand.nota) {
+                            if (Confronta(gruppo, cand.chiave, cand.bookmark, true, gr.valori) == Confronto::kConflitto) {
+                                conflitti_.push_back(cand.bookmark);
+                                continue;
                             }
                         }
-                    } else {
-                        for (int i = kPrimaUpdate; i <= ultimo; ++i) {
-                            const auto& f = campi[static_cast<std::size_t>(i)];
-                            const std::string nome = kv::UCase(f.name);
-                            const Variant v = valore(i);
-                            if (nome == "LI10_FLGLIST" || nome == "LI10_FLGVARIATO" || nome == "LI10_INDUM") {
-                                riga.valori.emplace_back(int16_t{1});
-                            } else if (nome == "LI10_INDTIPOVAR" || nome == "LI10_FLGPERSON") {
-                                riga.valori.emplace_back(int16_t{0});
-                            } else if (nome == "LI10_FLGPROVV") {
-                                const bool provv = kv::CDbl(NZ(valore(rs.GetFields().IndexOf("LI10_PROVPER")))) != 0;
-                                riga.valori.emplace_back(int16_t{provv ? int16_t{1} : int16_t{0}});
-                            } else if (f.type == kv::ado::adDate) {
-                                riga.valori.push_back(Data(v));
-                            } else if (i <= kUltimoPrezzo) {
-                                riga.valori.push_back(Numero(v));
-                            } else if (nome == "LI10_PERRICDELTA") {
-                                // The host's database-value formatter decides how the recharge is written.
-                                Variant scritto = Valore(v, false);
-                                if (formatter) {
-                                    formatter->DBformat(v);
-                                    const std::string t = formatter->ValDB();
-                                    if (t.empty()) {
-                                        scritto = Variant(int16_t{0});
-                                    } else if (kv::UCase(t) == "NULL") {
-                                        scritto = Variant::Null();
-                                    } else if (auto d = kv::Decimal::Parse(t)) {
-                                        scritto = Variant(*d);
-                                    }
-                                }
-                                riga.valori.push_back(scritto);
-                            } else if (nome == "LI10_PROVPER" || nome == "LI10_PROVIMP" || nome == "LI10_INDRICALPR" ||
-                                       nome == "LI10_INDARROT") {
-                                riga.valori.push_back(NZ(v));
-                            } else {
-                                riga.valori.push_back(Valore(v, IsText(f.type)));
-                            }
+                        const Destino destino = DestinoDi(cand, *gr.righe);
+                        if (destino == Destino::kNiente) continue;
+                        if (auto scritta = gr.scritte.find(cand.chiave); scritta != gr.scritte.end()) {
+                            // A later row with the same key updates what the first one wrote.
+                            riga.scrittura = Scrittura::kChiave;
+                            riga.attese = scritta->second;
+                        } else if (destino == Destino::kInserisci) {
+                            riga.scrittura = Scrittura::kInsert;
+                            gr.scritte.emplace(cand.chiave, 1);
+                        } else {
+                            riga.scrittura = cand.nota && ora == 1 ? Scrittura::kConfrontato : Scrittura::kChiave;
+                            riga.attese = ora;
+                            gr.scritte.emplace(cand.chiave, ora);
                         }
-                        ValoriChiave(c, riga.valori);
-                        if (riga.scrittura == Scrittura::kConfrontato) {
-                            // The stored row must still hold the values this check read, as the save writes them.
-                            for (const auto& v :
-                                 ValoriConfrontatiMemorizzati(*gr.righe, memorizzate->second.front())) {
-                                const bool zero = kv::IsBlank(v) || kv::CDec(v).IsZero();
-                                riga.valori.push_back(zero ? Variant(kv::Decimal(0)) : v);
-                                riga.valori.emplace_back(int16_t{zero ? int16_t{1} : int16_t{0}});
-                            }
-                        }
+                        righe.push_back(std::move(riga));
                     }
-                    righe.push_back(std::move(riga));
                 }
                 if (!conflitti_.empty()) {
                     // Nothing is written: the user decides first. The rows are found again by the stored
-                    // rows of the matrix's article and kind, read above.
-                    const auto& o = *originali_;
-                    letti_conflitti_ = letti.at(o.gruppo).righe;
+                    // rows read above.
+                    letti_conflitti_ = originali_ && letti.count(originali_->gruppo) ? letti.at(originali_->gruppo).righe
+                                                                                      : letti.begin()->second.righe;
                     throw kv::Error(kErroreConflitto,
                                     std::to_string(conflitti_.size()) +
                                         " righe sono state modificate da un altro utente dopo il caricamento",
@@ -461,6 +491,92 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 if (solo_verifica_) {
                     verifica_completa_ = true;
                     throw kv::Error(kErroreConflitto, "Solo verifica", "CLSMG_SETUPVARIANTI");
+                }
+                if (righe.empty()) return;
+
+                // The values each row is written with.
+                for (auto& riga : righe) {
+                    const RigaCandidata& cand = *riga.candidata;
+                    clone->SetBookmark(Variant(cand.bookmark));
+                    auto& c = *clone;
+                    auto valore = [&](int i) {
+                        if (i == indice_pivot) {
+                            auto it = da_pivot.find(cand.bookmark);
+                            if (it != da_pivot.end()) return it->second.IsEmpty() ? Variant::Null() : it->second;
+                        }
+                        return c.Value(i);
+                    };
+                    if (riga.insert()) {
+                        for (int i = kPrimaInsert; i <= ultimo; ++i) {
+                            const auto& f = campi[static_cast<std::size_t>(i)];
+                            const std::string nome = kv::UCase(f.name);
+                            if (nome == "LI10_DATACREAZ" || nome == "LI10_DATAULTAGG") {
+                                // A new row is created and last changed today.
+                                riga.valori.emplace_back(oggi);
+                            } else if (nome == "LI10_FLGVARIATO") {
+                                riga.valori.emplace_back(int16_t{1});
+                            } else if (f.type == kv::ado::adDate) {
+                                riga.valori.push_back(Data(valore(i)));
+                            } else if (IsText(f.type)) {
+                                riga.valori.push_back(Testo(valore(i)));
+                            } else if (nome == "LI10_INDUM" || nome == "LI10_FLGLIST") {
+                                riga.valori.emplace_back(int16_t{1});
+                            } else {
+                                riga.valori.push_back(Numero(valore(i)));
+                            }
+                        }
+                        continue;
+                    }
+                    for (int i = kPrimaUpdate; i <= ultimo; ++i) {
+                        const auto& f = campi[static_cast<std::size_t>(i)];
+                        const std::string nome = kv::UCase(f.name);
+                        const Variant v = valore(i);
+                        if (nome == "LI10_FLGLIST" || nome == "LI10_FLGVARIATO" || nome == "LI10_INDUM") {
+                            riga.valori.emplace_back(int16_t{1});
+                        } else if (nome == "LI10_INDTIPOVAR" || nome == "LI10_FLGPERSON") {
+                            riga.valori.emplace_back(int16_t{0});
+                        } else if (nome == "LI10_FLGPROVV") {
+                            const bool provv = kv::CDbl(NZ(valore(campo_provper))) != 0;
+                            riga.valori.emplace_back(int16_t{provv ? int16_t{1} : int16_t{0}});
+                        } else if (nome == "LI10_DATAULTAGG") {
+                            riga.valori.emplace_back(oggi);  // changed today
+                        } else if (f.type == kv::ado::adDate) {
+                            riga.valori.push_back(Data(v));
+                        } else if (i <= kUltimoPrezzo) {
+                            riga.valori.push_back(Numero(v));
+                        } else if (nome == "LI10_PERRICDELTA") {
+                            // The host's database-value formatter decides how the recharge is written.
+                            Variant scritto = Valore(v, false);
+                            if (formatter) {
+                                formatter->DBformat(v);
+                                const std::string t = formatter->ValDB();
+                                if (t.empty()) {
+                                    scritto = Variant(int16_t{0});
+                                } else if (kv::UCase(t) == "NULL") {
+                                    scritto = Variant::Null();
+                                } else if (auto d = kv::Decimal::Parse(t)) {
+                                    scritto = Variant(*d);
+                                }
+                            }
+                            riga.valori.push_back(scritto);
+                        } else if (nome == "LI10_PROVPER" || nome == "LI10_PROVIMP" || nome == "LI10_INDRICALPR" ||
+                                   nome == "LI10_INDARROT") {
+                            riga.valori.push_back(NZ(v));
+                        } else {
+                            riga.valori.push_back(Valore(v, IsText(f.type)));
+                        }
+                    }
+                    ValoriChiave(c, riga.valori);
+                    if (riga.scrittura == Scrittura::kConfrontato) {
+                        // The stored row must still hold, column by column, the values this check read.
+                        const auto& gr = letti.at(cand.gruppo);
+                        for (const auto& v :
+                             ValoriConfrontatiMemorizzati(*gr.righe, gr.righe->by_key.at(cand.chiave).front())) {
+                            const bool vuoto = v.IsNull() || v.IsEmpty();
+                            riga.valori.push_back(vuoto ? Variant::Null() : v);
+                            riga.valori.emplace_back(int16_t{vuoto ? int16_t{1} : int16_t{0}});
+                        }
+                    }
                 }
 
                 // Rows are inserted first, then updated: a key the matrix holds twice is inserted by
@@ -473,8 +589,6 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 }
                 for (int i = kPrimaUpdate; i <= ultimo; ++i)
                     assegnazioni += (i == kPrimaUpdate ? "" : ", ") + campi[static_cast<std::size_t>(i)].name + " = ?";
-                // Blank and 0 are the same value to the save; each is bound as what it is (an engine with
-                // no types of its own compares a number with the column's affinity only).
                 for (const char* nome : kNomiConfrontati)
                     confronto += std::string(" AND (") + nome + " = ? OR (" + nome + " IS NULL AND ? = 1))";
                 CommandPtr ins;
@@ -515,17 +629,23 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                                     "Alcune righe sono state modificate da un altro utente durante il salvataggio",
                                     "CLSMG_SETUPVARIANTI");
                 }
-                // What is stored now is what a later change of another desktop is judged against.
+                // What is stored now is what a later change of another desktop is judged against: the
+                // written keys are read back.
                 if (originali_ && letti.count(originali_->gruppo)) {
-                    auto salvati = std::make_shared<OriginaliMatrice>(*originali_);
-                    auto dopo = LeggiListini(letti.at(originali_->gruppo).parametri);
-                    salvati->letti = std::move(dopo);
-                    salvati->per_chiave.clear();
-                    for (const auto& [bookmark, valori] : impronte)
-                        salvati->Registra(bookmark, [&](int c) { return valori[static_cast<std::size_t>(c)]; });
-                    originali_salvati_ = std::move(salvati);
-                    letti_conflitti_ = letti.at(originali_->gruppo).righe;  // for the rows to take over below
+                    auto& gr = letti.at(originali_->gruppo);
+                    std::vector<RigaCandidata> scritte;
+                    for (const auto& r : righe)
+                        if (r.candidata->gruppo == originali_->gruppo) scritte.push_back(*r.candidata);
+                    const auto dopo = LeggiListiniDi(gr.parametri, scritte);
+                    for (const auto& r : scritte) {
+                        const auto trovata = dopo->by_key.find(r.chiave);
+                        fatto.chiavi[r.chiave] =
+                            trovata == dopo->by_key.end() ? OriginaliMatrice::Firma{} : FirmaDi(*dopo, trovata->second);
+                    }
                 }
+                for (const auto& r : righe)
+                    fatto.righe.push_back({r.candidata->bookmark, r.insert(), r.candidata->gruppo, r.candidata->attuali,
+                                           r.candidata->opzione});
             });
 
             // Written: now the pivot's values enter the matrix, as they would have before the rows.
@@ -537,18 +657,11 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 }
                 rs.SetFilter(kNoFilter);
             }
-            // Rows another desktop changed and this one did not: they show what is stored, and were not
-            // written over.
-            if (!da_ricaricare.empty() && letti_conflitti_) {
-                rs.SetFilter(kNoFilter);
-                for (long long bookmark : da_ricaricare) RicaricaRiga(bookmark, letti_conflitti_);
-            }
-            letti_conflitti_.reset();
-            if (righe.empty()) {
+            if (fatto.righe.empty()) {
                 rs.SetFilter(kNoFilter);
                 ricollega();
             } else {
-                SetInsert(righe.back().insert());
+                SetInsert(fatto.righe.back().insert);
                 rs.SetFilter(filtro);
                 if (m_iTipoGriglia != 4) {
                     if (rs.RecordCount() > 0) rs.MoveFirst();
@@ -557,25 +670,10 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 }
                 ricollega();
             }
-            if (m_iTipoGriglia == 4 && !da_ricaricare.empty()) RicostruisciPivot();
-            if (!annidato) AccettaSalvataggio();
-
-            // The host is told of the rows once they are written, in row order.
-            if (core_.ActiveInterface && core_.ActiveInterface->ClsGlobal()) {
-                auto global = core_.ActiveInterface->ClsGlobal();
-                if (auto post = global->NewPostSave()) {
-                    post->SetContext(core_.ActiveInterface, core_.ADOConnection, global, Variant(core_.CompanyCode()),
-                                     Variant(CodArticolo()), true);
-                    for (const auto& r : righe) {
-                        post->SetOptionCode(r.opzione);
-                        post->ApplyRow();
-                        post->EndRow();
-                    }
-                    post->Release();
-                }
-            }
+            in_sospeso_ = std::move(fatto);
         } catch (...) {
             // Nothing was written: the matrix, the pivot and the grid go back to where they were.
+            in_sospeso_.reset();
             SetElemPrev(elem_prev_prima);
             SetInsert(insert_prima);
             try {
@@ -587,6 +685,10 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
             }
             throw;
         }
+        // Without a transaction of the caller's the rows are committed already. A post-save object that
+        // fails leaves them stored; the failure is this call's State all the same.
+        if (annidato) return;
+        if (auto errore = AccettaSalvataggio()) throw *errore;
     });
 }
 
@@ -702,7 +804,7 @@ void CLSMG_SETUPVARIANTI::DeleteRecordsTipo2(const std::string& codVar, const st
 
 void CLSMG_SETUPVARIANTI::ChiudiMatrice() {
     originali_.reset();
-    originali_salvati_.reset();
+    in_sospeso_.reset();
     conflitti_.clear();
     letti_conflitti_.reset();
     if (recordset_ && recordset_->Clone()->RecordCount() > 0) {

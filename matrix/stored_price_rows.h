@@ -2,6 +2,7 @@
 // The stored LI10_LISTARTIC rows of one article and kind as the matrix loading and the save see them:
 // read with one query and matched to matrix rows in memory. Private to matrix/.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -57,17 +58,25 @@ struct DatiOpzione {
 };
 
 // Reads the stored rows of one article and kind (company, use, kind, list type, article) with one
-// query: their copied columns and where each key is. The indexes for the loaders are left unset.
+// query: their copied columns and where each key is. With `opzioni`, only the rows of those option
+// codes (compared without trailing blanks). The indexes for the loaders are left unset.
 std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
-                                                      const std::vector<kv::Variant>& gruppo);
+                                                      const std::vector<kv::Variant>& gruppo,
+                                                      const std::vector<std::string>* opzioni = nullptr);
 
-// What a save compares to find the rows another desktop changed since this one loaded them: the
-// values this window edits (gross price, the six discounts, the discount amount, the two markups, the
-// markup amount and the recharge), as the save writes them - blank as 0, numbers exactly. The other
-// columns a save writes are its own bookkeeping (flags it sets, creation dates it fills in), which
-// any desktop's save rewrites; comparing them would report rows nobody edited.
-inline constexpr int kColonneConfrontate = 12;
+// The columns a save writes that the user or the window can change: the gross price, the six
+// discounts, the discount amount, the two markups, the markup amount and the recharge (the price
+// columns, first), then the rounding indicator and bracket, the commission and its amount and
+// conditions, and the rest of the row's own data (statistics date and page, the bonus figures, the
+// free value, the media link, the note). A save writes a row only when one of them differs from what
+// the row held when it was loaded or last saved, and a change another desktop made to any of them
+// since is a conflict. The other columns a save writes are its own bookkeeping - flags it sets, the
+// creation and update dates - and say nothing about what the user meant.
+inline constexpr int kColonneConfrontate = 26;
+inline constexpr int kColonnePrezzo = 12;
 extern const char* const kNomiConfrontati[kColonneConfrontate];
+enum class TipoConfrontato { kNumero, kTesto, kData };
+TipoConfrontato TipoDi(int colonna);
 
 struct OriginaliMatrice {
     using Valori = std::vector<kv::Variant>;  // kColonneConfrontate values
@@ -78,15 +87,19 @@ struct OriginaliMatrice {
     // out from them only when a save compares the key, so a load pays nothing for it.
     using Firma = std::vector<std::string>;
     std::shared_ptr<const StoredPriceRows> letti;
-    // Keys whose stored rows were taken over since (a row reloaded or written over): their Firma, empty
-    // when nothing is stored. They hold over `letti`.
+    // Keys whose stored rows were taken over since (a row reloaded, written over or saved): their Firma,
+    // empty when nothing is stored. They hold over `letti`.
     std::unordered_map<std::string, Firma> per_chiave;
     Firma FirmaDi(const std::string& chiave) const;
+    // The matrix's change clock (Recordset::ChangeClock) when these values were last brought up to date:
+    // a row whose values were not stored since still holds them.
+    uint64_t orologio = 0;
 
     // The compared values each matrix row had then, by bookmark: a row that differs was edited here.
     // Bookmarks of one load are consecutive, so the values lie in one flat array, kColonneConfrontate a
-    // row, from the row of bookmark `primo` on. The matrix holds its prices as doubles, so a value is
-    // kept as one (blank as 0, which it counts as); any other kind of value is kept aside, by its place.
+    // row, from the row of bookmark `primo` on. A number or a date is kept as a double (a date by its
+    // serial), a blank as NaN, so that an empty cell and a 0 typed into it differ; a text is kept aside,
+    // by its place, without its trailing blanks.
     template <class Valore>  // Valore(i) gives the i-th compared value
     void Registra(long long bookmark, Valore&& valore) {
         if (presenti.empty()) primo = bookmark;
@@ -94,9 +107,9 @@ struct OriginaliMatrice {
             const auto n = static_cast<std::size_t>(primo - bookmark);
             presenti.insert(presenti.begin(), n, false);
             righe.insert(righe.begin(), n * kColonneConfrontate, 0.0);
-            std::unordered_map<std::size_t, kv::Variant> spostati;
-            for (auto& [posto, v] : altri) spostati.emplace(posto + n * kColonneConfrontate, std::move(v));
-            altri = std::move(spostati);
+            std::unordered_map<std::size_t, std::string> spostati;
+            for (auto& [posto, v] : testi) spostati.emplace(posto + n * kColonneConfrontate, std::move(v));
+            testi = std::move(spostati);
             primo = bookmark;
         }
         const auto i = static_cast<std::size_t>(bookmark - primo);
@@ -107,15 +120,21 @@ struct OriginaliMatrice {
         presenti[i] = true;
         for (int c = 0; c < kColonneConfrontate; ++c) Metti(i * kColonneConfrontate + static_cast<std::size_t>(c), valore(c));
     }
-    // The compared values the row had; empty when it had none.
-    Valori Riga(long long bookmark) const;
+    // Whether the row's values were kept.
+    bool Nota(long long bookmark) const;
+    // Whether `attuali` differ from the values the row had: a blank and a 0 differ, trailing blanks of a
+    // text do not. True for a row whose values were not kept.
+    bool Modificata(long long bookmark, const Valori& attuali) const;
+    // Whether `v` is the value column c of the row had (false for a row whose values were not kept).
+    bool Uguale(long long bookmark, int colonna, const kv::Variant& v) const;
     long long primo = 0;
     std::vector<bool> presenti;
     std::vector<double> righe;
-    std::unordered_map<std::size_t, kv::Variant> altri;  // values that are neither blank nor a double
+    std::unordered_map<std::size_t, std::string> testi;  // non-blank texts, by place
 
 private:
     void Metti(std::size_t posto, const kv::Variant& v);
+    bool UgualePosto(std::size_t posto, const kv::Variant& v) const;
 };
 
 // Sets, in `riga` (one value per matrix field), what a matrix row of the key takes over from its stored
@@ -126,12 +145,17 @@ void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string
 OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione);
 // The Firma of the stored rows at the positions.
 OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const std::vector<long>& posizioni);
-// A canonical text of compared values, equal exactly when the values are.
+// A canonical text of stored compared values, equal exactly when the values the save would write are
+// (a blank number counts as 0, a text without its trailing blanks).
 std::string Impronta(const OriginaliMatrice::Valori& valori);
 // Whether the stored rows of a key are now as they were (the same rows, whatever their order).
 bool StessiListini(const OriginaliMatrice::Firma& prima, const OriginaliMatrice::Firma& ora);
 // The Firma of the stored rows of every key.
 std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const StoredPriceRows& letti);
+// Keeps the compared values of the matrix row just added from `esistenti.riga` (AggiungiRiga).
+void RegistraRigaCaricata(StoredPriceRows& esistenti, kv::ado::Recordset& matrice);
+// The positions of the compared columns in a matrix (3265 when one is missing).
+std::vector<int> CampiConfrontati(kv::ado::Recordset& matrice);
 // The key of the article and kind a matrix row belongs to, as the save groups rows.
 std::vector<std::string> GruppoDi(kv::ado::Recordset& riga);
 

@@ -154,6 +154,9 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             if (!par_ven) throw PricingNotSet("the sales list parameters");
             if (registra_) RigheDerivazioni(*ven, *acq);
         },
+        // A purchase row with no price gives nothing to derive: the sales row stays as it is rather
+        // than taking a price of 0 that nobody set.
+        [&] { return kv::IsBlank(campi_acq.prezzo.Di(*acq)) ? Flow::Exit : Flow::Next; },
         [&] {
             ricarica = branch == Branch::Recharge ||
                        (branch == Branch::ByDefault && !Num(campi_par_ven.ricdefault.Di(*par_ven)).IsZero());

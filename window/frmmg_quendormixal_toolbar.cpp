@@ -55,9 +55,6 @@ bool FRMMG_QUENDORMIXAL::SalvaListini() {
         ven.UpdateBatch();
         if (ven.State() != 0) throw DriverFailure(kSaveFailed);
         connection_->CommitTrans();
-        // What was written is what another desktop's later change is judged against.
-        acq.AccettaSalvataggio();
-        ven.AccettaSalvataggio();
     } catch (...) {
         try {
             if (connection_->InTransaction()) connection_->RollbackTrans();
@@ -68,6 +65,11 @@ bool FRMMG_QUENDORMIXAL::SalvaListini() {
         ven.SetState(0);
         throw;
     }
+    // Committed: the written rows become what another desktop's later change is judged against, and only
+    // now does the host hear of them, purchase rows first. A post-save object that fails is reported;
+    // the prices are saved all the same.
+    for (CLSMG_SETUPVARIANTI* d : {&acq, &ven})
+        if (auto errore = d->AccettaSalvataggio()) Report("INTERNAV_ButtonClick", *errore);
     return true;
 }
 

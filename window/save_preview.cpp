@@ -37,12 +37,27 @@ std::string Righe(long n, const char* una, const char* molte) {
     return std::to_string(n) + " " + (n == 1 ? una : molte);
 }
 
+std::string Giorno(const Variant& v) {
+    if (const auto* d = v.TryGet<kv::Date>()) return kv::Date::FromYmd(d->Year(), d->Month(), d->Day()).ToString();
+    return kv::CStr(NS(v));
+}
+
+// "dal 01/01/2025 al 31/12/2025": the period a list is saved with.
+std::string Periodo(const Variant& inizio, const Variant& fine) {
+    return "dal " + Giorno(inizio) + " al " + Giorno(fine);
+}
+
 void Sezione(const char* titolo, const AnteprimaSalvataggio& a, std::size_t max_righe, std::string& t) {
+    if (a.inserite == 0 && a.aggiornate == 0) {
+        t += std::string(titolo) + ": nessuna riga da scrivere\n";
+        return;
+    }
     t += std::string(titolo) + ": " + Righe(a.inserite, "riga da inserire", "righe da inserire") + ", " +
          Righe(a.aggiornate, "da aggiornare", "da aggiornare") + ", " +
          Righe(a.celle, "cella cambiata", "celle cambiate") + "\n";
     for (const auto& l : a.totali)
-        t += "  Listino " + Lista(l.lista) + ": " + std::to_string(l.inserite) + " da inserire, " +
+        t += "  Listino " + Lista(l.lista) + " (" + Periodo(l.inizio, l.fine) + "): " + std::to_string(l.inserite) +
+             " da inserire, " +
              std::to_string(l.aggiornate) + " da aggiornare, " + Righe(l.celle, "cella cambiata", "celle cambiate") +
              "\n";
     std::size_t scritte = 0, omesse = 0;
@@ -53,7 +68,7 @@ void Sezione(const char* titolo, const AnteprimaSalvataggio& a, std::size_t max_
                 continue;
             }
             ++scritte;
-            t += std::string("    ") + (r.insert ? "nuova" : "modificata") + " listino " + Lista(r.lista) +
+            t += std::string("    ") + (r.insert ? "riga nuova" : "riga modificata") + ", listino " + Lista(r.lista) +
                  (r.opzione.empty() ? "" : " opzione " + r.opzione) + ", " + c.colonna + ": " +
                  (r.insert ? "" : Valore(c.vecchio) + " \u2192 ") + Valore(c.nuovo) + "\n";
         }
@@ -91,6 +106,10 @@ AnteprimaSalvataggio AnteprimaDi(CLSMG_SETUPVARIANTI& driver) {
         }
         auto& t = totali[Cifra(r.lista)];
         t.lista = r.lista;
+        if (t.inizio.IsEmpty()) {
+            t.inizio = riga->Value("LI10_DATAINIZIOVAL");
+            t.fine = riga->Value("LI10_DATAFINEVAL");
+        }
         (e.insert ? t.inserite : t.aggiornate) += 1;
         (e.insert ? a.inserite : a.aggiornate) += 1;
         t.celle += static_cast<long>(r.celle.size());
@@ -116,18 +135,22 @@ std::string TestoSovrapposizioni(const std::vector<CLSMG_SETUPVARIANTI::PeriodoS
     std::string t = "Il periodo di validit\u00e0 da salvare si sovrappone a periodi gi\u00e0 memorizzati:\n";
     auto sezione = [&](const char* titolo, const std::vector<CLSMG_SETUPVARIANTI::PeriodoSovrapposto>& v) {
         if (v.empty()) return;
-        std::map<double, std::pair<Variant, std::set<std::string>>> per_lista;
+        struct PerLista {
+            const CLSMG_SETUPVARIANTI::PeriodoSovrapposto* primo = nullptr;
+            std::set<std::string> opzioni;
+        };
+        std::map<double, PerLista> per_lista;
         for (const auto& p : v) {
             auto& l = per_lista[Cifra(p.lista)];
-            l.first = p.lista;
-            l.second.insert(p.opzione);
+            if (!l.primo) l.primo = &p;
+            l.opzioni.insert(p.opzione);
         }
         t += std::string(titolo) + ":";
         bool primo = true;
         for (const auto& [n, l] : per_lista) {
-            const long k = static_cast<long>(l.second.size());
-            t += std::string(primo ? " " : ", ") + "listino " + Lista(l.first) + " (" +
-                 Righe(k, "opzione", "opzioni") + ")";
+            const long k = static_cast<long>(l.opzioni.size());
+            t += std::string(primo ? " " : ", ") + "listino " + Lista(l.primo->lista) + " (" +
+                 Righe(k, "opzione", "opzioni") + ", " + Periodo(Variant(l.primo->inizio), Variant(l.primo->fine)) + ")";
             primo = false;
         }
         t += "\n";

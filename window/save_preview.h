@@ -27,6 +27,7 @@ struct RigaAnteprima {
 
 struct TotaleListino {
     kv::Variant lista;
+    kv::Variant inizio, fine;  // the validity period the list's rows are saved with
     long inserite = 0;
     long aggiornate = 0;
     long celle = 0;
@@ -34,9 +35,9 @@ struct TotaleListino {
 
 struct AnteprimaSalvataggio {
     std::vector<RigaAnteprima> righe;   // rows to insert, and rows to update that change
-    std::vector<TotaleListino> totali;  // per list, in list order
+    std::vector<TotaleListino> totali;  // per list the save writes, in list order
     long inserite = 0;
-    long aggiornate = 0;  // every stored row the save writes again, changed or not
+    long aggiornate = 0;  // stored rows the save writes again (edited here)
     long celle = 0;
 };
 
@@ -46,7 +47,8 @@ AnteprimaSalvataggio AnteprimaDi(CLSMG_SETUPVARIANTI& driver);
 // The texts shown to the user; `max_righe` limits the detail lines of each kind (totals stay whole).
 std::string TestoAnteprima(const AnteprimaSalvataggio& acquisto, const AnteprimaSalvataggio& vendita,
                            std::size_t max_righe = 40);
-// Empty when neither kind overlaps.
+// Empty when neither kind overlaps. Each list is named with the number of its options that overlap and
+// the validity period it is saved with.
 std::string TestoSovrapposizioni(const std::vector<CLSMG_SETUPVARIANTI::PeriodoSovrapposto>& acquisto,
                                  const std::vector<CLSMG_SETUPVARIANTI::PeriodoSovrapposto>& vendita);
 

@@ -329,40 +329,74 @@ TEST_P(MatrixDataTest, CopyFillsTheVisibleRowsBelow) {
     EXPECT_EQ(d->State(), 0);
 }
 
-TEST_P(MatrixDataTest, SaveInsertsThenUpdatesAndTellsTheHostRowByRow) {
+// A save writes what the user changed and nothing else: an edited row with nothing stored is inserted
+// (created and changed today, flagged as changed), an edited stored row is updated (changed today), an
+// untouched row is never written, an empty cell is not a price of 0, and the host hears of exactly the
+// rows written.
+TEST_P(MatrixDataTest, SaveWritesOnlyTheRowsEditedWithTheirDatesAndTellsTheHost) {
     const auto& c = kCasi[1];
     db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100'");
     auto d = Driver(c);
     auto& rs = *d->Recordset();
-    const long n = d->RecordCount();
-    rs.MoveFirst();
-    rs.SetValue("LI10_PREZZO", Variant(10.5));
-    rs.SetValue("LI10_PROVPER", Variant(3.0));
-    rs.Update();
+    const auto& log = globals_.back()->PostSaves()->Entries();
+    const std::string art = "LI10_CODART_MG66 = 'SCA100' AND LI10_FLGVENDACQ = 1";
+    auto imposta = [&](long riga, const char* campo, const Variant& v) {
+        rs.MoveFirst();
+        rs.Move(riga);
+        rs.SetValue(campo, v);
+        rs.Update();
+    };
+
+    d->UpdateBatch();  // nothing typed: nothing written, nobody told
+    ASSERT_EQ(d->State(), 0);
+    EXPECT_EQ(Conta(art), 0);
+    EXPECT_TRUE(log.empty());
+
+    imposta(0, "LI10_PREZZO", Variant(10.5));
+    imposta(0, "LI10_PROVPER", Variant(3.0));
+    imposta(1, "LI10_PREZZO", Variant(0.0));  // a price of 0 typed is a price
+    imposta(2, "LI10_PREZZO", Variant(8.0));  // typed, then cleared: nothing to store
+    imposta(2, "LI10_PREZZO", Variant::Null());
     d->UpdateBatch();
     ASSERT_EQ(d->State(), 0);
     EXPECT_TRUE(d->Insert());
-    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_FLGVENDACQ = 1"), n);
-    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_FLGLIST = 1 AND LI10_INDUM = 1 AND LI10_SC1PER = 0"), n);
-    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_PREZZO = 0"), n - 1) << "Null prices are written as 0";
-    const auto& log = globals_.back()->PostSaves()->Entries();
-    ASSERT_EQ(static_cast<long>(log.size()), n);
+    EXPECT_EQ(Conta(art), 2);
+    const std::string oggi = "'" + kOggi.ToYmd() + "'";
+    EXPECT_EQ(Conta(art + " AND LI10_FLGLIST = 1 AND LI10_INDUM = 1 AND LI10_FLGVARIATO = 1 AND LI10_SC1PER = 0"
+                          " AND LI10_DATACREAZ = " + oggi + " AND LI10_DATAULTAGG = " + oggi),
+              2);
+    EXPECT_EQ(Conta(art + " AND LI10_PREZZO = 10.5 AND LI10_PROVPER = 3"), 1);
+    EXPECT_EQ(Conta(art + " AND LI10_PREZZO = 0"), 1);
+    ASSERT_EQ(log.size(), 2u);
     auto c2 = rs.Clone();
     EXPECT_EQ(log.front().option_code, kv::RTrim(kv::CStr(c2->Value("LI10_OPZIONE_MG5E"))));
-    c2->MoveLast();
+    c2->MoveNext();
     EXPECT_EQ(log.back().option_code, kv::RTrim(kv::CStr(c2->Value("LI10_OPZIONE_MG5E"))));
 
-    rs.MoveFirst();
-    rs.SetValue("LI10_PREZZO", Variant(11.25));
-    rs.Update();
+    // Later: one row changed again is updated, changed today, created when it was; the row typed as it
+    // is stored is not written; the others stay as they were.
+    const kv::Date poi = kv::Date::FromYmd(2024, 3, 1);
+    d->SetOggi([poi] { return poi; });
+    imposta(0, "LI10_PREZZO", Variant(11.25));
+    imposta(1, "LI10_PREZZO", Variant(0.0));
     d->UpdateBatch();
     ASSERT_EQ(d->State(), 0);
     EXPECT_FALSE(d->Insert());
-    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100'"), n);
-    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_PREZZO = 11.25 AND LI10_FLGPROVV = 1 AND LI10_FLGVARIATO = 1"),
+    EXPECT_EQ(Conta(art), 2);
+    EXPECT_EQ(Conta(art + " AND LI10_PREZZO = 11.25 AND LI10_FLGPROVV = 1 AND LI10_FLGVARIATO = 1"
+                          " AND LI10_DATACREAZ = " + oggi + " AND LI10_DATAULTAGG = '" + poi.ToYmd() + "'"),
               1);
-    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_FLGPROVV = 0 AND LI10_INDTIPOVAR = 0 AND LI10_FLGPERSON = 0"),
-              n - 1);
+    EXPECT_EQ(Conta(art + " AND LI10_PREZZO = 0 AND LI10_DATAULTAGG = " + oggi), 1);
+    EXPECT_EQ(log.size(), 3u);
+
+    // A price cleared on a stored row is a change, written as 0.
+    imposta(0, "LI10_PREZZO", Variant::Null());
+    d->UpdateBatch();
+    ASSERT_EQ(d->State(), 0);
+    EXPECT_EQ(Conta(art + " AND LI10_PREZZO = 0"), 2);
+    const std::string tabella = Tabella();
+    d->UpdateBatch();
+    EXPECT_EQ(Tabella(), tabella) << "saved again with nothing changed";
 }
 
 // A row the database refuses in the middle of a save or a delete leaves the table as it was and the
@@ -401,11 +435,10 @@ TEST_P(MatrixDataTest, ARefusedRowLeavesTableAndMatrixAsTheyWere) {
     EXPECT_EQ(d->State(), 0);
     EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCA100' AND LI10_PREZZO = 66"), 1);
 
-    // The deletes: the demo's company 1 has purchase list 2, whose rows the trigger keeps.
+    // The deletes: the demo's company 1 stores rows of purchase list 2, which the trigger keeps.
     auto m = Driver(kCasi[3]);
     ASSERT_EQ(m->State(), 0);
-    m->UpdateBatch();  // every row of every list is stored now
-    ASSERT_EQ(m->State(), 0);
+    ASSERT_GT(Conta("LI10_CODART_MG66 = 'MAG001' AND LI10_NUMLIST = 2 AND LI10_DATAINIZIOVAL = '20250101'"), 0);
     const std::string prima = Tabella();
     const long righe = m->RecordCount();
     m->DeleteRecords();
@@ -490,7 +523,7 @@ TEST_P(MatrixDataTest, AnArticleCodeWithAnApostropheLoadsSavesAndDeletes) {
     rs.Update();
     d->UpdateBatch();
     ASSERT_EQ(d->State(), 0);
-    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SC''A'"), d->RecordCount());
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SC''A'"), 1);
     auto again = Driver(demo::kDittaCalzature, articolo, "");
     again->Recordset()->MoveFirst();
     EXPECT_EQ(again->Recordset()->Value("LI10_PREZZO"), Variant(7.25));
@@ -504,8 +537,13 @@ TEST_P(MatrixDataTest, AnArticleCodeWithAnApostropheLoadsSavesAndDeletes) {
     cl->SetFilter(Variant("BLT_OPZIONE1 = 'D''O'"));
     ASSERT_GT(cl->RecordCount(), 0);
     EXPECT_FALSE(cl->Value("LI10_PREZZO").IsNull());
+    cl->SetValue("LI10_PREZZO", Variant(77.0));
+    cl->Update();
     m->UpdateBatch();
     EXPECT_EQ(m->State(), 0);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1 AND LI10_OPZIONE_MG5E LIKE '%D''O%' "
+                    "AND LI10_DATAINIZIOVAL = '20250101' AND LI10_PREZZO = 77"),
+              1);
     m->DeleteRecordsTipo2("A1", "'D''O'");
     EXPECT_EQ(m->State(), 0);
     EXPECT_EQ(Conta("LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1 AND LI10_OPZIONE_MG5E LIKE '%D''O%' "

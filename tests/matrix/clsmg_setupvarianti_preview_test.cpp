@@ -81,24 +81,34 @@ protected:
 
 TEST_P(SavePreviewTest, ThePreviewListsWhatTheSaveWrites) {
     auto d = Driver("01/01/2025", "31/12/2025");
-    const long n = d->RecordCount();
     Imposta(*d, 0, "LI10_PREZZO", 36.5);   // list 1: a stored row changes
     Imposta(*d, 1, "LI10_SC1PER", 5);
     Imposta(*d, 8, "LI10_PREZZO", 12.5);   // list 2: no stored row, inserted with its price
     const AnteprimaSalvataggio a = AnteprimaDi(*d);
-    EXPECT_EQ(a.inserite + a.aggiornate, n);
+    EXPECT_EQ(a.inserite, 1);
+    EXPECT_EQ(a.aggiornate, 2);
     EXPECT_EQ(a.celle, 3);
+    ASSERT_EQ(a.totali.size(), 2u) << "list 3 has nothing to write";
+    const std::string testo = TestoAnteprima(a, {});
+    EXPECT_NE(testo.find("Listino 2 (dal 01/01/2025 al 31/12/2025): 1 da inserire, 0 da aggiornare, 1 cella cambiata"),
+              std::string::npos)
+        << testo;
+    EXPECT_NE(testo.find("riga nuova, listino 2 opzione BEI, Prezzo lordo: 12,5"), std::string::npos) << testo;
+    EXPECT_NE(testo.find("Listini di Vendita: nessuna riga da scrivere"), std::string::npos) << testo;
 
+    auto conta = [&](const std::string& lista) {
+        return kv::CLng(db().Execute("SELECT COUNT(*) FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = 1 AND "
+                                     "LI10_FLGVENDACQ = 1 AND LI10_CODART_MG66 = 'SCI001' AND "
+                                     "LI10_DATAINIZIOVAL = '20250101' AND LI10_NUMLIST = " + lista)
+                            ->Value(0));
+    };
+    const long lista1 = conta("1");
     d->UpdateBatch();
     ASSERT_EQ(d->State(), 0);
-    // Every row the preview counted for a list is in the table, and every cell it listed holds the
-    // new value.
-    for (const auto& t : a.totali) {
-        auto rs = db().Execute("SELECT COUNT(*) FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = 1 AND LI10_FLGVENDACQ = 1"
-                               " AND LI10_CODART_MG66 = 'SCI001' AND LI10_DATAINIZIOVAL = '20250101'"
-                               " AND LI10_NUMLIST = " + kv::CStr(t.lista));
-        EXPECT_EQ(kv::CLng(rs->Value(0)), t.inserite + t.aggiornate) << kv::CStr(t.lista);
-    }
+    // The rows the preview counted are the rows written, and every cell it listed holds the new value.
+    EXPECT_EQ(conta("1"), lista1);
+    EXPECT_EQ(conta("2"), 1);
+    EXPECT_EQ(conta("3"), 0);
     const std::map<std::string, const char*> campi = {{"Prezzo lordo", "LI10_PREZZO"}, {"Sc.%1", "LI10_SC1PER"}};
     long celle = 0;
     for (const auto& r : a.righe)
@@ -108,36 +118,53 @@ TEST_P(SavePreviewTest, ThePreviewListsWhatTheSaveWrites) {
         }
     EXPECT_EQ(celle, 3);
 
-    // Saved: the same matrix now only updates, and changes nothing.
+    // Saved: nothing is left to write.
     const AnteprimaSalvataggio dopo = AnteprimaDi(*d);
-    EXPECT_EQ(dopo.inserite, 0);
-    EXPECT_EQ(dopo.aggiornate, n);
-    EXPECT_EQ(dopo.celle, 0);
-    EXPECT_NE(TestoAnteprima(a, dopo).find("Listino 2: 8 da inserire, 0 da aggiornare, 1 cella cambiata"),
-              std::string::npos)
-        << TestoAnteprima(a, dopo);
+    EXPECT_EQ(dopo.inserite + dopo.aggiornate + dopo.celle, 0);
+    EXPECT_TRUE(dopo.totali.empty());
 }
 
+// The overlap warning speaks only of rows the save writes, naming each list with the period it is saved
+// with; a stored period that shares a single day overlaps, one that ends the day before does not.
 TEST_P(SavePreviewTest, OnlyPeriodsThatShareDaysOverlap) {
-    // Stored: 2025 itself (the rows a save updates), 2024 and 2026 (each touches 2025).
+    auto prezza = [&](CLSMG_SETUPVARIANTI& d, long da, long a) {
+        for (long i = da; i < a; ++i) Imposta(d, i, "LI10_PREZZO", 20 + i);
+    };
+    // Stored: 2024 and 2026 (each only touches 2025) for every option of list 1.
     for (const auto& [dal, al] : {std::pair{"01/01/2024", "31/12/2024"}, std::pair{"01/01/2026", "31/12/2026"}}) {
         auto d = Driver(dal, al);
+        prezza(*d, 0, 8);
         d->UpdateBatch();
         ASSERT_EQ(d->State(), 0);
     }
     auto d = Driver("01/01/2025", "31/12/2025");
+    EXPECT_TRUE(d->PeriodiSovrapposti().empty()) << "nothing to write";
+    prezza(*d, 0, 16);
     EXPECT_TRUE(d->PeriodiSovrapposti().empty());
 
-    // A stored period from December 2025 to January 2026 shares days with every option of 2025.
-    auto s = Driver("01/12/2025", "31/01/2026");
+    // From 31/12/2025 to 31/01/2026, list 2 only: it shares the last day of 2025.
+    auto s = Driver("31/12/2025", "31/01/2026");
+    prezza(*s, 8, 16);
     s->UpdateBatch();
     ASSERT_EQ(s->State(), 0);
-    const auto trovati = d->PeriodiSovrapposti();
-    EXPECT_EQ(static_cast<long>(trovati.size()), d->RecordCount());
-    ASSERT_FALSE(trovati.empty());
-    EXPECT_EQ(trovati.front().inizio_memorizzato, kv::Date::FromYmd(2025, 12, 1));
-    const std::string t = TestoSovrapposizioni(trovati, {});
-    EXPECT_NE(t.find("Listini di Acquisto: listino 1 (8 opzioni), listino 2 (8 opzioni)"), std::string::npos) << t;
+    auto trovati = d->PeriodiSovrapposti();
+    ASSERT_EQ(trovati.size(), 8u);
+    EXPECT_EQ(trovati.front().inizio_memorizzato, kv::Date::FromYmd(2025, 12, 31));
+    std::string t = TestoSovrapposizioni(trovati, {});
+    EXPECT_NE(t.find("Listini di Acquisto: listino 2 (8 opzioni, dal 01/01/2025 al 31/12/2025)\n"), std::string::npos)
+        << t;
+
+    // A matrix that writes only list 1 overlaps nothing: list 2's rows are not saved.
+    auto solo1 = Driver("01/01/2025", "31/12/2025");
+    prezza(*solo1, 0, 8);
+    EXPECT_TRUE(solo1->PeriodiSovrapposti().empty());
+    // And one whose rows start the day the stored one ends overlaps it too.
+    auto e = Driver("31/01/2026", "28/02/2026");
+    prezza(*e, 8, 9);
+    trovati = e->PeriodiSovrapposti();
+    ASSERT_EQ(trovati.size(), 1u);
+    t = TestoSovrapposizioni({}, trovati);
+    EXPECT_NE(t.find("Listini di Vendita: listino 2 (1 opzione, dal 31/01/2026 al 28/02/2026)"), std::string::npos) << t;
     EXPECT_TRUE(TestoSovrapposizioni({}, {}).empty());
 }
 

@@ -60,11 +60,11 @@ protected:
     }
     long stored_acq_ = 0, stored_ven_ = 0;
     // SCI001 with a purchase price of 14 typed and not saved; `answer` waits for the next question, and
-    // with `refuse` the database refuses the save (every row of the matrix is stored: a save updates).
+    // with `refuse` the database refuses the save (the row has nothing stored: a save inserts it).
     void PendingPrice(bool refuse, int answer) {
         LoadSavedPrices();
         Price(*window->GRD_LISACQ, 9, "14");
-        if (refuse) Refuse("UPDATE");
+        if (refuse) Refuse("INSERT");
         Answers().QueueAnswer(answer);
     }
     bool HeaderOpen() const { return window->TXT_CODART->Enabled() && window->TXT_DADATA_ACQ->Enabled(); }
