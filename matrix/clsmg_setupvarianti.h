@@ -267,8 +267,15 @@ private:
     std::string RaggruppamentoArticolo(int16_t IndGriglia);
     // Closes and reopens rsOpzioni1 with the options query of the second level (inverti) or the first.
     void RiapriOpzioni1(bool inverti);
-    // Grid event: shows "Listino n - description" of the current matrix row on the grid.
+    // Grid event: shows "Listino n - description" of the current row on the grid; for a list saved with
+    // dates of its own (proposed by its configuration, not the header's), also that period, and in the
+    // status bar.
     void MostraDescrizioneListino();
+    // "prezzi validi dal … al … (date proposte dal listino)" when the rows of the list are saved with a
+    // period other than the header's; "" otherwise. `riga`: the matrix on a row of the list, or null to
+    // look the list up.
+    std::string PeriodoProposto(const kv::ado::RecordsetPtr& riga, const kv::Variant& lista);
+    bool periodo_in_barra_ = false;  // the status bar shows a list's period, written by this driver
 
     // ======== Matrix loading (clsmg_setupvarianti_load.cpp) ========
     void ReLoadVarianti1();

@@ -5,6 +5,7 @@
 #include "matrix/clsmg_setupvarianti.h"
 #include "platform/services/cinterface.h"
 #include "platform/services/global_services.h"
+#include "platform/services/status_bar.h"
 #include "platform/variant/error.h"
 #include "platform/variant/strings.h"
 #include "shell/modmg_quendormixal.h"
@@ -51,15 +52,56 @@ void CLSMG_SETUPVARIANTI::SetGrid(std::shared_ptr<kv::controls::DataGrid> value)
 
 void CLSMG_SETUPVARIANTI::MostraDescrizioneListino() {
     Trap(core_.State, [&] {
-        if (!grid_ || !HasRows(recordset_)) return;
-        const std::string list = kv::CStr(recordset_->Value("LI10_NUMLIST"));
+        if (!grid_) return;
+        // The grid shows the matrix, or in grid type 4 the pivot: both hold the row's list.
+        const kv::ado::RecordsetPtr riga = grid_->DataSource() ? grid_->DataSource() : recordset_;
+        if (!HasRows(riga)) return;
+        const kv::Variant lista = riga->Value("LI10_NUMLIST");
+        const std::string list = kv::CStr(lista);
         auto rs = core_.Execute("SELECT MG44_DESCLIST FROM MG44_PARMAGLIST WHERE MG44_DITTA_CG18 = " +
                                 std::to_string(core_.CompanyCode()) + " AND MG44_FLGVENACQ = " +
                                 std::to_string(m_eSalPur) + " AND MG44_NUMLIST = " + list);
-        if (rs->RecordCount() == 1)
-            grid_->SetToolTipText("Listino " + list + " - " + kv::CStr(NS(rs->Value("MG44_DESCLIST"))));
+        if (rs->RecordCount() != 1) return;
+        std::string testo = "Listino " + list + " - " + kv::CStr(NS(rs->Value("MG44_DESCLIST")));
         rs->Close();
+        // A list whose dates the configuration proposes is saved with them, not with the header's: the
+        // user sees which period the prices of the row will have before saving them.
+        const std::string periodo = PeriodoProposto(riga == recordset_ ? recordset_ : nullptr, lista);
+        if (!periodo.empty()) testo += " - " + periodo;
+        grid_->SetToolTipText(testo);
+        auto status_bar = core_.ActiveInterface ? core_.ActiveInterface->StatusBar() : nullptr;
+        if (!status_bar) return;
+        if (!periodo.empty()) {
+            status_bar->SetPanelText(2, "Listino " + list + ": " + periodo);
+            periodo_in_barra_ = true;
+        } else if (periodo_in_barra_) {
+            status_bar->SetPanelText(2, "Pronto");
+            periodo_in_barra_ = false;
+        }
     });
+}
+
+std::string CLSMG_SETUPVARIANTI::PeriodoProposto(const kv::ado::RecordsetPtr& riga, const kv::Variant& lista) {
+    kv::ado::RecordsetPtr r = riga;
+    if (!r) {
+        if (!recordset_) return {};
+        r = recordset_->Clone();
+        r->SetFilter(kv::Variant("LI10_NUMLIST = " + kv::CStr(lista)));
+        if (r->IsEOF()) return {};
+    }
+    auto giorno = [](const kv::Variant& v) -> std::optional<kv::Date> {
+        if (const auto* d = v.TryGet<kv::Date>()) return kv::Date::FromYmd(d->Year(), d->Month(), d->Day());
+        return std::nullopt;
+    };
+    auto testata = [](const std::string& t) { return kv::Date::ParseLocal(kv::Trim(t), kv::RegionalSettings::Italian()); };
+    const int campo_inizio = r->GetFields().IndexOf("LI10_DATAINIZIOVAL");
+    const int campo_fine = r->GetFields().IndexOf("LI10_DATAFINEVAL");
+    if (campo_inizio < 0 || campo_fine < 0) return {};
+    const auto inizio = giorno(r->Value(campo_inizio));
+    const auto fine = giorno(r->Value(campo_fine));
+    if (!inizio || !fine) return {};
+    if (inizio == testata(DataIni()) && fine == testata(DataFin())) return {};
+    return "prezzi validi dal " + inizio->ToString() + " al " + fine->ToString() + " (date proposte dal listino)";
 }
 
 // ---- Checks

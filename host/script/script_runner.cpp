@@ -366,6 +366,20 @@ public:
         } else if (command == "messages") {
             if (!AllFields(args).empty()) throw ScriptFailure{"messages non vuole campi"};
             Messages();
+        } else if (command == "tooltip") {
+            const auto f = AllFields(args);
+            if (f.size() != 1) throw ScriptFailure{"tooltip vuole acq oppure ven"};
+            out_ << OneLine(PriceGrid(f[0])->ToolTipText()) << '\n';
+        } else if (command == "status") {
+            if (!AllFields(args).empty()) throw ScriptFailure{"status non vuole campi"};
+            const auto& bar = *session_.status_bar;
+            for (int i = 1; i <= bar.PanelCount(); ++i) out_ << (i > 1 ? "\t" : "") << OneLine(bar.PanelText(i));
+            out_ << '\n';
+        } else if (command == "postsave") {
+            if (!AllFields(args).empty()) throw ScriptFailure{"postsave non vuole campi"};
+            const auto log = global_->PostSaves();
+            for (const auto& e : log->Entries()) out_ << e.option_code << '\n';
+            log->Clear();
         } else {
             throw ScriptFailure{"comando sconosciuto: " + command};
         }

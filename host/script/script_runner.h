@@ -19,6 +19,10 @@
 //   sql[@ENGINE] STATEMENT    runs a statement on the window's connection and prints its rows (with
 //                             @ENGINE: only on that engine, printing nothing)
 //   messages                  the message boxes and error displays shown since the last `messages`
+//   tooltip GRID              the text the grid shows over its current row
+//   status                    the status bar's panels, tab-separated
+//   postsave                  (a tester's check) the option code of each row the host's post-save object
+//                             was told of since the last `postsave`, one a line
 //   close                     closes the window as the user does (it may ask first, and stay open);
 //                             the next line that needs the window opens it again
 //   screenshot FILE           writes a picture (PNG) of the window as it is now, when the host can draw

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "support/oggi.h"
 #include "matrix/clsmg_setupvarianti.h"
 #include "platform/controls/data_grid.h"
 #include "platform/services/global_services.h"
@@ -27,6 +28,7 @@ class DemoDriverTest : public EngineTest {
         demo::BuildDemo(db(), options);
         global_ = std::make_shared<kv::services::HostGlobalServices>(demo::kDittaAbbigliamento,
                                                                      database().connection_string());
+        global_->SetToday(qmx::testing::kOggiDiProva);
         entry_->SetClsGlobal(global_);
     }
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "support/oggi.h"
 #include "platform/ado/connection.h"
 #include "platform/services/global_services.h"
 #include "platform/services/status_bar.h"
@@ -17,6 +18,7 @@ struct DriverHost {
     DriverHost(kv::ado::ConnectionPtr db, int32_t company)
         : global(std::make_shared<kv::services::HostGlobalServices>(company, std::string())) {
         global->SetHostConnection(db);
+        global->SetToday(qmx::testing::kOggiDiProva);
         host->SetClsGlobal(global);
         host->SetStatusBar(status_bar);
     }

@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "support/oggi.h"
 #include "platform/ado/connection.h"
 #include "platform/services/cinterface.h"
 #include "platform/services/global_services.h"
@@ -55,6 +56,7 @@ struct HeadlessHost {
         qmx::demo::BuildDemo(*session);
         global = std::make_shared<kv::services::HostGlobalServices>(company, connection_string);
         global->SetHostConnection(session);
+        global->SetToday(qmx::testing::kOggiDiProva);
     }
 
     // Gives the component the host's objects, as the host does before ShowForm.

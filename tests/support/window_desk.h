@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/oggi.h"
 #include "platform/ado/testing/statement_faults.h"
 #include "platform/controls/keys.h"
 #include "platform/variant/strings.h"
@@ -80,6 +81,7 @@ public:
         demo::BuildDemo(*session_, options);
         global_ = std::make_shared<svc::HostGlobalServices>(company, connection_string_);
         global_->SetHostConnection(session_);
+        global_->SetToday(qmx::testing::kOggiDiProva);
         entry_->SetClsGlobal(global_);
         entry_->SetActiveNavigator(std::make_shared<svc::HostNavigator>());
         entry_->SetActiveFrame(std::make_shared<svc::HostFrame>(kv::Variant(int16_t{3})));
