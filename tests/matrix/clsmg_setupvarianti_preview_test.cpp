@@ -168,6 +168,31 @@ TEST_P(SavePreviewTest, OnlyPeriodsThatShareDaysOverlap) {
     EXPECT_TRUE(TestoSovrapposizioni({}, {}).empty());
 }
 
+// A list whose period starts today (to 31/12/2099): a price saved yesterday is not on today's grid, and
+// typing it again would store a second price for the same days; the warning says so before writing.
+TEST_P(SavePreviewTest, APriceSavedWithYesterdaysProposedPeriodOverlapsTodays) {
+    db().Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 3, MG44_INDPROPDATAFINE = 3 WHERE "
+                 "MG44_DITTA_CG18 = 1 AND MG44_FLGVENACQ = 1 AND MG44_NUMLIST = 3");
+    auto ieri = Driver("01/01/2025", "31/12/2025");
+    ieri->SetOggi([] { return kv::Date::FromYmd(2026, 6, 14); });
+    ieri->ReLoadVarianti();
+    Imposta(*ieri, 16, "LI10_PREZZO", 9.5);  // list 3, Beige
+    ieri->UpdateBatch();
+    ASSERT_EQ(ieri->State(), 0);
+    auto oggi = Driver("01/01/2025", "31/12/2025");
+    oggi->SetOggi([] { return kv::Date::FromYmd(2026, 6, 15); });
+    oggi->ReLoadVarianti();
+    auto riga = oggi->Recordset()->Clone();
+    riga->Move(16);
+    EXPECT_TRUE(riga->Value("LI10_PREZZO").IsNull()) << "yesterday's row has another period";
+    Imposta(*oggi, 16, "LI10_PREZZO", 9.5);
+    const auto trovati = oggi->PeriodiSovrapposti();
+    ASSERT_EQ(trovati.size(), 1u);
+    EXPECT_EQ(trovati.front().inizio_memorizzato, kv::Date::FromYmd(2026, 6, 14));
+    const std::string t = TestoSovrapposizioni(trovati, {});
+    EXPECT_NE(t.find("listino 3 (1 opzione, dal 15/06/2026 al 31/12/2099)"), std::string::npos) << t;
+}
+
 QMX_INSTANTIATE_ENGINES(SavePreviewTest);
 
 }  // namespace
