@@ -491,25 +491,36 @@ void PriceUpdate::NettoAcquisto(const kv::ado::RecordsetPtr& acq) {
     run_purchase_nets_[i] = 1;
 }
 
+// A run keeps what a lookup read; a lookup that failed (reported, and gone on from) is not kept, so the
+// next row asks again instead of every later row taking the default of a failure.
 Variant PriceUpdate::Scaglione() {
     if (in_run_ && run_bracket_) return *run_bracket_;
     const std::string articolo = ctx_.article ? ctx_.article() : std::string();
-    Variant s = GetScaglione(kv::CStr(NS(articolo)));
-    if (in_run_) run_bracket_ = s;
+    bool letto = false;
+    Variant s = LeggiScaglione(kv::CStr(NS(articolo)), letto);
+    if (in_run_ && letto) run_bracket_ = s;
     return s;
 }
 
 kv::Decimal PriceUpdate::Aliquota() {
     if (in_run_ && run_vat_) return *run_vat_;
-    const kv::Decimal v = GetAliquotaIvaArticolo();
-    if (in_run_) run_vat_ = v;
+    bool letta = false;
+    const kv::Decimal v = LeggiAliquota(letta);
+    if (in_run_ && letta) run_vat_ = v;
     return v;
 }
 
 Variant PriceUpdate::GetScaglione(const std::string& codice) {
+    bool letto = false;
+    return LeggiScaglione(codice, letto);
+}
+
+Variant PriceUpdate::LeggiScaglione(const std::string& codice, bool& letto) {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     Variant result;  // Empty unless exactly one row
+    letto = true;
     if (kv::CStr(NS(codice)).empty()) return Variant(std::string());
+    letto = false;
     kv::ado::RecordsetPtr rs;
     RunTrapped("GetScaglione", report, {
         [&] {
@@ -521,7 +532,9 @@ Variant PriceUpdate::GetScaglione(const std::string& codice) {
                 " AND MG66_CODART ='" + RaddoppiaApici(codice) + "' AND MG66_FLGARRPRZ = 1");
         },
         [&] {
-            if (rs && rs->RecordCount() == 1) result = NS(rs->Value("MG66_SCAGL_MG02"));
+            if (!rs) return;
+            if (rs->RecordCount() == 1) result = NS(rs->Value("MG66_SCAGL_MG02"));
+            letto = true;
         },
         [&] {
             if (rs) rs->Close();
@@ -531,7 +544,13 @@ Variant PriceUpdate::GetScaglione(const std::string& codice) {
 }
 
 kv::Decimal PriceUpdate::GetAliquotaIvaArticolo() {
+    bool letta = false;
+    return LeggiAliquota(letta);
+}
+
+kv::Decimal PriceUpdate::LeggiAliquota(bool& letta) {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
+    letta = false;
     kv::Decimal result;
     std::string articolo;
     kv::ado::RecordsetPtr rs;
@@ -547,7 +566,9 @@ kv::Decimal PriceUpdate::GetAliquotaIvaArticolo() {
         },
         // The rate as the table holds it: a 16-bit integer would turn 5.5 % into 6 % and 4.5 % into 4 %.
         [&] {
-            if (rs && !rs->IsBOF() && !rs->IsEOF()) result = kv::CDec(NZ(rs->Value("CG28_PERCIVA")));
+            if (!rs) return;
+            if (!rs->IsBOF() && !rs->IsEOF()) result = kv::CDec(NZ(rs->Value("CG28_PERCIVA")));
+            letta = true;
         },
         [&] {
             if (rs) rs->Close();

@@ -129,6 +129,10 @@ private:
     kv::Variant FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq);
     kv::Variant Scaglione();
     kv::Decimal Aliquota();
+    // GetScaglione and GetAliquotaIvaArticolo, saying whether the value was read (false when the lookup
+    // failed and the user went on: the result is then only the default).
+    kv::Variant LeggiScaglione(const std::string& codice, bool& letto);
+    kv::Decimal LeggiAliquota(bool& letta);
     // The net price of the purchase matrix's current row, written to the row.
     void NettoAcquisto(const kv::ado::RecordsetPtr& acq);
 

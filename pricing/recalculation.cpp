@@ -71,11 +71,17 @@ void Recalculation::DoEvents() const {
 }
 
 std::string Recalculation::FiltroAcquisto(const RecordsetPtr& ven, int16_t lista_acquisto) const {
-    auto testo = [&](const Campo& campo) { return RaddoppiaApici(kv::CStr(NS(campo.Di(*ven)))); };
-    return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + " AND BLT_CODICEVAR1 ='" +
-           testo(campi_ven.codicevar1) + "'" + " AND BLT_OPZIONE1 ='" + testo(campi_ven.opzione1) + "'" +
-           " AND BLT_CODICEVAR2 ='" + testo(campi_ven.codicevar2) + "'" + " AND BLT_OPZIONE2 ='" +
-           testo(campi_ven.opzione2) + "'";
+    // A level the sales row has no option of (a one-level grid leaves the other one Null on both
+    // matrices) matches a purchase row that has none either: compared as '' alone it would match no
+    // row, and grid type 1 would derive nothing.
+    auto clausola = [&](const char* nome, const Campo& campo) {
+        const std::string t = kv::CStr(NS(campo.Di(*ven)));
+        if (t.empty()) return std::string(" AND (") + nome + " ='' OR " + nome + " = NULL)";
+        return std::string(" AND ") + nome + " ='" + RaddoppiaApici(t) + "'";
+    };
+    return "LI10_NUMLIST = " + std::to_string(lista_acquisto) + clausola("BLT_CODICEVAR1", campi_ven.codicevar1) +
+           clausola("BLT_OPZIONE1", campi_ven.opzione1) + clausola("BLT_CODICEVAR2", campi_ven.codicevar2) +
+           clausola("BLT_OPZIONE2", campi_ven.opzione2);
 }
 
 int16_t Recalculation::Riferimento(const RecordsetPtr& ven) {

@@ -134,15 +134,12 @@ bool RigheAcquisto::Costruisci(Recordset& acq, Recordset& ven) {
         Chiave chiave;
         copia->Values(campi, 1 + kTesti, valori);
         if (!ListaAcquisto(valori[0], esatto, chiave.lista)) continue;
-        bool nullo = false;
-        for (int t = 0; t < kTesti && !nullo; ++t) {
+        for (int t = 0; t < kTesti; ++t) {
             const Variant& v = valori[1 + t];
-            if (v.IsString())
-                chiave.testi[t] = testi_[t].Numero(v.StringValue(), true);
-            else
-                nullo = true;  // a Null text equals no text, not even the empty one
+            // A level the row has no option of (Null, as a one-level grid leaves the other) is blank,
+            // as the filter finds it.
+            chiave.testi[t] = testi_[t].Numero(v.IsString() ? v.StringValue() : std::string(), true);
         }
-        if (nullo) continue;
         const auto riga = static_cast<int32_t>(segnalibri_.size());
         segnalibri_.push_back(kv::CLngLng(copia->Bookmark()));
         seguente_.push_back(-1);

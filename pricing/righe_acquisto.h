@@ -5,8 +5,8 @@
 // so a run builds this table once and finds each row's purchase rows in it.
 //
 // The rows found are the rows Recalculation::FiltroAcquisto's filter shows, in the same order: the list
-// compared as a number, each text without regard to case or trailing blanks, a blank or Null sales
-// value as the empty text, which a Null purchase value never equals. Costruisci refuses a matrix whose
+// compared as a number, each text without regard to case or trailing blanks, a blank or Null value on
+// either side as the empty text: a level a one-level grid leaves empty matches. Costruisci refuses a matrix whose
 // key fields are not of the kinds it compares this way (the caller filters instead then).
 //
 // The table holds row bookmarks: it stays right while the run changes prices only, not keys or rows.

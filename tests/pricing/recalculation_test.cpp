@@ -4,6 +4,7 @@
 
 #include <tuple>
 
+#include "platform/ado/testing/statement_faults.h"
 #include "pricing/pricing_support.h"
 #include "shell/modmg_quendormixal.h"
 #include "support/db_engines.h"
@@ -108,6 +109,78 @@ TEST_P(RecalculationTest, EverySalesListIsDerivedFromItsReferenceList) {
     EXPECT_TRUE(bench->ven->bEnableRowColChange);
     EXPECT_TRUE(bench->buttons["RICALCOLA"]);
     EXPECT_EQ(bench->events, 4);  // once per purchase row used
+}
+
+// A one-level grid leaves the other level of every row Null (the first one, with Inverti): its sales rows
+// find their purchase rows all the same. A purchase row with no price derives nothing.
+TEST_P(RecalculationTest, AOneLevelGridDerivesItsRows) {
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}});
+    AggiungiParametro(bench->lis_ven->rstParMagLis,
+                      {{"MG44_NUMLIST", 10.0}, {"MG44_NUMLISTACQRIC", 1.0}, {"MG44_RICDEFAULT", 25.0}});
+    bench->lis_ven->rstParMagLis->MoveFirst();
+    const Variant null = Variant::Null();
+    auto riga = [&](const char* codice, const char* opzione, bool inverti, Campi altri) {
+        Campi c = inverti ? Campi{{"BLT_CODICEVAR1", null}, {"BLT_OPZIONE1", null}, {"BLT_CODICEVAR2", codice},
+                                  {"BLT_OPZIONE2", opzione}}
+                          : Campi{{"BLT_CODICEVAR1", codice}, {"BLT_OPZIONE1", opzione}, {"BLT_CODICEVAR2", null},
+                                  {"BLT_OPZIONE2", null}};
+        c.insert(c.end(), altri.begin(), altri.end());
+        return c;
+    };
+    for (bool inverti : {false, true}) {
+        SCOPED_TRACE(inverti ? "Inverti" : "first level");
+        for (auto* rs : {bench->Acq().get(), bench->Ven().get()})
+            while (rs->Clone()->RecordCount() > 0) {
+                rs->MoveFirst();
+                rs->Delete();
+            }
+        AggiungiRiga(bench->Acq(), riga("A1", "BLU", inverti, {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", 80.0}}));
+        AggiungiRiga(bench->Acq(), riga("A1", "NER", inverti, {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", null}}));
+        AggiungiRiga(bench->Ven(), riga("A1", "BLU", inverti, {{"LI10_NUMLIST", 10.0}}));
+        AggiungiRiga(bench->Ven(), riga("A1", "NER", inverti, {{"LI10_NUMLIST", 10.0}, {"LI10_PERRICDELTA", null}}));
+        bench->Acq()->MoveFirst();
+        Recalculation(bench->Context()).RicalcolaListini();
+        EXPECT_TRUE(bench->reports.empty());
+        auto c = bench->Ven()->Clone();
+        EXPECT_NEAR(kv::CDbl(c->Value("LI10_PREZZO")), 100.0, 1e-9);
+        c->MoveNext();
+        EXPECT_TRUE(c->Value("LI10_PREZZO").IsNull()) << "no purchase price, no sales price";
+        EXPECT_TRUE(c->Value("LI10_PERRICDELTA").IsNull());
+    }
+}
+
+// The article's VAT rate, read once a run: a lookup that fails is reported and not kept, so the rows after
+// it are converted at the article's rate, not at the 0 of the failure.
+TEST_P(RecalculationTest, AFailedVatLookupIsNotKeptForTheRestOfTheRun) {
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}, {"MG44_FLGIVACOMPR", 0.0}});
+    AggiungiParametro(bench->lis_ven->rstParMagLis, {{"MG44_NUMLIST", 10.0},
+                                                    {"MG44_NUMLISTACQRIC", 1.0},
+                                                    {"MG44_RICDEFAULT", 25.0},
+                                                    {"MG44_FLGIVACOMPR", 1.0}});
+    bench->lis_ven->rstParMagLis->MoveFirst();
+    for (const char* opzione : {"BLU", "NER", "VER"}) {
+        AggiungiRiga(bench->Acq(), Opzione(opzione, 1.0, {{"LI10_PREZZO", 80.0}}));
+        AggiungiRiga(bench->Ven(), Opzione(opzione, 10.0, {}));
+    }
+    bench->Acq()->MoveFirst();
+    // The first VAT query the run sends is refused; the user goes on.
+    auto faults = kv::ado::InjectStatementFaults(*bench->connection);
+    bool rifiutata = false;
+    faults->SetBeforeStatement([&](long posizione) {
+        if (!rifiutata && faults->Log().back().find("CG28_PERCIVA") != std::string::npos) {
+            rifiutata = true;
+            faults->FailAt(posizione);
+        }
+    });
+    bench->answer = 2;
+    Recalculation(bench->Context()).RicalcolaListini();
+    ASSERT_TRUE(rifiutata);
+    ASSERT_EQ(bench->reports.size(), 1u);
+    EXPECT_EQ(bench->reports[0].first, "GetAliquotaIvaArticolo");
+    EXPECT_NEAR(kv::CDbl(Prezzo(10, "BLU")), 100.0, 1e-9);  // converted at the 0 of the failure
+    EXPECT_NEAR(kv::CDbl(Prezzo(10, "NER")), 122.0, 1e-9);  // the article's 22 %
+    EXPECT_NEAR(kv::CDbl(Prezzo(10, "VER")), 122.0, 1e-9);
+    faults->SetBeforeStatement({});
 }
 
 TEST_P(RecalculationTest, EmptyPurchaseMatrixReturnsAtOnce) {
