@@ -74,9 +74,15 @@ public:
     KvEnumVarSalPur SalPur() const { return m_eSalPur; }
     void SetSalPur(KvEnumVarSalPur value) { m_eSalPur = value; }
     int16_t State() const { return core_.State; }
-    void SetState(int16_t value) { core_.State = value; }
+    void SetState(int16_t value) {
+        core_.State = value;
+        core_.UltimoErrore.reset();
+    }
     const std::string& Message() const { return core_.Message; }
     void SetMessage(std::string value) { core_.Message = std::move(value); }
+    // The error the last operation that set State 99 stopped on (empty when it recorded none); setting
+    // State clears it.
+    const std::optional<kv::Error>& UltimoErrore() const { return core_.UltimoErrore; }
 
     // The price grid the matrix is shown in; setting it attaches the handler that shows the current
     // list's description on the grid.
@@ -156,6 +162,12 @@ public:
     // Lookup list of the level's options for the article, and decode of one option.
     std::string GetSqlLkpSegmenti(int16_t IndGriglia);
     std::string GetSqlDecSegmenti(const std::string& fstrOpzione, int16_t IndGriglia);
+    // Why `opzione`, typed in the header for `articolo`, is not an option code of the article: longer
+    // than the company's segments together, or a segment that is not an option of its variant or of a
+    // variant the article manages. "" when it is one (blank segments are left to the grid and the
+    // preset); the reason otherwise, in Italian, naming the option. A database error leaves State 99
+    // and gives its own reason.
+    std::string VerificaOpzione(const std::string& articolo, const std::string& opzione);
     // The option code of the current matrix row, and an option code with opz in the first-level segment.
     std::string LoadTxtOpzione();
     std::string ComposeOpzione(const std::string& opz);
@@ -219,6 +231,9 @@ public:
     // matrix the loader did not fill (no kept values) writes every row that holds a price or differs
     // from its stored row.
     void UpdateBatch();
+    // Whether any row holds values other than those it was loaded or last saved with (the pivot's of
+    // grid type 4 included): there is something a "Conferma" would write. Reads no database.
+    bool HaModifiche();
     void DeleteRecords();
     void DeleteRecordsTipo2(const std::string& codVar, const std::string& elencoOpzioni);
     void Annulla();
@@ -376,6 +391,8 @@ private:
     // The rows a save may write, in row order; `da_pivot` holds values of the field `indice_pivot` by
     // bookmark that the matrix does not hold yet. Reads no database.
     std::vector<RigaCandidata> RigheCandidate(const std::map<long long, kv::Variant>& da_pivot, int indice_pivot);
+    // The candidates of the next save, the values typed in the pivot of grid type 4 included.
+    std::vector<RigaCandidata> RigheModificate();
     // What a save does with a candidate, its stored rows being `letti` as read now (a conflict aside):
     // nothing (a row with no stored row that holds nothing entered - an empty cell is not a price of 0
     // - or, without kept values, a row as stored), insert it, or update its stored rows.
@@ -395,7 +412,7 @@ private:
 
     // ======== Members ========
     // Interface, connection, State and Message; CompanyCode() and Execute(sql) for the driver's queries.
-    // Public operations run their work as schema::Trap(core_.State, [&] { ... }) so nothing escapes.
+    // Public operations run their work as schema::Trap(core_, [&] { ... }) so nothing escapes.
     schema::DriverCore core_;
     // CodArticolo, Inverti, the article's segment records and the grid-type decision.
     variants::VariantConfiguration varianti_{core_};

@@ -231,7 +231,7 @@ long CLSMG_SETUPVARIANTI::VerificaConflitti() {
 }
 
 void CLSMG_SETUPVARIANTI::RicaricaConflitti() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         if (conflitti_.empty() || !letti_conflitti_) return;
         auto& rs = Matrice(recordset_);
         kv::ado::RecordsetPtr pivot;
@@ -259,7 +259,7 @@ void CLSMG_SETUPVARIANTI::RicaricaConflitti() {
 }
 
 void CLSMG_SETUPVARIANTI::SovrascriviConflitti() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         if (conflitti_.empty() || !letti_conflitti_ || !originali_) return;
         const auto ora = FirmePerChiave(*letti_conflitti_);
         auto clone = Matrice(recordset_).Clone();

@@ -71,14 +71,14 @@ static void CopiaPrezzo(CLSMG_SETUPVARIANTI& d, const RecordsetPtr& matrice, con
 }
 
 void CLSMG_SETUPVARIANTI::CopiaPrezzoSuRiga() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         CopiaPrezzo(*this, recordset_, m_eSalPur == VarPurchase ? rsPivotAcq : m_eSalPur == VarSale ? rsPivotVen : nullptr,
                     grid_, m_iTipoGriglia, Elem(), false);
     });
 }
 
 void CLSMG_SETUPVARIANTI::CopiaPrezzoSuTutteLeRighe() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         CopiaPrezzo(*this, recordset_, m_eSalPur == VarPurchase ? rsPivotAcq : m_eSalPur == VarSale ? rsPivotVen : nullptr,
                     grid_, m_iTipoGriglia, Elem(), true);
     });

@@ -70,7 +70,7 @@ kv::Date CLSMG_SETUPVARIANTI::Oggi() const {
 // ---- Loaders
 
 void CLSMG_SETUPVARIANTI::ReLoadVarianti() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         bCaricato = false;
         m_iTipoGriglia = GetIndTipoGriglia();
         CaricaConfigurazioneVariantiPerArticolo();
@@ -85,7 +85,7 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti() {
 }
 
 void CLSMG_SETUPVARIANTI::ReLoadVarianti1() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         if (core_.State != schema::kStateOk) return;
         bEnableRowColChange = false;
         if (Matrice(recordset_).RecordCount() > 0) Matrice(recordset_).MoveFirst();
@@ -154,7 +154,7 @@ private:
 }  // namespace
 
 void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         if (bCaricato || kv::Trim(CodArticolo()).empty() || core_.State != schema::kStateOk) return;
         bEnableRowColChange = false;
         if (Matrice(recordset_).RecordCount() > 0) Matrice(recordset_).MoveFirst();
@@ -200,7 +200,7 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
 }
 
 void CLSMG_SETUPVARIANTI::ReLoadVarianti4() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         if (bCaricato || kv::Trim(CodArticolo()).empty() || core_.State != schema::kStateOk) return;
         bEnableRowColChange = false;
         if (Matrice(recordset_).RecordCount() > 0) Matrice(recordset_).MoveFirst();
@@ -592,7 +592,7 @@ std::string CLSMG_SETUPVARIANTI::PropDataFine(const RecordsetPtr& rsList) {
 // ---- Filter, clear, count
 
 void CLSMG_SETUPVARIANTI::ReFilterVarianti() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         Griglia(grid_).SetEnabled(true);
         Griglia(grid_).SetDataSource(nullptr);
         Matrice(recordset_).SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
@@ -612,7 +612,7 @@ void CLSMG_SETUPVARIANTI::ReFilterVarianti() {
 }
 
 void CLSMG_SETUPVARIANTI::ClearVarianti() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         core_.State = schema::kStateOk;
         Griglia(grid_).SetDataSource(nullptr);
         auto& rs = Matrice(recordset_);
@@ -682,7 +682,7 @@ void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
 
 long CLSMG_SETUPVARIANTI::RecordCount() {
     long n = 0;
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         auto& rs = Matrice(recordset_);
         const Variant filtro = rs.Filter();
         rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));

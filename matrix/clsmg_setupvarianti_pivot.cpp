@@ -39,7 +39,7 @@ std::string FiltroRiga(const std::string& opzione, const Variant& num_list) {
 }  // namespace
 
 void CLSMG_SETUPVARIANTI::ReFilterVarianti4() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         Griglia(grid_).SetEnabled(true);
         Griglia(grid_).SetDataSource(nullptr);
         auto& rs = Matrice(recordset_);

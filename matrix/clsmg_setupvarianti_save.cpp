@@ -306,8 +306,7 @@ CLSMG_SETUPVARIANTI::Destino CLSMG_SETUPVARIANTI::DestinoDi(const RigaCandidata&
     return Destino::kAggiorna;
 }
 
-CLSMG_SETUPVARIANTI::PianoSalvataggio CLSMG_SETUPVARIANTI::PianoDiSalvataggio() {
-    PianoSalvataggio piano;
+std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheModificate() {
     // Grid type 4: the prices typed in the element on screen are still in the pivot, as for the save.
     std::map<long long, Variant> da_pivot;
     int indice_pivot = -1;
@@ -319,7 +318,18 @@ CLSMG_SETUPVARIANTI::PianoSalvataggio CLSMG_SETUPVARIANTI::PianoDiSalvataggio() 
                 for (const auto& [bookmark, valore] : *valori) da_pivot[kv::CLngLng(bookmark)] = valore;
             }
     }
-    auto candidate = RigheCandidate(da_pivot, indice_pivot);
+    return RigheCandidate(da_pivot, indice_pivot);
+}
+
+bool CLSMG_SETUPVARIANTI::HaModifiche() {
+    bool modifiche = false;
+    schema::Trap(core_, [&] { modifiche = recordset_ && !RigheModificate().empty(); });
+    return modifiche;
+}
+
+CLSMG_SETUPVARIANTI::PianoSalvataggio CLSMG_SETUPVARIANTI::PianoDiSalvataggio() {
+    PianoSalvataggio piano;
+    auto candidate = RigheModificate();
     if (candidate.empty()) return piano;
     const std::vector<Variant> gruppo{Variant(core_.CompanyCode()), Variant(int32_t{0}),
                                       Variant(static_cast<int32_t>(m_eSalPur)), Variant(int32_t{0}),
@@ -355,7 +365,7 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
     conflitto_sospetto_ = false;
     verifica_completa_ = false;
     in_sospeso_.reset();
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         const bool annidato = core_.ADOConnection && core_.ADOConnection->InTransaction();
         auto& rs = Matrice(recordset_);
         RecordsetPtr pivot;
@@ -695,7 +705,7 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
 // ---- Delete
 
 void CLSMG_SETUPVARIANTI::DeleteRecords() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         auto& rs = Matrice(recordset_);
         const Posizione prima = Posizione::Di(rs);
         try {
@@ -733,7 +743,7 @@ void CLSMG_SETUPVARIANTI::DeleteRecords() {
 }
 
 void CLSMG_SETUPVARIANTI::DeleteRecordsTipo2(const std::string& codVar, const std::string& elencoOpzioni) {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         auto& rs = Matrice(recordset_);
         const Posizione prima = Posizione::Di(rs);
         try {
@@ -828,7 +838,7 @@ void CLSMG_SETUPVARIANTI::ChiudiMatrice() {
 // ---- Cancel
 
 void CLSMG_SETUPVARIANTI::Annulla() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         if (m_iTipoGriglia != 4) return;
         for (const RecordsetPtr& p : {rsPivotAcq, rsPivotVen}) {
             if (!p || AtBofOrEof(p)) continue;

@@ -24,7 +24,7 @@ bool HasRows(const RecordsetPtr& rs) { return rs && !rs->IsBOF() && !rs->IsEOF()
 }  // namespace
 
 void CLSMG_SETUPVARIANTI::SetupGrid(bool VisualizzaMsg) {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         VerificaProprieta();
         if (!core_.SetupPossibile(VisualizzaMsg, [this] { return ConfigurationOk(); })) return;
         CloseIfOpen(rsListini);

@@ -2,7 +2,11 @@
 // the option code segments. The decisions themselves live in the variant structure the driver holds
 // (variants/); here they are trapped so that no error leaves the driver.
 
+#include <algorithm>
+#include <vector>
+
 #include "matrix/clsmg_setupvarianti.h"
+#include "platform/ado/command.h"
 #include "platform/services/cinterface.h"
 #include "platform/services/global_services.h"
 #include "platform/services/status_bar.h"
@@ -33,7 +37,7 @@ CLSMG_SETUPVARIANTI::~CLSMG_SETUPVARIANTI() = default;
 
 void CLSMG_SETUPVARIANTI::SetActiveInterface(std::shared_ptr<kv::services::Cinterface> value) {
     core_.ActiveInterface = std::move(value);
-    Trap(core_.State, [&] {
+    Trap(core_, [&] {
         if (!core_.ActiveInterface) return;
         auto global = core_.ActiveInterface->ClsGlobal();
         if (!global) return;
@@ -51,7 +55,7 @@ void CLSMG_SETUPVARIANTI::SetGrid(std::shared_ptr<kv::controls::DataGrid> value)
 }
 
 void CLSMG_SETUPVARIANTI::MostraDescrizioneListino() {
-    Trap(core_.State, [&] {
+    Trap(core_, [&] {
         if (!grid_) return;
         // The grid shows the matrix, or in grid type 4 the pivot: both hold the row's list.
         const kv::ado::RecordsetPtr riga = grid_->DataSource() ? grid_->DataSource() : recordset_;
@@ -112,7 +116,7 @@ void CLSMG_SETUPVARIANTI::VerificaProprieta() {
 
 bool CLSMG_SETUPVARIANTI::ConfigurationOk() {
     bool ok = false;
-    Trap(core_.State, [&] {
+    Trap(core_, [&] {
         VerificaProprieta();
         if (core_.State >= 1) return;
         ok = core_.VariantiConfigurate(cod_variante1_, cod_variante2_);
@@ -128,7 +132,7 @@ std::string CLSMG_SETUPVARIANTI::GetSql_ParListini() {
 
 int16_t CLSMG_SETUPVARIANTI::GetIndTipoGriglia() {
     int16_t result = 0;
-    Trap(core_.State, [&] {
+    Trap(core_, [&] {
         RiapriOpzioni1(false);
         CloseAndRelease(rsOpzioni2);
         rsOpzioni2 =
@@ -172,57 +176,117 @@ std::string CLSMG_SETUPVARIANTI::GetSql_ParConfVar2() {
 
 // ---- Option code segments
 
+std::string CLSMG_SETUPVARIANTI::VerificaOpzione(const std::string& articolo, const std::string& opzione) {
+    std::string motivo;
+    const std::string testo = kv::RTrim(opzione);
+    Trap(core_, [&] {
+        if (testo.empty()) return;
+        auto query = [&](const std::string& sql, const std::vector<kv::Variant>& valori) {
+            auto cmd = kv::ado::Command::Create();
+            cmd->SetActiveConnection(core_.ADOConnection);
+            cmd->SetCommandText(sql);
+            for (const auto& v : valori)
+                cmd->GetParameters().Append(cmd->CreateParameter({}, kv::ado::adEmpty, kv::ado::adParamInput, 0, v));
+            return cmd->Execute();
+        };
+        const kv::Variant ditta(core_.CompanyCode());
+        auto varianti = query("SELECT MG5F_CODICEVAR, MG5F_DESCR_VAR, MG5F_SIZE FROM MG5F_DIMECONF WHERE "
+                              "MG5F_DITTA_CG18 = ? ORDER BY MG5F_CODICEVAR",
+                              {ditta});
+        struct Segmento {
+            std::string codice, descrizione;
+            std::size_t inizio, dimensione;
+        };
+        std::vector<Segmento> segmenti;
+        std::size_t totale = 0;
+        for (; !varianti->IsEOF(); varianti->MoveNext()) {
+            const auto dimensione = static_cast<std::size_t>(std::max<long>(0, kv::CLng(NZ(varianti->Value(2)))));
+            segmenti.push_back({kv::Trim(kv::CStr(NS(varianti->Value(0)))), kv::Trim(kv::CStr(NS(varianti->Value(1)))),
+                                totale, dimensione});
+            totale += dimensione;
+        }
+        if (testo.size() > totale) {
+            motivo = "L'opzione \"" + testo + "\" \u00e8 pi\u00f9 lunga del codice opzione degli articoli (" +
+                     std::to_string(totale) + " caratteri).";
+            return;
+        }
+        for (const auto& s : segmenti) {
+            if (s.inizio >= testo.size()) break;
+            const std::string valore = kv::Trim(testo.substr(s.inizio, s.dimensione));
+            if (valore.empty()) continue;
+            const bool gestita = !query("SELECT MG6B_FLGGESTVAR FROM MG6B_GESVARART WHERE MG6B_DITTA_CG18 = ? AND "
+                                        "MG6B_CODART_MG66 = ? AND MG6B_CODICEVAR_MG5F = ? AND MG6B_FLGGESTVAR = 1",
+                                        {ditta, kv::Variant(kv::RTrim(articolo)), kv::Variant(s.codice)})
+                                      ->IsEOF();
+            const bool prevista = !query("SELECT MG5E_OPZIONE FROM MG5E_OPZIONI WHERE MG5E_DITTA_CG18 = ? AND "
+                                         "MG5E_CODICEVAR_MG5F = ? AND MG5E_OPZIONE = ?",
+                                         {ditta, kv::Variant(s.codice), kv::Variant(valore)})
+                                       ->IsEOF();
+            if (gestita && prevista) continue;
+            const std::string variante = s.descrizione.empty() ? s.codice : s.descrizione;
+            motivo = "L'opzione \"" + testo + "\" non esiste per l'articolo " + kv::RTrim(articolo) + ": " +
+                     (gestita ? variante + " \"" + valore + "\" non \u00e8 prevista."
+                              : "l'articolo non ha la variante " + variante + ".");
+            return;
+        }
+    });
+    if (core_.State == schema::kStateTrapped && motivo.empty() && !testo.empty())
+        motivo = "L'opzione \"" + testo + "\" non si pu\u00f2 verificare: " +
+                 (core_.UltimoErrore ? core_.UltimoErrore->Description() : std::string("errore di accesso ai dati"));
+    return motivo;
+}
+
 int16_t CLSMG_SETUPVARIANTI::GetStart(int16_t tipo) {
     int16_t r = 0;
-    Trap(core_.State, [&] { r = segmenti_.GetStart(tipo); });
+    Trap(core_, [&] { r = segmenti_.GetStart(tipo); });
     return r;
 }
 
 int16_t CLSMG_SETUPVARIANTI::GetStart1Liv() {
     int16_t r = 0;
-    Trap(core_.State, [&] { r = segmenti_.GetStart1Liv(); });
+    Trap(core_, [&] { r = segmenti_.GetStart1Liv(); });
     return r;
 }
 
 int16_t CLSMG_SETUPVARIANTI::GetStart2Liv() {
     int16_t r = 0;
-    Trap(core_.State, [&] { r = segmenti_.GetStart2Liv(); });
+    Trap(core_, [&] { r = segmenti_.GetStart2Liv(); });
     return r;
 }
 
 int16_t CLSMG_SETUPVARIANTI::GetLen(int16_t tipo) {
     int16_t r = 0;
-    Trap(core_.State, [&] { r = segmenti_.GetLen(tipo); });
+    Trap(core_, [&] { r = segmenti_.GetLen(tipo); });
     return r;
 }
 
 int16_t CLSMG_SETUPVARIANTI::GetLen1Liv() {
     int16_t r = 0;
-    Trap(core_.State, [&] { r = segmenti_.GetLen1Liv(); });
+    Trap(core_, [&] { r = segmenti_.GetLen1Liv(); });
     return r;
 }
 
 int16_t CLSMG_SETUPVARIANTI::GetLen2Liv() {
     int16_t r = 0;
-    Trap(core_.State, [&] { r = segmenti_.GetLen2Liv(); });
+    Trap(core_, [&] { r = segmenti_.GetLen2Liv(); });
     return r;
 }
 
 kv::Variant CLSMG_SETUPVARIANTI::GetSegmento(int16_t IndGriglia) {
     kv::Variant r;
-    Trap(core_.State, [&] { r = segmenti_.GetSegmento(IndGriglia); });
+    Trap(core_, [&] { r = segmenti_.GetSegmento(IndGriglia); });
     return r;
 }
 
 std::string CLSMG_SETUPVARIANTI::GetSqlLkpSegmenti(int16_t IndGriglia) {
     std::string r;
-    Trap(core_.State, [&] { r = segmenti_.GetSqlLkpSegmenti(IndGriglia); });
+    Trap(core_, [&] { r = segmenti_.GetSqlLkpSegmenti(IndGriglia); });
     return r;
 }
 
 std::string CLSMG_SETUPVARIANTI::GetSqlDecSegmenti(const std::string& fstrOpzione, int16_t IndGriglia) {
     std::string r;
-    Trap(core_.State, [&] { r = segmenti_.GetSqlDecSegmenti(fstrOpzione, IndGriglia); });
+    Trap(core_, [&] { r = segmenti_.GetSqlDecSegmenti(fstrOpzione, IndGriglia); });
     return r;
 }
 
@@ -245,7 +309,7 @@ std::string CLSMG_SETUPVARIANTI::SostituisciLivello(const std::string& s, const 
 
 std::string CLSMG_SETUPVARIANTI::LoadTxtOpzione() {
     std::string r;
-    Trap(core_.State, [&] {
+    Trap(core_, [&] {
         if (!HasRows(recordset_)) return;
         // With Inverti the article's only grid level is shown in the second-level columns but fills the
         // segment of the level the segment records mark as the first.
@@ -260,7 +324,7 @@ std::string CLSMG_SETUPVARIANTI::LoadTxtOpzione() {
 
 std::string CLSMG_SETUPVARIANTI::ComposeOpzione(const std::string& opz) {
     std::string r;
-    Trap(core_.State, [&] {
+    Trap(core_, [&] {
         const std::string base = kv::PadRight(kv::Left(opzione_preimpostata_, variants::kLunghezzaOpzione),
                                               variants::kLunghezzaOpzione);
         r = variants::SostituisciLivello(base, kv::Left(kv::RTrim(opz), segmenti_.GetLen1Liv()),

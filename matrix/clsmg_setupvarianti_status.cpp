@@ -65,7 +65,7 @@ void CLSMG_SETUPVARIANTI::SetStatusOperationError() {
 }
 
 void CLSMG_SETUPVARIANTI::LockFields() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         if (!grid_) throw NotSet("the driver has no grid");
         // The net amounts of the pivot are computed: they are shown, never typed.
         grid_->SetEnableEditing(kv::UCase(elem_) != "IMPORTO NETTO");

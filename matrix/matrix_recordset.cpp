@@ -72,9 +72,12 @@ RecordsetPtr CreatePivotRecordset(int grid_type, long option_columns) {
     const long none = adFldUnspecified;
     const bool pivot = grid_type == 4;
     const long option_size = pivot ? 60 : 20;
+    // The pivot's first-level column shows "code - description": a 20-character code, the separator and
+    // a description of up to 80 characters. Narrower, a long description fails the whole pivot.
+    const long first_option_size = pivot ? 20 + 3 + 80 : option_size;
     f.Append("ID", adBigInt, 0, none);
     f.Append("BLT_CODICEVAR1", adChar, 20, none);
-    f.Append("BLT_OPZIONE1", adChar, option_size, none);
+    f.Append("BLT_OPZIONE1", adChar, first_option_size, none);
     if (pivot) f.Append("BLT_CODOPZIONE1", adChar, 20, none);
     f.Append("BLT_DESCR1", adWChar, 160, none);
     f.Append("BLT_CODICEVAR2", adChar, 20, none);

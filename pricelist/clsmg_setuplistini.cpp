@@ -13,7 +13,7 @@ void CLSMG_SETUPLISTINI::VerificaProprieta() { core_.VerificaProprieta(m_eSalPur
 
 bool CLSMG_SETUPLISTINI::ConfigurationOk() {
     bool ok = false;
-    Trap(core_.State, [&] {
+    Trap(core_, [&] {
         VerificaProprieta();
         if (core_.State >= 1) return;
         ok = core_.ListiniConfigurati(m_eSalPur);
@@ -23,13 +23,13 @@ bool CLSMG_SETUPLISTINI::ConfigurationOk() {
 
 std::string CLSMG_SETUPLISTINI::GetSql_ParListini() {
     std::string sql;
-    Trap(core_.State, [&] { sql = schema::GetSql_ParListini(core_.CompanyCode(), m_eSalPur); });
+    Trap(core_, [&] { sql = schema::GetSql_ParListini(core_.CompanyCode(), m_eSalPur); });
     return sql;
 }
 
 int16_t CLSMG_SETUPLISTINI::ElemSet(const kv::ado::RecordsetPtr& rst, std::string_view field) {
     int16_t result = 0;
-    Trap(core_.State, [&] {
+    Trap(core_, [&] {
         if (!rst)
             throw kv::Error(kv::err::kObjectNotSet, "Variabile oggetto non impostata: recordset", "ElemSet");
         result = schema::ElemSet(*rst, field);
@@ -39,7 +39,7 @@ int16_t CLSMG_SETUPLISTINI::ElemSet(const kv::ado::RecordsetPtr& rst, std::strin
 
 int16_t CLSMG_SETUPLISTINI::GetIndTipoGriglia() {
     int16_t result = 0;
-    Trap(core_.State, [&] { varianti_.GetIndTipoGriglia(result); });
+    Trap(core_, [&] { varianti_.GetIndTipoGriglia(result); });
     return result;
 }
 

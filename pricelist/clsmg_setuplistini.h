@@ -113,7 +113,7 @@ private:
     void SetupGridTipo4(const kv::ado::RecordsetPtr& rs_opzioni);
 
     // Interface, connection, State and Message; CompanyCode() and Execute(sql) for the driver's queries.
-    // Public operations run their work as schema::Trap(core_.State, [&] { ... }) so nothing escapes.
+    // Public operations run their work as schema::Trap(core_, [&] { ... }) so nothing escapes.
     schema::DriverCore core_;
     // CodArticolo, Inverti, the article's segment records and the grid-type decision.
     variants::VariantConfiguration varianti_{core_};

@@ -52,7 +52,7 @@ std::string CaptionOfLevel(schema::DriverCore& core, bool second_level) {
 }  // namespace
 
 void CLSMG_SETUPLISTINI::SetupGrid(bool VisualizzaMsg) {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         VerificaProprieta();
         if (!core_.SetupPossibile(VisualizzaMsg, [this] { return ConfigurationOk(); })) return;
         CloseIfOpen(rstParMagLis);
@@ -173,7 +173,7 @@ void CLSMG_SETUPLISTINI::SetupGridTipo4(const RecordsetPtr& rs_opzioni) {
 }
 
 void CLSMG_SETUPLISTINI::LoadList() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         // Created once per window: a matrix that already holds rows is the matrix the grid shows.
         if (recordset_ && recordset_->State() == kv::ado::adStateOpen &&
             recordset_->Clone()->RecordCount() > 0)
@@ -242,7 +242,7 @@ void CLSMG_SETUPLISTINI::SetupDate() {
 }
 
 void CLSMG_SETUPLISTINI::ClearList() {
-    schema::Trap(core_.State, [&] {
+    schema::Trap(core_, [&] {
         Qgrid->SetDataSource(nullptr);
         if (HasRows(recordset_)) {
             // Every field after the first-level description is emptied: text fields hold "", the others

@@ -8,6 +8,7 @@
 // result. Missing properties are reported as State 1 to 5 with a fixed Italian message.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/variant/error.h"
 
 namespace kv::services {
 class Cinterface;
@@ -52,6 +54,11 @@ void Trap(int16_t& state, F&& work) noexcept {
     }
 }
 
+class DriverCore;
+// Trap on a driver's core: the error is also kept as its UltimoErrore.
+template <class F>
+void Trap(DriverCore& core, F&& work) noexcept;
+
 // The part of a driver that both driver classes hold: the stored properties the checks look at, the
 // State/Message pair, and the queries on the driver's connection.
 class DriverCore {
@@ -60,6 +67,9 @@ public:
     kv::ado::ConnectionPtr ADOConnection;
     int16_t State = kStateOk;
     std::string Message;
+    // The error the last trapped operation stopped on (Trap with the core), for the window to tell the
+    // user what went wrong; empty when none did.
+    std::optional<kv::Error> UltimoErrore;
 
     // The company code from the host's global services. Raises kv::Error 91 when the driver has no
     // host interface or the interface has no global services.
@@ -87,6 +97,21 @@ public:
     // configuration as "Attenzione" (nothing when the check failed on an error and left no message).
     bool SetupPossibile(bool show_messages, const std::function<bool()>& configuration_ok);
 };
+
+template <class F>
+void Trap(DriverCore& core, F&& work) noexcept {
+    try {
+        work();
+    } catch (const kv::Error& e) {
+        core.State = kStateTrapped;
+        core.UltimoErrore = e;
+    } catch (const std::exception& e) {
+        core.State = kStateTrapped;
+        core.UltimoErrore = kv::Error(kv::err::kInvalidCall, e.what(), "CLSMG");
+    } catch (...) {
+        core.State = kStateTrapped;
+    }
+}
 
 // The query of the parameter rows of the lists of a kind that take part in fast creation.
 std::string GetSql_ParListini(int32_t company, int sal_pur);

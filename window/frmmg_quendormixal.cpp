@@ -537,6 +537,28 @@ void FRMMG_QUENDORMIXAL::ExecuteFormEvent(std::string_view event_name) {
     });
 }
 
+int32_t FRMMG_QUENDORMIXAL::Report(std::string_view procedure, const kv::Error& error) {
+    const int32_t answer = VisualizzaErrore(procedure, error);
+    if (answer != svc::answer::kRetry && answer != svc::answer::kIgnore && answer != svc::answer::kCancel) {
+        for (const auto& d : {varianti_acq_, varianti_ven_}) {
+            if (!d) continue;
+            try {
+                d->SetStatusOperationError();
+                break;
+            } catch (const std::exception&) {
+                // A host without a pointer or status bar has nothing to give back.
+            }
+        }
+    }
+    return answer;
+}
+
+int FRMMG_QUENDORMIXAL::Chiedi(const std::string& text, int style, const std::string& title) {
+    if (!messages_)
+        throw kv::Error(kv::err::kObjectNotSet, "La finestra non ha il servizio dei messaggi dell'host", kName);
+    return messages_->Message(text, style, title);
+}
+
 int32_t FRMMG_QUENDORMIXAL::VisualizzaErrore(std::string_view procedure, const kv::Error& error) {
     svc::ErrorReport report;
     report.number = error.Number();

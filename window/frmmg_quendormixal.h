@@ -362,7 +362,13 @@ private:
     void SetupMatrixDriver(CLSMG_SETUPVARIANTI& driver, const std::shared_ptr<kv::controls::DataGrid>& grid,
                            KvEnumVarSalPur kind, const CLSMG_SETUPLISTINI& list_driver,
                            const std::string& article, bool show_messages);
-    int32_t Report(std::string_view procedure, const kv::Error& error) { return VisualizzaErrore(procedure, error); }
+    // Shows the error of a procedure (VisualizzaErrore) and, when the answer leaves it, gives back the
+    // pointer and the status it may have shown as busy: a procedure left half way never reaches the
+    // step that would.
+    int32_t Report(std::string_view procedure, const kv::Error& error);
+    // Asks through the host's message service; kv::Error 91 when the window has none, so the
+    // procedure's trap reports it instead of the window failing.
+    int Chiedi(const std::string& text, int style, const std::string& title);
     // The controls' designed properties: captions, input lengths, the article field's decoding.
     void CreateControls();
     // Registers every control under its name.
@@ -385,6 +391,10 @@ private:
     void AddElements(CLSMG_SETUPLISTINI& list_driver, bool sales);
     void ApplyElementToGrid(kv::controls::DataGrid& grid, const std::string& element);
     kv::Error DriverFailure(std::string_view what) const;
+    // A load that failed inside a matrix driver (State 99) is raised as the window's error, with what
+    // the driver stopped on, and the drivers are made ready to load again: a failed load would
+    // otherwise only leave a grid empty.
+    void VerificaCaricamento();
     bool SalvaListini();
     // SalvaListini, asking what to do when rows were changed by another desktop since they were loaded
     // (frmmg_quendormixal_conflicts.cpp). False when nothing was saved.
@@ -405,9 +415,7 @@ private:
     void GrigliaKeyDown(kv::controls::DataGrid& grid, std::string_view procedure, int16_t& KeyCode, int16_t Shift);
     void GrigliaOnEdited(kv::controls::DataGrid& grid, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
                          std::string_view procedure, const kv::controls::GridEdit& edit);
-    void GrigliaRowChanged(kv::controls::DataGrid& grid, const char* lato,
-                           const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
-                           const std::shared_ptr<CLSMG_SETUPLISTINI>& listini);
+    void GrigliaRowChanged(const char* lato, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti);
     void CopiaPrezzo(std::string_view procedure, bool tutte);
     // The price procedures, handed what the window holds now.
     Recalculation& Pricing();

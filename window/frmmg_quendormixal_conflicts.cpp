@@ -56,7 +56,7 @@ bool FRMMG_QUENDORMIXAL::SalvaSenzaSovrascrivere() {
                 // The stored rows cannot be read again: the save's own error is the one to show.
             }
             if (n == 0) throw;
-            const int answer = messages_->Message(
+            const int answer = Chiedi(
                 DomandaConflitti(n), svc::style::kYesNoCancel + svc::style::kExclamation + svc::style::kDefaultButton3,
                 "Attenzione");
             if (answer == svc::answer::kYes) {

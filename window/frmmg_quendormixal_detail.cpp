@@ -105,7 +105,7 @@ void FRMMG_QUENDORMIXAL::MostraDettaglio(std::string_view lato) {
         [&] {
             for (const auto& r : DettaglioCorrente(lato).righe) testo += (testo.empty() ? "" : "\n") + r;
         },
-        [&] { messages_->Message(testo, kInformazione, kTitoloDettaglio); },
+        [&] { Chiedi(testo, kInformazione, kTitoloDettaglio); },
     });
 }
 
@@ -118,7 +118,7 @@ bool FRMMG_QUENDORMIXAL::VerificheConferma() {
                                                        Driver(varianti_ven_).PeriodiSovrapposti());
             if (t.empty()) return Flow::Next;
             static const std::string kTitolo = std::string(20, ' ').append("A T T E N Z I O N E");
-            return messages_->Message(t, kAvviso, kTitolo) == svc::answer::kYes ? Flow::Next : Flow::Exit;
+            return Chiedi(t, kAvviso, kTitolo) == svc::answer::kYes ? Flow::Next : Flow::Exit;
         },
         [&] {
             if (INTERNAV->IndexOf(kAnteprimaKey) < 0 || !INTERNAV->ButtonChecked(kAnteprimaKey)) return Flow::Next;
@@ -134,7 +134,7 @@ bool FRMMG_QUENDORMIXAL::VerificheConferma() {
             }
             const std::string t =
                 TestoAnteprima(AnteprimaDi(Driver(varianti_acq_)), AnteprimaDi(Driver(varianti_ven_)));
-            return messages_->Message(t, kDomanda, kTitoloAnteprima) == svc::answer::kYes ? Flow::Next : Flow::Exit;
+            return Chiedi(t, kDomanda, kTitoloAnteprima) == svc::answer::kYes ? Flow::Next : Flow::Exit;
         },
         [&] { avanti = true; },
     });

@@ -125,16 +125,13 @@ void FRMMG_QUENDORMIXAL::GrigliaOnEdited(ctl::DataGrid& grid,
     });
 }
 
-void FRMMG_QUENDORMIXAL::GRD_LISACQ_RowChanged() {
-    GrigliaRowChanged(*GRD_LISACQ, kAcq, varianti_acq_, listini_acq_);
-}
-void FRMMG_QUENDORMIXAL::GRD_LISVEN_RowChanged() {
-    GrigliaRowChanged(*GRD_LISVEN, kVen, varianti_ven_, listini_ven_);
-}
+void FRMMG_QUENDORMIXAL::GRD_LISACQ_RowChanged() { GrigliaRowChanged(kAcq, varianti_acq_); }
+void FRMMG_QUENDORMIXAL::GRD_LISVEN_RowChanged() { GrigliaRowChanged(kVen, varianti_ven_); }
 
-void FRMMG_QUENDORMIXAL::GrigliaRowChanged(ctl::DataGrid& grid, const char* lato,
-                                           const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
-                                           const std::shared_ptr<CLSMG_SETUPLISTINI>& listini) {
+// The header's option field keeps the option as the user typed it, the key of what is edited: the
+// option of the row the cursor is on is in the row itself (shown in the field, its fixed-width code
+// read with leading blanks where the first segments are empty).
+void FRMMG_QUENDORMIXAL::GrigliaRowChanged(const char* lato, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti) {
     bool segui = true;
     RunResumeNext({
         [&] { state_.active_price_grid = lato; },
@@ -142,29 +139,6 @@ void FRMMG_QUENDORMIXAL::GrigliaRowChanged(ctl::DataGrid& grid, const char* lato
         [&] {
             if (!segui) return Flow::Exit;
             return Flow::Next;
-        },
-        [&] {
-            if (Driver(varianti).GetIndTipoGriglia() == 4) {
-                // The pivot row and the option column together name one matrix row.
-                auto pivot = grid.DataSource();
-                if (!pivot || pivot->IsBOF() || pivot->IsEOF()) return;
-                auto* colonna = grid.CurrentColumn();
-                const std::string chiave = kv::CStr(NS(colonna ? colonna->DataField() : std::string()));
-                const auto& opzioni = Driver(listini).OpzioniColonna();
-                auto it = opzioni.find(chiave);
-                if (it == opzioni.end()) return;
-                const std::string opt2 = it->second;
-                const std::string opt1 = kv::CStr(pivot->Value("BLT_CODOPZIONE1"));
-                auto copia = Driver(listini).Recordset()->Clone();
-                copia->SetFilter("BLT_OPZIONE1='" + RaddoppiaApici(kv::CStr(NS(opt1))) +
-                                 "' AND BLT_OPZIONE2='" + RaddoppiaApici(kv::CStr(NS(opt2))) + "'");
-                if (copia->RecordCount() == 1)
-                    TXT_OPZIONE->SetText(kv::CStr(copia->Value("LI10_OPZIONE_MG5E")));
-                return;
-            }
-            auto matrice = Driver(varianti).Recordset();
-            if (matrice && !matrice->IsBOF() && !matrice->IsEOF())
-                TXT_OPZIONE->SetText(kv::CStr(matrice->Value("LI10_OPZIONE_MG5E")));
         },
         [&] { Driver(varianti).AggiornaPrezzoNetto(); },
     });

@@ -49,8 +49,7 @@ bool FRMMG_QUENDORMIXAL::KeyDatesValid() {
         const auto from = p.from.Value();
         const auto to = p.to.Value();
         if (!from || !to || !(*to < *from)) continue;
-        if (messages_)
-            messages_->Message("La data di fine validità dei listini " + std::string(p.kind) + " (" + p.to.Text() +
+        Chiedi("La data di fine validità dei listini " + std::string(p.kind) + " (" + p.to.Text() +
                                    ") precede la data di inizio (" + p.from.Text() + ").\r\nCorreggere il periodo.",
                                svc::style::kExclamation, "Attenzione");
         return false;
@@ -59,8 +58,8 @@ bool FRMMG_QUENDORMIXAL::KeyDatesValid() {
 }
 
 void FRMMG_QUENDORMIXAL::AvvisaTestoRifiutato(const ctl::EntryField& field, const std::string& not_taken) {
-    if (field.Valid() || kv::Trim(field.Text()).empty() || !messages_) return;
-    messages_->Message(kv::IsSingleLineText(field.Text())
+    if (field.Valid() || kv::Trim(field.Text()).empty()) return;
+    Chiedi(kv::IsSingleLineText(field.Text())
                            ? not_taken
                            : "Il testo scritto contiene caratteri non ammessi (tabulazioni, ritorni a capo o "
                              "altri caratteri di controllo).\r\nCorreggere il campo " + field.Name() + ".",
@@ -91,8 +90,7 @@ void FRMMG_QUENDORMIXAL::VerifyTipoGrid() {
         [&] { state_.grid_type = Driver(listini_acq_).GetIndTipoGriglia(); },
         [&] {
             if (state_.grid_type != 0) return Flow::Next;
-            if (messages_)
-                messages_->Message("La gestione in griglia non è possibile per questo articolo!",
+            Chiedi("La gestione in griglia non è possibile per questo articolo!",
                                    svc::style::kExclamation, "Attenzione");
             return Flow::Exit;
         },
@@ -179,6 +177,7 @@ void FRMMG_QUENDORMIXAL::CaricaChiave(std::string_view procedure, const std::fun
                 Driver(varianti_ven_).SetElem(kv::Trim(Text(side_rs1_->Value("BLT_DESCR2"))));
             Driver(varianti_ven_).ReFilterVarianti4();
         },
+        [&] { VerificaCaricamento(); },
         [&] {
             if (loading_flag) state_.loading = false;
         },
@@ -214,11 +213,24 @@ void FRMMG_QUENDORMIXAL::TXT_CODART_AfterItem() {
 }
 
 void FRMMG_QUENDORMIXAL::TXT_OPZIONE_AfterItem() {
-    AvvisaTestoRifiutato(*TXT_OPZIONE, "L'opzione \"" + TXT_OPZIONE->Text() + "\" non è valida.");
-    if (!TXT_OPZIONE->Valid()) return;
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     const std::string article = Text(kv::Variant(TXT_CODART->Text()));
     RunTrapped("TXT_OPZIONE_AfterItem", report, {
+        [&] {
+            AvvisaTestoRifiutato(*TXT_OPZIONE, "L'opzione \"" + TXT_OPZIONE->Text() + "\" non è valida.");
+            if (!TXT_OPZIONE->Valid()) return Flow::Exit;
+            // An option the article does not have, or longer than the option code, would be stored as
+            // typed, spilling into the other segments: it is refused by name, the field emptied, and
+            // nothing is loaded or saved under it.
+            if (!TXT_CODART->Valid() || article.empty() || kv::Trim(TXT_OPZIONE->Text()).empty()) return Flow::Next;
+            const std::string motivo = Driver(varianti_acq_).VerificaOpzione(article, TXT_OPZIONE->Text());
+            Driver(varianti_acq_).SetState(0);
+            if (motivo.empty()) return Flow::Next;
+            TXT_OPZIONE->SetText("");
+            Chiedi(motivo, svc::style::kExclamation, "Attenzione");
+            Focus(*TXT_OPZIONE);
+            return Flow::Exit;
+        },
         [&] {
             if (!TXT_CODART->Valid() || article.empty()) return;
             const std::string option = TXT_OPZIONE->Text();

@@ -296,6 +296,7 @@ void FRMMG_QUENDORMIXAL::GRD_SIDE_RowChanged() {
             }
             ApplyElementToGrid(*GRD_LISACQ, element);
         },
+        [&] { VerificaCaricamento(); },
         [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
     });
 }
@@ -320,6 +321,7 @@ void FRMMG_QUENDORMIXAL::GRD_SIDE1_RowChanged() {
             if (kv::UCase(element) == "IMPORTO NETTO") ven.AggiornaPrezzoNetto4();
         },
         [&] { ApplyElementToGrid(*GRD_LISVEN, Text(side_rs1_->Value("BLT_DESCR2"))); },
+        [&] { VerificaCaricamento(); },
         [&] { Driver(varianti_ven_).SetStatusOperationCompleted(); },
     });
 }

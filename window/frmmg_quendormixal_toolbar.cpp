@@ -40,6 +40,18 @@ kv::Error FRMMG_QUENDORMIXAL::DriverFailure(std::string_view what) const {
     return kv::Error(kObjectErrorBase + 1001, std::string(what), kName);
 }
 
+void FRMMG_QUENDORMIXAL::VerificaCaricamento() {
+    for (const auto& d : {varianti_acq_, varianti_ven_}) {
+        auto& driver = Driver(d);
+        if (driver.State() != schema::kStateTrapped) continue;
+        const std::string motivo = driver.UltimoErrore() ? driver.UltimoErrore()->Description() : std::string();
+        driver.SetState(0);
+        throw DriverFailure(std::string("Il caricamento dei prezzi dei listini di ") +
+                            (d == varianti_acq_ ? "acquisto" : "vendita") + " non \u00e8 riuscito" +
+                            (motivo.empty() ? std::string(".") : ": " + motivo));
+    }
+}
+
 bool FRMMG_QUENDORMIXAL::SalvaListini() {
     auto& acq = Driver(varianti_acq_);
     auto& ven = Driver(varianti_ven_);
@@ -133,6 +145,7 @@ void FRMMG_QUENDORMIXAL::AnnullaModifiche() {
             Driver(varianti_acq_).bEnableRowColChange = true;
             Driver(varianti_ven_).bEnableRowColChange = true;
         },
+        [&] { VerificaCaricamento(); },
         [&] {
             INTERNAV->EnableButton(ctl::kToolbarCancel, false);
             INTERNAV->EnableButton(ctl::kToolbarConfirm, false);
@@ -153,7 +166,7 @@ bool FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETU
                                              : "Confermi l'eliminazione dei Listini di Acquisto?");
     // The title is spaced out and pushed to the right with 20 blanks, as the host's warnings are.
     static const std::string kWarningTitle = std::string(20, ' ').append("A T T E N Z I O N E");
-    const int answer = messages_->Message(text, 308, kWarningTitle);
+    const int answer = Chiedi(text, 308, kWarningTitle);
     if (answer != svc::answer::kYes) return false;
     matrix_driver.SetStatusOperationInProgress();
     grid.SetDataSource(nullptr);
@@ -227,7 +240,7 @@ void FRMMG_QUENDORMIXAL::Nuovo() {
     RunTrapped("INTERNAV_ButtonClick", report, {
         [&] {
             if (!state_.changes_pending) return Flow::Next;
-            answer = messages_->Message(kQuestionSave, 67, "Informazione");
+            answer = Chiedi(kQuestionSave, 67, "Informazione");
             if (answer == svc::answer::kCancel) return Flow::Exit;
             Driver(varianti_acq_).SetStatusOperationInProgress();
             return Flow::Next;
@@ -267,6 +280,9 @@ void FRMMG_QUENDORMIXAL::Nuovo() {
                 driver.SetCodArticolo("");
                 driver.SetCodVariante1("");
                 driver.SetCodVariante2("");
+                // The option is part of the key: kept, it would go on naming the rows of the next
+                // article while the emptied field shows none.
+                driver.SetOpzionePreimpostata("");
             }
         },
         [&] {
@@ -297,6 +313,15 @@ void FRMMG_QUENDORMIXAL::Ricalcola() {
     RunTrapped("INTERNAV_ButtonClick", report, {
         [&] { Driver(varianti_ven_).SetStatusOperationInProgress(); },
         [&] { INTERNAV->EnableButton(kRicalcolaKey, false); },
+        // Grid type 4: what was typed in the sales element on screen (a recharge, say) goes back into
+        // the matrix first, as choosing another element would, so the run starts from it.
+        [&] {
+            if (state_.grid_type != 4) return;
+            auto& ven = Driver(varianti_ven_);
+            if (ven.Elem().empty()) return;
+            ven.SetElemPrev(ven.Elem());
+            ReFilterKeepingEdits(ven);
+        },
         [&] {
             Driver(varianti_acq_).bRicalcola = true;
             AggiornaDaVariante();
@@ -314,15 +339,21 @@ void FRMMG_QUENDORMIXAL::Ricalcola() {
                 RicalcolaListini();
             }
         },
-        [&] {
-            INTERNAV->EnableButton(ctl::kToolbarCancel, true);
-            INTERNAV->EnableButton(ctl::kToolbarConfirm, true);
-            INTERNAV->EnableButton(kRicalcolaKey, true);
-            // The recalculated prices are not saved yet: leaving the key or the window must ask first.
-            state_.changes_pending = true;
-        },
         [&] { Driver(varianti_ven_).SetStatusOperationCompleted(); },
     });
+    // Whether the run went through, returned at once or was left after an error, what it changed is
+    // pending until "Conferma" (leaving the key or the window asks first), and a run that changed
+    // nothing leaves nothing to ask about. The button works again either way.
+    try {
+        INTERNAV->EnableButton(kRicalcolaKey, true);
+        if (varianti_ven_ && varianti_ven_->HaModifiche()) {
+            INTERNAV->EnableButton(ctl::kToolbarCancel, true);
+            INTERNAV->EnableButton(ctl::kToolbarConfirm, true);
+            state_.changes_pending = true;
+        }
+    } catch (const std::exception&) {
+        // A window without its toolbar has no buttons to give back.
+    }
 }
 
 // Closing with unsaved changes asks as starting a new key does: Yes saves and closes (a failed save

@@ -49,9 +49,10 @@ TEST(MatrixRecordset, PivotFieldsFollowTheGridTypeAndTheSecondLevelOptions) {
     struct Case {
         int grid_type;
         long options;
-        long option_size;  // of BLT_OPZIONE1/2: room for "code - description" in grid type 4
+        long option_size;  // of BLT_OPZIONE2
+        long first_size;   // of BLT_OPZIONE1: in grid type 4, "code - description", an 80-character one whole
     };
-    for (const Case& c : {Case{4, 5, 60}, Case{4, 0, 60}, Case{2, 3, 20}}) {
+    for (const Case& c : {Case{4, 5, 60, 103}, Case{4, 0, 60, 103}, Case{2, 3, 20, 20}}) {
         SCOPED_TRACE("grid type " + std::to_string(c.grid_type) + ", options " + std::to_string(c.options));
         std::vector<std::string> expected = fixed;
         if (c.grid_type != 4) expected.erase(expected.begin() + 3);  // no bare option code
@@ -63,7 +64,7 @@ TEST(MatrixRecordset, PivotFieldsFollowTheGridTypeAndTheSecondLevelOptions) {
         std::vector<std::string> names;
         for (long i = 0; i < f.Count(); ++i) names.push_back(f[i].Name());
         EXPECT_EQ(names, expected);
-        EXPECT_EQ(f["BLT_OPZIONE1"].DefinedSize(), c.option_size);
+        EXPECT_EQ(f["BLT_OPZIONE1"].DefinedSize(), c.first_size);
         EXPECT_EQ(f["BLT_OPZIONE2"].DefinedSize(), c.option_size);
     }
 }

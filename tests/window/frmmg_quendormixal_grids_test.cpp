@@ -177,21 +177,23 @@ TEST_F(WindowGrids, EnterAloneMovesOneColumnRight) {
     EXPECT_EQ(grid.CurrentColumnIndex(), prezzo + 1);
 }
 
-TEST_F(WindowGrids, RowChangeShowsTheRowsOptionUnlessLoading) {
+// Moving in a price grid makes it the active one; the header's option keeps what the user typed (here
+// nothing), not the row's fixed-width code.
+TEST_F(WindowGrids, RowChangeMakesTheGridActiveAndKeepsTheTypedOption) {
     auto& w = *window;
     auto& grid = *w.GRD_LISVEN;
     const long prezzo = Colonna(grid, "LI10_PREZZO");
     ASSERT_TRUE(w.TXT_CODART->Valid());
+    const std::string typed = w.TXT_OPZIONE->Text();
     grid.UserMoveTo(1, prezzo);
-    const std::string ros = "    ROS             ";  // the option code as the matrix holds it
-    EXPECT_EQ(w.TXT_OPZIONE->Text(), ros);
+    EXPECT_EQ(w.TXT_OPZIONE->Text(), typed);
     EXPECT_EQ(w.State().active_price_grid, "VEN");
 
     w.MutableState().loading = true;
     w.GRD_LISACQ->UserMoveTo(1, prezzo);
     w.GRD_LISACQ->UserMoveTo(0, prezzo);
     EXPECT_EQ(w.State().active_price_grid, "ACQ");  // set before the test of the flag
-    EXPECT_EQ(w.TXT_OPZIONE->Text(), ros);
+    EXPECT_EQ(w.TXT_OPZIONE->Text(), typed);
 }
 
 TEST_F(WindowGrids, CopyButtonsAndTheLoadingFlag) {
