@@ -401,8 +401,10 @@ private:
     bool SalvaSenzaSovrascrivere();
     long RigheModificateAltrove();
     void AnnullaModifiche();
-    bool EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETUPVARIANTI& matrix_driver,
+    bool ChiediEliminazione(CLSMG_SETUPVARIANTI& matrix_driver, bool sales);
+    void EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETUPVARIANTI& matrix_driver,
                      kv::controls::DataGrid& grid, bool sales);
+    bool ModificheTenute(CLSMG_SETUPVARIANTI& kept);
     void Elimina();
     void Nuovo();
     void Ricalcola();

@@ -376,6 +376,9 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
         [&] {
             if (drivers) varianti_acq_->ClearVarianti();
         },
+        // An open header shows no prices: the matrices are blanked for the next key, and the zeros
+        // they now hold are prices nobody stored.
+        [&] { GRD_LISACQ->SetDataSource(nullptr); },
         [&] { GRB_LISACQ->SetEnabled(false); },
         [&] {
             if (!drivers) return;
@@ -387,6 +390,7 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
         [&] {
             if (drivers) varianti_ven_->ClearVarianti();
         },
+        [&] { GRD_LISVEN->SetDataSource(nullptr); },
         [&] { GRB_LISVEN->SetEnabled(false); },
         [&] { Focus(*TXT_CODART); },
         [&] { INTERNAV->SetEnabled(false); },

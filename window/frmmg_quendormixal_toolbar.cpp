@@ -155,10 +155,8 @@ void FRMMG_QUENDORMIXAL::AnnullaModifiche() {
     });
 }
 
-// One kind's deletion, when the user confirms it: the driver deletes in one transaction, so a failure
-// deletes nothing of that kind and is shown.
-bool FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETUPVARIANTI& matrix_driver,
-                                      ctl::DataGrid& grid, bool sales) {
+// Whether the user confirms the deletion of one kind's lists.
+bool FRMMG_QUENDORMIXAL::ChiediEliminazione(CLSMG_SETUPVARIANTI& matrix_driver, bool sales) {
     const long n = matrix_driver.RecordCount();
     const std::string text = sales ? (n == 1 ? "Confermi l'eliminazione del Listino di Vendita?"
                                              : "Confermi l'eliminazione dei Listini di Vendita?")
@@ -166,8 +164,13 @@ bool FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETU
                                              : "Confermi l'eliminazione dei Listini di Acquisto?");
     // The title is spaced out and pushed to the right with 20 blanks, as the host's warnings are.
     static const std::string kWarningTitle = std::string(20, ' ').append("A T T E N Z I O N E");
-    const int answer = Chiedi(text, 308, kWarningTitle);
-    if (answer != svc::answer::kYes) return false;
+    return Chiedi(text, 308, kWarningTitle) == svc::answer::kYes;
+}
+
+// One kind's deletion, once the user confirmed it: the driver deletes in one transaction, so a failure
+// deletes nothing of that kind and is shown.
+void FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETUPVARIANTI& matrix_driver,
+                                      ctl::DataGrid& grid, bool sales) {
     matrix_driver.SetStatusOperationInProgress();
     grid.SetDataSource(nullptr);
     connection_->GetErrors().Clear();
@@ -203,18 +206,72 @@ bool FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETU
     if (failed)
         throw DriverFailure(sales ? "L'eliminazione dei listini di vendita non è riuscita; nessun listino di vendita è stato eliminato"
                                   : "L'eliminazione dei listini di acquisto non è riuscita; nessun listino di acquisto è stato eliminato");
+}
+
+// The kind the user keeps while the other is deleted may hold prices not saved, and the header is
+// about to go back to an open key: the user is asked, as "Nuovo" asks. Sì saves them (that kind
+// alone, in one transaction), No drops them (the grid shows what is stored again), Annulla stops the
+// command. False when the command stops.
+bool FRMMG_QUENDORMIXAL::ModificheTenute(CLSMG_SETUPVARIANTI& kept) {
+    if (!kept.HaModifiche()) return true;
+    const int answer = Chiedi(kQuestionSave, 67, "Informazione");
+    if (answer == svc::answer::kCancel) return false;
+    if (answer == svc::answer::kYes) {
+        if (!connection_) throw kv::Error(kv::err::kObjectNotSet, "La finestra non ha una connessione al database", kName);
+        connection_->GetErrors().Clear();
+        connection_->BeginTrans();
+        try {
+            kept.SetState(0);
+            kept.UpdateBatch();
+            if (kept.State() != 0) throw DriverFailure(kSaveFailed);
+            connection_->CommitTrans();
+        } catch (...) {
+            try {
+                if (connection_->InTransaction()) connection_->RollbackTrans();
+            } catch (const std::exception&) {
+                // A connection that was lost has no transaction left to roll back.
+            }
+            kept.SetState(0);
+            throw;
+        }
+        if (auto errore = kept.AccettaSalvataggio()) Report("INTERNAV_ButtonClick", *errore);
+        return true;
+    }
+    kept.Annulla();
+    kept.ReLoadVarianti();
     return true;
 }
 
 void FRMMG_QUENDORMIXAL::Elimina() {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
-    bool any = false;
+    bool acquisto = false, vendita = false;  // the user's answers
+    bool eliminati = false;                  // a kind's lists are gone: the key opens again
     state_.loading = true;
     RunTrapped("INTERNAV_ButtonClick", report, {
-        [&] { any = EliminaTipo(Driver(listini_acq_), Driver(varianti_acq_), *GRD_LISACQ, false) || any; },
-        [&] { any = EliminaTipo(Driver(listini_ven_), Driver(varianti_ven_), *GRD_LISVEN, true) || any; },
+        [&] { acquisto = ChiediEliminazione(Driver(varianti_acq_), false); },
         [&] {
-            if (!any) return Flow::Exit;
+            if (!acquisto) return;
+            EliminaTipo(Driver(listini_acq_), Driver(varianti_acq_), *GRD_LISACQ, false);
+            eliminati = true;
+        },
+        [&] { vendita = ChiediEliminazione(Driver(varianti_ven_), true); },
+        // Purchase kept, sales to go: the purchase prices not saved are asked about before anything of
+        // the sales lists is deleted, so Annulla leaves the window as it was.
+        [&] {
+            if (!acquisto && vendita && !ModificheTenute(Driver(varianti_acq_))) return Flow::Exit;
+            return Flow::Next;
+        },
+        [&] {
+            if (!vendita) return;
+            EliminaTipo(Driver(listini_ven_), Driver(varianti_ven_), *GRD_LISVEN, true);
+            eliminati = true;
+        },
+        [&] {
+            if (eliminati && !vendita && !ModificheTenute(Driver(varianti_ven_))) return Flow::Exit;
+            return Flow::Next;
+        },
+        [&] {
+            if (!eliminati) return Flow::Exit;
             for (const auto& f : {TXT_CODART, TXT_OPZIONE, TXT_VARIANTE}) {
                 f->SetEnabled(true);
                 f->SetText("");

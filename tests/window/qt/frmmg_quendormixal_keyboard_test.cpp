@@ -28,6 +28,16 @@ class WindowKeyboard : public ::testing::Test {
         form.reset(qt::CreateForm(*window));
         form->resize(1200, 760);
         form->show();
+        // The article is the caller's, taken when the window is first activated; the dates complete the
+        // key and the grids fill.
+        window->Activate();
+        for (const auto& [field, date] : {std::pair{window->TXT_DADATA_ACQ, "01/01/2025"},
+                                          std::pair{window->TXT_ADATA_ACQ, "31/12/2025"},
+                                          std::pair{window->TXT_DADATA_VEN, "01/01/2025"},
+                                          std::pair{window->TXT_ADATA_VEN, "31/12/2025"}}) {
+            field->UserType(date);
+            field->UserLeave();
+        }
         QApplication::processEvents();
     }
     ~WindowKeyboard() override {
@@ -65,9 +75,6 @@ TEST_F(WindowKeyboard, APriceEnterAndTheNextPrice) {
     auto matrice = window->VariantiAcquisto()->Recordset();
     ASSERT_GT(grid.RowCount(), 0);
 
-    // The header's article check enables the price areas; here the test does it.
-    window->GRB_LISACQ->SetEnabled(true);
-    window->GRD_LISACQ->SetEnabled(true);
     form->activateWindow();
     QApplication::setActiveWindow(form.get());
     view->table()->setFocus();

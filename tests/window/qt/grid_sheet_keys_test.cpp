@@ -34,8 +34,16 @@ class GridSheetKeys : public ::testing::Test {
         form.reset(qt::CreateForm(*window));
         form->resize(1200, 760);
         form->show();
-        window->GRB_LISACQ->SetEnabled(true);
-        window->GRD_LISACQ->SetEnabled(true);
+        // The article is the caller's, taken when the window is first activated; the dates complete the
+        // key and the grids fill.
+        window->Activate();
+        for (const auto& [field, date] : {std::pair{window->TXT_DADATA_ACQ, "01/01/2025"},
+                                          std::pair{window->TXT_ADATA_ACQ, "31/12/2025"},
+                                          std::pair{window->TXT_DADATA_VEN, "01/01/2025"},
+                                          std::pair{window->TXT_ADATA_VEN, "31/12/2025"}}) {
+            field->UserType(date);
+            field->UserLeave();
+        }
         view = form->findChild<kv::qt::DataGridView*>(QStringLiteral("GRD_LISACQ"));
         QApplication::setActiveWindow(form.get());
         view->table()->setFocus();
