@@ -179,6 +179,13 @@ void FRMMG_QUENDORMIXAL::CaricaChiave(std::string_view procedure, const std::fun
                 Driver(varianti_ven_).SetElem(kv::Trim(Text(side_rs1_->Value("BLT_DESCR2"))));
             Driver(varianti_ven_).ReFilterVarianti4();
         },
+        // The first elements shown read as they will once chosen in the lists: their number format,
+        // and the copy buttons only for the gross price.
+        [&] {
+            if (state_.grid_type != 4) return;
+            ApplyElementToGrid(*GRD_LISVEN, Driver(varianti_ven_).Elem());
+            ApplyElementToGrid(*GRD_LISACQ, Driver(varianti_acq_).Elem());
+        },
         [&] {
             if (loading_flag) state_.loading = false;
         },

@@ -103,13 +103,18 @@ QWidget* CreateForm(FRMMG_QUENDORMIXAL& w, QWidget* parent) {
     grid->addWidget(label(w.TXT_ADATA_VEN_LBL), 1, 8);
     date(w.TXT_ADATA_VEN, w.CBO_ADATA_VEN, 1, 9);
 
-    // ---- Left panel: the side lists over the copy buttons.
+    // ---- Left panel: the side lists over the copy buttons. Without a side list (one grid level) the
+    // buttons stand at the top, next to the rows they copy; the panel is as wide as its content needs.
     QWidget* left = b.Add(w.PIC_LEFT);
     auto* left_layout = Tight(new QVBoxLayout(left));
-    left_layout->addWidget(b.Add(w.GRD_SIDE), 1);
-    left_layout->addWidget(b.Add(w.GRD_SIDE1), 1);
+    for (const auto& side : {w.GRD_SIDE, w.GRD_SIDE1}) {
+        QWidget* view = b.Add(side);
+        if (auto* list = dynamic_cast<kv::qt::DataGridView*>(view)) list->setFitWidthToColumns(true);
+        left_layout->addWidget(view, 1);
+    }
     left_layout->addWidget(b.Add(w.CMD_COPIASURIGA));
     left_layout->addWidget(b.Add(w.CMD_COPIASUTUTTERIGHE));
+    left_layout->addStretch(0);
 
     // ---- Price areas: a heading over each grid.
     auto area = [&](const auto& group_model, const auto& heading_model, const auto& grid_model) {
