@@ -3,6 +3,7 @@
 // lists. When the key is complete and valid the header locks itself and the window loads the side
 // lists and both price matrices (the loading sequence below).
 
+#include <algorithm>
 #include <string>
 
 #include "platform/controls/keys.h"
@@ -324,7 +325,10 @@ void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
         [&] {
             INTERNAV->SetEnabled(true);
             SPLITORIZZONTALE->SetEnabled(true);
-            if (GRD_LISACQ->EnableEditing()) Focus(*GRD_LISACQ);
+            if (GRD_LISACQ->EnableEditing()) {
+                MoveToFirstEditableCell(*GRD_LISACQ);
+                Focus(*GRD_LISACQ);
+            }
         },
         [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
     });
@@ -384,10 +388,26 @@ void FRMMG_QUENDORMIXAL::DateAfterItem(std::string_view procedure, ctl::DateFiel
             if (columns.Count() >= 4 && kv::UCase(columns.Item(3).DataField()) != "BLT_PREZZONETTO")
                 GRD_LISACQ->SetCurrentColumnIndex(3);
         },
+        // Whichever date completed the key, the cursor waits where the user types first: column 4
+        // is the description in a grid of one level, and a cursor on "N." makes the user walk to
+        // the price before typing it.
+        [&] {
+            if (!field.Enabled()) MoveToFirstEditableCell(*GRD_LISACQ);
+        },
         [&] {
             if (purchase_date) GRD_LISACQ_RowChanged();
         },
     });
+}
+
+void FRMMG_QUENDORMIXAL::MoveToFirstEditableCell(ctl::DataGrid& grid) {
+    if (grid.RowCount() == 0) return;
+    const long row = std::max(0L, grid.CurrentRow());
+    for (long c = 0; c < grid.Columns().Count(); ++c) {
+        if (!grid.Columns().Item(c).Visible() || !grid.CellEditable(row, c)) continue;
+        grid.SetCurrentColumnIndex(c);
+        return;
+    }
 }
 
 void FRMMG_QUENDORMIXAL::GetSegmentoVarianteTestata() {

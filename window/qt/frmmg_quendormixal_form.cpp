@@ -3,12 +3,15 @@
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "host/services/form_factory.h"
 #include "host/views/control_binding.h"
 #include "host/views/data_grid_view.h"
+#include "host/views/entry_views.h"
 #include "host/views/view_factory.h"
 #include "window/frmmg_quendormixal.h"
 #include "window/qt/grid_sheet_keys.h"
@@ -43,6 +46,49 @@ L* Tight(L* layout, int spacing = 4) {
     layout->setSpacing(spacing);
     return layout;
 }
+
+// Tab and Enter in the article field. A confirmed article is followed by its validity dates far more
+// often than by an option, so both go to the first date the user can type (Shift+Tab from there
+// reaches the option); the window may send the focus elsewhere itself (to the option for an
+// article of two levels), and then that is where it goes. An article the field did not find keeps
+// the focus on Enter, so the code can be corrected; Tab leaves it as usual.
+class ArticleKeys : public QObject {
+  public:
+    ArticleKeys(FRMMG_QUENDORMIXAL& window, kv::qt::LookupFieldView* field, std::vector<QWidget*> dates)
+        : QObject(field), window_(window), field_(field), dates_(std::move(dates)) {
+        field->lineEdit()->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != field_->lineEdit() || event->type() != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool tab = key->key() == Qt::Key_Tab && !(key->modifiers() & ~Qt::KeypadModifier);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!tab && !enter) return false;
+        kv::qt::EntryLineEdit* edit = field_->lineEdit();
+        edit->Guard([&] {
+            if (enter)
+                window_.TXT_CODART->UserConfirm();
+            else
+                window_.TXT_CODART->UserLeave();
+        });
+        if (!edit->hasFocus()) return true;  // the window moved on already
+        if (window_.TXT_CODART->Valid()) {
+            for (QWidget* date : dates_) {
+                if (!date->isVisible() || !date->isEnabled()) continue;
+                date->setFocus(Qt::TabFocusReason);
+                return true;
+            }
+        }
+        return enter;  // Tab from a code not found goes on the usual way
+    }
+
+  private:
+    FRMMG_QUENDORMIXAL& window_;
+    kv::qt::LookupFieldView* field_;
+    std::vector<QWidget*> dates_;
+};
 
 }  // namespace
 
@@ -135,6 +181,22 @@ QWidget* CreateForm(FRMMG_QUENDORMIXAL& w, QWidget* parent) {
     QWidget* body = b.Add(w.SPLITVERTICALE);
     b.Add(w.SPLITORIZZONTALE);
     b.ConnectSplitters();
+
+    // ---- The keyboard: the header in the order it is filled (article, option, dates, then the
+    // second-level variant that grid type 2 asks for once the dates are in), then the left panel
+    // and the price grids.
+    const std::vector<QWidget*> dates = {b.View("TXT_DADATA_ACQ"), b.View("TXT_ADATA_ACQ"), b.View("TXT_DADATA_VEN"),
+                                         b.View("TXT_ADATA_VEN")};
+    QWidget* previous = nullptr;
+    for (const char* name : {"TXT_CODART", "TXT_OPZIONE", "TXT_DADATA_ACQ", "TXT_ADATA_ACQ", "TXT_DADATA_VEN",
+                             "TXT_ADATA_VEN", "TXT_VARIANTE", "GRD_SIDE", "GRD_SIDE1", "CMD_COPIASURIGA",
+                             "CMD_COPIASUTUTTERIGHE", "GRD_LISACQ", "GRD_LISVEN"}) {
+        QWidget* next = b.View(name);
+        if (!next) continue;
+        if (previous) QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+    if (auto* article = b.ViewAs<kv::qt::LookupFieldView>("TXT_CODART")) new ArticleKeys(w, article, dates);
 
     auto* root = new QVBoxLayout(form);
     root->setContentsMargins(4, 2, 4, 4);

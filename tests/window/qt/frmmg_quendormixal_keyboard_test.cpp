@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTableView>
+#include <QWidget>
 #include <QTest>
 #include <memory>
 
@@ -89,6 +90,90 @@ TEST_F(WindowKeyboard, APriceEnterAndTheNextPrice) {
     EXPECT_EQ(grid.CurrentColumnIndex(), prezzo + 2);
     EXPECT_TRUE(window->State().changes_pending);
     EXPECT_EQ(window->State().active_price_grid, "ACQ");
+}
+
+// The header as a new user fills it, with the keyboard alone: the code and Enter, each date and Enter,
+// and the cursor waits on the first price to type.
+class WindowHeaderKeyboard : public ::testing::Test {
+  protected:
+    WindowHeaderKeyboard() {
+        host.Fill(*entry);
+        window->SetActiveInterface(entry);
+        window->SetOwner(entry);
+        window->SetWindowState(2);
+        form.reset(qt::CreateForm(*window));
+        form->resize(1280, 720);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QApplication::processEvents();
+        View("TXT_CODART")->setFocus();
+        QApplication::processEvents();
+    }
+    ~WindowHeaderKeyboard() override {
+        form.reset();
+        window->Unload();
+    }
+    QWidget* View(const char* name) const { return form->findChild<QWidget*>(QString::fromLatin1(name)); }
+    // The widget that takes the keys of a view (a lookup field's line edit).
+    QWidget* Keys(const char* name) const { return View(name)->focusProxy() ? View(name)->focusProxy() : View(name); }
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        QApplication::processEvents();
+    }
+    static void Type(const QString& text) {
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        QApplication::processEvents();
+    }
+
+    testing::HeadlessHost host{demo::kDittaAbbigliamento};
+    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
+    std::shared_ptr<FRMMG_QUENDORMIXAL> window = FRMMG_QUENDORMIXAL::Create();
+    std::unique_ptr<QWidget> form;
+};
+
+TEST_F(WindowHeaderKeyboard, EnterMovesFromTheArticleToTheDatesAndTheLastDateToTheGrossPrice) {
+    ASSERT_EQ(QApplication::focusWidget(), Keys("TXT_CODART"));
+    Type(QString::fromLatin1(demo::kArticoloTipo1));
+    Press(Qt::Key_Return);
+    // The article is confirmed, its description shown, and the first date waits (not the option).
+    EXPECT_TRUE(window->TXT_CODART->Valid());
+    EXPECT_FALSE(window->TXT_DESCART->Text().empty());
+    ASSERT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
+    // The option is one Shift+Tab away.
+    Press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), Keys("TXT_OPZIONE"));
+    Press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
+
+    for (const char* date : {"01/01/2025", "31/12/2025", "01/01/2025", "31/12/2025"}) {
+        Type(QString::fromLatin1(date));
+        Press(Qt::Key_Return);
+    }
+    EXPECT_EQ(window->TXT_DADATA_ACQ->Text(), "01/01/2025");
+    EXPECT_EQ(window->TXT_ADATA_VEN->Text(), "31/12/2025");
+    auto& grid = *window->GRD_LISACQ;
+    ASSERT_GT(grid.RowCount(), 0);
+    EXPECT_EQ(grid.Columns().Item(grid.CurrentColumnIndex()).DataField(), "LI10_PREZZO");
+    EXPECT_EQ(grid.CurrentRow(), 0);
+    auto* view = dynamic_cast<kv::qt::DataGridView*>(View("GRD_LISACQ"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), view->table());
+    EXPECT_EQ(view->table()->currentIndex().column(), grid.CurrentColumnIndex());
+}
+
+TEST_F(WindowHeaderKeyboard, TabFromAConfirmedArticleGoesToTheFirstDateAndEnterStaysOnACodeNotFound) {
+
+    Type(QStringLiteral("NONCE"));
+    Press(Qt::Key_Return);
+    EXPECT_FALSE(window->TXT_CODART->Valid());
+    EXPECT_FALSE(host.global->ScriptedMessages()->Messages().empty());  // the code was not found, and said so
+    EXPECT_EQ(QApplication::focusWidget(), Keys("TXT_CODART"));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    Type(QString::fromLatin1(demo::kArticoloTipo1));
+    Press(Qt::Key_Tab);
+    EXPECT_TRUE(window->TXT_CODART->Valid());
+    EXPECT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
 }
 
 }  // namespace
