@@ -109,8 +109,8 @@ int main(int argc, char** argv) {
     if (settings.connection.empty()) {
         const QString demo = kv::host::DemoDatabasePath(exe_dir);
         if (!QFileInfo::exists(demo)) {
-            Say(QStringLiteral("il database dimostrativo %1 non esiste: lo crea scripts/run, oppure indicare "
-                               "--connection")
+            Say(QStringLiteral("il database dimostrativo %1 non esiste: lo crea scripts/run (con il programma "
+                               "installato, erp-host-demo), oppure indicare --connection")
                     .arg(demo));
             return 1;
         }
