@@ -83,23 +83,32 @@ const char* ButtonTip(int answer_value) {
     }
 }
 
-// The room a box has: the screen's, and no more than the window it belongs to.
+// The room a box has: the screen's, and no more than the window it belongs to, less a margin and
+// the box's own title bar.
 int RoomFor(QWidget* parent) {
     QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
     int room = screen ? screen->availableGeometry().height() : 600;
     if (parent) room = std::min(room, parent->window()->height());
-    return room * 9 / 10;
+    constexpr int kTitleBar = 40;
+    return room * 9 / 10 - kTitleBar;
 }
 
 // A text taller than the box's room: its opening (the first paragraph, or the first line) and its
 // closing paragraph (the question the buttons answer) stay in view, and what lies between scrolls in
 // an area as tall as the room allows, so the box fits and its buttons are always there.
 void FitLongText(QMessageBox& box, const QString& text, QWidget* parent) {
-    const int line = box.fontMetrics().lineSpacing();
     const QStringList lines = text.split(QLatin1Char('\n'));
     const int room = RoomFor(parent);
-    const int chrome = 8 * line;  // margins, buttons and the lines kept in view
-    if (static_cast<int>(lines.size()) * line + chrome <= room || lines.size() < 3) return;
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QFontMetrics metrics = label ? label->fontMetrics() : box.fontMetrics();
+    const int line = metrics.lineSpacing();
+    // The box wraps its text at about a third of a screen's width: each long line counts as the
+    // lines it wraps into.
+    constexpr int kWrapWidth = 320;
+    int shown = 0;
+    for (const QString& l : lines) shown += std::max(1, (metrics.horizontalAdvance(l) + kWrapWidth - 1) / kWrapWidth);
+    const int chrome = 10 * line;  // title, margins, icon, buttons
+    if (lines.size() < 3 || shown * line + chrome <= room) return;
 
     qsizetype head_end = 1;  // lines [0, head_end) stay at the top
     const qsizetype blank = lines.indexOf(QString());
@@ -136,13 +145,16 @@ void FitLongText(QMessageBox& box, const QString& text, QWidget* parent) {
     body->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     scroll->setWidget(body);
     scroll->setWidgetResizable(true);
-    const int wanted = body->sizeHint().height() + 2 * scroll->frameWidth();
-    const int allowed = std::max(room - chrome - static_cast<int>(head_end) * line, 4 * line);
-    scroll->setFixedHeight(std::min(wanted, allowed));
     scroll->setMinimumWidth(std::min(body->sizeHint().width() + 30, 900));
     stack->addWidget(scroll);
     stack->addWidget(closing);
     grid->addWidget(holder, row, column, rows, columns);
+    // The area takes what the rest of the box leaves of the room.
+    scroll->setFixedHeight(4 * line);
+    box.layout()->activate();
+    const int rest = box.sizeHint().height() - 4 * line;
+    const int wanted = body->sizeHint().height() + 2 * scroll->frameWidth();
+    scroll->setFixedHeight(std::max(4 * line, std::min(wanted, room - rest)));
 }
 
 }  // namespace
