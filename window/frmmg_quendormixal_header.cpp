@@ -257,6 +257,7 @@ void FRMMG_QUENDORMIXAL::TXT_OPZIONE_AfterItem() {
 void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     const std::string variant = TXT_VARIANTE->Text();
+    bool rows_shown = false;
     RunTrapped("TXT_VARIANTE_AfterItem", report, {
         [&] {
             if (TXT_VARIANTE->Valid() && !variant.empty()) return Flow::Next;
@@ -328,11 +329,15 @@ void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
             if (GRD_LISACQ->EnableEditing()) {
                 MoveToFirstEditableCell(*GRD_LISACQ);
                 Focus(*GRD_LISACQ);
+                rows_shown = true;
             }
         },
         [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
     });
-    if (TXT_OPZIONE->Visible() && TXT_OPZIONE->Enabled()) Focus(*TXT_OPZIONE);
+    // Once the option's rows are on screen the user types prices: the focus stays on the grid. Sent
+    // to the option field it would take the first price typed as an option and load the key again,
+    // dropping the rows with their edits. Without rows the option field is where to go on.
+    if (!rows_shown && TXT_OPZIONE->Visible() && TXT_OPZIONE->Enabled()) Focus(*TXT_OPZIONE);
 }
 
 void FRMMG_QUENDORMIXAL::TXT_VARIANTE_StartLookup(std::string& sql, std::vector<std::string>& headings,

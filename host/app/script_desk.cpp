@@ -128,22 +128,41 @@ std::string ScriptDesk::Judge(QWidget* top, QWidget* widget, const std::string& 
     return {};
 }
 
-std::string ScriptDesk::Reach(const std::shared_ptr<kv::Object>& window, const std::string& module,
-                              const std::string& control, const std::string& item) {
-    std::string problem;
-    auto placed = Place(window, module, problem);
-    if (!placed) return problem;
+ControlPlace ScriptDesk::Reach(const std::shared_ptr<kv::Object>& window, const std::string& module,
+                               const std::string& control, const std::string& item) {
+    ControlPlace place;
+    auto placed = Place(window, module, place.problem);
+    if (!placed) return place;
+    auto at = [&](QWidget* w) {
+        const QPoint corner = w->mapTo(frame_.get(), QPoint(0, 0));
+        place.x = corner.x();
+        place.y = corner.y();
+        place.width = w->width();
+        place.height = w->height();
+    };
     QWidget* view = placed->Form()->findChild<QWidget*>(QString::fromStdString(control));
-    if (!view) return "la finestra non mostra " + control;
-    if (item.empty()) return Judge(frame_.get(), view, control);
-    if (auto problem_bar = Judge(frame_.get(), view, control); !problem_bar.empty()) return problem_bar;
+    if (!view) {
+        place.problem = "la finestra non mostra " + control;
+        return place;
+    }
+    at(view);
+    place.problem = Judge(frame_.get(), view, control);
+    if (item.empty() || !place.problem.empty()) return place;
     auto* bar = dynamic_cast<kv::qt::ToolbarView*>(view);
     QAction* action = bar ? bar->action(QString::fromStdString(item)) : nullptr;
-    if (!action) return control + " non ha il pulsante " + item;
+    if (!action) {
+        place.problem = control + " non ha il pulsante " + item;
+        return place;
+    }
     QWidget* button = bar->widgetForAction(action);
     // A button the bar has no room for goes into its overflow menu: not where the user looks for it.
-    if (!button || button->isHidden()) return "il pulsante " + item + " non si vede nella barra dei comandi";
-    return Judge(frame_.get(), button, "il pulsante " + item);
+    if (!button || button->isHidden()) {
+        place.problem = "il pulsante " + item + " non si vede nella barra dei comandi";
+        return place;
+    }
+    at(button);
+    place.problem = Judge(frame_.get(), button, "il pulsante " + item);
+    return place;
 }
 
 std::string ScriptDesk::Picture(const std::shared_ptr<kv::Object>& window, const std::string& module,

@@ -5,7 +5,8 @@
 //  - Reach: could a user act on a control (or on one button of the toolbar) right now? Only when the
 //    control and every container it lies in are shown and enabled and its middle is inside the frame
 //    and inside every container (a pane squeezed to nothing, or a button pushed past the edge, cannot
-//    be clicked). The answer is "" or the reason, in a tester's words.
+//    be clicked). The answer is "" or the reason, in a tester's words, with where the control is
+//    drawn in the frame (a test that drives the real window clicks there).
 //  - Picture: the window as it stands in the frame, written to a PNG, with a message box or the error
 //    display drawn over it when one is given, built as the host builds it for the user.
 // Each question builds the window's form anew over its models, lays it out as the frame lays it out
@@ -34,8 +35,8 @@ class ScriptDesk {
     ScriptDesk(const ScriptDesk&) = delete;
     ScriptDesk& operator=(const ScriptDesk&) = delete;
 
-    std::string Reach(const std::shared_ptr<kv::Object>& window, const std::string& module, const std::string& control,
-                      const std::string& item);
+    ControlPlace Reach(const std::shared_ptr<kv::Object>& window, const std::string& module,
+                       const std::string& control, const std::string& item);
     std::string Picture(const std::shared_ptr<kv::Object>& window, const std::string& module, const std::string& file,
                         const PictureMessage* message);
 

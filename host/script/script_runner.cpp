@@ -370,6 +370,10 @@ public:
             std::string column = RTrim(f[2]);
             if (column.size() >= 2 && column.front() == '"' && column.back() == '"') column = column.substr(1, column.size() - 2);
             Detail(f[0], f[1], column);
+        } else if (command == "where") {
+            const auto f = AllFields(args);
+            if (f.empty() || f.size() > 2) throw ScriptFailure{"where vuole un controllo e, per la barra, un pulsante"};
+            Where(f[0], f.size() == 2 ? f[1] : std::string());
         } else if (command == "messages") {
             if (!AllFields(args).empty()) throw ScriptFailure{"messages non vuole campi"};
             Messages();
@@ -459,8 +463,19 @@ private:
         if (!options_.reach) return;
         auto window = Window();
         if (!window) throw ScriptFailure{"la finestra è chiusa"};
-        if (auto problem = options_.reach(window, ModulePath(), control.Name(), item); !problem.empty())
-            throw ScriptFailure{problem};
+        if (auto place = options_.reach(window, ModulePath(), control.Name(), item); !place.problem.empty())
+            throw ScriptFailure{place.problem};
+    }
+
+    // Where a control is drawn, for a tester who drives the real window with the mouse.
+    void Where(const std::string& name, const std::string& item) {
+        auto window = Window();
+        if (!window) throw ScriptFailure{"la finestra è chiusa"};
+        if (!window->Control(name)) throw ScriptFailure{"nessun controllo di nome " + name};
+        if (!options_.reach) throw ScriptFailure{"where: questo programma non sa disegnare la finestra"};
+        const ControlPlace place = options_.reach(window, ModulePath(), name, item);
+        if (!place.problem.empty()) throw ScriptFailure{place.problem};
+        out_ << place.x << ' ' << place.y << ' ' << place.width << ' ' << place.height << '\n';
     }
 
     std::string ModulePath() {

@@ -31,6 +31,8 @@
 //                             N-M, * or listino=N
 //   export GRID FILE / import GRID FILE  the grid's whole matrix to or from a CSV file
 //   write FILE TEXT / print FILE  a tester's file (escapes as in paste) written, or a file printed
+//   where CONTROL [BUTTON]    where the control (or the toolbar's button) is drawn in erp-host's frame:
+//                             "x y width height" in pixels; fails when a user could not act on it
 //
 // A line that acts on a control fails, as the user's action would be impossible, unless the control
 // and every container it lies in are shown, enabled and on screen (ScriptOptions::reach).
@@ -67,11 +69,16 @@ struct PictureMessage {
 using WindowPicture = std::function<std::string(const std::shared_ptr<kv::Object>& window, const std::string& module,
                                                 const std::string& file, const PictureMessage* message)>;
 
-// Whether a user could act on a control of the window as it is drawn right now: "" when the control
-// (with `item`, that button of the toolbar `control`) and every container it lies in are shown,
-// enabled and on screen; otherwise the reason. `module` as for WindowPicture.
-using WindowReach = std::function<std::string(const std::shared_ptr<kv::Object>& window, const std::string& module,
-                                              const std::string& control, const std::string& item)>;
+// Where a control of the window is drawn right now and whether a user could act on it: `problem` is ""
+// when the control (with `item`, that button of the toolbar `control`) and every container it lies in
+// are shown, enabled and on screen, otherwise the reason; the rectangle is the control's in erp-host's
+// frame, in pixels. `module` as for WindowPicture.
+struct ControlPlace {
+    std::string problem;
+    int x = 0, y = 0, width = 0, height = 0;
+};
+using WindowReach = std::function<ControlPlace(const std::shared_ptr<kv::Object>& window, const std::string& module,
+                                               const std::string& control, const std::string& item)>;
 
 struct ScriptOptions {
     std::string connection;      // the company database

@@ -1,5 +1,6 @@
 #include "window/qt/frmmg_quendormixal_form.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -49,13 +50,15 @@ L* Tight(L* layout, int spacing = 4) {
 
 // Tab and Enter in the article field. A confirmed article is followed by its validity dates far more
 // often than by an option, so both go to the first date the user can type (Shift+Tab from there
-// reaches the option); the window may send the focus elsewhere itself (to the option for an
-// article of two levels), and then that is where it goes. An article the field did not find keeps
-// the focus on Enter, so the code can be corrected; Tab leaves it as usual.
+// reaches the option), also when the window offers the option field itself (an article of two
+// levels): a date typed there would be taken as an option. Where the window went further (to a grid
+// it loaded) the focus stays. An article the field did not find keeps the focus on Enter, so the code
+// can be corrected; Tab leaves it as usual.
 class ArticleKeys : public QObject {
   public:
-    ArticleKeys(FRMMG_QUENDORMIXAL& window, kv::qt::LookupFieldView* field, std::vector<QWidget*> dates)
-        : QObject(field), window_(window), field_(field), dates_(std::move(dates)) {
+    ArticleKeys(FRMMG_QUENDORMIXAL& window, kv::qt::LookupFieldView* field, QWidget* option,
+                std::vector<QWidget*> dates)
+        : QObject(field), window_(window), field_(field), option_(option), dates_(std::move(dates)) {
         field->lineEdit()->installEventFilter(this);
     }
 
@@ -73,7 +76,8 @@ class ArticleKeys : public QObject {
             else
                 window_.TXT_CODART->UserLeave();
         });
-        if (!edit->hasFocus()) return true;  // the window moved on already
+        const bool offered_option = option_ && option_->isAncestorOf(QApplication::focusWidget());
+        if (!edit->hasFocus() && !offered_option) return true;  // the window moved on already
         if (window_.TXT_CODART->Valid()) {
             for (QWidget* date : dates_) {
                 if (!date->isVisible() || !date->isEnabled()) continue;
@@ -81,12 +85,14 @@ class ArticleKeys : public QObject {
                 return true;
             }
         }
+        if (offered_option) return true;
         return enter;  // Tab from a code not found goes on the usual way
     }
 
   private:
     FRMMG_QUENDORMIXAL& window_;
     kv::qt::LookupFieldView* field_;
+    QWidget* option_;
     std::vector<QWidget*> dates_;
 };
 
@@ -196,7 +202,8 @@ QWidget* CreateForm(FRMMG_QUENDORMIXAL& w, QWidget* parent) {
         if (previous) QWidget::setTabOrder(previous, next);
         previous = next;
     }
-    if (auto* article = b.ViewAs<kv::qt::LookupFieldView>("TXT_CODART")) new ArticleKeys(w, article, dates);
+    if (auto* article = b.ViewAs<kv::qt::LookupFieldView>("TXT_CODART"))
+        new ArticleKeys(w, article, b.View("TXT_OPZIONE"), dates);
 
     auto* root = new QVBoxLayout(form);
     root->setContentsMargins(4, 2, 4, 4);

@@ -94,9 +94,10 @@ TEST_F(WindowKeyboard, APriceEnterAndTheNextPrice) {
 
 // The header as a new user fills it, with the keyboard alone: the code and Enter, each date and Enter,
 // and the cursor waits on the first price to type.
-class WindowHeaderKeyboard : public ::testing::Test {
+template <int Company>
+class HeaderKeyboard : public ::testing::Test {
   protected:
-    WindowHeaderKeyboard() {
+    HeaderKeyboard() {
         host.Fill(*entry);
         window->SetActiveInterface(entry);
         window->SetOwner(entry);
@@ -109,7 +110,7 @@ class WindowHeaderKeyboard : public ::testing::Test {
         View("TXT_CODART")->setFocus();
         QApplication::processEvents();
     }
-    ~WindowHeaderKeyboard() override {
+    ~HeaderKeyboard() override {
         form.reset();
         window->Unload();
     }
@@ -120,16 +121,21 @@ class WindowHeaderKeyboard : public ::testing::Test {
         QTest::keyClick(QApplication::focusWidget(), key, modifiers);
         QApplication::processEvents();
     }
+    // Each key to the widget that has the focus when it is pressed (a cell's editor opens on the first).
     static void Type(const QString& text) {
-        QTest::keyClicks(QApplication::focusWidget(), text);
-        QApplication::processEvents();
+        for (QChar c : text) {
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+            QApplication::processEvents();
+        }
     }
 
-    testing::HeadlessHost host{demo::kDittaAbbigliamento};
+    testing::HeadlessHost host{Company};
     std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
     std::shared_ptr<FRMMG_QUENDORMIXAL> window = FRMMG_QUENDORMIXAL::Create();
     std::unique_ptr<QWidget> form;
 };
+using WindowHeaderKeyboard = HeaderKeyboard<demo::kDittaAbbigliamento>;
+using WindowHeaderKeyboardTwoLevels = HeaderKeyboard<demo::kDittaCalzature>;
 
 TEST_F(WindowHeaderKeyboard, EnterMovesFromTheArticleToTheDatesAndTheLastDateToTheGrossPrice) {
     ASSERT_EQ(QApplication::focusWidget(), Keys("TXT_CODART"));
@@ -174,6 +180,37 @@ TEST_F(WindowHeaderKeyboard, TabFromAConfirmedArticleGoesToTheFirstDateAndEnterS
     Press(Qt::Key_Tab);
     EXPECT_TRUE(window->TXT_CODART->Valid());
     EXPECT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
+}
+
+// An article of two levels: the window offers the option field, but the dates the user types next go
+// to the dates; the size follows them, and the cursor waits on the gross price.
+TEST_F(WindowHeaderKeyboardTwoLevels, TheDatesGoToTheDatesAndTheVariantFollowsThem) {
+    Type(QString::fromLatin1(demo::kArticoloTipo2));
+    Press(Qt::Key_Return);
+    ASSERT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
+    for (const char* date : {"01/01/2025", "31/12/2025", "01/01/2025", "31/12/2025"}) {
+        Type(QString::fromLatin1(date));
+        Press(Qt::Key_Return);
+    }
+    EXPECT_EQ(window->TXT_OPZIONE->Text(), "");
+    EXPECT_EQ(window->TXT_ADATA_VEN->Text(), "31/12/2025");
+    ASSERT_EQ(QApplication::focusWidget(), Keys("TXT_VARIANTE"));
+    Type(QStringLiteral("41"));
+    Press(Qt::Key_Return);
+    auto& grid = *window->GRD_LISACQ;
+    ASSERT_GT(grid.RowCount(), 0);
+    EXPECT_EQ(grid.Columns().Item(grid.CurrentColumnIndex()).DataField(), "LI10_PREZZO");
+    // The rows are on screen: the price typed next is a price, not an option that reloads the key.
+    auto* view = dynamic_cast<kv::qt::DataGridView*>(View("GRD_LISACQ"));
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(QApplication::focusWidget(), view->table());
+    const long rows = grid.RowCount();
+    Type(QStringLiteral("12,5"));
+    Press(Qt::Key_Return);
+    EXPECT_EQ(window->TXT_OPZIONE->Text(), "");
+    EXPECT_EQ(grid.RowCount(), rows);
+    EXPECT_EQ(grid.CellText(0, grid.Columns().IndexOf("LI10_PREZZO")), "12,50");
+    EXPECT_TRUE(window->State().changes_pending);
 }
 
 }  // namespace
