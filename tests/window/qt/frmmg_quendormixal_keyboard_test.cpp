@@ -182,6 +182,17 @@ TEST_F(WindowHeaderKeyboard, TabFromAConfirmedArticleGoesToTheFirstDateAndEnterS
     EXPECT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
 }
 
+// A calling program fixes the article: the cursor waits on the first date, not on the option field.
+TEST_F(WindowKeyboard, AFixedArticleLeavesTheCursorOnTheFirstDate) {
+    form->activateWindow();
+    QApplication::setActiveWindow(form.get());
+    window->Activate();
+    QApplication::processEvents();
+    EXPECT_FALSE(window->TXT_CODART->Enabled());
+    EXPECT_TRUE(window->TXT_CODART->Valid());
+    EXPECT_EQ(QApplication::focusWidget(), form->findChild<QWidget*>(QStringLiteral("TXT_DADATA_ACQ")));
+}
+
 // An article of two levels: the window offers the option field, but the dates the user types next go
 // to the dates; the size follows them, and the cursor waits on the gross price.
 TEST_F(WindowHeaderKeyboardTwoLevels, TheDatesGoToTheDatesAndTheVariantFollowsThem) {
