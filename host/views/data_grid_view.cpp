@@ -269,8 +269,14 @@ DataGridView::DataGridView(std::shared_ptr<kv::controls::DataGrid> model, QWidge
         ApplyColumns();
         ApplyCurrent();
     });
-    connect(adapter_, &QAbstractItemModel::dataChanged, this, [this] {
+    connect(adapter_, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
         if (!adapter_->lastEditRefused()) message_->hide();
+        // A typed cell widens its own column at once; a change of many rows is measured once the
+        // event loop is back, whatever else changes meanwhile.
+        if (from.isValid() && from == to) {
+            WidenTo(from);
+            return;
+        }
         ScheduleFit();
     });
     connect(table_->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
@@ -398,6 +404,16 @@ void DataGridView::ShareFreeWidth() {
     for (int c = 0; c < count; ++c)
         if (widths[static_cast<std::size_t>(c)] > 0) table_->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
     sizing_ = false;
+}
+
+void DataGridView::WidenTo(const QModelIndex& cell) {
+    const std::size_t c = static_cast<std::size_t>(cell.column());
+    if (c >= base_widths_.size() || table_->isColumnHidden(cell.column())) return;
+    const int needed = std::min(table_->sizeHintForIndex(cell).width() + 4, kMaxAutoWidth);
+    if (needed <= base_widths_[c]) return;
+    base_widths_[c] = needed;
+    ShareFreeWidth();
+    if (fit_width_) updateGeometry();
 }
 
 void DataGridView::ScheduleFit() {

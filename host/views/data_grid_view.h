@@ -60,7 +60,7 @@ class DataGridView : public QWidget {
 
     // The widest a column grows by itself, and how many rows are measured for it.
     static constexpr int kMaxAutoWidth = 360;
-    static constexpr int kMeasuredRows = 400;
+    static constexpr int kMeasuredRows = 200;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -74,6 +74,7 @@ class DataGridView : public QWidget {
     // Widens the columns whose values grew (never narrows one), then shares the free width again.
     void FitColumnsToContent();
     void ShareFreeWidth();
+    void WidenTo(const QModelIndex& cell);
     void ScheduleFit();
     void ApplyCurrent();
     void ShowRefusal(const QString& message);
