@@ -205,14 +205,17 @@ std::string CLSMG_SETUPVARIANTI::VerificaOpzione(const std::string& articolo, co
                                 totale, dimensione});
             totale += dimensione;
         }
-        if (testo.size() > totale) {
+        // Codes are fixed-width in characters, whatever bytes a character takes.
+        const std::size_t caratteri = kv::Len(testo);
+        if (caratteri > totale) {
             motivo = "L'opzione \"" + testo + "\" \u00e8 pi\u00f9 lunga del codice opzione degli articoli (" +
                      std::to_string(totale) + " caratteri).";
             return;
         }
         for (const auto& s : segmenti) {
-            if (s.inizio >= testo.size()) break;
-            const std::string valore = kv::Trim(testo.substr(s.inizio, s.dimensione));
+            if (s.inizio >= caratteri) break;
+            const std::string valore =
+                kv::Trim(kv::Mid(testo, static_cast<long>(s.inizio) + 1, static_cast<long>(s.dimensione)));
             if (valore.empty()) continue;
             const bool gestita = !query("SELECT MG6B_FLGGESTVAR FROM MG6B_GESVARART WHERE MG6B_DITTA_CG18 = ? AND "
                                         "MG6B_CODART_MG66 = ? AND MG6B_CODICEVAR_MG5F = ? AND MG6B_FLGGESTVAR = 1",

@@ -392,8 +392,15 @@ void FRMMG_QUENDORMIXAL::Form_Activate() {
                 TXT_CODART->SetText(article);
                 TXT_CODART->SetEnabled(false);
                 // The fixed article is taken as confirmed: it is decoded and handed to the drivers, so
-                // the user goes straight on to the dates.
+                // the user goes straight on to the dates (the focus waits on the first one, not on the
+                // option field, where a date typed would be taken as an option).
                 TXT_CODART->Confirm();
+                if (TXT_CODART->Valid())
+                    for (const auto& date : {TXT_DADATA_ACQ, TXT_ADATA_ACQ, TXT_DADATA_VEN, TXT_ADATA_VEN})
+                        if (date->Visible() && date->Enabled()) {
+                            Focus(*date);
+                            break;
+                        }
             } else if (TXT_CODART->Enabled()) {
                 Focus(*TXT_CODART);
             }

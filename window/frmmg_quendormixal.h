@@ -383,6 +383,9 @@ private:
     void CaricaChiave(std::string_view procedure, const std::function<void()>& hand_key, bool loading_flag,
                       bool focus_only_when_visible);
     void DateAfterItem(std::string_view procedure, kv::controls::DateField& field, bool purchase_date);
+    // Puts a freshly loaded grid's current cell on the first cell of its first row the user can type
+    // in (the gross price, or the first size of a pivot). Nothing when no cell of that row is editable.
+    static void MoveToFirstEditableCell(kv::controls::DataGrid& grid);
     // Tells the user why what was typed into a header field was not taken (the field is not valid and
     // holds more than blanks): `not_taken`, or, for text with control characters, that a code cannot
     // hold them. Nothing when the field took the text.

@@ -3,6 +3,7 @@
 // lists. When the key is complete and valid the header locks itself and the window loads the side
 // lists and both price matrices (the loading sequence below).
 
+#include <algorithm>
 #include <string>
 
 #include "platform/controls/keys.h"
@@ -177,6 +178,13 @@ void FRMMG_QUENDORMIXAL::CaricaChiave(std::string_view procedure, const std::fun
                 Driver(varianti_ven_).SetElem(kv::Trim(Text(side_rs1_->Value("BLT_DESCR2"))));
             Driver(varianti_ven_).ReFilterVarianti4();
         },
+        // The first elements shown read as they will once chosen in the lists: their number format,
+        // and the copy buttons only for the gross price.
+        [&] {
+            if (state_.grid_type != 4) return;
+            ApplyElementToGrid(*GRD_LISVEN, Driver(varianti_ven_).Elem());
+            ApplyElementToGrid(*GRD_LISACQ, Driver(varianti_acq_).Elem());
+        },
         [&] { VerificaCaricamento(); },
         [&] {
             if (loading_flag) state_.loading = false;
@@ -261,6 +269,7 @@ void FRMMG_QUENDORMIXAL::TXT_OPZIONE_AfterItem() {
 void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     const std::string variant = TXT_VARIANTE->Text();
+    bool rows_shown = false;
     RunTrapped("TXT_VARIANTE_AfterItem", report, {
         [&] {
             if (TXT_VARIANTE->Valid() && !variant.empty()) return Flow::Next;
@@ -329,11 +338,18 @@ void FRMMG_QUENDORMIXAL::TXT_VARIANTE_AfterItem() {
         [&] {
             INTERNAV->SetEnabled(true);
             SPLITORIZZONTALE->SetEnabled(true);
-            if (GRD_LISACQ->EnableEditing()) Focus(*GRD_LISACQ);
+            if (GRD_LISACQ->EnableEditing()) {
+                MoveToFirstEditableCell(*GRD_LISACQ);
+                Focus(*GRD_LISACQ);
+                rows_shown = true;
+            }
         },
         [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
     });
-    if (TXT_OPZIONE->Visible() && TXT_OPZIONE->Enabled()) Focus(*TXT_OPZIONE);
+    // Once the option's rows are on screen the user types prices: the focus stays on the grid. Sent
+    // to the option field it would take the first price typed as an option and load the key again,
+    // dropping the rows with their edits. Without rows the option field is where to go on.
+    if (!rows_shown && TXT_OPZIONE->Visible() && TXT_OPZIONE->Enabled()) Focus(*TXT_OPZIONE);
 }
 
 void FRMMG_QUENDORMIXAL::TXT_VARIANTE_StartLookup(std::string& sql, std::vector<std::string>& headings,
@@ -389,10 +405,26 @@ void FRMMG_QUENDORMIXAL::DateAfterItem(std::string_view procedure, ctl::DateFiel
             if (columns.Count() >= 4 && kv::UCase(columns.Item(3).DataField()) != "BLT_PREZZONETTO")
                 GRD_LISACQ->SetCurrentColumnIndex(3);
         },
+        // Whichever date completed the key, the cursor waits where the user types first: column 4
+        // is the description in a grid of one level, and a cursor on "N." makes the user walk to
+        // the price before typing it.
+        [&] {
+            if (!field.Enabled()) MoveToFirstEditableCell(*GRD_LISACQ);
+        },
         [&] {
             if (purchase_date) GRD_LISACQ_RowChanged();
         },
     });
+}
+
+void FRMMG_QUENDORMIXAL::MoveToFirstEditableCell(ctl::DataGrid& grid) {
+    if (grid.RowCount() == 0) return;
+    const long row = std::max(0L, grid.CurrentRow());
+    for (long c = 0; c < grid.Columns().Count(); ++c) {
+        if (!grid.Columns().Item(c).Visible() || !grid.CellEditable(row, c)) continue;
+        grid.SetCurrentColumnIndex(c);
+        return;
+    }
 }
 
 void FRMMG_QUENDORMIXAL::GetSegmentoVarianteTestata() {

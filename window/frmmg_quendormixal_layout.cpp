@@ -26,9 +26,12 @@ constexpr int kBottomRight = 12;        // right, bottom
 constexpr int kStretchBoth = 15;
 
 // The article field's own decoding, as the host configures its article fields: an article of the
-// current company, found by its code.
+// current company, found by its code, with its description for the field beside it (an article
+// without one is still an article).
 constexpr const char* kArticleDecodeSql =
-    "SELECT MG66_CODART FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = %COMPANY% AND MG66_CODART = '%CODE%'";
+    "SELECT MG66_CODART, MG87_DESCART FROM MG66_ANAGRART LEFT JOIN MG87_DESCRART"
+    " ON MG87_DITTA_CG18 = MG66_DITTA_CG18 AND MG87_CODART_MG66 = MG66_CODART"
+    " WHERE MG66_DITTA_CG18 = %COMPANY% AND MG66_CODART = '%CODE%'";
 
 // A size that the window's margins would make negative is no size at all (the controls refuse
 // negative sizes).
@@ -56,6 +59,7 @@ void FRMMG_QUENDORMIXAL::CreateControls() {
     TXT_CODART->SetMaxLength(25);
     TXT_CODART->SetDisplayLength(15);
     TXT_CODART->SetDecodeSql(kArticleDecodeSql);
+    TXT_CODART->SetDecodeTarget(ctl::DecodeMap{TXT_DESCART, "MG87_DESCART"});
     TXT_OPZIONE->SetMaxLength(20);
     TXT_OPZIONE->SetDisplayLength(20);
     for (const auto& date : {TXT_DADATA_ACQ, TXT_ADATA_ACQ, TXT_DADATA_VEN, TXT_ADATA_VEN}) {
@@ -257,10 +261,18 @@ void FRMMG_QUENDORMIXAL::ApplyLayoutMode(int16_t mode) {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     if (mode < 1 || mode > 4) mode = 1;
     RunTrapped("ApplyLayoutMode", report, {
-        // Mode 1 has no side list: the left panel goes and the price areas take its width.
-        [&] { PIC_LEFT->SetVisible(mode != 1); },
+        // Mode 1 has no side list, but the left panel stays: the copy buttons live in it, and a grid of
+        // one level copies prices as much as any other.
+        [&] { PIC_LEFT->SetVisible(true); },
         [&] { GRD_SIDE->SetVisible(mode != 1); },
         [&] { GRD_SIDE1->SetVisible(mode == 4); },
+        // The elements of mode 4 are one column: the option column of the other modes would stand
+        // empty beside them.
+        [&] {
+            for (const auto& side : {GRD_SIDE, GRD_SIDE1})
+                if (side->Columns().IndexOf("BLT_OPZIONE2") >= 0)
+                    side->Columns().Item("BLT_OPZIONE2").SetVisible(mode != 4);
+        },
         [&] { SPLITVERTICALE->Pane(1).SetMinSize(mode == 1 ? 0 : 1200); },
         // Sizes that depend on the mode (the header's height, the two side lists of mode 4) follow
         // from the price areas' layout.

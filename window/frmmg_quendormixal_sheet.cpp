@@ -19,8 +19,9 @@ namespace {
 
 constexpr const char* kTitoloAvviso = "Attenzione";
 
-void Avvisa(FRMMG_QUENDORMIXAL& w, const std::string& text, int style = svc::style::kExclamation) {
-    if (auto messages = w.MessageBoxService()) messages->Message(text, style, kTitoloAvviso);
+void Avvisa(FRMMG_QUENDORMIXAL& w, const std::string& text, int style = svc::style::kExclamation,
+            const char* title = kTitoloAvviso) {
+    if (auto messages = w.MessageBoxService()) messages->Message(text, style, title);
 }
 
 ErrorReporter Reporter(FRMMG_QUENDORMIXAL& w) {
@@ -174,7 +175,12 @@ bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
             grid.RefreshAfterEdit();
             if (esito.cells > 0) ModifichePendenti(w);
             importato = esito.cells > 0;
-            Avvisa(w, CsvReport(esito), esito.unmatched.empty() ? svc::style::kInformation : svc::style::kExclamation);
+            // The report says what happened in its title too: a warning's title would tell a user whose
+            // file went in whole that something went wrong.
+            if (esito.unmatched.empty())
+                Avvisa(w, CsvReport(esito), svc::style::kInformation, "Importazione completata");
+            else
+                Avvisa(w, CsvReport(esito), svc::style::kExclamation, "Importazione parziale");
         },
     });
     return importato;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "matrix/matrix_recordset.h"
 #include "platform/ado/enums.h"
 #include "platform/variant/strings.h"
 #include "shell/error_trap.h"
@@ -146,10 +147,12 @@ void FRMMG_QUENDORMIXAL::AddElements(CLSMG_SETUPLISTINI& list_driver, bool sales
         if (sales) AddSide1(element);
         else AddSide(element);
     };
+    // The numbered discounts and markups are named as the columns of the other grid types name them
+    // ("Sc.%1", "Mg.%2"), so a user reads the same element under the same name in every grid.
     if (list_driver.ElemSet(rs, "MG44_FLGRICHPREZZO") != 0) add("Prezzo lordo");
-    for (int i = 1, n = list_driver.ElemSet(rs, "MG44_NUMSCPERC"); i <= n; ++i) add(std::to_string(i) + "Sc.%");
+    for (int i = 1, n = list_driver.ElemSet(rs, "MG44_NUMSCPERC"); i <= n; ++i) add("Sc.%" + std::to_string(i));
     if (list_driver.ElemSet(rs, "MG44_FLGRICHSCIMP") != 0) add("Sc. importo");
-    for (int i = 1, n = list_driver.ElemSet(rs, "MG44_NUMMAGPERC"); i <= n; ++i) add(std::to_string(i) + "Mg.%");
+    for (int i = 1, n = list_driver.ElemSet(rs, "MG44_NUMMAGPERC"); i <= n; ++i) add("Mg.%" + std::to_string(i));
     if (list_driver.ElemSet(rs, "MG44_FLGRICHMAGIMP") != 0) add("Mg. importo");
     if (sales) add("%Ricar.");
     add("Importo Netto");
@@ -263,6 +266,26 @@ void FRMMG_QUENDORMIXAL::AggiornaDaVariante() {
     });
 }
 
+namespace {
+
+// The class format the other grid types give the column of a price element's field, so a figure
+// reads the same in the pivot ("35,00", "12,5") as in the rows of any other grid.
+std::pair<int, int> ElementFormat(const std::string& field) {
+    const std::string f = kv::UCase(field);
+    if (f == "LI10_PREZZO" || f == "BLT_PREZZONETTO") return {5, 2};
+    if (f == "LI10_SCIMP" || f == "LI10_MAGIMP") return {5, 1};
+    if (f.rfind("LI10_SC", 0) == 0) return {9, 6};
+    return {5, 6};  // markups, recharge
+}
+
+// The pivot's option columns: "BLT_" and the option's position.
+bool IsOptionColumn(const std::string& field) {
+    if (field.size() <= 4 || kv::UCase(field.substr(0, 4)) != "BLT_") return false;
+    return field.find_first_not_of("0123456789", 4) == std::string::npos;
+}
+
+}  // namespace
+
 // Grid type 4: the copy buttons work on the gross price only, and the pivot's columns show the element's
 // number format.
 void FRMMG_QUENDORMIXAL::ApplyElementToGrid(ctl::DataGrid& grid, const std::string& element) {
@@ -272,6 +295,15 @@ void FRMMG_QUENDORMIXAL::ApplyElementToGrid(ctl::DataGrid& grid, const std::stri
     for (const char* f : {"PREZZO_LORDO", "PREZZO_NETTO", "SCIMP", "MGIMP"}) grid.MODCOL_ClassFormat(f, 5, 2, "EURO");
     for (const char* f : {"SC1PER", "SC2PER", "SC3PER", "SC4PER", "SC5PER", "SC6PER", "MG1PER", "MG2PER"})
         grid.MODCOL_ClassFormat(f, 9, 6, "EURO");
+    // The names above are the grid's own presets; the pivot's columns are named by position, so each
+    // is given the element's format itself.
+    const std::string field = GetCampoElemento(kv::Trim(element));
+    if (field.empty()) return;
+    const auto [cls, kind] = ElementFormat(field);
+    for (long c = 0; c < grid.Columns().Count(); ++c) {
+        const std::string& bound = grid.Columns().Item(c).DataField();
+        if (IsOptionColumn(bound)) grid.MODCOL_ClassFormat(bound, cls, kind, "EURO");
+    }
 }
 
 void FRMMG_QUENDORMIXAL::ReFilterKeepingEdits(CLSMG_SETUPVARIANTI& driver) {

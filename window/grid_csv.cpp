@@ -115,12 +115,16 @@ using RowKey = std::tuple<long, std::string, std::string>;
 }  // namespace
 
 void WriteMatrixCsv(kv::ado::Recordset& matrix, std::ostream& out) {
+    // A spreadsheet that guesses the encoding takes a file without a byte-order mark for the local
+    // code page and garbles every accented description; Italian spreadsheets also expect CR LF.
+    constexpr const char* kBom = "\xEF\xBB\xBF";
+    constexpr const char* kLineEnd = "\r\n";
     std::string line;
     for (const auto& c : kColumns) {
         if (!line.empty()) line += kSeparator;
         line += c.caption;
     }
-    out << line << '\n';
+    out << kBom << line << kLineEnd;
     auto rows = matrix.Clone();
     if (rows->IsBOF() && rows->IsEOF()) return;
     std::vector<int> indexes;
@@ -140,7 +144,7 @@ void WriteMatrixCsv(kv::ado::Recordset& matrix, std::ostream& out) {
             const bool text = v.IsString();
             line += text ? CsvField(Trimmed(v)) : NumberText(v);
         }
-        out << line << '\n';
+        out << line << kLineEnd;
     }
 }
 
@@ -268,7 +272,7 @@ CsvApplied ApplyMatrixCsv(kv::ado::Recordset& matrix, const CsvRead& read, const
 }
 
 std::string CsvReport(const CsvApplied& applied) {
-    std::string text = "Importazione completata: ";
+    std::string text = applied.unmatched.empty() ? "Importazione completata: " : "Importazione parziale: ";
     text += std::to_string(applied.rows);
     text += applied.rows == 1 ? " riga modificata (" : " righe modificate (";
     text += std::to_string(applied.cells);

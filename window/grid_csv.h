@@ -7,7 +7,8 @@
 // carry a decimal comma and no thousands mark, every stored digit (15 significant at most, what a
 // stored price holds), so a file read back gives the very values written; a blank cell is an empty
 // price. A text holding ';', a double quote or a line break is written between double quotes with its
-// quotes doubled.
+// quotes doubled. The file is UTF-8 with a byte-order mark and CR LF line ends, as Italian spreadsheets
+// open it without asking; the import reads it with or without either.
 //
 // Import: the columns are found by their header caption, so a sheet may keep only some of them (list
 // and the two options are required, unknown captions are ignored, "Prezzo netto" and the descriptions

@@ -14,8 +14,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QPainter>
-#include <QPalette>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -26,6 +24,7 @@
 
 #include "host/app/host_main_window.h"
 #include "host/app/host_settings.h"
+#include "host/app/script_desk.h"
 #include "host/script/script_runner.h"
 #include "host/services/form_factory.h"
 #include "host/services/qt_dialogs.h"
@@ -62,78 +61,6 @@ bool Grab(QWidget& frame, const QString& file) {
     return true;
 }
 
-// The `screenshot` line of a script: the window's Qt form, built over the window's controls as they are,
-// drawn off screen at the frame's default size and written to `file`. The toolkit starts on the first
-// picture (off screen unless told otherwise: a script needs no display); the form goes once drawn.
-class ScriptPictures {
-public:
-    explicit ScriptPictures(char* program) : argv_{program, nullptr} {}
-    ~ScriptPictures() {
-        if (app_) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    std::string operator()(const std::shared_ptr<kv::Object>& window, const std::string& module,
-                           const std::string& file, const kv::host::PictureMessage* message) {
-        if (!app_) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-            app_ = std::make_unique<QApplication>(argc_, argv_);
-            kv::qt::InstallItalianTranslations(*app_);
-        }
-        const auto factory = kv::qt::FindFormFactory(module);
-        if (!factory) return "il modulo " + module + " non disegna finestre";
-        std::unique_ptr<QWidget> form(factory(window, nullptr));
-        if (!form) return "la finestra non ha un disegno";
-        const kv::host::HostSettings defaults;
-        form->resize(defaults.width, defaults.height);
-        form->show();
-        // Layout settles over a few passes of the event loop (splitter sizes, grid columns).
-        QEventLoop settle;
-        QTimer::singleShot(250, &settle, &QEventLoop::quit);
-        settle.exec();
-        QPixmap picture = form->grab();
-        if (message) picture = WithMessage(picture, *message, form.get());
-        form.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (picture.isNull() || !picture.save(QString::fromStdString(file), "PNG"))
-            return "impossibile scrivere l'immagine in " + file;
-        return {};
-    }
-
-private:
-    // The message box the window showed, built as the host builds it and drawn over the window's
-    // picture, centred, under a title bar (an off-screen display draws no window frames).
-    static QPixmap WithMessage(const QPixmap& window, const kv::host::PictureMessage& message, QWidget* parent) {
-        auto box = kv::qt::BuildMessageBox(QString::fromStdString(message.text), message.style,
-                                           QString::fromStdString(message.title), parent);
-        box->show();
-        QEventLoop settle;
-        QTimer::singleShot(100, &settle, &QEventLoop::quit);
-        settle.exec();
-        const QPixmap dialog = box->grab();
-        box.reset();
-        QPixmap out = window;
-        QPainter painter(&out);
-        const int title_height = 28;
-        const QSize size(dialog.width(), dialog.height() + title_height);
-        const QPoint at((out.width() - size.width()) / 2, (out.height() - size.height()) / 2);
-        const QPalette palette = QApplication::palette();
-        painter.fillRect(QRect(at, size).adjusted(-1, -1, 1, 1), palette.color(QPalette::Dark));
-        painter.fillRect(QRect(at, QSize(size.width(), title_height)), palette.color(QPalette::Highlight));
-        painter.setPen(palette.color(QPalette::HighlightedText));
-        QFont font = painter.font();
-        font.setBold(true);
-        painter.setFont(font);
-        painter.drawText(QRect(at + QPoint(10, 0), QSize(size.width() - 20, title_height)),
-                         Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(message.title));
-        painter.drawPixmap(at + QPoint(0, title_height), dialog);
-        return out;
-    }
-
-    int argc_ = 1;
-    char* argv_[2];
-    std::unique_ptr<QApplication> app_;
-};
-
 // The folder of the running executable, read without starting the toolkit.
 std::string ExecutableDir() {
     std::error_code ec;
@@ -149,12 +76,16 @@ int main(int argc, char** argv) {
     {
         const std::string exe_dir = ExecutableDir();
         const std::string build_dir = std::filesystem::path(exe_dir).parent_path().string();
-        auto pictures = std::make_shared<ScriptPictures>(argv[0]);
+        // The desk draws the window and judges what a user could reach; it starts the toolkit (off
+        // screen) only when a line asks.
+        auto desk = std::make_shared<kv::host::ScriptDesk>(argv[0]);
         if (auto status = kv::host::RunScriptFromArguments(
                 argc, argv, "Provider=SQLite;Data Source=" + build_dir + "/demo.sqlite", build_dir + "/components",
                 std::cout, std::cerr,
-                [pictures](const std::shared_ptr<kv::Object>& window, const std::string& module, const std::string& file,
-                           const kv::host::PictureMessage* message) { return (*pictures)(window, module, file, message); }))
+                [desk](const std::shared_ptr<kv::Object>& window, const std::string& module, const std::string& file,
+                       const kv::host::PictureMessage* message) { return desk->Picture(window, module, file, message); },
+                [desk](const std::shared_ptr<kv::Object>& window, const std::string& module, const std::string& control,
+                       const std::string& item) { return desk->Reach(window, module, control, item); }))
             return *status;
     }
     QStringList arguments;
@@ -178,8 +109,8 @@ int main(int argc, char** argv) {
     if (settings.connection.empty()) {
         const QString demo = kv::host::DemoDatabasePath(exe_dir);
         if (!QFileInfo::exists(demo)) {
-            Say(QStringLiteral("il database dimostrativo %1 non esiste: lo crea scripts/run, oppure indicare "
-                               "--connection")
+            Say(QStringLiteral("il database dimostrativo %1 non esiste: lo crea scripts/run (con il programma "
+                               "installato, erp-host-demo), oppure indicare --connection")
                     .arg(demo));
             return 1;
         }

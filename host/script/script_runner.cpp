@@ -20,6 +20,7 @@
 #include "platform/controls/toolbar.h"
 #include "platform/services/component_loader.h"
 #include "platform/services/dialogs.h"
+#include "platform/services/error_texts.h"
 #include "platform/services/global_services.h"
 #include "platform/services/host_session.h"
 #include "platform/services/window_presenter.h"
@@ -98,6 +99,7 @@ public:
         std::string text;
         int style = 0;
         int answer = 0;
+        std::optional<svc::ErrorReport> error;  // set for the error display
     };
 
     void Queue(int answer) { answers_.push_back(answer); }
@@ -120,7 +122,8 @@ public:
     // While closing at the end, questions get fixed answers instead of failing the script.
     void SetClosing(bool closing) { closing_ = closing; }
 
-    int Answer(const std::string& title, const std::string& text, int style, int closing_answer) {
+    int Answer(const std::string& title, const std::string& text, int style, int closing_answer,
+               std::optional<svc::ErrorReport> error = std::nullopt) {
         int answer = closing_answer;
         if (!closing_) {
             if (answers_.empty()) {
@@ -133,13 +136,13 @@ public:
                 answers_.pop_front();
             }
         }
-        shown_.push_back({title, text, style, answer});
+        shown_.push_back({title, text, style, answer, std::move(error)});
         return answer;
     }
 
     // A note shown to the user that needs no answer (a cell refusing what was typed).
     void Note(const std::string& title, const std::string& text, int style) {
-        shown_.push_back({title, text, style, svc::answer::kOk});
+        shown_.push_back({title, text, style, svc::answer::kOk, std::nullopt});
     }
 
     std::vector<Shown> TakeShown() {
@@ -180,10 +183,14 @@ private:
 class ScriptErrorDisplay : public svc::ErrorDisplay {
 public:
     explicit ScriptErrorDisplay(std::shared_ptr<ScriptDialogs> dialogs) : dialogs_(std::move(dialogs)) {}
+    // Listed as the user reads it: the window's caption over the message and, where it helps, the
+    // number; the procedure and the engine's messages are the display's detail.
     int ShowError(const svc::ErrorReport& report) override {
-        std::string text = report.description;
-        if (report.number != 0) text += " (" + std::to_string(report.number) + ")";
-        int answer = dialogs_->Answer(report.procedure, text, report.style, svc::answer::kAbort);
+        const svc::UserErrorText shown = svc::DescribeForUser(report);
+        std::string text = shown.message;
+        if (!shown.number.empty()) text += "\n" + shown.number;
+        const std::string title = report.caption.empty() ? report.procedure : report.caption;
+        int answer = dialogs_->Answer(title, text, report.style, svc::answer::kAbort, report);
         // The error display reports Ignore as "go on with the next step".
         return answer == svc::answer::kIgnore ? svc::answer::kCancel : answer;
     }
@@ -322,6 +329,7 @@ public:
         if (command == "export" || command == "import") {
             const auto f = SplitFields(args, 1, true);
             auto grid = PriceGrid(f[0]);
+            RequireUsable(*grid);  // the keys work in the grid that has the focus
             Window()->Command(command == "export" ? "EsportaCsv" : "ImportaCsv",
                               {kv::Variant(grid->Name()), kv::Variant(RTrim(f[1]))});
             return;
@@ -363,6 +371,10 @@ public:
             std::string column = RTrim(f[2]);
             if (column.size() >= 2 && column.front() == '"' && column.back() == '"') column = column.substr(1, column.size() - 2);
             Detail(f[0], f[1], column);
+        } else if (command == "where") {
+            const auto f = AllFields(args);
+            if (f.empty() || f.size() > 2) throw ScriptFailure{"where vuole un controllo e, per la barra, un pulsante"};
+            Where(f[0], f.size() == 2 ? f[1] : std::string());
         } else if (command == "messages") {
             if (!AllFields(args).empty()) throw ScriptFailure{"messages non vuole campi"};
             Messages();
@@ -458,9 +470,31 @@ private:
         return row - 1;
     }
 
-    static void RequireUsable(const ctl::Control& control) {
+    // A user acts on a control only where it is: shown and enabled itself, and, as the window is drawn,
+    // inside containers that are shown and enabled, on screen.
+    void RequireUsable(const ctl::Control& control, const std::string& item = {}) {
         if (!control.Visible()) throw ScriptFailure{control.Name() + " non è visibile"};
         if (!control.Enabled()) throw ScriptFailure{control.Name() + " non è abilitato"};
+        if (!options_.reach) return;
+        auto window = Window();
+        if (!window) throw ScriptFailure{"la finestra è chiusa"};
+        if (auto place = options_.reach(window, ModulePath(), control.Name(), item); !place.problem.empty())
+            throw ScriptFailure{place.problem};
+    }
+
+    // Where a control is drawn, for a tester who drives the real window with the mouse.
+    void Where(const std::string& name, const std::string& item) {
+        auto window = Window();
+        if (!window) throw ScriptFailure{"la finestra è chiusa"};
+        if (!window->Control(name)) throw ScriptFailure{"nessun controllo di nome " + name};
+        if (!options_.reach) throw ScriptFailure{"where: questo programma non sa disegnare la finestra"};
+        const ControlPlace place = options_.reach(window, ModulePath(), name, item);
+        if (!place.problem.empty()) throw ScriptFailure{place.problem};
+        out_ << place.x << ' ' << place.y << ' ' << place.width << ' ' << place.height << '\n';
+    }
+
+    std::string ModulePath() {
+        return loader_.Load(std::string(kProgId).substr(0, std::string_view(kProgId).find('.')))->Path();
     }
 
     void Type(const std::string& field_name, const std::string& text) {
@@ -605,6 +639,7 @@ private:
             if (Lower(b.key) != Lower(key)) continue;
             if (!bar->Visible() || !bar->Enabled()) throw ScriptFailure{"la barra dei comandi non è abilitata"};
             if (!b.visible || !b.enabled) throw ScriptFailure{"il pulsante " + key + " non è abilitato"};
+            RequireUsable(*bar, b.key);
             bar->UserClick(b.key);
             return;
         }
@@ -739,10 +774,10 @@ private:
         if (with_message) {
             const auto* last = dialogs_->Last();
             if (!last) throw ScriptFailure{"screenshot-message: nessun messaggio mostrato dopo l'ultimo messages"};
-            message = PictureMessage{last->title, last->text, last->style};
+            message = PictureMessage{last->title, last->text, last->style, last->error};
         }
         if (!options_.picture) throw ScriptFailure{"screenshot: questo programma non sa disegnare la finestra"};
-        const std::string module = loader_.Load(std::string(kProgId).substr(0, std::string_view(kProgId).find('.')))->Path();
+        const std::string module = ModulePath();
         auto window = Window();
         if (!window) throw ScriptFailure{"la finestra è chiusa"};
         if (auto problem = options_.picture(window, module, file, message ? &*message : nullptr); !problem.empty())
@@ -803,11 +838,12 @@ int RunScriptText(const std::string& text, const std::string& name, const Script
 
 std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::string& default_connection,
                                           const std::string& components_dir, std::ostream& out, std::ostream& err,
-                                          WindowPicture picture) {
+                                          WindowPicture picture, WindowReach reach) {
     std::optional<std::string> script;
     ScriptOptions options;
     options.components_dir = components_dir;
     options.picture = std::move(picture);
+    options.reach = std::move(reach);
     std::string problem;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];

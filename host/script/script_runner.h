@@ -35,7 +35,11 @@
 //                             N-M, * or listino=N
 //   export GRID FILE / import GRID FILE  the grid's whole matrix to or from a CSV file
 //   write FILE TEXT / print FILE  a tester's file (escapes as in paste) written, or a file printed
+//   where CONTROL [BUTTON]    where the control (or the toolbar's button) is drawn in erp-host's frame:
+//                             "x y width height" in pixels; fails when a user could not act on it
 //
+// A line that acts on a control fails, as the user's action would be impossible, unless the control
+// and every container it lies in are shown, enabled and on screen (ScriptOptions::reach).
 // The window opens before the first line that needs it, so `answer` and `sql` lines may prepare what
 // the window meets while it loads. A message box or error display with no queued answer fails the
 // script. At the end the window is closed; a question it asks then is answered No (nothing more is
@@ -48,16 +52,19 @@
 #include <optional>
 #include <string>
 
+#include "platform/services/dialogs.h"
 #include "platform/variant/date.h"
 #include "platform/variant/variant.h"
 
 namespace kv::host {
 
-// A message box to draw over the window: its title, text and platform style (buttons and icon).
+// A message box to draw over the window: its title, text and platform style (buttons and icon); for
+// the error display, the report it showed (drawn as the error display, not as a message box).
 struct PictureMessage {
     std::string title;
     std::string text;
     int style = 0;
+    std::optional<kv::services::ErrorReport> error;
 };
 
 // Draws the window a script drives and writes the picture to `file` (PNG): "" when written, otherwise
@@ -67,6 +74,17 @@ struct PictureMessage {
 using WindowPicture = std::function<std::string(const std::shared_ptr<kv::Object>& window, const std::string& module,
                                                 const std::string& file, const PictureMessage* message)>;
 
+// Where a control of the window is drawn right now and whether a user could act on it: `problem` is ""
+// when the control (with `item`, that button of the toolbar `control`) and every container it lies in
+// are shown, enabled and on screen, otherwise the reason; the rectangle is the control's in erp-host's
+// frame, in pixels. `module` as for WindowPicture.
+struct ControlPlace {
+    std::string problem;
+    int x = 0, y = 0, width = 0, height = 0;
+};
+using WindowReach = std::function<ControlPlace(const std::shared_ptr<kv::Object>& window, const std::string& module,
+                                               const std::string& control, const std::string& item)>;
+
 struct ScriptOptions {
     std::string connection;      // the company database
     int32_t company = 1;
@@ -74,16 +92,19 @@ struct ScriptOptions {
     std::string components_dir;  // where the component module is looked for
     WindowPicture picture;       // for `screenshot`; without it the command fails, saying so
     std::optional<kv::Date> today;  // the day the session takes as today; the machine's date when unset
+    // Asked before every line that acts on a control. Without it (a runner without the toolkit) only
+    // the control's own Visible and Enabled are checked.
+    WindowReach reach;
 };
 
 // erp-host's arguments when they ask for a script run (--script FILE, with --connection S,
 // --company N, --article CODE and --today DD/MM/YYYY; an empty connection takes the demo database next to the build,
 // `default_connection`). nullopt when the arguments do not ask for a script; otherwise the exit status
 // of the run, after writing an argument error to `err` (status 1).
-// `picture` serves the script's `screenshot` lines.
+// `picture` serves the script's `screenshot` lines, `reach` judges what a user could act on.
 std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::string& default_connection,
                                           const std::string& components_dir, std::ostream& out, std::ostream& err,
-                                          WindowPicture picture = {});
+                                          WindowPicture picture = {}, WindowReach reach = {});
 
 // Runs the script in `path`. Returns 0 when every line ran; 1 otherwise, after writing to `err` the
 // line number and the reason.

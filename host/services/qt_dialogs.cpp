@@ -2,15 +2,21 @@
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "platform/services/error_texts.h"
+
+#include <algorithm>
 
 namespace kv::qt {
 
@@ -30,7 +36,7 @@ std::vector<ButtonSpec> ButtonsOf(int style_value) {
         case style::kOkCancel:
             return {{QMessageBox::Ok, "OK", answer::kOk}, {QMessageBox::Cancel, "Annulla", answer::kCancel}};
         case style::kAbortRetryIgnore:
-            return {{QMessageBox::Abort, "Termina", answer::kAbort},
+            return {{QMessageBox::Abort, "Interrompi", answer::kAbort},
                     {QMessageBox::Retry, "Riprova", answer::kRetry},
                     {QMessageBox::Ignore, "Ignora", answer::kIgnore}};
         case style::kYesNoCancel:
@@ -62,12 +68,102 @@ QMessageBox::Icon IconOf(int style_value) {
     }
 }
 
+// What each button of the error display's Abort/Retry/Ignore does, in the user's words: the window
+// goes on as the answer says, and a user who cannot tell the buttons apart cannot choose.
+const char* kErrorButtonsHint =
+    "«Riprova» ripete l'operazione non riuscita; «Ignora» la salta e prosegue con il resto; «Interrompi» "
+    "abbandona il comando (nulla di quanto non riuscito viene salvato).";
+
+const char* ButtonTip(int answer_value) {
+    switch (answer_value) {
+        case answer::kRetry: return "Ripete l'operazione non riuscita";
+        case answer::kIgnore: return "Salta l'operazione non riuscita e prosegue con il resto";
+        case answer::kAbort: return "Abbandona il comando";
+        default: return "";
+    }
+}
+
+// The room a box has: the screen's, and no more than the window it belongs to, less a margin and
+// the box's own title bar.
+int RoomFor(QWidget* parent) {
+    QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+    int room = screen ? screen->availableGeometry().height() : 600;
+    if (parent) room = std::min(room, parent->window()->height());
+    constexpr int kTitleBar = 40;
+    return room * 9 / 10 - kTitleBar;
+}
+
+// A text taller than the box's room: its opening (the first paragraph, or the first line) and its
+// closing paragraph (the question the buttons answer) stay in view, and what lies between scrolls in
+// an area as tall as the room allows, so the box fits and its buttons are always there.
+void FitLongText(QMessageBox& box, const QString& text, QWidget* parent) {
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const int room = RoomFor(parent);
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QFontMetrics metrics = label ? label->fontMetrics() : box.fontMetrics();
+    const int line = metrics.lineSpacing();
+    // The box wraps its text at about a third of a screen's width: each long line counts as the
+    // lines it wraps into.
+    constexpr int kWrapWidth = 320;
+    int shown = 0;
+    for (const QString& l : lines) shown += std::max(1, (metrics.horizontalAdvance(l) + kWrapWidth - 1) / kWrapWidth);
+    const int chrome = 10 * line;  // title, margins, icon, buttons
+    if (lines.size() < 3 || shown * line + chrome <= room) return;
+
+    qsizetype head_end = 1;  // lines [0, head_end) stay at the top
+    const qsizetype blank = lines.indexOf(QString());
+    if (blank > 0 && blank * line <= room / 3) head_end = blank;
+    qsizetype tail_start = lines.size() - 1;  // lines [tail_start, end) stay at the bottom
+    const qsizetype last_blank = lines.lastIndexOf(QString());
+    if (last_blank > head_end && (lines.size() - last_blank) * line <= room / 4) tail_start = last_blank + 1;
+    const QString head = lines.mid(0, head_end).join(QLatin1Char('\n'));
+    const QString middle = lines.mid(head_end, tail_start - head_end).join(QLatin1Char('\n')).trimmed();
+    const QString tail = lines.mid(tail_start).join(QLatin1Char('\n'));
+
+    box.setText(head);
+    box.setInformativeText(tail);
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    auto* closing = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!grid || !closing || grid->indexOf(closing) < 0) {
+        box.setText(text);  // a layout this code does not know: the whole text, as before
+        box.setInformativeText(QString());
+        return;
+    }
+    int row = 0, column = 0, rows = 1, columns = 1;
+    grid->getItemPosition(grid->indexOf(closing), &row, &column, &rows, &columns);
+    grid->removeWidget(closing);
+    auto* holder = new QWidget(&box);
+    holder->setObjectName(QStringLiteral("messageLongText"));
+    auto* stack = new QVBoxLayout(holder);
+    stack->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(holder);
+    scroll->setObjectName(QStringLiteral("messageScroll"));
+    auto* body = new QLabel(middle, scroll);
+    body->setObjectName(QStringLiteral("messageBody"));
+    body->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    body->setContentsMargins(4, 4, 4, 4);
+    body->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroll->setWidget(body);
+    scroll->setWidgetResizable(true);
+    scroll->setMinimumWidth(std::min(body->sizeHint().width() + 30, 900));
+    stack->addWidget(scroll);
+    stack->addWidget(closing);
+    grid->addWidget(holder, row, column, rows, columns);
+    // The area takes what the rest of the box leaves of the room.
+    scroll->setFixedHeight(4 * line);
+    box.layout()->activate();
+    const int rest = box.sizeHint().height() - 4 * line;
+    const int wanted = body->sizeHint().height() + 2 * scroll->frameWidth();
+    scroll->setFixedHeight(std::max(4 * line, std::min(wanted, room - rest)));
+}
+
 }  // namespace
 
 std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, int style_value, const QString& title,
                                              QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(parent);
-    box->setWindowTitle(title);
+    // A title the caller spaced out to centre it under another toolkit starts at the left here.
+    box->setWindowTitle(title.trimmed());
     box->setText(text);
     box->setIcon(IconOf(style_value));
     const auto buttons = ButtonsOf(style_value);
@@ -88,6 +184,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const QString& text, int style_valu
     if (buttons.size() == 1) box->setEscapeButton(box->button(buttons[0].button));
     box->setWindowModality((style_value & style::kSystemModal) || parent == nullptr ? Qt::ApplicationModal
                                                                                     : Qt::WindowModal);
+    FitLongText(*box, text, parent);
     return box;
 }
 
@@ -151,6 +248,13 @@ ErrorDialog::ErrorDialog(const kv::services::ErrorReport& report, QWidget* paren
     number_->setObjectName(QStringLiteral("errorNumber"));
     number_->setVisible(!t.number.empty());
     texts->addWidget(number_);
+    if ((report.style & 7) == style::kAbortRetryIgnore) {
+        auto* hint = new QLabel(QString::fromUtf8(kErrorButtonsHint), this);
+        hint->setObjectName(QStringLiteral("errorButtonsHint"));
+        hint->setWordWrap(true);
+        texts->addSpacing(6);
+        texts->addWidget(hint);
+    }
     top->addLayout(texts, 1);
     layout->addLayout(top);
 
@@ -184,6 +288,7 @@ ErrorDialog::ErrorDialog(const kv::services::ErrorReport& report, QWidget* paren
     if (default_index >= specs.size()) default_index = 0;
     for (std::size_t i = 0; i < specs.size(); ++i) {
         QPushButton* b = buttons_->addButton(QString::fromUtf8(specs[i].text), QDialogButtonBox::ActionRole);
+        b->setToolTip(QString::fromUtf8(ButtonTip(specs[i].answer)));
         const int value = specs[i].answer;
         connect(b, &QPushButton::clicked, this, [this, value] {
             answer_ = value;

@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/controls/keys.h"
 
@@ -260,14 +262,27 @@ DataGridView::DataGridView(std::shared_ptr<kv::controls::DataGrid> model, QWidge
     message_->hide();
     layout->addWidget(message_);
     setFocusProxy(table_);
+    table_->viewport()->installEventFilter(this);
 
     adapter_->setRefusalHandler([this](const QString& m) { ShowRefusal(m); });
     connect(adapter_, &QAbstractItemModel::modelReset, this, [this] {
         ApplyColumns();
         ApplyCurrent();
     });
-    connect(adapter_, &QAbstractItemModel::dataChanged, this, [this] {
+    connect(adapter_, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
         if (!adapter_->lastEditRefused()) message_->hide();
+        // A typed cell widens its own column at once; a change of many rows is measured once the
+        // event loop is back, whatever else changes meanwhile.
+        if (from.isValid() && from == to) {
+            WidenTo(from);
+            return;
+        }
+        ScheduleFit();
+    });
+    connect(table_->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+        if (sizing_ || column < 0) return;
+        if (static_cast<std::size_t>(column) >= user_widths_.size()) user_widths_.resize(column + 1, 0);
+        user_widths_[static_cast<std::size_t>(column)] = size;
     });
     // The binding comes after the adapter, so a reset is done before the view applies the current cell.
     new ControlBinding(model_, this, [this](ControlChange what) { OnChanged(what); });
@@ -303,7 +318,7 @@ void DataGridView::OnChanged(ControlChange what) {
             table_->setToolTip(QString::fromStdString(model_->ToolTipText()));
             break;
         case ControlChange::Geometry:
-            ApplyColumns();
+            ShareFreeWidth();
             break;
         default:
             break;
@@ -312,17 +327,127 @@ void DataGridView::OnChanged(ControlChange what) {
 
 void DataGridView::ApplyColumns() {
     const auto& cols = model_->Columns();
+    // Columns defined anew (other fields) are laid out anew: the user's widths belonged to the columns
+    // before. Rebinding the same columns to other rows keeps them.
+    std::string fields;
+    for (long c = 0; c < cols.Count(); ++c) fields += cols.Item(c).DataField() + '\n';
+    if (fields != column_fields_) {
+        column_fields_ = fields;
+        user_widths_.clear();
+        base_widths_.clear();
+    }
     QHeaderView* header = table_->horizontalHeader();
+    sizing_ = true;
     for (long c = 0; c < cols.Count() && c < adapter_->columnCount(); ++c) {
-        const auto& col = cols.Item(c);
-        table_->setColumnHidden(static_cast<int>(c), !col.Visible());
-        if (col.Stretch()) {
-            header->setSectionResizeMode(static_cast<int>(c), QHeaderView::Stretch);
-        } else {
-            header->setSectionResizeMode(static_cast<int>(c), QHeaderView::Interactive);
-            if (col.Width() > 0) table_->setColumnWidth(static_cast<int>(c), TwipsToPixels(col.Width()));
+        table_->setColumnHidden(static_cast<int>(c), !cols.Item(c).Visible());
+        header->setSectionResizeMode(static_cast<int>(c), QHeaderView::Interactive);
+    }
+    sizing_ = false;
+    FitColumnsToContent();
+}
+
+int DataGridView::neededWidth(int column) const {
+    const auto& cols = model_->Columns();
+    if (column < 0 || column >= cols.Count() || column >= adapter_->columnCount()) return 0;
+    const auto& col = cols.Item(column);
+    int width = col.Width() > 0 ? TwipsToPixels(col.Width()) : 0;
+    // The caption as the header draws it, bold when its column is current.
+    QFont bold = table_->horizontalHeader()->font();
+    bold.setBold(true);
+    const int margin = 2 * table_->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, table_) + 8;
+    const QString caption = QString::fromStdString(col.Caption());
+    width = std::max(width, QFontMetrics(bold).horizontalAdvance(caption) + margin);
+    const int rows = std::min(adapter_->rowCount(), kMeasuredRows);
+    for (int r = 0; r < rows; ++r)
+        width = std::max(width, table_->sizeHintForIndex(adapter_->index(r, column)).width() + 4);
+    return std::min(width, std::max(kMaxAutoWidth, col.Width() > 0 ? TwipsToPixels(col.Width()) : 0));
+}
+
+void DataGridView::FitColumnsToContent() {
+    fit_pending_ = false;
+    const auto& cols = model_->Columns();
+    const int count = static_cast<int>(std::min<long>(cols.Count(), adapter_->columnCount()));
+    base_widths_.resize(static_cast<std::size_t>(std::max(count, 0)), 0);
+    for (int c = 0; c < count; ++c) {
+        const std::size_t i = static_cast<std::size_t>(c);
+        // A value never makes a column narrower than it was: the columns do not jump as prices change.
+        base_widths_[i] = cols.Item(c).Visible() ? std::max(base_widths_[i], neededWidth(c)) : 0;
+    }
+    ShareFreeWidth();
+    if (fit_width_) updateGeometry();
+}
+
+void DataGridView::ShareFreeWidth() {
+    const auto& cols = model_->Columns();
+    const int count = static_cast<int>(std::min<long>(static_cast<long>(base_widths_.size()), cols.Count()));
+    std::vector<int> widths(static_cast<std::size_t>(std::max(count, 0)), 0);
+    int used = 0;
+    std::vector<int> stretching;
+    for (int c = 0; c < count; ++c) {
+        const std::size_t i = static_cast<std::size_t>(c);
+        if (!cols.Item(c).Visible()) continue;
+        const bool by_user = i < user_widths_.size() && user_widths_[i] > 0;
+        widths[i] = by_user ? user_widths_[i] : base_widths_[i];
+        used += widths[i];
+        if (cols.Item(c).Stretch() && !by_user) stretching.push_back(c);
+    }
+    const int free = table_->viewport()->width() - used;
+    if (free > 0 && !stretching.empty()) {
+        const int share = free / static_cast<int>(stretching.size());
+        int rest = free - share * static_cast<int>(stretching.size());
+        for (int c : stretching) {
+            widths[static_cast<std::size_t>(c)] += share + (rest > 0 ? 1 : 0);
+            if (rest > 0) --rest;
         }
     }
+    sizing_ = true;
+    for (int c = 0; c < count; ++c)
+        if (widths[static_cast<std::size_t>(c)] > 0) table_->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+    sizing_ = false;
+}
+
+void DataGridView::WidenTo(const QModelIndex& cell) {
+    const std::size_t c = static_cast<std::size_t>(cell.column());
+    if (c >= base_widths_.size() || table_->isColumnHidden(cell.column())) return;
+    const int needed = std::min(table_->sizeHintForIndex(cell).width() + 4, kMaxAutoWidth);
+    if (needed <= base_widths_[c]) return;
+    base_widths_[c] = needed;
+    ShareFreeWidth();
+    if (fit_width_) updateGeometry();
+}
+
+void DataGridView::ScheduleFit() {
+    if (fit_pending_) return;
+    fit_pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (fit_pending_) FitColumnsToContent();
+    });
+}
+
+void DataGridView::setFitWidthToColumns(bool fit) {
+    fit_width_ = fit;
+    updateGeometry();
+}
+
+QSize DataGridView::minimumSizeHint() const {
+    QSize hint = QWidget::minimumSizeHint();
+    if (!fit_width_) return hint;
+    int width = 2 * table_->frameWidth() + table_->verticalHeader()->sizeHint().width() +
+                table_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table_);
+    for (std::size_t c = 0; c < base_widths_.size(); ++c) width += base_widths_[c];
+    return {std::max(hint.width(), width), hint.height()};
+}
+
+void DataGridView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ShareFreeWidth();
+}
+
+bool DataGridView::eventFilter(QObject* watched, QEvent* event) {
+    // The free width is the viewport's, which the table sizes after the view (and again when a
+    // scroll bar comes or goes).
+    if (watched == table_->viewport() && event->type() == QEvent::Resize) ShareFreeWidth();
+    return QWidget::eventFilter(watched, event);
 }
 
 void DataGridView::ApplyCurrent() {

@@ -59,8 +59,12 @@ void EntryLineEdit::Show() {
 
 void EntryLineEdit::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter confirms the field and moves on as Tab does, unless confirming already took the focus
+        // elsewhere (the window going to the grid it has just loaded): a key field is typed and left,
+        // never typed into twice.
         Guard([this] { model_->UserConfirm(); });
         event->accept();
+        if (hasFocus() && isEnabled()) focusNextChild();
         return;
     }
     QLineEdit::keyPressEvent(event);

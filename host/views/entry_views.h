@@ -1,6 +1,7 @@
 #pragma once
 // Qt views of the key-entry fields. EntryLineEdit forwards typing, Enter and leaving the field to an
-// EntryField model (the model decides whether the text is checked and AfterItem raised). A lookup
+// EntryField model (the model decides whether the text is checked and AfterItem raised); Enter then
+// moves on to the next field as Tab does. A lookup
 // field adds a button and F3 that ask the model for its pick list and show it; what the user picks is
 // handed back to the model.
 

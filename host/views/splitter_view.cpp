@@ -1,5 +1,8 @@
 #include "host/views/splitter_view.h"
 
+#include <QEvent>
+#include <algorithm>
+
 namespace kv::qt {
 
 using kv::controls::ControlChange;
@@ -33,16 +36,23 @@ void SplitterView::resizeEvent(QResizeEvent* event) {
     ApplyModel();
 }
 
+bool SplitterView::event(QEvent* event) {
+    const bool done = QSplitter::event(event);
+    if (event->type() == QEvent::LayoutRequest) ApplyModel();
+    return done;
+}
+
 void SplitterView::ApplyModel() {
     if (applying_ || count() < 2) return;
     applying_ = true;
     const bool across = orientation() == Qt::Horizontal;
     for (int i = 0; i < 2; ++i) {
-        const int min = TwipsToPixels(model_->Pane(i + 1).MinSize());
+        const int designed = TwipsToPixels(model_->Pane(i + 1).MinSize());
+        const QSize content = widget(i)->isVisible() || !widget(i)->isHidden() ? widget(i)->minimumSizeHint() : QSize();
         if (across)
-            widget(i)->setMinimumWidth(min);
+            widget(i)->setMinimumWidth(std::max(designed, content.width()));
         else
-            widget(i)->setMinimumHeight(min);
+            widget(i)->setMinimumHeight(std::max(designed, content.height()));
     }
     setChildrenCollapsible(model_->Pane(1).MinSize() == 0);
     setSizes({TwipsToPixels(model_->FirstPaneSize()), TwipsToPixels(model_->SecondPaneSize())});

@@ -1,7 +1,8 @@
 #pragma once
 // Qt view of a split control: a QSplitter holding the two panes' views. The model's position and
 // minimum sizes set the pane sizes; the user's drag is handed to the model, which keeps it within the
-// minimums and raises PositionChanged.
+// minimums and raises PositionChanged. A pane is never made narrower than its content needs to be read
+// (its minimum size hint), whatever the model's minimum: a side list cut to half its words is no list.
 
 #include <QSplitter>
 #include <memory>
@@ -20,6 +21,8 @@ class SplitterView : public QSplitter {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    // A pane whose content asks for another size (a list that widened its columns) is sized again.
+    bool event(QEvent* event) override;
 
   private:
     void ApplyModel();

@@ -87,7 +87,7 @@ ado::RecordsetPtr LookupField::Run(const std::string& sql, const std::string& co
 
 void LookupField::Check() {
     std::string sql = decode_sql_;
-    DecodeMap map;
+    DecodeMap map = decode_map_;
     std::string cs = connection_string_;
     StartDecode.Raise(sql, map, cs);
 
@@ -163,6 +163,7 @@ void LookupField::Release() {
     own_connection_.reset();
     interface_.reset();
     option_field_.reset();
+    decode_map_ = DecodeMap{};
 }
 
 }  // namespace kv::controls

@@ -5,7 +5,8 @@
 //  - StartDecode(sql, map, connection string) when the text is checked: the handlers give the query
 //    that finds the code and a map (target control, column name) naming the control to fill.
 // The field runs the query it is handed: the code is valid when the query returns a row; the target
-// then shows the named column of the first row. A code the query does not find, and an empty text,
+// then shows the named column of the first row. The host may configure a field with its own decoding
+// query and map (an article field fills the article's description); the handlers start from them. A code the query does not find, and an empty text,
 // make the field not valid and clear the target, and so does text with a control character (tab, line
 // break, NUL) or bytes that are not UTF-8, which no code holds: it is never looked up. With no decoding
 // query at all the field cannot check and accepts any other non-empty text.
@@ -77,6 +78,8 @@ class LookupField : public EntryField {
     void SetLookupTitle(std::string title) { lookup_title_ = std::move(title); }
     const std::string& DecodeSql() const { return decode_sql_; }
     void SetDecodeSql(std::string sql) { decode_sql_ = std::move(sql); }
+    const DecodeMap& DecodeTarget() const { return decode_map_; }
+    void SetDecodeTarget(DecodeMap map) { decode_map_ = std::move(map); }
 
     // Checks the text now without raising AfterItem (Confirm does both).
     void Decode() { Check(); }
@@ -87,8 +90,8 @@ class LookupField : public EntryField {
     // The user picked a code from the list: it becomes the text and is confirmed.
     bool UserPick(const std::string& code);
 
-    // Drops the connection, the host object and the option field link: the window's release at
-    // unload. (Handlers end with the Subscriptions their owner holds.)
+    // Drops the connection, the host object, the option field link and the decoding target: the
+    // window's release at unload. (Handlers end with the Subscriptions their owner holds.)
     void Release();
 
     Event<std::string& /*sql*/, std::vector<std::string>& /*headings*/, std::string& /*title*/,
@@ -113,6 +116,7 @@ class LookupField : public EntryField {
     std::vector<std::string> lookup_headings_;
     std::string lookup_title_;
     std::string decode_sql_;
+    DecodeMap decode_map_;
     std::string last_decoded_;
 };
 

@@ -23,6 +23,13 @@ std::optional<std::string> ProviderDescription(const std::string& sql_state) {
     return std::nullopt;
 }
 
+// A component raises its own errors past the platform's object-error base, with a text of its own
+// that says all the user needs; their number means something to the component's developer only.
+bool ComponentOwnNumber(long number) {
+    constexpr long kObjectErrorBase = -2147221504;
+    return number >= kObjectErrorBase && number < kObjectErrorBase + 0x10000;
+}
+
 }  // namespace
 
 std::optional<std::string> ItalianErrorDescription(long number, const std::string& sql_state) {
@@ -80,13 +87,15 @@ UserErrorText DescribeForUser(const ErrorReport& report) {
         }
     const std::optional<std::string> italian = ItalianErrorDescription(report.number, sql_state);
     out.message = italian ? *italian : report.description;
-    if (report.number != 0) out.number = "Errore n. " + ErrorNumberText(report.number);
+    const bool own = !italian && ComponentOwnNumber(report.number);
+    if (report.number != 0 && !own) out.number = "Errore n. " + ErrorNumberText(report.number);
 
     auto line = [&](const std::string& label, const std::string& text) {
         if (text.empty()) return;
         if (!out.details.empty()) out.details += '\n';
         out.details += label + ": " + text;
     };
+    if (own) line("Numero", ErrorNumberText(report.number));
     line("Procedura", report.procedure);
     line("Componente", report.component);
     line("Origine", report.source);

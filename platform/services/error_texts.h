@@ -3,7 +3,9 @@
 // carry technical descriptions (what a developer needs: the engine's message, the failing value); a
 // user gets one Italian message chosen by the error's number, the number once in its ordinary form, and
 // the technical part (original description, source, procedure, the database's own messages) as detail
-// to open on request. Errors that the component raises with its own Italian text keep that text.
+// to open on request. Errors that the component raises with its own Italian text keep that text; when
+// their number is the component's own (past the platform's object-error base) it tells the user
+// nothing and goes with the detail.
 
 #include <optional>
 #include <string>

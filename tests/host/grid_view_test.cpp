@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -296,6 +297,76 @@ TEST_F(GridViewFixture, ColumnsShowTheModelsWidthsAndCanBeHidden) {
     EXPECT_TRUE(view.table()->isColumnHidden(1));
     grid->SetEnabled(false);
     EXPECT_FALSE(view.isEnabled());
+}
+
+}  // namespace
+}  // namespace kv::qt
+
+namespace kv::qt {
+namespace {
+
+// The width a text needs in the view's font, as the fit must leave it.
+int TextWidth(const QWidget& w, const QString& text) { return w.fontMetrics().horizontalAdvance(text); }
+
+TEST(DataGridViewColumns, WidenToCaptionAndWidestValueKeepTheUsersWidthAndShareTheRest) {
+    auto rs = MakeMatrix();
+    // A caption far wider than its designed width, and a value wider than the caption.
+    rs->MoveFirst();
+    rs->SetValue("LI10_PREZZO", Dec("1234567.5"));
+    rs->Update();
+    auto grid = MakeGrid(rs);
+    grid->SetColumnCaption("LI10_NUMLIST", "Numero del listino");
+    DataGridView view(grid);
+    view.setSyncInterval(0);
+    view.resize(900, 300);
+    view.show();
+    QApplication::processEvents();
+    QTableView* table = view.table();
+    EXPECT_GE(table->columnWidth(0), TextWidth(*table, QStringLiteral("Numero del listino")));
+    EXPECT_GE(table->columnWidth(2), TextWidth(*table, QStringLiteral("1.234.567,50")));
+    // The designed width stays the least a column has.
+    EXPECT_GE(table->columnWidth(1), 1000 / 15);
+    // The stretching column takes what is left of the view.
+    int used = 0;
+    for (int c = 0; c < 4; ++c) used += table->columnWidth(c);
+    EXPECT_NEAR(used, table->viewport()->width(), 4);
+
+    // A value that grows widens its column; the user's width is kept when the rows change.
+    table->horizontalHeader()->resizeSection(1, 200);
+    ASSERT_EQ(grid->UserEditCell(1, 2, "98765432,5").accepted, true);
+    QApplication::processEvents();
+    EXPECT_GE(table->columnWidth(2), TextWidth(*table, QStringLiteral("98.765.432,50")));
+    rs->SetFilter("LI10_NUMLIST > 1");
+    grid->SyncWithDataSource();
+    QApplication::processEvents();
+    EXPECT_EQ(table->columnWidth(1), 200);
+
+    // Columns defined anew start again from their caption and values.
+    grid->ClearInit();
+    grid->INIT_ADDColumn("BLT_OPZIONE1", "Colore", 1, 300);
+    grid->InitializeSTART();
+    grid->InitializeEND();
+    grid->SetDataSource(rs);
+    QApplication::processEvents();
+    EXPECT_LT(table->columnWidth(0), 200);
+    EXPECT_GE(table->columnWidth(0), TextWidth(*table, QStringLiteral("VERDE")));
+}
+
+TEST(DataGridViewColumns, AListThatFitsItsColumnsAsksForTheirWidth) {
+    auto rs = MakeMatrix();
+    auto grid = MakeGrid(rs);
+    grid->SetColumnCaption("BLT_OPZIONE1", "  Listini di Acquisto");
+    DataGridView view(grid);
+    view.setSyncInterval(0);
+    const int before = view.minimumSizeHint().width();
+    view.setFitWidthToColumns(true);
+    view.resize(100, 200);
+    view.show();
+    QApplication::processEvents();
+    int columns = 0;
+    for (int c = 0; c < 4; ++c) columns += view.neededWidth(c);
+    EXPECT_GT(view.minimumSizeHint().width(), before);
+    EXPECT_GE(view.minimumSizeHint().width(), columns);
 }
 
 }  // namespace

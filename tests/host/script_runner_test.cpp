@@ -81,9 +81,12 @@ TEST_F(ErpHostScript, AScreenshotLineDrawsTheWindowWithoutADisplay) {
                                   "type TXT_CODART SCI001\nscreenshot " + picture.toUtf8() + "\n");
     EXPECT_EQ(r.exit_code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QString());
+    // The window as it stands in erp-host's frame of 1280 x 800: as wide, less tall by the frame's
+    // menu, tabs and status bar.
     const QImage image(picture);
     EXPECT_EQ(image.width(), 1280);
-    EXPECT_EQ(image.height(), 800);
+    EXPECT_GT(image.height(), 600);
+    EXPECT_LT(image.height(), 800);
 }
 
 TEST_F(ErpHostScript, ALineThatCannotRunEndsTheRunWithItsNumberAndReason) {
@@ -97,7 +100,16 @@ TEST_F(ErpHostScript, ALineThatCannotRunEndsTheRunWithItsNumberAndReason) {
         {"answer 9\n", ":1: ", "risposta non valida"},
         {"dump side 3\n", ":1: ", "lista laterale sconosciuta"},
         {"cell acq 1 \"Prezzo lordo\n", ":1: ", "virgolette"},
-        {"cell acq 99 N. 1\n", ":1: ", "fuori dalla griglia"},
+        {"type TXT_CODART SCI001\ntype TXT_DADATA_ACQ 01/01/2025\ntype TXT_ADATA_ACQ 31/12/2025\n"
+         "type TXT_DADATA_VEN 01/01/2025\ntype TXT_ADATA_VEN 31/12/2025\ncell acq 99 N. 1\n",
+         ":6: ", "fuori dalla griglia"},
+        // The grid is enabled, but its area is not until a key is loaded: the user cannot reach it.
+        {"type TXT_CODART SCI001\ncell acq 1 \"Prezzo lordo\" 5\n", ":2: ",
+         "GRD_LISACQ non è abilitato (è disabilitato GRB_LISACQ)"},
+        // The variant field belongs to grid types 2 and 3: with a grid of one level it is not there.
+        {"type TXT_CODART SCI001\ntype TXT_DADATA_ACQ 01/01/2025\ntype TXT_ADATA_ACQ 31/12/2025\n"
+         "type TXT_DADATA_VEN 01/01/2025\ntype TXT_ADATA_VEN 31/12/2025\ntype TXT_VARIANTE 40\n",
+         ":6: ", "TXT_VARIANTE non è visibile"},
         {"sql SELECT * FROM NO_SUCH_TABLE\n", ":1: ", "SQL"},
         // The toolbar waits for a key to be loaded: a user cannot press it, nor can a script.
         {"click Conferma\n", ":1: ", "non è abilitat"},

@@ -132,7 +132,7 @@ TEST(QtDialogs, ServicesShowTheBoxAndReturnTheAnswer) {
     EXPECT_EQ(errors.ShowError(report), answer::kCancel);  // Ignore answers 2: go on
     ClickErrorButtonWhenShown(QStringLiteral("Riprova"));
     EXPECT_EQ(errors.ShowError(report), answer::kRetry);
-    ClickErrorButtonWhenShown(QStringLiteral("Termina"));
+    ClickErrorButtonWhenShown(QStringLiteral("Interrompi"));
     EXPECT_EQ(errors.ShowError(report), answer::kAbort);
 }
 
@@ -156,7 +156,7 @@ TEST(QtDialogs, TheErrorDialogSpeaksItalianOnceWithTheDetailUnderDettagli) {
     QStringList captions;
     for (QAbstractButton* b : dialog.buttons()->buttons()) captions << b->text();
     EXPECT_EQ(captions.size(), 3);
-    EXPECT_TRUE(captions.contains(QStringLiteral("Termina")));
+    EXPECT_TRUE(captions.contains(QStringLiteral("Interrompi")));
     EXPECT_TRUE(captions.contains(QStringLiteral("Riprova")));
     EXPECT_TRUE(captions.contains(QStringLiteral("Ignora")));
 
@@ -174,6 +174,55 @@ TEST(QtDialogs, TheErrorDialogSpeaksItalianOnceWithTheDetailUnderDettagli) {
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
     dialog.close();
+}
+
+TEST(QtDialogs, ARefusedSaveIsToldUnderTheWindowsCaptionWithWhatEachButtonDoes) {
+    // The window's own error (its number past the object-error base) with the trigger's reason.
+    kv::services::ErrorReport report;
+    report.number = -2147221504 + 1001;
+    report.description = "Il salvataggio dei listini non è riuscito: nessun prezzo è stato scritto.";
+    report.source = "FRMMG_QUENDORMIXAL";
+    report.procedure = "INTERNAV_ButtonClick";
+    report.caption = "Creazione veloce listini in griglia";
+    report.connection_errors = {{-2147467259, "listino bloccato", "kv.ado.SQLite", "", 19}};
+    ErrorDialog dialog(report);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Creazione veloce listini in griglia"));
+    EXPECT_EQ(dialog.messageLabel()->text(), QString::fromStdString(report.description));
+    EXPECT_FALSE(dialog.numberLabel()->isVisibleTo(&dialog));  // the number means nothing to the user
+    auto* hint = dialog.findChild<QLabel*>(QStringLiteral("errorButtonsHint"));
+    ASSERT_NE(hint, nullptr);
+    for (const char* button : {"«Riprova»", "«Ignora»", "«Interrompi»"})
+        EXPECT_TRUE(hint->text().contains(QString::fromUtf8(button))) << button;
+    for (QAbstractButton* b : dialog.buttons()->buttons()) EXPECT_FALSE(b->toolTip().isEmpty()) << b->text().toStdString();
+    const QString details = dialog.details()->toPlainText();
+    EXPECT_TRUE(details.contains(QStringLiteral("INTERNAV_ButtonClick")));
+    EXPECT_TRUE(details.contains(QStringLiteral("listino bloccato")));
+}
+
+TEST(QtDialogs, ALongTextScrollsInABoxThatFitsItsWindowWithItsButtonsInView) {
+    QWidget window;
+    window.resize(1280, 720);
+    QString text = QStringLiteral("Il salvataggio scriverà:");
+    for (int i = 1; i <= 120; ++i) text += QStringLiteral("\n    nuova riga %1").arg(i);
+    text += QStringLiteral("\nConfermi il salvataggio?");
+    auto box = BuildMessageBox(text, style::kYesNo | style::kQuestion, QStringLiteral("Anteprima del salvataggio"), &window);
+    box->show();
+    QApplication::processEvents();
+    EXPECT_LE(box->height(), window.height());
+    auto* scroll = box->findChild<QWidget*>(QStringLiteral("messageScroll"));
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_TRUE(box->text().startsWith(QStringLiteral("Il salvataggio scriverà:")));
+    EXPECT_EQ(box->informativeText(), QStringLiteral("Confermi il salvataggio?"));
+    for (QAbstractButton* b : box->buttons()) {
+        const QRect where(b->mapTo(box.get(), QPoint(0, 0)), b->size());
+        EXPECT_TRUE(box->rect().contains(where)) << b->text().toStdString();
+    }
+    box->close();
+
+    // A short text is the ordinary box, and a title spaced out to be centred starts at the left.
+    auto small = BuildMessageBox(QStringLiteral("Salvare?"), style::kYesNo, QStringLiteral("          A T T E N Z I O N E"));
+    EXPECT_EQ(small->findChild<QWidget*>(QStringLiteral("messageScroll")), nullptr);
+    EXPECT_EQ(small->windowTitle(), QStringLiteral("A T T E N Z I O N E"));
 }
 
 TEST(QtDialogs, QtsOwnButtonsReadItalian) {

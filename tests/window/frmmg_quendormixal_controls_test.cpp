@@ -137,7 +137,10 @@ TEST_F(WindowControls, LoadSetsUpTheSplitControlsAndOpensInModeOne) {
     EXPECT_TRUE(h.Visible());
 
     EXPECT_EQ(w->State().layout_mode, 1);
-    EXPECT_FALSE(w->PIC_LEFT->Visible());
+    // The left panel stays for the copy buttons; only the side lists go.
+    EXPECT_TRUE(w->PIC_LEFT->Visible());
+    EXPECT_TRUE(w->CMD_COPIASURIGA->Visible());
+    EXPECT_TRUE(w->CMD_COPIASUTUTTERIGHE->Visible());
     EXPECT_FALSE(w->GRD_SIDE->Visible());
     EXPECT_FALSE(w->GRD_SIDE1->Visible());
     EXPECT_FALSE(w->TXT_VARIANTE->Visible());
@@ -151,15 +154,15 @@ TEST_F(WindowControls, EachLayoutModeShowsItsSideListsAndVariantField) {
     struct Case {
         int16_t grid_type;
         int16_t mode;
-        bool left_panel, side, side1, variant;
+        bool side, side1, variant, option_column;
         long left_minimum;
     };
     const Case cases[] = {
-        {0, 1, false, false, false, false, 0},  // no grid type yet: the plain layout
-        {1, 1, false, false, false, false, 0},
-        {2, 2, true, true, false, true, 1200},
-        {3, 3, true, true, false, true, 1200},
-        {4, 4, true, true, true, false, 1200},
+        {0, 1, false, false, false, true, 0},  // no grid type yet: the plain layout
+        {1, 1, false, false, false, true, 0},
+        {2, 2, true, false, true, true, 1200},
+        {3, 3, true, false, true, true, 1200},
+        {4, 4, true, true, false, false, 1200},  // the elements: one column, no option column
     };
     auto w = LoadedWindow(entry);
     for (const Case& c : cases) {
@@ -167,8 +170,10 @@ TEST_F(WindowControls, EachLayoutModeShowsItsSideListsAndVariantField) {
         w->MutableState().grid_type = c.grid_type;
         w->Reinizializza(false);
         EXPECT_EQ(w->State().layout_mode, c.mode);
-        EXPECT_EQ(w->PIC_LEFT->Visible(), c.left_panel);
+        EXPECT_TRUE(w->PIC_LEFT->Visible());  // the copy buttons are there in every mode
         EXPECT_EQ(w->GRD_SIDE->Visible(), c.side);
+        EXPECT_EQ(w->GRD_SIDE->Columns().Item("BLT_OPZIONE2").Visible(), c.option_column);
+        EXPECT_EQ(w->GRD_SIDE1->Columns().Item("BLT_OPZIONE2").Visible(), c.option_column);
         EXPECT_EQ(w->GRD_SIDE1->Visible(), c.side1);
         EXPECT_EQ(w->TXT_VARIANTE->Visible(), c.variant);
         EXPECT_EQ(w->TXT_VARIANTE_LBL->Visible(), c.variant);

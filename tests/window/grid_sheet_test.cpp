@@ -246,6 +246,26 @@ TEST(SheetCsv, ALargeMatrixComesBackWithTheSameValues) {
             ASSERT_EQ(a->Value(f), b->Value(f)) << f << " " << kv::CStr(a->Value("ID"));
 }
 
+TEST(SheetCsv, TheFileOpensInASpreadsheetAsUtf8WithCrLfAndReadsBack) {
+    auto source = LargeMatrix(3, true);
+    std::ostringstream exported;
+    WriteMatrixCsv(*source, exported);
+    const std::string text = exported.str();
+    ASSERT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(text.substr(3, 8), "Listino;");
+    // Every line ends with CR LF, and no line feed stands alone.
+    std::size_t lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') continue;
+        ++lines;
+        ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "line " << lines;
+    }
+    EXPECT_EQ(lines, 4u);
+    const CsvRead read = ReadMatrixCsv(text);
+    EXPECT_EQ(read.error, "");
+    EXPECT_EQ(read.lines.size(), 3u);
+}
+
 TEST(SheetCsv, RefusesWhatDoesNotReadAndReportsUnmatchedLines) {
     struct Case {
         const char* text;
@@ -270,7 +290,7 @@ TEST(SheetCsv, RefusesWhatDoesNotReadAndReportsUnmatchedLines) {
     EXPECT_EQ(applied.rows, 1);
     EXPECT_EQ(applied.unmatched, (std::vector<long>{3, 5}));
     EXPECT_EQ(CsvReport(applied),
-              "Importazione completata: 1 riga modificata (1 valore), da confermare con \"Conferma\".\n2 righe del "
+              "Importazione parziale: 1 riga modificata (1 valore), da confermare con \"Conferma\".\n2 righe del "
               "file non corrispondono a nessun listino e opzione e non sono state importate: 3, 5.");
     m->MoveFirst();
     EXPECT_EQ(kv::CDbl(m->Value("LI10_PREZZO")), 1234.5);

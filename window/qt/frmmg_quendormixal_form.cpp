@@ -1,14 +1,18 @@
 #include "window/qt/frmmg_quendormixal_form.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "host/services/form_factory.h"
 #include "host/views/control_binding.h"
 #include "host/views/data_grid_view.h"
+#include "host/views/entry_views.h"
 #include "host/views/view_factory.h"
 #include "window/frmmg_quendormixal.h"
 #include "window/qt/grid_sheet_keys.h"
@@ -43,6 +47,54 @@ L* Tight(L* layout, int spacing = 4) {
     layout->setSpacing(spacing);
     return layout;
 }
+
+// Tab and Enter in the article field. A confirmed article is followed by its validity dates far more
+// often than by an option, so both go to the first date the user can type (Shift+Tab from there
+// reaches the option), also when the window offers the option field itself (an article of two
+// levels): a date typed there would be taken as an option. Where the window went further (to a grid
+// it loaded) the focus stays. An article the field did not find keeps the focus on Enter, so the code
+// can be corrected; Tab leaves it as usual.
+class ArticleKeys : public QObject {
+  public:
+    ArticleKeys(FRMMG_QUENDORMIXAL& window, kv::qt::LookupFieldView* field, QWidget* option,
+                std::vector<QWidget*> dates)
+        : QObject(field), window_(window), field_(field), option_(option), dates_(std::move(dates)) {
+        field->lineEdit()->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != field_->lineEdit() || event->type() != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool tab = key->key() == Qt::Key_Tab && !(key->modifiers() & ~Qt::KeypadModifier);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!tab && !enter) return false;
+        kv::qt::EntryLineEdit* edit = field_->lineEdit();
+        edit->Guard([&] {
+            if (enter)
+                window_.TXT_CODART->UserConfirm();
+            else
+                window_.TXT_CODART->UserLeave();
+        });
+        const bool offered_option = option_ && option_->isAncestorOf(QApplication::focusWidget());
+        if (!edit->hasFocus() && !offered_option) return true;  // the window moved on already
+        if (window_.TXT_CODART->Valid()) {
+            for (QWidget* date : dates_) {
+                if (!date->isVisible() || !date->isEnabled()) continue;
+                date->setFocus(Qt::TabFocusReason);
+                return true;
+            }
+        }
+        if (offered_option) return true;
+        return enter;  // Tab from a code not found goes on the usual way
+    }
+
+  private:
+    FRMMG_QUENDORMIXAL& window_;
+    kv::qt::LookupFieldView* field_;
+    QWidget* option_;
+    std::vector<QWidget*> dates_;
+};
 
 }  // namespace
 
@@ -103,13 +155,18 @@ QWidget* CreateForm(FRMMG_QUENDORMIXAL& w, QWidget* parent) {
     grid->addWidget(label(w.TXT_ADATA_VEN_LBL), 1, 8);
     date(w.TXT_ADATA_VEN, w.CBO_ADATA_VEN, 1, 9);
 
-    // ---- Left panel: the side lists over the copy buttons.
+    // ---- Left panel: the side lists over the copy buttons. Without a side list (one grid level) the
+    // buttons stand at the top, next to the rows they copy; the panel is as wide as its content needs.
     QWidget* left = b.Add(w.PIC_LEFT);
     auto* left_layout = Tight(new QVBoxLayout(left));
-    left_layout->addWidget(b.Add(w.GRD_SIDE), 1);
-    left_layout->addWidget(b.Add(w.GRD_SIDE1), 1);
+    for (const auto& side : {w.GRD_SIDE, w.GRD_SIDE1}) {
+        QWidget* view = b.Add(side);
+        if (auto* list = dynamic_cast<kv::qt::DataGridView*>(view)) list->setFitWidthToColumns(true);
+        left_layout->addWidget(view, 1);
+    }
     left_layout->addWidget(b.Add(w.CMD_COPIASURIGA));
     left_layout->addWidget(b.Add(w.CMD_COPIASUTUTTERIGHE));
+    left_layout->addStretch(0);
 
     // ---- Price areas: a heading over each grid.
     auto area = [&](const auto& group_model, const auto& heading_model, const auto& grid_model) {
@@ -130,6 +187,23 @@ QWidget* CreateForm(FRMMG_QUENDORMIXAL& w, QWidget* parent) {
     QWidget* body = b.Add(w.SPLITVERTICALE);
     b.Add(w.SPLITORIZZONTALE);
     b.ConnectSplitters();
+
+    // ---- The keyboard: the header in the order it is filled (article, option, dates, then the
+    // second-level variant that grid type 2 asks for once the dates are in), then the left panel
+    // and the price grids.
+    const std::vector<QWidget*> dates = {b.View("TXT_DADATA_ACQ"), b.View("TXT_ADATA_ACQ"), b.View("TXT_DADATA_VEN"),
+                                         b.View("TXT_ADATA_VEN")};
+    QWidget* previous = nullptr;
+    for (const char* name : {"TXT_CODART", "TXT_OPZIONE", "TXT_DADATA_ACQ", "TXT_ADATA_ACQ", "TXT_DADATA_VEN",
+                             "TXT_ADATA_VEN", "TXT_VARIANTE", "GRD_SIDE", "GRD_SIDE1", "CMD_COPIASURIGA",
+                             "CMD_COPIASUTUTTERIGHE", "GRD_LISACQ", "GRD_LISVEN"}) {
+        QWidget* next = b.View(name);
+        if (!next) continue;
+        if (previous) QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+    if (auto* article = b.ViewAs<kv::qt::LookupFieldView>("TXT_CODART"))
+        new ArticleKeys(w, article, b.View("TXT_OPZIONE"), dates);
 
     auto* root = new QVBoxLayout(form);
     root->setContentsMargins(4, 2, 4, 4);

@@ -67,6 +67,17 @@ TEST(ErrorTexts, EveryPlatformErrorAUserCanMeetHasAnItalianText) {
     EXPECT_EQ(t.message, own.description);
     EXPECT_EQ(t.number, "Errore n. 1001");
     EXPECT_EQ(t.details.find(own.description), std::string::npos);
+
+    // A number past the object-error base is the component's own code: it goes with the detail.
+    ErrorReport coded;
+    coded.number = -2147221504 + 1001;
+    coded.description = "Il salvataggio dei listini non è riuscito.";
+    coded.procedure = "INTERNAV_ButtonClick";
+    const UserErrorText c = DescribeForUser(coded);
+    EXPECT_EQ(c.message, coded.description);
+    EXPECT_EQ(c.number, "");
+    EXPECT_NE(c.details.find("Numero: 0x800403E9"), std::string::npos) << c.details;
+    EXPECT_NE(c.details.find("Procedura: INTERNAV_ButtonClick"), std::string::npos) << c.details;
 }
 
 TEST(ErrorTexts, NumbersInTheirOrdinaryForm) {

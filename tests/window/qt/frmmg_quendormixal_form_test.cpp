@@ -105,11 +105,16 @@ TEST_F(WindowForm, ViewsSitWhereTheWindowIsDesigned) {
     EXPECT_LT(Where("CBO_ADATA_VEN").left() - Where("TXT_ADATA_VEN_LBL").right(), 12);
 }
 
-TEST_F(WindowForm, ModeOneGivesThePriceGridsTheWholeWidth) {
-    EXPECT_FALSE(View("PIC_LEFT")->isVisible());
+TEST_F(WindowForm, ModeOneLeavesTheCopyButtonsAndGivesThePriceGridsTheRest) {
+    // No side list, but the copy buttons stay in a panel as narrow as they are.
+    EXPECT_TRUE(View("PIC_LEFT")->isVisible());
+    EXPECT_FALSE(View("GRD_SIDE")->isVisible());
+    EXPECT_TRUE(View("CMD_COPIASURIGA")->isVisible());
+    EXPECT_TRUE(View("CMD_COPIASUTUTTERIGHE")->isVisible());
+    EXPECT_LE(View("PIC_LEFT")->width(), View("CMD_COPIASUTUTTERIGHE")->sizeHint().width() + 40);
     EXPECT_FALSE(View("TXT_VARIANTE")->isVisible());
     EXPECT_TRUE(View("GRD_LISACQ")->isVisible());
-    EXPECT_GT(View("GRD_LISACQ")->width(), form->width() * 9 / 10);
+    EXPECT_GT(View("GRD_LISACQ")->width(), form->width() * 3 / 4);
     EXPECT_GT(View("GRD_LISVEN")->height(), 100);
     // The purchase and sales areas share the height evenly (position 50).
     EXPECT_NEAR(View("GRB_LISACQ")->height(), View("GRB_LISVEN")->height(), 8);

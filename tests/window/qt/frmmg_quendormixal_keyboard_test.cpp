@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTableView>
+#include <QWidget>
 #include <QTest>
 #include <memory>
 
@@ -28,8 +29,11 @@ class WindowKeyboard : public ::testing::Test {
         form.reset(qt::CreateForm(*window));
         form->resize(1200, 760);
         form->show();
-        // The article is the caller's, taken when the window is first activated; the dates complete the
-        // key and the grids fill.
+        QApplication::processEvents();
+    }
+    // The article is the caller's, taken when the window is first activated; the dates complete the
+    // key and the grids fill.
+    void LoadKey() {
         window->Activate();
         for (const auto& [field, date] : {std::pair{window->TXT_DADATA_ACQ, "01/01/2025"},
                                           std::pair{window->TXT_ADATA_ACQ, "31/12/2025"},
@@ -64,6 +68,7 @@ class WindowKeyboard : public ::testing::Test {
 };
 
 TEST_F(WindowKeyboard, APriceEnterAndTheNextPrice) {
+    LoadKey();
     auto& grid = *window->GRD_LISACQ;
     auto* view = form->findChild<kv::qt::DataGridView*>(QStringLiteral("GRD_LISACQ"));
     ASSERT_NE(view, nullptr);
@@ -96,6 +101,138 @@ TEST_F(WindowKeyboard, APriceEnterAndTheNextPrice) {
     EXPECT_EQ(grid.CurrentColumnIndex(), prezzo + 2);
     EXPECT_TRUE(window->State().changes_pending);
     EXPECT_EQ(window->State().active_price_grid, "ACQ");
+}
+
+// The header as a new user fills it, with the keyboard alone: the code and Enter, each date and Enter,
+// and the cursor waits on the first price to type.
+template <int Company>
+class HeaderKeyboard : public ::testing::Test {
+  protected:
+    HeaderKeyboard() {
+        host.Fill(*entry);
+        window->SetActiveInterface(entry);
+        window->SetOwner(entry);
+        window->SetWindowState(2);
+        form.reset(qt::CreateForm(*window));
+        form->resize(1280, 720);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QApplication::processEvents();
+        View("TXT_CODART")->setFocus();
+        QApplication::processEvents();
+    }
+    ~HeaderKeyboard() override {
+        form.reset();
+        window->Unload();
+    }
+    QWidget* View(const char* name) const { return form->findChild<QWidget*>(QString::fromLatin1(name)); }
+    // The widget that takes the keys of a view (a lookup field's line edit).
+    QWidget* Keys(const char* name) const { return View(name)->focusProxy() ? View(name)->focusProxy() : View(name); }
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        QApplication::processEvents();
+    }
+    // Each key to the widget that has the focus when it is pressed (a cell's editor opens on the first).
+    static void Type(const QString& text) {
+        for (QChar c : text) {
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+            QApplication::processEvents();
+        }
+    }
+
+    testing::HeadlessHost host{Company};
+    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
+    std::shared_ptr<FRMMG_QUENDORMIXAL> window = FRMMG_QUENDORMIXAL::Create();
+    std::unique_ptr<QWidget> form;
+};
+using WindowHeaderKeyboard = HeaderKeyboard<demo::kDittaAbbigliamento>;
+using WindowHeaderKeyboardTwoLevels = HeaderKeyboard<demo::kDittaCalzature>;
+
+TEST_F(WindowHeaderKeyboard, EnterMovesFromTheArticleToTheDatesAndTheLastDateToTheGrossPrice) {
+    ASSERT_EQ(QApplication::focusWidget(), Keys("TXT_CODART"));
+    Type(QString::fromLatin1(demo::kArticoloTipo1));
+    Press(Qt::Key_Return);
+    // The article is confirmed, its description shown, and the first date waits (not the option).
+    EXPECT_TRUE(window->TXT_CODART->Valid());
+    EXPECT_FALSE(window->TXT_DESCART->Text().empty());
+    ASSERT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
+    // The option is one Shift+Tab away.
+    Press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), Keys("TXT_OPZIONE"));
+    Press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
+
+    for (const char* date : {"01/01/2025", "31/12/2025", "01/01/2025", "31/12/2025"}) {
+        Type(QString::fromLatin1(date));
+        Press(Qt::Key_Return);
+    }
+    EXPECT_EQ(window->TXT_DADATA_ACQ->Text(), "01/01/2025");
+    EXPECT_EQ(window->TXT_ADATA_VEN->Text(), "31/12/2025");
+    auto& grid = *window->GRD_LISACQ;
+    ASSERT_GT(grid.RowCount(), 0);
+    EXPECT_EQ(grid.Columns().Item(grid.CurrentColumnIndex()).DataField(), "LI10_PREZZO");
+    EXPECT_EQ(grid.CurrentRow(), 0);
+    auto* view = dynamic_cast<kv::qt::DataGridView*>(View("GRD_LISACQ"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), view->table());
+    EXPECT_EQ(view->table()->currentIndex().column(), grid.CurrentColumnIndex());
+}
+
+TEST_F(WindowHeaderKeyboard, TabFromAConfirmedArticleGoesToTheFirstDateAndEnterStaysOnACodeNotFound) {
+
+    Type(QStringLiteral("NONCE"));
+    Press(Qt::Key_Return);
+    EXPECT_FALSE(window->TXT_CODART->Valid());
+    EXPECT_FALSE(host.global->ScriptedMessages()->Messages().empty());  // the code was not found, and said so
+    EXPECT_EQ(QApplication::focusWidget(), Keys("TXT_CODART"));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    Type(QString::fromLatin1(demo::kArticoloTipo1));
+    Press(Qt::Key_Tab);
+    EXPECT_TRUE(window->TXT_CODART->Valid());
+    EXPECT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
+}
+
+// A calling program fixes the article: the cursor waits on the first date, not on the option field.
+TEST_F(WindowKeyboard, AFixedArticleLeavesTheCursorOnTheFirstDate) {
+    form->activateWindow();
+    QApplication::setActiveWindow(form.get());
+    window->Activate();
+    QApplication::processEvents();
+    EXPECT_FALSE(window->TXT_CODART->Enabled());
+    EXPECT_TRUE(window->TXT_CODART->Valid());
+    EXPECT_EQ(QApplication::focusWidget(), form->findChild<QWidget*>(QStringLiteral("TXT_DADATA_ACQ")));
+}
+
+// An article of two levels: the window offers the option field, but the dates the user types next go
+// to the dates; the size follows them, and the cursor waits on the gross price.
+TEST_F(WindowHeaderKeyboardTwoLevels, TheDatesGoToTheDatesAndTheVariantFollowsThem) {
+    Type(QString::fromLatin1(demo::kArticoloTipo2));
+    Press(Qt::Key_Return);
+    ASSERT_EQ(QApplication::focusWidget(), View("TXT_DADATA_ACQ"));
+    for (const char* date : {"01/01/2025", "31/12/2025", "01/01/2025", "31/12/2025"}) {
+        Type(QString::fromLatin1(date));
+        Press(Qt::Key_Return);
+    }
+    EXPECT_EQ(window->TXT_OPZIONE->Text(), "");
+    EXPECT_EQ(window->TXT_ADATA_VEN->Text(), "31/12/2025");
+    ASSERT_EQ(QApplication::focusWidget(), Keys("TXT_VARIANTE"));
+    Type(QStringLiteral("41"));
+    Press(Qt::Key_Return);
+    auto& grid = *window->GRD_LISACQ;
+    ASSERT_GT(grid.RowCount(), 0);
+    EXPECT_EQ(grid.Columns().Item(grid.CurrentColumnIndex()).DataField(), "LI10_PREZZO");
+    // The rows are on screen: the price typed next is a price, not an option that reloads the key.
+    auto* view = dynamic_cast<kv::qt::DataGridView*>(View("GRD_LISACQ"));
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(QApplication::focusWidget(), view->table());
+    const long rows = grid.RowCount();
+    Type(QStringLiteral("12,5"));
+    Press(Qt::Key_Return);
+    EXPECT_EQ(window->TXT_OPZIONE->Text(), "");
+    EXPECT_EQ(grid.RowCount(), rows);
+    EXPECT_EQ(grid.CellText(0, grid.Columns().IndexOf("LI10_PREZZO")), "12,50");
+    EXPECT_TRUE(window->State().changes_pending);
 }
 
 }  // namespace
