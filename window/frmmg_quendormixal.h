@@ -58,6 +58,7 @@
 #include "pricelist/clsmg_setuplistini.h"
 #include "pricing/price_breakdown.h"
 #include "pricing/recalculation.h"
+#include "window/price_rule.h"
 
 namespace qmx {
 
@@ -216,6 +217,9 @@ public:
     kv::Variant GetScaglione(const std::string& codice);
     kv::Decimal GetAliquotaIvaArticolo();
     int16_t GetNumListAcqRif(const kv::Variant& numList);
+    // The one rule of what a price row may hold (made at its first use): every typed, pasted, adjusted
+    // or imported value meets it.
+    RegolaPrezzi& Regola();
     // Derives every sales row from its reference purchase list (grid types 1 to 3, and 4).
     void RicalcolaListini();
     void RicalcolaListini4();
@@ -424,6 +428,7 @@ private:
     void CopiaPrezzo(std::string_view procedure, bool tutte);
     // The price procedures, handed what the window holds now.
     Recalculation& Pricing();
+    std::optional<std::string> RegolaCella(kv::controls::DataGrid& grid, long row, long column, kv::Variant& value);
     // The window's width and height in twips as the resize control last saw them (the designed size
     // before the first resize).
     long ScaleWidth() const;
@@ -460,6 +465,7 @@ private:
     std::vector<kv::services::Subscription> subscriptions_;
     FormState state_;
     std::unique_ptr<Recalculation> pricing_;
+    std::unique_ptr<RegolaPrezzi> regola_;
 };
 
 }  // namespace qmx

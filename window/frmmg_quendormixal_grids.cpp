@@ -8,6 +8,8 @@
 #include "pricing/recalculation.h"
 #include "shell/error_trap.h"
 #include "shell/modmg_quendormixal.h"
+#include "matrix/matrix_recordset.h"
+#include "platform/variant/strings.h"
 #include "window/frmmg_quendormixal.h"
 #include "window/grid_edit_rule.h"
 
@@ -50,6 +52,62 @@ void FRMMG_QUENDORMIXAL::ConnectGridEvents() {
     s.push_back(GRD_LISVEN->RowChanged.Connect([this] { GRD_LISVEN_RowChanged(); }));
     s.push_back(CMD_COPIASURIGA->Click.Connect([this] { CMD_COPIASURIGA_Click(); }));
     s.push_back(CMD_COPIASUTUTTERIGHE->Click.Connect([this] { CMD_COPIASUTUTTERIGHE_Click(); }));
+    // Every value a user puts into a price cell (typed, pasted, adjusted) meets the one price rule.
+    for (ctl::DataGrid* grid : {GRD_LISACQ.get(), GRD_LISVEN.get()})
+        grid->SetEditRule([this, grid](long row, long column, kv::Variant& value) {
+            return RegolaCella(*grid, row, column, value);
+        });
+}
+
+RegolaPrezzi& FRMMG_QUENDORMIXAL::Regola() {
+    if (!regola_) {
+        auto global = Global();
+        auto calcolo = global->NewPriceCalculation();
+        calcolo->SetGlobalServices(global);
+        regola_ = std::make_unique<RegolaPrezzi>(calcolo, [global](const kv::Variant& valuta) -> std::optional<int> {
+            auto tabella = global->Currencies();
+            if (!tabella) return std::nullopt;
+            try {
+                if (auto v = tabella->Find(kv::RTrim(kv::CStr(NS(valuta))))) return v->unit_price_decimals;
+            } catch (const kv::Error&) {
+                // A currency the table cannot give is not rounded here: its prices show every digit.
+            }
+            return std::nullopt;
+        });
+    }
+    return *regola_;
+}
+
+std::optional<std::string> FRMMG_QUENDORMIXAL::RegolaCella(ctl::DataGrid& grid, long row, long column,
+                                                           kv::Variant& value) {
+    if (!loaded_ || column < 0 || column >= grid.Columns().Count()) return std::nullopt;
+    const bool vendita = &grid == GRD_LISVEN.get();
+    auto driver = vendita ? varianti_ven_ : varianti_acq_;
+    auto listini = vendita ? listini_ven_ : listini_acq_;
+    if (!driver || !listini || !driver->Recordset()) return std::nullopt;
+    // The matrix row the cell belongs to, and its field.
+    auto riga = driver->Recordset()->Clone();
+    std::string campo;
+    if (state_.grid_type == 4) {
+        // A pivot cell: its row names the list and first option, its column the second option.
+        auto pivot = grid.DataSource();
+        if (!pivot) return std::nullopt;
+        auto p = pivot->Clone();
+        p->SetBookmark(grid.RowBookmark(row));
+        const auto& opzioni = listini->OpzioniColonna();
+        const auto it = opzioni.find(grid.Columns()[column].DataField());
+        if (it == opzioni.end()) return std::nullopt;
+        riga->SetFilter(kv::Variant("BLT_OPZIONE1='" + RaddoppiaApici(kv::CStr(NS(p->Value("BLT_CODOPZIONE1")))) +
+                                    "' AND BLT_OPZIONE2='" + RaddoppiaApici(kv::CStr(NS(it->second))) +
+                                    "' AND LI10_NUMLIST = " + kv::CStr(NZ(p->Value("LI10_NUMLIST")))));
+        if (riga->RecordCount() != 1) return std::nullopt;
+        campo = GetCampoElemento(driver->Elem());
+    } else {
+        riga->SetBookmark(grid.RowBookmark(row));
+        campo = grid.Columns()[column].DataField();
+    }
+    CifreRiga cifre = CifreDi(*riga);
+    return Regola().Applica(campo, value, cifre);
 }
 
 // ---------------------------------------------------------------------------------------------------

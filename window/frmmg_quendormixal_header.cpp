@@ -58,6 +58,33 @@ bool FRMMG_QUENDORMIXAL::KeyDatesValid() {
     return true;
 }
 
+// Why a date field did not take its text: a day that does not exist (29/02/2025) is said as such, not
+// blamed on the form it was written in.
+static std::string MotivoDataRifiutata(const std::string& testo) {
+    static const char* const kMesi[12] = {"gennaio", "febbraio", "marzo",     "aprile",  "maggio",   "giugno",
+                                          "luglio",  "agosto",   "settembre", "ottobre", "novembre", "dicembre"};
+    const std::string t = kv::Trim(testo);
+    int parti[3] = {0, 0, 0};
+    int k = 0;
+    std::size_t cifre = 0;
+    bool forma = !t.empty();
+    for (char c : t) {
+        if (c >= '0' && c <= '9') {
+            if (++cifre > 4) forma = false;
+            parti[k] = parti[k] * 10 + (c - '0');
+        } else if ((c == '/' || c == '-' || c == '.') && cifre > 0 && k < 2) {
+            ++k;
+            cifre = 0;
+        } else {
+            forma = false;
+        }
+    }
+    if (forma && k == 2 && cifre > 0 && parti[1] >= 1 && parti[1] <= 12)
+        return "La data \"" + t + "\" non esiste: " + kMesi[parti[1] - 1] + " " + std::to_string(parti[2]) +
+               " non ha il giorno " + std::to_string(parti[0]) + ".";
+    return "La data \"" + t + "\" non è valida: scriverla nella forma gg/mm/aaaa.";
+}
+
 void FRMMG_QUENDORMIXAL::AvvisaTestoRifiutato(const ctl::EntryField& field, const std::string& not_taken) {
     if (field.Valid() || kv::Trim(field.Text()).empty()) return;
     Chiedi(kv::IsSingleLineText(field.Text())
@@ -380,7 +407,7 @@ void FRMMG_QUENDORMIXAL::DateAfterItem(std::string_view procedure, ctl::DateFiel
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     RunTrapped(procedure, report, {
         [&] {
-            AvvisaTestoRifiutato(field, "La data \"" + field.Text() + "\" non è valida: scriverla nella forma gg/mm/aaaa.");
+            AvvisaTestoRifiutato(field, MotivoDataRifiutata(field.Text()));
             // A field the program confirms while it is locked starts nothing and asks nothing (the
             // check of the dates may tell the user about a reversed period).
             if (!field.Enabled() || !KeyDatesValid()) return Flow::Exit;

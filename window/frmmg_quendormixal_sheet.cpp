@@ -165,12 +165,16 @@ bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
             if (bound == matrice) grid.SetDataSource(nullptr);
             CsvApplied esito;
             try {
-                esito = ApplyMatrixCsv(*matrice, letto, [&driver] { driver->AggiornaPrezzoNetto(); });
+                esito = ApplyMatrixCsv(*matrice, letto, [&driver] { driver->AggiornaPrezzoNetto(); }, &w.Regola());
             } catch (...) {
                 if (bound == matrice) grid.SetDataSource(matrice);
                 throw;
             }
             if (bound == matrice) grid.SetDataSource(matrice);
+            if (!esito.error.empty()) {
+                Avvisa(w, "Il file non è stato importato. " + esito.error);
+                return;
+            }
             PivotDallaMatrice(w, *driver);
             grid.RefreshAfterEdit();
             if (esito.cells > 0) ModifichePendenti(w);

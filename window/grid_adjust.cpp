@@ -58,8 +58,9 @@ AdjustOutcome AdjustCells(ctl::DataGrid& grid, const std::vector<long>& rows, lo
         } else if (format.max_decimals >= 0) {
             value = value.Round(format.max_decimals);
         }
+        // What the value may be is the price rule's to say, through the grid's check of the cell, as
+        // for a typed or pasted one.
         const std::string where = "riga " + std::to_string(row + 1) + ", colonna " + caption;
-        if (value.Sign() < 0) return refuse("alla " + where + " il valore diventerebbe negativo.");
         std::string text = value.Normalized().ToString(grid.Regional().decimal_separator);
         const ctl::EditOutcome check = grid.CheckCellText(row, column, text);
         if (!check.accepted) return refuse(where + ": " + check.message);

@@ -218,10 +218,24 @@ CsvRead ReadMatrixCsv(std::string_view text) {
         }
         read.lines.push_back(std::move(line));
     }
+    // A list and option named twice would be applied twice, the last line winning unseen: the file is
+    // refused, naming both lines.
+    std::map<RowKey, long> named;
+    for (const auto& line : read.lines) {
+        const auto [it, added] = named.emplace(RowKey{line.list, line.option1, line.option2}, line.number);
+        if (added) continue;
+        std::string which = "listino " + std::to_string(line.list) + ", " + line.option1;
+        if (!line.option2.empty()) which += " / " + line.option2;
+        read.error = "Le righe " + std::to_string(it->second) + " e " + std::to_string(line.number) +
+                     " nominano lo stesso listino e la stessa opzione (" + which + ").";
+        read.lines.clear();
+        return read;
+    }
     return read;
 }
 
-CsvApplied ApplyMatrixCsv(kv::ado::Recordset& matrix, const CsvRead& read, const std::function<void()>& net_price) {
+CsvApplied ApplyMatrixCsv(kv::ado::Recordset& matrix, const CsvRead& read, const std::function<void()>& net_price,
+                          const RegolaPrezzi* regola) {
     CsvApplied applied;
     if (matrix.State() != kv::ado::adStateOpen) {
         for (const auto& l : read.lines) applied.unmatched.push_back(l.number);
@@ -239,7 +253,29 @@ CsvApplied ApplyMatrixCsv(kv::ado::Recordset& matrix, const CsvRead& read, const
                                 Trimmed(matrix.Value("BLT_OPZIONE1")), Trimmed(matrix.Value("BLT_OPZIONE2"))},
                          matrix.Bookmark());
 
-    for (const auto& line : read.lines) {
+    // Every value meets the price rule before anything changes: one that does not refuses the file.
+    std::vector<std::vector<std::pair<std::string, kv::Variant>>> values(read.lines.size());
+    for (std::size_t l = 0; l < read.lines.size(); ++l) {
+        const auto& line = read.lines[l];
+        values[l] = line.values;
+        auto it = rows.find(RowKey{line.list, line.option1, line.option2});
+        if (!regola || it == rows.end()) continue;
+        matrix.SetBookmark(it->second);
+        CifreRiga cifre = CifreDi(matrix);
+        for (auto& [field, value] : values[l]) {
+            if (auto why = regola->Applica(field, value, cifre)) {
+                std::string caption = field;
+                for (const auto& c : kColumns)
+                    if (field == c.field) caption = c.caption;
+                applied.error = "Riga " + std::to_string(line.number) + ", colonna \"" + caption + "\": " + *why;
+                break;
+            }
+        }
+        if (!applied.error.empty()) break;
+    }
+
+    for (std::size_t l = 0; l < read.lines.size() && applied.error.empty(); ++l) {
+        const auto& line = read.lines[l];
         auto it = rows.find(RowKey{line.list, line.option1, line.option2});
         if (it == rows.end()) {
             applied.unmatched.push_back(line.number);
@@ -247,7 +283,7 @@ CsvApplied ApplyMatrixCsv(kv::ado::Recordset& matrix, const CsvRead& read, const
         }
         matrix.SetBookmark(it->second);
         long stored = 0;
-        for (const auto& [field, value] : line.values) {
+        for (const auto& [field, value] : values[l]) {
             const kv::Variant old = matrix.Value(field);
             // A value equal to the stored one is no edit, as a cell confirmed unchanged.
             const bool same = (old.IsNull() || old.IsEmpty()) ? value.IsNull()

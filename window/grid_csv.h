@@ -14,7 +14,8 @@
 // and the two options are required, unknown captions are ignored, "Prezzo netto" and the descriptions
 // are only read for the eye: the net price follows from the others). Each line names its matrix row by
 // list and options; a line that names none is reported by its number and skipped. The file is read
-// whole before anything changes: a number that does not read refuses the whole file. The values of a
+// whole before anything changes: a number that does not read, or a list and option named by two lines,
+// refuses the whole file. The values of a
 // matched line are stored with the grids' edit rule (StoreEdit below) and the row's net price is
 // recomputed, as a typed cell would; values equal to the stored ones are no edit.
 // (StoreEdit: grid_edit_rule.h.)
@@ -27,6 +28,7 @@
 
 #include "platform/ado/recordset.h"
 #include "platform/variant/variant.h"
+#include "window/price_rule.h"
 
 namespace qmx {
 
@@ -52,12 +54,16 @@ struct CsvApplied {
     long rows = 0;                    // matrix rows changed
     long cells = 0;                   // values stored
     std::vector<long> unmatched;      // line numbers naming no matrix row
+    std::string error;                // why nothing was applied (Italian, naming line and column)
 };
 
 // Applies the lines to the matrix. The matrix's filter is lifted while the lines are applied and put
 // back afterwards, with the current row, so rows the grid does not show now are reached too.
 // `net_price` is called with the matrix on each changed row (the matrix driver's AggiornaPrezzoNetto).
-CsvApplied ApplyMatrixCsv(kv::ado::Recordset& matrix, const CsvRead& read, const std::function<void()>& net_price);
+// With `regola`, every value first meets the price rule, as a typed cell does (and is kept as the rule
+// keeps it): one it refuses refuses the whole file, nothing applied.
+CsvApplied ApplyMatrixCsv(kv::ado::Recordset& matrix, const CsvRead& read, const std::function<void()>& net_price,
+                          const RegolaPrezzi* regola = nullptr);
 
 // The Italian report of an import: how many rows changed and which lines matched no row.
 std::string CsvReport(const CsvApplied& applied);

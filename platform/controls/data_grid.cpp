@@ -593,10 +593,22 @@ EditOutcome DataGrid::CheckCellText(long row, long column, const std::string& te
     if (!CellEditable(row, column)) return Refused(err::kIllegalOperation, "La cella non è modificabile.");
     EditOutcome outcome;
     if (text != CellEditText(row, column)) {
-        if (!ReadTyped(text, *FieldOf(column), regional_, outcome)) return outcome;
+        auto value = ReadTyped(text, *FieldOf(column), regional_, outcome);
+        if (!value) return outcome;
+        if (auto why = AskEditRule(row, column, *value)) return Refused(err::kInvalidArgument, *why);
     }
     outcome.accepted = true;
     return outcome;
+}
+
+Variant DataGrid::RowBookmark(long row) const {
+    if (row < 0 || row >= RowCount()) return Variant();
+    return bookmarks_[static_cast<std::size_t>(row)];
+}
+
+std::optional<std::string> DataGrid::AskEditRule(long row, long column, Variant& value) const {
+    if (!edit_rule_ || value.IsNull() || value.IsEmpty()) return std::nullopt;
+    return edit_rule_(row, column, value);
 }
 
 EditOutcome DataGrid::UserEditCell(long row, long column, const std::string& text) {
@@ -613,6 +625,7 @@ EditOutcome DataGrid::UserEditCell(long row, long column, const std::string& tex
     EditOutcome refusal;
     std::optional<Variant> value = ReadTyped(text, *field, regional_, refusal);
     if (!value) return refusal;
+    if (auto why = AskEditRule(row, column, *value)) return Refused(err::kInvalidArgument, *why);
 
     if (row != CurrentRow() || column != current_col_) {
         if (!UserMoveTo(row, column)) return Refused(err::kNoCurrentRecord, "La riga non esiste più.");

@@ -37,6 +37,7 @@
 // second time over what the handler decided.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -256,6 +257,16 @@ class DataGrid : public Control {
     // a program can check a whole block of cells before it edits any of them.
     EditOutcome CheckCellText(long row, long column, const std::string& text) const;
 
+    // What the owner of the data says of a value a user edit would store, once it reads as the
+    // field's type: a reason to refuse it (shown as the edit's message), or nothing, having perhaps
+    // brought `value` to what the cell stores (rounded, say). Blank values are not asked about.
+    // UserEditCell and CheckCellText both ask, so a typed cell, a pasted block and any command that
+    // checks first refuse alike.
+    using EditRule = std::function<std::optional<std::string>(long row, long column, Variant& value)>;
+    void SetEditRule(EditRule rule) { edit_rule_ = std::move(rule); }
+    // The bookmark of a visible row of the data (0-based); Empty when there is no such row.
+    Variant RowBookmark(long row) const;
+
     Event<> Event0;
     Event<> RowChanged;
     Event<int16_t& /*KeyCode*/, int16_t /*Shift*/> KeyDown;
@@ -270,6 +281,7 @@ class DataGrid : public Control {
     void Renumber();
     void UpdateNumberFormat(GridColumn& column) const;
     const ado::FieldInfo* FieldOf(long column) const;
+    std::optional<std::string> AskEditRule(long row, long column, Variant& value) const;
     bool RowsStale() const;
     // Reads the identities of the rows of the recordset's view, without moving it. False, and nothing
     // taken, while the current row is a deleted row: the view is about to change again.
@@ -289,6 +301,7 @@ class DataGrid : public Control {
     ado::RecordsetPtr source_;
     ado::RecordsetPtr reader_;        // a clone of source_ that the cells are read through
     std::vector<Variant> bookmarks_;  // the rows of source_'s view, in order
+    EditRule edit_rule_;
     uint64_t seen_stamp_ = 0;  // the recordset view the rows were read from
     long seen_row_ = -1;
 

@@ -276,6 +276,9 @@ TEST(SheetCsv, RefusesWhatDoesNotReadAndReportsUnmatchedLines) {
         {"Listino;Opzione 1;Opzione 2;Prezzo lordo\n1;C0;T0;12,5\n2;C0;T0;dodici\n",
          "Riga 3, colonna \"Prezzo lordo\": Il valore \"dodici\" non è un numero."},
         {"Listino;Opzione 1;Opzione 2\nuno;C0;T0\n", "Riga 2, colonna \"Listino\""},
+        // The same list and options twice would be applied twice, the last winning unseen.
+        {"Listino;Opzione 1;Opzione 2;Prezzo lordo\n1;C0;T0;12\n2;C0;T0;3\n1;C0;T0 ;13\n",
+         "Le righe 2 e 4 nominano lo stesso listino e la stessa opzione (listino 1, C0 / T0)."},
     };
     for (const auto& c : cases) {
         const CsvRead read = ReadMatrixCsv(c.text);
