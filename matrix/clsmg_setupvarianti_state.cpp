@@ -228,7 +228,7 @@ std::string CLSMG_SETUPVARIANTI::VerificaOpzione(const std::string& articolo, co
             if (gestita && prevista) continue;
             const std::string variante = s.descrizione.empty() ? s.codice : s.descrizione;
             motivo = "L'opzione \"" + testo + "\" non esiste per l'articolo " + kv::RTrim(articolo) + ": " +
-                     (gestita ? variante + " \"" + valore + "\" non \u00e8 prevista."
+                     (gestita ? "\"" + valore + "\" non \u00e8 tra le opzioni di " + variante + "."
                               : "l'articolo non ha la variante " + variante + ".");
             return;
         }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -96,6 +97,68 @@ TEST_F(WindowFlows, ClosingWithoutPendingChangesAsksNothing) {
     const auto before = Messages().size();
     EXPECT_TRUE(window->RequestClose());
     EXPECT_EQ(Messages().size(), before);
+}
+
+// Procedures the user leaves after an error give the pointer back: the wait pointer of an operation under
+// way never stays over a window that is idle. The message pump fails once, inside each procedure.
+TEST_F(WindowFlows, AProcedureLeftAfterAnErrorGivesThePointerBack) {
+    Type(*window->TXT_CODART, demo::kArticoloTipo4);
+    Type(*window->TXT_DADATA_ACQ, "01/01/2026");
+    Type(*window->TXT_ADATA_ACQ, "31/12/2026");
+    Type(*window->TXT_DADATA_VEN, "01/01/2026");
+    Type(*window->TXT_ADATA_VEN, "31/12/2026");
+    ASSERT_EQ(window->State().grid_type, 4);
+    auto& screen = *host.global->HostScreen();
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"Annulla", [&] { window->INTERNAV->UserClick("Annulla"); }},
+        {"Ricalcola", [&] { window->INTERNAV->UserClick("Ricalcola"); }},
+        // "Importo Netto", the last element, lets messages run.
+        {"side list", [&] { window->GRD_SIDE->UserMoveTo(window->SideRecordset()->RecordCount() - 1, 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->INTERNAV->EnableButton("Annulla", true);
+        bool failed = false;
+        host.global->MessagePump().SetCallback([&] {
+            if (failed) return;
+            failed = true;
+            throw kv::Error(5, "Invalid procedure call or argument", "test");
+        });
+        const auto shown = host.Errors().Reports().size();
+        host.Errors().QueueAnswer(svc::answer::kAbort);
+        c.act();
+        host.global->MessagePump().SetCallback({});
+        ASSERT_TRUE(failed);
+        EXPECT_GT(host.Errors().Reports().size(), shown);
+        EXPECT_EQ(screen.MousePointer(), svc::pointer::kDefault);
+    }
+}
+
+// Without the host's message service every question fails in its procedure's trap and is reported there:
+// the window does not crash and loses nothing.
+TEST_F(WindowFlows, AMissingMessageServiceIsReportedNotACrash) {
+    window->Unload();
+    host.global->SetMessageServiceFactory([] { return std::shared_ptr<svc::MessageService>(); });
+    window = FRMMG_QUENDORMIXAL::Create();
+    window->SetActiveInterface(entry);
+    window->SetOwner(entry);
+    window->SetWindowState(0);
+    LoadKey();
+    ASSERT_EQ(window->MessageBoxService(), nullptr);
+    ASSERT_TRUE(window->GRD_LISACQ->UserEditCell(8, window->GRD_LISACQ->Columns().IndexOf("LI10_PREZZO"), "12").accepted);
+    for (const char* key : {"Nuovo", "Elimina", "Dettaglio"}) {
+        SCOPED_TRACE(key);
+        const auto shown = host.Errors().Reports().size();
+        window->INTERNAV->UserClick(key);
+        ASSERT_EQ(host.Errors().Reports().size(), shown + 1);
+        EXPECT_NE(host.Errors().Reports().back().report.description.find("servizio dei messaggi"), std::string::npos);
+        EXPECT_TRUE(window->State().changes_pending) << "the price typed is still there";
+    }
+    host.global->SetMessageServiceFactory({});
 }
 
 }  // namespace
