@@ -161,5 +161,23 @@ TEST_F(WindowFlows, AMissingMessageServiceIsReportedNotACrash) {
     host.global->SetMessageServiceFactory({});
 }
 
+// A load that fails inside a driver is told, with what it stopped on, instead of leaving the grids empty
+// without a word; the next key loads again.
+TEST_F(WindowFlows, AFailedLoadIsToldAndTheNextLoadWorks) {
+    host.session->Execute("ALTER TABLE LI10_LISTARTIC RENAME TO LI10_ALTROVE");
+    host.Errors().QueueAnswer(svc::answer::kAbort);
+    LoadKey();
+    ASSERT_FALSE(host.Errors().Reports().empty());
+    EXPECT_EQ(host.Errors().Reports().back().report.description.rfind("Il caricamento dei prezzi dei listini di ", 0), 0u)
+        << host.Errors().Reports().back().report.description;
+    host.session->Execute("ALTER TABLE LI10_ALTROVE RENAME TO LI10_LISTARTIC");
+    host.global->ScriptedMessages()->QueueAnswer(svc::answer::kNo);
+    window->INTERNAV->UserClick("Nuovo");
+    const auto shown = host.Errors().Reports().size();
+    LoadKey();
+    EXPECT_EQ(host.Errors().Reports().size(), shown);
+    EXPECT_EQ(window->GRD_LISACQ->CellText(0, window->GRD_LISACQ->Columns().IndexOf("LI10_PREZZO")), "35,00");
+}
+
 }  // namespace
 }  // namespace qmx
