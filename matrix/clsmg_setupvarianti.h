@@ -272,14 +272,8 @@ private:
     // ======== Configuration, grid type, option code segments (clsmg_setupvarianti_state.cpp) ========
     void VerificaProprieta();
     std::string GetSql_ParListini();
-    int16_t ContaVariantiLette();
-    bool VarianteGestitaNonLetta();
     void CaricaConfigurazioneVariantiPerArticolo();
-    bool LivelloAbilitatoPerArticolo(const std::string& codVar);
     std::string OpzioneCalcolata(const std::string& opz1, const std::string& opz2);
-    std::string SostituisciLivello(const std::string& s, const std::string& seg, int16_t start);
-    std::string CodiceVarianteLivello(int16_t IndGriglia);
-    std::string RaggruppamentoArticolo(int16_t IndGriglia);
     // Closes and reopens rsOpzioni1 with the options query of the second level (inverti) or the first.
     void RiapriOpzioni1(bool inverti);
     // Grid event: shows "Listino n - description" of the current row on the grid; for a list saved with
@@ -309,7 +303,6 @@ private:
     // Reads the stored rows of the article and kind once per load, so that CaricaDatiListino finds a
     // new matrix row's stored row in memory instead of asking the database once per row.
     void CaricaListiniEsistenti();
-    std::string FormatDataSql(const kv::Variant& v);
     std::string PropDataInizio(const kv::ado::RecordsetPtr& rsList);
     std::string PropDataFine(const kv::ado::RecordsetPtr& rsList);
     void SvuotaRecordset();

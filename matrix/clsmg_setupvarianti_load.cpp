@@ -549,22 +549,6 @@ void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string
 
 // ---- Dates
 
-std::string CLSMG_SETUPVARIANTI::FormatDataSql(const Variant& v) {
-    try {
-        if (kv::CStr(NS(v)).empty()) return v.IsNull() || v.IsEmpty() ? std::string() : kv::CStr(v);
-        std::optional<kv::Date> d;
-        if (const auto* date = v.TryGet<kv::Date>()) {
-            d = *date;
-        } else if (v.IsString()) {
-            d = kv::Date::ParseLocal(kv::Trim(v.StringValue()), kv::RegionalSettings::Italian());
-        }
-        if (!d) return kv::CStr(v);
-        return std::string(1, '\'').append(d->ToYmd()).append(1, '\'');
-    } catch (const kv::Error&) {
-        return {};
-    }
-}
-
 std::string CLSMG_SETUPVARIANTI::PropDataInizio(const RecordsetPtr& rsList) {
     const kv::Date oggi = Oggi();
     switch (kv::CLng(NZ(rsList->Value("MG44_INDPROPDATAINI")))) {

@@ -148,16 +148,8 @@ void CLSMG_SETUPVARIANTI::RiapriOpzioni1(bool inverti) {
         variants::GetSql_ParConfVar(inverti ? 2 : 1, core_.CompanyCode(), varianti_.CodArticolo));
 }
 
-int16_t CLSMG_SETUPVARIANTI::ContaVariantiLette() { return varianti_.ContaVariantiLette(); }
-
-bool CLSMG_SETUPVARIANTI::VarianteGestitaNonLetta() { return varianti_.VarianteGestitaNonLetta(); }
-
 void CLSMG_SETUPVARIANTI::CaricaConfigurazioneVariantiPerArticolo() {
     varianti_.CaricaConfigurazioneVariantiPerArticolo();
-}
-
-bool CLSMG_SETUPVARIANTI::LivelloAbilitatoPerArticolo(const std::string& codVar) {
-    return varianti_.LivelloAbilitatoPerArticolo(codVar);
 }
 
 std::string CLSMG_SETUPVARIANTI::GetSql_ParConfVar1() {
@@ -293,21 +285,8 @@ std::string CLSMG_SETUPVARIANTI::GetSqlDecSegmenti(const std::string& fstrOpzion
     return r;
 }
 
-std::string CLSMG_SETUPVARIANTI::CodiceVarianteLivello(int16_t IndGriglia) {
-    return segmenti_.CodiceVarianteLivello(IndGriglia);
-}
-
-std::string CLSMG_SETUPVARIANTI::RaggruppamentoArticolo(int16_t IndGriglia) {
-    return segmenti_.RaggruppamentoArticolo(IndGriglia);
-}
-
 std::string CLSMG_SETUPVARIANTI::OpzioneCalcolata(const std::string& opz1, const std::string& opz2) {
     return variants::OpzioneCalcolata(opzione_preimpostata_, varianti_.Livelli, opz1, opz2);
-}
-
-std::string CLSMG_SETUPVARIANTI::SostituisciLivello(const std::string& s, const std::string& seg,
-                                                    int16_t start) {
-    return variants::SostituisciLivello(s, seg, start);
 }
 
 std::string CLSMG_SETUPVARIANTI::LoadTxtOpzione() {

@@ -43,10 +43,6 @@ int16_t CLSMG_SETUPLISTINI::GetIndTipoGriglia() {
     return result;
 }
 
-int16_t CLSMG_SETUPLISTINI::ContaVariantiLette() { return varianti_.ContaVariantiLette(); }
-
-bool CLSMG_SETUPLISTINI::VarianteGestitaNonLetta() { return varianti_.VarianteGestitaNonLetta(); }
-
 std::string CLSMG_SETUPLISTINI::GetSql_ParConfVar2() {
     return variants::GetSql_ParConfVar(2, core_.CompanyCode(), varianti_.CodArticolo);
 }

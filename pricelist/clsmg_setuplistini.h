@@ -101,8 +101,6 @@ public:
 private:
     // ======== Configuration and checks (clsmg_setuplistini.cpp) ========
     void VerificaProprieta();
-    int16_t ContaVariantiLette();
-    bool VarianteGestitaNonLetta();
     // The second-level options query of the article (grid type 4 columns).
     std::string GetSql_ParConfVar2();
 

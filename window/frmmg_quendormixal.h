@@ -212,11 +212,6 @@ public:
     void GRD_LISVEN_RowChanged();
     void CMD_COPIASURIGA_Click();
     void CMD_COPIASUTUTTERIGHE_Click();
-    // The sales matrix's current row derived from the purchase matrix's current row.
-    void AggiornaPrezzo();
-    kv::Variant GetScaglione(const std::string& codice);
-    kv::Decimal GetAliquotaIvaArticolo();
-    int16_t GetNumListAcqRif(const kv::Variant& numList);
     // The one rule of what a price row may hold (made at its first use): every typed, pasted, adjusted
     // or imported value meets it.
     RegolaPrezzi& Regola();

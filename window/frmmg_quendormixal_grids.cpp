@@ -273,16 +273,6 @@ Recalculation& FRMMG_QUENDORMIXAL::Pricing() {
     return *pricing_;
 }
 
-void FRMMG_QUENDORMIXAL::AggiornaPrezzo() { Pricing().Prezzi().AggiornaPrezzo(); }
-kv::Variant FRMMG_QUENDORMIXAL::GetScaglione(const std::string& codice) {
-    return Pricing().Prezzi().GetScaglione(codice);
-}
-kv::Decimal FRMMG_QUENDORMIXAL::GetAliquotaIvaArticolo() {
-    return Pricing().Prezzi().GetAliquotaIvaArticolo();
-}
-int16_t FRMMG_QUENDORMIXAL::GetNumListAcqRif(const kv::Variant& numList) {
-    return Pricing().GetNumListAcqRif(numList);
-}
 void FRMMG_QUENDORMIXAL::RicalcolaListini() { Pricing().RicalcolaListini(); }
 void FRMMG_QUENDORMIXAL::RicalcolaListini4() { Pricing().RicalcolaListini4(); }
 
