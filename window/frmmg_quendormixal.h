@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -398,6 +399,7 @@ private:
     // otherwise only leave a grid empty.
     void VerificaCaricamento();
     bool SalvaListini();
+    void SalvaTipi(std::initializer_list<CLSMG_SETUPVARIANTI*> tipi);
     // SalvaListini, asking what to do when rows were changed by another desktop since they were loaded
     // (frmmg_quendormixal_conflicts.cpp). False when nothing was saved.
     bool SalvaSenzaSovrascrivere();

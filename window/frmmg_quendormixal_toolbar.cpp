@@ -52,20 +52,21 @@ void FRMMG_QUENDORMIXAL::VerificaCaricamento() {
     }
 }
 
-bool FRMMG_QUENDORMIXAL::SalvaListini() {
-    auto& acq = Driver(varianti_acq_);
-    auto& ven = Driver(varianti_ven_);
+// Writes the given kinds in one transaction on the window's connection: the drivers join it, so they
+// are written together or not at all. A kind that fails undoes the whole and raises the window's
+// error, the edits kept. Once committed, the written rows become what another desktop's later change is
+// judged against, and only then does the host hear of them, in the order given. A post-save object that
+// fails is reported; the prices are saved all the same.
+void FRMMG_QUENDORMIXAL::SalvaTipi(std::initializer_list<CLSMG_SETUPVARIANTI*> tipi) {
     if (!connection_) throw kv::Error(kv::err::kObjectNotSet, "La finestra non ha una connessione al database", kName);
     connection_->GetErrors().Clear();
-    // The drivers join this transaction: both kinds are written together or not at all.
     connection_->BeginTrans();
     try {
-        acq.SetState(0);
-        acq.UpdateBatch();
-        if (acq.State() != 0) throw DriverFailure(kSaveFailed);
-        ven.SetState(0);
-        ven.UpdateBatch();
-        if (ven.State() != 0) throw DriverFailure(kSaveFailed);
+        for (CLSMG_SETUPVARIANTI* d : tipi) {
+            d->SetState(0);
+            d->UpdateBatch();
+            if (d->State() != 0) throw DriverFailure(kSaveFailed);
+        }
         connection_->CommitTrans();
     } catch (...) {
         try {
@@ -73,15 +74,15 @@ bool FRMMG_QUENDORMIXAL::SalvaListini() {
         } catch (const std::exception&) {
             // A connection that was lost has no transaction left to roll back.
         }
-        acq.SetState(0);
-        ven.SetState(0);
+        for (CLSMG_SETUPVARIANTI* d : tipi) d->SetState(0);
         throw;
     }
-    // Committed: the written rows become what another desktop's later change is judged against, and only
-    // now does the host hear of them, purchase rows first. A post-save object that fails is reported;
-    // the prices are saved all the same.
-    for (CLSMG_SETUPVARIANTI* d : {&acq, &ven})
+    for (CLSMG_SETUPVARIANTI* d : tipi)
         if (auto errore = d->AccettaSalvataggio()) Report("INTERNAV_ButtonClick", *errore);
+}
+
+bool FRMMG_QUENDORMIXAL::SalvaListini() {
+    SalvaTipi({&Driver(varianti_acq_), &Driver(varianti_ven_)});
     return true;
 }
 
@@ -217,24 +218,7 @@ bool FRMMG_QUENDORMIXAL::ModificheTenute(CLSMG_SETUPVARIANTI& kept) {
     const int answer = Chiedi(kQuestionSave, 67, "Informazione");
     if (answer == svc::answer::kCancel) return false;
     if (answer == svc::answer::kYes) {
-        if (!connection_) throw kv::Error(kv::err::kObjectNotSet, "La finestra non ha una connessione al database", kName);
-        connection_->GetErrors().Clear();
-        connection_->BeginTrans();
-        try {
-            kept.SetState(0);
-            kept.UpdateBatch();
-            if (kept.State() != 0) throw DriverFailure(kSaveFailed);
-            connection_->CommitTrans();
-        } catch (...) {
-            try {
-                if (connection_->InTransaction()) connection_->RollbackTrans();
-            } catch (const std::exception&) {
-                // A connection that was lost has no transaction left to roll back.
-            }
-            kept.SetState(0);
-            throw;
-        }
-        if (auto errore = kept.AccettaSalvataggio()) Report("INTERNAV_ButtonClick", *errore);
+        SalvaTipi({&kept});
         return true;
     }
     kept.Annulla();

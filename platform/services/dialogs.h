@@ -56,8 +56,8 @@ class ErrorDisplay {
 public:
     virtual ~ErrorDisplay() = default;
     // Shows the error and returns the answer: 3 Abort (leave the procedure), 4 Retry (run the failing
-    // step again), 5 Ignore — which the window treats as 2, "go on with the next step".
-    // The platform's error display reports Ignore as 2; implementations return 2 for it.
+    // step again), or 2 for Ignore (go on with the next step), as the platform's error display reports
+    // it. Callers take a 5 (Ignore's own number) as Ignore too.
     virtual int ShowError(const ErrorReport& report) = 0;
     // Called once when the window that owns it closes.
     virtual void Finish() {}

@@ -10,6 +10,7 @@
 
 #include "matrix/clsmg_setupvarianti.h"
 #include "matrix/matrix_recordset.h"
+#include "matrix/stored_price_rows.h"
 #include "platform/controls/data_grid.h"
 #include "platform/services/global_services.h"
 #include "platform/variant/strings.h"
@@ -327,6 +328,123 @@ TEST_P(MatrixDataTest, CopyFillsTheVisibleRowsBelow) {
     for (; !all->IsEOF(); all->MoveNext()) copiati += all->Value("LI10_PREZZO") == Variant(12.34) ? 1 : 0;
     EXPECT_EQ(copiati, n) << "only the rows of the option shown, and all of them";
     EXPECT_EQ(d->State(), 0);
+}
+
+// A price above that is empty or 0 is no price to copy: the rows below stay as they were.
+TEST_P(MatrixDataTest, ACopyFromAnEmptyOrZeroPriceChangesNothing) {
+    auto d = Driver(kCasi[0]);  // SCI001: row 9 above, rows 10 to 12 below it
+    auto& rs = *d->Recordset();
+    for (const Variant& sopra : {Variant::Null(), Variant(0.0)}) {
+        SCOPED_TRACE(kv::DebugString(sopra));
+        rs.SetAbsolutePosition(9);
+        rs.SetValue("LI10_PREZZO", sopra);
+        rs.Update();
+        for (long r = 10; r <= 12; ++r) {
+            rs.SetAbsolutePosition(r);
+            rs.SetValue("LI10_PREZZO", Variant(7.0 + static_cast<double>(r)));
+            rs.Update();
+        }
+        const std::string prima = Valori(rs);
+        rs.SetAbsolutePosition(10);
+        d->CopiaPrezzoSuRiga();
+        rs.SetAbsolutePosition(10);
+        d->CopiaPrezzoSuTutteLeRighe();
+        EXPECT_EQ(Valori(rs), prima);
+        EXPECT_EQ(d->State(), 0);
+    }
+}
+
+// Every column a save writes that the user or the window can change is compared: another desktop's
+// change to any one of them, on a row edited here, stops the save and asks, whatever the column.
+TEST_P(MatrixDataTest, AChangeElsewhereToAnyColumnTheSaveWritesIsAConflict) {
+    const auto& c = kCasi[1];  // SCA100: purchase list 1 stores 2025 prices
+    const std::string chiave = " WHERE LI10_DITTA_CG18 = 2 AND LI10_FLGVENDACQ = 1 AND LI10_CODART_MG66 = 'SCA100'"
+                               " AND LI10_DATAINIZIOVAL = '20250101' AND LI10_OPZIONE_MG5E = ";
+    long usate = 0;  // each column on a stored row of its own
+    for (const char* colonna : kNomiConfrontati) {
+        SCOPED_TRACE(colonna);
+        auto d = Driver(c);
+        auto& rs = *d->Recordset();
+        rs.MoveFirst();
+        for (long salta = usate++; !rs.IsEOF(); rs.MoveNext())
+            if (!rs.Value("LI10_PREZZO").IsNull() && salta-- == 0) break;
+        ASSERT_FALSE(rs.IsEOF());
+        const std::string riga = "'" + RaddoppiaApici(kv::RTrim(kv::CStr(rs.Value("LI10_OPZIONE_MG5E")))) +
+                                 "' AND LI10_NUMLIST = " + kv::CStr(rs.Value("LI10_NUMLIST"));
+        rs.SetValue("LI10_PREZZO", Variant(999.0));
+        rs.Update();
+        const std::string nome = colonna;
+        const std::string valore = nome == "LI10_NOTE" || nome == "LI10_PROVVSC_PA10" ? "'altrove'"
+                                   : nome == "LI10_DATASTLIS"                          ? "'20240101'"
+                                                                                       : "7";
+        db().Execute("UPDATE LI10_LISTARTIC SET " + nome + " = " + valore + chiave + riga);
+        d->UpdateBatch();
+        EXPECT_EQ(d->State(), 99);
+        EXPECT_EQ(d->RigheInConflitto(), 1);
+        EXPECT_EQ(Conta("LI10_PREZZO = 999"), 0) << "nothing written";
+    }
+}
+
+// A stored row another desktop changes while the save is under way - here by a trigger on the save's
+// own first statement - makes that row's UPDATE find nothing: the whole save, both rows, is undone.
+TEST_P(MatrixDataTest, ARowChangedDuringTheSaveUndoesItWhole) {
+    const auto& c = kCasi[1];
+    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100' AND substring(LI10_OPZIONE_MG5E, 4, 2) = '36'");
+    auto d = Driver(c);
+    auto& rs = *d->Recordset();
+    rs.MoveFirst();
+    long nuova = 0, memorizzata = 0;
+    for (; !rs.IsEOF() && (!nuova || !memorizzata); rs.MoveNext()) {
+        auto& dove = rs.Value("LI10_PREZZO").IsNull() ? nuova : memorizzata;
+        if (!dove) dove = rs.AbsolutePosition();
+    }
+    ASSERT_TRUE(nuova && memorizzata);
+    rs.SetAbsolutePosition(memorizzata);
+    const std::string altra = "UPDATE LI10_LISTARTIC SET LI10_PREZZO = 4321 WHERE LI10_CODART_MG66 = 'SCA100' AND "
+                              "LI10_FLGVENDACQ = 1 AND LI10_NUMLIST = 1 AND LI10_DATAINIZIOVAL = '20250101' AND "
+                              "LI10_OPZIONE_MG5E = '" + kv::RTrim(kv::CStr(rs.Value("LI10_OPZIONE_MG5E"))) + "'";
+    for (long r : {nuova, memorizzata}) {
+        rs.SetAbsolutePosition(r);
+        rs.SetValue("LI10_PREZZO", Variant(55.0 + static_cast<double>(r)));
+        rs.Update();
+    }
+    if (sqlite()) {
+        db().Execute("CREATE TRIGGER altrove AFTER INSERT ON LI10_LISTARTIC BEGIN " + altra + "; END");
+    } else {
+        db().Execute("CREATE FUNCTION altrove() RETURNS trigger AS $$ BEGIN " + altra +
+                     "; RETURN NEW; END $$ LANGUAGE plpgsql");
+        db().Execute("CREATE TRIGGER altrove AFTER INSERT ON LI10_LISTARTIC FOR EACH ROW EXECUTE FUNCTION altrove()");
+    }
+    const std::string tabella = Tabella();
+    d->UpdateBatch();
+    db().Execute(sqlite() ? "DROP TRIGGER altrove" : "DROP TRIGGER altrove ON LI10_LISTARTIC");
+    EXPECT_EQ(d->State(), 99);
+    EXPECT_TRUE(d->ConflittoSospetto());
+    EXPECT_EQ(Tabella(), tabella) << "the insert and the trigger's change are undone with the rest";
+    EXPECT_EQ(Conta("LI10_PREZZO = 4321"), 0);
+}
+
+// A row stored holding nothing (as earlier saves stored untouched rows), then deleted by another desktop,
+// then priced here: nothing that mattered changed, so it is stored again without a question.
+TEST_P(MatrixDataTest, AnEmptyStoredRowDeletedElsewhereIsStoredAgain) {
+    const auto& c = kCasi[0];  // SCI001: list 2 has nothing stored
+    db().Execute("INSERT INTO LI10_LISTARTIC (LI10_DITTA_CG18, LI10_FLGUSODECOR, LI10_FLGVENDACQ, LI10_INDTIPOLIS, "
+                 "LI10_CODART_MG66, LI10_OPZIONE_MG5E, LI10_DEPOS_MG58, LI10_NUMLIST, LI10_DATAINIZIOVAL, "
+                 "LI10_DATAFINEVAL, LI10_FLGLIST, LI10_PREZZO) VALUES (1, 0, 1, 0, 'SCI001', '    BEI', '', 2, "
+                 "'20250101', '20251231', 1, 0)");
+    auto d = Driver(c);
+    db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCI001' AND LI10_NUMLIST = 2");
+    auto& rs = *d->Recordset();
+    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext())
+        if (kv::CLng(rs.Value("LI10_NUMLIST")) == 2 && kv::RTrim(kv::CStr(rs.Value("BLT_OPZIONE1"))) == "BEI") break;
+    ASSERT_FALSE(rs.IsEOF());
+    ASSERT_FALSE(rs.Value("LI10_PREZZO").IsNull()) << "the empty row was loaded";
+    rs.SetValue("LI10_PREZZO", Variant(21.0));
+    rs.Update();
+    d->UpdateBatch();
+    EXPECT_EQ(d->State(), 0);
+    EXPECT_EQ(d->RigheInConflitto(), 0);
+    EXPECT_EQ(Conta("LI10_CODART_MG66 = 'SCI001' AND LI10_NUMLIST = 2 AND LI10_PREZZO = 21"), 1);
 }
 
 // A save writes what the user changed and nothing else: an edited row with nothing stored is inserted
