@@ -135,7 +135,9 @@ void VariantConfiguration::GetIndTipoGriglia(int16_t& result) {
     const auto m = static_cast<int16_t>(LongOf(rs_max->Value("MG5F_INDGRIGLIA")));
     rs_max->Close();
     result = m;
-    if (kv::Trim(CodArticolo).empty()) return;
+    // Only no article at all is the company's type: a code of blanks is an article code like any other,
+    // one that manages no variant, so the reading configuration decides as for any such article.
+    if (CodArticolo.empty()) return;
 
     auto rs = core_.Execute(std::string("SELECT MG6B_FLGGESTVAR, MG5F_INDGRIGLIA FROM MG5F_DIMECONF ") +
                             " INNER JOIN MG6B_GESVARART " + "   ON MG6B_DITTA_CG18 = MG5F_DITTA_CG18 " +

@@ -57,6 +57,8 @@ TEST_P(VariantStructure, GridTypeAndInvertiForEveryDemoCase) {
         {kDittaSegmenti, "FEL001", 0, true, true},
         {kDittaSegmenti, "GIL001", 1, true, true},
         {kDittaSegmenti, kInjection, 1, true, true},            // an unknown code: no per-article rows
+        {kDittaSegmenti, "   ", 1, true, true},                 // blanks are a code, not no article
+        {kDittaAbbigliamento, "   ", 4, false, true},
         {kDittaLetturaSenzaGriglia, "CAL700", 1, false, true},  // reading rows without grid variants
         {kDittaLetturaSenzaGriglia, "CAL701", 0, false, true},
     };
