@@ -257,8 +257,7 @@ Recalculation& FRMMG_QUENDORMIXAL::Pricing() {
     ctx.report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     ctx.do_events = [this] { Global()->DoEvents(); };
     ctx.enable_button = [this](std::string_view key, bool enabled) { INTERNAV->EnableButton(key, enabled); };
-    // Grid type 4: the side lists go back to their first element.
-    // Each side list back on its first element, with what choosing it does (the pivot of that element).
+    // Grid type 4: each side list back on its first element, with what choosing it does (the pivot of that element).
     ctx.side_lists_to_first_row = [this] {
         if (side_rs_ && !(side_rs_->IsBOF() && side_rs_->IsEOF())) side_rs_->MoveFirst();
         GRD_SIDE_RowChanged();

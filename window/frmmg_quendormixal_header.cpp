@@ -426,15 +426,20 @@ void FRMMG_QUENDORMIXAL::DateAfterItem(std::string_view procedure, ctl::DateFiel
                 ven.SetDataFin(Text(kv::Variant(TXT_ADATA_VEN->Text())));
             }, false, false);
         },
+        // A purchase date puts the purchase grid's cursor on the gross price, the first thing typed
+        // (the column before it is the read-only description in the grids of rows); the pivot has no
+        // gross price column and its cursor goes to its first price.
         [&] {
             if (!purchase_date) return;
-            auto& columns = GRD_LISACQ->Columns();
-            if (columns.Count() >= 4 && kv::UCase(columns.Item(3).DataField()) != "BLT_PREZZONETTO")
-                GRD_LISACQ->SetCurrentColumnIndex(3);
+            const long prezzo = GRD_LISACQ->Columns().IndexOf("LI10_PREZZO");
+            if (prezzo >= 0) {
+                GRD_LISACQ->SetCurrentColumnIndex(prezzo);
+            } else {
+                MoveToFirstEditableCell(*GRD_LISACQ);
+            }
         },
-        // Whichever date completed the key, the cursor waits where the user types first: column 4
-        // is the description in a grid of one level, and a cursor on "N." makes the user walk to
-        // the price before typing it.
+        // Whichever date completed the key, the cursor waits where the user types first: a cursor on
+        // "N." makes the user walk to the price before typing it.
         [&] {
             if (!field.Enabled()) MoveToFirstEditableCell(*GRD_LISACQ);
         },
