@@ -370,6 +370,8 @@ void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, 
     auto rounding = ctx_.price_rounding;
     if (!rounding) throw PricingNotSet("the price rounding");
     const std::string valuta = kv::CStr(campi_par_ven.valuta.Di(*par_ven));
+    // Rounded before anything is written: a rounding that fails leaves the indicator and bracket as they
+    // were, so the row never says it was rounded with a bracket its price did not go through.
     const double arrotondato = rounding->Round(price, kv::CInt(scaglione), valuta);
     if (applicato) {
         if (auto applied = rounding->LastRounding()) {

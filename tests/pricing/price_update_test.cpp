@@ -108,6 +108,26 @@ const std::vector<Caso>& Casi() {
          {{"LI10_PREZZO", 80.0}},
          {},
          100},
+        {"a Null VAT flag on the sales list leaves a VAT-inclusive purchase price",
+         {{"MG44_INDMODRICZERO", 2.0}, {"MG44_FLGIVACOMPR", N()}},
+         {{"MG44_FLGIVACOMPR", 1.0}},
+         {{"LI10_PREZZO", 75.0}},
+         {},
+         75},
+        {"the recharge applies to the purchase net price, not the gross",
+         {{"MG44_RICDEFAULT", 25.0}},
+         {},
+         {{"LI10_PREZZO", 80.0}, {"LI10_SC1PER", 10.0}, {"BLT_PREZZONETTO", 72.0}},
+         {},
+         90,
+         Variant(25.0)},
+        {"a discounted purchase row with its own recharge",
+         {{"MG44_RICDEFAULT", 25.0}},
+         {},
+         {{"LI10_PREZZO", 50.0}, {"LI10_SC1PER", 20.0}, {"LI10_SC2PER", 10.0}, {"BLT_PREZZONETTO", 36.0}},
+         {{"LI10_PERRICDELTA", 50.0}},
+         54,
+         Variant(50.0)},
         {"zero recharge ignores the row's recharge; mode 1 copies",
          {{"MG44_RICDEFAULT", 0.0}, {"MG44_INDMODRICZERO", 1.0}},
          {},
@@ -237,6 +257,28 @@ void Prepara(PricingBench& b, const Caso& c) {
     Campi riga_ven = {{"LI10_NUMLIST", 10.0}};
     riga_ven.insert(riga_ven.end(), c.riga_ven.begin(), c.riga_ven.end());
     AggiungiRiga(b.Ven(), riga_ven);
+}
+
+// The breakdown's numbers: a point every three digits of the whole part, a comma before the decimals,
+// the sign before both; with a number of decimals, rounded half away from zero and padded.
+TEST(PriceBreakdownNumbers, ThousandsAreGroupedWithAPoint) {
+    using kv::Decimal;
+    const std::pair<const char*, const char*> esatti[] = {
+        {"0", "0"},           {"999", "999"},           {"1000", "1.000"},       {"-1000", "-1.000"},
+        {"123456", "123.456"}, {"1234567.891", "1.234.567,891"}, {"-1234.5", "-1.234,5"}, {"0.125", "0,125"},
+    };
+    for (const auto& [numero, atteso] : esatti) EXPECT_EQ(NumeroItaliano(*Decimal::Parse(numero)), atteso) << numero;
+    struct Caso {
+        const char* numero;
+        int decimali;
+        const char* atteso;
+    };
+    const Caso arrotondati[] = {
+        {"1234.5", 2, "1.234,50"}, {"999999.995", 2, "1.000.000,00"}, {"-0.005", 2, "-0,01"},
+        {"12", 0, "12"},           {"1234.5", 0, "1.235"},             {"7", 3, "7,000"},
+    };
+    for (const auto& c : arrotondati) EXPECT_EQ(NumeroItaliano(*Decimal::Parse(c.numero), c.decimali), c.atteso) << c.numero;
+    EXPECT_EQ(NumeroItaliano(1234.5), "1.234,5");
 }
 
 TEST_P(PriceUpdateTest, AggiornaPrezzoDerivesTheSalesRow) {
@@ -390,16 +432,20 @@ TEST_P(PriceUpdateTest, ArticleLookups) {
 }
 
 TEST_P(PriceUpdateTest, ErrorsAreReportedUnderTheProcedureAndWhatWasWrittenStays) {
-    // A rounding with a bracket the company does not have fails after the price was written.
+    // A rounding with a bracket the company does not have fails after the price was written. The
+    // rounding indicator and bracket are written with the rounded price or not at all: the row says it
+    // is not rounded, as its price is not.
     AggiungiParametro(bench->lis_ven->rstParMagLis, {{"MG44_NUMLIST", 10.0}, {"MG44_RICDEFAULT", 25.0},
                                                     {"MG44_INDARRPREZZO", 2.0}, {"MG44_SCAGL_MG02", 99.0}});
     AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 1.0}});
     AggiungiRiga(bench->Acq(), {{"LI10_NUMLIST", 1.0}, {"LI10_PREZZO", 80.0}});
-    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}});
+    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 10.0}, {"LI10_INDARROT", 0.0}});
     PriceUpdate(bench->Context()).AggiornaPrezzo();
     ASSERT_EQ(bench->reports.size(), 1u);
     EXPECT_EQ(bench->reports[0].first, "AggiornaPrezzo");
     EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_PREZZO")), 100.0);
+    EXPECT_EQ(kv::CDbl(bench->Ven()->Value("LI10_INDARROT")), 0.0);
+    EXPECT_TRUE(bench->Ven()->Value("LI10_SCAGL_MG02").IsNull());
 }
 
 // One object updates row after row (as a recalculation does): the trap still works per statement on
