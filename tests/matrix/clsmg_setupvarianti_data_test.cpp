@@ -277,6 +277,76 @@ TEST_P(MatrixDataTest, AStoredRowFoundTwiceGivesTheDefaultsAndKeepsNullPrices) {
     EXPECT_FALSE(rs.Value("LI10_PREZZO").IsNull()) << "the next row has its one stored row";
 }
 
+// A stored row's commission decides its commission flag, whatever the flag stored says; creation and
+// update dates stored blank load as today.
+TEST_P(MatrixDataTest, AStoredCommissionSetsItsFlagAndBlankDatesLoadAsToday) {
+    const std::string sci = "LI10_CODART_MG66 = 'SCI001' AND LI10_NUMLIST = 1 AND LI10_OPZIONE_MG5E LIKE ";
+    db().Execute("UPDATE LI10_LISTARTIC SET LI10_PROVPER = 5, LI10_FLGPROVV = 0, LI10_DATACREAZ = NULL, "
+                 "LI10_DATAULTAGG = NULL WHERE " + sci + "'%BEI%'");
+    db().Execute("UPDATE LI10_LISTARTIC SET LI10_PROVPER = 0, LI10_FLGPROVV = 1 WHERE " + sci + "'%BIA%'");
+    auto d = Driver(kCasi[0]);
+    ASSERT_EQ(d->State(), 0);
+    auto rs = d->Recordset()->Clone();
+    auto riga = [&](const char* colore) {
+        rs->SetFilter(Variant(std::string("LI10_NUMLIST = 1 AND BLT_OPZIONE1 = '") + colore + "'"));
+        EXPECT_EQ(rs->RecordCount(), 1) << colore;
+    };
+    riga("BEI");
+    EXPECT_EQ(kv::CLng(rs->Value("LI10_FLGPROVV")), 1);
+    EXPECT_EQ(kv::CDbl(rs->Value("LI10_PROVPER")), 5.0);
+    EXPECT_EQ(rs->Value("LI10_DATACREAZ"), Variant(kOggi));
+    EXPECT_EQ(rs->Value("LI10_DATAULTAGG"), Variant(kOggi));
+    riga("BIA");
+    EXPECT_EQ(kv::CLng(rs->Value("LI10_FLGPROVV")), 0);
+    riga("BLU");  // as stored
+    EXPECT_EQ(rs->Value("LI10_DATACREAZ"), Variant(kv::Date::FromYmd(2024, 12, 15)));
+    EXPECT_EQ(rs->Value("LI10_DATAULTAGG"), Variant(kv::Date::FromYmd(2025, 1, 10)));
+}
+
+// Clearing the matrix for the next key: every field after the options blanked (texts to a blank,
+// numbers and dates to zero, Null left Null), the list and currency kept; only grid type 1 shows it again.
+TEST_P(MatrixDataTest, ClearBlanksTheRowsAndRebindsOnlyGridType1) {
+    for (const Caso* c : {&kCasi[0], &kCasi[3]}) {
+        SCOPED_TRACE(c->name);
+        auto d = Driver(*c);
+        ASSERT_EQ(d->State(), 0);
+        auto& rs = *d->Recordset();
+        const long righe = rs.Clone()->RecordCount();
+        std::vector<Variant> liste, valute;
+        for (auto cl = rs.Clone(); !cl->IsEOF(); cl->MoveNext()) {
+            liste.push_back(cl->Value("LI10_NUMLIST"));
+            valute.push_back(cl->Value("BLT_VALUTA"));
+        }
+        d->ClearVarianti();
+        ASSERT_EQ(d->State(), 0);
+        EXPECT_EQ(d->grid()->DataSource(), c->tipo == 1 ? d->Recordset() : nullptr);
+        auto cl = rs.Clone();
+        ASSERT_EQ(cl->RecordCount(), righe);
+        const auto& campi = cl->FieldInfos();
+        bool data_vista = false;
+        for (std::size_t n = 0; !cl->IsEOF(); cl->MoveNext(), ++n) {
+            EXPECT_EQ(cl->Value("LI10_NUMLIST"), liste[n]);
+            EXPECT_EQ(cl->Value("BLT_VALUTA"), valute[n]);
+            EXPECT_FALSE(kv::Trim(kv::CStr(cl->Value("BLT_OPZIONE1"))).empty()) << "the key's fields stay";
+            for (std::size_t i = 6; i < campi.size(); ++i) {
+                const Variant v = cl->Value(static_cast<int>(i));
+                if (v.IsNull() || campi[i].name == "LI10_NUMLIST" || campi[i].name == "BLT_VALUTA") continue;
+                if (v.IsString()) {
+                    EXPECT_EQ(kv::Trim(kv::CStr(v)), "") << campi[i].name;
+                } else {
+                    EXPECT_EQ(kv::CDbl(v), 0.0) << campi[i].name;
+                }
+            }
+            const Variant creazione = cl->Value("LI10_DATACREAZ");
+            if (!creazione.IsNull()) {
+                data_vista = true;
+                EXPECT_EQ(creazione, Variant(kv::Date::FromYmd(1899, 12, 30)));
+            }
+        }
+        EXPECT_TRUE(data_vista) << "a stored row's creation date is the zero date";
+    }
+}
+
 TEST_P(MatrixDataTest, ReFilterShowsTheRowsOfTheChosenOption) {
     const auto& c = kCasi[1];
     auto d = Driver(c);

@@ -193,6 +193,44 @@ TEST_P(SavePreviewTest, APriceSavedWithYesterdaysProposedPeriodOverlapsTodays) {
     EXPECT_NE(t.find("listino 3 (1 opzione, dal 15/06/2026 al 31/12/2099)"), std::string::npos) << t;
 }
 
+// The detail lines stop at the limit in each kind on its own, and say how many cells they left out;
+// the totals are whole whatever the limit.
+TEST(SavePreviewText, TheDetailStopsAtTheLimitOfEachKind) {
+    auto anteprima = [](int righe) {
+        AnteprimaSalvataggio a;
+        for (int i = 0; i < righe; ++i) {
+            RigaAnteprima r;
+            r.insert = i % 2 == 0;
+            r.lista = kv::Variant(int16_t{1});
+            r.opzione = "C" + std::to_string(i);
+            r.celle = {{"Prezzo lordo", kv::Variant(1234.5), kv::Variant(1250.0)},
+                       {"Sc.%1", kv::Variant::Null(), kv::Variant(10.0)}};
+            (r.insert ? a.inserite : a.aggiornate) += 1;
+            a.celle += 2;
+            a.righe.push_back(std::move(r));
+        }
+        a.totali.push_back({kv::Variant(int16_t{1}), kv::Variant(kv::Date::FromYmd(2025, 1, 1)),
+                            kv::Variant(kv::Date::FromYmd(2025, 12, 31)), a.inserite, a.aggiornate, a.celle});
+        return a;
+    };
+    auto righe_dettaglio = [](const std::string& t) {
+        long n = 0;
+        for (std::size_t p = t.find("    riga "); p != std::string::npos; p = t.find("    riga ", p + 1)) ++n;
+        return n;
+    };
+    const std::string t = TestoAnteprima(anteprima(5), anteprima(2), 3);
+    EXPECT_EQ(righe_dettaglio(t), 3 + 3);
+    EXPECT_NE(t.find("    \u2026 e altre 7 celle\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("    \u2026 e altre 1 celle\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("Listini di Acquisto: 3 righe da inserire, 2 da aggiornare, 10 celle cambiate\n"), std::string::npos)
+        << t;
+    EXPECT_NE(t.find("riga modificata, listino 1 opzione C1, Prezzo lordo: 1.234,5 \u2192 1.250\n"), std::string::npos)
+        << t;
+    const std::string tutto = TestoAnteprima(anteprima(5), anteprima(2), 14);
+    EXPECT_EQ(righe_dettaglio(tutto), 10 + 4);
+    EXPECT_EQ(tutto.find("e altre"), std::string::npos) << tutto;
+}
+
 QMX_INSTANTIATE_ENGINES(SavePreviewTest);
 
 }  // namespace

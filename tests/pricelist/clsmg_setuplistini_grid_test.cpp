@@ -359,6 +359,20 @@ TEST_P(ListDriverGrid, LoadListSeedsTheMatrixOnceAndBindsTheGrid) {
     EXPECT_EQ(kv::CDbl(m->Value("LI10_PREZZO")), 12.5);
 }
 
+// Grid type 2 shows one option at a time: the seeded matrix waits, unbound, for the option chosen.
+TEST_P(ListDriverGrid, LoadListLeavesTheGridUnboundInGridType2) {
+    Configure({{"A0", "COLORE", 1}, {"A1", "TAGLIA", 2}}, {{.number = 1}, {.number = 5}});
+    auto d = Driver(kCompany, LisPurchase);
+    ASSERT_EQ(d->GetIndTipoGriglia(), 2);
+    d->SetupGrid(false);
+    grid_->SetDataSource(nullptr);
+    d->LoadList();
+    ASSERT_EQ(d->State(), 0);
+    ASSERT_NE(d->Recordset(), nullptr);
+    EXPECT_EQ(d->Recordset()->RecordCount(), 2);
+    EXPECT_EQ(grid_->DataSource(), nullptr);
+}
+
 TEST_P(ListDriverGrid, DatesAreAskedAsSoonAsOneListAsksThem) {
     struct Case {
         std::vector<std::pair<int, int>> modes;  // per list: start, end

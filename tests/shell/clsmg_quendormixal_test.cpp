@@ -133,10 +133,12 @@ TEST_F(EntryObjectWithHost, ReplacingTheNavigatorEndsTheOldSink) {
 }
 
 TEST_F(EntryObjectWithHost, ModelessShowReturnsAtOnceAndCloseFormClosesIt) {
+    entry->SetWindowState(2);  // maximised, as the host asks
     EXPECT_EQ(entry->ShowForm(), Variant());
     auto window = entry->Window();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->IsLoaded());
+    EXPECT_EQ(window->WindowState(), 2);
     EXPECT_EQ(window->ActiveInterface(), entry);  // the host never set ActiveDll
     EXPECT_EQ(window->Owner(), entry);
     EXPECT_EQ(host.Presenter().OpenWindows().size(), 1u);

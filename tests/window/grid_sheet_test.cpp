@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -373,6 +374,63 @@ TEST_F(SheetWindow, ThreePercentOnASelectionWithAndWithoutABracket) {
 
     EXPECT_FALSE(RettificaPrezzi(*window, Acq(), {8}, prezzo, "-200%", 0));  // below zero: nothing changes
     EXPECT_EQ(Text(8, "LI10_PREZZO"), "13,50");
+}
+
+// The stored value is the one shown: 35,00 raised by 3,333 % is 36,16655, kept at the column's two
+// decimals, and the row read back from the database holds 36,17.
+TEST_F(SheetWindow, AnAdjustmentStoresTheValueItShows) {
+    const long prezzo = Column("LI10_PREZZO");
+    ASSERT_EQ(Text(0, "LI10_PREZZO"), "35,00");
+    ASSERT_TRUE(RettificaPrezzi(*window, Acq(), {0}, prezzo, "+3,333%", 0));
+    EXPECT_EQ(Text(0, "LI10_PREZZO"), "36,17");
+    ASSERT_TRUE(window->INTERNAV->UserClick("Conferma"));
+    auto rs = host.session->Execute(
+        "SELECT LI10_PREZZO FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = 1 AND LI10_CODART_MG66 = 'SCI001' AND "
+        "LI10_FLGVENDACQ = 1 AND LI10_NUMLIST = 1 AND LI10_OPZIONE_MG5E LIKE '%BEI%' AND "
+        "LI10_DATAINIZIOVAL = '20250101'");
+    ASSERT_FALSE(rs->IsEOF());
+    EXPECT_EQ(kv::CDbl(rs->Value(0)), 36.17);
+}
+
+// A description holding the separator or a quote is quoted in the file, and the file imports back onto
+// the rows it came from.
+TEST_F(SheetWindow, ADescriptionWithASemicolonIsQuotedAndImportsBack) {
+    window->Unload();
+    host.session->Execute("UPDATE MG5E_OPZIONI SET MG5E_DESCR = 'Beige; sabbia' WHERE "
+                          "MG5E_DITTA_CG18 = 1 AND MG5E_CODICEVAR_MG5F = 'A1' AND MG5E_OPZIONE = 'BEI'");
+    host.session->Execute("UPDATE MG5E_OPZIONI SET MG5E_DESCR = 'Bianco \"ottico\"' WHERE "
+                          "MG5E_DITTA_CG18 = 1 AND MG5E_CODICEVAR_MG5F = 'A1' AND MG5E_OPZIONE = 'BIA'");
+    window = FRMMG_QUENDORMIXAL::Create();
+    window->SetActiveInterface(entry);
+    window->SetOwner(entry);
+    window->SetWindowState(0);
+    for (const auto& [field, text] : std::vector<std::pair<std::shared_ptr<kv::controls::EntryField>, const char*>>{
+             {window->TXT_CODART, demo::kArticoloTipo1},
+             {window->TXT_DADATA_ACQ, "01/01/2025"},
+             {window->TXT_ADATA_ACQ, "31/12/2025"},
+             {window->TXT_DADATA_VEN, "01/01/2025"},
+             {window->TXT_ADATA_VEN, "31/12/2025"}}) {
+        field->UserType(text);
+        field->UserLeave();
+    }
+    const long prezzo = Column("LI10_PREZZO");
+    ASSERT_TRUE(Acq().UserMoveTo(8, prezzo));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "7,5\n"));  // list 2, Beige
+    const std::string path = ::testing::TempDir() + "sheet_semicolon.csv";
+    ASSERT_TRUE(EsportaCsv(*window, true, path));
+    std::ifstream in(path, std::ios::binary);
+    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(file.find(";\"Beige; sabbia\";"), std::string::npos) << file;
+    EXPECT_NE(file.find(";\"Bianco \"\"ottico\"\"\";"), std::string::npos) << file;
+
+    ASSERT_TRUE(Acq().UserMoveTo(8, prezzo));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "1\n"));
+    ASSERT_TRUE(ImportaCsv(*window, true, path));
+    EXPECT_EQ(Text(8, "LI10_PREZZO"), "7,50");
+    ASSERT_FALSE(Messages().empty());
+    EXPECT_EQ(Messages().back().text,
+              "Importazione completata: 1 riga modificata (1 valore), da confermare con \"Conferma\".");
+    std::remove(path.c_str());
 }
 
 TEST_F(SheetWindow, ExportAndImportGoThroughAFileAndStayPending) {
