@@ -19,6 +19,7 @@
 //   clsmg_setupvarianti_save.cpp    save, delete, cancel
 //   clsmg_setupvarianti_conflicts.cpp  rows another desktop changed since the load
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -56,6 +57,14 @@ struct DatiOpzione;
 
 // Kind of price list; the value is written into SQL as is (MG44_FLGVENACQ, LI10_FLGVENDACQ).
 enum KvEnumVarSalPur : int16_t { VarVoid = -1, VarSale = 0, VarPurchase = 1 };
+
+// Where the net price's thirteen fields (currency, the eleven figures, the net price) stand in a
+// matrix's rows, found by name once for the rows they were found in (a matrix and its clones share
+// them); `righe` is 0 while not found.
+struct PosizioniPrezzoNetto {
+    std::array<int, 13> indici{};
+    uint64_t righe = 0;
+};
 
 class CLSMG_SETUPVARIANTI : public kv::Object {
 public:
@@ -416,6 +425,8 @@ private:
     kv::ado::RecordsetPtr recordset_;
     // The host's price-calculation object the net prices are computed with.
     std::shared_ptr<kv::services::PriceCalculation> price_calculation_;
+    // Where the net price's fields stand in the matrix's rows.
+    PosizioniPrezzoNetto posizioni_netto_;
     std::string cod_variante1_;
     std::string cod_variante2_;
     std::string val_variante1_;

@@ -8,9 +8,9 @@
 // is never shown or derived from. Apart from that, both operations ignore errors and report nothing.
 
 #include <array>
-#include <cctype>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "matrix/clsmg_setupvarianti.h"
 #include "platform/services/price_calculation.h"
@@ -28,81 +28,35 @@ namespace {
 bool HasRows(const RecordsetPtr& rs) { return rs && !rs->IsBOF() && !rs->IsEOF(); }
 
 // The fields a net price is computed from and written to, in the order they are handed over. Every
-// matrix row of every list goes through here, so each field's position is found by name once and
-// then only checked (an ASCII comparison of its name), not looked up by name for every row; a
-// recordset whose fields are laid out otherwise is looked up again, and a missing field is read by
-// name so that it fails as a read by name fails.
+// matrix row of every list goes through here, so the driver finds their positions by name once for
+// the rows they stand in and then reads them by position; a recordset lacking one of them is read by
+// name, so that the missing one fails as a read by name fails.
 enum CampoNetto { kValuta, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp, kNetto,
                   kCampiNetto };
 constexpr const char* kNomiNetto[kCampiNetto] = {
     "BLT_VALUTA",  "LI10_PREZZO", "LI10_SC1PER",  "LI10_SC2PER",  "LI10_SC3PER", "LI10_SC4PER",    "LI10_SC5PER",
     "LI10_SC6PER", "LI10_SCIMP",  "LI10_MAG1PER", "LI10_MAG2PER", "LI10_MAGIMP", "BLT_PREZZONETTO"};
 
-constexpr auto kLunghezzeNetto = [] {
-    std::array<std::size_t, kCampiNetto> l{};
-    for (int k = 0; k < kCampiNetto; ++k) l[k] = std::char_traits<char>::length(kNomiNetto[k]);
-    return l;
-}();
+using Posizioni = PosizioniPrezzoNetto;
+static_assert(std::tuple_size_v<decltype(Posizioni::indici)> == kCampiNetto);
 
-bool StessoNome(const std::string& campo, const char* nome, std::size_t lunghezza) {
-    // Names are mostly written as the fields have them.
-    if (campo.size() == lunghezza && campo.compare(0, lunghezza, nome, lunghezza) == 0) return true;
-    size_t i = 0;
-    for (; i < campo.size() && nome[i] != '\0'; ++i) {
-        const auto a = static_cast<unsigned char>(campo[i]);
-        const auto b = static_cast<unsigned char>(nome[i]);
-        if (a != b && !(a < 0x80 && std::toupper(a) == b)) return false;
-    }
-    return i == campo.size() && nome[i] == '\0';
-}
-
-// The positions found last, per thread, and the rows (Recordset::Rows) they were all found in. Reached
-// once per net price: a thread-local variable of a library that may be loaded as a module costs a call
-// on every access. A recalculation alternates between the purchase and the sales matrix, so the
-// positions of the last two sets of rows are kept.
-struct IndiciTrovati {
-    int indici[kCampiNetto] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-    uint64_t righe = 0;
-};
-IndiciTrovati* IndiciNetto(const Recordset& row) {
-    struct Ultimi {
-        IndiciTrovati trovati[2];
-        int prossimo = 0;
-    };
-    thread_local Ultimi ultimi;
+// The positions in `row`, found again only when its rows are not those they were found in. False when
+// a field is missing (the positions then say -1 for it).
+bool Trova(Recordset& row, Posizioni& p) {
     const uint64_t righe = row.Rows().rows;
-    for (auto& t : ultimi.trovati)
-        if (righe != 0 && t.righe == righe) return &t;
-    IndiciTrovati* t = &ultimi.trovati[ultimi.prossimo];
-    ultimi.prossimo ^= 1;
-    return t;  // its positions are checked against these rows' fields before they are used
-}
-
-int IndiceNetto(Recordset& row, IndiciTrovati* trovati, CampoNetto campo) {
-    const auto& infos = row.FieldInfos();
-    int& i = trovati->indici[campo];
-    if (i >= 0 && i < static_cast<int>(infos.size()) &&
-        StessoNome(infos[i].name, kNomiNetto[campo], kLunghezzeNetto[campo]))
-        return i;
-    trovati->righe = 0;
-    i = row.GetFields().IndexOf(kNomiNetto[campo]);
-    return i;
-}
-
-// Every position at once: the rows of one recordset (and its clones) keep their fields where they are,
-// so positions found in them are not checked again while the same rows are read. False when a field
-// is missing.
-bool IndiciNetto(Recordset& row, IndiciTrovati* trovati) {
-    const uint64_t righe = row.Rows().rows;
-    if (righe != 0 && righe == trovati->righe) return true;
+    if (righe != 0 && righe == p.righe) return true;
+    auto fields = row.GetFields();
     bool tutti = true;
-    for (int c = 0; c < kCampiNetto; ++c) tutti = IndiceNetto(row, trovati, static_cast<CampoNetto>(c)) >= 0 && tutti;
-    trovati->righe = tutti ? righe : 0;
+    for (int c = 0; c < kCampiNetto; ++c) {
+        p.indici[static_cast<std::size_t>(c)] = fields.IndexOf(kNomiNetto[c]);
+        tutti = tutti && p.indici[static_cast<std::size_t>(c)] >= 0;
+    }
+    p.righe = tutti ? righe : 0;
     return tutti;
 }
 
-Variant ValoreNetto(Recordset& row, IndiciTrovati* indici, CampoNetto campo) {
-    const int i = IndiceNetto(row, indici, campo);
+Variant ValoreNetto(Recordset& row, const Posizioni& p, CampoNetto campo) {
+    const int i = p.indici[campo];
     return i >= 0 ? row.Value(i) : row.Value(kNomiNetto[campo]);
 }
 
@@ -141,16 +95,15 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, V
 // The net price of the current row of `row`. Its inputs are read together, the row found once; a
 // recordset lacking one of the fields is read field by field, so that the missing one fails as a read
 // by name fails.
-std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row) {
-    IndiciTrovati* const ix = IndiciNetto(row);
-    if (!IndiciNetto(row, ix)) return NetPriceOf(calculation, [&](CampoNetto campo) { return ValoreNetto(row, ix, campo); });
+std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, Recordset& row, Posizioni& ix) {
+    if (!Trova(row, ix)) return NetPriceOf(calculation, [&](CampoNetto campo) { return ValoreNetto(row, ix, campo); });
     // The usual row holds its eleven figures as Doubles (or nothing): they are handed over in one call.
     static_assert(kMagImp - kPrezzo + 1 == kv::services::PriceCalculation::kInputs);
     if (calculation) {
         try {
             std::array<double, kv::services::PriceCalculation::kInputs> numeri;
-            if (row.Numbers(ix->indici + kPrezzo, numeri.size(), numeri.data())) {
-                calculation->Calculate(NS(row.Value(ix->indici[kValuta])), numeri);
+            if (row.Numbers(ix.indici.data() + kPrezzo, numeri.size(), numeri.data())) {
+                calculation->Calculate(NS(row.Value(ix.indici[kValuta])), numeri);
                 Variant net = calculation->NetPrice();
                 if (net.IsNull() || net.IsEmpty()) return std::nullopt;
                 return net;
@@ -161,7 +114,7 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, R
     }
     std::array<Variant, kNetto> valori;
     try {
-        row.Values(ix->indici, kNetto, valori.data());
+        row.Values(ix.indici.data(), kNetto, valori.data());
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -173,13 +126,13 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, R
 void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
     try {
         if (!recordset_ || recordset_->IsBOF() || recordset_->IsEOF()) return;
-        auto net = NetPriceOf(price_calculation_.get(), *recordset_);
-        IndiciTrovati* const ix = IndiciNetto(*recordset_);
-        const int i = IndiciNetto(*recordset_, ix) ? ix->indici[kNetto] : IndiceNetto(*recordset_, ix, kNetto);
+        auto net = NetPriceOf(price_calculation_.get(), *recordset_, posizioni_netto_);
+        const Variant valore = net ? *net : Variant::Null();
+        const int i = posizioni_netto_.indici[kNetto];
         if (i >= 0)
-            recordset_->SetValue(i, net ? *net : Variant::Null());
+            recordset_->SetValue(i, valore);
         else
-            recordset_->SetValue("BLT_PREZZONETTO", net ? *net : Variant::Null());
+            recordset_->SetValue("BLT_PREZZONETTO", valore);
     } catch (const std::exception&) {
         // Errors are ignored here: the caller's row stays as the steps above left it.
     }
@@ -189,7 +142,10 @@ std::optional<kv::services::NetPriceSteps> CLSMG_SETUPVARIANTI::PassiPrezzoNetto
     try {
         kv::ado::Recordset* rs = riga ? riga : recordset_.get();
         if (!rs || rs->IsBOF() || rs->IsEOF()) return std::nullopt;
-        if (!NetPriceOf(price_calculation_.get(), *rs)) return std::nullopt;
+        // Another recordset than the matrix's rows has positions of its own, found for this call.
+        Posizioni proprie;
+        Posizioni& ix = rs->Rows().rows == posizioni_netto_.righe ? posizioni_netto_ : proprie;
+        if (!NetPriceOf(price_calculation_.get(), *rs, ix)) return std::nullopt;
         return price_calculation_->LastSteps();
     } catch (const std::exception&) {
         return std::nullopt;
@@ -201,13 +157,12 @@ Variant CLSMG_SETUPVARIANTI::PrezzoNettoRiga(std::vector<Variant>& riga) {
     // price is the one AggiornaPrezzoNetto computes once the row is there.
     try {
         if (!recordset_) return Variant::Null();
-        int indici[kNetto];
-        IndiciTrovati* const ix = IndiciNetto(*recordset_);
+        Trova(*recordset_, posizioni_netto_);
+        const auto& indici = posizioni_netto_.indici;
         for (int c = 0; c < kNetto; ++c) {
-            const int i = IndiceNetto(*recordset_, ix, static_cast<CampoNetto>(c));
+            const int i = indici[static_cast<std::size_t>(c)];
             if (i < 0 || i >= static_cast<int>(riga.size())) return Variant::Null();
             riga[i] = recordset_->ConvertValue(i, riga[i]);
-            indici[c] = i;
         }
         auto net = NetPriceOf(price_calculation_.get(), [&](CampoNetto campo) -> const Variant& {
             return riga[indici[campo]];
@@ -259,7 +214,7 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto4() {
                 const std::string column = "BLT_" + std::to_string(++k);
                 ignore([&] {
                     // The column shows the net price raised by the row's recharge; no price, no figure.
-                    auto net = NetPriceOf(price_calculation_.get(), *recordset_);
+                    auto net = NetPriceOf(price_calculation_.get(), *recordset_, posizioni_netto_);
                     if (!net) {
                         pivot->SetValue(column, Variant::Null());
                         return;
