@@ -201,7 +201,7 @@ TEST_P(DesktopPassword, ARunWithoutAUserFailsCleanlyInItalian) {
 // titles, every text on them, the status bar, the messages and errors with their "Dettagli"), a script
 // run, a picture taken unattended and the demo tool's output; none holds the password or a piece of it.
 TEST_P(DesktopPassword, NothingShownOrWrittenHoldsThePassword) {
-    const std::string secret = "Zq7-Segreto;Pw";
+    const std::string secret = "Zq7-Segreto;Kw4-Pw9";  // every piece of it distinctive
     const std::string quoted = "\"" + secret + "\"";
     PasswordRole role(base_, secret);
     // The role may log in but has no right on the company's tables.
@@ -216,20 +216,26 @@ TEST_P(DesktopPassword, NothingShownOrWrittenHoldsThePassword) {
     const std::string server =
         "Provider=PostgreSQL;Host=" + host + ";Port=" + qmx::testing::ConnValue(base_, "Port") + ";Database=postgres";
     const std::string root = qmx::testing::ConnValue(base_, "SSL Root Cert");
+    const std::string as_role = role.As(base_);
     std::vector<std::pair<std::string, std::string>> ways = {
-        {"wrong password", role.As(base_) + ";Password=\"Zq7-Sbagliato;Pw\""},
-        {"password not quoted", role.As(base_) + ";Password=" + secret},
+        {"wrong password", as_role + ";Password=\"Zq7-Sbagliato;Kw4-Pw9\""},
+        {"password not quoted", as_role + ";Password=" + secret},
+        {"quote not closed", as_role + ";Password=\"" + secret},
+        {"text after the quote", as_role + ";Password=" + quoted + " oltre"},
         {"no server there", "Provider=PostgreSQL;Host=127.0.0.1;Port=1;User ID=qmx;Password=" + quoted},
         {"no such database", base_ + ";Database=nessuna;Password=" + quoted},
+        {"no such user", server + ";User ID=nessuno;Password=" + quoted},
+        {"no such service", "Provider=PostgreSQL;Service=nessuno;Password=" + quoted},
         {"bad ssl mode", base_ + ";Password=" + quoted + ";SSL Mode=sempre"},
-        {"no rights on the tables", role.As(base_) + ";Schema=" + schema + ";Password=" + quoted},
+        {"bad lock timeout", base_ + ";Password=" + quoted + ";Lock Timeout=mai"},
+        {"no rights on the tables", as_role + ";Schema=" + schema + ";Password=" + quoted},
         {root.empty() ? "no encryption there" : "wrong authority",
          server + ";User ID=qmx;Password=" + quoted +
              (root.empty() ? ";SSL Mode=require"
                            : ";SSL Mode=verify-ca;SSL Root Cert=" + root.substr(0, root.rfind('/')) + "/other-ca.crt")},
     };
-    const QStringList pieces = {QString::fromStdString(secret), QStringLiteral("Zq7"), QStringLiteral("Segreto"),
-                                QStringLiteral("Sbagliato")};
+    const QStringList pieces = {QStringLiteral("Zq7"), QStringLiteral("Segreto"), QStringLiteral("Sbagliato"),
+                                QStringLiteral("Kw4"), QStringLiteral("Pw9")};
     auto check = [&](const std::string& where, const QString& text) {
         for (const auto& p : pieces) EXPECT_FALSE(text.contains(p)) << where << ": " << text.toStdString();
     };
@@ -280,6 +286,21 @@ TEST_P(DesktopPassword, NothingShownOrWrittenHoldsThePassword) {
         frame.close();
     }
     role.admin().Execute("DROP SCHEMA " + schema + " CASCADE");
+
+    // A session lost while the password changed on the server: opening it again is refused, without it.
+    qmx::testing::PrivateFile passfile("qmx_pgpass", qmx::testing::PassfileLine(base_, role));
+    kv::ado::Connection c;
+    c.Open(as_role + ";Password File=" + passfile.path());
+    role.SetPassword("Altro-1");
+    role.admin().Execute("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '" + role.name() + "'");
+    QTest::qWait(200);
+    try {
+        c.Execute("SELECT 1");
+        ADD_FAILURE() << "the lost session answered";
+    } catch (const kv::Error& e) {
+        EXPECT_TRUE(QString::fromStdString(e.Description()).contains(QStringLiteral("interrotta")));
+        check("lost session", QString::fromStdString(e.Description() + c.GetErrors().Item(0).description));
+    }
 }
 
 struct ServerParamName {
