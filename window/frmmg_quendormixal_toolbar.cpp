@@ -28,6 +28,24 @@ constexpr const char* kSaveFailed =
     "Il salvataggio dei listini non è riuscito: nessun prezzo è stato scritto. Le modifiche restano nelle "
     "griglie; correggerle e confermare di nuovo.";
 
+// A save or deletion that met rows another desktop holds in a transaction of its own waited the
+// connection's lock timeout and was refused, instead of waiting without end: the user is told so,
+// rather than asked to correct what needs no correcting.
+constexpr const char* kSaveLocked =
+    "Un altro desktop sta salvando gli stessi prezzi: il salvataggio ha atteso il tempo stabilito ed è stato "
+    "annullato, nessun prezzo è stato scritto. Le modifiche restano nelle griglie: confermare di nuovo tra poco.";
+
+bool HeldByAnotherDesktop(const kv::ado::ConnectionPtr& connection) {
+    if (!connection) return false;
+    for (const auto& e : connection->GetErrors().All())
+        if (e.sql_state == kv::ado::kSqlStateLockTimeout) return true;
+    return false;
+}
+
+const char* SaveFailure(const kv::ado::ConnectionPtr& connection) {
+    return HeldByAnotherDesktop(connection) ? kSaveLocked : kSaveFailed;
+}
+
 std::string Text(const kv::Variant& v) { return kv::CStr(NS(v)); }
 
 }  // namespace
@@ -65,7 +83,7 @@ void FRMMG_QUENDORMIXAL::SalvaTipi(std::initializer_list<CLSMG_SETUPVARIANTI*> t
         for (CLSMG_SETUPVARIANTI* d : tipi) {
             d->SetState(0);
             d->UpdateBatch();
-            if (d->State() != 0) throw DriverFailure(kSaveFailed);
+            if (d->State() != 0) throw DriverFailure(SaveFailure(connection_));
         }
         connection_->CommitTrans();
     } catch (...) {
@@ -204,6 +222,11 @@ void FRMMG_QUENDORMIXAL::EliminaTipo(CLSMG_SETUPLISTINI& list_driver, CLSMG_SETU
     matrix_driver.ReLoadVarianti();
     grid.SetDataSource(matrix_driver.Recordset());
     matrix_driver.SetStatusOperationCompleted();
+    if (failed && HeldByAnotherDesktop(connection_))
+        throw DriverFailure(std::string("Un altro desktop sta salvando gli stessi prezzi: l'eliminazione dei listini di ") +
+                            (sales ? "vendita" : "acquisto") +
+                            " ha atteso il tempo stabilito ed è stata annullata, nessun listino è stato eliminato. "
+                            "Riprovare tra poco.");
     if (failed)
         throw DriverFailure(sales ? "L'eliminazione dei listini di vendita non è riuscita; nessun listino di vendita è stato eliminato"
                                   : "L'eliminazione dei listini di acquisto non è riuscita; nessun listino di acquisto è stato eliminato");

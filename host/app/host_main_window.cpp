@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMdiSubWindow>
+#include <QPointer>
 
 #include "host/services/form_factory.h"
 #include "host/services/qt_dialogs.h"
@@ -56,6 +57,13 @@ HostMainWindow::HostMainWindow(HostSettings settings, QString components_dir, bo
     if (interactive) {
         global_->SetErrorDisplayFactory([this] { return std::make_shared<kv::qt::QtErrorDisplay>(this); });
         global_->SetMessageServiceFactory([this] { return std::make_shared<kv::qt::QtMessageService>(this); });
+        // A password the server wants and nothing else gives is asked here, once a session; without a
+        // user (a picture taken unattended) such a server refuses the connection, which is reported.
+        passwords_ = std::make_shared<svc::SessionPasswords>(
+            [frame = QPointer<QWidget>(this)](const kv::ado::PasswordPrompt::Request& request) {
+                return kv::qt::AskPassword(request, frame.data());
+            });
+        global_->SetPasswordPrompt(passwords_);
     }
     loader_.AddSearchDirectory(components_dir_.toStdString());
 

@@ -18,6 +18,7 @@
 #include "platform/services/component_loader.h"
 #include "platform/services/global_services.h"
 #include "platform/services/host_session.h"
+#include "platform/services/session_passwords.h"
 
 class QMdiArea;
 
@@ -48,6 +49,8 @@ class HostMainWindow : public QMainWindow {
     std::optional<QString> CheckSession();
     // False once CheckSession found that the company does not exist.
     bool CompanyKnown() const { return company_known_; }
+    // True once the user declined to give the password the database server asked for.
+    bool PasswordDeclined() const { return passwords_ && passwords_->Declined(); }
 
     kv::services::HostGlobalServices& Global() { return *global_; }
     kv::qt::QtWindowPresenter& Presenter() { return *presenter_; }
@@ -73,6 +76,7 @@ class HostMainWindow : public QMainWindow {
     bool form_factory_added_ = false;
     bool company_known_ = true;
     std::shared_ptr<kv::services::Cinterface> component_;
+    std::shared_ptr<kv::services::SessionPasswords> passwords_;
 };
 
 }  // namespace kv::host

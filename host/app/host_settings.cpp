@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#include "platform/ado/connection.h"
+
 namespace kv::host {
 
 std::optional<QString> ParseSettings(const QStringList& arguments, HostSettings& out) {
@@ -62,26 +64,34 @@ std::string DemoConnectionString(const QString& executable_dir) {
 }
 
 QString SessionPlace(const std::string& connection_string) {
-    // Keys and values of "Key=Value;Key=Value", keys without regard to case.
-    auto get = [&](const char* key) -> QString {
-        for (const QString& part : QString::fromStdString(connection_string).split(QLatin1Char(';'))) {
-            const qsizetype eq = part.indexOf(QLatin1Char('='));
-            if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
-                return part.mid(eq + 1).trimmed();
-        }
-        return {};
+    // Read as the connection reads it, so a quoted value (a password holding ';') never shows in part.
+    auto get = [&](std::initializer_list<std::string_view> keys) {
+        return QString::fromStdString(kv::ado::ConnectionStringValue(connection_string, keys)).trimmed();
     };
-    const QString provider = get("Provider");
-    if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
-        QString host = get("Host");
-        if (host.isEmpty()) host = QStringLiteral("localhost");
-        const QString port = get("Port");
-        if (!port.isEmpty()) host += QLatin1Char(':') + port;
-        QString database = get("Database");
-        if (database.isEmpty()) database = get("User ID");
-        return QStringLiteral("%1 su %2").arg(database, host);
+    const QString provider = get({"Provider"});
+    if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0 ||
+        provider.compare(QLatin1String("Postgres"), Qt::CaseInsensitive) == 0) {
+        const QString service = get({"Service"});
+        QString host = get({"Host", "Server", "Data Source"});
+        const QString port = get({"Port"});
+        if (!host.isEmpty() && !port.isEmpty()) host += QLatin1Char(':') + port;
+        QString database = get({"Database", "Initial Catalog"});
+        QString place;
+        if (host.isEmpty() && !service.isEmpty()) {
+            place = database.isEmpty() ? QStringLiteral("servizio %1").arg(service)
+                                       : QStringLiteral("%1 (servizio %2)").arg(database, service);
+        } else {
+            if (host.isEmpty()) host = QStringLiteral("localhost");
+            if (database.isEmpty()) database = get({"User ID", "UID", "User", "Username"});
+            place = QStringLiteral("%1 su %2").arg(database, host);
+        }
+        // Whether the connection is encrypted is the user's to see: it is, when the string demands it.
+        const QString ssl = get({"SSL Mode", "SSLMode"}).toLower();
+        if (ssl == QLatin1String("require") || ssl == QLatin1String("verify-ca") || ssl == QLatin1String("verify-full"))
+            place += QStringLiteral(" (connessione cifrata)");
+        return place;
     }
-    const QString file = get("Data Source");
+    const QString file = get({"Data Source"});
     if (!file.isEmpty()) return QDir::cleanPath(file).section(QLatin1Char('/'), -1);
     return provider;
 }

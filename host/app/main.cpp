@@ -2,8 +2,8 @@
 // window at start-up (and again from the "Magazzino" menu). With --screenshot it writes a PNG of the
 // frame once the window has laid itself out, and exits. Exit codes:
 //   0  the window opened without reporting an error (or --help);
-//   1  the arguments were refused, the demo database is missing, the window could not be opened, or
-//      the picture could not be written;
+//   1  the arguments were refused, the demo database is missing, the window could not be opened, the
+//      picture could not be written, or the user declined to give the database's password;
 //   2  the window reported errors (the picture is written all the same; the errors are listed on
 //      standard error);
 //   3  with --screenshot, the company or the article asked for does not exist (interactively the
@@ -125,6 +125,11 @@ int main(int argc, char** argv) {
     frame.show();
 
     const std::optional<QString> unknown = frame.CheckSession();
+    if (frame.PasswordDeclined()) {
+        // Without the password there is no database to work on: the user chose not to go on.
+        Say(QStringLiteral("la password del database non è stata indicata: erp-host si chiude"));
+        return 1;
+    }
     if (!unattended) {
         if (unknown) {
             kv::qt::BuildMessageBox(*unknown, kv::services::style::kExclamation, QStringLiteral("Attenzione"), &frame)

@@ -127,9 +127,13 @@ public:
         int answer = closing_answer;
         if (!closing_) {
             if (answers_.empty()) {
+                // A script run has no "Dettagli" to open: an error display that ends it says its detail too,
+                // so whoever runs it learns why (a database that does not open, a password nothing gives).
+                std::string detail;
+                if (error) detail = svc::DescribeForUser(*error).details;
                 if (!failure_)
                     failure_ = "è apparso un messaggio senza una risposta preparata con answer: \"" + OneLine(title) +
-                               "\" — " + OneLine(text);
+                               "\" — " + OneLine(text) + (detail.empty() ? "" : " — Dettagli: " + OneLine(detail));
                 answer = closing_answer;
             } else {
                 answer = answers_.front();
@@ -422,7 +426,12 @@ private:
             throw ScriptFailure{"il componente non si apre su un articolo"};
         component_ = component;
         component->ShowForm();
-        if (!Window()) throw ScriptFailure{"la finestra dei listini non si è aperta"};
+        if (!Window()) {
+            // The window says why it did not open (a database that does not open) in an error display
+            // the script had no answer for: that reason is the line's.
+            if (auto why = dialogs_->TakeFailure()) throw ScriptFailure{*why};
+            throw ScriptFailure{"la finestra dei listini non si è aperta"};
+        }
     }
 
     std::shared_ptr<svc::PresentableWindow> Window() const {

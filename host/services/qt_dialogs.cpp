@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -309,6 +310,52 @@ void ErrorDialog::reject() {
     if (escape_answer_ == 0) return;
     answer_ = escape_answer_;
     QDialog::reject();
+}
+
+PasswordDialog::PasswordDialog(const kv::ado::PasswordPrompt::Request& request, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Password del database"));
+    setWindowModality(Qt::ApplicationModal);
+    auto* layout = new QVBoxLayout(this);
+    QString text = QStringLiteral("Il server PostgreSQL %1 chiede la password dell'utente %2")
+                       .arg(QString::fromStdString(request.server), QString::fromStdString(request.user));
+    if (!request.database.empty()) text += QStringLiteral(" per il database %1").arg(QString::fromStdString(request.database));
+    text += QStringLiteral(".");
+    if (request.refused) text.prepend(QStringLiteral("La password indicata non è stata accettata. "));
+    text += QStringLiteral("\nLa password resta solo in memoria finché il programma è aperto.");
+    message_ = new QLabel(text, this);
+    message_->setObjectName(QStringLiteral("passwordMessage"));
+    message_->setWordWrap(true);
+    message_->setMinimumWidth(360);
+    layout->addWidget(message_);
+    field_ = new QLineEdit(this);
+    field_->setObjectName(QStringLiteral("password"));
+    field_->setEchoMode(QLineEdit::Password);
+    field_->setContextMenuPolicy(Qt::NoContextMenu);
+    field_->setAccessibleName(QStringLiteral("Password"));
+    layout->addWidget(field_);
+    buttons_ = new QDialogButtonBox(this);
+    QPushButton* ok = buttons_->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    buttons_->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons_);
+    field_->setFocus();
+}
+
+std::string PasswordDialog::TakePassword() {
+    std::string password = field_->text().toStdString();
+    field_->clear();
+    return password;
+}
+
+std::optional<std::string> AskPassword(const kv::ado::PasswordPrompt::Request& request, QWidget* parent) {
+    PasswordDialog dialog(request, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        dialog.field()->clear();
+        return std::nullopt;
+    }
+    return dialog.TakePassword();
 }
 
 int QtMessageService::Message(const std::string& text, int style_value, const std::string& title) {

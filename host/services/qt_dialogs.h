@@ -14,11 +14,15 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "platform/ado/connection.h"
 #include "platform/services/dialogs.h"
 
 class QDialogButtonBox;
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QToolButton;
 
@@ -59,6 +63,28 @@ class ErrorDialog : public QDialog {
     QDialogButtonBox* buttons_;
     int answer_;
 };
+
+// The dialog that asks for the password a database server wants when neither the connection string nor
+// the password file or the service gives it: which server and user, a field that shows no characters
+// (and lets nothing be copied out of it), OK and Annulla. After a refusal it says the last one was not
+// accepted.
+class PasswordDialog : public QDialog {
+  public:
+    explicit PasswordDialog(const kv::ado::PasswordPrompt::Request& request, QWidget* parent = nullptr);
+    QLabel* messageLabel() const { return message_; }
+    QLineEdit* field() const { return field_; }
+    QDialogButtonBox* buttons() const { return buttons_; }
+    // The typed password, handed over once: the field is emptied.
+    std::string TakePassword();
+
+  private:
+    QLabel* message_;
+    QLineEdit* field_;
+    QDialogButtonBox* buttons_;
+};
+
+// Shows a PasswordDialog: the password, or nullopt when the user pressed Annulla or closed it.
+std::optional<std::string> AskPassword(const kv::ado::PasswordPrompt::Request& request, QWidget* parent);
 
 class QtMessageService : public kv::services::MessageService {
   public:

@@ -55,6 +55,23 @@ private:
     ErrorInfo info_;
 };
 
+// The server refused the session for want of a password: none was given (state 28000), or the one
+// given was not accepted (28P01, `request.refused`). Connection asks its PasswordPrompt on the first.
+class PasswordNeeded : public ProviderError {
+public:
+    PasswordNeeded(ErrorInfo info, PasswordPrompt::Request request)
+        : ProviderError(std::move(info)), request_(std::move(request)) {}
+    const PasswordPrompt::Request& Request() const { return request_; }
+
+private:
+    PasswordPrompt::Request request_;
+};
+
+// How long a statement waits for a row another connection holds, from the connection string's
+// Lock Timeout (seconds, a fraction allowed; 0 waits without end): milliseconds, 10 seconds when not
+// said. A value that is not a number of seconds raises 3001.
+long LockTimeoutMilliseconds(const ConnectionParams& params);
+
 // What one Execute produced: rows (has_rows, possibly none) or the count of rows a statement touched.
 struct ExecuteResult {
     bool has_rows = false;

@@ -1,5 +1,6 @@
 #include "platform/ado/connection.h"
 
+#include <charconv>
 #include <utility>
 
 #include "platform/ado/backend.h"
@@ -43,8 +44,15 @@ ConnectionParams ConnectionParams::Parse(std::string_view text) {
     ConnectionParams p;
     std::size_t i = 0;
     const std::size_t n = text.size();
-    auto no_value = [](std::string_view piece) {
-        Raise(err::kInvalidArgument, "Connection string: \"" + std::string(TrimBlanks(piece)) + "\" has no value");
+    // The refusal names the key before the piece, never the piece itself: an unquoted password holding
+    // ';' would otherwise be shown in part.
+    std::string previous_key;
+    auto no_value = [&](std::string_view) {
+        Raise(err::kInvalidArgument,
+              previous_key.empty()
+                  ? std::string("Stringa di connessione: all'inizio c'è un testo senza \"=\"")
+                  : "Stringa di connessione: dopo il valore di " + previous_key +
+                        " c'è un testo senza \"=\" (un valore che contiene \";\" va scritto tra virgolette)");
     };
     while (i < n) {
         std::size_t eq = text.find('=', i);
@@ -59,7 +67,7 @@ ConnectionParams ConnectionParams::Parse(std::string_view text) {
             break;
         }
         std::string key = UpperKey(text.substr(i, eq - i));
-        if (key.empty()) Raise(err::kInvalidArgument, "Connection string: a value has no key");
+        if (key.empty()) Raise(err::kInvalidArgument, "Stringa di connessione: un valore non ha la chiave");
         std::size_t v = eq + 1;
         while (v < n && (text[v] == ' ' || text[v] == '\t')) ++v;
         std::string value;
@@ -81,10 +89,12 @@ ConnectionParams ConnectionParams::Parse(std::string_view text) {
                 }
                 value.push_back(text[k++]);
             }
-            if (!closed) Raise(err::kInvalidArgument, "Connection string: the value of " + key + " has no closing quote");
+            if (!closed)
+                Raise(err::kInvalidArgument, "Stringa di connessione: il valore di " + key + " non ha le virgolette di chiusura");
             std::size_t end = text.find(';', k);
             if (!TrimBlanks(text.substr(k, end == std::string_view::npos ? n - k : end - k)).empty())
-                Raise(err::kInvalidArgument, "Connection string: text follows the quoted value of " + key);
+                Raise(err::kInvalidArgument,
+                      "Stringa di connessione: dopo il valore tra virgolette di " + key + " segue altro testo");
             i = end == std::string_view::npos ? n : end + 1;
         } else {
             std::size_t end = text.find(';', v);
@@ -92,6 +102,7 @@ ConnectionParams ConnectionParams::Parse(std::string_view text) {
             value = std::string(TrimBlanks(text.substr(v, end - v)));
             i = end + 1;
         }
+        previous_key = key;
         p.values_[key] = std::move(value);
     }
     return p;
@@ -108,6 +119,32 @@ std::string ConnectionParams::Get(std::initializer_list<std::string_view> names)
 bool ConnectionParams::Has(std::string_view name) const { return values_.count(UpperKey(name)) > 0; }
 
 void ConnectionParams::Set(std::string_view name, std::string value) { values_[UpperKey(name)] = std::move(value); }
+
+long LockTimeoutMilliseconds(const ConnectionParams& params) {
+    constexpr long kDefault = 10000;
+    if (!params.Has("Lock Timeout")) return kDefault;
+    std::string text = params.Get({"Lock Timeout"});
+    for (char& c : text)
+        if (c == ',') c = '.';
+    double seconds = -1;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || !(seconds >= 0) ||
+        seconds > 86400)
+        throw Error(err::kInvalidArgument,
+                    "Stringa di connessione: Lock Timeout vuole i secondi di attesa per una riga bloccata da un'altra "
+                    "connessione (per esempio 10 o 0,5; 0 attende senza limite)",
+                    "Connection");
+    const long ms = static_cast<long>(seconds * 1000 + 0.5);
+    return seconds > 0 && ms == 0 ? 1 : ms;
+}
+
+std::string ConnectionStringValue(std::string_view connection_string, std::initializer_list<std::string_view> keys) {
+    try {
+        return ConnectionParams::Parse(connection_string).Get(keys);
+    } catch (const Error&) {
+        return {};
+    }
+}
 
 // ---- Errors
 
@@ -148,7 +185,7 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
         if (upper == "SQLITE" || upper == "SQLITE3") {
             backend_ = OpenSqliteBackend(params);
         } else if (upper == "POSTGRESQL" || upper == "POSTGRES") {
-            backend_ = OpenPostgresBackend(params);
+            backend_ = OpenAskingPassword(std::move(params));
         } else {
             Raise(kErrProviderNotFound,
                   "Provider cannot be found: \"" + provider + "\" (this platform has SQLite and PostgreSQL).");
@@ -160,6 +197,39 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
         throw Error(e.Number(), e.Description(), e.Source());
     }
     ++generation_;
+}
+
+std::unique_ptr<Backend> Connection::OpenAskingPassword(ConnectionParams params) {
+    // A password typed wrong is asked again, a few times, as a login does.
+    constexpr int kAttempts = 4;  // the first without a password, then three typed
+    bool from_prompt = false;
+    PasswordPrompt::Request request;
+    for (int attempt = 0;; ++attempt) {
+        try {
+            auto backend = OpenPostgresBackend(params);
+            if (from_prompt) password_prompt_->Accepted(request);
+            return backend;
+        } catch (const PasswordNeeded& e) {
+            // A password of the connection string, its file or its service that the server refused is
+            // the administrator's to mend: the user is asked only for one nothing gave, or for another
+            // try at one the user typed.
+            const bool ask = password_prompt_ && (from_prompt || !e.Request().refused);
+            if (!ask || attempt + 1 >= kAttempts) throw;
+            request = e.Request();
+            // Whatever the user typed did not do (an empty password is no password at all).
+            request.refused = from_prompt;
+            std::optional<std::string> password = password_prompt_->Password(request);
+            if (!password) {
+                ErrorInfo info{err::kProvider,
+                               "La password dell'utente " + request.user + " per il server PostgreSQL " +
+                                   request.server + " non è stata indicata: la connessione non è stata aperta.",
+                               "PostgreSQL", kSqlStatePasswordMissing, 0};
+                throw ProviderError(std::move(info));
+            }
+            params.Set("Password", std::move(*password));
+            from_prompt = true;
+        }
+    }
 }
 
 void Connection::Close() {

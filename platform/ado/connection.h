@@ -1,7 +1,14 @@
 #pragma once
 // Connection: the platform's connection to the company database, chosen by the connection string:
 //   Provider=SQLite;Data Source=<file or :memory:>
-//   Provider=PostgreSQL;Host=...;Port=...;Database=...;User ID=...;Password=...
+//   Provider=PostgreSQL;Host=...;Port=...;Database=...;User ID=...[;Password=...]
+//   Provider=PostgreSQL;Service=<name in pg_service.conf>
+// A PostgreSQL string may also say SSL Mode (disable, allow, prefer, require, verify-ca, verify-full),
+// SSL Root Cert (the authority's certificate; without it the engine's own file), Host Address (the
+// address to reach when Host names the server for its certificate), Password File, Lock Timeout (the
+// seconds a statement waits for a row another connection holds; 10 when not said, 0 without end) and
+// Schema. Without Password the engine takes it from its password file or the service; when the server
+// asks for one that nothing gives, the connection's PasswordPrompt is asked.
 // The component writes one SQL dialect (ISNULL(a, b), substring(s, start, len), dates as 'YYYYMMDD'
 // literals, fixed-width text compared without trailing blanks, unquoted upper-case identifiers); each
 // engine's backend adapts only what its engine lacks, in one place.
@@ -21,7 +28,9 @@
 // The engines' own headers stay private to the backends.
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +43,7 @@
 namespace kv::ado {
 
 class Backend;
+class ConnectionParams;
 class StatementFaults;
 
 struct ErrorInfo {
@@ -42,6 +52,32 @@ struct ErrorInfo {
     std::string source;
     std::string sql_state;
     long native_error = 0;
+};
+
+// SQLSTATEs a caller tells apart: a row another connection holds was not given within the lock timeout
+// (both engines say so with this state), and the server's refusal of the session for want of a password
+// (28000: none given; 28P01: the one given was not accepted).
+inline constexpr const char* kSqlStateLockTimeout = "55P03";
+inline constexpr const char* kSqlStatePasswordMissing = "28000";
+inline constexpr const char* kSqlStatePasswordRefused = "28P01";
+
+// Where a connection gets the password a server asks for when neither the connection string nor the
+// engine's password file or service gives it: the desktop asks its user and keeps the answer in memory
+// for the session's other connections. A connection without one refuses such a server, saying where a
+// password can be put.
+class PasswordPrompt {
+public:
+    struct Request {
+        std::string server;    // "host:port" as the engine reached it
+        std::string database;
+        std::string user;
+        bool refused = false;  // the server did not accept the password this prompt gave last
+    };
+    virtual ~PasswordPrompt() = default;
+    // The password to try, or nullopt when there is none (the user declined).
+    virtual std::optional<std::string> Password(const Request& request) = 0;
+    // The server accepted the password given for `request`.
+    virtual void Accepted(const Request& request) = 0;
 };
 
 // The provider errors of the last failed operation (cleared and refilled on the next failure;
@@ -76,7 +112,8 @@ public:
     void SetRegional(const RegionalSettings& rs) { regional_ = rs; }
 
     // Opens with the given connection string (or the stored one when empty). 3705 when already open;
-    // an unknown provider, a missing file or a refused server raise kv::Error naming the cause.
+    // an unknown provider, a missing file or a refused server raise kv::Error naming the cause. No text
+    // raised here or kept in Errors holds the password.
     void Open(std::string_view connection_string = {}, std::string_view user = {},
               std::string_view password = {});
     // 3704 when closed, 3246 inside a transaction.
@@ -94,8 +131,12 @@ public:
     Errors& GetErrors() { return errors_; }
     const Errors& GetErrors() const { return errors_; }
 
+    // Asked by Open when the server wants a password nothing else gives (see PasswordPrompt).
+    void SetPasswordPrompt(std::shared_ptr<PasswordPrompt> prompt) { password_prompt_ = std::move(prompt); }
+
 private:
     friend class Command;  // prepares its statement on the backend
+    std::unique_ptr<Backend> OpenAskingPassword(ConnectionParams params);
     // The tests' statement counter (testing/statement_faults.h) goes between the connection and its engine.
     friend std::shared_ptr<StatementFaults> InjectStatementFaults(Connection& connection);
 
@@ -104,9 +145,14 @@ private:
     RegionalSettings regional_;
     Errors errors_;
     std::unique_ptr<Backend> backend_;
+    std::shared_ptr<PasswordPrompt> password_prompt_;
     uint64_t generation_ = 0;  // grows at every Open, so a Command sees that its statement is stale
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;
+
+// The value of the first of `keys` present in a connection string, read as Open reads it (keys in any
+// case, quoted values whole); "" when none is, or when the string does not read.
+std::string ConnectionStringValue(std::string_view connection_string, std::initializer_list<std::string_view> keys);
 
 }  // namespace kv::ado

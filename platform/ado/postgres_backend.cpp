@@ -488,27 +488,128 @@ std::unique_ptr<PreparedStatement> PostgresBackend::Prepare(std::string_view sql
 
 }  // namespace
 
+namespace {
+
+// A value inside libpq's "options" is split at blanks; a backslash keeps a blank or a backslash as it is.
+std::string OptionValue(std::string_view value) {
+    std::string out;
+    for (char c : value) {
+        if (c == ' ' || c == '\t' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+const char* const kSslModes[] = {"disable", "allow", "prefer", "require", "verify-ca", "verify-full"};
+
+std::string SslMode(const ConnectionParams& params) {
+    std::string mode = params.Get({"SSL Mode", "SSLMode"});
+    if (mode.empty()) return mode;  // the engine's own default (PGSSLMODE, else prefer)
+    for (char& c : mode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* known : kSslModes)
+        if (mode == known) return mode;
+    throw Error(err::kInvalidArgument,
+                "Stringa di connessione: SSL Mode vale \"" + mode +
+                    "\", ma può valere disable, allow, prefer, require, verify-ca o verify-full",
+                kSource);
+}
+
+// What a refused session is told by: the server and database as the engine reached them (a service
+// names them only in its file).
+struct Place {
+    std::string server;
+    std::string database;
+    std::string user;
+};
+
+Place PlaceOf(PGconn* conn, const ConnectionParams& params) {
+    Place p;
+    auto text = [](const char* s) { return std::string(s ? s : ""); };
+    std::string host = conn ? text(PQhost(conn)) : std::string();
+    if (host.empty()) host = params.Get({"Host", "Server", "Data Source"});
+    std::string port = conn ? text(PQport(conn)) : std::string();
+    if (port.empty()) port = params.Get({"Port"});
+    p.server = (host.empty() ? std::string("locale") : host) + (port.empty() ? "" : ":" + port);
+    p.database = conn ? text(PQdb(conn)) : params.Get({"Database", "Initial Catalog"});
+    p.user = conn ? text(PQuser(conn)) : params.Get({"User ID", "UID", "User", "Username"});
+    return p;
+}
+
+// The engine's reason, on one line.
+std::string Reason(PGconn* conn) {
+    std::string text = conn ? TrimEnd(PQerrorMessage(conn)) : std::string("memoria insufficiente");
+    for (char& c : text)
+        if (c == '\n' || c == '\t') c = ' ';
+    return text;
+}
+
+[[noreturn]] void RaiseRefusedSession(PGconn* conn, const ConnectionParams& params, const std::string& ssl_mode) {
+    const Place place = PlaceOf(conn, params);
+    const std::string where =
+        "il server PostgreSQL " + place.server + (place.database.empty() ? "" : ", database " + place.database);
+    const std::string reason = Reason(conn);
+    const PasswordPrompt::Request request{place.server, place.database, place.user, false};
+    if (conn && PQconnectionNeedsPassword(conn)) {
+        ErrorInfo info{err::kProvider,
+                       "Impossibile collegarsi con " + where + ": il server chiede la password dell'utente " +
+                           place.user +
+                           " e non la danno né la stringa di connessione, né il file delle password, né il "
+                           "servizio. Indicarla nel file delle password (~/.pgpass, o quello di Password File o "
+                           "PGPASSFILE) alla riga di questo server e utente.",
+                       kSource, kSqlStatePasswordMissing, 0};
+        throw PasswordNeeded(std::move(info), request);
+    }
+    // The server's own words tell a refused password from a session refused after it (a database that
+    // does not exist); its message is in the server's language, so only the one word all of them share
+    // is looked for.
+    if (conn && PQconnectionUsedPassword(conn) && reason.find("password") != std::string::npos) {
+        ErrorInfo info{err::kProvider,
+                       "Impossibile collegarsi con " + where + ": il server non ha accettato la password dell'utente " +
+                           place.user + " (" + reason + ")",
+                       kSource, kSqlStatePasswordRefused, 0};
+        PasswordPrompt::Request refused = request;
+        refused.refused = true;
+        throw PasswordNeeded(std::move(info), refused);
+    }
+    std::string cause = reason;
+    const bool encrypted = ssl_mode == "require" || ssl_mode == "verify-ca" || ssl_mode == "verify-full";
+    if (encrypted && (reason.find("SSL") != std::string::npos || reason.find("certificate") != std::string::npos))
+        cause = "la connessione cifrata (SSL Mode=" + ssl_mode + ") non si è potuta stabilire: " + reason;
+    ErrorInfo info{err::kProvider, "Impossibile collegarsi con " + where + ": " + cause, kSource, "08001", 0};
+    throw ProviderError(std::move(info));
+}
+
+}  // namespace
+
 std::unique_ptr<Backend> OpenPostgresBackend(const ConnectionParams& params) {
     std::vector<std::pair<std::string, std::string>> kv;
     auto add = [&](const char* key, std::string value) {
         if (!value.empty()) kv.emplace_back(key, std::move(value));
     };
-    const std::string host = params.Get({"Host", "Server", "Data Source"});
-    const std::string port = params.Get({"Port"});
-    const std::string database = params.Get({"Database", "Initial Catalog"});
-    add("host", host);
-    add("port", port);
-    add("dbname", database);
+    const std::string ssl_mode = SslMode(params);
+    const long lock_timeout = LockTimeoutMilliseconds(params);
+    // What the string does not say, the engine takes from the service, its environment or its files
+    // (the password from its password file): nothing empty is passed, so nothing overrides them.
+    add("service", params.Get({"Service"}));
+    add("host", params.Get({"Host", "Server", "Data Source"}));
+    add("hostaddr", params.Get({"Host Address", "HostAddr"}));
+    add("port", params.Get({"Port"}));
+    add("dbname", params.Get({"Database", "Initial Catalog"}));
     add("user", params.Get({"User ID", "UID", "User", "Username"}));
     add("password", params.Get({"Password", "PWD"}));
+    add("passfile", params.Get({"Password File", "PassFile"}));
     add("connect_timeout", params.Get({"Timeout", "Connect Timeout"}).empty() ? "15" : params.Get({"Timeout", "Connect Timeout"}));
-    add("sslmode", params.Get({"SSL Mode", "SSLMode"}));
+    add("sslmode", ssl_mode);
+    add("sslrootcert", params.Get({"SSL Root Cert", "SSLRootCert"}));
     add("application_name", "qmx");
     add("client_encoding", "UTF8");
-    // Dates come back as YYYY-MM-DD whatever the server's default; a schema may be chosen.
-    std::string options = "-c DateStyle=ISO,YMD -c extra_float_digits=1 -c standard_conforming_strings=on";
+    // Dates come back as YYYY-MM-DD whatever the server's default; a schema may be chosen. A save that
+    // meets a row another desktop holds waits the lock timeout, then is refused (55P03) instead of
+    // waiting without end.
+    std::string options = "-c DateStyle=ISO,YMD -c extra_float_digits=1 -c standard_conforming_strings=on"
+                          " -c lock_timeout=" + std::to_string(lock_timeout);
     const std::string schema = params.Get({"Schema", "Search Path"});
-    if (!schema.empty()) options += " -c search_path=" + schema;
+    if (!schema.empty()) options += " -c search_path=" + OptionValue(schema);
     add("options", options);
     std::vector<const char*> keys, values;
     for (const auto& [k, v] : kv) {
@@ -518,21 +619,12 @@ std::unique_ptr<Backend> OpenPostgresBackend(const ConnectionParams& params) {
     keys.push_back(nullptr);
     values.push_back(nullptr);
     ConnPtr conn{PQconnectdbParams(keys.data(), values.data(), 0)};
-    const std::string where =
-        (host.empty() ? std::string("the local server") : host) + (port.empty() ? "" : ":" + port);
-    if (!conn || PQstatus(conn.get()) != CONNECTION_OK) {
-        ErrorInfo info{err::kProvider,
-                       "Cannot connect to the PostgreSQL server at " + where +
-                           (database.empty() ? "" : ", database \"" + database + "\"") + ": " +
-                           (conn ? TrimEnd(PQerrorMessage(conn.get())) : std::string("out of memory")),
-                       kSource, "08001", 0};
-        throw ProviderError(std::move(info));
-    }
+    if (!conn || PQstatus(conn.get()) != CONNECTION_OK) RaiseRefusedSession(conn.get(), params, ssl_mode);
     // Notices (a DROP ... IF EXISTS that found nothing) are not errors; libpq would print them.
     PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
+    const Place place = PlaceOf(conn.get(), params);
     return std::make_unique<PostgresBackend>(
-        std::move(conn), "(" + (host.empty() ? std::string("locale") : host) + (port.empty() ? "" : ":" + port) +
-                             (database.empty() ? std::string() : ", database " + database) + ")");
+        std::move(conn), "(" + place.server + (place.database.empty() ? std::string() : ", database " + place.database) + ")");
 }
 
 }  // namespace kv::ado

@@ -37,6 +37,8 @@ public:
 // `sql` is already in the engine's dialect; placeholders are `?`.
 std::unique_ptr<PreparedStatement> PrepareSqliteStatement(sqlite3* db, const std::string& sql);
 std::unique_ptr<PreparedStatement> PreparePostgresStatement(pg_conn* conn, const std::string& sql);
+// The SQLSTATE the embedded engine's (extended) result code is reported with, for statements run either way.
+std::string SqliteSqlState(int code);
 
 // The text cut at each `?` placeholder outside string literals, quoted identifiers and comments:
 // n placeholders give n + 1 pieces.

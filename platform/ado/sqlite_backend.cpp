@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -53,24 +54,13 @@ const std::vector<SqlFunctionRule>& Rules() {
     return rules;
 }
 
-std::string SqlStateOf(int code) {
-    switch (code & 0xff) {
-        case SQLITE_CONSTRAINT: return "23000";
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED: return "40001";
-        case SQLITE_PERM:
-        case SQLITE_AUTH: return "42000";
-        default: return "HY000";
-    }
-}
-
 [[noreturn]] void RaiseEngine(sqlite3* db, int code, const std::string& prefix = {}) {
     ErrorInfo info;
     info.number = err::kProvider;
     info.description = prefix + (db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
     info.source = kSource;
     info.native_error = db ? sqlite3_extended_errcode(db) : code;
-    info.sql_state = SqlStateOf(static_cast<int>(info.native_error));
+    info.sql_state = SqliteSqlState(static_cast<int>(info.native_error));
     throw ProviderError(std::move(info));
 }
 
@@ -429,6 +419,19 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 
+std::string SqliteSqlState(int code) {
+    switch (code & 0xff) {
+        case SQLITE_CONSTRAINT: return "23000";
+        // Another connection holds the database for writing past the lock timeout: said as the server
+        // engine says a row it could not lock in time, so a caller tells both alike.
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return kSqlStateLockTimeout;
+        case SQLITE_PERM:
+        case SQLITE_AUTH: return "42000";
+        default: return "HY000";
+    }
+}
+
 std::unique_ptr<Backend> OpenSqliteBackend(const ConnectionParams& params) {
     const std::string path = params.Get({"Data Source", "DataSource", "Database", "Filename"});
     if (path.empty()) {
@@ -456,8 +459,10 @@ std::unique_ptr<Backend> OpenSqliteBackend(const ConnectionParams& params) {
     DbPtr db(raw);
     if (rc != SQLITE_OK) RaiseEngine(db.get(), rc, "Cannot open the SQLite database \"" + path + "\": ");
     sqlite3_extended_result_codes(db.get(), 1);
-    // Several desktops may share one file: wait for a writer instead of failing at once.
-    sqlite3_busy_timeout(db.get(), 10000);
+    // Several desktops may share one file: wait for a writer instead of failing at once, as long as the
+    // connection string's Lock Timeout says (0: without end).
+    const long lock_timeout = LockTimeoutMilliseconds(params);
+    sqlite3_busy_timeout(db.get(), lock_timeout > 0 ? static_cast<int>(lock_timeout) : INT32_MAX);
     // Opening succeeds on any file; reading the schema tells a database from something else.
     rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) RaiseEngine(db.get(), rc, "Cannot open the SQLite database \"" + path + "\": ");

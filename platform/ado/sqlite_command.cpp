@@ -29,7 +29,7 @@ using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalize>;
     info.description = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
     info.source = kSource;
     info.native_error = db ? sqlite3_extended_errcode(db) : code;
-    info.sql_state = (info.native_error & 0xff) == SQLITE_CONSTRAINT ? "23000" : "HY000";
+    info.sql_state = SqliteSqlState(static_cast<int>(info.native_error));
     throw ProviderError(std::move(info));
 }
 

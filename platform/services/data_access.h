@@ -13,15 +13,18 @@ public:
     virtual kv::ado::ConnectionPtr NewConnection() = 0;
 };
 
-// Connections of the platform's ADO layer, using the host's regional settings for text conversions.
+// Connections of the platform's ADO layer, using the host's regional settings for text conversions and
+// the host's password prompt (none: a server that wants a password nothing gives refuses the connection).
 class AdoDataAccessFactory : public DataAccessFactory {
 public:
     explicit AdoDataAccessFactory(const kv::RegionalSettings& regional = kv::RegionalSettings::Italian())
         : regional_(regional) {}
     kv::ado::ConnectionPtr NewConnection() override;
+    void SetPasswordPrompt(std::shared_ptr<kv::ado::PasswordPrompt> prompt) { password_prompt_ = std::move(prompt); }
 
 private:
     kv::RegionalSettings regional_;
+    std::shared_ptr<kv::ado::PasswordPrompt> password_prompt_;
 };
 
 }  // namespace kv::services

@@ -11,8 +11,19 @@ namespace {
 
 // The database's messages grouped by the class of their SQLSTATE (its first two characters).
 std::optional<std::string> ProviderDescription(const std::string& sql_state) {
+    // States that say more than their class.
+    if (sql_state == "55P03")
+        return "Un altro utente sta modificando gli stessi dati: l'operazione ha atteso il tempo stabilito ed è "
+               "stata annullata. Riprovare tra poco.";
+    if (sql_state == "42501")
+        return "Il database ha rifiutato l'operazione: l'utente del database non ha il permesso di farla.";
     const std::string cls = sql_state.substr(0, 2);
-    if (cls == "08") return "Impossibile collegarsi al database: il database non è raggiungibile o non esiste.";
+    if (cls == "08")
+        return "Impossibile collegarsi al database: il server non è raggiungibile o non accetta la connessione "
+               "(anche per la cifratura richiesta), oppure il database non esiste. Il motivo è nei Dettagli.";
+    if (cls == "28")
+        return "Accesso al database non riuscito: il server chiede una password che non è stata data o che non è "
+               "corretta. Il motivo è nei Dettagli.";
     if (cls == "23") return "Il database ha rifiutato i dati: violano un vincolo (per esempio un codice già presente).";
     if (cls == "22") return "Il database ha rifiutato un valore: non è valido per la colonna in cui va scritto.";
     if (cls == "40") return "Il database ha annullato la transazione: nessuna modifica è stata salvata.";

@@ -10,7 +10,7 @@ GlobalServices::~GlobalServices() = default;
 HostGlobalServices::HostGlobalServices(int32_t company, std::string connection_string,
                                        const kv::RegionalSettings& regional)
     : company_(company), connection_string_(std::move(connection_string)), regional_(regional),
-      data_access_(std::make_shared<AdoDataAccessFactory>(regional)) {}
+      ado_data_access_(std::make_shared<AdoDataAccessFactory>(regional)), data_access_(ado_data_access_) {}
 
 void HostGlobalServices::SetActiveInterface(std::shared_ptr<Cinterface> component) { active_ = component; }
 

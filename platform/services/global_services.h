@@ -130,6 +130,11 @@ public:
     void SetErrorDisplayFactory(std::function<std::shared_ptr<ErrorDisplay>()> f) { error_factory_ = std::move(f); }
     void SetMessageServiceFactory(std::function<std::shared_ptr<MessageService>()> f) { message_factory_ = std::move(f); }
     void SetDataAccess(std::shared_ptr<DataAccessFactory> f) { data_access_ = std::move(f); }
+    // How the session's own data access asks for a password a server wants and nothing else gives
+    // (the desktop's dialog); without one such a server refuses the connection.
+    void SetPasswordPrompt(std::shared_ptr<kv::ado::PasswordPrompt> prompt) {
+        ado_data_access_->SetPasswordPrompt(std::move(prompt));
+    }
     void SetPresenter(std::shared_ptr<WindowPresenter> p) { presenter_ = std::move(p); }
     kv::services::MessagePump& MessagePump() { return pump_; }
 
@@ -158,6 +163,7 @@ private:
     std::shared_ptr<ScriptedMessageService> scripted_messages_ = std::make_shared<ScriptedMessageService>();
     std::function<std::shared_ptr<ErrorDisplay>()> error_factory_;
     std::function<std::shared_ptr<MessageService>()> message_factory_;
+    std::shared_ptr<AdoDataAccessFactory> ado_data_access_;
     std::shared_ptr<DataAccessFactory> data_access_;
     std::shared_ptr<PostSaveLog> post_saves_ = std::make_shared<PostSaveLog>();
     std::shared_ptr<HostScreenPointer> screen_ = std::make_shared<HostScreenPointer>();

@@ -3,6 +3,10 @@
 //   qmx-demo --connection "Provider=PostgreSQL;Host=...;Database=..." [--replace]
 // --replace drops the demo tables first (otherwise a database that has them is refused);
 // --colours N, --sizes N, --extra-lists N make larger data sets.
+//   qmx-demo --desktop-role NAME [--schema S]      prints the statements that create the role a desktop
+//                                                  connects as (schema S, default public)
+//   qmx-demo --desktop-role NAME --connection S    runs them on that PostgreSQL database, for the schema
+//                                                  of its connection (the demo data are not touched)
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,12 +15,17 @@
 
 #include "platform/ado/connection.h"
 #include "schema/demo/demo.h"
+#include "schema/demo/desktop_role.h"
 
 namespace {
 
 int Usage() {
     std::fputs("uso: qmx-demo --connection \"<stringa di connessione>\" [--replace] [--colours N] [--sizes N]"
-               " [--extra-lists N]\n",
+               " [--extra-lists N]\n"
+               "     qmx-demo --desktop-role NOME [--schema SCHEMA | --connection \"<stringa di connessione>\"]\n"
+               "  --desktop-role  le istruzioni che creano il ruolo con cui si collegano i desktop (legge la\n"
+               "                  configurazione, legge e scrive i prezzi, nient'altro): stampate, oppure\n"
+               "                  eseguite sul database di --connection; la password si assegna a parte\n",
                stderr);
     return 2;
 }
@@ -35,6 +44,8 @@ bool HasDemoTables(kv::ado::Connection& connection) {
 
 int main(int argc, char** argv) {
     std::string connection_string;
+    std::string desktop_role;
+    std::string schema;
     bool replace = false;
     qmx::demo::DemoOptions options;
     for (int i = 1; i < argc; ++i) {
@@ -50,6 +61,14 @@ int main(int argc, char** argv) {
             const char* v = next();
             if (!v) return Usage();
             connection_string = v;
+        } else if (arg == "--desktop-role") {
+            const char* v = next();
+            if (!v) return Usage();
+            desktop_role = v;
+        } else if (arg == "--schema") {
+            const char* v = next();
+            if (!v) return Usage();
+            schema = v;
         } else if (arg == "--replace") {
             replace = true;
         } else if (arg == "--colours") {
@@ -61,6 +80,24 @@ int main(int argc, char** argv) {
         } else {
             return Usage();
         }
+    }
+    if (!desktop_role.empty()) {
+        if (!schema.empty() && !connection_string.empty()) return Usage();
+        try {
+            if (connection_string.empty()) {
+                for (const auto& s : qmx::demo::DesktopRoleStatements(desktop_role, schema.empty() ? "public" : schema))
+                    std::printf("%s;\n", s.c_str());
+                return 0;
+            }
+            kv::ado::Connection connection;
+            connection.Open(connection_string);
+            qmx::demo::CreateDesktopRole(connection, desktop_role);
+            connection.Close();
+        } catch (const kv::Error& e) {
+            std::fprintf(stderr, "qmx-demo: %s (errore %ld)\n", e.Description().c_str(), e.Number());
+            return 1;
+        }
+        return 0;
     }
     if (connection_string.empty()) return Usage();
     try {

@@ -24,7 +24,7 @@ TEST(ErrorTexts, ADatabaseThatDoesNotOpenIsToldOnceInItalianWithTheDetailApart) 
     r.component = "PEXA_QUENDORMIXAL";
     r.connection_errors = {{err::kProvider, r.description, "kv.ado.SQLite", "08001", 14}};
     const UserErrorText t = DescribeForUser(r);
-    EXPECT_EQ(t.message, "Impossibile collegarsi al database: il database non è raggiungibile o non esiste.");
+    EXPECT_EQ(t.message.rfind("Impossibile collegarsi al database: il server non è raggiungibile", 0), 0u) << t.message;
     EXPECT_EQ(t.number, "Errore n. 0x80004005");
     const std::string shown = t.message + t.number;
     EXPECT_EQ(shown.find("Mode=Create"), std::string::npos);
@@ -54,6 +54,10 @@ TEST(ErrorTexts, EveryPlatformErrorAUserCanMeetHasAnItalianText) {
                           Case{err::kProvider, "42P01", "Il database ha rifiutato l'istruzione"},
                           Case{err::kProvider, "23505", "Il database ha rifiutato i dati"},
                           Case{err::kProvider, "57P01", "Il server del database non è disponibile"},
+                          Case{err::kProvider, "55P03", "Un altro utente sta modificando gli stessi dati"},
+                          Case{err::kProvider, "42501", "Il database ha rifiutato l'operazione: l'utente"},
+                          Case{err::kProvider, "28000", "Accesso al database non riuscito"},
+                          Case{err::kProvider, "28P01", "Accesso al database non riuscito"},
                           Case{err::kProvider, "", "Il database ha segnalato un errore"}}) {
         auto d = ItalianErrorDescription(c.number, c.sql_state);
         ASSERT_TRUE(d.has_value()) << c.number;
