@@ -663,6 +663,11 @@ std::vector<long long> Recordset::ChangedSince(uint64_t clock) const {
     return out;
 }
 
+void Recordset::SetJournal(std::shared_ptr<std::vector<JournalEntry>> journal) {
+    RequireOpen();
+    store_->journal = std::move(journal);
+}
+
 Recordset::RowsStamp Recordset::Rows() const {
     if (!open_ || !store_) return {};
     return {store_->serial, store_->version, store_->reset_version};

@@ -215,6 +215,20 @@ public:
     // The bookmarks of the rows visible through this object, in order, without moving it.
     std::vector<Variant> VisibleBookmarks() const;
 
+    // A journal of the values stored into the rows this object shares with its clones, for undo. While
+    // one is set, every value stored (by SetValue through any clone, or by a CancelUpdate or CancelBatch
+    // putting values back) that differs from the value it replaces is appended to it: the row's
+    // bookmark, the field's position, the value before and the value after, as the field holds them.
+    // Rows added and rows deleted are not noted. Null stops the noting. The journal is the caller's:
+    // the rows only append to it.
+    struct JournalEntry {
+        long long bookmark;
+        int field;
+        Variant before;
+        Variant after;
+    };
+    void SetJournal(std::shared_ptr<std::vector<JournalEntry>> journal);
+
     // Read access to the column definitions without the handle objects.
     const std::vector<FieldInfo>& FieldInfos() const;
 

@@ -225,6 +225,10 @@ void RowStore::IndexRemove(int64_t id) {
 void RowStore::Store(int64_t id, int field, Variant value) {
     Row& row = rows[id];
     row.changed = ++change_clock;
+    if (journal) {
+        Variant before = row.values[field].Get();
+        if (!(before == value)) journal->push_back({id + 1, field, std::move(before), value});
+    }
     const auto& affected = indexes_by_field[field];
     if (affected.empty() || !row.Live()) {
         row.values[field] = Cell(value);

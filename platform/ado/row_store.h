@@ -138,6 +138,9 @@ struct RowStore {
     // acceptance leaves it alone, so "changed since" survives UpdateBatch, unlike a row's status.
     uint64_t change_clock = 0;
 
+    // Where stored values are noted while a journal is kept (Recordset::SetJournal).
+    std::shared_ptr<std::vector<Recordset::JournalEntry>> journal;
+
     std::map<std::vector<int>, std::unique_ptr<FieldIndex>> indexes;
     std::vector<std::vector<FieldIndex*>> indexes_by_field;
 
