@@ -192,7 +192,14 @@ public:
     void ReLoadVarianti4();
     void ReFilterVarianti();
     void ReFilterVarianti4();
+    // Grid type 4: the element the pivot shows written into the matrix, the pivot left as it is (with
+    // the grid's current cell); and the pivot drawn again from the matrix, nothing written back.
+    void ScriviPivot();
+    void RidisegnaPivot();
     void ClearVarianti();
+    // Every stored row of the article and kind, of every validity period, with the key columns and the
+    // columns a matrix row takes over: what a new period may start from.
+    kv::ado::RecordsetPtr RigheMemorizzate();
     // Matrix rows regardless of the current filter.
     long RecordCount();
     // The day the loaders take as today (proposed dates, creation dates): the system date unless set.

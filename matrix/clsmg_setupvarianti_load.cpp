@@ -462,6 +462,13 @@ std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::ve
     return stored;
 }
 
+kv::ado::RecordsetPtr CLSMG_SETUPVARIANTI::RigheMemorizzate() {
+    return LeggiListiniArticolo(core_.ADOConnection,
+                                {Variant(core_.CompanyCode()), Variant(int32_t{0}), Variant(static_cast<int32_t>(m_eSalPur)),
+                                 Variant(int32_t{0}), Variant(kv::RTrim(CodArticolo()))})
+        ->rows;
+}
+
 void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
     auto stored = LeggiListini({Variant(core_.CompanyCode()), Variant(int32_t{0}), Variant(static_cast<int32_t>(m_eSalPur)),
                                 Variant(int32_t{0}), Variant(kv::RTrim(CodArticolo()))});

@@ -132,6 +132,27 @@ std::optional<std::vector<std::pair<Variant, Variant>>> CLSMG_SETUPVARIANTI::Val
     return valori;
 }
 
+void CLSMG_SETUPVARIANTI::ScriviPivot() {
+    schema::Trap(core_, [&] {
+        if (m_iTipoGriglia != 4 || Elem().empty()) return;
+        const RecordsetPtr pivot = m_eSalPur == VarPurchase ? rsPivotAcq : m_eSalPur == VarSale ? rsPivotVen : nullptr;
+        if (!pivot) return;
+        SetElemPrev(Elem());
+        SalvaPivot(pivot);
+    });
+}
+
+void CLSMG_SETUPVARIANTI::RidisegnaPivot() {
+    if (m_iTipoGriglia != 4 || Elem().empty()) return;
+    const bool esci = bEsciTrasf, ricalcola = bRicalcola;
+    bEsciTrasf = true;
+    bRicalcola = true;
+    SetElemPrev(Elem());
+    ReFilterVarianti4();
+    bEsciTrasf = esci;
+    bRicalcola = ricalcola;
+}
+
 void CLSMG_SETUPVARIANTI::SalvaPivot(const RecordsetPtr& rsPivot) {
     if (!recordset_ || AtBofOrEof(recordset_)) return;
     const auto valori = ValoriPivot(rsPivot, ElemPrev());

@@ -458,6 +458,7 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
     // must not leave the window holding its connection, its controls' references to the host
     // interface, or its owner (the window and its entry object would keep each other alive).
     RunTrapped("Form_Unload", report, {
+        [&] { storico_.Ferma(); },
         [&] { connection_.reset(); },
         [&] { TXT_CODART->Release(); },
         [&] { TXT_OPZIONE->Release(); },

@@ -59,6 +59,8 @@
 #include "pricelist/clsmg_setuplistini.h"
 #include "pricing/price_breakdown.h"
 #include "pricing/recalculation.h"
+#include "window/edit_history.h"
+#include "window/grid_period.h"
 #include "window/price_rule.h"
 
 namespace qmx {
@@ -328,6 +330,33 @@ public:
     // into the matrix.
     static void ReFilterKeepingEdits(CLSMG_SETUPVARIANTI& driver);
 
+    // ---- Undo and redo of what the user changed in the grids (frmmg_quendormixal_undo.cpp).
+    // Every command that changes prices runs as one action of the history (StoricoModifiche::Azione).
+    StoricoModifiche& Storico() { return storico_; }
+    // Ctrl+Z and Ctrl+Y: the last change undone, or the last undone done again, net prices included;
+    // the changes stay pending while the matrices hold anything else than what was loaded. False when
+    // there was nothing to undo or redo.
+    bool AnnullaUltimaModifica();
+    bool RipetiModifica();
+
+    // ---- "Da periodo" (frmmg_quendormixal_sheet.h): a stored period's prices into the period on screen.
+    static constexpr const char* kDaPeriodoKey = "DAPERIODO";
+    // Asks the user which stored period of each kind to take, the change and the rounding bracket; set
+    // by the host (a dialog). Nullopt: the user went back.
+    std::function<std::optional<SceltaPeriodo>(const std::vector<PeriodoMemorizzato>& acquisto,
+                                                const std::vector<PeriodoMemorizzato>& vendita)>
+        scegli_periodo;
+    // One answer to the next "Da periodo" question, given ahead by a script; used once, before the dialog.
+    decltype(scegli_periodo) risposta_periodo;
+    // The gross prices "Da periodo" wrote, by kind (true: sales) and matrix row, with what the
+    // breakdown says of them while the price is still the one written. Emptied when the history
+    // starts over (a key loaded, saved or cancelled).
+    struct OriginePeriodo {
+        kv::Variant lordo;
+        std::string testo;
+    };
+    std::map<std::pair<bool, long long>, OriginePeriodo>& OriginiPeriodo() { return origini_periodo_; }
+
 private:
     // The host objects the procedures need; kv::Error 91 naming the missing one.
     std::shared_ptr<kv::services::Cinterface> RequireInterface() const;
@@ -412,6 +441,10 @@ private:
     void Elimina();
     void Nuovo();
     void Ricalcola();
+    // The history starts over on the matrices as they stand (a key loaded, saved or cancelled).
+    void RicominciaStorico();
+    // After an undo or a redo: the grids show the matrices again, and what is pending follows them.
+    void DopoStorico();
     kv::ado::RecordsetPtr side_rs_;
     kv::ado::RecordsetPtr side_rs1_;
     // The price grids' and copy buttons' part of it.
@@ -463,6 +496,8 @@ private:
     FormState state_;
     std::unique_ptr<Recalculation> pricing_;
     std::unique_ptr<RegolaPrezzi> regola_;
+    StoricoModifiche storico_;
+    std::map<std::pair<bool, long long>, OriginePeriodo> origini_periodo_;
 };
 
 }  // namespace qmx

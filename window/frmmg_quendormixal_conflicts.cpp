@@ -62,6 +62,8 @@ bool FRMMG_QUENDORMIXAL::SalvaSenzaSovrascrivere() {
             if (answer == svc::answer::kYes) {
                 Driver(varianti_acq_).RicaricaConflitti();
                 Driver(varianti_ven_).RicaricaConflitti();
+                // The rows read again replaced some edits: the steps before no longer undo to them.
+                RicominciaStorico();
                 return false;
             }
             if (answer != svc::answer::kNo) return false;

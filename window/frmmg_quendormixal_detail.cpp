@@ -17,6 +17,7 @@
 #include "shell/error_trap.h"
 #include "shell/modmg_quendormixal.h"
 #include "window/frmmg_quendormixal.h"
+#include "window/frmmg_quendormixal_sheet.h"
 #include "window/save_preview.h"
 
 namespace qmx {
@@ -37,6 +38,7 @@ constexpr int kAvviso = 4 + 48 + 256;          // Yes/No, exclamation icon, No a
 void FRMMG_QUENDORMIXAL::ConnectDetailEvents() {
     if (INTERNAV->IndexOf(kDettaglioKey) < 0) INTERNAV->AddButton(kDettaglioKey, "Dettaglio");
     if (INTERNAV->IndexOf(kAnteprimaKey) < 0) INTERNAV->AddCheckButton(kAnteprimaKey, "Anteprima");
+    if (INTERNAV->IndexOf(kDaPeriodoKey) < 0) INTERNAV->AddButton(kDaPeriodoKey, "Da periodo");
     // F2 alone opens the breakdown instead of the cell's editor.
     auto f2 = [this](const char* lato) {
         return [this, lato](int16_t& key, int16_t shift) {
@@ -95,7 +97,9 @@ DettaglioPrezzo FRMMG_QUENDORMIXAL::DettaglioCorrente(std::string_view lato) {
     } else {
         return DettaglioPrezzo{{"Nessuna riga selezionata"}, std::nullopt, std::nullopt};
     }
-    return DettaglioRiga(varianti, *riga, vendita ? &Pricing().Prezzi() : nullptr, vendita);
+    DettaglioPrezzo dettaglio = DettaglioRiga(varianti, *riga, vendita ? &Pricing().Prezzi() : nullptr, vendita);
+    if (auto origine = OrigineDaPeriodo(*this, vendita, *riga)) dettaglio.righe.push_back(*origine);
+    return dettaglio;
 }
 
 void FRMMG_QUENDORMIXAL::MostraDettaglio(std::string_view lato) {

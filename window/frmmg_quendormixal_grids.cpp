@@ -146,6 +146,7 @@ void FRMMG_QUENDORMIXAL::GRD_LISVEN_OnEdited(const ctl::GridEdit& edit) {
 void FRMMG_QUENDORMIXAL::GrigliaOnEdited(ctl::DataGrid& grid,
                                          const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
                                          std::string_view procedure, const ctl::GridEdit& edit) {
+    StoricoModifiche::Azione azione(storico_);  // a typed cell is one step, a pasted block's cells one together
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     ctl::GridColumn* colonna = nullptr;
     bool primo = false;  // the first edit after a load or a toolbar flow only marks the changes
@@ -209,6 +210,7 @@ void FRMMG_QUENDORMIXAL::CMD_COPIASURIGA_Click() { CopiaPrezzo("CMD_COPIASURIGA_
 void FRMMG_QUENDORMIXAL::CMD_COPIASUTUTTERIGHE_Click() { CopiaPrezzo("CMD_COPIASUTUTTERIGHE_Click", true); }
 
 void FRMMG_QUENDORMIXAL::CopiaPrezzo(std::string_view procedure, bool tutte) {
+    StoricoModifiche::Azione azione(storico_);
     // The copy buttons come back, and the loading flag is cleared, also when the copy fails: a flag
     // left set would make the window ignore every later row change.
     auto report = [this](std::string_view p, const kv::Error& e) {

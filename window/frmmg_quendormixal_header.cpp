@@ -213,6 +213,7 @@ void FRMMG_QUENDORMIXAL::CaricaChiave(std::string_view procedure, const std::fun
             ApplyElementToGrid(*GRD_LISACQ, Driver(varianti_acq_).Elem());
         },
         [&] { VerificaCaricamento(); },
+        [&] { RicominciaStorico(); },
         [&] {
             if (loading_flag) state_.loading = false;
         },

@@ -336,6 +336,8 @@ void FRMMG_QUENDORMIXAL::Reinizializza(bool first_time) {
     // theirs to reset; the window is still laid out.
     const bool drivers = listini_acq_ && listini_ven_ && varianti_acq_ && varianti_ven_ &&
                          varianti_acq_->ActiveInterface() && varianti_ven_->ActiveInterface();
+    // The matrices are blanked for the next key: nothing of this one is left to undo.
+    storico_.Ferma();
     RunTrapped("Reinizializza", report, {
         [&] {
             if (drivers) varianti_acq_->SetStatusOperationInProgress();

@@ -1,14 +1,18 @@
 #include "window/frmmg_quendormixal_sheet.h"
 
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <utility>
 
 #include "platform/controls/toolbar.h"
 #include "platform/services/dialogs.h"
 #include "platform/variant/strings.h"
 #include "shell/error_trap.h"
+#include "shell/modmg_quendormixal.h"
 #include "window/grid_adjust.h"
 #include "window/grid_csv.h"
+#include "window/grid_period.h"
 
 namespace qmx {
 
@@ -72,17 +76,7 @@ void NettiAggiornati(FRMMG_QUENDORMIXAL& w, CLSMG_SETUPVARIANTI& driver) {
 // After an import the pivot is drawn again from the matrix, without the values it showed before
 // being written back over the imported ones, so the element on screen shows what was imported.
 void PivotDallaMatrice(FRMMG_QUENDORMIXAL& w, CLSMG_SETUPVARIANTI& driver) {
-    if (w.State().grid_type != 4 || driver.Elem().empty()) return;
-    const bool esci = driver.bEsciTrasf;
-    driver.bEsciTrasf = true;
-    try {
-        driver.SetElemPrev(driver.Elem());
-        FRMMG_QUENDORMIXAL::ReFilterKeepingEdits(driver);
-    } catch (...) {
-        driver.bEsciTrasf = esci;
-        throw;
-    }
-    driver.bEsciTrasf = esci;
+    if (w.State().grid_type == 4) driver.RidisegnaPivot();
 }
 
 // What a typed edit leaves behind, for changes made straight in the matrix: the changes are pending
@@ -97,6 +91,7 @@ void ModifichePendenti(FRMMG_QUENDORMIXAL& w) {
 }  // namespace
 
 bool IncollaBlocco(FRMMG_QUENDORMIXAL& w, ctl::DataGrid& grid, std::string_view text) {
+    StoricoModifiche::Azione azione(w.Storico());
     bool incollato = false;
     RunTrapped("IncollaBlocco", Reporter(w), {
         [&] {
@@ -135,6 +130,7 @@ bool EsportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
 }
 
 bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
+    StoricoModifiche::Azione azione(w.Storico());
     bool importato = false;
     CsvRead letto;
     RunTrapped("ImportaCsv", Reporter(w), {
@@ -192,6 +188,7 @@ bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path) {
 
 bool RettificaPrezzi(FRMMG_QUENDORMIXAL& w, ctl::DataGrid& grid, const std::vector<long>& rows, long column,
                      std::string_view variazione, int16_t scaglione) {
+    StoricoModifiche::Azione azione(w.Storico());
     bool fatto = false;
     RunTrapped("RettificaPrezzi", Reporter(w), {
         [&] {
@@ -219,6 +216,147 @@ bool RettificaPrezzi(FRMMG_QUENDORMIXAL& w, ctl::DataGrid& grid, const std::vect
         },
     });
     return fatto;
+}
+
+std::vector<PeriodoMemorizzato> PeriodiDaCopiare(FRMMG_QUENDORMIXAL& w, bool acquisto) {
+    std::vector<PeriodoMemorizzato> periodi;
+    RunTrapped("PeriodiDaCopiare", Reporter(w), {
+        [&] {
+            auto driver = DriverOf(w, acquisto);
+            auto matrice = driver->Recordset();
+            if (!matrice || matrice->State() != kv::ado::adStateOpen) return;
+            std::set<long> listini;
+            auto righe = matrice->Clone();
+            righe->SetFilter(kv::Variant(int16_t{0}));
+            const int numlist = righe->GetFields().IndexOf("LI10_NUMLIST");
+            if (!(righe->IsBOF() && righe->IsEOF()))
+                for (righe->MoveFirst(); !righe->IsEOF(); righe->MoveNext())
+                    listini.insert(static_cast<long>(kv::CDec(NZ(righe->Value(numlist))).ToInt64()));
+            periodi = PeriodiMemorizzati(*driver->RigheMemorizzate(), listini);
+        },
+    });
+    return periodi;
+}
+
+bool DaPeriodo(FRMMG_QUENDORMIXAL& w, const SceltaPeriodo& scelta) {
+    StoricoModifiche::Azione azione(w.Storico());
+    bool fatto = false;
+    RunTrapped("DaPeriodo", Reporter(w), {
+        [&] { return ChiaveCaricata(w) ? Flow::Next : Flow::Exit; },
+        [&] {
+            CopiaPeriodo copia;
+            std::string descrizione;
+            if (!kv::Trim(scelta.variazione).empty()) {
+                std::string errore;
+                copia.variazione = ReadAdjustment(scelta.variazione, errore);
+                if (!copia.variazione) {
+                    Avvisa(w, errore);
+                    return;
+                }
+                descrizione += ", " + kv::Trim(scelta.variazione);
+            }
+            if (scelta.scaglione != 0) {
+                auto service = w.PriceRoundingService();
+                if (!service) throw kv::Error(kv::err::kObjectNotSet, "Object variable not set: no price rounding",
+                                              FRMMG_QUENDORMIXAL::kName);
+                const int16_t scaglione = scelta.scaglione;
+                copia.arrotonda = [service, scaglione](const kv::Decimal& v, const std::string& valuta) {
+                    return service->Round(v, scaglione, valuta);
+                };
+                descrizione += ", arrotondato con lo scaglione " + std::to_string(scaglione);
+            }
+            // Both kinds are worked out and checked before either is stored: a refusal leaves both as
+            // they were.
+            struct Lato {
+                bool acquisto;
+                const PeriodoMemorizzato* periodo;
+                std::shared_ptr<CLSMG_SETUPVARIANTI> driver;
+                PeriodoPreparato preparato;
+            };
+            std::vector<Lato> lati;
+            for (bool acquisto : {true, false}) {
+                const auto& periodo = acquisto ? scelta.acquisto : scelta.vendita;
+                if (!periodo) continue;
+                Lato lato{acquisto, &*periodo, DriverOf(w, acquisto), {}};
+                PivotNellaMatrice(w, *lato.driver);
+                auto matrice = lato.driver->Recordset();
+                if (!matrice) continue;
+                copia.inizio = periodo->inizio;
+                copia.fine = periodo->fine;
+                lato.preparato = PreparaPeriodo(*matrice, *lato.driver->RigheMemorizzate(), copia, &w.Regola());
+                if (!lato.preparato.esito.errore.empty()) {
+                    Avvisa(w, "I prezzi non sono stati copiati. " + lato.preparato.esito.errore);
+                    return;
+                }
+                lati.push_back(std::move(lato));
+            }
+            std::string rapporto;
+            bool parziale = false;
+            long celle = 0;
+            for (auto& lato : lati) {
+                auto matrice = lato.driver->Recordset();
+                auto& grid = lato.acquisto ? *w.GRD_LISACQ : *w.GRD_LISVEN;
+                // The grid lets go of the matrix while its filter is lifted, and shows it again afterwards.
+                auto bound = grid.DataSource();
+                if (bound == matrice) grid.SetDataSource(nullptr);
+                try {
+                    ScriviPeriodo(*matrice, lato.preparato, [&lato] { lato.driver->AggiornaPrezzoNetto(); });
+                } catch (...) {
+                    if (bound == matrice) grid.SetDataSource(matrice);
+                    throw;
+                }
+                if (bound == matrice) grid.SetDataSource(matrice);
+                PivotDallaMatrice(w, *lato.driver);
+                grid.RefreshAfterEdit();
+                const EsitoPeriodo& esito = lato.preparato.esito;
+                celle += esito.celle;
+                parziale = parziale || esito.senza_origine > 0 || esito.stesso_periodo > 0 || !esito.solo_origine.empty();
+                const std::string origine = "Prezzo lordo da periodo " + lato.periodo->inizio.ToString() + " - " +
+                                            lato.periodo->fine.ToString() + descrizione + ".";
+                for (const auto& [bookmark, lordo] : esito.lordi)
+                    w.OriginiPeriodo()[{!lato.acquisto, static_cast<long long>(kv::CDbl(bookmark))}] = {lordo, origine};
+                rapporto += std::string(rapporto.empty() ? "" : "\n\n") + (lato.acquisto ? "Acquisto" : "Vendita") +
+                            ", dal periodo " + lato.periodo->inizio.ToString() + " - " + lato.periodo->fine.ToString() +
+                            ": " + RapportoPeriodo(esito);
+            }
+            if (celle > 0) ModifichePendenti(w);
+            fatto = celle > 0;
+            if (lati.empty()) return;
+            if (parziale)
+                Avvisa(w, rapporto, svc::style::kExclamation, "Copia parziale");
+            else
+                Avvisa(w, rapporto, svc::style::kInformation, "Copia completata");
+        },
+    });
+    return fatto;
+}
+
+bool ApriDaPeriodo(FRMMG_QUENDORMIXAL& w) {
+    // An answer given ahead is for this press of the key, whatever happens to it.
+    auto risposta = std::exchange(w.risposta_periodo, {});
+    if (!ChiaveCaricata(w)) return false;
+    const auto acquisto = PeriodiDaCopiare(w, true);
+    const auto vendita = PeriodiDaCopiare(w, false);
+    if (acquisto.empty() && vendita.empty()) {
+        Avvisa(w, "Non ci sono periodi memorizzati dei listini di questo articolo da cui copiare i prezzi.");
+        return false;
+    }
+    auto chiedi = risposta ? risposta : w.scegli_periodo;
+    if (!chiedi) return false;
+    const auto scelta = chiedi(acquisto, vendita);
+    if (!scelta || (!scelta->acquisto && !scelta->vendita)) return false;
+    return DaPeriodo(w, *scelta);
+}
+
+std::optional<std::string> OrigineDaPeriodo(FRMMG_QUENDORMIXAL& w, bool vendita, kv::ado::Recordset& riga) {
+    if (riga.IsBOF() || riga.IsEOF()) return std::nullopt;
+    const auto& origini = w.OriginiPeriodo();
+    auto it = origini.find({vendita, static_cast<long long>(kv::CDbl(riga.Bookmark()))});
+    if (it == origini.end()) return std::nullopt;
+    // Once the user typed another gross price, the period no longer explains it.
+    const kv::Variant lordo = riga.Value("LI10_PREZZO");
+    if (kv::IsBlank(lordo) || kv::CDec(lordo) != kv::CDec(it->second.lordo)) return std::nullopt;
+    return it->second.testo;
 }
 
 std::vector<long> RigheListino(const ctl::DataGrid& grid, long listino) {
@@ -261,6 +399,35 @@ kv::Variant FRMMG_QUENDORMIXAL::Command(std::string_view name, const std::vector
         for (std::size_t i = 4; i < args.size(); ++i) rows.push_back(kv::CLng(args[i]));
         return kv::Variant(RettificaPrezzi(*this, grid(), rows, kv::CLng(arg(1)), kv::CStr(arg(2)),
                                            kv::CInt(arg(3))));
+    }
+    if (command == "annullamodifica") return kv::Variant(AnnullaUltimaModifica());
+    if (command == "ripetimodifica") return kv::Variant(RipetiModifica());
+    if (command == "periodidacopiare") {
+        // What the "Da periodo" dialog lists, one period a line.
+        std::string out;
+        for (bool acquisto : {true, false}) {
+            long n = 0;
+            for (const auto& p : PeriodiDaCopiare(*this, acquisto))
+                out += std::string(acquisto ? "acquisto " : "vendita ") + std::to_string(++n) + ": " + DescriviPeriodo(p) + "\n";
+        }
+        return kv::Variant(out);
+    }
+    if (command == "scegliperiodo") {
+        // The answer the next "Da periodo" dialog is given: the period of each kind by its place in the
+        // list (from 1; 0 none), the change and the rounding bracket.
+        const long acq = kv::CLng(arg(0)), ven = kv::CLng(arg(1));
+        const std::string variazione = kv::CStr(arg(2));
+        const auto scaglione = static_cast<int16_t>(kv::CInt(arg(3)));
+        risposta_periodo = [acq, ven, variazione, scaglione](const std::vector<PeriodoMemorizzato>& a,
+                                                             const std::vector<PeriodoMemorizzato>& v) {
+            SceltaPeriodo scelta;
+            if (acq > 0 && acq <= static_cast<long>(a.size())) scelta.acquisto = a[static_cast<std::size_t>(acq - 1)];
+            if (ven > 0 && ven <= static_cast<long>(v.size())) scelta.vendita = v[static_cast<std::size_t>(ven - 1)];
+            scelta.variazione = variazione;
+            scelta.scaglione = scaglione;
+            return std::optional<SceltaPeriodo>(scelta);
+        };
+        return kv::Variant(true);
     }
     if (command == "righelistino") {
         std::string out;

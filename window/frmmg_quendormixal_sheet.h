@@ -8,6 +8,7 @@
 // was asked to.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,21 @@ bool ImportaCsv(FRMMG_QUENDORMIXAL& w, bool acquisto, const std::string& path);
 // rounded with the rounding bracket `scaglione` (0: the column's decimals).
 bool RettificaPrezzi(FRMMG_QUENDORMIXAL& w, kv::controls::DataGrid& grid, const std::vector<long>& rows,
                      long column, std::string_view variazione, int16_t scaglione);
+
+// The stored validity periods of the purchase (`acquisto`) or sales rows of the key on screen, among
+// the lists the grid shows, the latest first.
+std::vector<PeriodoMemorizzato> PeriodiDaCopiare(FRMMG_QUENDORMIXAL& w, bool acquisto);
+
+// "Da periodo": the chosen stored periods' prices into the grids, the gross price changed and rounded
+// as chosen; the result (rows changed, rows without a price, options only in the source) is shown.
+bool DaPeriodo(FRMMG_QUENDORMIXAL& w, const SceltaPeriodo& scelta);
+
+// The toolbar's "Da periodo": lists the periods, asks the user (the window's scegli_periodo), copies.
+bool ApriDaPeriodo(FRMMG_QUENDORMIXAL& w);
+
+// The breakdown's line for the matrix row `riga` stands on, when its gross price is still the one
+// "Da periodo" wrote.
+std::optional<std::string> OrigineDaPeriodo(FRMMG_QUENDORMIXAL& w, bool vendita, kv::ado::Recordset& riga);
 
 // The grid rows of price list `listino` (the "N." column), for adjusting a whole list.
 std::vector<long> RigheListino(const kv::controls::DataGrid& grid, long listino);

@@ -15,6 +15,7 @@
 #include "shell/error_trap.h"
 #include "shell/modmg_quendormixal.h"
 #include "window/frmmg_quendormixal.h"
+#include "window/frmmg_quendormixal_sheet.h"
 
 namespace qmx {
 
@@ -112,6 +113,7 @@ void FRMMG_QUENDORMIXAL::INTERNAV_ButtonClick(const std::string& key) {
     else if (k == "NUOVO") Nuovo();
     else if (k == "RICALCOLA") Ricalcola();
     else if (k == kDettaglioKey) MostraDettaglio("");
+    else if (k == kDaPeriodoKey) ApriDaPeriodo(*this);
 }
 
 bool FRMMG_QUENDORMIXAL::Conferma() {
@@ -130,6 +132,7 @@ bool FRMMG_QUENDORMIXAL::Conferma() {
             INTERNAV->EnableButton(ctl::kToolbarCancel, false);
             INTERNAV->EnableButton(ctl::kToolbarConfirm, false);
             state_.changes_pending = false;
+            RicominciaStorico();  // what was saved is no longer a change to undo
             return Flow::Next;
         },
         [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
@@ -170,6 +173,7 @@ void FRMMG_QUENDORMIXAL::AnnullaModifiche() {
             INTERNAV->EnableButton(ctl::kToolbarConfirm, false);
             state_.changes_pending = false;
         },
+        [&] { RicominciaStorico(); },
         [&] { Driver(varianti_acq_).SetStatusOperationCompleted(); },
     });
 }
@@ -373,6 +377,7 @@ void FRMMG_QUENDORMIXAL::Nuovo() {
 }
 
 void FRMMG_QUENDORMIXAL::Ricalcola() {
+    StoricoModifiche::Azione azione(storico_);
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     RunTrapped("INTERNAV_ButtonClick", report, {
         [&] { Driver(varianti_ven_).SetStatusOperationInProgress(); },

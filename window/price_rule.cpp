@@ -41,7 +41,8 @@ CifreRiga CifreDi(kv::ado::Recordset& riga) {
 RegolaPrezzi::RegolaPrezzi(std::shared_ptr<kv::services::PriceCalculation> calcolo, Decimali decimali)
     : calcolo_(std::move(calcolo)), decimali_(std::move(decimali)) {}
 
-std::optional<std::string> RegolaPrezzi::Applica(std::string_view campo, kv::Variant& valore, CifreRiga& riga) const {
+std::optional<std::string> RegolaPrezzi::Applica(std::string_view campo, kv::Variant& valore, CifreRiga& riga,
+                                                 bool verifica_netto) const {
     if (kv::IsBlank(valore)) return std::nullopt;
     const auto numero = kv::TryCDec(valore);
     if (!numero) return std::nullopt;  // not a number: the field's own reading refuses it
@@ -63,6 +64,7 @@ std::optional<std::string> RegolaPrezzi::Applica(std::string_view campo, kv::Var
     valore = kv::Variant(v.ToDouble());
     if (i < 0) return std::nullopt;
     riga.valori[static_cast<std::size_t>(i)] = valore;
+    if (!verifica_netto) return std::nullopt;
     return VerificaNetto(riga);
 }
 

@@ -44,8 +44,10 @@ public:
 
     // Brings `valore`, about to be stored into field `campo` of the row whose inputs are `riga`, to what
     // the field stores, and puts it into `riga`. Returns why the row may not hold it (Italian), or
-    // nothing. A blank value is always accepted.
-    std::optional<std::string> Applica(std::string_view campo, kv::Variant& valore, CifreRiga& riga) const;
+    // nothing. A blank value is always accepted. Without `verifica_netto` the row's net price is left
+    // for the caller to check (VerificaNetto) once all of the row's values are in.
+    std::optional<std::string> Applica(std::string_view campo, kv::Variant& valore, CifreRiga& riga,
+                                       bool verifica_netto = true) const;
     // Why the row's inputs, as they stand, give a negative net price; nothing when they do not.
     std::optional<std::string> VerificaNetto(const CifreRiga& riga) const;
 

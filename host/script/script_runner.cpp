@@ -36,6 +36,7 @@ namespace {
 
 constexpr const char* kProgId = "PEXA_QUENDORMIXAL.CLSMG_QUENDORMIXAL";
 constexpr const char* kTitle = "Creazione veloce listini in griglia";
+constexpr const char* kDaPeriodoKey = "DAPERIODO";  // the toolbar key of "Da periodo"
 
 // A line that could not be performed: its reason, in the words a tester reads.
 struct ScriptFailure {
@@ -336,6 +337,15 @@ public:
             RequireUsable(*grid);  // the keys work in the grid that has the focus
             Window()->Command(command == "export" ? "EsportaCsv" : "ImportaCsv",
                               {kv::Variant(grid->Name()), kv::Variant(RTrim(f[1]))});
+            return;
+        }
+        if (command == "undo" || command == "redo") {
+            if (!AllFields(args).empty()) throw ScriptFailure{command + " non vuole campi"};
+            UndoRedo(command == "undo");
+            return;
+        }
+        if (command == "period") {
+            Period(AllFields(args));
             return;
         }
         if (command == "adjust") {
@@ -656,6 +666,56 @@ private:
         if (!button) throw ScriptFailure{"nessun pulsante " + key};
         RequireUsable(*button);
         button->UserClick();
+    }
+
+    // Ctrl+Z or Ctrl+Y in a price grid: the keys reach the grid that has the focus, so one of the two
+    // must be usable.
+    void UndoRedo(bool undo) {
+        auto acq = PriceGrid("acq");
+        auto ven = PriceGrid("ven");
+        const bool usable = (acq->Visible() && acq->Enabled()) || (ven->Visible() && ven->Enabled());
+        if (!usable) throw ScriptFailure{"nessuna griglia dei prezzi è abilitata"};
+        RequireUsable(acq->Visible() && acq->Enabled() ? *acq : *ven);
+        Window()->Command(undo ? "AnnullaModifica" : "RipetiModifica", {});
+    }
+
+    // "Da periodo": prints what the dialog lists, answers it with the periods ACQ and VEN (their place
+    // in the list, 0 for none), an optional change and "scaglione N", and presses the toolbar's key.
+    void Period(const std::vector<std::string>& f) {
+        if (f.size() < 2) throw ScriptFailure{"period vuole ACQ VEN [VARIAZIONE] [scaglione N]"};
+        auto number = [](const std::string& t, const char* what) {
+            try {
+                std::size_t used = 0;
+                const long n = std::stol(t, &used);
+                if (used == t.size() && n >= 0) return n;
+            } catch (const std::exception&) {
+            }
+            throw ScriptFailure{std::string(what) + " non valido: " + t};
+        };
+        const long acq = number(f[0], "periodo di acquisto");
+        const long ven = number(f[1], "periodo di vendita");
+        std::size_t next = 2;
+        std::string change;
+        if (next < f.size() && Lower(f[next]) != "scaglione") change = f[next++];
+        long bracket = 0;
+        if (next + 2 == f.size() && Lower(f[next]) == "scaglione") {
+            bracket = number(f[next + 1], "scaglione");
+        } else if (next != f.size()) {
+            throw ScriptFailure{"period accetta in fondo soltanto: scaglione N"};
+        }
+        const std::string listed = kv::CStr(Window()->Command("PeriodiDaCopiare", {}));
+        out_ << listed;
+        auto count = [&listed](const std::string& kind) {
+            long n = 0;
+            for (std::size_t p = 0; (p = listed.find(kind, p)) != std::string::npos; p += kind.size())
+                if (p == 0 || listed[p - 1] == '\n') ++n;
+            return n;
+        };
+        if (acq > count("acquisto ")) throw ScriptFailure{"non c'è il periodo di acquisto " + f[0]};
+        if (ven > count("vendita ")) throw ScriptFailure{"non c'è il periodo di vendita " + f[1]};
+        Window()->Command("ScegliPeriodo", {kv::Variant(int32_t(acq)), kv::Variant(int32_t(ven)), kv::Variant(change),
+                                            kv::Variant(int16_t(bracket))});
+        Click(kDaPeriodoKey);
     }
 
     // The price breakdown of a cell, as F2 shows it: the cell becomes current, F2 opens the breakdown,

@@ -86,8 +86,8 @@ TEST_F(WindowControls, LoadAddsRicalcolaRightAfterConferma) {
     const long ricalcola = w->INTERNAV->IndexOf("RICALCOLA");
     EXPECT_EQ(ricalcola, confirm + 1);
     EXPECT_EQ(w->INTERNAV->Button(ricalcola).caption, "Rica&lcola ");
-    // Then "Dettaglio" and the toggle "Anteprima", off until the user turns it on.
-    EXPECT_EQ(w->INTERNAV->ButtonCount(), 7);
+    // Then "Dettaglio", the toggle "Anteprima" (off until the user turns it on) and "Da periodo".
+    EXPECT_EQ(w->INTERNAV->ButtonCount(), 8);
     ASSERT_GE(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kDettaglioKey), 0);
     const auto& anteprima = w->INTERNAV->Button(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kAnteprimaKey));
     EXPECT_EQ(anteprima.caption, "Anteprima");

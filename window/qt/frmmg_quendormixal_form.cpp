@@ -16,6 +16,7 @@
 #include "host/views/view_factory.h"
 #include "window/frmmg_quendormixal.h"
 #include "window/qt/grid_sheet_keys.h"
+#include "window/qt/period_dialog.h"
 
 namespace qmx::qt {
 
@@ -217,6 +218,7 @@ QWidget* CreateForm(FRMMG_QUENDORMIXAL& w, QWidget* parent) {
     form->resize(kv::qt::TwipsToPixels(w.Width()), kv::qt::TwipsToPixels(w.Height()));
     form->setProperty(kv::qt::kFormWindowStateProperty, static_cast<int>(w.WindowState()));
 
+    InstallPeriodoDialog(w, form);
     w.MDIActiveX1->LoadForm();
     return form;
 }

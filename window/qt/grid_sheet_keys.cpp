@@ -64,7 +64,11 @@ class SheetKeys : public QObject {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool csv = key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier) &&
                          (key->key() == Qt::Key_E || key->key() == Qt::Key_I);
-        const bool ours = key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Copy) ||
+        // Ctrl+Z undoes the last change; Ctrl+Y and Ctrl+Shift+Z redo it.
+        const bool annulla = key->key() == Qt::Key_Z && key->modifiers() == Qt::ControlModifier;
+        const bool ripeti = (key->key() == Qt::Key_Y && key->modifiers() == Qt::ControlModifier) ||
+                            (key->key() == Qt::Key_Z && key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier));
+        const bool ours = annulla || ripeti || key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Copy) ||
                           (key->key() == Qt::Key_R && key->modifiers() == Qt::ControlModifier) || csv ||
                           ShiftArrow(*key);
         if (!ours) {
@@ -79,7 +83,11 @@ class SheetKeys : public QObject {
             event->accept();
             return true;
         }
-        if (key->matches(QKeySequence::Paste)) {
+        if (annulla) {
+            window_.AnnullaUltimaModifica();
+        } else if (ripeti) {
+            window_.RipetiModifica();
+        } else if (key->matches(QKeySequence::Paste)) {
             IncollaBlocco(window_, view_->model(), QApplication::clipboard()->text().toStdString());
         } else if (key->matches(QKeySequence::Copy)) {
             QApplication::clipboard()->setText(

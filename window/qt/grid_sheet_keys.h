@@ -4,6 +4,7 @@
 //   Ctrl+C        copies the selected cells as the grid shows them (CopiaBlocco);
 //   Shift+arrows  widen the selection from the cell where it started (a mouse drag does too);
 //   Ctrl+R        opens "Rettifica prezzi" for the selected rows of the current column;
+//   Ctrl+Z        undoes the last change made in the grids, Ctrl+Y (or Ctrl+Shift+Z) redoes it;
 //   Ctrl+Shift+E  exports the grid's matrix to a CSV file, Ctrl+Shift+I imports one (a file dialog asks).
 // A cell being edited keeps these keys for its own text. The commands themselves are the window's;
 // this file only turns keys and the view's selection into their arguments.
