@@ -7,6 +7,7 @@
 //    changed since. The undo is one transaction and is recorded in the history as well.
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "matrix/matrix_recordset.h"
@@ -16,6 +17,7 @@
 #include "platform/controls/toolbar.h"
 #include "platform/services/dialogs.h"
 #include "platform/services/global_services.h"
+#include "platform/services/post_save.h"
 #include "platform/variant/strings.h"
 #include "shell/error_trap.h"
 #include "shell/modmg_quendormixal.h"
@@ -88,6 +90,7 @@ std::vector<std::string> FRMMG_QUENDORMIXAL::StoricoCorrente(std::string_view la
     if (!matrice || !colonna) return {"Nessuna cella selezionata"};
     auto riga = matrice->Clone();
     std::string campo = kv::UCase(colonna->DataField());
+    std::string didascalia = kv::RTrim(colonna->Caption());
     if (state_.grid_type == 4) {
         // The grid shows the pivot: the cell is the element's column of the matrix row of its list,
         // its first-level option and the second-level option of its column.
@@ -100,6 +103,7 @@ std::vector<std::string> FRMMG_QUENDORMIXAL::StoricoCorrente(std::string_view la
                         RaddoppiaApici(kv::CStr(NS(pivot->Value("BLT_CODOPZIONE1")))) + "' AND BLT_OPZIONE2='" +
                         RaddoppiaApici(it->second) + "'");
         campo = kv::UCase(GetCampoElemento(varianti.Elem()));
+        didascalia = kv::RTrim(varianti.Elem()) + ", " + kv::RTrim(colonna->Caption());
     } else if (!matrice->IsBOF() && !matrice->IsEOF()) {
         riga->SetBookmark(matrice->Bookmark());
     } else {
@@ -122,7 +126,7 @@ std::vector<std::string> FRMMG_QUENDORMIXAL::StoricoCorrente(std::string_view la
     chiave.inizio = kv::Date::FromYmd(chiave.inizio.Year(), chiave.inizio.Month(), chiave.inizio.Day());
     chiave.fine = kv::Date::FromYmd(chiave.fine.Year(), chiave.fine.Month(), chiave.fine.Day());
 
-    std::vector<std::string> out{DescriviRiga(chiave) + ": " + kv::RTrim(colonna->Caption())};
+    std::vector<std::string> out{DescriviRiga(chiave) + ": " + didascalia};
     const auto voci = StoricoSessione().DiCella(chiave, campo);
     if (voci.empty()) out.emplace_back("Nessuna modifica registrata");
     for (const auto& v : voci) {
@@ -148,7 +152,7 @@ void FRMMG_QUENDORMIXAL::MostraStorico(std::string_view lato) {
 void FRMMG_QUENDORMIXAL::AnnullaUltimoSalvataggio() {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     std::string articolo;
-    StoricoPrezzi::Annullamento prova;
+    StoricoPrezzi::Annullamento prova, fatto;
     bool annullato = false;
     // The rows a check found changed since the save, as the user is told them.
     auto rifiuto = [&](const StoricoPrezzi::Annullamento& a) {
@@ -211,6 +215,7 @@ void FRMMG_QUENDORMIXAL::AnnullaUltimoSalvataggio() {
                 }
                 storico.Annulla(a, Global()->Today());
                 connection_->CommitTrans();
+                fatto = a;
             } catch (...) {
                 try {
                     if (connection_->InTransaction()) connection_->RollbackTrans();
@@ -221,6 +226,23 @@ void FRMMG_QUENDORMIXAL::AnnullaUltimoSalvataggio() {
             }
             annullato = true;
             return Flow::Next;
+        },
+        // The host hears of the rows given their prices back, as of the rows a save writes, once they
+        // are committed (a row the undo removed is gone, as after "Elimina").
+        [&] {
+            auto global = Global();
+            auto post = global->NewPostSave();
+            if (!post) return;
+            post->SetContext(RequireInterface(), connection_, global, kv::Variant(global->CompanyCode()),
+                             kv::Variant(articolo), true);
+            std::set<RigaListino> detti;
+            for (const auto& c : fatto.celle) {
+                if (c.esito != EsitoRiga::kAggiornata || !detti.insert(c.riga).second) continue;
+                post->SetOptionCode(kv::Variant(c.riga.opzione));
+                post->ApplyRow();
+                post->EndRow();
+            }
+            post->Release();
         },
     });
     // The grids show what is stored now.
