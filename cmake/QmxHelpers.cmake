@@ -19,7 +19,7 @@ function(qmx_add_core)
   endif()
   add_library(quendormixal_core STATIC ${_all})
   target_include_directories(quendormixal_core PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(quendormixal_core PUBLIC kv_platform)
+  target_link_libraries(quendormixal_core PUBLIC kv_platform qmx_schema_sql)
 endfunction()
 
 # One test binary per test folder: every *_test.cpp in it, linked with the given libraries.

@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "matrix/price_history.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/controls/data_grid.h"
@@ -277,6 +278,11 @@ public:
     // transaction of the caller does this itself. Returns the post-save object's error, if it raised
     // one: the rows are stored all the same.
     std::optional<kv::Error> AccettaSalvataggio();
+    // The cells the last UpdateBatch changed inside the caller's transaction (until AccettaSalvataggio),
+    // as the stored rows read before and after the writes show them: the caller records them in the
+    // price history in that transaction. UpdateBatch outside a transaction of the caller records them
+    // itself, in its own.
+    std::vector<CellaStorico> CelleSalvate() const;
 
     // ======== Operation status and field locking (clsmg_setupvarianti_status.cpp) ========
     void SetStatusOperationInProgress();
@@ -323,6 +329,9 @@ private:
     std::string PropDataFine(const kv::ado::RecordsetPtr& rsList);
     void SvuotaRecordset();
     kv::Date Oggi() const;
+    // The price history on the driver's connection, stamped with the host's user (the operating
+    // system's when the host names none) and the host's time (the day SetOggi fixes, when fixed).
+    StoricoPrezzi Storico() const;
     std::shared_ptr<StoredPriceRows> listini_esistenti_;  // only while a loader runs
     std::function<kv::Date()> oggi_;
 
@@ -376,6 +385,7 @@ private:
         std::unordered_map<std::string, std::vector<std::string>> chiavi;  // key -> Firma stored now
         kv::Date oggi;
         std::string articolo;
+        std::vector<CellaStorico> storico;  // the cells changed, for the price history
     };
     std::optional<SalvataggioInSospeso> in_sospeso_;
     std::vector<long long> conflitti_;                         // bookmarks of the rows in conflict

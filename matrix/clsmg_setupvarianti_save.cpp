@@ -220,7 +220,44 @@ struct Posizione {
     }
 };
 
+// The cells of one key that a save changed: its stored row before the writes (none: inserted) and
+// after them. A key stored more than once is followed by its first row.
+void CelleDellaRiga(const std::vector<Variant>& gruppo, const StoredPriceRows& prima, const StoredPriceRows& dopo,
+                    const std::string& chiave, std::vector<CellaStorico>& out) {
+    const auto p = prima.by_key.find(chiave);
+    const auto d = dopo.by_key.find(chiave);
+    if (d == dopo.by_key.end() && p == prima.by_key.end()) return;
+    const StoredPriceRows& letta = d != dopo.by_key.end() ? dopo : prima;
+    letta.rows->SetAbsolutePosition(d != dopo.by_key.end() ? d->second.front() : p->second.front());
+    RigaListino riga;
+    riga.ditta = kv::CLng(gruppo[0]);
+    riga.tipo = static_cast<int16_t>(kv::CLng(gruppo[2]));
+    riga.articolo = kv::RTrim(kv::CStr(gruppo[4]));
+    riga.opzione = kv::RTrim(kv::CStr(NS(letta.rows->Value("LI10_OPZIONE_MG5E"))));
+    riga.lista = kv::CLng(letta.rows->Value("LI10_NUMLIST"));
+    riga.inizio = kv::CDate(letta.rows->Value("LI10_DATAINIZIOVAL"));
+    riga.fine = kv::CDate(letta.rows->Value("LI10_DATAFINEVAL"));
+    std::optional<OriginaliMatrice::Valori> vp, vd;
+    if (p != prima.by_key.end()) vp = ValoriConfrontatiMemorizzati(prima, p->second.front());
+    if (d != dopo.by_key.end()) vd = ValoriConfrontatiMemorizzati(dopo, d->second.front());
+    auto celle = CelleCambiate(riga, vp ? &*vp : nullptr, vd ? &*vd : nullptr);
+    out.insert(out.end(), std::make_move_iterator(celle.begin()), std::make_move_iterator(celle.end()));
+}
+
 }  // namespace
+
+StoricoPrezzi CLSMG_SETUPVARIANTI::Storico() const {
+    std::shared_ptr<kv::services::GlobalServices> global;
+    if (core_.ActiveInterface) global = core_.ActiveInterface->ClsGlobal();
+    std::string utente = global ? global->UserName() : std::string();
+    if (utente.empty()) utente = kv::services::OperatingSystemUser();
+    const kv::Date ora = oggi_ ? oggi_() : global ? global->Now() : kv::Date::SystemNow();
+    return StoricoPrezzi(core_.ADOConnection, std::move(utente), ora);
+}
+
+std::vector<CellaStorico> CLSMG_SETUPVARIANTI::CelleSalvate() const {
+    return in_sospeso_ ? in_sospeso_->storico : std::vector<CellaStorico>{};
+}
 
 template <class F>
 void CLSMG_SETUPVARIANTI::InTransazione(F&& work) {
@@ -639,20 +676,25 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                                     "Alcune righe sono state modificate da un altro utente durante il salvataggio",
                                     "CLSMG_SETUPVARIANTI");
                 }
-                // What is stored now is what a later change of another desktop is judged against: the
-                // written keys are read back.
-                if (originali_ && letti.count(originali_->gruppo)) {
-                    auto& gr = letti.at(originali_->gruppo);
+                // The written keys are read back: what is stored now is what a later change of another
+                // desktop is judged against, and what the price history records beside what was read.
+                for (auto& [gruppo, gr] : letti) {
                     std::vector<RigaCandidata> scritte;
                     for (const auto& r : righe)
-                        if (r.candidata->gruppo == originali_->gruppo) scritte.push_back(*r.candidata);
+                        if (r.candidata->gruppo == gruppo) scritte.push_back(*r.candidata);
+                    if (scritte.empty()) continue;
                     const auto dopo = LeggiListiniDi(gr.parametri, scritte);
+                    std::unordered_set<std::string> registrate;
                     for (const auto& r : scritte) {
                         const auto trovata = dopo->by_key.find(r.chiave);
-                        fatto.chiavi[r.chiave] =
-                            trovata == dopo->by_key.end() ? OriginaliMatrice::Firma{} : FirmaDi(*dopo, trovata->second);
+                        if (originali_ && gruppo == originali_->gruppo)
+                            fatto.chiavi[r.chiave] = trovata == dopo->by_key.end() ? OriginaliMatrice::Firma{}
+                                                                                   : FirmaDi(*dopo, trovata->second);
+                        if (registrate.insert(r.chiave).second)
+                            CelleDellaRiga(gr.parametri, *gr.righe, *dopo, r.chiave, fatto.storico);
                     }
                 }
+                if (!annidato) Storico().Registra(fatto.storico, Operazione::kConferma);
                 for (const auto& r : righe)
                     fatto.righe.push_back({r.candidata->bookmark, r.insert(), r.candidata->gruppo, r.candidata->attuali,
                                            r.candidata->opzione});

@@ -305,6 +305,17 @@ public:
     // the user goes back (nothing has changed then).
     bool VerificheConferma();
 
+    // ---- Price history and undoing the last save (frmmg_quendormixal_history.cpp).
+    static constexpr const char* kStoricoKey = "STORICO";
+    static constexpr const char* kAnnullaSalvataggioKey = "ANNULLASALVATAGGIO";
+    // The lines of the current cell's history in the price grid `lato` ("ACQ", "VEN"; "" the active
+    // one): the row and column, then one line per change, newest first.
+    std::vector<std::string> StoricoCorrente(std::string_view lato);
+    // Shows them as an information message (F4 in a price grid, or "Storico").
+    void MostraStorico(std::string_view lato);
+    // "Annulla ultimo salvataggio".
+    void AnnullaUltimoSalvataggio();
+
     // ---- What the window holds.
     kv::ado::ConnectionPtr ADOConnection() const { return connection_; }
     const std::string& ConnectionString() const { return connection_string_; }
@@ -451,6 +462,11 @@ private:
     void ConnectGridEvents();
     // "Dettaglio", "Anteprima" and F2.
     void ConnectDetailEvents();
+    // "Storico", "Annulla ultimo salvataggio" and F4.
+    void ConnectHistoryEvents();
+    // The price history on the window's connection, for the host's user (the operating system's when
+    // the host names none) at the host's time.
+    StoricoPrezzi StoricoSessione() const;
     void GrigliaKeyDown(kv::controls::DataGrid& grid, std::string_view procedure, int16_t& KeyCode, int16_t Shift);
     void GrigliaOnEdited(kv::controls::DataGrid& grid, const std::shared_ptr<CLSMG_SETUPVARIANTI>& varianti,
                          std::string_view procedure, const kv::controls::GridEdit& edit);

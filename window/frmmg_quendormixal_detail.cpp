@@ -49,6 +49,7 @@ void FRMMG_QUENDORMIXAL::ConnectDetailEvents() {
     };
     subscriptions_.push_back(GRD_LISACQ->KeyDown.Connect(f2("ACQ")));
     subscriptions_.push_back(GRD_LISVEN->KeyDown.Connect(f2("VEN")));
+    ConnectHistoryEvents();
 }
 
 DettaglioPrezzo FRMMG_QUENDORMIXAL::DettaglioCorrente(std::string_view lato) {

@@ -2,10 +2,10 @@
 // (Annulla), delete (Elimina), start over on a new key (Nuovo) and recalculate the dependent sales
 // lists (Ricalcola) — and the question asked when the window closes with unsaved changes.
 //
-// Saving both kinds is one transaction on the window's connection: when either kind cannot be written
-// the transaction is rolled back, the error is shown, and the matrices keep their edits with the
-// changes-pending flag, so the user can correct and confirm again. Nothing of a failed save reaches
-// the database.
+// Saving both kinds is one transaction on the window's connection, together with the price history of
+// what it changed: when either kind cannot be written the transaction is rolled back, the error is
+// shown, and the matrices keep their edits with the changes-pending flag, so the user can correct and
+// confirm again. Nothing of a failed save reaches the database.
 
 #include <string>
 
@@ -86,6 +86,14 @@ void FRMMG_QUENDORMIXAL::SalvaTipi(std::initializer_list<CLSMG_SETUPVARIANTI*> t
             d->UpdateBatch();
             if (d->State() != 0) throw DriverFailure(SaveFailure(connection_));
         }
+        // The cells of both kinds are one save in the price history, written with the prices: a save
+        // that cannot record them writes nothing.
+        std::vector<CellaStorico> celle;
+        for (CLSMG_SETUPVARIANTI* d : tipi) {
+            auto c = d->CelleSalvate();
+            celle.insert(celle.end(), std::make_move_iterator(c.begin()), std::make_move_iterator(c.end()));
+        }
+        StoricoSessione().Registra(celle, Operazione::kConferma);
         connection_->CommitTrans();
     } catch (...) {
         try {
@@ -114,6 +122,8 @@ void FRMMG_QUENDORMIXAL::INTERNAV_ButtonClick(const std::string& key) {
     else if (k == "RICALCOLA") Ricalcola();
     else if (k == kDettaglioKey) MostraDettaglio("");
     else if (k == kDaPeriodoKey) ApriDaPeriodo(*this);
+    else if (k == kStoricoKey) MostraStorico("");
+    else if (k == kAnnullaSalvataggioKey) AnnullaUltimoSalvataggio();
 }
 
 bool FRMMG_QUENDORMIXAL::Conferma() {

@@ -41,6 +41,7 @@ HostMainWindow::HostMainWindow(HostSettings settings, QString components_dir, bo
       global_(session_.global),
       status_bar_(session_.status_bar) {
     global_->SetToday(settings_.today);
+    global_->SetUserName(settings_.user);
     setWindowTitle(QStringLiteral("ERP — Ditta %1").arg(settings_.company));
     // Component windows open as tabs of the work area, each under its caption.
     area_->setViewMode(QMdiArea::TabbedView);

@@ -40,6 +40,10 @@ std::optional<QString> ParseSettings(const QStringList& arguments, HostSettings&
             auto v = value();
             out.today = v ? kv::Date::ParseLocal(v->toStdString(), kv::RegionalSettings::Italian()) : std::nullopt;
             if (!out.today) return QStringLiteral("--today vuole una data reale nella forma gg/mm/aaaa");
+        } else if (arg == QLatin1String("--user")) {
+            auto v = value();
+            if (!v || v->trimmed().isEmpty()) return QStringLiteral("--user vuole il nome di un utente");
+            out.user = v->trimmed().toStdString();
         } else if (arg == QLatin1String("--size")) {
             auto v = value();
             static const QRegularExpression size(QStringLiteral("^(\\d{2,5})x(\\d{2,5})$"));
@@ -99,8 +103,9 @@ QString SessionPlace(const std::string& connection_string) {
 QString Usage() {
     return QStringLiteral(
         "uso: erp-host [--connection S] [--company N] [--article CODICE] [--modal]\n"
-        "              [--screenshot FILE.png] [--size LxA] [--today GG/MM/AAAA] [--help]\n"
+        "              [--screenshot FILE.png] [--size LxA] [--today GG/MM/AAAA] [--user NOME] [--help]\n"
         "       erp-host --script FILE [--connection S] [--company N] [--article CODICE] [--today GG/MM/AAAA]\n"
+        "                [--user NOME]\n"
         "  --connection  il database della ditta (predefinito: il database dimostrativo creato da scripts/run)\n"
         "  --company     la ditta corrente (predefinita 1)\n"
         "  --article     apre la finestra dei listini su questo articolo\n"
@@ -110,6 +115,8 @@ QString Usage() {
         "  --size        dimensioni della finestra principale in pixel (predefinite 1280x800)\n"
         "  --today       il giorno che la sessione considera oggi (date proposte, date di creazione e di\n"
         "                aggiornamento dei prezzi salvati); predefinito: la data del computer\n"
+        "  --user        l'utente della sessione, come lo storico dei prezzi lo registra; predefinito:\n"
+        "                l'utente del sistema operativo\n"
         "  --script      esegue i comandi del file sulla finestra, senza schermo (docs/scripting.md);\n"
         "                esce con 0 se tutte le righe sono state eseguite, 1 altrimenti\n"
         "  --help        mostra questo aiuto\n"

@@ -8,6 +8,8 @@
 //   --screenshot F   open the window, save a PNG of it to F and exit
 //   --size WxH       the frame's size in pixels (default 1280x800)
 //   --today D        the day the session takes as today (DD/MM/YYYY), for demonstrations and support
+//   --user NAME      the user the session runs for, as the price history records it (default: the
+//                    operating system's user)
 //   --help           the usage text
 // Every message is Italian, as everything else a user of the host reads.
 
@@ -31,6 +33,7 @@ struct HostSettings {
     int height = 800;
     bool help = false;
     std::optional<kv::Date> today;  // unset: the machine's date
+    std::string user;               // empty: the operating system's user
 };
 
 // Reads the arguments (without the program name). nullopt and `out` filled, or the reason the

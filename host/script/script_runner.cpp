@@ -274,6 +274,7 @@ public:
         global_->SetMessageServiceFactory([d = dialogs_] { return std::make_shared<ScriptMessageService>(d); });
         loader_.AddSearchDirectory(options.components_dir);
         global_->SetToday(options.today);
+        global_->SetUserName(options.user);
     }
 
     ~ScriptRunner() { Close(); }
@@ -384,7 +385,12 @@ public:
             const auto f = SplitFields(args, 2, true);
             std::string column = RTrim(f[2]);
             if (column.size() >= 2 && column.front() == '"' && column.back() == '"') column = column.substr(1, column.size() - 2);
-            Detail(f[0], f[1], column);
+            Detail(f[0], f[1], column, ctl::keys::kF2, "F2 non ha mostrato il dettaglio del prezzo");
+        } else if (command == "history") {
+            const auto f = SplitFields(args, 2, true);
+            std::string column = RTrim(f[2]);
+            if (column.size() >= 2 && column.front() == '"' && column.back() == '"') column = column.substr(1, column.size() - 2);
+            Detail(f[0], f[1], column, ctl::keys::kF4, "F4 non ha mostrato lo storico del prezzo");
         } else if (command == "where") {
             const auto f = AllFields(args);
             if (f.empty() || f.size() > 2) throw ScriptFailure{"where vuole un controllo e, per la barra, un pulsante"};
@@ -718,9 +724,10 @@ private:
         Click(kDaPeriodoKey);
     }
 
-    // The price breakdown of a cell, as F2 shows it: the cell becomes current, F2 opens the breakdown,
-    // its lines are printed and it is closed with OK.
-    void Detail(const std::string& which, const std::string& row_text, const std::string& column_name) {
+    // What a key shows about a cell (F2 the price breakdown, F4 its history): the cell becomes current,
+    // the key opens the message, its lines are printed and it is closed with OK.
+    void Detail(const std::string& which, const std::string& row_text, const std::string& column_name, int16_t key,
+                const char* not_shown) {
         auto grid = PriceGrid(which);
         RequireUsable(*grid);
         const long row = RowNumber(row_text, *grid);
@@ -729,10 +736,10 @@ private:
         if (!grid->UserMoveTo(row, column)) throw ScriptFailure{"la cella non si può raggiungere"};
         const std::size_t before = dialogs_->ShownCount();
         dialogs_->QueueFirst(svc::answer::kOk);
-        grid->UserKeyDown(ctl::keys::kF2, 0);
+        grid->UserKeyDown(key, 0);
         if (dialogs_->ShownCount() == before) {
             dialogs_->WithdrawFirst();
-            throw ScriptFailure{"F2 non ha mostrato il dettaglio del prezzo"};
+            throw ScriptFailure{not_shown};
         }
         const auto shown = dialogs_->TakeLast();
         std::string_view text = shown->text;
@@ -944,6 +951,8 @@ std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::stri
                 options.today = kv::Date::ParseLocal(*v, kv::RegionalSettings::Italian());
                 if (!options.today) problem = "--today vuole una data reale nella forma gg/mm/aaaa, non " + *v;
             }
+        } else if (arg == "--user") {
+            if (auto v = value()) options.user = *v;
         } else {
             // Arguments of the windowed host (--modal, --size, --screenshot) have no meaning here.
             if (problem.empty()) problem = "argomento non previsto con --script: " + std::string(arg);

@@ -92,13 +92,14 @@ struct ScriptOptions {
     std::string components_dir;  // where the component module is looked for
     WindowPicture picture;       // for `screenshot`; without it the command fails, saying so
     std::optional<kv::Date> today;  // the day the session takes as today; the machine's date when unset
+    std::string user;               // the session's user; the operating system's when empty
     // Asked before every line that acts on a control. Without it (a runner without the toolkit) only
     // the control's own Visible and Enabled are checked.
     WindowReach reach;
 };
 
 // erp-host's arguments when they ask for a script run (--script FILE, with --connection S,
-// --company N, --article CODE and --today DD/MM/YYYY; an empty connection takes the demo database next to the build,
+// --company N, --article CODE, --today DD/MM/YYYY and --user NAME; an empty connection takes the demo database next to the build,
 // `default_connection`). nullopt when the arguments do not ask for a script; otherwise the exit status
 // of the run, after writing an argument error to `err` (status 1).
 // `picture` serves the script's `screenshot` lines, `reach` judges what a user could act on.

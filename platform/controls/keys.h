@@ -21,6 +21,7 @@ inline constexpr int16_t kDown = 40;
 inline constexpr int16_t kDelete = 46;
 inline constexpr int16_t kF2 = 113;
 inline constexpr int16_t kF3 = 114;
+inline constexpr int16_t kF4 = 115;
 
 // Shift argument bits.
 inline constexpr int16_t kShiftMask = 1;

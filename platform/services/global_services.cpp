@@ -1,9 +1,27 @@
 #include "platform/services/global_services.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
 #include "platform/services/cinterface.h"
 #include "platform/variant/strings.h"
 
 namespace kv::services {
+
+std::string OperatingSystemUser() {
+    // The account database first: USER may be unset (a service) or say another name (su).
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
+        return found->pw_name;
+    for (const char* name : {"LOGNAME", "USER"})
+        if (const char* v = std::getenv(name); v && *v) return v;
+    return {};
+}
 
 GlobalServices::~GlobalServices() = default;
 

@@ -45,6 +45,9 @@ namespace kv::services {
 
 class Cinterface;
 
+// The login name of the operating system's user the process runs as; "" when it cannot be told.
+std::string OperatingSystemUser();
+
 class GlobalServices : public kv::Object {
 public:
     ~GlobalServices() override;
@@ -60,6 +63,11 @@ public:
     // The day the session takes as today: proposed validity dates and the creation and update dates
     // of saved prices follow it. The machine's date unless the host fixed another one.
     virtual kv::Date Today() const { return kv::Date::SystemToday(); }
+    // The session's date and time of day, as a record of who changed what stamps it.
+    virtual kv::Date Now() const { return kv::Date::SystemNow(); }
+    // The name of the user the host session runs for; "" when the host has none (a component then
+    // names the operating system's user, OperatingSystemUser).
+    virtual std::string UserName() const { return {}; }
     // The component whose interface is the active one.
     virtual void SetActiveInterface(std::shared_ptr<Cinterface> component) = 0;
     // The application object of the component that became active.
@@ -97,7 +105,9 @@ public:
     std::string ConnectionString() const override { return connection_string_; }
     std::string CurrencyFormat(std::string_view currency) override;
     const kv::RegionalSettings& Regional() const override { return regional_; }
-    kv::Date Today() const override { return today_ ? *today_ : kv::Date::SystemToday(); }
+    kv::Date Today() const override { return today_ ? kv::Date(static_cast<double>(today_->Days())) : kv::Date::SystemToday(); }
+    kv::Date Now() const override { return today_ ? *today_ : kv::Date::SystemNow(); }
+    std::string UserName() const override { return user_name_; }
     void SetActiveInterface(std::shared_ptr<Cinterface> component) override;
     void SetApplication(std::shared_ptr<Application> application) override { application_ = std::move(application); }
     void WindowClosed(const std::string& window_name) override { closed_windows_.push_back(window_name); }
@@ -121,8 +131,11 @@ public:
     void SetCompanyCode(int32_t company) { company_ = company; }
     void SetConnectionString(std::string s) { connection_string_ = std::move(s); }
     // Fixes the day Today() gives (nullopt: the machine's date again), so that a scripted session
-    // or a test does not depend on the day it runs.
+    // or a test does not depend on the day it runs. The clock stands still with it: Now() gives the
+    // day at its time of day (midnight for a day without one).
     void SetToday(std::optional<kv::Date> day) { today_ = day; }
+    // The user the session runs for ("" for none).
+    void SetUserName(std::string name) { user_name_ = std::move(name); }
     // An explicit display format for a currency, used before the currency table.
     void SetCurrencyFormat(std::string currency, std::string format);
     // The host session's connection (open); replaces the one opened on demand and its currency cache.
@@ -153,6 +166,7 @@ private:
     std::string connection_string_;
     kv::RegionalSettings regional_;
     std::optional<kv::Date> today_;
+    std::string user_name_;
     // Not owned: the component owns its global services, not the other way round.
     std::weak_ptr<Cinterface> active_;
     std::shared_ptr<Application> application_;

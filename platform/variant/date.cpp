@@ -327,4 +327,12 @@ Date Date::SystemToday() {
     return FromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
+Date Date::SystemNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
+    return Date(FromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday).Serial() + seconds / 86400.0);
+}
+
 }  // namespace kv

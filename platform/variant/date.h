@@ -35,6 +35,8 @@ public:
     // Today's date by the machine's clock and time zone, without a time. Code that proposes or stamps
     // dates asks the host's global services instead (GlobalServices::Today), which a test can fix.
     static Date SystemToday();
+    // The machine's date and time of day, to the second (GlobalServices::Now asks it).
+    static Date SystemNow();
 
     double Serial() const { return serial_; }
     long Days() const;  // the day's serial without the time

@@ -7,12 +7,9 @@
 #include <vector>
 
 #include "platform/variant/error.h"
+#include "schema/schema_ddl.h"
 
 namespace qmx::demo {
-namespace detail {
-extern const char* const kSqliteSchema;
-extern const char* const kPostgresSchema;
-}  // namespace detail
 
 namespace {
 
@@ -23,7 +20,7 @@ using kv::ado::Connection;
 const char* const kTables[] = {"KV_SCHEMA",     "CG18_DITTE",      "CG08_VALUTE",     "CG28_TABCODIVA",
                                "MG02_SCAGLARROT", "MG66_ANAGRART",  "MG87_DESCRART",   "MG44_PARMAGLIST",
                                "MG5F_DIMECONF", "MG5E_OPZIONI",    "MG5G_RAGGVAR",    "MG5H_COMPRAGVAR",
-                               "MG6B_GESVARART", "MG5L_LETVARIANTI", "LI10_LISTARTIC"};
+                               "MG6B_GESVARART", "MG5L_LETVARIANTI", "LI10_LISTARTIC", "QX10_STORICOPREZZI"};
 
 // ---- SQL literals
 
@@ -577,8 +574,8 @@ std::string ComposeOption(std::string_view preset, std::initializer_list<std::pa
 }
 
 std::string_view SchemaSql(std::string_view provider) {
-    if (provider == "SQLite") return detail::kSqliteSchema;
-    if (provider == "PostgreSQL") return detail::kPostgresSchema;
+    if (provider == "SQLite") return schema::kSqliteSchema;
+    if (provider == "PostgreSQL") return schema::kPostgresSchema;
     throw kv::Error(kv::err::kInvalidArgument, "No schema for the provider \"" + std::string(provider) + "\"",
                     "qmx::demo");
 }

@@ -8,6 +8,7 @@ namespace {
 
 constexpr const char* kRead = "SELECT";
 constexpr const char* kReadWrite = "SELECT, INSERT, UPDATE, DELETE";
+constexpr const char* kReadAdd = "SELECT, INSERT";
 
 constexpr const char* kSource = "qmx-demo";
 
@@ -59,6 +60,8 @@ const std::vector<TableRights>& DesktopRights() {
         {"MG5L_LETVARIANTI", kRead},
         // The prices the window saves and deletes.
         {"LI10_LISTARTIC", kReadWrite},
+        // The price history grows and is never rewritten: a desktop adds to it and reads it.
+        {"QX10_STORICOPREZZI", kReadAdd},
     };
     return rights;
 }

@@ -1,10 +1,10 @@
 #pragma once
-// The database role a desktop connects as on PostgreSQL: it reads the configuration the window reads
-// and reads, writes and deletes the price rows, and nothing else. Whatever it is not granted the
-// server refuses; the window never needs more.
+// The database role a desktop connects as on PostgreSQL: it reads the configuration the window reads,
+// reads, writes and deletes the price rows, adds to the price history and reads
+// it, and nothing else. Whatever it is not granted the server refuses; the window never needs more.
 //
-// The rights are a table of their own below: a table the window comes to write (a price history) is
-// one more line there, and one more GRANT in the statements.
+// The rights are a table of their own below: a table the window comes to write is one more line
+// there, and one more GRANT in the statements.
 
 #include <string>
 #include <string_view>

@@ -206,4 +206,32 @@ CREATE TABLE LI10_LISTARTIC (
 );
 CREATE INDEX LI10_ARTICOLO ON LI10_LISTARTIC (LI10_DITTA_CG18, LI10_CODART_MG66);
 
+-- Price history: one row per cell of LI10_LISTARTIC that a save of the price-list window changed
+-- (QX10_INDOPERAZ 1 "Conferma", 2 "Annulla ultimo salvataggio", which names the save it undid in
+-- QX10_ANNULLA_QX10). A save is numbered by the QX10_ID of its first row, which the database gives as the
+-- row is written: the save's other rows carry it in QX10_SALVATAGGIO, the first row leaves it Null (rows
+-- are only ever added, never rewritten). QX10_INDRIGA: 1 the row was inserted, 2 updated, 3 deleted.
+-- Values are written as text: numbers with a decimal point, dates as YYYYMMDD, Null as Null.
+CREATE TABLE QX10_STORICOPREZZI (
+    QX10_ID INTEGER NOT NULL,
+    QX10_SALVATAGGIO INTEGER,
+    QX10_INDOPERAZ INTEGER,
+    QX10_ANNULLA_QX10 INTEGER,
+    QX10_DITTA_CG18 INTEGER,
+    QX10_FLGVENDACQ INTEGER,
+    QX10_CODART_MG66 CHAR(25) COLLATE RTRIM CHECK (length(QX10_CODART_MG66) <= 25),
+    QX10_OPZIONE_MG5E CHAR(20) COLLATE RTRIM CHECK (length(QX10_OPZIONE_MG5E) <= 20),
+    QX10_NUMLIST INTEGER,
+    QX10_DATAINIZIOVAL DATE,
+    QX10_DATAFINEVAL DATE,
+    QX10_INDRIGA INTEGER,
+    QX10_COLONNA VARCHAR(30) COLLATE RTRIM CHECK (length(QX10_COLONNA) <= 30),
+    QX10_VALOREPREC VARCHAR(60) COLLATE RTRIM CHECK (length(QX10_VALOREPREC) <= 60),
+    QX10_VALORENUOVO VARCHAR(60) COLLATE RTRIM CHECK (length(QX10_VALORENUOVO) <= 60),
+    QX10_DATAORA TIMESTAMP,
+    QX10_UTENTE VARCHAR(60) COLLATE RTRIM CHECK (length(QX10_UTENTE) <= 60),
+    PRIMARY KEY (QX10_ID)
+);
+CREATE INDEX QX10_ARTICOLO ON QX10_STORICOPREZZI (QX10_DITTA_CG18, QX10_CODART_MG66);
+
 INSERT INTO KV_SCHEMA (KV_VERSION) VALUES (1);

@@ -18,7 +18,7 @@ using qmx::testing::ErrorNumber;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-TEST(DesktopRole, StatementsGrantReadingTheConfigurationAndWritingThePricesOnly) {
+TEST(DesktopRole, StatementsGrantReadingTheConfigurationWritingThePricesAndAddingToTheirHistoryOnly) {
     const auto statements = DesktopRoleStatements("qmx_desktop", "ditta");
     ASSERT_GE(statements.size(), 3u);
     EXPECT_EQ(statements[0], "CREATE ROLE qmx_desktop LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION");
@@ -30,11 +30,15 @@ TEST(DesktopRole, StatementsGrantReadingTheConfigurationAndWritingThePricesOnly)
         if (Has(s, "LI10_LISTARTIC")) {
             EXPECT_EQ(s, "GRANT SELECT, INSERT, UPDATE, DELETE ON \"ditta\".LI10_LISTARTIC TO qmx_desktop");
             ++writes;
+        } else if (Has(s, "QX10_STORICOPREZZI")) {
+            // The price history is added to, never rewritten.
+            EXPECT_EQ(s, "GRANT SELECT, INSERT ON \"ditta\".QX10_STORICOPREZZI TO qmx_desktop");
+            ++writes;
         } else {
             EXPECT_EQ(s.rfind("GRANT SELECT ON \"ditta\".", 0), 0u) << s;
         }
     }
-    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(writes, 2);
     EXPECT_EQ(DesktopRoleStatements("qmx_desktop", "ditta", false).size(), statements.size() - 1);
     // Names that are not plain lower-case identifiers would be read otherwise by the server, or worse.
     for (const char* bad : {"", "Desktop", "1desk", "desk;DROP TABLE X", "desk top", "d\"x"})

@@ -1,0 +1,228 @@
+// The price history and "Annulla ultimo salvataggio", with two desktops (two connections, two users)
+// on one company database: what a save records and a refused one does not, a cell's history after
+// saves from both, an undo that puts back exactly what the save replaced, and one that is refused
+// because the other desktop changed a row since. Both engines.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "matrix/stored_price_rows.h"
+#include "platform/variant/strings.h"
+#include "schema/demo/demo.h"
+#include "shell/clsmg_quendormixal.h"
+#include "support/db_engines.h"
+#include "support/headless_host.h"
+#include "support/oggi.h"
+#include "window/frmmg_quendormixal.h"
+
+namespace qmx {
+namespace {
+
+namespace svc = kv::services;
+
+struct Desktop {
+    Desktop(const std::string& connection_string, const std::string& user, const char* now) {
+        global = std::make_shared<svc::HostGlobalServices>(demo::kDittaAbbigliamento, connection_string);
+        global->SetToday(kv::Date::ParseLocal(now, kv::RegionalSettings::Italian()));
+        global->SetUserName(user);
+        entry->SetClsGlobal(global);
+        entry->SetActiveNavigator(std::make_shared<svc::HostNavigator>());
+        entry->SetActiveFrame(std::make_shared<svc::HostFrame>(kv::Variant(int16_t{3})));
+        entry->SetClsVoceMenu(std::make_shared<svc::HostMenuEntry>());
+        entry->SetStatusBar(std::make_shared<svc::HostStatusBar>());
+        entry->SetIsActive(true);
+        window->SetActiveInterface(entry);
+        window->SetOwner(entry);
+        window->SetWindowState(0);
+    }
+    ~Desktop() {
+        if (window->IsLoaded()) {
+            global->ScriptedMessages()->QueueAnswer(svc::answer::kNo);
+            window->Unload();
+        }
+    }
+    void Type(kv::controls::EntryField& field, const std::string& text) {
+        ASSERT_TRUE(field.UserType(text)) << field.Name();
+        field.UserLeave();
+    }
+    // Article SCI001 (grid type 1) for 2025: purchase rows 0-7 list 1 (stored, 35), 8-15 list 2 (none).
+    void Load() {
+        Type(*window->TXT_CODART, demo::kArticoloTipo1);
+        Type(*window->TXT_DADATA_ACQ, "01/01/2025");
+        Type(*window->TXT_ADATA_ACQ, "31/12/2025");
+        Type(*window->TXT_DADATA_VEN, "01/01/2025");
+        Type(*window->TXT_ADATA_VEN, "31/12/2025");
+    }
+    long Prezzo() const { return window->GRD_LISACQ->Columns().IndexOf("LI10_PREZZO"); }
+    void Edit(long row, const std::string& price) {
+        ASSERT_TRUE(window->GRD_LISACQ->UserEditCell(row, Prezzo(), price).accepted) << row;
+    }
+    bool Confirm() { return window->INTERNAV->UserClick("Conferma"); }
+    std::vector<std::string> History(long row) {
+        window->GRD_LISACQ->UserEnter();
+        EXPECT_TRUE(window->GRD_LISACQ->UserMoveTo(row, Prezzo()));
+        return window->StoricoCorrente("ACQ");
+    }
+    // Presses "Annulla ultimo salvataggio" answering `answer` to its question; the last message shown.
+    std::string Undo(int answer) {
+        Messages().QueueAnswer(answer);
+        window->INTERNAV->UserClick(FRMMG_QUENDORMIXAL::kAnnullaSalvataggioKey);
+        return Messages().Messages().empty() ? std::string() : Messages().Messages().back().text;
+    }
+    svc::ScriptedMessageService& Messages() const { return *global->ScriptedMessages(); }
+
+    std::shared_ptr<svc::HostGlobalServices> global;
+    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
+    std::shared_ptr<FRMMG_QUENDORMIXAL> window = FRMMG_QUENDORMIXAL::Create();
+};
+
+class PriceHistory : public testing::EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (sqlite()) {
+            connection_string_ = file_.ConnectionString();
+            session_ = kv::ado::Connection::Create();
+            session_->Open(connection_string_ + ";Mode=Create");
+        } else {
+            connection_string_ = database().connection_string();
+            session_ = database().connection();
+        }
+        demo::CreateSchema(*session_);
+        demo::BuildDemo(*session_);
+    }
+    // The history of SCI001 as rows of text, in the order written.
+    std::vector<std::string> HistoryRows() {
+        auto rs = session_->Execute(
+            "SELECT QX10_INDOPERAZ, QX10_FLGVENDACQ, QX10_NUMLIST, QX10_OPZIONE_MG5E, QX10_INDRIGA, QX10_COLONNA,"
+            " QX10_VALOREPREC, QX10_VALORENUOVO, QX10_UTENTE, QX10_DATAORA FROM QX10_STORICOPREZZI"
+            " WHERE QX10_CODART_MG66 = 'SCI001' ORDER BY QX10_ID");
+        std::vector<std::string> out;
+        for (; !rs->IsEOF(); rs->MoveNext()) {
+            std::string line;
+            for (int i = 0; i < rs->GetFields().Count(); ++i) {
+                const kv::Variant v = rs->Value(i);
+                line += (i ? "|" : "") + (v.IsNull() ? std::string("-") : kv::RTrim(v.TryGet<kv::Date>() ? v.TryGet<kv::Date>()->ToString() : kv::CStr(v)));
+            }
+            out.push_back(line);
+        }
+        return out;
+    }
+    // The prices of SCI001 as the user sets them: the key and every compared column.
+    std::vector<std::string> Prices() {
+        std::string sql = "SELECT LI10_FLGVENDACQ, LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL";
+        for (const char* c : kNomiConfrontati) sql += std::string(", ") + c;
+        auto rs = session_->Execute(sql + " FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCI001' ORDER BY"
+                                          " LI10_FLGVENDACQ, LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL");
+        std::vector<std::string> out;
+        for (; !rs->IsEOF(); rs->MoveNext()) {
+            std::string line;
+            for (int i = 0; i < rs->GetFields().Count(); ++i) line += kv::DebugString(rs->Value(i)) + "|";
+            out.push_back(line);
+        }
+        return out;
+    }
+
+    testing::TempDatabase file_;
+    std::string connection_string_;
+    kv::ado::ConnectionPtr session_;
+};
+
+TEST_P(PriceHistory, ASaveRecordsEachChangedCellARefusedSaveNothingAndACellListsItsChangesNewestFirst) {
+    // A company database made before the history: the first save creates the table.
+    session_->Execute("DROP TABLE QX10_STORICOPREZZI");
+    Desktop a(connection_string_, "anna", "10/03/2026 09:15"), b(connection_string_, "bruno", "10/03/2026 11:40");
+    a.Load();
+    b.Load();
+    a.Edit(0, "11");     // list 1 BEI: 35 -> 11
+    a.Edit(8, "12,5");   // list 2 BEI: a new row
+    ASSERT_TRUE(a.Confirm());
+    const auto first = HistoryRows();
+    // The stored row also had a Null bracket and commission conditions, which the save writes as 0 and
+    // blank: recorded too, so that an undo puts back exactly what was stored.
+    EXPECT_EQ(first, (std::vector<std::string>{
+                         "1|1|1|    BEI|2|LI10_PREZZO|35|11|anna|10/03/2026 09:15:00",
+                         "1|1|1|    BEI|2|LI10_SCAGL_MG02|-|0|anna|10/03/2026 09:15:00",
+                         "1|1|1|    BEI|2|LI10_PROVVSC_PA10|-||anna|10/03/2026 09:15:00",
+                         "1|1|2|    BEI|1|LI10_PREZZO|-|12.5|anna|10/03/2026 09:15:00",
+                     }));
+
+    // B loaded before A saved: B's edit of the same row is refused (Annulla to the question), and
+    // nothing of it is recorded.
+    b.Edit(0, "13");
+    b.Messages().QueueAnswer(svc::answer::kCancel);
+    b.Confirm();
+    ASSERT_TRUE(b.window->State().changes_pending);
+    EXPECT_EQ(HistoryRows(), first);
+
+    // B takes the stored values (Sì reloads the rows in conflict) and saves again.
+    b.Messages().QueueAnswer(svc::answer::kYes);
+    b.Confirm();
+    b.Edit(0, "13");
+    ASSERT_TRUE(b.Confirm());
+    EXPECT_EQ(HistoryRows().size(), first.size() + 1);
+    EXPECT_EQ(b.History(0), (std::vector<std::string>{
+                                "acquisto, listino 1, opzione BEI, dal 01/01/2025 al 31/12/2025: Prezzo lordo",
+                                "10/03/2026 11:40 bruno: 11 \u2192 13",
+                                "10/03/2026 09:15 anna: 35 \u2192 11",
+                            }));
+    EXPECT_EQ(a.History(1).back(), "Nessuna modifica registrata");
+}
+
+TEST_P(PriceHistory, UndoingTheLastSavePutsBackExactlyWhatItReplacedOrRefusesNamingTheRowsChangedSince) {
+    Desktop a(connection_string_, "anna", "10/03/2026 09:15"), b(connection_string_, "bruno", "10/03/2026 10:00");
+    a.Load();
+    const auto before = Prices();
+    a.Edit(0, "11");
+    a.Edit(2, "14");
+    a.Edit(8, "12");  // a new row
+    ASSERT_TRUE(a.Confirm());
+    const auto saved = Prices();
+    ASSERT_NE(saved, before);
+
+    // Another desktop changes one of those rows since: the undo says which and restores nothing.
+    b.Load();
+    b.Edit(2, "15");
+    ASSERT_TRUE(b.Confirm());
+    const auto changed = Prices();
+    EXPECT_EQ(a.Undo(svc::answer::kYes),
+              "Il salvataggio del 10/03/2026 09:15 non si pu\u00f2 annullare: queste righe sono state modificate "
+              "dopo. Nessun prezzo \u00e8 stato ripristinato.\nacquisto, listino 1, opzione BLU, dal "
+              "01/01/2025 al 31/12/2025");
+    EXPECT_EQ(Prices(), changed);
+
+    // A change made outside the window is caught by the stored values.
+    const char* const blu = " WHERE LI10_CODART_MG66 = 'SCI001' AND LI10_FLGVENDACQ = 1 AND LI10_NUMLIST = 1"
+                            " AND LI10_OPZIONE_MG5E LIKE '%BLU%'";
+    session_->Execute(std::string("UPDATE LI10_LISTARTIC SET LI10_PREZZO = 99") + blu);
+    EXPECT_NE(b.Undo(svc::answer::kYes).find("non si pu\u00f2 annullare"), std::string::npos);
+    session_->Execute(std::string("UPDATE LI10_LISTARTIC SET LI10_PREZZO = 15") + blu);
+    ASSERT_EQ(Prices(), changed);
+
+    // B undoes its own save; then A's can be undone: the question counts the prices, and Sì puts back
+    // exactly the state before A's save (the row it added removed), recorded in the history.
+    EXPECT_EQ(b.Undo(svc::answer::kYes), "Annullare il salvataggio del 10/03/2026 10:00? Sar\u00e0 ripristinato 1 "
+                                         "prezzo com'era prima.");
+    EXPECT_EQ(Prices(), saved);
+    EXPECT_EQ(a.Undo(svc::answer::kNo),
+              "Annullare il salvataggio del 10/03/2026 09:15? Saranno ripristinati 3 prezzi com'erano prima (1 riga "
+              "aggiunta da quel salvataggio sar\u00e0 eliminata).");
+    EXPECT_EQ(Prices(), saved);
+    const std::size_t recorded = HistoryRows().size();
+    a.Undo(svc::answer::kYes);
+    EXPECT_EQ(Prices(), before);
+    const auto history = HistoryRows();
+    ASSERT_EQ(history.size(), recorded + 7);  // the three cells of each updated row, the added row's price
+    EXPECT_EQ(history.back(), "2|1|2|    BEI|3|LI10_PREZZO|12|-|anna|10/03/2026 09:15:00");
+    EXPECT_EQ(a.Undo(svc::answer::kYes),
+              "L'ultimo salvataggio di questo articolo (10/03/2026 09:15) \u00e8 gi\u00e0 stato annullato.");
+}
+
+QMX_INSTANTIATE_ENGINES(PriceHistory);
+
+}  // namespace
+}  // namespace qmx
