@@ -34,7 +34,8 @@
 //   window recalc  "Ricalcola", against the drivers' recalculation of the same matrices.
 //
 // Last, on PostgreSQL, 50 desktops on one server (bench/support/many_desktops.h): each opens a demo
-// article, types 10 prices and saves, for 60 seconds. --no-desktops leaves it out; --desktops N,
+// article, types 10 prices and saves, for 60 seconds. --no-desktops leaves it out, --desktops-only runs
+// it alone; --desktops N,
 // --seconds S (at most 60) and --think MS (the pause after each typed price) change it.
 //
 // It prints the figures, then, last, one line per target and engine: `target NAME ENGINE VALUE LIMIT`.
@@ -720,14 +721,15 @@ void Desktops(const qmx::bench::DesktopsOptions& o, std::vector<Target>& targets
 }
 
 int Usage() {
-    std::fputs("uso: large_article_bench [--no-desktops] [--desktops N] [--seconds S] [--think MS]\n", stderr);
+    std::fputs("uso: large_article_bench [--no-desktops | --desktops-only] [--desktops N] [--seconds S] [--think MS]\n",
+               stderr);
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool desktops = true;
+    bool desktops = true, desktops_only = false;
     qmx::bench::DesktopsOptions desk_options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -738,6 +740,8 @@ int main(int argc, char** argv) {
         };
         if (arg == "--no-desktops") {
             desktops = false;
+        } else if (arg == "--desktops-only") {
+            desktops_only = true;
         } else if (arg == "--desktops") {
             if (!number(desk_options.desktops) || desk_options.desktops == 0) return Usage();
         } else if (arg == "--seconds") {
@@ -766,7 +770,10 @@ int main(int argc, char** argv) {
     const char* only = std::getenv("QMX_BENCH_ENGINE");
     bool pg_ran = false;
     for (const auto& e : engines) {
-        if (only && *only && e.name != only) continue;
+        if ((only && *only && e.name != only) || desktops_only) {
+            pg_ran = pg_ran || (desktops_only && e.name == "postgresql");
+            continue;
+        }
         try {
             Run(e, targets);
             if (!std::getenv("QMX_BENCH_LOAD_ONLY")) WindowFlows(e, targets);

@@ -28,6 +28,9 @@ BenchDesk::BenchDesk(int company, const std::string& connection_string, kv::Date
     window_->SetOwner(entry_);
     window_->SetWindowState(0);  // the window loads
     if (!window_->IsLoaded()) throw std::runtime_error("la finestra non si è aperta");
+    // One session a desktop: the host's services (currencies, rounding brackets) read through the
+    // window's connection instead of opening one of their own.
+    global_->SetHostConnection(window_->ADOConnection());
 }
 
 BenchDesk::~BenchDesk() {

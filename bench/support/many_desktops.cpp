@@ -128,7 +128,7 @@ std::string DayText(const Variant& v) {
 // One desktop's run, in its own process: the lines it writes to `out` say what each save wrote.
 //   P ms                                 a "Conferma" press and its time
 //   S start end                          a save (monotonic ns) ...
-//   W company|article|option|list|from|to cents   ... and each price it wrote
+//   W company|article|option|list|from|to<TAB>cents   ... and each price it wrote
 //   C conflicts U unexpected [text]      at the end
 void DesktopMain(int d, const DesktopsOptions& o, const std::string& connection, int ready_fd, int go_fd,
                  const std::string& out_path) {
@@ -190,7 +190,7 @@ void DesktopMain(int d, const DesktopsOptions& o, const std::string& connection,
                 if (CentsOf(matrix->Value("LI10_PREZZO")) != typed[k]) continue;
                 out << "W " << work.company << '|' << work.article << '|' << kv::RTrim(kv::CStr(matrix->Value("LI10_OPZIONE_MG5E")))
                     << '|' << kv::CStr(matrix->Value("LI10_NUMLIST")) << '|' << DayText(matrix->Value("LI10_DATAINIZIOVAL"))
-                    << '|' << DayText(matrix->Value("LI10_DATAFINEVAL")) << ' ' << typed[k] << '\n';
+                    << '|' << DayText(matrix->Value("LI10_DATAFINEVAL")) << '\t' << typed[k] << '\n';
             }
         }
         if (desk.Errors() > errors0) {
@@ -342,9 +342,10 @@ DesktopsResult RunDesktops(const DesktopsOptions& o) {
                 f >> start >> end;
                 ++r.saves;
             } else if (tag == "W") {
-                std::string key;
-                long long cents = 0;
-                f >> key >> cents;
+                // The key holds blanks (an option code's empty segments); the price follows a tab.
+                const auto tab = line.rfind('\t');
+                const std::string key = line.substr(2, tab - 2);
+                const long long cents = std::stoll(line.substr(tab + 1));
                 writes[key].push_back({start, end, cents});
                 ++r.prices;
             } else if (tag == "C") {
@@ -360,7 +361,8 @@ DesktopsResult RunDesktops(const DesktopsOptions& o) {
             }
         }
     }
-    std::filesystem::remove_all(folder);
+    // QMX_KEEP=1 keeps each desktop's account of its saves (for looking into a failed check).
+    if (!std::getenv("QMX_KEEP")) std::filesystem::remove_all(folder);
     r.presses = static_cast<long>(presses.size());
     r.median_ms = Percentile(presses, 0.5);
     r.p95_ms = Percentile(presses, 0.95);

@@ -59,6 +59,9 @@ TEST(LargeArticle, LoadsEveryRowAndShowsTheChosenSizeWithItsStoredPrices) {
     ASSERT_TRUE(w.GRD_SIDE->UserMoveTo(row50, 0));
     EXPECT_EQ(w.GRD_LISACQ->RowCount(), 480);
     EXPECT_EQ(Shown(*w.GRD_LISACQ, 1, "BI0", "LI10_PREZZO"), "14,25");
+    // The variant field decodes on the window's session, as the other header fields do: a window is one
+    // connection to the company's server, not two.
+    EXPECT_EQ(w.TXT_VARIANTE->Connection(), w.ADOConnection());
     EXPECT_TRUE(desk.Errors().Reports().empty());
     EXPECT_TRUE(desk.Messages().Messages().empty());
 }
