@@ -263,6 +263,13 @@ bool Recordset::Numbers(const int* indexes, std::size_t n, double* out) const {
     return true;
 }
 
+bool Recordset::Texts(const int* indexes, std::size_t n, std::string_view* out) const {
+    const auto& cells = CellsOf(indexes, n);
+    for (std::size_t k = 0; k < n; ++k)
+        if (!cells[indexes[k]].Text(out[k])) return false;
+    return true;
+}
+
 void Recordset::SetValue(std::string_view name, const Variant& val) { SetValue(RequireField(name), val); }
 
 void Recordset::SetValue(int index, const Variant& val) {

@@ -130,6 +130,11 @@ public:
     // The same fields read as numbers, when each holds a Double, Null or Empty (Null and Empty read 0):
     // true then; false, with out partly written, when one holds anything else.
     bool Numbers(const int* indexes, std::size_t n, double* out) const;
+    // The same fields read as text without the blanks that end it (those that pad fixed-width text
+    // included), when each holds text, Null or Empty (read as ""): true then; false, with out partly
+    // written, when one holds anything else. Nothing is copied: the views last until a value of the
+    // row changes. Loops that compare keys of thousands of rows read them this way.
+    bool Texts(const int* indexes, std::size_t n, std::string_view* out) const;
 
     // ---- Navigation over the rows visible through the filter.
     // BOF and EOF as the platform names them; EOF is a C library macro, hence the Is prefix.

@@ -571,9 +571,9 @@ TEST(Recordset, RowsStampChangesWhenRowsComeOrGo) {
     EXPECT_EQ(rs->Rows(), Recordset::RowsStamp{});
 }
 
-// Several fields of the current row at once: as Value reads them, and as numbers only when each is a
-// Double or nothing.
-TEST(Recordset, ValuesAndNumbersReadTheCurrentRow) {
+// Several fields of the current row at once: as Value reads them, as numbers only when each is a
+// Double or nothing, as texts only when each is text or nothing.
+TEST(Recordset, ValuesNumbersAndTextsReadTheCurrentRow) {
     auto rs = MakeRows({{"A", "x", 1.5}, {"B", "y", 2}});
     rs->MoveNext();
     const int fields[] = {2, 0, 1};
@@ -589,9 +589,20 @@ TEST(Recordset, ValuesAndNumbersReadTheCurrentRow) {
     EXPECT_EQ(numbers[1], 0.0);
     rs->SetValue("DAY", Variant(Date(45000)));
     EXPECT_FALSE(rs->Numbers(qty_day, 2, numbers));  // a date is not a number here
+    // Texts without the blanks that end them, padding included; Null reads "", a number is not text.
+    std::string_view texts[3];
+    const int code_name_day[] = {0, 1, 3};
+    rs->SetValue("DAY", Variant::Null());
+    rs->SetValue("NAME", Variant("a longer name  "));
+    EXPECT_TRUE(rs->Texts(code_name_day, 3, texts));
+    EXPECT_EQ(texts[0], "B");
+    EXPECT_EQ(texts[1], "a longer name");
+    EXPECT_EQ(texts[2], "");
+    EXPECT_FALSE(rs->Texts(fields, 1, texts));
     const int bad[] = {9};
     EXPECT_EQ(ErrorNumber([&] { rs->Values(bad, 1, values); }), err::kItemNotFound);
     EXPECT_EQ(ErrorNumber([&] { rs->Numbers(bad, 1, numbers); }), err::kItemNotFound);
+    EXPECT_EQ(ErrorNumber([&] { rs->Texts(bad, 1, texts); }), err::kItemNotFound);
 }
 
 }  // namespace
