@@ -663,13 +663,11 @@ void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
         auto& rs = Matrice(recordset_);
         const Variant filtro = rs.Filter();
         rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
-        // From the last row back: a deleted row leaves the view when the next one is reached, and
-        // taking the last one off costs nothing, where taking the first off moves all the others.
-        const long n = rs.RecordCount();
-        for (long i = 0; i < n; ++i) {
-            rs.MoveLast();
-            rs.Delete(kv::ado::adAffectCurrent);
-        }
+        // Every row, each as deleting it alone would; the deletions are accepted at once, so the rows of
+        // the earlier load are gone for good and give back their memory: nothing brings them back, and
+        // a window that loads article after article all day would otherwise hold every load it made.
+        rs.Delete(kv::ado::adAffectGroup);
+        rs.UpdateBatch(kv::ado::adAffectAll);
         rs.SetFilter(filtro);
     } catch (const kv::Error& e) {
         try {

@@ -253,6 +253,28 @@ void RowStore::Store(int64_t id, int field, Variant value) {
     for (FieldIndex* index : affected) BucketInsert(index->buckets[KeyOf(*index, id)], id);
 }
 
+void RowStore::MarkGone(Row& row) {
+    if (row.gone) return;
+    row.gone = true;
+    row.values.clear();
+    row.values.shrink_to_fit();
+    row.original.clear();
+    row.original.shrink_to_fit();
+    ++gone_rows;
+}
+
+void RowStore::ReleaseIfAllGone() {
+    if (rows.empty() || gone_rows != rows.size()) return;
+    released_ids += static_cast<int64_t>(rows.size());
+    rows.clear();
+    rows.shrink_to_fit();
+    gone_rows = 0;
+    DropIndexes();
+    serial = NextSerial();
+    ++version;
+    ++reset_version;
+}
+
 void RowStore::DropIndexes() {
     indexes.clear();
     for (auto& list : indexes_by_field) list.clear();

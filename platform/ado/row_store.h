@@ -170,8 +170,20 @@ struct RowStore {
 
     std::map<std::vector<int>, std::unique_ptr<FieldIndex>> indexes;
     std::vector<std::vector<FieldIndex*>> indexes_by_field;
+    // How many of `rows` are gone for good.
+    std::size_t gone_rows = 0;
 
     static uint64_t NextSerial();
+    // The row is gone for good: its values and what it was are released (a matrix loaded again and
+    // again would otherwise keep every earlier load's rows in memory).
+    void MarkGone(Row& row);
+    // When every row is gone, they are dropped: the rows added next start from the first id again.
+    // The rows count as another set (a new serial), and every view shows them afresh, as after a
+    // CancelBatch. Bookmarks go on from where they were, so none of the rows that went names a row now.
+    void ReleaseIfAllGone();
+    // Rows dropped so far: a row's bookmark is its id + 1 after them.
+    int64_t released_ids = 0;
+    long long BookmarkOf(int64_t id) const { return released_ids + id + 1; }
     int FindField(std::string_view name) const;
     void AddField(FieldInfo info);
 

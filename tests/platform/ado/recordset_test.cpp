@@ -239,6 +239,42 @@ TEST(Recordset, EmptyingFromTheFrontLeavesBofAndEof) {
     EXPECT_EQ(Codes(*rs), std::vector<std::string>{"D    "});
 }
 
+// Every visible row at once, as the matrix is emptied before a load: only under a filter group; the
+// deletions wait for UpdateBatch like single ones, and once accepted the rows are gone for good, with
+// no bookmark of theirs naming a row added later.
+TEST(Recordset, DeletingAGroupEmptiesTheViewAndOldBookmarksNameNoRow) {
+    auto rs = MakeRows({{"A", "", 1}, {"B", "", 2}, {"C", "", 3}});
+    rs->UpdateBatch();
+    auto clone = rs->Clone();
+    rs->MoveNext();
+    const Variant b = rs->Bookmark();
+    EXPECT_EQ(ErrorNumber([&] { rs->Delete(adAffectAll); }), err::kInvalidArgument);
+    rs->SetFilter("NAME = ''");
+    EXPECT_EQ(ErrorNumber([&] { rs->Delete(adAffectGroup); }), err::kInvalidArgument);
+    rs->SetFilter(Variant(int16_t{adFilterNone}));
+
+    rs->Delete(adAffectGroup);
+    EXPECT_TRUE(rs->IsBOF());
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_EQ(clone->RecordCount(), 0);
+    rs->CancelBatch();
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "B    ", "C    "}));
+
+    rs->Delete(adAffectGroup);
+    rs->UpdateBatch();
+    rs->AddNew();
+    rs->SetValue("CODE", "D");
+    rs->Update();
+    EXPECT_EQ(Codes(*clone), std::vector<std::string>{"D    "});
+    EXPECT_NE(rs->Bookmark(), b);
+    EXPECT_EQ(ErrorNumber([&] { rs->SetBookmark(b); }), err::kInvalidArgument);
+    rs->MoveFirst();
+    const Variant d = rs->Bookmark();
+    clone->MoveLast();
+    clone->SetBookmark(d);
+    EXPECT_EQ(CStr(clone->Value("CODE")), "D    ");
+}
+
 TEST(Recordset, FilterReadsBackAndMovesToFirstRow) {
     auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}, {"C", "Rosso", 3}});
     EXPECT_EQ(rs->Filter(), Variant(int16_t{0}));
