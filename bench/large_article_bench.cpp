@@ -1,24 +1,43 @@
-// The "large article" workload of the matrix driver, on SQLite and (when QMX_PG_CONNECTION names a
-// server) PostgreSQL: the demo company 1 with 8 purchase and 8 sales lists in fast creation, 60 colours
-// on the first grid level and 25 sizes on the second, grid type 2 - 12,000 matrix rows per kind, 24,000
-// in all. Measured on both matrices together:
-//   load           ReLoadVarianti with every row stored, against the raw fetch of the same rows;
+// The "large article" of the demo (company 8, CAM900: 8 purchase and 8 sales lists in fast creation, 60
+// colours on the first grid level and 25 sizes on the second, grid type 2 - 12,000 matrix rows per
+// kind, 24,000 in all), on SQLite and (when QMX_PG_CONNECTION names a server) PostgreSQL.
+//
+// The drivers, on both matrices together; load, saves and recalculation are the median of five runs,
+// with the fastest and slowest beside it:
+//   load           ReLoadVarianti with every row stored, against the raw fetch of the same rows (its
+//                  median of five, each taken just before a load);
 //   save new       UpdateBatch with no row stored, against one INSERT statement per row in one
-//                  transaction (what database_bench measures), and against multi-row INSERTs;
+//                  transaction (what database_bench measures; median of five), and multi-row INSERTs;
 //   save existing  UpdateBatch again, every row priced anew and now an UPDATE, against the same raw
 //                  insert (a save writes only the rows edited, so every row is given a price first);
 //   save 10 edits  "Conferma" after 10 prices typed, every row stored: both kinds in one transaction,
-//                  the conflict check included, in ms (the median of five runs);
+//                  the conflict check included, in ms;
 //   described      the one-query-per-row design on the same data: a SELECT per row to load, and an
 //                  existence SELECT plus an UPDATE per row to save;
-//   memory         heap memory the two loaded matrices hold, per matrix row.
-//   recalc         RicalcolaListini over every sales row, in ms (the median of five runs);
-//   switch         choosing another second-level option: both matrices filtered, both grids bound, in ms.
+//   memory         heap memory the two loaded matrices hold, per matrix row;
+//   recalc         RicalcolaListini over every sales row, in ms;
+//   switch         choosing another second-level option: both matrices filtered, both grids bound, in ms;
 //   paste          a 12,000-cell price column pasted into a grid over the whole purchase matrix, each
 //                  cell typed with the grid's edit and stored by the window's edit rule with its net
 //                  price, in s;
 //   csv            both matrices (24,000 rows) exported to CSV, and imported back with every row
 //                  changed (each stored by the edit rule with its net price), in s.
+//
+// The window, on a database as qmx-demo --large makes it (every row stored with its demo price), driven
+// through its control models as a user drives it (bench/support/bench_desk.h); median of five unless
+// said:
+//   window open    from the last header date typed to both grids filled: the last date, then the size
+//                  (grid type 2 shows no row before one is chosen), against the drivers' load of the
+//                  same rows, measured in the same run, in turn with it;
+//   window switch  another size picked in the side list (median of 21), in ms;
+//   window save    "Conferma" after 10 prices typed in the grids (5 purchase, 5 sales), in ms;
+//   window recalc  "Ricalcola", against the drivers' recalculation of the same matrices.
+//
+// Last, on PostgreSQL, 50 desktops on one server (bench/support/many_desktops.h): each opens a demo
+// article, types 10 prices and saves, for 60 seconds. --no-desktops leaves it out, --desktops-only runs
+// it alone; --desktops N,
+// --seconds S (at most 60) and --think MS (the pause after each typed price) change it.
+//
 // It prints the figures, then, last, one line per target and engine: `target NAME ENGINE VALUE LIMIT`.
 // QMX_BENCH_ENGINE=sqlite or postgresql runs that engine only.
 
@@ -30,12 +49,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_desk.h"
+#include "bench/support/many_desktops.h"
 #include "matrix/clsmg_setupvarianti.h"
 #include "matrix/matrix_recordset.h"
 #include "platform/ado/connection.h"
@@ -80,6 +102,41 @@ std::string Literal(const Variant& v) {
     return kv::CStr(qmx::SqlNumero(v));
 }
 
+// The times of the runs of one step: on a machine shared with other work a single run moves by a third
+// from one try to the next, so the median is reported, with the fastest and slowest beside it.
+class Runs {
+public:
+    void Add(double seconds) { runs_.push_back(seconds); }
+    double Median() const { return Sorted()[runs_.size() / 2]; }
+    double Fastest() const { return Sorted().front(); }
+    double Slowest() const { return Sorted().back(); }
+    std::size_t Count() const { return runs_.size(); }
+    // "1.234 s (median of 5; fastest 1.100, slowest 1.500)", in seconds or, with `ms`, milliseconds.
+    std::string Text(bool ms = false) const {
+        const double k = ms ? 1000 : 1;
+        char buf[160];
+        std::snprintf(buf, sizeof buf, ms ? "%8.2f ms (median of %zu; fastest %.2f, slowest %.2f)"
+                                          : "%8.3f s (median of %zu; fastest %.3f, slowest %.3f)",
+                      Median() * k, runs_.size(), Fastest() * k, Slowest() * k);
+        return buf;
+    }
+
+private:
+    std::vector<double> Sorted() const {
+        auto v = runs_;
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+    std::vector<double> runs_;
+};
+
+template <class F>
+double Timed(F&& f) {
+    const Clock::time_point t = Clock::now();
+    f();
+    return Seconds(t);
+}
+
 struct Target {
     std::string name, engine;
     double value, limit;
@@ -92,11 +149,65 @@ struct Engine {
     std::string file;    // SQLite
 };
 
+// The day the benchmark's sessions take as today.
+const kv::Date kOggi = kv::Date::FromYmd(2026, 6, 15);
+
+// A database of its own for one part of the run: a SQLite file or a PostgreSQL schema, dropped at the end.
+class Database {
+public:
+    Database(const Engine& e, const std::string& suffix) : engine_(e) {
+        if (e.name == "sqlite") {
+            file_ = e.file + suffix;
+            std::filesystem::remove(file_);
+            connection_string_ = "Provider=SQLite;Data Source=" + file_;
+            connection = Connection::Create();
+            connection->Open(connection_string_ + ";Mode=Create");
+        } else {
+            schema_ = e.schema + suffix;
+            admin_.Open(e.connection_string);
+            admin_.Execute("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+            admin_.Execute("CREATE SCHEMA " + schema_);
+            connection_string_ = e.connection_string + ";Schema=" + schema_;
+            connection = Connection::Create();
+            connection->Open(connection_string_);
+        }
+    }
+    ~Database() {
+        try {
+            connection->Close();
+            if (!file_.empty()) std::filesystem::remove(file_);
+            if (!schema_.empty()) admin_.Execute("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+        } catch (const std::exception&) {
+            // A database left behind is removed by hand; the figures are printed all the same.
+        }
+    }
+    const std::string& ConnectionString() const { return connection_string_; }
+    kv::ado::ConnectionPtr connection;
+
+private:
+    Engine engine_;
+    std::string file_, schema_, connection_string_;
+    Connection admin_;
+};
+
+// The demo with the large article, its rows stored or not, and the statistics a company database in
+// use has of its price rows (without them, a table analyzed while empty, the server estimates the
+// article index as good as the key and, for every key looked up, scans all of the article's rows).
+void BuildLarge(Connection& conn, bool stored_prices) {
+    qmx::demo::CreateSchema(conn);
+    qmx::demo::DemoOptions options;
+    options.large_article = true;
+    options.stored_prices = stored_prices;
+    qmx::demo::BuildDemo(conn, options);
+    conn.Execute("ANALYZE");
+}
+
 class Host {
 public:
     Host(const std::string& connection_string, const kv::ado::ConnectionPtr& conn) {
-        global_ = std::make_shared<kv::services::HostGlobalServices>(qmx::demo::kDittaAbbigliamento, connection_string);
+        global_ = std::make_shared<kv::services::HostGlobalServices>(qmx::demo::kDittaGrande, connection_string);
         global_->SetHostConnection(conn);
+        global_->SetToday(kOggi);
         iface_ = qmx::CLSMG_QUENDORMIXAL::Create();
         iface_->SetClsGlobal(global_);
     }
@@ -109,7 +220,7 @@ public:
         d->SetActiveInterface(iface_);
         d->SetADOConnection(conn);
         d->SetSalPur(kind);
-        d->SetCodArticolo(qmx::demo::kArticoloTipo4);
+        d->SetCodArticolo(qmx::demo::kArticoloGrande);
         d->rstParMagLis = conn->Execute(d->GetSql_ParListini());
         return d;
     }
@@ -122,8 +233,7 @@ public:
         auto matrix = qmx::CreateMatrixRecordset();
         matrix->Open();
         d->SetRecordset(matrix);
-        d->SetCodArticolo(qmx::demo::kArticoloTipo4);
-        d->SetOpzionePreimpostata(qmx::demo::kPresetOption);
+        d->SetCodArticolo(qmx::demo::kArticoloGrande);
         d->SetDataIni("01/01/2025");
         d->SetDataFin("31/12/2025");
         d->ConfigurationOk();
@@ -138,16 +248,29 @@ private:
 
 void Check(const qmx::CLSMG_SETUPVARIANTI& d, const char* what) {
     if (d.State() != 0) {
-        std::fprintf(stderr, "%s failed: State %d\n", what, d.State());
+        std::fprintf(stderr, "%s failed: State %d%s%s\n", what, d.State(), d.UltimoErrore() ? ": " : "",
+                     d.UltimoErrore() ? d.UltimoErrore()->Description().c_str() : "");
         std::exit(1);
     }
+}
+
+void Fail(const std::string& what) {
+    std::fprintf(stderr, "%s\n", what.c_str());
+    std::exit(1);
+}
+
+void LoadBoth(qmx::CLSMG_SETUPVARIANTI& acq, qmx::CLSMG_SETUPVARIANTI& ven) {
+    acq.ReLoadVarianti();
+    ven.ReLoadVarianti();
+    Check(acq, "load");
+    Check(ven, "load");
 }
 
 // The window's option switch of grid type 2: both matrices filtered to one second-level option and both
 // grids bound again (ReFilterVarianti, with the message pump it runs).
 void Switch(qmx::CLSMG_SETUPVARIANTI& acq, qmx::CLSMG_SETUPVARIANTI& ven, const std::string& option) {
     for (auto* d : {&acq, &ven}) {
-        d->SetCodVariante2("A2");
+        d->SetCodVariante2("A1");
         d->SetValVariante2(option);
         d->ReFilterVarianti();
     }
@@ -166,10 +289,10 @@ void PriceEveryRow(qmx::CLSMG_SETUPVARIANTI& d, double base) {
 
 // "Conferma" after ten prices typed on the loaded matrices, every row stored: both kinds written in one
 // transaction, as the window does, the conflict check included. Five runs, each with ten new prices
-// spread over both matrices; the median is reported.
+// spread over both matrices.
 void SaveTenEdits(const Engine& e, const kv::ado::ConnectionPtr& conn, qmx::CLSMG_SETUPVARIANTI& acq,
                   qmx::CLSMG_SETUPVARIANTI& ven, std::vector<Target>& targets) {
-    std::vector<double> runs;
+    Runs runs;
     for (int run = 0; run < 5; ++run) {
         for (int k = 0; k < 10; ++k) {
             auto& d = k % 2 == 0 ? acq : ven;
@@ -178,26 +301,64 @@ void SaveTenEdits(const Engine& e, const kv::ado::ConnectionPtr& conn, qmx::CLSM
             rs->SetValue("LI10_PREZZO", Variant(50.0 + run + k / 10.0));
             rs->Update();
         }
-        const Clock::time_point t = Clock::now();
-        conn->BeginTrans();
-        acq.UpdateBatch();
-        ven.UpdateBatch();
-        Check(acq, "save of 10 edits");
-        Check(ven, "save of 10 edits");
-        conn->CommitTrans();
-        acq.AccettaSalvataggio();
-        ven.AccettaSalvataggio();
-        runs.push_back(Seconds(t) * 1000);
+        runs.Add(Timed([&] {
+            conn->BeginTrans();
+            acq.UpdateBatch();
+            ven.UpdateBatch();
+            Check(acq, "save of 10 edits");
+            Check(ven, "save of 10 edits");
+            conn->CommitTrans();
+            acq.AccettaSalvataggio();
+            ven.AccettaSalvataggio();
+        }));
     }
-    std::sort(runs.begin(), runs.end());
-    std::printf("%s: save of 10 edits, every row stored %8.2f ms (median of %zu; fastest %.2f, slowest %.2f)\n",
-                e.name.c_str(), runs[runs.size() / 2], runs.size(), runs.front(), runs.back());
-    targets.push_back({"save_10_edits", e.name, runs[runs.size() / 2], 30});
+    std::printf("%s: save of 10 edits, every row stored %s\n", e.name.c_str(), runs.Text(true).c_str());
+    targets.push_back({"save_10_edits", e.name, runs.Median() * 1000, 30});
 }
 
-// Recalculation of every sales row from its reference purchase list (RicalcolaListini, as the window
-// runs it for grid types 1 to 3, with its message pump and the grids' unbinding and binding), and the
-// option switch; on the loaded matrices, after purchase prices were typed in.
+// The drivers' recalculation as the window runs it for grid types 1 to 3 (RicalcolaListini, with its
+// message pump and the grids' unbinding and binding), on matrices loaded by the drivers.
+class DriverRecalculation {
+public:
+    DriverRecalculation(Host& host, const kv::ado::ConnectionPtr& conn,
+                        const std::shared_ptr<qmx::CLSMG_SETUPVARIANTI>& acq,
+                        const std::shared_ptr<qmx::CLSMG_SETUPVARIANTI>& ven) {
+        auto global = host.Global();
+        // The window's status bar and operation bar, which the status operations of the run animate.
+        host.Interface()->SetStatusBar(std::make_shared<kv::services::HostStatusBar>());
+        auto bar = std::make_shared<kv::controls::OperationBar>("BAR_OPERATION");
+        acq->BarOperation = bar;
+        ven->BarOperation = bar;
+        qmx::PricingContext ctx;
+        ctx.listini_acq = host.Listini(conn, qmx::LisPurchase);
+        ctx.listini_ven = host.Listini(conn, qmx::LisSale);
+        ctx.varianti_acq = acq;
+        ctx.varianti_ven = ven;
+        ctx.connection = conn;
+        ctx.company = std::to_string(qmx::demo::kDittaGrande);
+        ctx.price_calculation = global->NewPriceCalculation();
+        ctx.price_calculation->SetGlobalServices(global);
+        ctx.price_rounding = global->NewPriceRounding();
+        ctx.price_rounding->SetGlobalServices(global);
+        ctx.article = [] { return std::string(qmx::demo::kArticoloGrande); };
+        ctx.report = [this](std::string_view procedure, const kv::Error& err) {
+            if (++errors <= 3)
+                std::fprintf(stderr, "%s: %s\n", std::string(procedure).c_str(), err.Description().c_str());
+            return 2;
+        };
+        ctx.do_events = [global] { global->DoEvents(); };
+        ctx.enable_button = [](std::string_view, bool) {};
+        recalculation_ = std::make_unique<qmx::Recalculation>(ctx);
+    }
+    void Run() { recalculation_->RicalcolaListini(); }
+    int errors = 0;
+
+private:
+    std::unique_ptr<qmx::Recalculation> recalculation_;
+};
+
+// Recalculation of every sales row from its reference purchase list, and the option switch, on the
+// loaded matrices, after purchase prices were typed in.
 void Recalculate(const Engine& e, Host& host, const kv::ado::ConnectionPtr& conn,
                  const std::shared_ptr<qmx::CLSMG_SETUPVARIANTI>& acq_driver,
                  const std::shared_ptr<qmx::CLSMG_SETUPVARIANTI>& ven_driver, std::vector<Target>& targets) {
@@ -209,77 +370,40 @@ void Recalculate(const Engine& e, Host& host, const kv::ado::ConnectionPtr& conn
     for (matrix->MoveFirst(); !matrix->IsEOF(); matrix->MoveNext())
         matrix->SetValue("LI10_PREZZO", Variant(10.0 + static_cast<double>(++n % 997) / 10.0));
     // The net price of every purchase row: what the run pays twice per sales row, for comparison.
-    Clock::time_point t = Clock::now();
-    for (matrix->MoveFirst(); !matrix->IsEOF(); matrix->MoveNext()) acq.AggiornaPrezzoNetto();
-    const double net = Seconds(t);
-    auto global = host.Global();
-    // The window's status bar and operation bar, which the status operations of the run animate.
-    host.Interface()->SetStatusBar(std::make_shared<kv::services::HostStatusBar>());
-    auto bar = std::make_shared<kv::controls::OperationBar>("BAR_OPERATION");
-    acq.BarOperation = bar;
-    ven.BarOperation = bar;
-    qmx::PricingContext ctx;
-    ctx.listini_acq = host.Listini(conn, qmx::LisPurchase);
-    ctx.listini_ven = host.Listini(conn, qmx::LisSale);
-    ctx.varianti_acq = acq_driver;
-    ctx.varianti_ven = ven_driver;
-    ctx.connection = conn;
-    ctx.company = std::to_string(qmx::demo::kDittaAbbigliamento);
-    ctx.price_calculation = global->NewPriceCalculation();
-    ctx.price_calculation->SetGlobalServices(global);
-    ctx.price_rounding = global->NewPriceRounding();
-    ctx.price_rounding->SetGlobalServices(global);
-    ctx.article = [] { return std::string(qmx::demo::kArticoloTipo4); };
-    int errors = 0;
-    ctx.report = [&](std::string_view procedure, const kv::Error& err) {
-        if (++errors <= 3)
-            std::fprintf(stderr, "%s: %s\n", std::string(procedure).c_str(), err.Description().c_str());
-        return 2;
-    };
-    ctx.do_events = [global] { global->DoEvents(); };
-    ctx.enable_button = [](std::string_view, bool) {};
-    qmx::Recalculation recalculation(ctx);
-
-    Switch(acq, ven, "XS");
-    // Five runs, the median taken: a single run on a shared machine moves by a third from one try to
-    // the next. Every run does the whole work again (purchase net prices, the lookup table, every row).
-    std::vector<double> runs, runs_cpu;
+    const double net = Timed([&] {
+        for (matrix->MoveFirst(); !matrix->IsEOF(); matrix->MoveNext()) acq.AggiornaPrezzoNetto();
+    });
+    DriverRecalculation recalculation(host, conn, acq_driver, ven_driver);
+    Switch(acq, ven, "34");
+    // Every run does the whole work again (purchase net prices, the lookup table, every row).
+    Runs runs, runs_cpu;
     int count = 5;
     if (const char* repeat = std::getenv("QMX_BENCH_RECALC_REPEAT")) count = std::max(1, std::atoi(repeat));
     for (int i = 0; i < count; ++i) {
-        t = Clock::now();
         const double cpu0 = CpuSeconds();
-        recalculation.RicalcolaListini();
-        runs.push_back(Seconds(t));
-        runs_cpu.push_back(CpuSeconds() - cpu0);
+        runs.Add(Timed([&] { recalculation.Run(); }));
+        runs_cpu.Add(CpuSeconds() - cpu0);
     }
-    std::sort(runs.begin(), runs.end());
-    std::sort(runs_cpu.begin(), runs_cpu.end());
-    const double recalc = runs[runs.size() / 2];
-    const double recalc_cpu = runs_cpu[runs_cpu.size() / 2];
     long priced = 0;
     auto sales = ven.Recordset()->Clone();
     for (sales->MoveFirst(); !sales->IsEOF(); sales->MoveNext())
         if (!sales->Value("LI10_PREZZO").IsNull()) ++priced;
-    if (errors > 0 || priced == 0) {
-        std::fprintf(stderr, "%s: recalculation reported %d errors, priced %ld rows\n", e.name.c_str(), errors,
-                     priced);
-        std::exit(1);
-    }
+    if (recalculation.errors > 0 || priced == 0)
+        Fail(e.name + ": recalculation reported " + std::to_string(recalculation.errors) + " errors, priced " +
+             std::to_string(priced) + " rows");
 
-    const char* sizes[] = {"S", "M", "L", "XL"};
+    const char* sizes[] = {"36", "38", "40", "42"};
     const int switches = 40;
-    t = Clock::now();
-    for (int i = 0; i < switches; ++i) Switch(acq, ven, sizes[i % 4]);
-    const double option_switch = Seconds(t) / switches;
-    std::printf("%s: recalculation of %ld sales rows %8.1f ms (median of %zu; fastest %.1f, slowest %.1f), %.1f ms "
-                "processor time (%ld priced); option switch %6.2f ms (%ld rows shown)\n",
-                e.name.c_str(), ven.RecordCount(), recalc * 1000, runs.size(), runs.front() * 1000,
-                runs.back() * 1000, recalc_cpu * 1000, priced, option_switch * 1000, ven.Recordset()->RecordCount());
-    std::printf("%s: net price of %ld purchase rows (AggiornaPrezzoNetto) %8.1f ms\n", e.name.c_str(), n,
-                net * 1000);
+    const double option_switch = Timed([&] {
+        for (int i = 0; i < switches; ++i) Switch(acq, ven, sizes[i % 4]);
+    }) / switches;
+    std::printf("%s: recalculation of %ld sales rows %s, %.1f ms processor time (%ld priced); option switch "
+                "%6.2f ms (%ld rows shown)\n",
+                e.name.c_str(), ven.RecordCount(), runs.Text(true).c_str(), runs_cpu.Median() * 1000, priced,
+                option_switch * 1000, ven.Recordset()->RecordCount());
+    std::printf("%s: net price of %ld purchase rows (AggiornaPrezzoNetto) %8.1f ms\n", e.name.c_str(), n, net * 1000);
     std::fflush(stdout);
-    targets.push_back({"recalc", e.name, recalc * 1000, 50});
+    targets.push_back({"recalc", e.name, runs.Median() * 1000, 25});
     targets.push_back({"switch", e.name, option_switch * 1000, 5});
 }
 
@@ -310,10 +434,7 @@ void Sheet(const Engine& e, qmx::CLSMG_SETUPVARIANTI& acq, qmx::CLSMG_SETUPVARIA
     Clock::time_point t = Clock::now();
     const qmx::PasteOutcome pasted = qmx::PasteBlock(grid, 0, 2, block);
     const double paste = Seconds(t);
-    if (!pasted.applied || pasted.cells != cells) {
-        std::fprintf(stderr, "%s: paste failed: %s\n", e.name.c_str(), pasted.message.c_str());
-        std::exit(1);
-    }
+    if (!pasted.applied || pasted.cells != cells) Fail(e.name + ": paste failed: " + pasted.message);
     grid.SetDataSource(nullptr);
 
     t = Clock::now();
@@ -331,10 +452,7 @@ void Sheet(const Engine& e, qmx::CLSMG_SETUPVARIANTI& acq, qmx::CLSMG_SETUPVARIA
     for (auto [d, text] : {std::pair{&acq, acq_csv.str()}, std::pair{&ven, ven_csv.str()}}) {
         const qmx::CsvRead read = qmx::ReadMatrixCsv(text);
         const qmx::CsvApplied applied = qmx::ApplyMatrixCsv(*d->Recordset(), read, [d] { d->AggiornaPrezzoNetto(); });
-        if (!read.error.empty() || !applied.unmatched.empty()) {
-            std::fprintf(stderr, "%s: import failed: %s\n", e.name.c_str(), read.error.c_str());
-            std::exit(1);
-        }
+        if (!read.error.empty() || !applied.unmatched.empty()) Fail(e.name + ": import failed: " + read.error);
         rows += applied.rows;
     }
     const double imported = Seconds(t);
@@ -348,84 +466,77 @@ void Sheet(const Engine& e, qmx::CLSMG_SETUPVARIANTI& acq, qmx::CLSMG_SETUPVARIA
     targets.push_back({"csv_import", e.name, imported, 5});
 }
 
+// The drivers on both matrices: load, saves, the one-query-per-row design, recalculation, switch,
+// paste and CSV.
 void Run(const Engine& e, std::vector<Target>& targets) {
-    auto conn = Connection::Create();
-    conn->Open(e.connection_string);
-    qmx::demo::CreateSchema(*conn);
-    qmx::demo::DemoOptions options;
-    options.colours = 60;
-    options.sizes = 25;
-    options.extra_list_pairs = 5;  // purchase lists 1-3 and 101-105; sales 10-13 and 201-205
-    options.stored_prices = true;  // the demo's own rows; the article's are removed once analyzed
-    qmx::demo::BuildDemo(*conn, options);
-    // Sizes as a second level in rows (grid type 2), eight sales lists, the header's validity dates.
-    conn->Execute("UPDATE MG5F_DIMECONF SET MG5F_INDGRIGLIA = 2 WHERE MG5F_DITTA_CG18 = 1 AND MG5F_CODICEVAR = 'A2'");
-    conn->Execute("UPDATE MG44_PARMAGLIST SET MG44_FLGCREAZVELOCE = 0 WHERE MG44_DITTA_CG18 = 1 AND MG44_NUMLIST = 13");
-    conn->Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 0, MG44_INDPROPDATAFINE = 0");
-    // A company database in use has statistics of its price rows; without them (a table analyzed while
-    // empty) the server estimates the article index as good as the key and, for every key looked up,
-    // scans all of the article's rows - in the described design as much as here.
-    conn->Execute("ANALYZE");
-    conn->Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'MAG001'");
+    Database db(e, "");
+    auto conn = db.connection;
+    BuildLarge(*conn, true);
+    const std::string article_rows = std::string(" FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ") +
+                                     std::to_string(qmx::demo::kDittaGrande) + " AND LI10_CODART_MG66 = '" +
+                                     qmx::demo::kArticoloGrande + "'";
+    conn->Execute("DELETE" + article_rows);
 
-    Host host(e.connection_string, conn);
+    Host host(db.ConnectionString(), conn);
     const double heap0 = HeapKb();
     auto acq = host.Driver(conn, qmx::VarPurchase);
     auto ven = host.Driver(conn, qmx::VarSale);
-    Clock::time_point t = Clock::now();
-    acq->ReLoadVarianti();
-    ven->ReLoadVarianti();
-    const double load_empty = Seconds(t);
-    Check(*acq, "load");
-    Check(*ven, "load");
+    const double load_empty = Timed([&] { LoadBoth(*acq, *ven); });
     const long rows = acq->RecordCount() + ven->RecordCount();
     const double kb_per_row = (HeapKb() - heap0) / static_cast<double>(rows);
-    if (acq->GetIndTipoGriglia() != 2) {
-        std::fprintf(stderr, "grid type %d, not 2\n", acq->GetIndTipoGriglia());
-        std::exit(1);
+    if (acq->GetIndTipoGriglia() != 2) Fail("grid type " + std::to_string(acq->GetIndTipoGriglia()) + ", not 2");
+
+    // Five saves of every row new: before each but the first, the rows go and the matrices load empty.
+    Runs save_new;
+    for (int run = 0; run < 5; ++run) {
+        if (run > 0) {
+            conn->Execute("DELETE" + article_rows);
+            LoadBoth(*acq, *ven);
+        }
+        PriceEveryRow(*acq, 10.0 + run);
+        PriceEveryRow(*ven, 20.0 + run);
+        save_new.Add(Timed([&] {
+            acq->UpdateBatch();
+            ven->UpdateBatch();
+        }));
+        Check(*acq, "save");
+        Check(*ven, "save");
+    }
+    Runs save_existing;
+    for (int run = 0; run < 5; ++run) {
+        PriceEveryRow(*acq, 11.0 + run);
+        PriceEveryRow(*ven, 21.0 + run);
+        save_existing.Add(Timed([&] {
+            acq->UpdateBatch();
+            ven->UpdateBatch();
+        }));
+        Check(*acq, "save");
+        Check(*ven, "save");
     }
 
-    PriceEveryRow(*acq, 10.0);
-    PriceEveryRow(*ven, 20.0);
-    t = Clock::now();
-    acq->UpdateBatch();
-    ven->UpdateBatch();
-    const double save_new = Seconds(t);
-    Check(*acq, "save");
-    Check(*ven, "save");
-    PriceEveryRow(*acq, 11.0);
-    PriceEveryRow(*ven, 21.0);
-    t = Clock::now();
-    acq->UpdateBatch();
-    ven->UpdateBatch();
-    const double save_existing = Seconds(t);
-    Check(*acq, "save");
-
-    // The load and the raw fetch it is held against are timed under the same conditions. The saves
-    // just rewrote every row: on PostgreSQL the first read after that also pays for tidying the new row
-    // versions (hint bits, dead versions), on either engine the statistics are those of before. The
-    // table is brought to rest and read once untimed, so that neither timed read pays for the saves.
+    // The load and the raw fetch it is held against are timed under the same conditions, in turn. The
+    // saves just rewrote every row: on PostgreSQL the first read after that also pays for tidying the
+    // new row versions (hint bits, dead versions), on either engine the statistics are those of before.
+    // The table is brought to rest and read once untimed, so that neither timed read pays for the saves.
     conn->Execute(e.name == "postgresql" ? "VACUUM ANALYZE LI10_LISTARTIC" : "ANALYZE");
-    const std::string where =
-        " FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = 1 AND LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = ";
-    conn->Execute("SELECT *" + where + "1");
-    conn->Execute("SELECT *" + where + "0");
-    t = Clock::now();
-    auto fetched_acq = conn->Execute("SELECT *" + where + "1");
-    auto fetched_ven = conn->Execute("SELECT *" + where + "0");
-    const double raw_fetch = Seconds(t);
-
-    t = Clock::now();
-    acq->ReLoadVarianti();
-    ven->ReLoadVarianti();
-    const double load = Seconds(t);
-    Check(*acq, "reload");
+    const std::string select = "SELECT *" + article_rows + " AND LI10_FLGVENDACQ = ";
+    conn->Execute(select + "1");
+    conn->Execute(select + "0");
+    Runs raw_fetch, load;
+    kv::ado::RecordsetPtr fetched_acq, fetched_ven;
+    for (int run = 0; run < 5; ++run) {
+        raw_fetch.Add(Timed([&] {
+            fetched_acq = conn->Execute(select + "1");
+            fetched_ven = conn->Execute(select + "0");
+        }));
+        load.Add(Timed([&] { LoadBoth(*acq, *ven); }));
+    }
     SaveTenEdits(e, conn, *acq, *ven, targets);
     Recalculate(e, host, conn, acq, ven, targets);
     Sheet(e, *acq, *ven, targets);
     if (std::getenv("QMX_BENCH_LOAD_ONLY")) {
         // For profiling the load and the recalculation: they are the last things run.
-        std::printf("%s: load, all stored %.3f s\n", e.name.c_str(), load);
+        std::printf("%s: load, all stored %s\n", e.name.c_str(), load.Text().c_str());
         return;
     }
 
@@ -458,100 +569,227 @@ void Run(const Engine& e, std::vector<Target>& targets) {
 
     // The described design: one query per matrix row to load, an existence query and a statement per
     // row to save (every row exists; no transaction, as it was described).
-    t = Clock::now();
-    for (const auto& s : selects) conn->Execute(s);
-    const double described_load = Seconds(t);
-    t = Clock::now();
-    for (std::size_t i = 0; i < updates.size(); ++i) {
-        conn->Execute(selects[i]);
-        conn->Execute(updates[i]);
-    }
-    const double described_save = Seconds(t);
+    const double described_load = Timed([&] {
+        for (const auto& s : selects) conn->Execute(s);
+    });
+    const double described_save = Timed([&] {
+        for (std::size_t i = 0; i < updates.size(); ++i) {
+            conn->Execute(selects[i]);
+            conn->Execute(updates[i]);
+        }
+    });
 
-    conn->Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'MAG001'");
-    t = Clock::now();
-    conn->BeginTrans();
-    for (const auto& s : inserts) conn->Execute(s);
-    conn->CommitTrans();
-    const double raw_insert = Seconds(t);
-    conn->Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'MAG001'");
-    t = Clock::now();
-    conn->BeginTrans();
-    for (std::size_t i = 0; i < values.size(); i += 500) {
-        std::string s = "INSERT INTO LI10_LISTARTIC (" + columns + ") VALUES ";
-        for (std::size_t k = i; k < values.size() && k < i + 500; ++k) s += (k > i ? ", " : "") + values[k];
-        conn->Execute(s);
+    Runs raw_insert;
+    for (int run = 0; run < 5; ++run) {
+        conn->Execute("DELETE" + article_rows);
+        raw_insert.Add(Timed([&] {
+            conn->BeginTrans();
+            for (const auto& s : inserts) conn->Execute(s);
+            conn->CommitTrans();
+        }));
     }
-    conn->CommitTrans();
-    const double raw_multirow = Seconds(t);
+    conn->Execute("DELETE" + article_rows);
+    const double raw_multirow = Timed([&] {
+        conn->BeginTrans();
+        for (std::size_t i = 0; i < values.size(); i += 500) {
+            std::string s = "INSERT INTO LI10_LISTARTIC (" + columns + ") VALUES ";
+            for (std::size_t k = i; k < values.size() && k < i + 500; ++k) s += (k > i ? ", " : "") + values[k];
+            conn->Execute(s);
+        }
+        conn->CommitTrans();
+    });
 
     const char* en = e.name.c_str();
     std::printf("%s: %ld matrix rows (%ld stored rows fetched)\n", en, rows,
                 fetched_acq->RecordCount() + fetched_ven->RecordCount());
     std::printf("%s: load, nothing stored   %8.3f s\n", en, load_empty);
-    std::printf("%s: load, all stored       %8.3f s   raw fetch      %8.3f s\n", en, load, raw_fetch);
-    std::printf("%s: save, all new          %8.3f s   raw insert     %8.3f s   multi-row insert %8.3f s\n", en,
-                save_new, raw_insert, raw_multirow);
-    std::printf("%s: save, all existing     %8.3f s\n", en, save_existing);
+    std::printf("%s: load, all stored       %s\n", en, load.Text().c_str());
+    std::printf("%s: raw fetch              %s\n", en, raw_fetch.Text().c_str());
+    std::printf("%s: save, all new          %s\n", en, save_new.Text().c_str());
+    std::printf("%s: save, all existing     %s\n", en, save_existing.Text().c_str());
+    std::printf("%s: raw insert             %s   multi-row insert %8.3f s\n", en, raw_insert.Text().c_str(),
+                raw_multirow);
     std::printf("%s: described design: load %8.3f s (%.1fx ours), save %8.3f s (%.1fx ours)\n", en, described_load,
-                described_load / load, described_save, described_save / save_existing);
-    std::printf("%s: save against multi-row insert: new %.2fx, existing %.2fx\n", en, save_new / raw_multirow,
-                save_existing / raw_multirow);
+                described_load / load.Median(), described_save, described_save / save_existing.Median());
+    std::printf("%s: save against multi-row insert: new %.2fx, existing %.2fx\n", en, save_new.Median() / raw_multirow,
+                save_existing.Median() / raw_multirow);
     std::printf("%s: heap memory %.2f KB per matrix row\n", en, kb_per_row);
     std::fflush(stdout);
-    targets.push_back({"load", e.name, load / raw_fetch, 3});
-    targets.push_back({"save_new", e.name, save_new / raw_insert, 2});
-    targets.push_back({"save_existing", e.name, save_existing / raw_insert, 2});
+    targets.push_back({"load", e.name, load.Median() / raw_fetch.Median(), 2});
+    targets.push_back({"save_new", e.name, save_new.Median() / raw_insert.Median(), 2});
+    targets.push_back({"save_existing", e.name, save_existing.Median() / raw_insert.Median(), 1});
     targets.push_back({"memory", e.name, kb_per_row, 2});
+}
+
+// The window on the large article as qmx-demo --large makes it, driven as a user drives it.
+void WindowFlows(const Engine& e, std::vector<Target>& targets) {
+    Database db(e, "_w");
+    BuildLarge(*db.connection, true);
+    const char* en = e.name.c_str();
+    qmx::bench::BenchDesk desk(qmx::demo::kDittaGrande, db.ConnectionString(), kOggi);
+    auto& w = desk.Window();
+    // The drivers the window's figures are held against, on a connection of their own as the window has.
+    auto conn = Connection::Create();
+    conn->Open(db.ConnectionString());
+    Host host(db.ConnectionString(), conn);
+    auto acq = host.Driver(conn, qmx::VarPurchase);
+    auto ven = host.Driver(conn, qmx::VarSale);
+    auto expect_rows = [&](const char* what) {
+        if (desk.Errors() > 0) Fail(e.name + ": " + what + ": " + desk.LastError());
+        if (w.GRD_LISACQ->RowCount() != 480 || w.GRD_LISVEN->RowCount() != 480)
+            Fail(e.name + ": " + what + ": the grids show " + std::to_string(w.GRD_LISACQ->RowCount()) + " and " +
+                 std::to_string(w.GRD_LISVEN->RowCount()) + " rows, not 480");
+    };
+
+    // Open: the header typed up to its last date untimed, then the last date and the size; in turn
+    // with the drivers' load of the same rows.
+    Runs open, load;
+    for (int run = 0; run < 5; ++run) {
+        if (run > 0) desk.Click("Nuovo");
+        desk.Type(*w.TXT_CODART, qmx::demo::kArticoloGrande);
+        desk.Type(*w.TXT_DADATA_ACQ, "01/01/2025");
+        desk.Type(*w.TXT_ADATA_ACQ, "31/12/2025");
+        desk.Type(*w.TXT_DADATA_VEN, "01/01/2025");
+        open.Add(Timed([&] {
+            desk.Type(*w.TXT_ADATA_VEN, "31/12/2025");
+            desk.Type(*w.TXT_VARIANTE, "34");
+        }));
+        expect_rows("open");
+        if (w.VariantiAcquisto()->RecordCount() != 12000 || w.VariantiVendita()->RecordCount() != 12000)
+            Fail(e.name + ": the window did not load 12,000 rows of each kind");
+        load.Add(Timed([&] { LoadBoth(*acq, *ven); }));
+    }
+
+    // Another size picked in the side list, two sizes in turn.
+    desk.Type(*w.TXT_VARIANTE, "36");
+    if (w.GRD_SIDE->RowCount() != 2) Fail(e.name + ": the side list does not hold the two sizes typed");
+    Runs switches;
+    for (int run = 0; run < 21; ++run) switches.Add(Timed([&] { desk.Pick(run % 2); }));
+    expect_rows("switch");
+
+    // "Conferma" after 10 prices typed: 5 purchase and 5 sales rows of the size shown.
+    Runs save;
+    for (int run = 0; run < 5; ++run) {
+        for (int k = 0; k < 10; ++k) {
+            auto& grid = k % 2 == 0 ? *w.GRD_LISACQ : *w.GRD_LISVEN;
+            desk.Edit(grid, (k / 2) * 97 + run * 7, "LI10_PREZZO", std::to_string(60 + run) + "," + std::to_string(10 + k));
+        }
+        if (!w.State().changes_pending) Fail(e.name + ": the typed prices are not pending");
+        save.Add(Timed([&] { desk.Click("Conferma"); }));
+        if (w.State().changes_pending || desk.Errors() > 0) Fail(e.name + ": the window's save failed: " + desk.LastError());
+    }
+
+    // "Ricalcola", in turn with the drivers' recalculation of the same matrices.
+    DriverRecalculation recalculation(host, conn, acq, ven);
+    Switch(*acq, *ven, "36");
+    Runs recalc, driver_recalc;
+    for (int run = 0; run < 5; ++run) {
+        recalc.Add(Timed([&] { desk.Click("Ricalcola"); }));
+        driver_recalc.Add(Timed([&] { recalculation.Run(); }));
+    }
+    expect_rows("Ricalcola");
+    if (recalculation.errors > 0) Fail(e.name + ": the drivers' recalculation reported errors");
+
+    std::printf("%s: window open (last date and size) %s\n", en, open.Text(true).c_str());
+    std::printf("%s: drivers' load of the same rows  %s\n", en, load.Text(true).c_str());
+    std::printf("%s: window switch of size           %s\n", en, switches.Text(true).c_str());
+    std::printf("%s: window Conferma after 10 prices %s\n", en, save.Text(true).c_str());
+    std::printf("%s: window Ricalcola                %s\n", en, recalc.Text(true).c_str());
+    std::printf("%s: drivers' recalculation          %s\n", en, driver_recalc.Text(true).c_str());
+    std::fflush(stdout);
+    targets.push_back({"window_open", e.name, open.Median() / load.Median(), 1.3});
+    targets.push_back({"window_switch", e.name, switches.Median() * 1000, 10});
+    targets.push_back({"window_recalc", e.name, recalc.Median() / driver_recalc.Median(), 1.3});
+    targets.push_back({"window_save_10_edits", e.name, save.Median() * 1000, 50});
+}
+
+void Desktops(const qmx::bench::DesktopsOptions& o, std::vector<Target>& targets) {
+    std::printf("postgresql: %d desktops for %d s, %d ms after each typed price...\n", o.desktops, o.seconds,
+                o.think_ms);
+    std::fflush(stdout);
+    const qmx::bench::DesktopsResult r = qmx::bench::RunDesktops(o);
+    if (!r.ran) Fail("postgresql: desktops: " + r.problem);
+    std::printf("postgresql: %d desktops: %ld saves in %.1f s (%.1f saves/s), %ld presses of Conferma: median "
+                "%.1f ms, p95 %.1f ms, slowest %.1f ms; %ld conflicts met, %ld unexpected\n",
+                o.desktops, r.saves, r.seconds, static_cast<double>(r.saves) / r.seconds, r.presses, r.median_ms,
+                r.p95_ms, r.slowest_ms, r.conflicts, r.unexpected);
+    std::printf("postgresql: final check: %ld prices saved into %ld rows; %ld stored more than once, %ld lost%s%s\n",
+                r.prices, r.keys, r.duplicates, r.lost, r.problem.empty() ? "" : "; ", r.problem.c_str());
+    std::fflush(stdout);
+    if (r.duplicates > 0 || r.lost > 0 || !r.problem.empty()) Fail("postgresql: the desktops' final check failed");
+    targets.push_back({"desktops50_p95", "postgresql", r.p95_ms, 200});
+}
+
+int Usage() {
+    std::fputs("uso: large_article_bench [--no-desktops | --desktops-only] [--desktops N] [--seconds S] [--think MS]\n",
+               stderr);
+    return 2;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    bool desktops = true, desktops_only = false;
+    qmx::bench::DesktopsOptions desk_options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto number = [&](int& out) {
+            if (i + 1 >= argc) return false;
+            out = std::atoi(argv[++i]);
+            return out >= 0;
+        };
+        if (arg == "--no-desktops") {
+            desktops = false;
+        } else if (arg == "--desktops-only") {
+            desktops_only = true;
+        } else if (arg == "--desktops") {
+            if (!number(desk_options.desktops) || desk_options.desktops == 0) return Usage();
+        } else if (arg == "--seconds") {
+            if (!number(desk_options.seconds) || desk_options.seconds == 0 ||
+                desk_options.seconds > qmx::bench::kMaxSeconds)
+                return Usage();
+        } else if (arg == "--think") {
+            if (!number(desk_options.think_ms)) return Usage();
+        } else {
+            return Usage();
+        }
+    }
     std::vector<Engine> engines;
     Engine sqlite{"sqlite", "", "", ""};
-    sqlite.file =
-        (std::filesystem::temp_directory_path() / ("qmx_large_" + std::to_string(::getpid()) + ".sqlite")).string();
-    std::filesystem::remove(sqlite.file);
-    sqlite.connection_string = "Provider=SQLite;Data Source=" + sqlite.file + ";Mode=Create";
+    sqlite.file = (std::filesystem::temp_directory_path() / ("qmx_large_" + std::to_string(::getpid()) + ".sqlite")).string();
     engines.push_back(sqlite);
     const char* pg = std::getenv("QMX_PG_CONNECTION");
     if (pg && *pg) {
-        Engine p{"postgresql", "", "kvl_" + std::to_string(::getpid()), ""};
-        Connection admin;
-        admin.Open(pg);
-        admin.Execute("DROP SCHEMA IF EXISTS " + p.schema + " CASCADE");
-        admin.Execute("CREATE SCHEMA " + p.schema);
-        p.connection_string = std::string(pg) + ";Schema=" + p.schema;
-        engines.push_back(p);
+        engines.push_back({"postgresql", pg, "kvl_" + std::to_string(::getpid()), ""});
     } else {
         std::printf("postgresql: QMX_PG_CONNECTION is not set, left out\n");
     }
     std::vector<Target> targets;
     int rc = 0;
-    // QMX_BENCH_ENGINE=sqlite|postgresql runs one engine only.
+    // QMX_BENCH_ENGINE=sqlite|postgresql runs that engine only.
     const char* only = std::getenv("QMX_BENCH_ENGINE");
+    bool pg_ran = false;
     for (const auto& e : engines) {
-        if (only && *only && e.name != only) {
-            if (!e.file.empty()) std::filesystem::remove(e.file);
-            if (!e.schema.empty()) {
-                Connection admin;
-                admin.Open(pg);
-                admin.Execute("DROP SCHEMA IF EXISTS " + e.schema + " CASCADE");
-            }
+        if ((only && *only && e.name != only) || desktops_only) {
+            pg_ran = pg_ran || (desktops_only && e.name == "postgresql");
             continue;
         }
         try {
             Run(e, targets);
-        } catch (const kv::Error& err) {
-            std::fprintf(stderr, "%s: %s\n", e.name.c_str(), err.Description().c_str());
+            if (!std::getenv("QMX_BENCH_LOAD_ONLY")) WindowFlows(e, targets);
+            pg_ran = pg_ran || e.name == "postgresql";
+        } catch (const std::exception& err) {
+            std::fprintf(stderr, "%s: %s\n", e.name.c_str(), err.what());
             rc = 1;
         }
-        if (!e.file.empty()) std::filesystem::remove(e.file);
-        if (!e.schema.empty()) {
-            Connection admin;
-            admin.Open(pg);
-            admin.Execute("DROP SCHEMA IF EXISTS " + e.schema + " CASCADE");
+    }
+    if (desktops && pg_ran) {
+        desk_options.connection = pg;
+        try {
+            Desktops(desk_options, targets);
+        } catch (const std::exception& err) {
+            std::fprintf(stderr, "postgresql: desktops: %s\n", err.what());
+            rc = 1;
         }
     }
     for (const auto& t : targets)

@@ -6,6 +6,7 @@
 // trailing blanks (it is fixed-width text), the list number as a number, the validity dates by day.
 // A load therefore costs one round trip, whatever the number of lists and options.
 
+#include <array>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -390,14 +391,14 @@ const char* const kNomiConfrontati[kColonneConfrontate] = {
     "LI10_IDMEDIA_CG99", "LI10_NOTE"};
 
 void RegistraRigaCaricata(StoredPriceRows& c, kv::ado::Recordset& matrice) {
-    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> Variant {
-        // A value the matrix holds as given (Null, a double, a date) is kept as given; anything else (a
-        // stored decimal, a text the field pads) as the matrix converted it.
-        const int campo = c.matrix_fields[kConfrontati[i]];
-        const Variant& v = c.riga[static_cast<std::size_t>(campo)];
-        if (v.IsNull() || v.TryGet<double>() || v.TryGet<kv::Date>()) return v;
-        return matrice.Value(campo);
-    });
+    // The values as the matrix holds them: a value it holds as given (Null, a double, a date) reads back
+    // as given, anything else (a stored decimal, a text the field pads) as the matrix converted it.
+    // They are read together, the row found once.
+    if (c.campi_confrontati.empty())
+        for (int i = 0; i < kColonneConfrontate; ++i) c.campi_confrontati.push_back(c.matrix_fields[kConfrontati[i]]);
+    std::array<Variant, kColonneConfrontate> valori;
+    matrice.Values(c.campi_confrontati.data(), valori.size(), valori.data());
+    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> const Variant& { return valori[i]; });
 }
 
 TipoConfrontato TipoDi(int colonna) {
@@ -506,6 +507,19 @@ void CLSMG_SETUPVARIANTI::CaricaDatiListino(std::vector<Variant>& riga) {
     CopiaListinoMemorizzato(*listini_esistenti_, listini_esistenti_->chiave, riga);
 }
 
+namespace {
+
+// Whether NS makes the empty text of a value: nothing, or blanks. A date or a number always reads as
+// something, and is not written out to find that out.
+bool NienteTesto(const Variant& v) {
+    if (kv::IsBlank(v)) return true;
+    if (v.IsString()) return v.StringValue().find_first_not_of(' ') == std::string::npos;
+    if (v.TryGet<kv::Date>() || v.TryGet<double>() || v.TryGet<kv::Decimal>()) return false;
+    return kv::CStr(NS(v)).empty();
+}
+
+}  // namespace
+
 void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string& chiave, std::vector<Variant>& riga) {
     const auto it = esistenti.by_key.find(chiave);
     if (it == esistenti.by_key.end()) return;
@@ -515,10 +529,18 @@ void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string
     if (it->second.size() == 1) {
         auto& st = *esistenti.rows;
         st.SetAbsolutePosition(it->second.front());
-        auto get = [&](Copiato c) { return st.Value(static_cast<int>(c)); };
+        // The stored row's columns are read together, the row found once.
+        static constexpr auto kIndici = [] {
+            std::array<int, kCopiati> indici{};
+            for (std::size_t c = 0; c < kCopiati; ++c) indici[c] = static_cast<int>(c);
+            return indici;
+        }();
+        std::array<Variant, kCopiati> letti;
+        st.Values(kIndici.data(), kCopiati, letti.data());
+        auto get = [&](Copiato c) -> Variant& { return letti[c]; };
         for (Copiato c : {kFlgList, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp,
                           kPerRicDelta, kIndRicalPr, kIndArrot})
-            set(c, get(c));
+            set(c, std::move(get(c)));
         set(kScaglMg02, NZ(get(kScaglMg02)));
         const Variant provper = get(kProvPer);
         set(kFlgProvv, Variant(kv::CDbl(NZ(provper)) != 0 ? int16_t{1} : int16_t{0}));
@@ -526,12 +548,12 @@ void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string
         set(kProvImp, get(kProvImp));
         set(kProvvScPa10, NS(get(kProvvScPa10)));
         for (Copiato c : {kDataCreaz, kDataUltAgg}) {
-            Variant v = get(c);
-            set(c, kv::CStr(NS(v)).empty() ? Variant(oggi) : std::move(v));
+            Variant& v = get(c);
+            set(c, NienteTesto(v) ? Variant(oggi) : std::move(v));
         }
         for (Copiato c : {kFlgVariato, kIndTipoVar, kDataStLis, kNumPagSt, kBvmBase, kBvmVar, kBvmMolt, kFlgPerson,
                           kLiberoVal, kIdMediaCg99, kIndUm, kNote})
-            set(c, get(c));
+            set(c, std::move(get(c)));
         return;
     }
     // The same key stored more than once: the row gets the defaults of a new stored row, its prices
@@ -654,13 +676,11 @@ void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
         auto& rs = Matrice(recordset_);
         const Variant filtro = rs.Filter();
         rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
-        // From the last row back: a deleted row leaves the view when the next one is reached, and
-        // taking the last one off costs nothing, where taking the first off moves all the others.
-        const long n = rs.RecordCount();
-        for (long i = 0; i < n; ++i) {
-            rs.MoveLast();
-            rs.Delete(kv::ado::adAffectCurrent);
-        }
+        // Every row, each as deleting it alone would; the deletions are accepted at once, so the rows of
+        // the earlier load are gone for good and give back their memory: nothing brings them back, and
+        // a window that loads article after article all day would otherwise hold every load it made.
+        rs.Delete(kv::ado::adAffectGroup);
+        rs.UpdateBatch(kv::ado::adAffectAll);
         rs.SetFilter(filtro);
     } catch (const kv::Error& e) {
         try {

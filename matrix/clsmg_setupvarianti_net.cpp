@@ -164,6 +164,24 @@ Variant CLSMG_SETUPVARIANTI::PrezzoNettoRiga(std::vector<Variant>& riga) {
             if (i < 0 || i >= static_cast<int>(riga.size())) return Variant::Null();
             riga[i] = recordset_->ConvertValue(i, riga[i]);
         }
+        // A loaded row holds its figures as Doubles (or nothing, read as 0): they go over in one call.
+        std::array<double, kv::services::PriceCalculation::kInputs> numeri;
+        bool doubles = price_calculation_ != nullptr;
+        for (int c = kPrezzo; doubles && c <= kMagImp; ++c) {
+            const Variant& v = riga[indici[c]];
+            if (const double* d = v.TryGet<double>()) numeri[c - kPrezzo] = *d;
+            else if (v.IsNull() || v.IsEmpty()) numeri[c - kPrezzo] = 0;
+            else doubles = false;
+        }
+        if (doubles) {
+            try {
+                price_calculation_->Calculate(NS(riga[indici[kValuta]]), numeri);
+                Variant net = price_calculation_->NetPrice();
+                return net.IsEmpty() ? Variant::Null() : net;
+            } catch (const std::exception&) {
+                return Variant::Null();
+            }
+        }
         auto net = NetPriceOf(price_calculation_.get(), [&](CampoNetto campo) -> const Variant& {
             return riga[indici[campo]];
         });

@@ -23,6 +23,8 @@ struct StoredPriceRows {
     kv::ado::RecordsetPtr rows;
     // Where the columns a matrix row may take over are in the matrix, in the order they were read.
     std::vector<int> matrix_fields;
+    // Where the compared columns (kNomiConfrontati) are in the matrix, found at the first row kept.
+    std::vector<int> campi_confrontati;
     std::unordered_map<std::string, std::vector<long>> by_key;  // key -> positions (1-based) in rows
     // Positions of the fields a loader writes into each new matrix row (m_...) and reads from the
     // list (l_...) and option (o_...) recordsets, found once per load; -1 when absent.

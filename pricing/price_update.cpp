@@ -257,7 +257,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         // asks for the breakdown of that row. The purchase prices are kept as the run read them.
         [&] {
             if (!registra_) return;
-            const int64_t riga = kv::CLngLng(ven->Bookmark()) - 1;
+            const int64_t riga = kv::CLngLng(ven->Bookmark()) - primo_ven_;
             const int64_t riga_acq = kv::CLngLng(acq->Bookmark()) - 1;
             if (riga < 0 || riga_acq < 0) return;
             d.fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
@@ -406,6 +406,11 @@ void PriceUpdate::RigheDerivazioni(kv::ado::Recordset& ven, kv::ado::Recordset& 
     DimenticaDerivazioni();  // kept for other rows than these: they no longer name anything
     righe_ven_ = righe_ven;
     righe_acq_ = righe_acq;
+    // Bookmarks go on counting from load to load: the derivations are kept from the first row's on, or
+    // a window that loads all day would keep room for every row it ever loaded.
+    auto tutte = ven.Clone();
+    tutte->SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+    primo_ven_ = tutte->IsEOF() ? 0 : kv::CLngLng(tutte->Bookmark());
 }
 
 void PriceUpdate::DimenticaDerivazioni() {
@@ -420,7 +425,7 @@ std::optional<DerivazionePrezzo> PriceUpdate::Derivazione(kv::ado::Recordset& ve
     // Rows added to or removed from either matrix since (a reload, a deletion) end what was kept: the
     // bookmarks may name other rows now.
     if (derivazioni_.empty() || ven.IsBOF() || ven.IsEOF() || !(ven.Rows() == righe_ven_)) return std::nullopt;
-    const int64_t riga = kv::CLngLng(ven.Bookmark()) - 1;
+    const int64_t riga = kv::CLngLng(ven.Bookmark()) - primo_ven_;
     if (riga < 0 || riga >= static_cast<int64_t>(derivazioni_.size())) return std::nullopt;
     const DerivazioneRegistrata& r = derivazioni_[static_cast<std::size_t>(riga)];
     if (!r.presente) return std::nullopt;

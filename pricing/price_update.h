@@ -184,6 +184,7 @@ private:
     std::vector<kv::services::RoundingApplied> arrotondamenti_;
     kv::Decimal aliquota_derivazioni_;
     kv::ado::Recordset::RowsStamp righe_ven_, righe_acq_;
+    long long primo_ven_ = 0;  // the bookmark of the sales matrix's first row: derivazioni_[0]
 };
 
 // Error 91 naming what the window did not hand over.

@@ -66,7 +66,7 @@ std::size_t RigheAcquisto::HashChiave::operator()(const Chiave& c) const {
     return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
-int32_t RigheAcquisto::Testi::Numero(const std::string& letto, bool aggiungi) {
+int32_t RigheAcquisto::Testi::Numero(std::string_view letto, bool aggiungi) {
     // Consecutive rows mostly share their variant codes and options: a text read again is not
     // compared anew.
     if (ultimo_numero != Testi::kNessuno && letto == ultimo) return ultimo_numero;
@@ -83,11 +83,36 @@ int32_t RigheAcquisto::Testi::Numero(const std::string& letto, bool aggiungi) {
             numeri.emplace(std::move(testo), n);
         }
         // A text no purchase row has stays unknown only while nothing is added.
-        if (n >= 0 || !aggiungi) letti.emplace(letto, n);
+        if (n >= 0 || !aggiungi) letti.emplace(std::string(letto), n);
     }
-    ultimo = letto;
+    ultimo.assign(letto);
     ultimo_numero = n;
     return n;
+}
+
+bool RigheAcquisto::LeggiChiaveAcquisto(Recordset& acq, bool esatto, Chiave& chiave) {
+    // The usual matrix holds its list as a Double and its codes as text: read in place, nothing copied.
+    std::string_view testi[kTesti];
+    double lista = 0;
+    if (lista_double_ && acq.Texts(acq_testi_, kTesti, testi)) {
+        if (!acq.Numbers(&acq_lista_, 1, &lista)) return false;
+        if (lista == 0 && acq.Value(acq_lista_).IsNull()) return false;  // Null reads 0: no list at all
+        if (!std::isfinite(lista) || std::trunc(lista) != lista || std::fabs(lista) > 9.0e18) return false;
+        chiave.lista = static_cast<int64_t>(lista);
+        for (int t = 0; t < kTesti; ++t) chiave.testi[t] = testi_[t].Numero(testi[t], true);
+        return true;
+    }
+    const int campi[1 + kTesti] = {acq_lista_, acq_testi_[0], acq_testi_[1], acq_testi_[2], acq_testi_[3]};
+    Variant valori[1 + kTesti];
+    acq.Values(campi, 1 + kTesti, valori);
+    if (!ListaAcquisto(valori[0], esatto, chiave.lista)) return false;
+    for (int t = 0; t < kTesti; ++t) {
+        const Variant& v = valori[1 + t];
+        // A level the row has no option of (Null, as a one-level grid leaves the other) is blank,
+        // as the filter finds it.
+        chiave.testi[t] = testi_[t].Numero(v.IsString() ? std::string_view(v.StringValue()) : std::string_view(), true);
+    }
+    return true;
 }
 
 RigheAcquisto::Catena* RigheAcquisto::Cerca(const Chiave& chiave, bool aggiungi) {
@@ -120,6 +145,7 @@ bool RigheAcquisto::Costruisci(Recordset& acq, Recordset& ven) {
     }
     if (!ok) return false;
     const bool esatto = Esatto(acq.FieldInfos()[acq_lista_].type);
+    lista_double_ = acq.FieldInfos()[acq_lista_].type == adDouble;
     auto copia = acq.Clone();
     const auto righe = static_cast<std::size_t>(std::max(0L, copia->RecordCount()));
     std::size_t posti = 16;
@@ -127,19 +153,9 @@ bool RigheAcquisto::Costruisci(Recordset& acq, Recordset& ven) {
     catene_.assign(posti, Catena{});
     segnalibri_.reserve(righe);
     seguente_.reserve(righe);
-    // The key fields of a row are read together, the row found once.
-    const int campi[1 + kTesti] = {acq_lista_, acq_testi_[0], acq_testi_[1], acq_testi_[2], acq_testi_[3]};
-    Variant valori[1 + kTesti];
     for (copia->MoveFirst(); !copia->IsEOF(); copia->MoveNext()) {
         Chiave chiave;
-        copia->Values(campi, 1 + kTesti, valori);
-        if (!ListaAcquisto(valori[0], esatto, chiave.lista)) continue;
-        for (int t = 0; t < kTesti; ++t) {
-            const Variant& v = valori[1 + t];
-            // A level the row has no option of (Null, as a one-level grid leaves the other) is blank,
-            // as the filter finds it.
-            chiave.testi[t] = testi_[t].Numero(v.IsString() ? v.StringValue() : std::string(), true);
-        }
+        if (!LeggiChiaveAcquisto(*copia, esatto, chiave)) continue;
         const auto riga = static_cast<int32_t>(segnalibri_.size());
         segnalibri_.push_back(kv::CLngLng(copia->Bookmark()));
         seguente_.push_back(-1);
@@ -161,16 +177,24 @@ const std::vector<int64_t>& RigheAcquisto::Trova(Recordset& ven, int16_t lista) 
     trovate_.clear();
     Chiave chiave;
     chiave.lista = lista;
-    Variant valori[kTesti];
-    ven.Values(ven_testi_, kTesti, valori);
-    for (int t = 0; t < kTesti; ++t) {
-        const Variant& v = valori[t];
-        // The filter holds the sales value as NS gives it: blank or Null as the empty text.
-        if (v.IsString())
-            chiave.testi[t] = testi_[t].Numero(v.StringValue(), false);
-        else
-            chiave.testi[t] = testi_[t].Numero(v.IsNull() || v.IsEmpty() ? std::string() : kv::CStr(NS(v)), false);
-        if (chiave.testi[t] < 0) return trovate_;  // a text no purchase row has
+    std::string_view testi[kTesti];
+    if (ven.Texts(ven_testi_, kTesti, testi)) {
+        // Text, or nothing: the filter holds the sales value as NS gives it, blank or Null as "".
+        for (int t = 0; t < kTesti; ++t) {
+            chiave.testi[t] = testi_[t].Numero(testi[t], false);
+            if (chiave.testi[t] < 0) return trovate_;  // a text no purchase row has
+        }
+    } else {
+        Variant valori[kTesti];
+        ven.Values(ven_testi_, kTesti, valori);
+        for (int t = 0; t < kTesti; ++t) {
+            const Variant& v = valori[t];
+            if (v.IsString())
+                chiave.testi[t] = testi_[t].Numero(v.StringValue(), false);
+            else
+                chiave.testi[t] = testi_[t].Numero(v.IsNull() || v.IsEmpty() ? std::string() : kv::CStr(NS(v)), false);
+            if (chiave.testi[t] < 0) return trovate_;  // a text no purchase row has
+        }
     }
     int32_t prima = ultima_trovata_ + 1;
     if (prima <= 0 || prima >= static_cast<int32_t>(chiavi_.size()) || !prima_[static_cast<std::size_t>(prima)] ||

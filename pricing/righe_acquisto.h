@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -43,17 +44,25 @@ private:
         std::size_t operator()(const Chiave& c) const;
     };
     // The different texts of one key field, as the filter compares them, and the last one asked for.
+    struct HashTesto {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
     struct Testi {
         std::unordered_map<std::string, int32_t> numeri;
-        // The number of each text as read (its case and blanks as they stand), so that a text read
-        // again is not compared anew.
-        std::unordered_map<std::string, int32_t> letti;
+        // The number of each text as read (its case as it stands), so that a text read again is not
+        // compared anew.
+        std::unordered_map<std::string, int32_t, HashTesto, std::equal_to<>> letti;
         static constexpr int32_t kNessuno = -2;
         std::string ultimo;  // as read, before it is compared
         int32_t ultimo_numero = kNessuno;
         // The text's number; -1 for a text no purchase row has, when `aggiungi` is false.
-        int32_t Numero(const std::string& letto, bool aggiungi);
+        int32_t Numero(std::string_view letto, bool aggiungi);
     };
+    // The row's list (as a whole number: false when it is none) and key texts, read without copying
+    // them where the fields hold Doubles and text; `valori` is where they are read otherwise.
+    bool LeggiChiaveAcquisto(kv::ado::Recordset& acq, bool esatto, Chiave& chiave);
+    bool lista_double_ = false;
     // The rows of a key are chained in the matrix's order: the first and last of each key (in a table
     // of open addressing, twice the rows in size; a free place has no first row), and for each row the
     // one after it.

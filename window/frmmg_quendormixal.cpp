@@ -297,6 +297,13 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
             TXT_OPZIONE->SetConnection(connection_);
             TXT_OPZIONE->SetConnectionString(connection_string_);
         },
+        // The variant field too: left to open a connection of its own, every window of grid type 2 or
+        // 3 held a second session on the company's server for as long as the window object lived.
+        [&] {
+            TXT_VARIANTE->SetInterface(RequireInterface());
+            TXT_VARIANTE->SetCompanyCode(company_code_);
+            TXT_VARIANTE->SetConnection(connection_);
+        },
         [&] { AddRicalcolaButton(); },
 
         // A caller that opens the window on an article fixes it (Form_Activate puts it into the article
@@ -462,6 +469,7 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
         [&] { connection_.reset(); },
         [&] { TXT_CODART->Release(); },
         [&] { TXT_OPZIONE->Release(); },
+        [&] { TXT_VARIANTE->Release(); },
         // The drivers let go of the host and are dropped, with the recordsets the window holds.
         [&] {
             for (const auto& d : {listini_acq_, listini_ven_})

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <deque>
 #include <fstream>
 #include <memory>
@@ -875,6 +876,15 @@ private:
     kv::ado::ConnectionPtr own_connection_;
 };
 
+// The wall-clock time since `since` in milliseconds, as an Italian reads it: "12,345".
+std::string Milliseconds(std::chrono::steady_clock::time_point since) {
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - since);
+    const long long n = us.count();
+    std::string frac = std::to_string(n % 1000);
+    frac.insert(0, 3 - frac.size(), '0');
+    return std::to_string(n / 1000) + "," + frac;
+}
+
 }  // namespace
 
 int RunScriptText(const std::string& text, const std::string& name, const ScriptOptions& options,
@@ -889,15 +899,23 @@ int RunScriptText(const std::string& text, const std::string& name, const Script
             const std::string trimmed = RTrim(line);
             const auto first = trimmed.find_first_not_of(" \t");
             if (first == std::string::npos || trimmed[first] == '#') continue;
+            const auto started = std::chrono::steady_clock::now();
+            // The time a line took is told whether it ran or failed, before the reason of a failure.
+            auto tell_time = [&] {
+                if (options.timings) err << name << ":" << number << ": " << Milliseconds(started) << " ms\n";
+            };
             try {
                 runner.Perform(trimmed.substr(first));
             } catch (const ScriptFailure& f) {
+                tell_time();
                 err << name << ":" << number << ": " << f.reason << '\n';
                 return 1;
             } catch (const kv::Error& e) {
+                tell_time();
                 err << name << ":" << number << ": " << e.Description() << '\n';
                 return 1;
             }
+            tell_time();
             if (auto failure = runner.TakeDialogFailure()) {
                 err << name << ":" << number << ": " << *failure << '\n';
                 return 1;
@@ -946,6 +964,8 @@ std::optional<int> RunScriptFromArguments(int argc, char** argv, const std::stri
             }
         } else if (arg == "--article") {
             if (auto v = value()) options.article = *v;
+        } else if (arg == "--timings") {
+            options.timings = true;
         } else if (arg == "--today") {
             if (auto v = value()) {
                 options.today = kv::Date::ParseLocal(*v, kv::RegionalSettings::Italian());

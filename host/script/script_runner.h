@@ -96,10 +96,13 @@ struct ScriptOptions {
     // Asked before every line that acts on a control. Without it (a runner without the toolkit) only
     // the control's own Visible and Enabled are checked.
     WindowReach reach;
+    // Writes to the error stream, after each line performed, the wall-clock time it took:
+    // "FILE:LINE: 12,345 ms" (milliseconds, three decimals, decimal comma). The output is unchanged.
+    bool timings = false;
 };
 
 // erp-host's arguments when they ask for a script run (--script FILE, with --connection S,
-// --company N, --article CODE, --today DD/MM/YYYY and --user NAME; an empty connection takes the demo database next to the build,
+// --company N, --article CODE, --today DD/MM/YYYY, --user NAME and --timings; an empty connection takes the demo database next to the build,
 // `default_connection`). nullopt when the arguments do not ask for a script; otherwise the exit status
 // of the run, after writing an argument error to `err` (status 1).
 // `picture` serves the script's `screenshot` lines, `reach` judges what a user could act on.

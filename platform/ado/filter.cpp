@@ -335,7 +335,7 @@ bool LikeMatch(std::string_view s, std::string_view p) {
 }
 
 bool ClauseMatches(const FilterNode& n, const Row& row) {
-    FilterKey v = MakeFilterKey(row.values[n.field].Get());
+    FilterKey v = MakeFilterKey(row.values[n.field]);
     if (n.value.kind == FilterKey::kNull) {
         return n.op == FilterOp::kEq ? v.kind == FilterKey::kNull : v.kind != FilterKey::kNull;
     }

@@ -263,6 +263,13 @@ bool Recordset::Numbers(const int* indexes, std::size_t n, double* out) const {
     return true;
 }
 
+bool Recordset::Texts(const int* indexes, std::size_t n, std::string_view* out) const {
+    const auto& cells = CellsOf(indexes, n);
+    for (std::size_t k = 0; k < n; ++k)
+        if (!cells[indexes[k]].Text(out[k])) return false;
+    return true;
+}
+
 void Recordset::SetValue(std::string_view name, const Variant& val) { SetValue(RequireField(name), val); }
 
 void Recordset::SetValue(int index, const Variant& val) {
@@ -410,14 +417,14 @@ long Recordset::RecordCount() const {
     return static_cast<long>(v.rows.size()) - (v.deleted_current >= 0 ? 1 : 0);
 }
 
-Variant Recordset::Bookmark() const { return Variant(static_cast<long long>(CurrentRowId()) + 1); }
+Variant Recordset::Bookmark() const { return Variant(store_->BookmarkOf(CurrentRowId())); }
 
 void Recordset::SetBookmark(const Variant& bookmark) {
     RequireOpen();
     Sync();
     if (bookmark.IsEmpty() || bookmark.IsNull())
         throw Error(err::kInvalidArgument, "The bookmark is empty", "Recordset.Bookmark");
-    int64_t id = CLngLng(bookmark) - 1;
+    int64_t id = CLngLng(bookmark) - 1 - store_->released_ids;
     long i = view_->IndexOf(id);
     if (i < 0 || !store_->rows[id].Live())
         throw Error(err::kInvalidArgument, "The bookmark does not name a row of this view", "Recordset.Bookmark");
@@ -432,6 +439,7 @@ void Recordset::SetBookmark(const Variant& bookmark) {
 
 void Recordset::AddNew() {
     RequireOpen();
+    store_->ReleaseIfAllGone();
     Sync();
     View& v = *view_;
     FinishEdit();
@@ -459,6 +467,7 @@ void Recordset::AddNew() {
 
 void Recordset::AddNew(const std::vector<Variant>& values) {
     RequireOpen();
+    store_->ReleaseIfAllGone();
     Sync();
     const auto& fields = store_->fields;
     if (values.size() != fields.size())
@@ -510,8 +519,7 @@ void Recordset::CancelUpdate() {
         // are gone, and only this view still lists it.
         if (!row.gone) {
             store_->IndexRemove(id);
-            row.gone = true;
-            row.values.clear();
+            store_->MarkGone(row);
             ++store_->version;
         }
         long i = v.IndexOf(id);
@@ -535,15 +543,16 @@ void Recordset::CancelUpdate() {
 }
 
 void Recordset::Delete(AffectEnum affect) {
+    if (affect == adAffectGroup) return DeleteGroup();
     if (affect != adAffectCurrent)
-        throw Error(err::kInvalidArgument, "Only the current row can be deleted", "Recordset.Delete");
+        throw Error(err::kInvalidArgument, "Only the current row or the rows of a filter group can be deleted",
+                    "Recordset.Delete");
     int64_t id = CurrentRowId();
     FinishEdit();
     Row& row = store_->rows[id];
     store_->IndexRemove(id);
     if (row.status & adRecNew) {
-        row.gone = true;  // never accepted: nothing to restore
-        row.values.clear();
+        store_->MarkGone(row);  // never accepted: nothing to restore
     } else {
         row.deleted = true;
         row.status = adRecDeleted;
@@ -552,6 +561,38 @@ void Recordset::Delete(AffectEnum affect) {
     view_->synced_version = store_->version;
     view_->deleted_current = id;
     view_->stamp = NextStamp();
+}
+
+void Recordset::DeleteGroup() {
+    RequireOpen();
+    Sync();
+    if (view_->parsed)
+        throw Error(err::kInvalidArgument, "A group of rows is deleted under a filter group, not a criteria text",
+                    "Recordset.Delete");
+    FinishEdit();
+    LeaveDeletedRow();
+    View& v = *view_;
+    // Each row as Delete leaves it; the indexes are made again when next asked, which costs less than
+    // taking thousands of rows out of them one by one.
+    bool any = false;
+    for (int64_t id : v.rows) {
+        Row& row = store_->rows[id];
+        if (!row.Live()) continue;
+        any = true;
+        if (row.status & adRecNew) {
+            store_->MarkGone(row);
+        } else {
+            row.deleted = true;
+            row.status = adRecDeleted;
+        }
+    }
+    if (!any) return;
+    store_->DropIndexes();
+    ++store_->version;
+    v.rows.clear();
+    v.pos = -1;
+    v.synced_version = store_->version;
+    v.stamp = NextStamp();
 }
 
 EditModeEnum Recordset::EditMode() const {
@@ -578,11 +619,7 @@ void Recordset::UpdateBatch(AffectEnum affect) {
     auto accept = [&](int64_t id) {
         Row& row = store_->rows[id];
         if (row.gone) return;
-        if (row.deleted) {
-            row.gone = true;
-            row.values.clear();
-            row.values.shrink_to_fit();
-        }
+        if (row.deleted) store_->MarkGone(row);
         if (row.status != adRecUnmodified || !row.original.empty()) ++row.accepted;
         row.original.clear();
         row.status = adRecUnmodified;
@@ -606,8 +643,7 @@ void Recordset::CancelBatch(AffectEnum affect) {
         Row& row = store_->rows[id];
         if (row.gone) return;
         if (row.status & adRecNew) {
-            row.gone = true;
-            row.values.clear();
+            store_->MarkGone(row);
             return;
         }
         for (auto it = row.original.rbegin(); it != row.original.rend(); ++it)
@@ -639,7 +675,7 @@ std::vector<Variant> Recordset::VisibleBookmarks() const {
     std::vector<Variant> out;
     out.reserve(view_->rows.size());
     for (int64_t id : view_->rows)
-        if (id != view_->deleted_current) out.emplace_back(static_cast<long long>(id) + 1);
+        if (id != view_->deleted_current) out.emplace_back(store_->BookmarkOf(id));
     return out;
 }
 
@@ -659,7 +695,7 @@ std::vector<long long> Recordset::ChangedSince(uint64_t clock) const {
     std::vector<long long> out;
     const auto& rows = store_->rows;
     for (std::size_t id = 0; id < rows.size(); ++id)
-        if (rows[id].changed > clock && rows[id].Live()) out.push_back(static_cast<long long>(id) + 1);
+        if (rows[id].changed > clock && rows[id].Live()) out.push_back(store_->BookmarkOf(static_cast<int64_t>(id)));
     return out;
 }
 

@@ -130,6 +130,11 @@ public:
     // The same fields read as numbers, when each holds a Double, Null or Empty (Null and Empty read 0):
     // true then; false, with out partly written, when one holds anything else.
     bool Numbers(const int* indexes, std::size_t n, double* out) const;
+    // The same fields read as text without the blanks that end it (those that pad fixed-width text
+    // included), when each holds text, Null or Empty (read as ""): true then; false, with out partly
+    // written, when one holds anything else. Nothing is copied: the views last until a value of the
+    // row changes. Loops that compare keys of thousands of rows read them this way.
+    bool Texts(const int* indexes, std::size_t n, std::string_view* out) const;
 
     // ---- Navigation over the rows visible through the filter.
     // BOF and EOF as the platform names them; EOF is a C library macro, hence the Is prefix.
@@ -163,8 +168,12 @@ public:
     // Undoes the edit in progress; an added row is removed and the row current before AddNew returns.
     // An edit whose row a clone has deleted or whose changes a clone has accepted is left as it is.
     void CancelUpdate();
-    // Deletes the current row (adAffectCurrent only). The deleted row stays current until the next move;
-    // reading its fields raises 3021; MoveNext goes to the row that followed it.
+    // Deletes the current row (adAffectCurrent), or every row visible through this object under a filter
+    // group or no filter (adAffectGroup: each as deleting it alone would, and the view is left empty; 3001
+    // under a criteria text); other values raise 3001. A deleted current row stays current until the next
+    // move; reading its fields raises 3021; MoveNext goes to the row that followed it. Rows that are gone
+    // for good (an added row deleted, a deletion accepted) give back their memory; their bookmarks never
+    // name another row.
     void Delete(AffectEnum affect = adAffectCurrent);
     EditModeEnum EditMode() const;
     // RecordStatusEnum flags of the current row.
@@ -244,6 +253,7 @@ private:
     void Sync() const;             // brings this view up to date with changes made through clones
     void FinishEdit();
     void LeaveDeletedRow();
+    void DeleteGroup();
     void ApplyFilter(const Variant& filter);
 
     std::shared_ptr<RowStore> store_;

@@ -188,10 +188,28 @@ FieldIndex& RowStore::IndexOn(const std::vector<int>& on) {
     return *raw;
 }
 
+FilterKey MakeFilterKey(const Cell& cell) {
+    FilterKey k;
+    std::string_view text;
+    if (cell.IsNull()) {
+        k.kind = FilterKey::kNull;
+    } else if (cell.Text(text)) {
+        k.kind = FilterKey::kText;
+        while (!text.empty() && text.back() == ' ') text.remove_suffix(1);  // as NormalizeText
+        k.text = UCase(text);
+    } else if (cell.IsDouble()) {
+        k.kind = FilterKey::kNumber;
+        cell.Number(k.number);
+    } else {
+        return MakeFilterKey(cell.Get());
+    }
+    return k;
+}
+
 IndexKey RowStore::KeyOf(const FieldIndex& index, int64_t id) const {
     IndexKey key;
     key.reserve(index.fields.size());
-    for (int f : index.fields) key.push_back(MakeFilterKey(rows[id].values[f].Get()));
+    for (int f : index.fields) key.push_back(MakeFilterKey(rows[id].values[f]));
     return key;
 }
 
@@ -239,6 +257,28 @@ void RowStore::Store(int64_t id, int field, Variant value) {
     for (FieldIndex* index : affected) BucketInsert(index->buckets[KeyOf(*index, id)], id);
 }
 
+void RowStore::MarkGone(Row& row) {
+    if (row.gone) return;
+    row.gone = true;
+    row.values.clear();
+    row.values.shrink_to_fit();
+    row.original.clear();
+    row.original.shrink_to_fit();
+    ++gone_rows;
+}
+
+void RowStore::ReleaseIfAllGone() {
+    if (rows.empty() || gone_rows != rows.size()) return;
+    released_ids += static_cast<int64_t>(rows.size());
+    rows.clear();
+    rows.shrink_to_fit();
+    gone_rows = 0;
+    DropIndexes();
+    serial = NextSerial();
+    ++version;
+    ++reset_version;
+}
+
 void RowStore::DropIndexes() {
     indexes.clear();
     for (auto& list : indexes_by_field) list.clear();
@@ -258,6 +298,14 @@ bool IsTextType(DataTypeEnum t) {
 
 Cell CellForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs) {
     if (v.IsEmpty() || v.IsNull()) return Cell();
+    // What a loaded matrix row mostly holds - a Double, a stored Decimal going into a Double, a date -
+    // is stored as CoerceForField stores it, without the round through another Variant.
+    if (field.type == adDouble) {
+        if (const double* d = v.TryGet<double>()) return Cell::OfDouble(*d);
+        if (const Decimal* d = v.TryGet<Decimal>()) return Cell::OfDouble(d->ToDouble());
+    } else if (field.type == adDate) {
+        if (const Date* d = v.TryGet<Date>()) return Cell::OfDate(d->Serial());
+    }
     const std::string* s = v.TryGet<std::string>();
     if (!s || !IsTextType(field.type)) return Cell(CoerceForField(field, v, rs));
     std::size_t padding = 0;
@@ -276,7 +324,10 @@ Variant CoerceForField(const FieldInfo& field, const Variant& v, const RegionalS
         case adSmallInt: if (v.TryGet<int16_t>()) return v; break;
         case adInteger: if (v.TryGet<int32_t>()) return v; break;
         case adBigInt: if (v.TryGet<int64_t>()) return v; break;
-        case adDouble: if (v.TryGet<double>()) return v; break;
+        case adDouble:
+            if (v.TryGet<double>()) return v;
+            if (const Decimal* d = v.TryGet<Decimal>()) return Variant(d->ToDouble());  // as CDbl converts it
+            break;
         case adDecimal: case adNumeric: if (v.TryGet<Decimal>()) return v; break;
         case adBoolean: if (v.TryGet<Variant::Boolean>()) return v; break;
         case adDate: if (v.TryGet<Date>()) return v; break;

@@ -63,6 +63,19 @@ class Cell {
 public:
     Cell() = default;  // Null
     explicit Cell(const Variant& v);
+    // Cell(Variant(v)) and Cell(Variant(Date(serial))), without the Variant.
+    static Cell OfDouble(double v) {
+        Cell c;
+        c.kind_ = kDouble;
+        c.bits_.d = v;
+        return c;
+    }
+    static Cell OfDate(double serial) {
+        Cell c;
+        c.kind_ = kDate;
+        c.bits_.d = serial;
+        return c;
+    }
     // Text followed by `padding` blanks, without the padded text being built.
     Cell(std::string_view text, std::size_t padding);
     Cell(const Cell& o);
@@ -72,6 +85,19 @@ public:
     ~Cell() { Release(); }
 
     Variant Get() const;
+    // The value as text without the blanks that end it, when it is text (true), or Null or Empty ("",
+    // true); false otherwise. The view lasts as long as the cell keeps its value.
+    bool Text(std::string_view& out) const {
+        switch (kind_) {
+            case kShortText: out = std::string_view(bits_.text, len_); return true;
+            case kText: out = std::string_view(bits_.heap_text, len_); return true;
+            case kNull:
+            case kEmpty: out = std::string_view(); return true;
+            default: return false;
+        }
+    }
+    bool IsNull() const { return kind_ == kNull || kind_ == kEmpty; }
+    bool IsDouble() const { return kind_ == kDouble; }
     // The value as a number when it is a Double (true), or Null or Empty (0, true); false otherwise.
     bool Number(double& out) const {
         switch (kind_) {
@@ -100,6 +126,10 @@ private:
     } bits_{0};
 };
 static_assert(sizeof(Cell) == 16);
+
+// MakeFilterKey of the cell's value, without making the value first when it is text, a Double or
+// nothing (the kinds the keys of a matrix hold).
+FilterKey MakeFilterKey(const Cell& cell);
 
 struct Row {
     std::vector<Cell> values;
@@ -143,8 +173,20 @@ struct RowStore {
 
     std::map<std::vector<int>, std::unique_ptr<FieldIndex>> indexes;
     std::vector<std::vector<FieldIndex*>> indexes_by_field;
+    // How many of `rows` are gone for good.
+    std::size_t gone_rows = 0;
 
     static uint64_t NextSerial();
+    // The row is gone for good: its values and what it was are released (a matrix loaded again and
+    // again would otherwise keep every earlier load's rows in memory).
+    void MarkGone(Row& row);
+    // When every row is gone, they are dropped: the rows added next start from the first id again.
+    // The rows count as another set (a new serial), and every view shows them afresh, as after a
+    // CancelBatch. Bookmarks go on from where they were, so none of the rows that went names a row now.
+    void ReleaseIfAllGone();
+    // Rows dropped so far: a row's bookmark is its id + 1 after them.
+    int64_t released_ids = 0;
+    long long BookmarkOf(int64_t id) const { return released_ids + id + 1; }
     int FindField(std::string_view name) const;
     void AddField(FieldInfo info);
 

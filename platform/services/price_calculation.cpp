@@ -1,6 +1,8 @@
 #include "platform/services/price_calculation.h"
 
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -93,18 +95,45 @@ NetPriceSteps NetPriceStepsOf(const PriceInputs& in, int decimals) {
 
 std::optional<NetPriceSteps> PriceCalculation::LastSteps() const { return std::nullopt; }
 
+namespace {
+PriceInputs InputsOf(const std::array<double, PriceCalculation::kInputs>& inputs) {
+    PriceInputs in;
+    in.gross = kv::Decimal::FromDouble(inputs[0]);
+    for (std::size_t i = 0; i < in.discounts.size(); ++i) in.discounts[i] = kv::Decimal::FromDouble(inputs[1 + i]);
+    in.discount_amount = kv::Decimal::FromDouble(inputs[1 + PriceCalculation::kDiscounts]);
+    for (std::size_t i = 0; i < in.markups.size(); ++i)
+        in.markups[i] = kv::Decimal::FromDouble(inputs[2 + PriceCalculation::kDiscounts + i]);
+    in.markup_amount = kv::Decimal::FromDouble(inputs[PriceCalculation::kInputs - 1]);
+    return in;
+}
+}  // namespace
+
 std::optional<NetPriceSteps> HostPriceCalculation::LastSteps() const {
+    if (last_from_doubles_) return NetPriceStepsOf(InputsOf(last_doubles_), last_doubles_decimals_);
     if (!last_) return std::nullopt;
     return NetPriceStepsOf(last_->first, last_->second);
 }
 
+void HostPriceCalculation::TakeDoubles() {
+    if (!doubles_) return;
+    const auto& inputs = *doubles_;
+    gross_ = inputs[0];
+    for (std::size_t i = 0; i < discounts_.size(); ++i) discounts_[i] = inputs[1 + i];
+    discount_amount_ = inputs[1 + kDiscounts];
+    for (std::size_t i = 0; i < markups_.size(); ++i) markups_[i] = inputs[2 + kDiscounts + i];
+    markup_amount_ = inputs[kInputs - 1];
+    doubles_.reset();
+}
+
 void HostPriceCalculation::SetDiscount(int index, const kv::Variant& percent) {
     CheckIndex(index, kDiscounts, "discount");
+    TakeDoubles();
     discounts_[static_cast<std::size_t>(index - 1)] = percent;
 }
 
 void HostPriceCalculation::SetMarkup(int index, const kv::Variant& percent) {
     CheckIndex(index, kMarkups, "markup");
+    TakeDoubles();
     markups_[static_cast<std::size_t>(index - 1)] = percent;
 }
 
@@ -136,8 +165,10 @@ int HostPriceCalculation::Decimals(const kv::RegionalSettings& rs) {
 }
 
 void HostPriceCalculation::Calculate() {
+    TakeDoubles();
     net_ = kv::Variant::Null();
     last_.reset();
+    last_from_doubles_ = false;
     const kv::RegionalSettings& rs = Regional();
 
     PriceInputs in;
@@ -164,28 +195,32 @@ void HostPriceCalculation::Calculate(const kv::Variant& currency, const std::arr
     // The inputs are kept as set, as the setters keep them; a Double that is not finite goes the way
     // of the setters and Calculate, which report it.
     for (double v : inputs) {
-        if (!std::isfinite(v)) return PriceCalculation::Calculate(currency, inputs);
+        if (!std::isfinite(v)) {
+            TakeDoubles();
+            return PriceCalculation::Calculate(currency, inputs);
+        }
     }
     currency_ = currency;
-    gross_ = inputs[0];
-    for (std::size_t i = 0; i < discounts_.size(); ++i) discounts_[i] = inputs[1 + i];
-    discount_amount_ = inputs[1 + kDiscounts];
-    for (std::size_t i = 0; i < markups_.size(); ++i) markups_[i] = inputs[2 + kDiscounts + i];
-    markup_amount_ = inputs[kInputs - 1];
+    doubles_ = inputs;
 
     net_ = kv::Variant::Null();
     last_.reset();
+    last_from_doubles_ = false;
     const kv::RegionalSettings& rs = Regional();
-    PriceInputs in;
-    in.gross = kv::Decimal::FromDouble(inputs[0]);
-    for (std::size_t i = 0; i < in.discounts.size(); ++i) in.discounts[i] = kv::Decimal::FromDouble(inputs[1 + i]);
-    in.discount_amount = kv::Decimal::FromDouble(inputs[1 + kDiscounts]);
-    for (std::size_t i = 0; i < in.markups.size(); ++i)
-        in.markups[i] = kv::Decimal::FromDouble(inputs[2 + kDiscounts + i]);
-    in.markup_amount = kv::Decimal::FromDouble(inputs[kInputs - 1]);
     const int decimals = Decimals(rs);
-    net_ = kv::Variant(NetPriceOf(in, decimals));
-    last_.emplace(in, decimals);
+    uint64_t h = static_cast<uint64_t>(decimals) + 1;
+    for (double v : inputs) h = (h ^ std::bit_cast<uint64_t>(v)) * 0x9E3779B97F4A7C15ull;
+    Kept& k = kept_[static_cast<std::size_t>(h >> 56)];
+    if (!(k.used && k.decimals == decimals && std::memcmp(k.inputs.data(), inputs.data(), sizeof inputs) == 0)) {
+        k.net = NetPriceOf(InputsOf(inputs), decimals);
+        k.inputs = inputs;
+        k.decimals = decimals;
+        k.used = true;
+    }
+    net_ = kv::Variant(k.net);
+    last_from_doubles_ = true;
+    last_doubles_ = inputs;
+    last_doubles_decimals_ = decimals;
 }
 
 void PriceCalculation::Calculate(const kv::Variant& currency, const std::array<double, kInputs>& inputs) {

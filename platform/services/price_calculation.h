@@ -96,11 +96,20 @@ class HostPriceCalculation : public PriceCalculation {
 public:
     void SetGlobalServices(std::shared_ptr<GlobalServices> global) override { global_ = std::move(global); }
     void SetCurrency(const kv::Variant& code) override { currency_ = code; }
-    void SetGrossPrice(const kv::Variant& price) override { gross_ = price; }
+    void SetGrossPrice(const kv::Variant& price) override {
+        TakeDoubles();
+        gross_ = price;
+    }
     void SetDiscount(int index, const kv::Variant& percent) override;
-    void SetDiscountAmount(const kv::Variant& amount) override { discount_amount_ = amount; }
+    void SetDiscountAmount(const kv::Variant& amount) override {
+        TakeDoubles();
+        discount_amount_ = amount;
+    }
     void SetMarkup(int index, const kv::Variant& percent) override;
-    void SetMarkupAmount(const kv::Variant& amount) override { markup_amount_ = amount; }
+    void SetMarkupAmount(const kv::Variant& amount) override {
+        TakeDoubles();
+        markup_amount_ = amount;
+    }
     void Calculate() override;
     void Calculate(const kv::Variant& currency, const std::array<double, kInputs>& inputs) override;
     kv::Variant NetPrice() const override { return net_; }
@@ -111,6 +120,22 @@ private:
     int Decimals(const kv::RegionalSettings& rs);
     // Raises 91 without global services.
     const kv::RegionalSettings& Regional() const;
+    // The inputs last given as Doubles become the inputs the setters and Calculate() work on. A price
+    // run hands over thousands of rows as Doubles and never sets one by one in between: the eleven
+    // Variants are written only when a setter or Calculate() is about to use them.
+    void TakeDoubles();
+    std::optional<std::array<double, kInputs>> doubles_;
+
+    // Net prices already worked out, by currency decimals and the bits of the eleven Doubles: a run
+    // computes the same few figures (one cost in many colours, the prices a rounding bracket leaves)
+    // over and over, and the net price is a function of them alone.
+    struct Kept {
+        bool used = false;
+        int decimals = 0;
+        std::array<double, kInputs> inputs{};
+        kv::Decimal net;
+    };
+    std::array<Kept, 256> kept_{};
 
     std::shared_ptr<GlobalServices> global_;
     kv::Variant currency_;
@@ -121,7 +146,11 @@ private:
     kv::Variant markup_amount_;
     kv::Variant net_ = kv::Variant::Null();
     // The inputs of the last successful calculation; its steps are worked out only when asked for.
+    // A calculation from Doubles keeps the Doubles (last_doubles_), converted only then.
     std::optional<std::pair<PriceInputs, int>> last_;
+    bool last_from_doubles_ = false;
+    std::array<double, kInputs> last_doubles_{};
+    int last_doubles_decimals_ = 0;
     // The currency found last, by its code as given and the table it came from: a matrix's rows are
     // mostly in one currency, and the table keeps a currency's row for its own life anyway.
     std::shared_ptr<const CurrencyTable> last_table_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "platform/services/currencies.h"
@@ -21,8 +22,56 @@ double PriceRounding::Round(double price, int16_t bracket, std::string_view curr
     return Round(kv::Decimal::FromDouble(price), bracket, currency).ToDouble();
 }
 
+namespace {
+
+// The number of whole steps in a price, rounded as `direction` says, worked out with integers when
+// that gives what the decimal division and its rounding give: a recalculation rounds thousands of
+// prices, and the decimal division of two prices is the costliest figure in it. That is so when the
+// step's coefficient has no prime factor but 2 and 5 (0.05, 0.10, 0.50, 1, 5: the quotient ends) and
+// the quotient has room for all its digits within the division's 28, so the division is exact and its
+// rounding sees what the integers see. nullopt otherwise (a step of 0.3, huge figures).
+std::optional<kv::Decimal> WholeSteps(const kv::Decimal& price, const kv::Decimal& step, RoundingDirection direction) {
+    constexpr int kMaxScale = 18;
+    const auto p = static_cast<__int128>(price.coefficient());
+    const auto s = static_cast<__int128>(step.coefficient());
+    const __int128 limit = static_cast<__int128>(1) << 62;
+    if (s <= 0 || p <= -limit || p >= limit || s >= limit || price.scale() > kMaxScale || step.scale() > kMaxScale)
+        return std::nullopt;
+    int twos = 0, fives = 0;
+    for (__int128 f = s; f > 1;) {
+        if (f % 2 == 0) { f /= 2; ++twos; }
+        else if (f % 5 == 0) { f /= 5; ++fives; }
+        else return std::nullopt;
+    }
+    unsigned __int128 ten = 1;
+    for (int i = 0; i < step.scale(); ++i) ten *= 10;
+    const bool negative = p < 0;
+    const unsigned __int128 n = static_cast<unsigned __int128>(negative ? -p : p) * ten;
+    ten = 1;
+    for (int i = 0; i < price.scale(); ++i) ten *= 10;
+    const unsigned __int128 d = static_cast<unsigned __int128>(s) * ten;
+    unsigned __int128 q = n / d;
+    const unsigned __int128 r = n % d;
+    int whole_digits = 0;
+    for (unsigned __int128 x = q; x > 0; x /= 10) ++whole_digits;
+    if (whole_digits + price.scale() + std::max(twos, fives) > 27) return std::nullopt;
+    bool away = false;
+    switch (direction) {
+        case RoundingDirection::Nearest: away = 2 * r >= d && r > 0; break;  // half away from zero
+        case RoundingDirection::Up: away = r > 0 && !negative; break;        // toward +infinity
+        case RoundingDirection::Down: away = r > 0 && negative; break;       // toward -infinity
+    }
+    if (away) ++q;
+    if (q >= static_cast<unsigned __int128>(1) << 62) return std::nullopt;  // more steps than a count holds
+    const auto whole = static_cast<int64_t>(q);
+    return kv::Decimal(negative ? -whole : whole);
+}
+
+}  // namespace
+
 kv::Decimal RoundToStep(const kv::Decimal& price, const kv::Decimal& step, RoundingDirection direction) {
     if (step.IsZero()) return price;
+    if (const auto units = WholeSteps(price, step, direction)) return *units * step;
     const kv::Decimal units = price / step;
     kv::RoundingMode mode = kv::RoundingMode::HalfAwayFromZero;
     if (direction == RoundingDirection::Up) mode = kv::RoundingMode::Ceiling;

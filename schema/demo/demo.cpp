@@ -227,23 +227,58 @@ struct PriceRow {
     std::string note = kNull;
 };
 
-void Price(Writer& w, const PriceRow& r) {
+const char* const kPriceColumns =
+    "LI10_DITTA_CG18, LI10_FLGUSODECOR, LI10_FLGVENDACQ, LI10_INDTIPOLIS, LI10_CODART_MG66, "
+    "LI10_OPZIONE_MG5E, LI10_DEPOS_MG58, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL, "
+    "LI10_FLGLIST, LI10_PREZZO, LI10_SC1PER, LI10_SC2PER, LI10_SC3PER, LI10_SC4PER, LI10_SC5PER, "
+    "LI10_SC6PER, LI10_SCIMP, LI10_MAG1PER, LI10_MAG2PER, LI10_MAGIMP, LI10_PERRICDELTA, "
+    "LI10_INDRICALPR, LI10_INDARROT, LI10_SCAGL_MG02, LI10_FLGPROVV, LI10_PROVPER, LI10_PROVIMP, "
+    "LI10_PROVVSC_PA10, LI10_DATACREAZ, LI10_DATAULTAGG, LI10_FLGVARIATO, LI10_INDTIPOVAR, "
+    "LI10_DATASTLIS, LI10_NUMPAGST, LI10_BVMBASE, LI10_BVMVAR, LI10_BVMMOLT, LI10_FLGPERSON, "
+    "LI10_LIBEROVAL, LI10_IDMEDIA_CG99, LI10_INDUM, LI10_NOTE";
+
+std::vector<std::string> PriceValues(const PriceRow& r) {
     const bool has_commission = r.commission != "0";
-    w.Insert("LI10_LISTARTIC",
-             "LI10_DITTA_CG18, LI10_FLGUSODECOR, LI10_FLGVENDACQ, LI10_INDTIPOLIS, LI10_CODART_MG66, "
-             "LI10_OPZIONE_MG5E, LI10_DEPOS_MG58, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL, "
-             "LI10_FLGLIST, LI10_PREZZO, LI10_SC1PER, LI10_SC2PER, LI10_SC3PER, LI10_SC4PER, LI10_SC5PER, "
-             "LI10_SC6PER, LI10_SCIMP, LI10_MAG1PER, LI10_MAG2PER, LI10_MAGIMP, LI10_PERRICDELTA, "
-             "LI10_INDRICALPR, LI10_INDARROT, LI10_SCAGL_MG02, LI10_FLGPROVV, LI10_PROVPER, LI10_PROVIMP, "
-             "LI10_PROVVSC_PA10, LI10_DATACREAZ, LI10_DATAULTAGG, LI10_FLGVARIATO, LI10_INDTIPOVAR, "
-             "LI10_DATASTLIS, LI10_NUMPAGST, LI10_BVMBASE, LI10_BVMVAR, LI10_BVMMOLT, LI10_FLGPERSON, "
-             "LI10_LIBEROVAL, LI10_IDMEDIA_CG99, LI10_INDUM, LI10_NOTE",
-             {N(r.ditta), "0", N(r.purchase), "0", Q(r.article), Q(r.option), "''", N(r.list), r.start, r.end, "1",
-              Cents(r.price_cents), r.discount1, r.discount2, "0", "0", "0", "0", "0", "0", "0", "0", r.recharge,
-              "0", N(r.rounded), r.bracket, has_commission ? "1" : "0", r.commission, "0", kNull,
-              Day(2024, 12, 15), Day(2025, 1, 10), "0", "0", kNull, kNull, kNull, kNull, kNull, "0", kNull, kNull,
-              "1", r.note});
+    return {N(r.ditta), "0", N(r.purchase), "0", Q(r.article), Q(r.option), "''", N(r.list), r.start, r.end, "1",
+            Cents(r.price_cents), r.discount1, r.discount2, "0", "0", "0", "0", "0", "0", "0", "0", r.recharge,
+            "0", N(r.rounded), r.bracket, has_commission ? "1" : "0", r.commission, "0", kNull,
+            Day(2024, 12, 15), Day(2025, 1, 10), "0", "0", kNull, kNull, kNull, kNull, kNull, "0", kNull, kNull,
+            "1", r.note};
 }
+
+void Price(Writer& w, const PriceRow& r) { w.Insert("LI10_LISTARTIC", kPriceColumns, PriceValues(r)); }
+
+// Price rows written a few hundred to a statement: the large article's 24,000 rows would otherwise
+// cost 24,000 round trips to a server.
+class PriceBatch {
+public:
+    explicit PriceBatch(Connection& c) : c_(c) {}
+    ~PriceBatch() = default;
+    void Add(const PriceRow& r) {
+        sql_ += rows_ == 0 ? std::string("INSERT INTO LI10_LISTARTIC (") + kPriceColumns + ") VALUES " : ", ";
+        sql_ += '(';
+        const auto values = PriceValues(r);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i) sql_ += ", ";
+            sql_ += values[i];
+        }
+        sql_ += ')';
+        if (++rows_ == kRowsPerStatement) Flush();
+    }
+    // Writes what is left; call before the transaction commits.
+    void Flush() {
+        if (rows_ == 0) return;
+        c_.Execute(sql_);
+        sql_.clear();
+        rows_ = 0;
+    }
+
+private:
+    static constexpr int kRowsPerStatement = 400;
+    Connection& c_;
+    std::string sql_;
+    int rows_ = 0;
+};
 
 // Rounds cents up to a multiple of `step` cents.
 long CeilTo(long cents, long step) { return (cents + step - 1) / step * step; }
@@ -559,6 +594,132 @@ void NoVariants(Writer& w) {
                     {"CON001", "Consulenza oraria", 0, 0, "22"}});
 }
 
+// The large article: a shirt made in 60 colours and 25 sizes, priced by 8 suppliers and sold through 8
+// sales lists, every combination stored. The prices follow what makes a shirt cost more or less - the
+// dye, the shade, the fabric a larger size takes, the supplier - so no two neighbouring rows read alike.
+void LargeCompany(Connection& c, bool stored_prices) {
+    Writer w(c);
+    const int d = kDittaGrande;
+    w.Insert("CG18_DITTE", "CG18_CODICE, CG18_RAGSOC, CG18_VALUTA_CG08",
+             {N(d), Q("Camiceria Moretti S.p.A."), Q("EURO")});
+    Variants(w, d, {{"A0", "COLORE", 3, 1}, {"A1", "TAGLIA", 2, 2}});
+
+    struct Base {
+        const char* code;
+        const char* name;
+        long dye;  // cents the dye adds to the cost
+    };
+    const Base bases[] = {{"BI", "Bianco", 0},   {"NE", "Nero", 0},     {"GR", "Grigio", 30}, {"BL", "Blu", 40},
+                          {"AZ", "Azzurro", 35}, {"RO", "Rosso", 60},   {"VE", "Verde", 60},  {"GI", "Giallo", 80},
+                          {"AR", "Arancio", 80}, {"RS", "Rosa", 70},    {"VI", "Viola", 90},  {"MA", "Marrone", 50}};
+    struct Shade {
+        const char* name;
+        long extra;
+    };
+    const Shade shades[] = {{"", 0}, {" chiaro", 20}, {" scuro", 20}, {" melange", 55}, {" pastello", 35}};
+    struct Colour {
+        Option option;
+        long dye;
+    };
+    std::vector<Colour> colours;
+    for (const Base& b : bases)
+        for (std::size_t s = 0; s < std::size(shades); ++s)
+            colours.push_back({{std::string(b.code) + std::to_string(s), std::string(b.name) + shades[s].name},
+                               b.dye + shades[s].extra});
+    std::vector<Option> sizes;
+    for (int n = 0; n < kTaglieGrande; ++n) {
+        const std::string code = std::to_string(34 + 2 * n);
+        sizes.push_back({code, "Taglia " + code});
+    }
+    std::vector<Option> colour_options;
+    for (const auto& col : colours) colour_options.push_back(col.option);
+    Options(w, d, "A0", colour_options);
+    Options(w, d, "A1", sizes);
+    Articles(w, d, {{kArticoloGrande, "Camicia in popeline di cotone, 60 colori e 25 taglie", 1, 2, "22"}});
+    Manages(w, d, kArticoloGrande, "A0", 1);
+    Manages(w, d, kArticoloGrande, "A1", 1);
+    StandardBrackets(w, d);
+
+    // Eight suppliers, each with its price level over the base cost (list 3 in dollars), and eight
+    // sales lists, each derived from one of them. Every list takes the header's validity dates.
+    struct Supplier {
+        int number;
+        const char* name;
+        long level;  // cents over the base cost
+    };
+    const Supplier suppliers[] = {{1, "Tessitura Lombarda", 0},        {2, "Camiceria Veneta", 95},
+                                  {3, "Cotton Mills Inc. (dollari)", 180}, {4, "Confezioni Pugliesi", -60},
+                                  {5, "Laboratorio Marchigiano", 40},  {6, "Manifattura Toscana", 120},
+                                  {7, "Filati del Piemonte", -30},     {8, "Sartoria Campana", 210}};
+    std::vector<List> lists;
+    for (const Supplier& s : suppliers) {
+        List l{.number = s.number, .purchase = 1, .descr = std::string("Fornitore ") + s.name, .discounts = 1};
+        if (s.number == 2) {
+            l.discounts = 3;
+            l.ask_discount_amount = 1;
+            l.markups = 1;
+            l.ask_markup_amount = 1;
+        }
+        if (s.number == 3) l.currency = "USD";
+        lists.push_back(l);
+    }
+    lists.push_back({.number = 10, .purchase = 0, .descr = "Vendita al pubblico (IVA compresa)", .discounts = 1,
+                     .recharge = "150", .vat_included = 1, .rounding = 2, .bracket = "1", .reference = "1"});
+    lists.push_back({.number = 11, .purchase = 0, .descr = "Vendita all'ingrosso", .discounts = 2, .commission = "5",
+                     .recharge = "60", .rounding = 1, .reference = "1"});
+    lists.push_back({.number = 12, .purchase = 0, .descr = "Vendita outlet", .recharge = "0", .vat_included = 1,
+                     .zero_recharge_mode = 1, .reference = "2"});
+    lists.push_back({.number = 13, .purchase = 0, .descr = "Esportazione USA", .currency = "USD", .recharge = "80",
+                     .rounding = 2, .bracket = "3", .zero_recharge_mode = 2, .reference = "3"});
+    for (int i = 0; i < 4; ++i)
+        lists.push_back({.number = 14 + i, .purchase = 0, .descr = "Vendita rivenditori zona " + std::to_string(i + 1),
+                         .recharge = std::to_string(90 + 10 * i), .reference = std::to_string(5 + i)});
+    Lists(w, d, lists);
+    if (!stored_prices) return;
+
+    PriceBatch batch(c);
+    const std::string from = Day(2025, 1, 1), to = Day(2025, 12, 31);
+    for (std::size_t z = 0; z < sizes.size(); ++z) {
+        // The larger sizes take more fabric: from the ninth size on, each costs 25 cents more.
+        const long fabric = z < 8 ? 0 : static_cast<long>(z - 7) * 25;
+        for (const auto& col : colours) {
+            const std::string option = ComposeOption("", {{1, col.option.code}, {4, sizes[z].code}});
+            long cost[9] = {};
+            for (const Supplier& s : suppliers) {
+                cost[s.number] = 1400 + col.dye + fabric + s.level;
+                const bool discounted = s.number == 2;  // supplier 2 gives 10 % and 3 %
+                batch.Add({d, 1, kArticoloGrande, option, s.number, from, to, cost[s.number],
+                           discounted ? "10" : "0", discounted ? "3" : "0"});
+            }
+            // Retail: cost + 150 % with VAT, rounded up to the half euro (bracket 1, 10 to 100 euro).
+            PriceRow r{d, 0, kArticoloGrande, option, 10, from, to, CeilTo(cost[1] * 250 * 122 / 10000, 50)};
+            r.recharge = "150";
+            r.rounded = 1;
+            r.bracket = "1";
+            batch.Add(r);
+            // Wholesale: cost + 60 %, to the nearest five cents below 50 euro (the article's bracket 2).
+            PriceRow g{d, 0, kArticoloGrande, option, 11, from, to, NearestTo(cost[1] * 160 / 100, 5)};
+            g.recharge = "60";
+            g.rounded = 1;
+            g.bracket = "2";
+            g.commission = "5";
+            batch.Add(g);
+            // Outlet: supplier 2's net price with VAT, to the five cents.
+            const long net2 = cost[2] * 90 * 97 / 10000;
+            batch.Add({d, 0, kArticoloGrande, option, 12, from, to, NearestTo(net2 * 122 / 100, 5)});
+            // Export: the dollar cost + 80 %, down to the whole dollar (bracket 3).
+            PriceRow x{d, 0, kArticoloGrande, option, 13, from, to, cost[3] * 180 / 100 / 100 * 100};
+            x.recharge = "80";
+            x.rounded = 1;
+            x.bracket = "3";
+            batch.Add(x);
+            for (int i = 0; i < 4; ++i)
+                batch.Add({d, 0, kArticoloGrande, option, 14 + i, from, to, cost[5 + i] * (190 + 10 * i) / 100});
+        }
+    }
+    batch.Flush();
+}
+
 }  // namespace
 
 std::string ComposeOption(std::string_view preset, std::initializer_list<std::pair<int, std::string_view>> segments) {
@@ -609,6 +770,23 @@ void BuildDemo(Connection& connection, const DemoOptions& options) {
         NoVariants(w);
         Segments(w);
         ReadingWithoutGrid(w);
+        if (options.large_article) LargeCompany(connection, options.stored_prices);
+        connection.CommitTrans();
+    } catch (...) {
+        if (connection.InTransaction()) connection.RollbackTrans();
+        throw;
+    }
+}
+
+bool HasLargeArticle(Connection& connection) {
+    auto rs = connection.Execute("SELECT COUNT(*) FROM CG18_DITTE WHERE CG18_CODICE = " + N(kDittaGrande));
+    return kv::CLng(rs->Value(0)) > 0;
+}
+
+void BuildLargeArticle(Connection& connection, bool stored_prices) {
+    connection.BeginTrans();
+    try {
+        LargeCompany(connection, stored_prices);
         connection.CommitTrans();
     } catch (...) {
         if (connection.InTransaction()) connection.RollbackTrans();

@@ -44,6 +44,17 @@
 // 7 Calzetteria Viola S.n.c. A0 COLORE (3, level 1), A1 TAGLIA (2, MG5F_INDGRIGLIA 3), A2 CONFEZIONE
 //   (2, not in the grid); the reading configuration reads only A2. CAL700 manages only COLORE (grid type 1,
 //   Inverti left as it was), CAL701 both (grid type 0). No lists.
+// 8 Camiceria Moretti S.p.A. (only with DemoOptions::large_article, or BuildLargeArticle): the large
+//   article CAM900, a shirt in 60 colours (A0 COLORE, 3 characters, level 1: twelve colours in five
+//   shades, "BI0" Bianco to "MA4" Marrone pastello) and 25 sizes (A1 TAGLIA, 2 characters,
+//   MG5F_INDGRIGLIA 2: "34" to "82"), grid type 2. Purchase lists 1 to 8 (3 in USD; 2 with three
+//   discounts, the amounts and a markup) and sales lists 10 to 17 (10 retail with VAT, reference 1; 11
+//   wholesale, reference 1; 12 outlet, reference 2; 13 export in USD, reference 3; 14 to 17 dealers,
+//   references 5 to 8), all in fast creation and all taking the header's dates. Every list and option
+//   has a stored row for 2025: 12,000 purchase and 12,000 sales rows. Purchase list n costs
+//   14,00 + the colour's dye + 0,25 a size from the ninth size on + the supplier's level (list 1: none,
+//   so BI0 size 34 costs 14,00 and MA4 size 82 19,10); sales rows are derived from them as "Ricalcola"
+//   would, near enough to read as real prices.
 //
 // Stored price rows (LI10_LISTARTIC) use the option codes the window composes from the preset option
 // (kPresetOption for MAG001, empty for the others) and the grid options, validity 01/01/2025-31/12/2025
@@ -63,6 +74,7 @@ inline constexpr int kDittaFerramenta = 4;
 inline constexpr int kDittaSenzaVarianti = 5;
 inline constexpr int kDittaSegmenti = 6;
 inline constexpr int kDittaLetturaSenzaGriglia = 7;
+inline constexpr int kDittaGrande = 8;  // only with the large article
 
 // Articles by the grid type they give (company in the comment).
 inline constexpr const char* kArticoloTipo4 = "MAG001";            // 1
@@ -77,6 +89,9 @@ inline constexpr const char* kArticoloTipo2Colore = "STI300";      // 2, type 1
 inline constexpr const char* kArticoloTipo3 = "TES010";            // 3
 inline constexpr const char* kArticoloFerramenta = "VIT001";       // 4, type 0
 inline constexpr const char* kArticoloApostrofo = "POL'01";        // 6, type 1 (Inverti)
+inline constexpr const char* kArticoloGrande = "CAM900";           // 8, type 2, 60 x 25 options, 16 lists
+inline constexpr int kColoriGrande = 60;
+inline constexpr int kTaglieGrande = 25;
 // The model segment of MAG001's stored option codes ("GIRO" + colour + size).
 inline constexpr const char* kPresetOption = "GIRO";
 
@@ -93,6 +108,8 @@ struct DemoOptions {
     // Add the colour "D'O" ("Giallo d'oro") to company 1, an option code holding an apostrophe, with stored
     // rows for MAG001.
     bool apostrophe_option = false;
+    // Add company 8 with the large article (with its stored rows when stored_prices is set).
+    bool large_article = false;
 };
 
 // The schema's DDL for an engine ("SQLite" or "PostgreSQL", as Connection::Provider names it); built into
@@ -105,6 +122,12 @@ void CreateSchema(kv::ado::Connection& connection);
 void DropSchema(kv::ado::Connection& connection);
 // Writes the demo companies into the tables, in one transaction.
 void BuildDemo(kv::ado::Connection& connection, const DemoOptions& options = {});
+
+// Whether the database has the large article's company.
+bool HasLargeArticle(kv::ado::Connection& connection);
+// Adds company 8 with the large article to a database that has the demo (in one transaction). The
+// company must not be there yet (its rows would clash with their keys).
+void BuildLargeArticle(kv::ado::Connection& connection, bool stored_prices = true);
 
 // The 20-character option code the window composes: `preset` cut or padded to 20, then each segment
 // written at its 1-based start, replacing only as many characters as it has.

@@ -2,7 +2,8 @@
 //   qmx-demo --connection "Provider=SQLite;Data Source=build/demo.sqlite;Mode=Create"
 //   qmx-demo --connection "Provider=PostgreSQL;Host=...;Database=..." [--replace]
 // --replace drops the demo tables first (otherwise a database that has them is refused);
-// --colours N, --sizes N, --extra-lists N make larger data sets.
+// --large adds the large article (company 8, CAM900: 24,000 stored price rows), also to a database that
+// already has the demo; --colours N, --sizes N, --extra-lists N make larger data sets of company 1.
 //   qmx-demo --desktop-role NAME [--schema S]      prints the statements that create the role a desktop
 //                                                  connects as (schema S, default public)
 //   qmx-demo --desktop-role NAME --connection S    runs them on that PostgreSQL database, for the schema
@@ -20,8 +21,8 @@
 namespace {
 
 int Usage() {
-    std::fputs("uso: qmx-demo --connection \"<stringa di connessione>\" [--replace] [--colours N] [--sizes N]"
-               " [--extra-lists N]\n"
+    std::fputs("uso: qmx-demo --connection \"<stringa di connessione>\" [--replace] [--large] [--colours N]"
+               " [--sizes N] [--extra-lists N]\n"
                "     qmx-demo --desktop-role NOME [--schema SCHEMA | --connection \"<stringa di connessione>\"]\n"
                "  --desktop-role  le istruzioni che creano il ruolo con cui si collegano i desktop (legge la\n"
                "                  configurazione, legge e scrive i prezzi, nient'altro): stampate, oppure\n"
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
             schema = v;
         } else if (arg == "--replace") {
             replace = true;
+        } else if (arg == "--large") {
+            options.large_article = true;
         } else if (arg == "--colours") {
             if (!number(options.colours)) return Usage();
         } else if (arg == "--sizes") {
@@ -104,8 +107,19 @@ int main(int argc, char** argv) {
         kv::ado::Connection connection;
         connection.Open(connection_string);
         if (!replace && HasDemoTables(connection)) {
+            if (options.large_article) {
+                // The demo is there: only the large article is added, once.
+                if (qmx::demo::HasLargeArticle(connection)) {
+                    std::fprintf(stderr, "qmx-demo: l'articolo grande (%s, ditta %d) è già presente\n",
+                                 qmx::demo::kArticoloGrande, qmx::demo::kDittaGrande);
+                    return 0;
+                }
+                qmx::demo::BuildLargeArticle(connection);
+                connection.Close();
+                return 0;
+            }
             std::fputs("qmx-demo: il database contiene già le tabelle della demo; per ricrearle da capo (i dati "
-                       "presenti vanno persi) usare --replace\n",
+                       "presenti vanno persi) usare --replace, per aggiungere soltanto l'articolo grande --large\n",
                        stderr);
             return 1;
         }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -240,6 +241,31 @@ TEST_F(ErpHost, TheDemoToolRefusesAnExistingDatabaseAndNamesReplace) {
     EXPECT_EQ(again.exit_code, 1);
     EXPECT_TRUE(again.errors.contains(QStringLiteral("--replace"))) << again.errors.toStdString();
     EXPECT_TRUE(again.errors.contains(QStringLiteral("contiene già"))) << again.errors.toStdString();
+}
+
+TEST_F(ErpHost, TheDemoToolAddsTheLargeArticleToAnExistingDemoOnce) {
+    const QString file = dir_->filePath(QStringLiteral("grande.sqlite"));
+    const QString create = QStringLiteral("Provider=SQLite;Data Source=%1;Mode=Create").arg(file);
+    ASSERT_EQ(Start(QStringLiteral(QMX_DEMO_TOOL), {QStringLiteral("--connection"), create}).exit_code, 0);
+    const QStringList large{QStringLiteral("--connection"), QStringLiteral("Provider=SQLite;Data Source=%1").arg(file),
+                            QStringLiteral("--large")};
+    const ProcessRun added = Start(QStringLiteral(QMX_DEMO_TOOL), large);
+    EXPECT_EQ(added.exit_code, 0) << added.errors.toStdString();
+    const ProcessRun again = Start(QStringLiteral(QMX_DEMO_TOOL), large);
+    EXPECT_EQ(again.exit_code, 0);
+    EXPECT_TRUE(again.errors.contains(QStringLiteral("già presente"))) << again.errors.toStdString();
+    // The rows are there once, next to the demo's own.
+    const QString script = dir_->filePath(QStringLiteral("conta.script"));
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("sql SELECT LI10_DITTA_CG18 AS D, COUNT(*) AS N FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 IN (2, 8) "
+            "GROUP BY LI10_DITTA_CG18 ORDER BY 1\n");
+    f.close();
+    const ProcessRun counted = Start(QStringLiteral(QMX_ERP_HOST),
+                                     {QStringLiteral("--script"), script, QStringLiteral("--connection"),
+                                      QStringLiteral("Provider=SQLite;Data Source=%1").arg(file)},
+                                     false);
+    EXPECT_EQ(counted.output, QStringLiteral("D\tN\n2\t44\n8\t24000\n")) << counted.errors.toStdString();
 }
 
 TEST(HostSettings, ArgumentsAndDefaults) {

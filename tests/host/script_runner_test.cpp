@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -36,7 +37,7 @@ class ErpHostScript : public ::testing::Test {
     }
 
     // Runs `script` with no display at all: a script run must not need one.
-    static ScriptRun RunScript(const QString& name, const QByteArray& script) {
+    static ScriptRun RunScript(const QString& name, const QByteArray& script, const QStringList& extra = {}) {
         const QString path = dir_->filePath(name);
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
@@ -47,7 +48,8 @@ class ErpHostScript : public ::testing::Test {
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(QMX_ERP_HOST), {QStringLiteral("--script"), path, QStringLiteral("--connection"), connection_});
+        p.start(QStringLiteral(QMX_ERP_HOST),
+                QStringList{QStringLiteral("--script"), path, QStringLiteral("--connection"), connection_} + extra);
         if (!p.waitForFinished(120000)) {
             p.kill();
             p.waitForFinished();
@@ -73,6 +75,35 @@ TEST_F(ErpHostScript, EveryLineRunsThenTheExitIsZero) {
                             "messages\n");
     EXPECT_EQ(r.exit_code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("MG66_CODART\nMAG001\n"));
+}
+
+TEST_F(ErpHostScript, TimingsGiveOneFigurePerLineAndLeaveTheOutputAsItWas) {
+    const QByteArray script = "# the key of SCI001, a look at the grid\n"
+                              "type TXT_CODART SCI001\n"
+                              "type TXT_DADATA_ACQ 01/01/2025\n"
+                              "\n"
+                              "type TXT_ADATA_ACQ 31/12/2025\n"
+                              "type TXT_DADATA_VEN 01/01/2025\n"
+                              "type TXT_ADATA_VEN 31/12/2025\n"
+                              "dump acq\n"
+                              "sql SELECT COUNT(*) AS N FROM LI10_LISTARTIC\n";
+    const ScriptRun plain = RunScript(QStringLiteral("plain.script"), script);
+    const ScriptRun timed = RunScript(QStringLiteral("timed.script"), script, {QStringLiteral("--timings")});
+    ASSERT_EQ(plain.exit_code, 0) << plain.err.toStdString();
+    ASSERT_EQ(timed.exit_code, 0) << timed.err.toStdString();
+    EXPECT_EQ(timed.out, plain.out);
+    EXPECT_FALSE(plain.err.contains(QStringLiteral(" ms"))) << plain.err.toStdString();
+    // The lines that ran, by number (comments and blank lines are not performed), each with its time;
+    // what else is on the error stream (the toolkit's notes) is the same as without timings.
+    const QRegularExpression figure(QStringLiteral("^.*timed\\.script:(\\d+): (\\d+),(\\d{3}) ms$"));
+    QStringList numbers, others;
+    for (const QString& line : timed.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = figure.match(line);
+        if (m.hasMatch()) numbers << m.captured(1);
+        else others << line;
+    }
+    EXPECT_EQ(others, plain.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts));
+    EXPECT_EQ(numbers, (QStringList{"2", "3", "5", "6", "7", "8", "9"}));
 }
 
 TEST_F(ErpHostScript, AScreenshotLineDrawsTheWindowWithoutADisplay) {

@@ -239,6 +239,42 @@ TEST(Recordset, EmptyingFromTheFrontLeavesBofAndEof) {
     EXPECT_EQ(Codes(*rs), std::vector<std::string>{"D    "});
 }
 
+// Every visible row at once, as the matrix is emptied before a load: only under a filter group; the
+// deletions wait for UpdateBatch like single ones, and once accepted the rows are gone for good, with
+// no bookmark of theirs naming a row added later.
+TEST(Recordset, DeletingAGroupEmptiesTheViewAndOldBookmarksNameNoRow) {
+    auto rs = MakeRows({{"A", "", 1}, {"B", "", 2}, {"C", "", 3}});
+    rs->UpdateBatch();
+    auto clone = rs->Clone();
+    rs->MoveNext();
+    const Variant b = rs->Bookmark();
+    EXPECT_EQ(ErrorNumber([&] { rs->Delete(adAffectAll); }), err::kInvalidArgument);
+    rs->SetFilter("NAME = ''");
+    EXPECT_EQ(ErrorNumber([&] { rs->Delete(adAffectGroup); }), err::kInvalidArgument);
+    rs->SetFilter(Variant(int16_t{adFilterNone}));
+
+    rs->Delete(adAffectGroup);
+    EXPECT_TRUE(rs->IsBOF());
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_EQ(clone->RecordCount(), 0);
+    rs->CancelBatch();
+    EXPECT_EQ(Codes(*rs), (std::vector<std::string>{"A    ", "B    ", "C    "}));
+
+    rs->Delete(adAffectGroup);
+    rs->UpdateBatch();
+    rs->AddNew();
+    rs->SetValue("CODE", "D");
+    rs->Update();
+    EXPECT_EQ(Codes(*clone), std::vector<std::string>{"D    "});
+    EXPECT_NE(rs->Bookmark(), b);
+    EXPECT_EQ(ErrorNumber([&] { rs->SetBookmark(b); }), err::kInvalidArgument);
+    rs->MoveFirst();
+    const Variant d = rs->Bookmark();
+    clone->MoveLast();
+    clone->SetBookmark(d);
+    EXPECT_EQ(CStr(clone->Value("CODE")), "D    ");
+}
+
 TEST(Recordset, FilterReadsBackAndMovesToFirstRow) {
     auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}, {"C", "Rosso", 3}});
     EXPECT_EQ(rs->Filter(), Variant(int16_t{0}));
@@ -571,9 +607,9 @@ TEST(Recordset, RowsStampChangesWhenRowsComeOrGo) {
     EXPECT_EQ(rs->Rows(), Recordset::RowsStamp{});
 }
 
-// Several fields of the current row at once: as Value reads them, and as numbers only when each is a
-// Double or nothing.
-TEST(Recordset, ValuesAndNumbersReadTheCurrentRow) {
+// Several fields of the current row at once: as Value reads them, as numbers only when each is a
+// Double or nothing, as texts only when each is text or nothing.
+TEST(Recordset, ValuesNumbersAndTextsReadTheCurrentRow) {
     auto rs = MakeRows({{"A", "x", 1.5}, {"B", "y", 2}});
     rs->MoveNext();
     const int fields[] = {2, 0, 1};
@@ -589,9 +625,20 @@ TEST(Recordset, ValuesAndNumbersReadTheCurrentRow) {
     EXPECT_EQ(numbers[1], 0.0);
     rs->SetValue("DAY", Variant(Date(45000)));
     EXPECT_FALSE(rs->Numbers(qty_day, 2, numbers));  // a date is not a number here
+    // Texts without the blanks that end them, padding included; Null reads "", a number is not text.
+    std::string_view texts[3];
+    const int code_name_day[] = {0, 1, 3};
+    rs->SetValue("DAY", Variant::Null());
+    rs->SetValue("NAME", Variant("a longer name  "));
+    EXPECT_TRUE(rs->Texts(code_name_day, 3, texts));
+    EXPECT_EQ(texts[0], "B");
+    EXPECT_EQ(texts[1], "a longer name");
+    EXPECT_EQ(texts[2], "");
+    EXPECT_FALSE(rs->Texts(fields, 1, texts));
     const int bad[] = {9};
     EXPECT_EQ(ErrorNumber([&] { rs->Values(bad, 1, values); }), err::kItemNotFound);
     EXPECT_EQ(ErrorNumber([&] { rs->Numbers(bad, 1, numbers); }), err::kItemNotFound);
+    EXPECT_EQ(ErrorNumber([&] { rs->Texts(bad, 1, texts); }), err::kItemNotFound);
 }
 
 }  // namespace

@@ -88,6 +88,36 @@ TEST_F(PriceRoundingTest, DirectionsOnTheirOwn) {
     EXPECT_EQ(RoundToStep(Dec("7.77"), Dec("0"), RoundingDirection::Up), Dec("7.77"));
 }
 
+// Steps that end (0.05, 0.5, 5) are counted with integers; the count must be the decimal division's, in
+// value and in form, halves, exact multiples and negative prices included.
+TEST_F(PriceRoundingTest, WholeStepsAreCountedAsTheDecimalDivisionCountsThem) {
+    const char* steps[] = {"0.05", "0.10", "0.5", "0.50", "1", "5", "0.25", "0.005", "0.3", "0.07", "12.5"};
+    const RoundingDirection directions[] = {RoundingDirection::Nearest, RoundingDirection::Up, RoundingDirection::Down};
+    for (const char* step : steps) {
+        for (const auto direction : directions) {
+            for (long cents = -2600; cents <= 2600; cents += 7) {
+                for (const char* tail : {"", "5", "49999999999"}) {
+                    const std::string text = (cents < 0 ? "-" : "") + std::to_string(std::labs(cents) / 100) + "." +
+                                             std::to_string(std::labs(cents) % 100 / 10) +
+                                             std::to_string(std::labs(cents) % 10) + tail;
+                    const kv::Decimal price = Dec(text.c_str());
+                    kv::RoundingMode mode = kv::RoundingMode::HalfAwayFromZero;
+                    if (direction == RoundingDirection::Up) mode = kv::RoundingMode::Ceiling;
+                    if (direction == RoundingDirection::Down) mode = kv::RoundingMode::Floor;
+                    const kv::Decimal expected = (price / Dec(step)).Round(0, mode) * Dec(step);
+                    const kv::Decimal got = RoundToStep(price, Dec(step), direction);
+                    ASSERT_EQ(got.ToString(), expected.ToString()) << text << " step " << step << " direction "
+                                                                   << static_cast<int>(direction);
+                }
+            }
+        }
+    }
+    // More steps than fit a 64-bit count: the decimal division counts them.
+    EXPECT_EQ(RoundToStep(Dec("1000000000000000000"), Dec("0.001"), RoundingDirection::Nearest).ToString(),
+              ((Dec("1000000000000000000") / Dec("0.001")).Round(0, kv::RoundingMode::HalfAwayFromZero) * Dec("0.001"))
+                  .ToString());
+}
+
 TEST_F(PriceRoundingTest, CurrencyDecimalsApplyLast) {
     EXPECT_EQ(Round("3.37", 1, "LIT"), Dec("3"));       // 3.35 at 0 decimals
     EXPECT_EQ(Round("3.5", 2, "LIT"), Dec("4"));
