@@ -31,7 +31,11 @@
 //                  same rows, measured in the same run, in turn with it;
 //   window switch  another size picked in the side list (median of 21), in ms;
 //   window save    "Conferma" after 10 prices typed in the grids (5 purchase, 5 sales), in ms;
-//   window recalc  "Ricalcola", against the drivers' recalculation of the same matrices.
+//   window recalc  "Ricalcola", against the drivers' recalculation of the same matrices;
+//   copy period    "Da periodo" on 2026 (nothing stored): the stored 2025 prices of every row of both
+//                  kinds raised by 5 %, as typed cells with their net prices, in s; then undone;
+//   undo paste     one undo (Ctrl+Z) of 12,000 purchase gross prices changed as one user action, as a
+//                  paste of that many cells leaves them, net prices included, in ms.
 //
 // Last, on PostgreSQL, 50 desktops on one server (bench/support/many_desktops.h): each opens a demo
 // article, types 10 prices and saves, for 60 seconds. --no-desktops leaves it out, --desktops-only runs
@@ -71,6 +75,7 @@
 #include "window/grid_clipboard.h"
 #include "window/grid_csv.h"
 #include "window/grid_edit_rule.h"
+#include "window/frmmg_quendormixal_sheet.h"
 #include "shell/clsmg_quendormixal.h"
 #include "shell/modmg_quendormixal.h"
 
@@ -622,6 +627,8 @@ void Run(const Engine& e, std::vector<Target>& targets) {
 }
 
 // The window on the large article as qmx-demo --large makes it, driven as a user drives it.
+void SeasonAndUndo(const Engine& e, const std::string& connection_string, std::vector<Target>& targets);
+
 void WindowFlows(const Engine& e, std::vector<Target>& targets) {
     Database db(e, "_w");
     BuildLarge(*db.connection, true);
@@ -701,6 +708,71 @@ void WindowFlows(const Engine& e, std::vector<Target>& targets) {
     targets.push_back({"window_switch", e.name, switches.Median() * 1000, 10});
     targets.push_back({"window_recalc", e.name, recalc.Median() / driver_recalc.Median(), 1.3});
     targets.push_back({"window_save_10_edits", e.name, save.Median() * 1000, 50});
+    SeasonAndUndo(e, db.ConnectionString(), targets);
+}
+
+// A new season from the stored one, and undo: the window on 2026 (nothing stored), "Da periodo" of
+// the stored 2025 prices of every row of both kinds raised by 5 %, then undone; and one undo of a
+// change of 12,000 purchase gross prices made as one user action, as a paste of that many cells
+// leaves it (each cell and its net price noted). Each timed step is undone or done again between
+// runs, so every run does the same work.
+void SeasonAndUndo(const Engine& e, const std::string& connection_string, std::vector<Target>& targets) {
+    const char* en = e.name.c_str();
+    qmx::bench::BenchDesk desk(qmx::demo::kDittaGrande, connection_string, kOggi);
+    auto& w = desk.Window();
+    desk.Type(*w.TXT_CODART, qmx::demo::kArticoloGrande);
+    desk.Type(*w.TXT_DADATA_ACQ, "01/01/2026");
+    desk.Type(*w.TXT_ADATA_ACQ, "31/12/2026");
+    desk.Type(*w.TXT_DADATA_VEN, "01/01/2026");
+    desk.Type(*w.TXT_ADATA_VEN, "31/12/2026");
+    desk.Type(*w.TXT_VARIANTE, "34");
+    const auto acquisto = qmx::PeriodiDaCopiare(w, true);
+    const auto vendita = qmx::PeriodiDaCopiare(w, false);
+    if (acquisto.empty() || vendita.empty()) Fail(e.name + ": Da periodo lists no stored period");
+    qmx::SceltaPeriodo scelta{acquisto.front(), vendita.front(), "+5%", 0};
+    Runs copy, undo_copy;
+    for (int run = 0; run < 5; ++run) {
+        copy.Add(Timed([&] {
+            if (!qmx::DaPeriodo(w, scelta)) Fail(e.name + ": Da periodo changed nothing");
+        }));
+        if (!w.State().changes_pending) Fail(e.name + ": the copied prices are not pending");
+        undo_copy.Add(Timed([&] { w.AnnullaUltimaModifica(); }));
+        if (w.State().changes_pending) Fail(e.name + ": undoing the copy left prices pending");
+    }
+
+    // 12,000 purchase gross prices changed as one action (the grid lets go of the matrix meanwhile).
+    auto driver = w.VariantiAcquisto();
+    auto matrice = driver->Recordset();
+    auto cambia = [&] {
+        qmx::StoricoModifiche::Azione azione(w.Storico());
+        w.GRD_LISACQ->SetDataSource(nullptr);
+        const kv::Variant filtro = matrice->Filter();
+        matrice->SetFilter(kv::Variant(int16_t{0}));
+        const int prezzo = matrice->GetFields().IndexOf("LI10_PREZZO");
+        long i = 0;
+        for (matrice->MoveFirst(); !matrice->IsEOF(); matrice->MoveNext(), ++i) {
+            matrice->SetValue(prezzo, kv::Variant(50.0 + static_cast<double>(i % 100) / 100));
+            driver->AggiornaPrezzoNetto();
+        }
+        matrice->SetFilter(filtro);
+        w.GRD_LISACQ->SetDataSource(matrice);
+        if (i != 12000) Fail(e.name + ": the purchase matrix holds " + std::to_string(i) + " rows, not 12,000");
+    };
+    cambia();
+    Runs undo_paste;
+    for (int run = 0; run < 5; ++run) {
+        undo_paste.Add(Timed([&] {
+            if (!w.AnnullaUltimaModifica()) Fail(e.name + ": nothing to undo");
+        }));
+        if (!w.RipetiModifica()) Fail(e.name + ": nothing to redo");
+    }
+    if (desk.Errors() > 0) Fail(e.name + ": " + desk.LastError());
+    std::printf("%s: Da periodo, 24,000 rows, +5%%     %s\n", en, copy.Text(true).c_str());
+    std::printf("%s: undo of that Da periodo          %s\n", en, undo_copy.Text(true).c_str());
+    std::printf("%s: undo of 12,000 cells in one step %s\n", en, undo_paste.Text(true).c_str());
+    std::fflush(stdout);
+    targets.push_back({"copy_period", e.name, copy.Median(), 0.2});
+    targets.push_back({"undo_paste", e.name, undo_paste.Median() * 1000, 50});
 }
 
 void Desktops(const qmx::bench::DesktopsOptions& o, std::vector<Target>& targets) {

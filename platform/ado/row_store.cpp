@@ -245,7 +245,7 @@ void RowStore::Store(int64_t id, int field, Variant value) {
     row.changed = ++change_clock;
     if (journal) {
         Variant before = row.values[field].Get();
-        if (!(before == value)) journal->push_back({id + 1, field, std::move(before), value});
+        if (!(before == value)) journal->push_back({BookmarkOf(id), field, std::move(before), value});
     }
     const auto& affected = indexes_by_field[field];
     if (affected.empty() || !row.Live()) {

@@ -86,10 +86,28 @@ TEST(StoricoModifiche, UndoesAndRedoesOneUserActionAtATime) {
     acq->SetAbsolutePosition(2);
     ASSERT_TRUE(s.Ripeti());
     EXPECT_EQ(acq->AbsolutePosition(), 2);
+    // A matrix emptied and loaded again (a new key) numbers its rows on: the steps still name them.
+    acq->UpdateBatch();
+    acq->Delete(kv::ado::adAffectGroup);
+    acq->UpdateBatch();
+    for (int r = 1; r <= 2; ++r) {
+        acq->AddNew();
+        acq->SetValue("LI10_NUMLIST", Variant(1.0));
+        acq->Update();
+    }
+    s.Ricomincia(acq, nullptr);
+    {
+        StoricoModifiche::Azione cella(s);
+        Scrivi(*acq, 2, 7);
+    }
+    ASSERT_TRUE(s.Annulla());
+    EXPECT_EQ(Lordi(*acq), (std::vector<std::string>{"-", "-"}));
+    ASSERT_TRUE(s.Ripeti());
+    EXPECT_EQ(Lordi(*acq), (std::vector<std::string>{"-", "7"}));
     // After a save or a cancel the history starts over.
     s.Ricomincia(acq, nullptr);
     EXPECT_FALSE(s.Annulla());
-    EXPECT_EQ(Lordi(*acq), (std::vector<std::string>{"10", "21", "-"}));
+    EXPECT_EQ(Lordi(*acq), (std::vector<std::string>{"-", "7"}));
 }
 
 // The stored rows of two periods: 2025 (lists 1 and 2), 2026 (list 1), and a list the window lacks.
