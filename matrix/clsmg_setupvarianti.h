@@ -198,9 +198,10 @@ public:
     void ScriviPivot();
     void RidisegnaPivot();
     void ClearVarianti();
-    // Every stored row of the article and kind, of every validity period, with the key columns and the
-    // columns a matrix row takes over: what a new period may start from.
-    kv::ado::RecordsetPtr RigheMemorizzate();
+    // The stored rows of the article and kind (of every validity period, or of the one from `inizio` to
+    // `fine`): list, option, period, gross price, discounts, markups and recharge. What a new period
+    // may start from.
+    kv::ado::RecordsetPtr RigheMemorizzate(const kv::Date* inizio = nullptr, const kv::Date* fine = nullptr);
     // Matrix rows regardless of the current filter.
     long RecordCount();
     // The day the loaders take as today (proposed dates, creation dates): the system date unless set.

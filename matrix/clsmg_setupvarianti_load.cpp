@@ -463,11 +463,31 @@ std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::ve
     return stored;
 }
 
-kv::ado::RecordsetPtr CLSMG_SETUPVARIANTI::RigheMemorizzate() {
-    return LeggiListiniArticolo(core_.ADOConnection,
-                                {Variant(core_.CompanyCode()), Variant(int32_t{0}), Variant(static_cast<int32_t>(m_eSalPur)),
-                                 Variant(int32_t{0}), Variant(kv::RTrim(CodArticolo()))})
-        ->rows;
+kv::ado::RecordsetPtr CLSMG_SETUPVARIANTI::RigheMemorizzate(const kv::Date* inizio, const kv::Date* fine) {
+    // Only the columns a new period takes, and only the period asked for: on an article of thousands of
+    // rows the fetch is most of the work.
+    std::string sql =
+        "SELECT LI10_NUMLIST, LI10_OPZIONE_MG5E, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL, LI10_PREZZO, LI10_SC1PER,"
+        " LI10_SC2PER, LI10_SC3PER, LI10_SC4PER, LI10_SC5PER, LI10_SC6PER, LI10_SCIMP, LI10_MAG1PER, LI10_MAG2PER,"
+        " LI10_MAGIMP, LI10_PERRICDELTA FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = 0"
+        " AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = 0 AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''";
+    const bool periodo = inizio && fine;
+    if (periodo) sql += " AND LI10_DATAINIZIOVAL = ? AND LI10_DATAFINEVAL = ?";
+    auto cmd = kv::ado::Command::Create();
+    cmd->SetActiveConnection(core_.ADOConnection);
+    cmd->SetCommandText(sql);
+    auto& p = cmd->GetParameters();
+    auto aggiungi = [&](const Variant& v) {
+        p.Append(cmd->CreateParameter({}, kv::ado::adEmpty, kv::ado::adParamInput, 0, v));
+    };
+    aggiungi(Variant(core_.CompanyCode()));
+    aggiungi(Variant(static_cast<int32_t>(m_eSalPur)));
+    aggiungi(Variant(kv::RTrim(CodArticolo())));
+    if (periodo) {
+        aggiungi(Variant(*inizio));
+        aggiungi(Variant(*fine));
+    }
+    return cmd->Execute();
 }
 
 void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {

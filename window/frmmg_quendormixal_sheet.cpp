@@ -283,7 +283,8 @@ bool DaPeriodo(FRMMG_QUENDORMIXAL& w, const SceltaPeriodo& scelta) {
                 if (!matrice) continue;
                 copia.inizio = periodo->inizio;
                 copia.fine = periodo->fine;
-                lato.preparato = PreparaPeriodo(*matrice, *lato.driver->RigheMemorizzate(), copia, &w.Regola());
+                lato.preparato = PreparaPeriodo(
+                    *matrice, *lato.driver->RigheMemorizzate(&periodo->inizio, &periodo->fine), copia, &w.Regola());
                 if (!lato.preparato.esito.errore.empty()) {
                     Avvisa(w, "I prezzi non sono stati copiati. " + lato.preparato.esito.errore);
                     return;

@@ -11,8 +11,10 @@
 
 namespace qmx {
 
-// Stores `typed` into `field` of the matrix's current row by the rule; true when something was stored.
-inline bool StoreEdit(kv::ado::Recordset& matrix, const std::string& field, const kv::Variant& typed) {
+// Stores `typed` into field `field` (a name, or a position for many rows) of the matrix's current row by
+// the rule; true when something was stored.
+template <typename Field>
+inline bool StoreEdit(kv::ado::Recordset& matrix, const Field& field, const kv::Variant& typed) {
     const kv::Variant nuovo = NZ(typed);
     const std::string vecchio = kv::CStr(NS(matrix.Value(field)));
     if (vecchio.empty() && kv::CDec(nuovo).IsZero()) return false;

@@ -30,8 +30,9 @@ std::string Chiave(long listino, const kv::Variant& opzione) {
     return k;
 }
 
-std::optional<kv::Date> Giorno(const kv::Variant& v) {
-    if (const auto* d = v.TryGet<kv::Date>()) return kv::Date::FromYmd(d->Year(), d->Month(), d->Day());
+// The day of a date (its time, if any, left out); nullopt when the value is no date.
+std::optional<long> Giorno(const kv::Variant& v) {
+    if (const auto* d = v.TryGet<kv::Date>()) return d->Days();
     return std::nullopt;
 }
 
@@ -87,9 +88,9 @@ std::vector<PeriodoMemorizzato> PeriodiMemorizzati(kv::ado::Recordset& memorizza
             const auto a = Giorno(memorizzati.Value(ini));
             const auto b = Giorno(memorizzati.Value(fine));
             if (!a || !b) continue;
-            auto& p = per_giorni[{a->Days(), b->Days()}];
-            p.inizio = *a;
-            p.fine = *b;
+            auto& p = per_giorni[{*a, *b}];
+            p.inizio = *memorizzati.Value(ini).TryGet<kv::Date>();
+            p.fine = *memorizzati.Value(fine).TryGet<kv::Date>();
             p.listini.insert(listino);
             ++p.righe;
         }
@@ -116,11 +117,19 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
     SenzaFiltro senza_filtro(matrice);
 
     // The matrix rows by list and option.
-    std::unordered_map<std::string, kv::Variant> righe;
-    std::unordered_map<std::string, bool> servite;
+    struct RigaMatrice {
+        kv::Variant bookmark;
+        bool servita = false;  // the period has a price for it
+    };
+    std::unordered_map<std::string, RigaMatrice> righe;
+    righe.reserve(static_cast<std::size_t>(std::max(0L, matrice.RecordCount())));
     const int m_numlist = Campo(matrice, "LI10_NUMLIST");
     const int m_opzione = Campo(matrice, "LI10_OPZIONE_MG5E");
     const int m_valuta = Campo(matrice, "BLT_VALUTA");
+    std::array<int, CifreRiga::kCifre> m_cifre{};
+    for (std::size_t i = 0; i < m_cifre.size(); ++i) m_cifre[i] = Campo(matrice, kCopiati[i]);
+    std::array<RegolaPrezzi::Campo, kCopiati.size()> regole{};
+    for (std::size_t i = 0; i < kCopiati.size(); ++i) regole[i] = RegolaPrezzi::CampoDi(kCopiati[i]);
     const int m_ini = Campo(matrice, "LI10_DATAINIZIOVAL");
     const int m_fine = Campo(matrice, "LI10_DATAFINEVAL");
     std::set<long> listini;
@@ -128,7 +137,7 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
         for (matrice.MoveFirst(); !matrice.IsEOF(); matrice.MoveNext()) {
             const long listino = NumeroListino(matrice.Value(m_numlist));
             listini.insert(listino);
-            righe.emplace(Chiave(listino, matrice.Value(m_opzione)), matrice.Bookmark());
+            righe.emplace(Chiave(listino, matrice.Value(m_opzione)), RigaMatrice{matrice.Bookmark()});
         }
     }
 
@@ -144,7 +153,7 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
         for (memorizzati.MoveFirst(); !memorizzati.IsEOF(); memorizzati.MoveNext()) {
             const auto a = Giorno(memorizzati.Value(s_ini));
             const auto b = Giorno(memorizzati.Value(s_fine));
-            if (!a || !b || a->Days() != copia.inizio.Days() || b->Days() != copia.fine.Days()) continue;
+            if (!a || !b || *a != copia.inizio.Days() || *b != copia.fine.Days()) continue;
             const long listino = NumeroListino(memorizzati.Value(s_numlist));
             if (!listini.count(listino)) continue;  // a list this window does not show
             const kv::Variant opzione = memorizzati.Value(s_opzione);
@@ -155,16 +164,19 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
                                              kv::Trim(kv::CStr(NS(opzione))));
                 continue;
             }
-            servite[chiave] = true;
-            matrice.SetBookmark(it->second);
+            it->second.servita = true;
+            matrice.SetBookmark(it->second.bookmark);
             const auto proprio_ini = Giorno(matrice.Value(m_ini));
             const auto proprio_fine = Giorno(matrice.Value(m_fine));
-            if (proprio_ini && proprio_fine && proprio_ini->Days() == a->Days() && proprio_fine->Days() == b->Days()) {
+            if (proprio_ini && proprio_fine && *proprio_ini == *a && *proprio_fine == *b) {
                 ++esito.stesso_periodo;
                 continue;
             }
-            PeriodoPreparato::Riga n{it->second, std::vector<kv::Variant>(kCopiati.size())};
-            CifreRiga cifre = CifreDi(matrice);
+            PeriodoPreparato::Riga n{it->second.bookmark, std::vector<kv::Variant>(kCopiati.size())};
+            // The row's inputs as CifreDi gives them (the first eleven copied fields are those inputs).
+            CifreRiga cifre;
+            cifre.valuta = matrice.Value(m_valuta);
+            for (std::size_t i = 0; i < m_cifre.size(); ++i) cifre.valori[i] = matrice.Value(m_cifre[i]);
             // One value the price rule refuses refuses the whole copy.
             auto rifiuta = [&](const std::string& perche) {
                 esito.errore = "Listino " + std::to_string(listino) + ", opzione " + kv::Trim(kv::CStr(NS(opzione))) +
@@ -178,13 +190,13 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
                 if (i == 0 && !v.IsNull() && copia.variazione) {
                     kv::Decimal lordo = Adjusted(kv::CDec(v), *copia.variazione);
                     if (copia.arrotonda) {
-                        std::string valuta = kv::Trim(kv::CStr(NS(matrice.Value(m_valuta))));
+                        std::string valuta = kv::Trim(kv::CStr(NS(cifre.valuta)));
                         lordo = copia.arrotonda(lordo, valuta.empty() ? std::string("EURO") : valuta);
                     }
                     v = kv::Variant(lordo.ToDouble());
                 }
                 if (regola) {
-                    if (auto perche = regola->Applica(kCopiati[i], v, cifre, false)) return rifiuta(*perche);
+                    if (auto perche = regola->Applica(regole[i], v, cifre, false)) return rifiuta(*perche);
                 }
                 n.valori[i] = v;
             }
@@ -193,8 +205,8 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
             nuove.push_back(std::move(n));
         }
     }
-    for (const auto& [chiave, bookmark] : righe)
-        if (!servite.count(chiave)) ++esito.senza_origine;
+    for (const auto& [chiave, riga] : righe)
+        if (!riga.servita) ++esito.senza_origine;
     return preparato;
 }
 
@@ -212,7 +224,7 @@ void ScriviPeriodo(kv::ado::Recordset& matrice, PeriodoPreparato& preparato, con
             const kv::Variant vecchio = matrice.Value(m_campi[i]);
             // A value equal to the one in the row is no edit, as a cell confirmed unchanged.
             const bool uguale = kv::IsBlank(vecchio) ? v.IsNull() : !v.IsNull() && kv::CDec(vecchio) == kv::CDec(v);
-            if (!uguale && StoreEdit(matrice, kCopiati[i], v)) ++memorizzati_riga;
+            if (!uguale && StoreEdit(matrice, m_campi[i], v)) ++memorizzati_riga;
         }
         if (!n.valori[0].IsNull()) esito.lordi.emplace_back(n.bookmark, n.valori[0]);
         if (memorizzati_riga == 0) continue;

@@ -41,7 +41,14 @@ CifreRiga CifreDi(kv::ado::Recordset& riga) {
 RegolaPrezzi::RegolaPrezzi(std::shared_ptr<kv::services::PriceCalculation> calcolo, Decimali decimali)
     : calcolo_(std::move(calcolo)), decimali_(std::move(decimali)) {}
 
+RegolaPrezzi::Campo RegolaPrezzi::CampoDi(std::string_view campo) { return {IndiceCifra(campo), Percentuale(campo)}; }
+
 std::optional<std::string> RegolaPrezzi::Applica(std::string_view campo, kv::Variant& valore, CifreRiga& riga,
+                                                 bool verifica_netto) const {
+    return Applica(CampoDi(campo), valore, riga, verifica_netto);
+}
+
+std::optional<std::string> RegolaPrezzi::Applica(const Campo& campo, kv::Variant& valore, CifreRiga& riga,
                                                  bool verifica_netto) const {
     if (kv::IsBlank(valore)) return std::nullopt;
     const auto numero = kv::TryCDec(valore);
@@ -49,13 +56,13 @@ std::optional<std::string> RegolaPrezzi::Applica(std::string_view campo, kv::Var
     kv::Decimal v = *numero;
     // Kept to what the window shows of it.
     std::optional<int> decimali;
-    if (Percentuale(campo)) {
+    if (campo.percentuale) {
         decimali = 3;
     } else if (decimali_) {
         decimali = decimali_(riga.valuta);
     }
     if (decimali && *decimali >= 0) v = v.Round(*decimali);
-    const int i = IndiceCifra(campo);
+    const int i = campo.cifra;
     if (i == kPrezzo && v.Sign() < 0) return "Il prezzo lordo " + Numero(v) + " \u00e8 negativo: non \u00e8 un prezzo.";
     if ((i == kScontoImporto || i == kMaggiorazioneImporto) && v.Sign() < 0)
         return std::string(i == kScontoImporto ? "L'importo dello sconto " : "L'importo della maggiorazione ") +

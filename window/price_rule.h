@@ -42,6 +42,15 @@ public:
     using Decimali = std::function<std::optional<int>(const kv::Variant& valuta)>;
     RegolaPrezzi(std::shared_ptr<kv::services::PriceCalculation> calcolo, Decimali decimali);
 
+    // A field as the rule judges it, worked out once for many values.
+    struct Campo {
+        int cifra = -1;  // IndiceCifra
+        bool percentuale = false;
+    };
+    static Campo CampoDi(std::string_view campo);
+    std::optional<std::string> Applica(const Campo& campo, kv::Variant& valore, CifreRiga& riga,
+                                       bool verifica_netto = true) const;
+
     // Brings `valore`, about to be stored into field `campo` of the row whose inputs are `riga`, to what
     // the field stores, and puts it into `riga`. Returns why the row may not hold it (Italian), or
     // nothing. A blank value is always accepted. Without `verifica_netto` the row's net price is left

@@ -366,6 +366,8 @@ public:
             Cell(f[0], f[1], f[2], f[3]);
         } else if (command == "click") {
             const auto f = SplitFields(args, 0, true);
+            // "Da periodo" asks its question in a dialog of its own, which a script answers with `period`.
+            if (Lower(RTrim(f[0])) == Lower(kDaPeriodoKey)) throw ScriptFailure{"per \"Da periodo\" usare period ACQ VEN"};
             Click(RTrim(f[0]));
         } else if (command == "dump") {
             const auto f = AllFields(args);
