@@ -221,7 +221,9 @@ std::vector<StoricoPrezzi::Voce> StoricoPrezzi::DiCella(const RigaListino& riga,
         v.salvataggio = kv::CLng(s.IsNull() ? rs->Value("QX10_ID") : s);
         v.operazione = static_cast<Operazione>(kv::CLng(rs->Value("QX10_INDOPERAZ")));
         v.esito = static_cast<EsitoRiga>(kv::CLng(rs->Value("QX10_INDRIGA")));
-        if (const auto* d = rs->Value("QX10_DATAORA").TryGet<kv::Date>()) v.quando = *d;
+        // The value is kept while its date is read: a pointer into a temporary would outlive it.
+        const Variant quando = rs->Value("QX10_DATAORA");
+        if (const auto* d = quando.TryGet<kv::Date>()) v.quando = *d;
         v.utente = Testo(rs->Value("QX10_UTENTE")).value_or("");
         v.prima = Testo(rs->Value("QX10_VALOREPREC"));
         v.dopo = Testo(rs->Value("QX10_VALORENUOVO"));
@@ -261,8 +263,10 @@ StoricoPrezzi::Annullamento StoricoPrezzi::PreparaAnnullamento(int32_t ditta, co
         c.colonna = kv::RTrim(kv::CStr(righe->Value("QX10_COLONNA")));
         c.prima = Testo(righe->Value("QX10_VALOREPREC"));
         c.dopo = Testo(righe->Value("QX10_VALORENUOVO"));
-        if (a.celle.empty())
-            if (const auto* d = righe->Value("QX10_DATAORA").TryGet<kv::Date>()) a.quando = *d;
+        if (a.celle.empty()) {
+            const Variant quando = righe->Value("QX10_DATAORA");
+            if (const auto* d = quando.TryGet<kv::Date>()) a.quando = *d;
+        }
         ultima_riga = std::max<long>(ultima_riga, kv::CLng(righe->Value("QX10_ID")));
         esiti.emplace(c.riga, c.esito);
         a.celle.push_back(std::move(c));

@@ -190,21 +190,29 @@ RettificaDialog::RettificaDialog(const QString& column_caption, long rows, long 
     listino_ = new QCheckBox(QStringLiteral("Tutte le righe del &listino %1").arg(list), this);
     listino_->setEnabled(list > 0);
     form->addRow(QString(), listino_);
-    arrotonda_ = new QCheckBox(QStringLiteral("&Arrotonda con lo scaglione"), this);
-    scaglione_ = new QSpinBox(this);
-    scaglione_->setRange(1, 32767);
-    scaglione_->setEnabled(false);
-    connect(arrotonda_, &QCheckBox::toggled, scaglione_, &QWidget::setEnabled);
-    form->addRow(arrotonda_, scaglione_);
+    AggiungiScaglione(*this, *form, arrotonda_, scaglione_);
     layout->addLayout(form);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* applica = buttons->addButton(QStringLiteral("A&pplica"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
-    applica->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    AggiungiPulsanti(*this, *layout, QStringLiteral("A&pplica"));
     variazione_->setFocus();
+}
+
+void AggiungiScaglione(QDialog& dialog, QFormLayout& form, QCheckBox*& arrotonda, QSpinBox*& scaglione) {
+    arrotonda = new QCheckBox(QStringLiteral("&Arrotonda con lo scaglione"), &dialog);
+    scaglione = new QSpinBox(&dialog);
+    scaglione->setRange(1, 32767);
+    scaglione->setEnabled(false);
+    QObject::connect(arrotonda, &QCheckBox::toggled, scaglione, &QWidget::setEnabled);
+    form.addRow(arrotonda, scaglione);
+}
+
+void AggiungiPulsanti(QDialog& dialog, QVBoxLayout& layout, const QString& conferma) {
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* avanti = buttons->addButton(conferma, QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
+    avanti->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout.addWidget(buttons);
 }
 
 int RettificaDialog::scaglioneScelto() const { return arrotonda_->isChecked() ? scaglione_->value() : 0; }

@@ -13,6 +13,8 @@
 #include <vector>
 
 class QCheckBox;
+class QFormLayout;
+class QVBoxLayout;
 class QLineEdit;
 class QSpinBox;
 
@@ -46,6 +48,11 @@ class RettificaDialog : public QDialog {
     QCheckBox* arrotonda_;
     QSpinBox* scaglione_;
 };
+
+// The parts the price dialogs share: the "Arrotonda con lo scaglione" row (a check box that enables the
+// bracket's spin box), and the buttons, `conferma` (the default, Enter) and "Annulla" (Escape).
+void AggiungiScaglione(QDialog& dialog, QFormLayout& form, QCheckBox*& arrotonda, QSpinBox*& scaglione);
+void AggiungiPulsanti(QDialog& dialog, QVBoxLayout& layout, const QString& conferma);
 
 // What Ctrl+R does on a view, without the dialog: exposed so that the flow can be tested.
 bool ApplyRettifica(FRMMG_QUENDORMIXAL& window, kv::qt::DataGridView* view, const RettificaDialog& dialog);

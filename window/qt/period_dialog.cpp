@@ -2,16 +2,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "window/frmmg_quendormixal.h"
+#include "window/qt/grid_sheet_keys.h"
 
 namespace qmx::qt {
 
@@ -53,20 +52,9 @@ PeriodoDialog::PeriodoDialog(const std::vector<PeriodoMemorizzato>& acquisto,
     variazione_ = new QLineEdit(this);
     variazione_->setPlaceholderText(QStringLiteral("+5% oppure -0,50 (vuoto: nessuna)"));
     riga(QStringLiteral("Varia&zione del prezzo lordo:"), variazione_);
-    arrotonda_ = new QCheckBox(QStringLiteral("&Arrotonda con lo scaglione"), this);
-    scaglione_ = new QSpinBox(this);
-    scaglione_->setRange(1, 32767);
-    scaglione_->setEnabled(false);
-    connect(arrotonda_, &QCheckBox::toggled, scaglione_, &QWidget::setEnabled);
-    form->addRow(arrotonda_, scaglione_);
+    AggiungiScaglione(*this, *form, arrotonda_, scaglione_);
     layout->addLayout(form);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* copia = buttons->addButton(QStringLiteral("C&opia"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
-    copia->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    AggiungiPulsanti(*this, *layout, QStringLiteral("C&opia"));
     (acquisto.empty() ? vendita_ : acquisto_)->setFocus();
 }
 
