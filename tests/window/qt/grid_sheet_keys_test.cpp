@@ -1,5 +1,6 @@
 // The spreadsheet keys of the Qt price grids: Ctrl+V pastes the clipboard's block from the current
-// cell, Shift+arrows widen the selection, Ctrl+C copies it, and "Rettifica prezzi" adjusts it.
+// cell, Shift+arrows widen the selection, Ctrl+C copies it, Ctrl+Z and Ctrl+Y undo and redo, and
+// "Rettifica prezzi" adjusts it.
 
 #include <gtest/gtest.h>
 
@@ -87,6 +88,18 @@ TEST_F(GridSheetKeys, CtrlVPastesShiftArrowsSelectAndCtrlCCopies) {
     EXPECT_EQ(view->table()->selectionModel()->selectedIndexes().size(), 4);
     Key(Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("12,50\t10\n13,25\t\n"));
+
+    // Ctrl+Z takes the paste back whole; Ctrl+Y and Ctrl+Shift+Z do it again.
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Text(8, prezzo), "");
+    EXPECT_EQ(Text(9, prezzo), "");
+    EXPECT_FALSE(window->State().changes_pending);
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Text(9, prezzo), "13,25");
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Text(8, prezzo + 1), "10");
+    EXPECT_TRUE(window->State().changes_pending);
 }
 
 TEST_F(GridSheetKeys, ABadCellPastesNothingAndSaysWhere) {
