@@ -199,8 +199,8 @@ public:
     void RidisegnaPivot();
     void ClearVarianti();
     // The stored rows of the article and kind (of every validity period, or of the one from `inizio` to
-    // `fine`): list, option, period, gross price, discounts, markups and recharge. What a new period
-    // may start from.
+    // `fine`): list, option, period (left out when one is asked for), gross price, discounts, markups and
+    // recharge. What a new period may start from.
     kv::ado::RecordsetPtr RigheMemorizzate(const kv::Date* inizio = nullptr, const kv::Date* fine = nullptr);
     // Matrix rows regardless of the current filter.
     long RecordCount();

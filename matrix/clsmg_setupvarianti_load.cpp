@@ -466,12 +466,14 @@ std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::ve
 kv::ado::RecordsetPtr CLSMG_SETUPVARIANTI::RigheMemorizzate(const kv::Date* inizio, const kv::Date* fine) {
     // Only the columns a new period takes, and only the period asked for: on an article of thousands of
     // rows the fetch is most of the work.
-    std::string sql =
-        "SELECT LI10_NUMLIST, LI10_OPZIONE_MG5E, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL, LI10_PREZZO, LI10_SC1PER,"
-        " LI10_SC2PER, LI10_SC3PER, LI10_SC4PER, LI10_SC5PER, LI10_SC6PER, LI10_SCIMP, LI10_MAG1PER, LI10_MAG2PER,"
-        " LI10_MAGIMP, LI10_PERRICDELTA FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = 0"
-        " AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = 0 AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''";
+    // The rows of one period leave their dates out: the query chose them.
     const bool periodo = inizio && fine;
+    std::string sql = "SELECT LI10_NUMLIST, LI10_OPZIONE_MG5E, ";
+    if (!periodo) sql += "LI10_DATAINIZIOVAL, LI10_DATAFINEVAL, ";
+    sql += "LI10_PREZZO, LI10_SC1PER, LI10_SC2PER, LI10_SC3PER, LI10_SC4PER, LI10_SC5PER, LI10_SC6PER, LI10_SCIMP,"
+           " LI10_MAG1PER, LI10_MAG2PER, LI10_MAGIMP, LI10_PERRICDELTA FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ?"
+           " AND LI10_FLGUSODECOR = 0 AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = 0 AND LI10_CODART_MG66 = ?"
+           " AND LI10_DEPOS_MG58 = ''";
     if (periodo) sql += " AND LI10_DATAINIZIOVAL = ? AND LI10_DATAFINEVAL = ?";
     auto cmd = kv::ado::Command::Create();
     cmd->SetActiveConnection(core_.ADOConnection);

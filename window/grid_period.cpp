@@ -146,14 +146,16 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
     if (!(memorizzati.IsBOF() && memorizzati.IsEOF())) {
         const int s_numlist = Campo(memorizzati, "LI10_NUMLIST");
         const int s_opzione = Campo(memorizzati, "LI10_OPZIONE_MG5E");
-        const int s_ini = Campo(memorizzati, "LI10_DATAINIZIOVAL");
-        const int s_fine = Campo(memorizzati, "LI10_DATAFINEVAL");
+        // Rows read for the period alone come without their dates.
+        const int s_ini = memorizzati.GetFields().IndexOf("LI10_DATAINIZIOVAL");
+        const int s_fine = memorizzati.GetFields().IndexOf("LI10_DATAFINEVAL");
+        const long inizio = copia.inizio.Days(), fine = copia.fine.Days();
         std::array<int, kCopiati.size()> s_campi{};
         for (std::size_t i = 0; i < kCopiati.size(); ++i) s_campi[i] = Campo(memorizzati, kCopiati[i]);
         for (memorizzati.MoveFirst(); !memorizzati.IsEOF(); memorizzati.MoveNext()) {
-            const auto a = Giorno(memorizzati.Value(s_ini));
-            const auto b = Giorno(memorizzati.Value(s_fine));
-            if (!a || !b || *a != copia.inizio.Days() || *b != copia.fine.Days()) continue;
+            if (s_ini >= 0 && s_fine >= 0 &&
+                (Giorno(memorizzati.Value(s_ini)) != inizio || Giorno(memorizzati.Value(s_fine)) != fine))
+                continue;
             const long listino = NumeroListino(memorizzati.Value(s_numlist));
             if (!listini.count(listino)) continue;  // a list this window does not show
             const kv::Variant opzione = memorizzati.Value(s_opzione);
@@ -168,11 +170,12 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
             matrice.SetBookmark(it->second.bookmark);
             const auto proprio_ini = Giorno(matrice.Value(m_ini));
             const auto proprio_fine = Giorno(matrice.Value(m_fine));
-            if (proprio_ini && proprio_fine && *proprio_ini == *a && *proprio_fine == *b) {
+            if (proprio_ini == inizio && proprio_fine == fine) {
                 ++esito.stesso_periodo;
                 continue;
             }
-            PeriodoPreparato::Riga n{it->second.bookmark, std::vector<kv::Variant>(kCopiati.size())};
+            PeriodoPreparato::Riga n{it->second.bookmark, {}};
+            static_assert(std::tuple_size_v<decltype(n.valori)> == kCopiati.size());
             // The row's inputs as CifreDi gives them (the first eleven copied fields are those inputs).
             CifreRiga cifre;
             cifre.valuta = matrice.Value(m_valuta);

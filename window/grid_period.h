@@ -13,6 +13,7 @@
 // period is the source period (a list that keeps its own dates) is left alone and reported: copying a
 // period onto itself would change the stored prices it was asked to start from.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -73,7 +74,7 @@ struct PeriodoPreparato {
     EsitoPeriodo esito;
     struct Riga {
         kv::Variant bookmark;
-        std::vector<kv::Variant> valori;
+        std::array<kv::Variant, 12> valori;  // gross price, discounts, markups, recharge
     };
     std::vector<Riga> righe;
 };
