@@ -126,8 +126,6 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
     const int m_numlist = Campo(matrice, "LI10_NUMLIST");
     const int m_opzione = Campo(matrice, "LI10_OPZIONE_MG5E");
     const int m_valuta = Campo(matrice, "BLT_VALUTA");
-    std::array<int, CifreRiga::kCifre> m_cifre{};
-    for (std::size_t i = 0; i < m_cifre.size(); ++i) m_cifre[i] = Campo(matrice, kCopiati[i]);
     std::array<RegolaPrezzi::Campo, kCopiati.size()> regole{};
     for (std::size_t i = 0; i < kCopiati.size(); ++i) regole[i] = RegolaPrezzi::CampoDi(kCopiati[i]);
     const int m_ini = Campo(matrice, "LI10_DATAINIZIOVAL");
@@ -176,10 +174,10 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
             }
             PeriodoPreparato::Riga n{it->second.bookmark, {}};
             static_assert(std::tuple_size_v<decltype(n.valori)> == kCopiati.size());
-            // The row's inputs as CifreDi gives them (the first eleven copied fields are those inputs).
+            // The row's net-price inputs once the copy is stored: the first eleven copied fields are those
+            // inputs, and a blank copied over a stored value is stored as 0, as the net price reads it.
             CifreRiga cifre;
             cifre.valuta = matrice.Value(m_valuta);
-            for (std::size_t i = 0; i < m_cifre.size(); ++i) cifre.valori[i] = matrice.Value(m_cifre[i]);
             // One value the price rule refuses refuses the whole copy.
             auto rifiuta = [&](const std::string& perche) {
                 esito.errore = "Listino " + std::to_string(listino) + ", opzione " + kv::Trim(kv::CStr(NS(opzione))) +
@@ -201,6 +199,7 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
                 if (regola) {
                     if (auto perche = regola->Applica(regole[i], v, cifre, false)) return rifiuta(*perche);
                 }
+                if (i < cifre.valori.size()) cifre.valori[i] = v;
                 n.valori[i] = v;
             }
             if (regola)

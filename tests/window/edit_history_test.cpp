@@ -6,6 +6,8 @@
 #include "matrix/matrix_recordset.h"
 #include "platform/variant/strings.h"
 #include "window/edit_history.h"
+#include "platform/services/price_calculation.h"
+#include "support/headless_host.h"
 #include "window/grid_period.h"
 
 namespace qmx {
@@ -174,6 +176,26 @@ TEST(DaPeriodo, APriceTheRuleRefusesRefusesTheWholeCopy) {
     EXPECT_NE(preparato.esito.errore.find("negativo"), std::string::npos) << preparato.esito.errore;
     ScriviPeriodo(*matrice, preparato, {});
     EXPECT_EQ(Lordi(*matrice), (std::vector<std::string>{"-", "-"}));
+
+    // The net price is judged on what the row will hold: a discount of the grid's row that the copy
+    // replaces with the period's blank (stored as 0) does not count. 10 - 9 is 1, not 10 * 50 % - 9.
+    auto rs = Memorizzati();
+    rs->MoveFirst();
+    rs->SetValue("LI10_PREZZO", Variant(10.0));
+    rs->SetValue("LI10_SC1PER", Variant::Null());
+    rs->SetValue("LI10_SCIMP", Variant(9.0));
+    rs->Update();
+    matrice->MoveFirst();
+    matrice->SetValue("LI10_SC1PER", Variant(50.0));
+    testing::HeadlessHost host;  // the currencies' decimals the calculation reads
+    auto calcolo = std::make_shared<kv::services::HostPriceCalculation>();
+    calcolo->SetGlobalServices(host.global);
+    RegolaPrezzi con_netto(calcolo, [](const Variant&) { return std::optional<int>(2); });
+    auto accettato = PreparaPeriodo(*matrice, *rs, CopiaPeriodo{kv::Date::FromYmd(2025, 1, 1),
+                                                                kv::Date::FromYmd(2025, 12, 31), {}, {}},
+                                    &con_netto);
+    EXPECT_EQ(accettato.esito.errore, "");
+    EXPECT_EQ(accettato.righe.size(), 1u);
 }
 
 }  // namespace
