@@ -10,6 +10,7 @@
 #include "shell/clsmg_quendormixal.h"
 #include "support/db_engines.h"
 #include "support/headless_host.h"
+#include "support/shared_desktop.h"
 #include "window/frmmg_quendormixal.h"
 
 namespace qmx {
@@ -18,67 +19,11 @@ namespace {
 namespace svc = kv::services;
 using testing::Engine;
 
-// One desktop: the host's services over the company database and the window on them.
-struct Desktop {
-    explicit Desktop(const std::string& connection_string) {
-        global = std::make_shared<svc::HostGlobalServices>(demo::kDittaAbbigliamento, connection_string);
-        entry->SetClsGlobal(global);
-        entry->SetActiveNavigator(std::make_shared<svc::HostNavigator>());
-        entry->SetActiveFrame(std::make_shared<svc::HostFrame>(kv::Variant(int16_t{3})));
-        entry->SetClsVoceMenu(std::make_shared<svc::HostMenuEntry>());
-        entry->SetStatusBar(std::make_shared<svc::HostStatusBar>());
-        entry->SetIsActive(true);
-        window->SetActiveInterface(entry);
-        window->SetOwner(entry);
-        window->SetWindowState(0);
-    }
-    ~Desktop() {
-        if (window->IsLoaded()) {
-            global->ScriptedMessages()->QueueAnswer(svc::answer::kNo);
-            window->Unload();
-        }
-    }
-    void Type(kv::controls::EntryField& field, const std::string& text) {
-        ASSERT_TRUE(field.UserType(text)) << field.Name();
-        field.UserLeave();
-    }
-    // Article SCI001 (grid type 1) for 2025: purchase rows 0-7 list 1 (stored, 35), 8-15 list 2 (none).
-    void Load() {
-        Type(*window->TXT_CODART, demo::kArticoloTipo1);
-        Type(*window->TXT_DADATA_ACQ, "01/01/2025");
-        Type(*window->TXT_ADATA_ACQ, "31/12/2025");
-        Type(*window->TXT_DADATA_VEN, "01/01/2025");
-        Type(*window->TXT_ADATA_VEN, "31/12/2025");
-    }
-    long Prezzo() const { return window->GRD_LISACQ->Columns().IndexOf("LI10_PREZZO"); }
-    void Edit(long row, const std::string& price) {
-        ASSERT_TRUE(window->GRD_LISACQ->UserEditCell(row, Prezzo(), price).accepted) << row;
-    }
-    std::string Shown(long row) const { return window->GRD_LISACQ->CellText(row, Prezzo()); }
-    bool Confirm() { return window->INTERNAV->UserClick("Conferma"); }
-    svc::ScriptedMessageService& Messages() const { return *global->ScriptedMessages(); }
+// One desktop of those sharing the company database.
+using Desktop = testing::SharedDesktop;
 
-    std::shared_ptr<svc::HostGlobalServices> global;
-    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
-    std::shared_ptr<FRMMG_QUENDORMIXAL> window = FRMMG_QUENDORMIXAL::Create();
-};
-
-class TwoDesktops : public testing::EngineTest {
+class TwoDesktops : public testing::SharedDatabase {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        if (sqlite()) {
-            connection_string_ = file_.ConnectionString();
-            session_ = kv::ado::Connection::Create();
-            session_->Open(connection_string_ + ";Mode=Create");
-        } else {
-            connection_string_ = database().connection_string();
-            session_ = database().connection();
-        }
-        demo::CreateSchema(*session_);
-        demo::BuildDemo(*session_);
-    }
     // The stored purchase price of a list and colour of SCI001, as text ("" when there is no row).
     std::string Stored(int list, const std::string& colour) {
         auto rs = session_->Execute(
@@ -93,9 +38,6 @@ protected:
         return kv::CLng(rs->Value(0));
     }
 
-    testing::TempDatabase file_;
-    std::string connection_string_;
-    kv::ado::ConnectionPtr session_;
 };
 
 // Rows (purchase grid): 0 list 1 Beige, both edit it; 1 list 1 Bianco, only B; 2 list 1 Blu navy, only

@@ -15,6 +15,7 @@
 #include "shell/clsmg_quendormixal.h"
 #include "support/db_engines.h"
 #include "support/headless_host.h"
+#include "support/shared_desktop.h"
 #include "support/oggi.h"
 #include "window/frmmg_quendormixal.h"
 
@@ -23,44 +24,8 @@ namespace {
 
 namespace svc = kv::services;
 
-struct Desktop {
-    Desktop(const std::string& connection_string, const std::string& user, const char* now) {
-        global = std::make_shared<svc::HostGlobalServices>(demo::kDittaAbbigliamento, connection_string);
-        global->SetToday(kv::Date::ParseLocal(now, kv::RegionalSettings::Italian()));
-        global->SetUserName(user);
-        entry->SetClsGlobal(global);
-        entry->SetActiveNavigator(std::make_shared<svc::HostNavigator>());
-        entry->SetActiveFrame(std::make_shared<svc::HostFrame>(kv::Variant(int16_t{3})));
-        entry->SetClsVoceMenu(std::make_shared<svc::HostMenuEntry>());
-        entry->SetStatusBar(std::make_shared<svc::HostStatusBar>());
-        entry->SetIsActive(true);
-        window->SetActiveInterface(entry);
-        window->SetOwner(entry);
-        window->SetWindowState(0);
-    }
-    ~Desktop() {
-        if (window->IsLoaded()) {
-            global->ScriptedMessages()->QueueAnswer(svc::answer::kNo);
-            window->Unload();
-        }
-    }
-    void Type(kv::controls::EntryField& field, const std::string& text) {
-        ASSERT_TRUE(field.UserType(text)) << field.Name();
-        field.UserLeave();
-    }
-    // Article SCI001 (grid type 1) for 2025: purchase rows 0-7 list 1 (stored, 35), 8-15 list 2 (none).
-    void Load() {
-        Type(*window->TXT_CODART, demo::kArticoloTipo1);
-        Type(*window->TXT_DADATA_ACQ, "01/01/2025");
-        Type(*window->TXT_ADATA_ACQ, "31/12/2025");
-        Type(*window->TXT_DADATA_VEN, "01/01/2025");
-        Type(*window->TXT_ADATA_VEN, "31/12/2025");
-    }
-    long Prezzo() const { return window->GRD_LISACQ->Columns().IndexOf("LI10_PREZZO"); }
-    void Edit(long row, const std::string& price) {
-        ASSERT_TRUE(window->GRD_LISACQ->UserEditCell(row, Prezzo(), price).accepted) << row;
-    }
-    bool Confirm() { return window->INTERNAV->UserClick("Conferma"); }
+struct Desktop : testing::SharedDesktop {
+    using SharedDesktop::SharedDesktop;
     std::vector<std::string> History(long row) {
         window->GRD_LISACQ->UserEnter();
         EXPECT_TRUE(window->GRD_LISACQ->UserMoveTo(row, Prezzo()));
@@ -72,29 +37,10 @@ struct Desktop {
         window->INTERNAV->UserClick(FRMMG_QUENDORMIXAL::kAnnullaSalvataggioKey);
         return Messages().Messages().empty() ? std::string() : Messages().Messages().back().text;
     }
-    svc::ScriptedMessageService& Messages() const { return *global->ScriptedMessages(); }
-
-    std::shared_ptr<svc::HostGlobalServices> global;
-    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
-    std::shared_ptr<FRMMG_QUENDORMIXAL> window = FRMMG_QUENDORMIXAL::Create();
 };
 
-class PriceHistory : public testing::EngineTest {
+class PriceHistory : public testing::SharedDatabase {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        if (sqlite()) {
-            connection_string_ = file_.ConnectionString();
-            session_ = kv::ado::Connection::Create();
-            session_->Open(connection_string_ + ";Mode=Create");
-        } else {
-            connection_string_ = database().connection_string();
-            session_ = database().connection();
-        }
-        demo::CreateSchema(*session_);
-        demo::BuildDemo(*session_);
-    }
     // The history of SCI001 as rows of text, in the order written.
     std::vector<std::string> HistoryRows() {
         auto rs = session_->Execute(
@@ -127,9 +73,6 @@ protected:
         return out;
     }
 
-    testing::TempDatabase file_;
-    std::string connection_string_;
-    kv::ado::ConnectionPtr session_;
 };
 
 TEST_P(PriceHistory, ASaveRecordsEachChangedCellARefusedSaveNothingAndACellListsItsChangesNewestFirst) {
