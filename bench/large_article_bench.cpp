@@ -44,6 +44,7 @@
 //
 // It prints the figures, then, last, one line per target and engine: `target NAME ENGINE VALUE LIMIT`.
 // QMX_BENCH_ENGINE=sqlite or postgresql runs that engine only.
+// QMX_BENCH_SEASON_ONLY runs "Da periodo" and the undo alone.
 
 #include <malloc.h>
 #include <time.h>
@@ -632,6 +633,11 @@ void SeasonAndUndo(const Engine& e, const std::string& connection_string, std::v
 void WindowFlows(const Engine& e, std::vector<Target>& targets) {
     Database db(e, "_w");
     BuildLarge(*db.connection, true);
+    if (std::getenv("QMX_BENCH_SEASON_ONLY")) {
+        // For profiling "Da periodo" and undo alone.
+        SeasonAndUndo(e, db.ConnectionString(), targets);
+        return;
+    }
     const char* en = e.name.c_str();
     qmx::bench::BenchDesk desk(qmx::demo::kDittaGrande, db.ConnectionString(), kOggi);
     auto& w = desk.Window();
@@ -847,7 +853,7 @@ int main(int argc, char** argv) {
             continue;
         }
         try {
-            Run(e, targets);
+            if (!std::getenv("QMX_BENCH_SEASON_ONLY")) Run(e, targets);
             if (!std::getenv("QMX_BENCH_LOAD_ONLY")) WindowFlows(e, targets);
             pg_ran = pg_ran || e.name == "postgresql";
         } catch (const std::exception& err) {

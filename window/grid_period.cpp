@@ -141,6 +141,7 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
 
     // The period's values, worked out and checked before anything is stored.
     auto& nuove = preparato.righe;
+    nuove.reserve(righe.size());
     if (!(memorizzati.IsBOF() && memorizzati.IsEOF())) {
         const int s_numlist = Campo(memorizzati, "LI10_NUMLIST");
         const int s_opzione = Campo(memorizzati, "LI10_OPZIONE_MG5E");
@@ -225,7 +226,11 @@ void ScriviPeriodo(kv::ado::Recordset& matrice, PeriodoPreparato& preparato, con
             const kv::Variant& v = n.valori[i];
             const kv::Variant vecchio = matrice.Value(m_campi[i]);
             // A value equal to the one in the row is no edit, as a cell confirmed unchanged.
-            const bool uguale = kv::IsBlank(vecchio) ? v.IsNull() : !v.IsNull() && kv::CDec(vecchio) == kv::CDec(v);
+            const double* a = vecchio.TryGet<double>();
+            const double* b = v.TryGet<double>();
+            const bool uguale = a && b && *a == *b ? true
+                                : kv::IsBlank(vecchio)  ? v.IsNull()
+                                                        : !v.IsNull() && kv::CDec(vecchio) == kv::CDec(v);
             if (!uguale && StoreEdit(matrice, m_campi[i], v)) ++memorizzati_riga;
         }
         if (!n.valori[0].IsNull()) esito.lordi.emplace_back(n.bookmark, n.valori[0]);
