@@ -44,7 +44,7 @@
 //
 // It prints the figures, then, last, one line per target and engine: `target NAME ENGINE VALUE LIMIT`.
 // QMX_BENCH_ENGINE=sqlite or postgresql runs that engine only.
-// QMX_BENCH_SEASON_ONLY runs "Da periodo" and the undo alone.
+// QMX_BENCH_SEASON_ONLY runs "Da periodo" and the undo alone, QMX_BENCH_WINDOW_ONLY the window's flows.
 
 #include <malloc.h>
 #include <time.h>
@@ -853,7 +853,7 @@ int main(int argc, char** argv) {
             continue;
         }
         try {
-            if (!std::getenv("QMX_BENCH_SEASON_ONLY")) Run(e, targets);
+            if (!std::getenv("QMX_BENCH_SEASON_ONLY") && !std::getenv("QMX_BENCH_WINDOW_ONLY")) Run(e, targets);
             if (!std::getenv("QMX_BENCH_LOAD_ONLY")) WindowFlows(e, targets);
             pg_ran = pg_ran || e.name == "postgresql";
         } catch (const std::exception& err) {

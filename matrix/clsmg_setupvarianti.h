@@ -408,11 +408,12 @@ private:
         std::vector<kv::Variant> attuali; // the compared values (the pivot's where it holds the row's)
         bool nota = false;                // its values were kept, so it is known to be edited
     };
-    // The rows a save may write, in row order; `da_pivot` holds values of the field `indice_pivot` by
-    // bookmark that the matrix does not hold yet. Reads no database.
-    std::vector<RigaCandidata> RigheCandidate(const std::map<long long, kv::Variant>& da_pivot, int indice_pivot);
+    // The rows a save may write, in row order, the first `al_piu` of them; `da_pivot` holds values of the
+    // field `indice_pivot` by bookmark that the matrix does not hold yet. Reads no database.
+    std::vector<RigaCandidata> RigheCandidate(const std::map<long long, kv::Variant>& da_pivot, int indice_pivot,
+                                              std::size_t al_piu = SIZE_MAX);
     // The candidates of the next save, the values typed in the pivot of grid type 4 included.
-    std::vector<RigaCandidata> RigheModificate();
+    std::vector<RigaCandidata> RigheModificate(std::size_t al_piu = SIZE_MAX);
     // What a save does with a candidate, its stored rows being `letti` as read now (a conflict aside):
     // nothing (a row with no stored row that holds nothing entered - an empty cell is not a price of 0
     // - or, without kept values, a row as stored), insert it, or update its stored rows.

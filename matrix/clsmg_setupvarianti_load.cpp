@@ -656,25 +656,44 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
             rs.MoveFirst();
             const auto& fields = rs.FieldInfos();
             auto global = core_.ActiveInterface ? core_.ActiveInterface->ClsGlobal() : nullptr;
+            // What each field becomes is worked out once: a text field a blank, any other a 0. A field that
+            // holds that already is not written again, so blanking a matrix that is blank (a new key after
+            // "Nuovo") reads its rows and writes nothing.
+            struct Svuota {
+                int indice;
+                bool testo;
+                Variant bianco;  // " " as the text field stores it
+            };
+            std::vector<Svuota> piano;
+            for (std::size_t i = 6; i < fields.size(); ++i) {
+                const auto& f = fields[i];
+                if (kv::EqualsNoCase(f.name, "BLT_VALUTA") || kv::EqualsNoCase(f.name, "LI10_NUMLIST")) continue;
+                const int indice = static_cast<int>(i);
+                switch (f.type) {
+                    case kv::ado::adBSTR:
+                    case kv::ado::adChar:
+                    case kv::ado::adWChar:
+                    case kv::ado::adVarChar:
+                    case kv::ado::adVarWChar:
+                    case kv::ado::adLongVarWChar:
+                        piano.push_back({indice, true, rs.ConvertValue(indice, Variant(" "))});
+                        break;
+                    default:
+                        piano.push_back({indice, false, Variant()});
+                        break;
+                }
+            }
+            const Variant zero(int16_t{0});
             for (; !rs.IsEOF(); rs.MoveNext()) {
-                for (std::size_t i = 6; i < fields.size(); ++i) {
-                    const auto& f = fields[i];
-                    if (kv::EqualsNoCase(f.name, "BLT_VALUTA") || kv::EqualsNoCase(f.name, "LI10_NUMLIST")) continue;
-                    switch (f.type) {
-                        case kv::ado::adBSTR:
-                        case kv::ado::adChar:
-                        case kv::ado::adWChar:
-                        case kv::ado::adVarChar:
-                        case kv::ado::adVarWChar:
-                        case kv::ado::adLongVarWChar:
-                            rs.SetValue(static_cast<int>(i), Variant(" "));
-                            break;
-                        default: {
-                            const Variant v = rs.Value(static_cast<int>(i));
-                            if (!v.IsNull() && !kv::IsTrue(kv::Eq(v, Variant(int16_t{0}))))
-                                rs.SetValue(static_cast<int>(i), Variant(int16_t{0}));
-                            break;
-                        }
+                for (const Svuota& c : piano) {
+                    const Variant v = rs.Value(c.indice);
+                    if (c.testo) {
+                        if (!(v.IsString() && c.bianco.IsString() && v.StringValue() == c.bianco.StringValue()))
+                            rs.SetValue(c.indice, Variant(" "));
+                    } else if (const double* d = v.TryGet<double>()) {
+                        if (*d != 0) rs.SetValue(c.indice, zero);
+                    } else if (!v.IsNull() && !kv::IsTrue(kv::Eq(v, zero))) {
+                        rs.SetValue(c.indice, zero);
                     }
                 }
                 rs.Update();

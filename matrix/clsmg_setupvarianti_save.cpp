@@ -281,8 +281,9 @@ void CLSMG_SETUPVARIANTI::InTransazione(F&& work) {
 // ---- Save
 
 std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheCandidate(
-    const std::map<long long, Variant>& da_pivot, int indice_pivot) {
+    const std::map<long long, Variant>& da_pivot, int indice_pivot, std::size_t al_piu) {
     std::vector<RigaCandidata> out;
+    if (al_piu == 0) return out;
     auto& rs = Matrice(recordset_);
     auto clone = rs.Clone();
     const std::vector<int> campi = CampiConfrontati(rs);
@@ -321,6 +322,7 @@ std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheCandid
         r.opzione = NS(clone->Value("LI10_OPZIONE_MG5E"));
         r.attuali = attuali;
         out.push_back(std::move(r));
+        if (out.size() >= al_piu) break;
     }
     return out;
 }
@@ -343,7 +345,7 @@ CLSMG_SETUPVARIANTI::Destino CLSMG_SETUPVARIANTI::DestinoDi(const RigaCandidata&
     return Destino::kAggiorna;
 }
 
-std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheModificate() {
+std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheModificate(std::size_t al_piu) {
     // Grid type 4: the prices typed in the element on screen are still in the pivot, as for the save.
     std::map<long long, Variant> da_pivot;
     int indice_pivot = -1;
@@ -355,12 +357,13 @@ std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheModifi
                 for (const auto& [bookmark, valore] : *valori) da_pivot[kv::CLngLng(bookmark)] = valore;
             }
     }
-    return RigheCandidate(da_pivot, indice_pivot);
+    return RigheCandidate(da_pivot, indice_pivot, al_piu);
 }
 
 bool CLSMG_SETUPVARIANTI::HaModifiche() {
     bool modifiche = false;
-    schema::Trap(core_, [&] { modifiche = recordset_ && !RigheModificate().empty(); });
+    // One row is enough to know: after a recalculation of thousands of rows the others are not looked at.
+    schema::Trap(core_, [&] { modifiche = recordset_ && !RigheModificate(1).empty(); });
     return modifiche;
 }
 
