@@ -137,6 +137,23 @@ std::strong_ordering RigaListino::operator<=>(const RigaListino& o) const {
     return fine.Days() <=> o.fine.Days();
 }
 
+namespace {
+
+// Whether two values are plainly the same datum (both nothing, or equal values of one type), so that
+// recording them would give the same text; false leaves the question to StessoValore.
+bool StessoDato(const Variant& a, const Variant& b) {
+    const bool a_vuoto = a.IsNull() || a.IsEmpty(), b_vuoto = b.IsNull() || b.IsEmpty();
+    if (a_vuoto || b_vuoto) return a_vuoto && b_vuoto;
+    if (const double* x = a.TryGet<double>())
+        if (const double* y = b.TryGet<double>()) return *x == *y;
+    if (const auto* x = a.TryGet<kv::Decimal>())
+        if (const auto* y = b.TryGet<kv::Decimal>()) return *x == *y;
+    if (a.IsString() && b.IsString()) return a.StringValue() == b.StringValue();
+    return false;
+}
+
+}  // namespace
+
 std::optional<std::string> ValoreStorico(const Variant& v) {
     if (v.IsNull() || v.IsEmpty()) return std::nullopt;
     if (const auto* d = v.TryGet<kv::Date>()) return d->ToYmd();
@@ -151,6 +168,11 @@ std::vector<CellaStorico> CelleCambiate(const RigaListino& riga, const std::vect
     if (!prima && !dopo) return out;
     const EsitoRiga esito = !prima ? EsitoRiga::kInserita : !dopo ? EsitoRiga::kEliminata : EsitoRiga::kAggiornata;
     for (int c = 0; c < kColonneConfrontate; ++c) {
+        // A save of thousands of rows changes a price or two of each: the columns that hold the very same
+        // value before and after are passed over without being written out and read back as text.
+        if (esito == EsitoRiga::kAggiornata &&
+            StessoDato((*prima)[static_cast<std::size_t>(c)], (*dopo)[static_cast<std::size_t>(c)]))
+            continue;
         const std::string colonna = kNomiConfrontati[c];
         auto p = prima ? ValoreStorico((*prima)[static_cast<std::size_t>(c)]) : std::nullopt;
         auto d = dopo ? ValoreStorico((*dopo)[static_cast<std::size_t>(c)]) : std::nullopt;
