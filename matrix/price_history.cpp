@@ -93,8 +93,8 @@ bool Numerica(const std::string& colonna) {
 // Whether two recorded values of a column are the same stored value: numbers compare by value. Null
 // differs from 0 and from blank text, as the database keeps them apart: an undo puts back exactly what
 // was stored.
-bool StessoValore(const std::string& colonna, const std::optional<std::string>& a, const std::optional<std::string>& b) {
-    if (a && b && Numerica(colonna)) {
+bool StessoValore(bool numerica, const std::optional<std::string>& a, const std::optional<std::string>& b) {
+    if (a && b && numerica) {
         const auto da = kv::Decimal::Parse(*a);
         const auto db = kv::Decimal::Parse(*b);
         if (da && db) return da->Normalized().ToString() == db->Normalized().ToString();
@@ -103,9 +103,9 @@ bool StessoValore(const std::string& colonna, const std::optional<std::string>& 
 }
 
 // Whether a value is nothing worth naming in a row that comes or goes: Null, blank text, a 0.
-bool Vuoto(const std::string& colonna, const std::optional<std::string>& v) {
+bool Vuoto(bool numerica, const std::optional<std::string>& v) {
     if (!v || v->empty()) return true;
-    if (!Numerica(colonna)) return false;
+    if (!numerica) return false;
     const auto d = kv::Decimal::Parse(*v);
     return d && d->IsZero();
 }
@@ -148,6 +148,8 @@ bool StessoDato(const Variant& a, const Variant& b) {
         if (const double* y = b.TryGet<double>()) return *x == *y;
     if (const auto* x = a.TryGet<kv::Decimal>())
         if (const auto* y = b.TryGet<kv::Decimal>()) return *x == *y;
+    if (const auto* x = a.TryGet<kv::Date>())
+        if (const auto* y = b.TryGet<kv::Date>()) return *x == *y;
     if (a.IsString() && b.IsString()) return a.StringValue() == b.StringValue();
     return false;
 }
@@ -177,10 +179,10 @@ std::vector<CellaStorico> CelleCambiate(const RigaListino& riga, const std::vect
         auto p = prima ? ValoreStorico((*prima)[static_cast<std::size_t>(c)]) : std::nullopt;
         auto d = dopo ? ValoreStorico((*dopo)[static_cast<std::size_t>(c)]) : std::nullopt;
         if (esito == EsitoRiga::kAggiornata) {
-            if (StessoValore(colonna, p, d)) continue;
+            if (StessoValore(TipoDi(c) == TipoConfrontato::kNumero, p, d)) continue;
         } else {
             // A row that comes or goes: its price always, the rest where it holds something.
-            if (c != 0 && Vuoto(colonna, prima ? p : d)) continue;
+            if (c != 0 && Vuoto(TipoDi(c) == TipoConfrontato::kNumero, prima ? p : d)) continue;
         }
         out.push_back({riga, esito, colonna, std::move(p), std::move(d)});
     }
@@ -335,7 +337,7 @@ StoricoPrezzi::Annullamento StoricoPrezzi::PreparaAnnullamento(int32_t ditta, co
         const auto m = memorizzate.find(c.riga);
         if (c.esito == EsitoRiga::kEliminata) {
             if (m != memorizzate.end()) cambiate.insert(c.riga);
-        } else if (m == memorizzate.end() || !StessoValore(c.colonna, m->second.at(c.colonna), c.dopo)) {
+        } else if (m == memorizzate.end() || !StessoValore(Numerica(c.colonna), m->second.at(c.colonna), c.dopo)) {
             cambiate.insert(c.riga);
         }
     }
