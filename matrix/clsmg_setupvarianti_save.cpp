@@ -544,7 +544,35 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 }
                 if (righe.empty()) return;
 
-                // The values each row is written with.
+                // The values each row is written with. What each column takes is decided by its name and
+                // type once, not again for every one of thousands of rows.
+                enum class Ruolo { kOggi, kUno, kZero, kProvvigione, kData, kTesto, kNumero, kRicarico, kNz, kValore };
+                auto ruolo = [&](int i, bool inserita) {
+                    const auto& f = campi[static_cast<std::size_t>(i)];
+                    const std::string nome = kv::UCase(f.name);
+                    if (inserita) {
+                        if (nome == "LI10_DATACREAZ" || nome == "LI10_DATAULTAGG") return Ruolo::kOggi;
+                        if (nome == "LI10_FLGVARIATO") return Ruolo::kUno;
+                        if (f.type == kv::ado::adDate) return Ruolo::kData;
+                        if (IsText(f.type)) return Ruolo::kTesto;
+                        if (nome == "LI10_INDUM" || nome == "LI10_FLGLIST") return Ruolo::kUno;
+                        return Ruolo::kNumero;
+                    }
+                    if (nome == "LI10_FLGLIST" || nome == "LI10_FLGVARIATO" || nome == "LI10_INDUM") return Ruolo::kUno;
+                    if (nome == "LI10_INDTIPOVAR" || nome == "LI10_FLGPERSON") return Ruolo::kZero;
+                    if (nome == "LI10_FLGPROVV") return Ruolo::kProvvigione;
+                    if (nome == "LI10_DATAULTAGG") return Ruolo::kOggi;
+                    if (f.type == kv::ado::adDate) return Ruolo::kData;
+                    if (i <= kUltimoPrezzo) return Ruolo::kNumero;
+                    if (nome == "LI10_PERRICDELTA") return Ruolo::kRicarico;
+                    if (nome == "LI10_PROVPER" || nome == "LI10_PROVIMP" || nome == "LI10_INDRICALPR" ||
+                        nome == "LI10_INDARROT")
+                        return Ruolo::kNz;
+                    return Ruolo::kValore;
+                };
+                std::vector<Ruolo> ruoli_insert, ruoli_update;
+                for (int i = kPrimaInsert; i <= ultimo; ++i) ruoli_insert.push_back(ruolo(i, true));
+                for (int i = kPrimaUpdate; i <= ultimo; ++i) ruoli_update.push_back(ruolo(i, false));
                 for (auto& riga : righe) {
                     const RigaCandidata& cand = *riga.candidata;
                     clone->SetBookmark(Variant(cand.bookmark));
@@ -557,44 +585,37 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                         return c.Value(i);
                     };
                     if (riga.insert()) {
+                        riga.valori.reserve(ruoli_insert.size());
                         for (int i = kPrimaInsert; i <= ultimo; ++i) {
-                            const auto& f = campi[static_cast<std::size_t>(i)];
-                            const std::string nome = kv::UCase(f.name);
-                            if (nome == "LI10_DATACREAZ" || nome == "LI10_DATAULTAGG") {
-                                // A new row is created and last changed today.
-                                riga.valori.emplace_back(oggi);
-                            } else if (nome == "LI10_FLGVARIATO") {
-                                riga.valori.emplace_back(int16_t{1});
-                            } else if (f.type == kv::ado::adDate) {
-                                riga.valori.push_back(Data(valore(i)));
-                            } else if (IsText(f.type)) {
-                                riga.valori.push_back(Testo(valore(i)));
-                            } else if (nome == "LI10_INDUM" || nome == "LI10_FLGLIST") {
-                                riga.valori.emplace_back(int16_t{1});
-                            } else {
-                                riga.valori.push_back(Numero(valore(i)));
+                            switch (ruoli_insert[static_cast<std::size_t>(i - kPrimaInsert)]) {
+                                case Ruolo::kOggi: riga.valori.emplace_back(oggi); break;  // created and changed today
+                                case Ruolo::kUno: riga.valori.emplace_back(int16_t{1}); break;
+                                case Ruolo::kData: riga.valori.push_back(Data(valore(i))); break;
+                                case Ruolo::kTesto: riga.valori.push_back(Testo(valore(i))); break;
+                                default: riga.valori.push_back(Numero(valore(i))); break;
                             }
                         }
                         continue;
                     }
+                    riga.valori.reserve(ruoli_update.size() + 8 + 2 * kColonneConfrontate);
                     for (int i = kPrimaUpdate; i <= ultimo; ++i) {
                         const auto& f = campi[static_cast<std::size_t>(i)];
-                        const std::string nome = kv::UCase(f.name);
+                        const Ruolo r = ruoli_update[static_cast<std::size_t>(i - kPrimaUpdate)];
                         const Variant v = valore(i);
-                        if (nome == "LI10_FLGLIST" || nome == "LI10_FLGVARIATO" || nome == "LI10_INDUM") {
+                        if (r == Ruolo::kUno) {
                             riga.valori.emplace_back(int16_t{1});
-                        } else if (nome == "LI10_INDTIPOVAR" || nome == "LI10_FLGPERSON") {
+                        } else if (r == Ruolo::kZero) {
                             riga.valori.emplace_back(int16_t{0});
-                        } else if (nome == "LI10_FLGPROVV") {
+                        } else if (r == Ruolo::kProvvigione) {
                             const bool provv = kv::CDbl(NZ(valore(campo_provper))) != 0;
                             riga.valori.emplace_back(int16_t{provv ? int16_t{1} : int16_t{0}});
-                        } else if (nome == "LI10_DATAULTAGG") {
+                        } else if (r == Ruolo::kOggi) {
                             riga.valori.emplace_back(oggi);  // changed today
-                        } else if (f.type == kv::ado::adDate) {
+                        } else if (r == Ruolo::kData) {
                             riga.valori.push_back(Data(v));
-                        } else if (i <= kUltimoPrezzo) {
+                        } else if (r == Ruolo::kNumero) {
                             riga.valori.push_back(Numero(v));
-                        } else if (nome == "LI10_PERRICDELTA") {
+                        } else if (r == Ruolo::kRicarico) {
                             // The host's database-value formatter decides how the recharge is written.
                             Variant scritto = Valore(v, false);
                             if (formatter) {
@@ -609,8 +630,7 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                                 }
                             }
                             riga.valori.push_back(scritto);
-                        } else if (nome == "LI10_PROVPER" || nome == "LI10_PROVIMP" || nome == "LI10_INDRICALPR" ||
-                                   nome == "LI10_INDARROT") {
+                        } else if (r == Ruolo::kNz) {
                             riga.valori.push_back(NZ(v));
                         } else {
                             riga.valori.push_back(Valore(v, IsText(f.type)));
