@@ -356,6 +356,23 @@ TEST_F(SheetWindow, APasteIsPendingWithItsNetPricesAndABadCellPastesNothing) {
     EXPECT_EQ(Text(20, "LI10_PREZZO"), "");
 }
 
+// Pending changes are judged by the rows' values, not by which rows were touched: a row typed back to
+// its price is no change, wherever the changed row stands.
+TEST_F(SheetWindow, ARowTypedBackToItsPriceIsNoChangeWhereverTheChangedRowStands) {
+    const std::string prima = Text(2, "LI10_PREZZO");
+    ASSERT_TRUE(Acq().UserMoveTo(2, Column("LI10_PREZZO")));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "77\n"));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), prima.empty() ? "\n" : prima + "\n"));
+    ASSERT_TRUE(Acq().UserMoveTo(20, Column("LI10_PREZZO")));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "88\n"));
+    ASSERT_TRUE(Acq().UserMoveTo(21, Column("LI10_PREZZO")));
+    ASSERT_TRUE(IncollaBlocco(*window, Acq(), "99\n"));
+    ASSERT_TRUE(window->AnnullaUltimaModifica());  // row 21 back: row 20 is still changed
+    EXPECT_TRUE(window->State().changes_pending);
+    ASSERT_TRUE(window->AnnullaUltimaModifica());  // row 20 back: row 2 holds its price again
+    EXPECT_FALSE(window->State().changes_pending);
+}
+
 TEST_F(SheetWindow, ThreePercentOnASelectionWithAndWithoutABracket) {
     const long prezzo = Column("LI10_PREZZO");
     ASSERT_TRUE(Acq().UserMoveTo(8, prezzo));
