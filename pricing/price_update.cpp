@@ -91,6 +91,8 @@ void PriceUpdate::BeginRun() {
     run_purchase_flags_.reset();
     run_acq_ = nullptr;
     run_purchase_nets_.clear();
+    run_par_rs_ = nullptr;
+    run_par_riga_ = -1;
 }
 
 void PriceUpdate::EndRun() {
@@ -100,6 +102,8 @@ void PriceUpdate::EndRun() {
     run_purchase_flags_.reset();
     run_acq_ = nullptr;
     run_purchase_nets_.clear();
+    run_par_rs_ = nullptr;
+    run_par_riga_ = -1;
 }
 
 void PriceUpdate::AggiornaPrezzo() { Aggiorna(Branch::ByDefault, kv::Decimal()); }
@@ -118,6 +122,9 @@ struct PriceUpdate::StatoAggiorna {
     bool calcolato = false;  // the zero-recharge mode produced a price
     Variant flag_acq, flag_ven;
     int16_t modo = 0;
+    int64_t par_riga = -1;   // the parameters' row (its bookmark), in a run; -1: read them each time
+    Variant lordo_acq;       // the purchase row's gross price, as read first
+    std::optional<Variant> netto_acq;  // its net price, as the recharge read it
     DerivazioneRegistrata d;  // what the steps did, kept when derivations are recorded
 };
 
@@ -153,20 +160,24 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             if (!ven || !acq) throw PricingNotSet("the matrix recordset");
             if (!par_ven) throw PricingNotSet("the sales list parameters");
             if (registra_) RigheDerivazioni(*ven, *acq);
+            if (in_run_ && !par_ven->IsBOF() && !par_ven->IsEOF()) s.par_riga = kv::CLngLng(par_ven->Bookmark());
         },
         // A purchase row with no price gives nothing to derive: the sales row stays as it is rather
         // than taking a price of 0 that nobody set.
-        [&] { return kv::IsBlank(campi_acq.prezzo.Di(*acq)) ? Flow::Exit : Flow::Next; },
+        [&] {
+            s.lordo_acq = campi_acq.prezzo.Di(*acq);
+            return kv::IsBlank(s.lordo_acq) ? Flow::Exit : Flow::Next;
+        },
         [&] {
             ricarica = branch == Branch::Recharge ||
-                       (branch == Branch::ByDefault && !Num(campi_par_ven.ricdefault.Di(*par_ven)).IsZero());
+                       (branch == Branch::ByDefault && !Num(LeggiParametro(s, kRicDefault)).IsZero());
         },
 
         // ---- Recharge branch. A row that already has a price, or its own recharge, keeps its recharge.
         [&] {
             if (!ricarica) return;
             if (Num(campi_ven.perricdelta.Di(*ven)).IsZero() && Num(campi_ven.prezzo.Di(*ven)).IsZero())
-                campi_ven.perricdelta.Scrivi(*ven, NZ(campi_par_ven.ricdefault.Di(*par_ven)));
+                campi_ven.perricdelta.Scrivi(*ven, NZ(LeggiParametro(s, kRicDefault)));
         },
         [&] {
             if (ricarica) NettoAcquisto(acq);
@@ -174,7 +185,8 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         // N + N x (R / 100) in exact decimals, grouped as written, then as a double.
         [&] {
             if (!ricarica) return;
-            const kv::Decimal n = Num(campi_acq.netto.Di(*acq));
+            s.netto_acq = campi_acq.netto.Di(*acq);
+            const kv::Decimal n = Num(*s.netto_acq);
             const kv::Decimal r = Num(campi_ven.perricdelta.Di(*ven));
             p = (n + (r / kv::Decimal(100)) * n).ToDouble();
             calcolato = true;
@@ -192,7 +204,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             calc->SetCurrency(NS(campi_acq.valuta.Di(*acq)));
         },
         [&] {
-            if (!ricarica) modo = kv::CInt(NZ(campi_par_ven.modriczero.Di(*par_ven)));
+            if (!ricarica) modo = kv::CInt(NZ(LeggiParametro(s, kModRicZero)));
             if (!ricarica && registra_) d.modo = modo;
         },
         [&] {
@@ -232,7 +244,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         [&] {
             if (!calcolato) return;
             flag_acq = FlagIvaAcquisto(acq);
-            flag_ven = campi_par_ven.flgivacompr.Di(*par_ven);
+            flag_ven = LeggiParametro(s, kFlgIvaCompr);
         },
         [&] {
             if (!calcolato) return;
@@ -249,7 +261,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         // Rounding comes after the conversion, so the stored price is the rounded one in the sales
         // list's terms.
         [&] {
-            if (calcolato) Arrotonda(p, par_ven, ven, registra_ ? &d.arrotondamento : nullptr);
+            if (calcolato) Arrotonda(p, s, registra_ ? &d.arrotondamento : nullptr);
         },
         [&] { VariantiVen().AggiornaPrezzoNetto(); },
         // The derivation is kept by the sales row's bookmark, with the purchase row's: a run keeps one for
@@ -260,11 +272,12 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             const int64_t riga = kv::CLngLng(ven->Bookmark()) - primo_ven_;
             const int64_t riga_acq = kv::CLngLng(acq->Bookmark()) - 1;
             if (riga < 0 || riga_acq < 0) return;
-            d.fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
+            d.fonte = kv::CInt(NZ(LeggiParametro(s, kIndArrPrezzo)));
             d.prezzo_finale = Tieni(campi_ven.prezzo.Di(*ven));
             d.riga_acq = riga_acq;
-            d.lordo_acq = Tieni(campi_acq.prezzo.Di(*acq));
-            d.netto_acq = Tieni(campi_acq.netto.Di(*acq));
+            // The purchase row is not written by the update: its figures are those read above.
+            d.lordo_acq = Tieni(s.lordo_acq);
+            d.netto_acq = Tieni(s.netto_acq ? *s.netto_acq : campi_acq.netto.Di(*acq));
             d.presente = true;
             const auto i = static_cast<std::size_t>(riga);
             if (i >= derivazioni_.size()) derivazioni_.resize(i + 1);
@@ -313,6 +326,9 @@ void PriceUpdate::Azzera(StatoAggiorna& s) const {
     s.flag_acq = Variant();
     s.flag_ven = Variant();
     s.modo = 0;
+    s.par_riga = -1;
+    s.lordo_acq = Variant();
+    s.netto_acq.reset();
     if (registra_) s.d = DerivazioneRegistrata{};
 }
 
@@ -339,9 +355,27 @@ std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag
     return std::nullopt;  // equal flags, or a Null one: the price stays
 }
 
-void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven,
-                            int32_t* applicato) {
-    const int16_t fonte = kv::CInt(NZ(campi_par_ven.indarrprezzo.Di(*par_ven)));
+Variant PriceUpdate::LeggiParametro(StatoAggiorna& s, Parametro quale) {
+    const Campo* const campi[kParametri] = {&campi_par_ven.ricdefault,   &campi_par_ven.modriczero,
+                                            &campi_par_ven.flgivacompr,  &campi_par_ven.indarrprezzo,
+                                            &campi_par_ven.scaglione,    &campi_par_ven.valuta};
+    const Campo& campo = *campi[quale];
+    if (!in_run_ || s.par_riga < 0) return campo.Di(*s.par_ven);
+    const auto righe = s.par_ven->Rows();
+    if (run_par_rs_ != s.par_ven.get() || run_par_riga_ != s.par_riga || !(run_par_rows_ == righe)) {
+        run_par_rs_ = s.par_ven.get();
+        run_par_riga_ = s.par_riga;
+        run_par_rows_ = righe;
+        for (auto& v : run_par_) v.reset();
+    }
+    auto& letto = run_par_[static_cast<std::size_t>(quale)];
+    if (!letto) letto = campo.Di(*s.par_ven);
+    return *letto;
+}
+
+void PriceUpdate::Arrotonda(double price, StatoAggiorna& s, int32_t* applicato) {
+    const auto& ven = s.ven;
+    const int16_t fonte = kv::CInt(NZ(LeggiParametro(s, kIndArrPrezzo)));
     // The row's price was just written: a rounding indicator or bracket it already holds needs no
     // second write (the row is modified either way, and the field keeps its value).
     auto scrivi = [&](const Campo& campo, const Variant& v) {
@@ -362,14 +396,14 @@ void PriceUpdate::Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, 
     if (fonte == 1) {
         scaglione = Scaglione();
     } else if (fonte == 2) {
-        scaglione = NS(campi_par_ven.scaglione.Di(*par_ven));
+        scaglione = NS(LeggiParametro(s, kScaglione));
     } else {
         return;
     }
     if (scaglione.IsEmpty() || kv::CStr(scaglione).empty()) return;  // no bracket: nothing changes
     auto rounding = ctx_.price_rounding;
     if (!rounding) throw PricingNotSet("the price rounding");
-    const std::string valuta = kv::CStr(campi_par_ven.valuta.Di(*par_ven));
+    const std::string valuta = kv::CStr(LeggiParametro(s, kValuta));
     // Rounded before anything is written: a rounding that fails leaves the indicator and bracket as they
     // were, so the row never says it was rounded with a bracket its price did not go through.
     const double arrotondato = rounding->Round(price, kv::CInt(scaglione), valuta);

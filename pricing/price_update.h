@@ -15,6 +15,7 @@
 // sales rows only, so a purchase row that several sales rows derive from has its net price computed and
 // written at the first of them.
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -123,8 +124,11 @@ private:
     // Nothing when the flags ask for no conversion.
     std::optional<double> ConvertiIva(double price, const kv::Variant& flag_acq, const kv::Variant& flag_ven);
     // The rounding block: indicator, bracket and rounded gross price of the sales row.
-    void Arrotonda(double price, const kv::ado::RecordsetPtr& par_ven, const kv::ado::RecordsetPtr& ven,
-                   int32_t* applicato = nullptr);
+    void Arrotonda(double price, StatoAggiorna& s, int32_t* applicato = nullptr);
+    // A column of the sales list's parameters (the current row of `s.par_ven`). Within a run each is
+    // read once for the list the parameters stand on: thousands of rows share a handful of lists.
+    enum Parametro { kRicDefault, kModRicZero, kFlgIvaCompr, kIndArrPrezzo, kScaglione, kValuta, kParametri };
+    kv::Variant LeggiParametro(StatoAggiorna& s, Parametro quale);
     // The VAT flag of the purchase list that the purchase row belongs to.
     kv::Variant FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq);
     kv::Variant Scaglione();
@@ -150,6 +154,11 @@ private:
     // The purchase rows (by bookmark) whose net price the run has computed, in run_acq_.
     const kv::ado::Recordset* run_acq_ = nullptr;
     std::vector<uint8_t> run_purchase_nets_;
+    // The parameters read in the run, and the row they were read from (its bookmark in its rows).
+    const kv::ado::Recordset* run_par_rs_ = nullptr;
+    kv::ado::Recordset::RowsStamp run_par_rows_;
+    int64_t run_par_riga_ = -1;
+    std::array<std::optional<kv::Variant>, kParametri> run_par_;
     std::shared_ptr<PassiAggiorna> passi_;  // the update's steps, made at its first run
     bool registra_ = false;
     // A figure as the update read it from a row: a Double (the matrices' own kind) as it is, anything
