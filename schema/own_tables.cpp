@@ -69,6 +69,49 @@ bool EsisteTabella(kv::ado::Connection& connection, std::string_view table) {
     return kv::CLng(v) != 0;
 }
 
+namespace {
+
+std::string Testo(std::string_view s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+std::string ChiavePreferenza(long company, std::string_view user, std::string_view key) {
+    return " WHERE QX12_DITTA_CG18 = " + std::to_string(company) + " AND QX12_UTENTE = " + Testo(user) +
+           " AND QX12_CHIAVE = " + Testo(key);
+}
+
+}  // namespace
+
+std::optional<std::string> LeggiPreferenza(kv::ado::Connection& connection, long company, std::string_view user,
+                                           std::string_view key) {
+    if (!EsisteTabella(connection, kTabellaPreferenze)) return std::nullopt;
+    auto rs = connection.Execute("SELECT QX12_VALORE FROM QX12_PREFERENZE" + ChiavePreferenza(company, user, key));
+    std::optional<std::string> valore;
+    if (!rs->IsEOF()) valore = kv::IsBlank(rs->Value(0)) ? std::string() : kv::RTrim(kv::CStr(rs->Value(0)));
+    rs->Close();
+    return valore;
+}
+
+void ScriviPreferenza(kv::ado::Connection& connection, long company, std::string_view user, std::string_view key,
+                      std::string_view value) {
+    connection.BeginTrans();
+    try {
+        AssicuraTabella(connection, kTabellaPreferenze);
+        connection.Execute("DELETE FROM QX12_PREFERENZE" + ChiavePreferenza(company, user, key));
+        connection.Execute("INSERT INTO QX12_PREFERENZE (QX12_DITTA_CG18, QX12_UTENTE, QX12_CHIAVE, QX12_VALORE) VALUES (" +
+                           std::to_string(company) + ", " + Testo(user) + ", " + Testo(key) + ", " + Testo(value) + ")");
+        connection.CommitTrans();
+    } catch (...) {
+        if (connection.InTransaction()) connection.RollbackTrans();
+        throw;
+    }
+}
+
 void AssicuraTabella(kv::ado::Connection& connection, std::string_view table) {
     if (EsisteTabella(connection, table)) return;
     const auto istruzioni = IstruzioniTabella(connection.Provider(), table);
