@@ -780,7 +780,7 @@ private:
             std::string line;
             for (std::size_t i = 0; i < columns.size(); ++i) {
                 if (i) line += '\t';
-                line += RTrim(grid->CellText(r, columns[i]));
+                line += RTrim(grid->CellDisplayText(r, columns[i]));
             }
             out_ << line << '\n';
         }
