@@ -50,6 +50,7 @@ void MarginiVendita::Dimentica() {
     tabella_cambi_.reset();
     cambi_.clear();
     righe_ok_ = false;
+    acq_.reset();
 }
 
 const MarginiVendita::Parametri* MarginiVendita::Lista(const std::shared_ptr<CLSMG_SETUPLISTINI>& driver,
@@ -150,9 +151,10 @@ void MarginiVendita::Calcola(kv::ado::Recordset& ven, MargineRiga& m) {
     m.lista_acq = pv->riferimento;
     auto acq_matrice = ctx_.varianti_acq ? ctx_.varianti_acq->Recordset() : nullptr;
     if (!acq_matrice) throw PricingNotSet("the purchase matrix");
-    if (!righe_ok_ || !(acq_matrice->Rows() == righe_lette_)) {
+    if (!righe_ok_ || !acq_ || !(acq_matrice->Rows() == righe_lette_)) {
         righe_ok_ = righe_acq_.Costruisci(*acq_matrice, ven);
         righe_lette_ = acq_matrice->Rows();
+        acq_ = acq_matrice->Clone();
         if (!righe_ok_) throw PricingNotSet("the purchase matrix's key fields");
     }
     const auto& trovate = righe_acq_.Trova(ven, static_cast<int16_t>(m.lista_acq));
@@ -161,7 +163,7 @@ void MarginiVendita::Calcola(kv::ado::Recordset& ven, MargineRiga& m) {
         m.motivo = di + " non ha questa opzione";
         return;
     }
-    auto acq = acq_matrice->Clone();
+    kv::ado::Recordset* acq = acq_.get();
     acq->SetBookmark(Variant(static_cast<long long>(trovate.back())));
     if (kv::IsBlank(acq->Value("LI10_PREZZO"))) {
         m.motivo = di + " non ha un prezzo per questa opzione";

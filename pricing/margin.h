@@ -99,6 +99,7 @@ private:
     std::map<std::pair<std::string, double>, std::optional<std::pair<kv::Decimal, kv::Date>>> cambi_;
     RigheAcquisto righe_acq_;
     kv::ado::Recordset::RowsStamp righe_lette_;  // the purchase rows righe_acq_ was made of
+    kv::ado::RecordsetPtr acq_;                   // a clone of them the purchase rows are read through
     bool righe_ok_ = false;
 };
 
