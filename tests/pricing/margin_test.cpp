@@ -5,6 +5,7 @@
 #include <string>
 
 #include "pricing/pricing_support.h"
+#include "schema/own_tables.h"
 #include "support/db_engines.h"
 
 namespace qmx {
@@ -105,6 +106,29 @@ TEST_P(MarginiVenditaTest, RowsFindTheirPurchaseRowAndTheRateOfTheirDay) {
         ven->MoveNext();
     }
     EXPECT_TRUE(bench->reports.empty());
+}
+
+// A company database made before the rates and the users' choices: reading them creates nothing and
+// finds nothing; the first rate asked for, or the first choice kept, creates the table.
+TEST_P(MarginiVenditaTest, ADatabaseWithoutTheNewTablesGetsThemOnFirstUse) {
+    db().Execute("DROP TABLE QX11_CAMBI");
+    db().Execute("DROP TABLE QX12_PREFERENZE");
+    EXPECT_EQ(schema::LeggiPreferenza(db(), 1, "anna", "MARGINE"), std::nullopt);
+    EXPECT_FALSE(schema::EsisteTabella(db(), schema::kTabellaPreferenze));
+    schema::ScriviPreferenza(db(), 1, "anna", "MARGINE", "1");
+    schema::ScriviPreferenza(db(), 1, "anna", "MARGINE", "0");
+    schema::ScriviPreferenza(db(), 2, "anna", "MARGINE", "1");
+    EXPECT_EQ(schema::LeggiPreferenza(db(), 1, "anna", "MARGINE"), "0");
+    EXPECT_EQ(schema::LeggiPreferenza(db(), 1, "d'arco", "MARGINE"), std::nullopt);
+
+    AggiungiParametro(bench->lis_acq->rstParMagLis, {{"MG44_NUMLIST", 3.0}, {"MG44_VALUTA_CG08", "USD"}});
+    AggiungiParametro(bench->lis_ven->rstParMagLis, {{"MG44_NUMLIST", 11.0}, {"MG44_NUMLISTACQRIC", 3.0}});
+    AggiungiRiga(bench->Acq(), {{"LI10_NUMLIST", 3.0}, {"LI10_PREZZO", 10.0}, {"BLT_VALUTA", "USD"}});
+    AggiungiRiga(bench->Ven(), {{"LI10_NUMLIST", 11.0}, {"LI10_PREZZO", 20.0}});
+    MarginiVendita margini(bench->Context(), [] { return kv::Date::FromYmd(2026, 6, 15); });
+    auto ven = bench->Ven()->Clone();
+    EXPECT_EQ(margini.Calcola(*ven).motivo, "manca il cambio di USD al 01/01/2025");
+    EXPECT_TRUE(schema::EsisteTabella(db(), schema::kTabellaCambi));
 }
 
 QMX_INSTANTIATE_ENGINES(MarginiVenditaTest);
