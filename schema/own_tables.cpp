@@ -3,6 +3,7 @@
 #include "platform/variant/error.h"
 #include "platform/variant/strings.h"
 #include "schema/schema_ddl.h"
+#include "shell/modmg_quendormixal.h"
 
 namespace qmx::schema {
 
@@ -71,14 +72,7 @@ bool EsisteTabella(kv::ado::Connection& connection, std::string_view table) {
 
 namespace {
 
-std::string Testo(std::string_view s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'";
-}
+std::string Testo(std::string_view s) { return "'" + RaddoppiaApici(s) + "'"; }
 
 std::string ChiavePreferenza(long company, std::string_view user, std::string_view key) {
     return " WHERE QX12_DITTA_CG18 = " + std::to_string(company) + " AND QX12_UTENTE = " + Testo(user) +

@@ -49,17 +49,7 @@ TEST(CalcolaMargine, FiguresWorkedOutByHand) {
     EXPECT_FALSE(CalcolaMargine({D("0"), false, D("80"), false, D("22")}).has_value());
 }
 
-class MarginiVenditaTest : public qmx::testing::EngineTest {
-protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        demo::CreateSchema(db());
-        demo::BuildDemo(db());
-        bench = std::make_unique<testing::PricingBench>(database().connection());
-    }
-    std::unique_ptr<testing::PricingBench> bench;
-};
+class MarginiVenditaTest : public testing::PricingDemoTest {};
 
 // The demo's dollar rates of company 1: 1.0389 from 01/01/2025, 1.1789 from 01/07/2025; the article's
 // VAT 22 %.
