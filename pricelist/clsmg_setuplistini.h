@@ -82,6 +82,13 @@ public:
     std::map<std::string, std::string>& OpzioniColonna() { return opzioni_colonna_; }
     const std::map<std::string, std::string>& OpzioniColonna() const { return opzioni_colonna_; }
 
+    // The sales grid's column of each row's margin over its purchase price ("Margine %"), read-only:
+    // a field of the grid only, whose cells the window works out. Whether it is shown is the user's
+    // choice; the column is defined with it (grid types 1 to 3) and follows it when it changes.
+    static constexpr const char* kCampoMargine = "BLT_MARGINE";
+    bool MostraMargine() const { return mostra_margine_; }
+    void SetMostraMargine(bool value);
+
     // ======== Configuration and checks (clsmg_setuplistini.cpp) ========
     // The property check, then whether the company has lists of this kind in fast creation.
     bool ConfigurationOk();
@@ -120,6 +127,7 @@ private:
     KvEnumDtLisStartProp prop_start_date_ = KvEnumDtLisStartProp::LisDtVoid;
     KvEnumDtLisEndProp prop_end_date_ = KvEnumDtLisEndProp::LisDtVoid;
     std::map<std::string, std::string> opzioni_colonna_;
+    bool mostra_margine_ = false;
 };
 
 }  // namespace qmx

@@ -104,6 +104,7 @@ void CLSMG_SETUPLISTINI::SetupGridListini(const RecordsetPtr& rst) {
     if (m_eSalPur == LisSale)
         g.INIT_ADDColumn("LI10_PERRICDELTA", "%Ricar.", 1, 900, omitted, omitted, kPercentFormat);
     g.INIT_ADDColumn("BLT_PREZZONETTO", "Prezzo netto", 1, 1800, omitted, omitted, currency_format);
+    if (m_eSalPur == LisSale) g.INIT_ADDColumn(kCampoMargine, "Margine %", 1, 1000, omitted, omitted, "#,##0.00");
     // The commission column follows the list the recordset stands on after the walks above (its first).
     if (HasRows(rst) && !NS(rst->Value("MG44_PERCPROV")).StringValue().empty())
         g.INIT_ADDColumn("LI10_PROVPER", "% prov.", 1, 700, omitted, omitted, kPercentFormat);
@@ -132,7 +133,15 @@ void CLSMG_SETUPLISTINI::SetupGridListini(const RecordsetPtr& rst) {
     g.MODCOL_Alignment("BLT_PREZZONETTO", 1);
     g.MODCOL_ClassFormat("BLT_PREZZONETTO", ctl::kClassAmount, ctl::kKindUnitPrice, kCurrency);
     editable("LI10_PROVPER", ctl::kClassAmount, 6);
+    g.MODCOL_Alignment(kCampoMargine, 1);
+    if (g.Columns().IndexOf(kCampoMargine) >= 0) g.Columns().Item(kCampoMargine).SetVisible(mostra_margine_);
     g.InitializeEND();
+}
+
+void CLSMG_SETUPLISTINI::SetMostraMargine(bool value) {
+    mostra_margine_ = value;
+    if (Qgrid && Qgrid->Columns().IndexOf(kCampoMargine) >= 0)
+        Qgrid->Columns().Item(kCampoMargine).SetVisible(value);
 }
 
 void CLSMG_SETUPLISTINI::SetupGridTipo4(const RecordsetPtr& rs_opzioni) {

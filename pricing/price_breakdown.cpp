@@ -1,5 +1,7 @@
 #include "pricing/price_breakdown.h"
 
+#include <tuple>
+
 #include "platform/variant/strings.h"
 #include "shell/modmg_quendormixal.h"
 
@@ -144,6 +146,35 @@ std::string NumeroItaliano(const Decimal& value, int decimals) {
 }
 
 std::string NumeroItaliano(double value) { return NumeroItaliano(Decimal::FromDouble(value)); }
+
+void RigheMargine(const MargineRiga& m, std::vector<std::string>& r) {
+    if (!m.margine) {
+        r.push_back("Margine: non calcolabile, " + m.motivo);
+        return;
+    }
+    // A converted or VAT-free figure has as many decimals as the division gives: four are shown.
+    auto cifra = [](const Decimal& d) { return NumeroItaliano(d.Round(4).Normalized()); };
+    const Margine& g = *m.margine;
+    const std::string acquisto = NumeroItaliano(m.cifre.netto_acq) + " " + m.valuta_acq;
+    std::string s = "Margine: " + NumeroItaliano(g.percentuale, 2) + " % sul prezzo netto di acquisto ";
+    if (m.valuta_acq == m.valuta_ven) {
+        r.push_back(s + acquisto + " (listino " + std::to_string(m.lista_acq) + ")");
+    } else {
+        r.push_back(s + cifra(g.acquisto_convertito) + " " + m.valuta_ven + " (listino " +
+                    std::to_string(m.lista_acq) + ": " + acquisto + ")");
+        std::string cambi;
+        for (const auto& [valuta, cambio, dal] : {std::tuple{m.valuta_acq, m.cifre.cambio_acq, m.inizio_cambio_acq},
+                                                  std::tuple{m.valuta_ven, m.cifre.cambio_ven, m.inizio_cambio_ven}}) {
+            if (!dal) continue;
+            cambi += (cambi.empty() ? "" : ", ") + std::string("1 ") + m.valuta_ditta + " = " + NumeroItaliano(cambio) +
+                     " " + valuta + " dal " + dal->ToString();
+        }
+        r.push_back("Cambio al " + m.giorno.ToString() + ": " + cambi);
+    }
+    if (m.cifre.iva_ven || m.cifre.iva_acq)
+        r.push_back("Senza IVA (aliquota " + Percento(m.cifre.aliquota) + "): vendita " + cifra(g.vendita) +
+                    ", acquisto " + cifra(g.acquisto));
+}
 
 DettaglioPrezzo DettaglioRiga(CLSMG_SETUPVARIANTI& driver, kv::ado::Recordset& riga, const PriceUpdate* prezzi,
                               bool vendita) {

@@ -14,6 +14,7 @@
 #include "matrix/clsmg_setupvarianti.h"
 #include "platform/ado/recordset.h"
 #include "platform/services/price_calculation.h"
+#include "pricing/margin.h"
 #include "pricing/price_update.h"
 
 namespace qmx {
@@ -28,6 +29,10 @@ struct DettaglioPrezzo {
 // `prezzi` is the window's price update (for a sales row; null for a purchase row).
 DettaglioPrezzo DettaglioRiga(CLSMG_SETUPVARIANTI& driver, kv::ado::Recordset& riga, const PriceUpdate* prezzi,
                               bool vendita);
+
+// The lines of a sales row's margin: the margin and the purchase price it is taken over (converted,
+// with the rates used), the prices without VAT when a list includes it; or why there is none.
+void RigheMargine(const MargineRiga& m, std::vector<std::string>& righe);
 
 // A number in Italian form with every digit it has: thousands point, decimal comma ("1.234,5").
 std::string NumeroItaliano(const kv::Decimal& value);

@@ -594,27 +594,28 @@ kv::Decimal PriceUpdate::LeggiAliquota(bool& letta) {
     letta = false;
     kv::Decimal result;
     std::string articolo;
-    kv::ado::RecordsetPtr rs;
     RunTrapped("GetAliquotaIvaArticolo", report, {
         [&] { articolo = kv::CStr(NS(ctx_.article ? ctx_.article() : std::string())); },
         [&] {
             if (!ctx_.connection) throw PricingNotSet("the window's connection");
-            rs = ctx_.connection->Execute(
-                "SELECT CG28_PERCIVA FROM MG66_ANAGRART"
-                " INNER JOIN CG28_TABCODIVA ON MG66_ALIVA_CG28 = CG28_CODICE"
-                " WHERE MG66_DITTA_CG18 = " +
-                ctx_.company + " AND MG66_CODART ='" + RaddoppiaApici(articolo) + "'");
-        },
-        // The rate as the table holds it: a 16-bit integer would turn 5.5 % into 6 % and 4.5 % into 4 %.
-        [&] {
-            if (!rs) return;
-            if (!rs->IsBOF() && !rs->IsEOF()) result = kv::CDec(NZ(rs->Value("CG28_PERCIVA")));
+            result = AliquotaIvaArticolo(*ctx_.connection, ctx_.company, articolo);
             letta = true;
         },
-        [&] {
-            if (rs) rs->Close();
-        },
     });
+    return result;
+}
+
+kv::Decimal AliquotaIvaArticolo(kv::ado::Connection& connection, const std::string& company,
+                                const std::string& article) {
+    auto rs = connection.Execute(
+        "SELECT CG28_PERCIVA FROM MG66_ANAGRART"
+        " INNER JOIN CG28_TABCODIVA ON MG66_ALIVA_CG28 = CG28_CODICE"
+        " WHERE MG66_DITTA_CG18 = " +
+        company + " AND MG66_CODART ='" + RaddoppiaApici(article) + "'");
+    // The rate as the table holds it: a 16-bit integer would turn 5.5 % into 6 % and 4.5 % into 4 %.
+    kv::Decimal result;
+    if (!rs->IsBOF() && !rs->IsEOF()) result = kv::CDec(NZ(rs->Value("CG28_PERCIVA")));
+    rs->Close();
     return result;
 }
 

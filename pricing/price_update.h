@@ -196,6 +196,11 @@ private:
     long long primo_ven_ = 0;  // the bookmark of the sales matrix's first row: derivazioni_[0]
 };
 
+// The VAT percentage of `article` of `company` (written unquoted) as the VAT table holds it; 0 when the
+// article or its VAT code is not found. Raises what the query raises.
+kv::Decimal AliquotaIvaArticolo(kv::ado::Connection& connection, const std::string& company,
+                                const std::string& article);
+
 // Error 91 naming what the window did not hand over.
 kv::Error PricingNotSet(std::string_view what);
 

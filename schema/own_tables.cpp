@@ -3,6 +3,7 @@
 #include "platform/variant/error.h"
 #include "platform/variant/strings.h"
 #include "schema/schema_ddl.h"
+#include "shell/modmg_quendormixal.h"
 
 namespace qmx::schema {
 
@@ -67,6 +68,42 @@ bool EsisteTabella(kv::ado::Connection& connection, std::string_view table) {
     const kv::Variant v = rs->Value(0);
     if (const auto* b = v.TryGet<kv::Variant::Boolean>()) return b->value != 0;
     return kv::CLng(v) != 0;
+}
+
+namespace {
+
+std::string Testo(std::string_view s) { return "'" + RaddoppiaApici(s) + "'"; }
+
+std::string ChiavePreferenza(long company, std::string_view user, std::string_view key) {
+    return " WHERE QX12_DITTA_CG18 = " + std::to_string(company) + " AND QX12_UTENTE = " + Testo(user) +
+           " AND QX12_CHIAVE = " + Testo(key);
+}
+
+}  // namespace
+
+std::optional<std::string> LeggiPreferenza(kv::ado::Connection& connection, long company, std::string_view user,
+                                           std::string_view key) {
+    if (!EsisteTabella(connection, kTabellaPreferenze)) return std::nullopt;
+    auto rs = connection.Execute("SELECT QX12_VALORE FROM QX12_PREFERENZE" + ChiavePreferenza(company, user, key));
+    std::optional<std::string> valore;
+    if (!rs->IsEOF()) valore = kv::IsBlank(rs->Value(0)) ? std::string() : kv::RTrim(kv::CStr(rs->Value(0)));
+    rs->Close();
+    return valore;
+}
+
+void ScriviPreferenza(kv::ado::Connection& connection, long company, std::string_view user, std::string_view key,
+                      std::string_view value) {
+    connection.BeginTrans();
+    try {
+        AssicuraTabella(connection, kTabellaPreferenze);
+        connection.Execute("DELETE FROM QX12_PREFERENZE" + ChiavePreferenza(company, user, key));
+        connection.Execute("INSERT INTO QX12_PREFERENZE (QX12_DITTA_CG18, QX12_UTENTE, QX12_CHIAVE, QX12_VALORE) VALUES (" +
+                           std::to_string(company) + ", " + Testo(user) + ", " + Testo(key) + ", " + Testo(value) + ")");
+        connection.CommitTrans();
+    } catch (...) {
+        if (connection.InTransaction()) connection.RollbackTrans();
+        throw;
+    }
 }
 
 void AssicuraTabella(kv::ado::Connection& connection, std::string_view table) {

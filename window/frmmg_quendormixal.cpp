@@ -305,6 +305,8 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
             TXT_VARIANTE->SetConnection(connection_);
         },
         [&] { AddRicalcolaButton(); },
+        // The sales grid is defined with the margin column as the user left it.
+        [&] { LeggiPreferenzaMargine(); },
 
         // A caller that opens the window on an article fixes it (Form_Activate puts it into the article
         // field): the drivers define their grids for that article from the start.
@@ -339,6 +341,7 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
             state_.grid_type = varianti_ven_->GetIndTipoGriglia();
             state_.grid_type_at_load = state_.grid_type;
         },
+        [&] { INTERNAV->EnableButton(kMargineKey, state_.grid_type != 4); },
         // The layout starts in mode 1 whatever the grid type is; the reset below lays it out for it.
         [&] { state_.layout_mode = 1; },
     });
@@ -348,6 +351,8 @@ void FRMMG_QUENDORMIXAL::Form_Load() {
     // areas in place and its toolbar disabled, rather than controls stacked where they were created.
     RunTrapped("Form_Load", report, {
         [&] { AddRicalcolaButton(); },
+        // The sales grid is defined with the margin column as the user left it.
+        [&] { LeggiPreferenzaMargine(); },
         [&] { state_.layout_mode = 1; },
         [&] { TXT_CODART->SetEnabled(true); },
         [&] {
@@ -487,6 +492,7 @@ void FRMMG_QUENDORMIXAL::Form_Unload(int16_t& /*cancel*/) {
             varianti_ven_.reset();
         },
         [&] { parameter_template_.reset(); },
+        [&] { margini_.reset(); },
         [&] { GRD_LISACQ->Release(); },
         [&] { GRD_LISVEN->Release(); },
         [&] { GRD_SIDE->Release(); },

@@ -58,6 +58,7 @@
 #include "platform/variant/variant.h"
 #include "pricelist/clsmg_setuplistini.h"
 #include "pricing/price_breakdown.h"
+#include "pricing/margin.h"
 #include "pricing/recalculation.h"
 #include "window/edit_history.h"
 #include "window/grid_period.h"
@@ -316,6 +317,11 @@ public:
     // "Annulla ultimo salvataggio".
     void AnnullaUltimoSalvataggio();
 
+    // ---- The margin of the sales prices (frmmg_quendormixal_margin.cpp).
+    static constexpr const char* kMargineKey = "MARGINE";
+    // Shows or hides the sales grid's column "Margine %" and keeps the choice for the user.
+    void MostraMargine(bool mostra);
+
     // ---- What the window holds.
     kv::ado::ConnectionPtr ADOConnection() const { return connection_; }
     const std::string& ConnectionString() const { return connection_string_; }
@@ -464,6 +470,15 @@ private:
     void ConnectDetailEvents();
     // "Storico", "Annulla ultimo salvataggio" and F4.
     void ConnectHistoryEvents();
+    // "Margine %": the toggle and the sales grid's computed column.
+    void ConnectMarginEvents();
+    // The user's choice of the margin column, as kept for the user.
+    void LeggiPreferenzaMargine();
+    // The user name the window records changes and keeps choices under: the host's, or the operating
+    // system's when the host names none.
+    std::string Utente() const;
+    // The margins of the sales rows, on what the window holds.
+    MarginiVendita& Margini();
     // The price history on the window's connection, for the host's user (the operating system's when
     // the host names none) at the host's time.
     StoricoPrezzi StoricoSessione() const;
@@ -511,6 +526,7 @@ private:
     std::vector<kv::services::Subscription> subscriptions_;
     FormState state_;
     std::unique_ptr<Recalculation> pricing_;
+    std::unique_ptr<MarginiVendita> margini_;
     std::unique_ptr<RegolaPrezzi> regola_;
     StoricoModifiche storico_;
     std::map<std::pair<bool, long long>, OriginePeriodo> origini_periodo_;

@@ -50,6 +50,7 @@ void FRMMG_QUENDORMIXAL::ConnectDetailEvents() {
     subscriptions_.push_back(GRD_LISACQ->KeyDown.Connect(f2("ACQ")));
     subscriptions_.push_back(GRD_LISVEN->KeyDown.Connect(f2("VEN")));
     ConnectHistoryEvents();
+    ConnectMarginEvents();
 }
 
 DettaglioPrezzo FRMMG_QUENDORMIXAL::DettaglioCorrente(std::string_view lato) {
@@ -100,6 +101,7 @@ DettaglioPrezzo FRMMG_QUENDORMIXAL::DettaglioCorrente(std::string_view lato) {
     }
     DettaglioPrezzo dettaglio = DettaglioRiga(varianti, *riga, vendita ? &Pricing().Prezzi() : nullptr, vendita);
     if (auto origine = OrigineDaPeriodo(*this, vendita, *riga)) dettaglio.righe.push_back(*origine);
+    if (vendita && !riga->IsBOF() && !riga->IsEOF()) RigheMargine(Margini().Calcola(*riga), dettaglio.righe);
     return dettaglio;
 }
 

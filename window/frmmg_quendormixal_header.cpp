@@ -116,6 +116,9 @@ void FRMMG_QUENDORMIXAL::VerifyTipoGrid() {
     auto report = [this](std::string_view p, const kv::Error& e) { return Report(p, e); };
     RunTrapped("VerifyTipoGrid", report, {
         [&] { state_.grid_type = Driver(listini_acq_).GetIndTipoGriglia(); },
+        [&] { INTERNAV->EnableButton(kMargineKey, state_.grid_type != 4); },
+        // Rates or a VAT rate entered since the last key are read afresh.
+        [&] { Margini().Dimentica(); },
         [&] {
             if (state_.grid_type != 0) return Flow::Next;
             Chiedi("La gestione in griglia non è possibile per questo articolo!",

@@ -60,10 +60,7 @@ std::string DescriviRiga(const RigaListino& r) {
 }  // namespace
 
 StoricoPrezzi FRMMG_QUENDORMIXAL::StoricoSessione() const {
-    auto global = Global();
-    std::string utente = global->UserName();
-    if (utente.empty()) utente = svc::OperatingSystemUser();
-    return StoricoPrezzi(connection_, std::move(utente), global->Now());
+    return StoricoPrezzi(connection_, Utente(), Global()->Now());
 }
 
 void FRMMG_QUENDORMIXAL::ConnectHistoryEvents() {

@@ -124,6 +124,7 @@ void FRMMG_QUENDORMIXAL::INTERNAV_ButtonClick(const std::string& key) {
     else if (k == kDaPeriodoKey) ApriDaPeriodo(*this);
     else if (k == kStoricoKey) MostraStorico("");
     else if (k == kAnnullaSalvataggioKey) AnnullaUltimoSalvataggio();
+    else if (k == kMargineKey) MostraMargine(INTERNAV->ButtonChecked(kMargineKey));
 }
 
 bool FRMMG_QUENDORMIXAL::Conferma() {

@@ -350,6 +350,13 @@ public:
             Period(AllFields(args));
             return;
         }
+        if (command == "margin") {
+            // Sets the toolbar's toggle "Margine %" as asked, pressing it only when it is the other way.
+            const auto f = AllFields(args);
+            if (f.size() != 1 || (f[0] != "on" && f[0] != "off")) throw ScriptFailure{"margin vuole on oppure off"};
+            if (ControlAs<ctl::Toolbar>("INTERNAV")->ButtonChecked("MARGINE") != (f[0] == "on")) Click("MARGINE");
+            return;
+        }
         if (command == "adjust") {
             const auto f = SplitFields(args, 4, true);
             Adjust(f[0], f[1], f[2], f[3], AllFields(f[4]));
@@ -780,7 +787,7 @@ private:
             std::string line;
             for (std::size_t i = 0; i < columns.size(); ++i) {
                 if (i) line += '\t';
-                line += RTrim(grid->CellText(r, columns[i]));
+                line += RTrim(grid->CellDisplayText(r, columns[i]));
             }
             out_ << line << '\n';
         }

@@ -1,5 +1,7 @@
 #include "host/views/grid_table_model.h"
 
+#include <QColor>
+
 #include "platform/services/error_texts.h"
 
 namespace kv::qt {
@@ -69,7 +71,7 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
     const long col = index.column();
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromStdString(grid_->CellText(row, col));
+            return QString::fromStdString(grid_->CellDisplayText(row, col));
         case Qt::EditRole:
             return QString::fromStdString(grid_->CellEditText(row, col));
         case Qt::TextAlignmentRole: {
@@ -82,6 +84,10 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
                                                                 : Qt::AlignLeft;
             return QVariant::fromValue(static_cast<int>(h | Qt::AlignVCenter));
         }
+        case Qt::ForegroundRole:
+            // A warning stands out in red; its sign in the text says so without colours too.
+            if (grid_->CellMarked(row, col)) return QColor(0xC0, 0x00, 0x00);
+            return {};
         case Qt::ToolTipRole:
             if (grid_->ToolTipText().empty()) return {};
             return QString::fromStdString(grid_->ToolTipText());

@@ -346,11 +346,57 @@ const ado::FieldInfo* DataGrid::FieldOf(long column) const {
     return &source_->FieldInfos()[static_cast<std::size_t>(i)];
 }
 
+// ---- Computed columns
+
+void DataGrid::SetComputedField(std::string data_field, CellComputer compute, std::vector<std::string> also_marked) {
+    data_field = UCase(data_field);
+    std::erase_if(computed_, [&](const Computed& c) { return c.field == data_field; });
+    for (auto& f : also_marked) f = UCase(f);
+    if (compute) computed_.push_back({std::move(data_field), std::move(compute), std::move(also_marked)});
+    Emit(ControlChange::Content);
+}
+
+const DataGrid::Computed* DataGrid::ComputedOf(long column) const {
+    if (computed_.empty() || column < 0 || column >= columns_.Count()) return nullptr;
+    const std::string field = UCase(columns_.items_[static_cast<std::size_t>(column)]->data_field_);
+    for (const Computed& c : computed_)
+        if (c.field == field) return &c;
+    return nullptr;
+}
+
+DataGrid::ComputedCell DataGrid::ComputeCell(const Computed& c, long row) const {
+    if (!reader_ || row < 0 || row >= RowCount()) return ComputedCell{};
+    try {
+        reader_->SetBookmark(bookmarks_[static_cast<std::size_t>(row)]);
+        return c.compute(*reader_);
+    } catch (const Error&) {
+        return ComputedCell{};  // a row that is gone, or a figure that cannot be worked out: an empty cell
+    }
+}
+
+bool DataGrid::CellMarked(long row, long column) const {
+    if (computed_.empty() || column < 0 || column >= columns_.Count()) return false;
+    if (const Computed* c = ComputedOf(column)) return ComputeCell(*c, row).marked;
+    const std::string field = UCase(columns_.items_[static_cast<std::size_t>(column)]->data_field_);
+    for (const Computed& c : computed_)
+        if (std::find(c.also_marked.begin(), c.also_marked.end(), field) != c.also_marked.end() &&
+            ComputeCell(c, row).marked)
+            return true;
+    return false;
+}
+
+std::string DataGrid::CellDisplayText(long row, long column) const {
+    std::string text = CellText(row, column);
+    if (CellMarked(row, column)) text += " \u25BC";
+    return text;
+}
+
 // ---- Cells
 
 Variant DataGrid::CellValue(long row, long column) const {
     if (!reader_ || row < 0 || row >= RowCount() || column < 0 || column >= columns_.Count())
         return Variant();
+    if (const Computed* c = ComputedOf(column)) return ComputeCell(*c, row).value;
     try {
         reader_->SetBookmark(bookmarks_[static_cast<std::size_t>(row)]);
         return reader_->Value(columns_.items_[static_cast<std::size_t>(column)]->data_field_);
@@ -465,6 +511,7 @@ void DataGrid::RefreshAfterEdit() {
 void DataGrid::RefreshAfterResize() { Emit(ControlChange::Geometry); }
 
 void DataGrid::Release() {
+    computed_.clear();
     source_.reset();
     reader_.reset();
     bookmarks_.clear();

@@ -267,6 +267,24 @@ class DataGrid : public Control {
     // The bookmark of a visible row of the data (0-based); Empty when there is no such row.
     Variant RowBookmark(long row) const;
 
+    // ---- Computed columns: cells that are no field of the recordset but are worked out from its row.
+    struct ComputedCell {
+        Variant value;
+        bool marked = false;  // a warning (see CellMarked)
+    };
+    using CellComputer = std::function<ComputedCell(ado::Recordset& row)>;
+    // Columns bound to `data_field` show what `compute` gives for a clone of the recordset standing on
+    // their row; they are read-only. A row whose computed cell is marked has its cells of the fields
+    // `also_marked` marked as well, whether the computed column is shown or not. Kept across column
+    // definitions until Release; an empty function removes it. A computer that raises kv::Error gives
+    // an empty, unmarked cell.
+    void SetComputedField(std::string data_field, CellComputer compute, std::vector<std::string> also_marked = {});
+    // Whether the views draw the cell as a warning: in red, its text followed by " \u25BC".
+    bool CellMarked(long row, long column) const;
+    // The cell as the views draw it: CellText, and the warning's sign when the cell is marked. What is
+    // copied from the grid is CellText: the figure alone.
+    std::string CellDisplayText(long row, long column) const;
+
     Event<> Event0;
     Event<> RowChanged;
     Event<int16_t& /*KeyCode*/, int16_t /*Shift*/> KeyDown;
@@ -283,6 +301,13 @@ class DataGrid : public Control {
     const ado::FieldInfo* FieldOf(long column) const;
     std::optional<std::string> AskEditRule(long row, long column, Variant& value) const;
     bool RowsStale() const;
+    struct Computed {
+        std::string field;  // in upper case
+        CellComputer compute;
+        std::vector<std::string> also_marked;  // in upper case
+    };
+    ComputedCell ComputeCell(const Computed& c, long row) const;
+    const Computed* ComputedOf(long column) const;
     // Reads the identities of the rows of the recordset's view, without moving it. False, and nothing
     // taken, while the current row is a deleted row: the view is about to change again.
     bool TakeRows();
@@ -302,6 +327,7 @@ class DataGrid : public Control {
     ado::RecordsetPtr reader_;        // a clone of source_ that the cells are read through
     std::vector<Variant> bookmarks_;  // the rows of source_'s view, in order
     EditRule edit_rule_;
+    std::vector<Computed> computed_;
     uint64_t seen_stamp_ = 0;  // the recordset view the rows were read from
     long seen_row_ = -1;
 

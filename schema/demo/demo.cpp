@@ -20,7 +20,8 @@ using kv::ado::Connection;
 const char* const kTables[] = {"KV_SCHEMA",     "CG18_DITTE",      "CG08_VALUTE",     "CG28_TABCODIVA",
                                "MG02_SCAGLARROT", "MG66_ANAGRART",  "MG87_DESCRART",   "MG44_PARMAGLIST",
                                "MG5F_DIMECONF", "MG5E_OPZIONI",    "MG5G_RAGGVAR",    "MG5H_COMPRAGVAR",
-                               "MG6B_GESVARART", "MG5L_LETVARIANTI", "LI10_LISTARTIC", "QX10_STORICOPREZZI"};
+                               "MG6B_GESVARART", "MG5L_LETVARIANTI", "LI10_LISTARTIC", "QX10_STORICOPREZZI",
+                               "QX11_CAMBI",     "QX12_PREFERENZE"};
 
 // ---- SQL literals
 
@@ -296,6 +297,22 @@ std::string GeneratedCode(char prefix, int index) {
 
 // ---- The companies
 
+// The exchange rates of a company whose currency is the euro: units of each currency per euro, each
+// valid from its day until the currency's next one.
+void Rates(Writer& w, int ditta) {
+    struct Rate {
+        const char* currency;
+        std::string from;
+        const char* rate;
+    };
+    for (const Rate& r : {Rate{"USD", Day(2025, 1, 1), "1.0389"}, Rate{"USD", Day(2025, 7, 1), "1.1789"},
+                          Rate{"USD", Day(2026, 1, 1), "1.1720"}, Rate{"GBP", Day(2025, 1, 1), "0.8292"},
+                          Rate{"GBP", Day(2026, 1, 1), "0.8718"}, Rate{"CHF", Day(2025, 1, 1), "0.9412"},
+                          Rate{"CHF", Day(2026, 1, 1), "0.9296"}, Rate{"JPY", Day(2026, 1, 1), "183.76"}})
+        w.Insert("QX11_CAMBI", "QX11_DITTA_CG18, QX11_VALUTA_CG08, QX11_DATAINIZIO, QX11_CAMBIO",
+                 {N(ditta), Q(r.currency), r.from, r.rate});
+}
+
 void Shared(Writer& w) {
     struct Currency {
         const char* code;
@@ -330,6 +347,7 @@ void Shared(Writer& w) {
                              Company{kDittaSegmenti, "Maglificio Gialli S.r.l."},
                              Company{kDittaLetturaSenzaGriglia, "Calzetteria Viola S.n.c."}})
         w.Insert("CG18_DITTE", "CG18_CODICE, CG18_RAGSOC, CG18_VALUTA_CG08", {N(c.code), Q(c.name), Q("EURO")});
+    for (int ditta : {kDittaAbbigliamento, kDittaCalzature, kDittaTessuti}) Rates(w, ditta);
 }
 
 void Clothing(Writer& w, const DemoOptions& o) {
@@ -602,6 +620,7 @@ void LargeCompany(Connection& c, bool stored_prices) {
     const int d = kDittaGrande;
     w.Insert("CG18_DITTE", "CG18_CODICE, CG18_RAGSOC, CG18_VALUTA_CG08",
              {N(d), Q("Camiceria Moretti S.p.A."), Q("EURO")});
+    Rates(w, d);
     Variants(w, d, {{"A0", "COLORE", 3, 1}, {"A1", "TAGLIA", 2, 2}});
 
     struct Base {

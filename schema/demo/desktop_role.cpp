@@ -62,6 +62,10 @@ const std::vector<TableRights>& DesktopRights() {
         {"LI10_LISTARTIC", kReadWrite},
         // The price history grows and is never rewritten: a desktop adds to it and reads it.
         {"QX10_STORICOPREZZI", kReadAdd},
+        // The exchange rates are kept by the accounts office, not by the price window.
+        {"QX11_CAMBI", kRead},
+        // A user's choices in the window (the margin column) are rewritten as the user changes them.
+        {"QX12_PREFERENZE", kReadWrite},
     };
     return rights;
 }

@@ -110,6 +110,18 @@ TABLES = [
       ("QX10_DATAORA", "timestamp", 0), ("QX10_UTENTE", "varchar", 60)],
      ["QX10_ID"],
      [("QX10_ARTICOLO", ["QX10_DITTA_CG18", "QX10_CODART_MG66"])]),
+    ("QX11_CAMBI", "Exchange rates per company: from QX11_DATAINIZIO on, one unit of the company's currency "
+     "(CG18_VALUTA_CG08) is worth QX11_CAMBIO units of the currency QX11_VALUTA_CG08, until the next start date "
+     "of the same currency. The company's own currency needs no row.",
+     [("QX11_DITTA_CG18", "int", 0), ("QX11_VALUTA_CG08", "char", 4), ("QX11_DATAINIZIO", "date", 0),
+      ("QX11_CAMBIO", "num", 0)],
+     ["QX11_DITTA_CG18", "QX11_VALUTA_CG08", "QX11_DATAINIZIO"], []),
+    ("QX12_PREFERENZE", "What a user chose in the price-list window and finds again the next time, per company "
+     "and user name (the host's user, else the operating system's): QX12_CHIAVE names the choice, QX12_VALORE "
+     "holds it as text.",
+     [("QX12_DITTA_CG18", "int", 0), ("QX12_UTENTE", "varchar", 60), ("QX12_CHIAVE", "varchar", 30),
+      ("QX12_VALORE", "varchar", 60)],
+     ["QX12_DITTA_CG18", "QX12_UTENTE", "QX12_CHIAVE"], []),
 ]
 
 

@@ -234,4 +234,26 @@ CREATE TABLE QX10_STORICOPREZZI (
 );
 CREATE INDEX QX10_ARTICOLO ON QX10_STORICOPREZZI (QX10_DITTA_CG18, QX10_CODART_MG66);
 
+-- Exchange rates per company: from QX11_DATAINIZIO on, one unit of the company's currency
+-- (CG18_VALUTA_CG08) is worth QX11_CAMBIO units of the currency QX11_VALUTA_CG08, until the next start
+-- date of the same currency. The company's own currency needs no row.
+CREATE TABLE QX11_CAMBI (
+    QX11_DITTA_CG18 INTEGER NOT NULL,
+    QX11_VALUTA_CG08 CHAR(4) COLLATE RTRIM CHECK (length(QX11_VALUTA_CG08) <= 4) NOT NULL,
+    QX11_DATAINIZIO DATE NOT NULL,
+    QX11_CAMBIO NUMERIC,
+    PRIMARY KEY (QX11_DITTA_CG18, QX11_VALUTA_CG08, QX11_DATAINIZIO)
+);
+
+-- What a user chose in the price-list window and finds again the next time, per company and user name
+-- (the host's user, else the operating system's): QX12_CHIAVE names the choice, QX12_VALORE holds it as
+-- text.
+CREATE TABLE QX12_PREFERENZE (
+    QX12_DITTA_CG18 INTEGER NOT NULL,
+    QX12_UTENTE VARCHAR(60) COLLATE RTRIM CHECK (length(QX12_UTENTE) <= 60) NOT NULL,
+    QX12_CHIAVE VARCHAR(30) COLLATE RTRIM CHECK (length(QX12_CHIAVE) <= 30) NOT NULL,
+    QX12_VALORE VARCHAR(60) COLLATE RTRIM CHECK (length(QX12_VALORE) <= 60),
+    PRIMARY KEY (QX12_DITTA_CG18, QX12_UTENTE, QX12_CHIAVE)
+);
+
 INSERT INTO KV_SCHEMA (KV_VERSION) VALUES (1);

@@ -123,14 +123,14 @@ TEST_P(ListDriverGrid, ColumnsFollowTheListsOfTheKind) {
          false,
          with({"LI10_PREZZO:Prezzo lordo", "LI10_SC1PER:Sc.%1", "LI10_SC2PER:Sc.%2", "LI10_SC3PER:Sc.%3",
                "BLT_PREZZONETTO:Prezzo netto"})},
-        {"the same in the sales grid adds the recharge",
+        {"the same in the sales grid adds the recharge and the margin",
          kTwoLevels,
          {{.number = 1, .purchase = 0, .discounts = 2},
           {.number = 2, .purchase = 0, .ask_price = 0, .discounts = 3}},
          LisSale,
          false,
          with({"LI10_PREZZO:Prezzo lordo", "LI10_SC1PER:Sc.%1", "LI10_SC2PER:Sc.%2", "LI10_SC3PER:Sc.%3",
-               "LI10_PERRICDELTA:%Ricar.", "BLT_PREZZONETTO:Prezzo netto"})},
+               "LI10_PERRICDELTA:%Ricar.", "BLT_PREZZONETTO:Prezzo netto", "BLT_MARGINE:Margine %"})},
         {"every input asked by some list",
          kTwoLevels,
          {{.number = 1, .ask_price = 0, .discounts = 6},
@@ -216,8 +216,13 @@ TEST_P(ListDriverGrid, ColumnWidthsFormatsAndEditing) {
         {"LI10_MAGIMP", 1, 1000, "#,##0.00", false, 1, 5, 1},
         {"LI10_PERRICDELTA", 1, 900, "#,##0.000", false, 1, 5, 6},
         {"BLT_PREZZONETTO", 1, 1800, "#,##0.00", true, 1, 5, 2},
+        {"BLT_MARGINE", 1, 1000, "#,##0.00", true, 1, 0, 0},
         {"LI10_PROVPER", 1, 700, "#,##0.000", false, 1, 5, 6},
     };
+    // The margin is there for the user to show: hidden until then.
+    EXPECT_FALSE(grid_->Columns().Item("BLT_MARGINE").Visible());
+    d->SetMostraMargine(true);
+    EXPECT_TRUE(grid_->Columns().Item("BLT_MARGINE").Visible());
     ASSERT_EQ(grid_->Columns().Count(), static_cast<long>(std::size(expected)));
     EXPECT_TRUE(grid_->EnableEditing());
     EXPECT_EQ(grid_->GridLoadMode(), 0);

@@ -21,17 +21,7 @@ using testing::AggiungiRiga;
 using testing::Campi;
 using testing::PricingBench;
 
-class PriceUpdateTest : public qmx::testing::EngineTest {
-protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        demo::CreateSchema(db());
-        demo::BuildDemo(db());
-        bench = std::make_unique<PricingBench>(database().connection());
-    }
-    std::unique_ptr<PricingBench> bench;
-};
+class PriceUpdateTest : public testing::PricingDemoTest {};
 
 Variant N() { return Variant::Null(); }
 

@@ -21,6 +21,7 @@
 #include "pricing/recalculation.h"
 #include "schema/demo/demo.h"
 #include "shell/clsmg_quendormixal.h"
+#include "support/db_engines.h"
 
 namespace qmx::testing {
 
@@ -154,6 +155,19 @@ struct PricingBench {
     int answer = 3;
     int events = 0;
     std::map<std::string, bool> buttons;
+};
+
+// A test on the demo company database of the test's engine, with a bench over it.
+class PricingDemoTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        demo::CreateSchema(db());
+        demo::BuildDemo(db());
+        bench = std::make_unique<PricingBench>(database().connection());
+    }
+    std::unique_ptr<PricingBench> bench;
 };
 
 }  // namespace qmx::testing

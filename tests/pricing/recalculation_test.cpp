@@ -18,15 +18,8 @@ using testing::AggiungiRiga;
 using testing::Campi;
 using testing::PricingBench;
 
-class RecalculationTest : public qmx::testing::EngineTest {
+class RecalculationTest : public testing::PricingDemoTest {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        demo::CreateSchema(db());
-        demo::BuildDemo(db());
-        bench = std::make_unique<PricingBench>(database().connection());
-    }
 
     // Purchase list 1; sales lists 10 and 11 both on list 1 (recharges 25 and 50), 12 without a
     // reference. Options BLU and D'O (an apostrophe), each with a purchase row on list 1.
@@ -64,8 +57,6 @@ protected:
                 return c->Value("LI10_PREZZO");
         return Variant();
     }
-
-    std::unique_ptr<PricingBench> bench;
 };
 
 TEST_P(RecalculationTest, GetNumListAcqRif) {

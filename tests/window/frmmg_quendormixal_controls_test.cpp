@@ -86,10 +86,11 @@ TEST_F(WindowControls, LoadAddsRicalcolaRightAfterConferma) {
     const long ricalcola = w->INTERNAV->IndexOf("RICALCOLA");
     EXPECT_EQ(ricalcola, confirm + 1);
     EXPECT_EQ(w->INTERNAV->Button(ricalcola).caption, "Rica&lcola ");
-    // Then "Dettaglio", the toggle "Anteprima" (off until the user turns it on), "Da periodo", "Storico"
-    // and "Annulla ultimo salvataggio".
-    EXPECT_EQ(w->INTERNAV->ButtonCount(), 10);
+    // Then "Dettaglio", the toggle "Anteprima" (off until the user turns it on), "Da periodo", "Storico",
+    // "Annulla ultimo salvataggio" and the toggle "Margine %".
+    EXPECT_EQ(w->INTERNAV->ButtonCount(), 11);
     EXPECT_EQ(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kAnnullaSalvataggioKey), 9);
+    EXPECT_EQ(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kMargineKey), 10);
     ASSERT_GE(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kDettaglioKey), 0);
     const auto& anteprima = w->INTERNAV->Button(w->INTERNAV->IndexOf(FRMMG_QUENDORMIXAL::kAnteprimaKey));
     EXPECT_EQ(anteprima.caption, "Anteprima");

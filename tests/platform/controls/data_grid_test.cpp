@@ -550,5 +550,34 @@ TEST_F(Fixture, RowsDeletedThroughTheRecordsetDisappearAfterSync) {
     EXPECT_EQ(grid.CellText(3, 0), "3");
 }
 
+// A column worked out from its row (here the gross price doubled, marked when above 20): read-only,
+// its mark shared by the cells of the fields named with it, shown with a sign the copied text lacks.
+TEST_F(Fixture, AComputedColumnIsReadOnlyAndItsMarkReachesTheFieldsNamedWithIt) {
+    grid.ClearInit();
+    grid.INIT_ADDColumn("LI10_PREZZO", "Prezzo lordo", 1, 1800, Variant(), Variant(), "#,##0.00");
+    grid.INIT_ADDColumn("DOPPIO", "Doppio", 1, 900, Variant(), Variant(), "#,##0.00");
+    grid.InitializeSTART();
+    grid.MODCOL_Editing("LI10_PREZZO", 1);
+    grid.MODCOL_Editing("DOPPIO", 1);
+    grid.InitializeEND();
+    grid.SetComputedField(
+        "doppio",
+        [](ado::Recordset& row) -> DataGrid::ComputedCell {
+            if (row.Value("LI10_PREZZO").IsNull()) throw Error(94, "Invalid use of Null", "test");
+            const Decimal d = CDec(row.Value("LI10_PREZZO")) * Decimal(2);
+            return {Variant(d), d > Decimal(20)};
+        },
+        {"LI10_PREZZO"});
+    grid.SetDataSource(rs);
+    EXPECT_EQ(ColumnText(grid, 1), (std::vector<std::string>{"21,00", "", "2.469,00", "14,00"}));
+    EXPECT_EQ(grid.CellDisplayText(0, 1), "21,00 \u25BC");
+    EXPECT_EQ(grid.CellDisplayText(0, 0), "10,50 \u25BC");
+    EXPECT_EQ(grid.CellDisplayText(3, 0), "7,00");
+    EXPECT_FALSE(grid.CellMarked(1, 1));  // a computer that fails gives an empty, unmarked cell
+    EXPECT_FALSE(grid.CellEditable(0, 1));
+    EXPECT_TRUE(grid.CellEditable(0, 0));
+    EXPECT_FALSE(grid.UserEditCell(0, 1, "5").accepted);
+}
+
 }  // namespace
 }  // namespace kv::controls

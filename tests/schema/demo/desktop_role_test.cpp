@@ -34,11 +34,14 @@ TEST(DesktopRole, StatementsGrantReadingTheConfigurationWritingThePricesAndAddin
             // The price history is added to, never rewritten.
             EXPECT_EQ(s, "GRANT SELECT, INSERT ON \"ditta\".QX10_STORICOPREZZI TO qmx_desktop");
             ++writes;
+        } else if (Has(s, "QX12_PREFERENZE")) {
+            EXPECT_EQ(s, "GRANT SELECT, INSERT, UPDATE, DELETE ON \"ditta\".QX12_PREFERENZE TO qmx_desktop");
+            ++writes;
         } else {
             EXPECT_EQ(s.rfind("GRANT SELECT ON \"ditta\".", 0), 0u) << s;
         }
     }
-    EXPECT_EQ(writes, 2);
+    EXPECT_EQ(writes, 3);
     EXPECT_EQ(DesktopRoleStatements("qmx_desktop", "ditta", false).size(), statements.size() - 1);
     // Names that are not plain lower-case identifiers would be read otherwise by the server, or worse.
     for (const char* bad : {"", "Desktop", "1desk", "desk;DROP TABLE X", "desk top", "d\"x"})

@@ -179,6 +179,11 @@ TEST_P(WindowOnScreen, CaptionsAndTheFirstScreensCellsAreWhole) {
         if (!a->isVisible()) continue;
         QWidget* button = bar->widgetForAction(a);
         ASSERT_NE(button, nullptr) << a->text().toStdString();
+        // A button disabled for this grid type ("Margine %" in type 4) is on the bar all the same.
+        if (!a->isEnabled()) {
+            EXPECT_TRUE(button->isVisible()) << a->text().toStdString();
+            continue;
+        }
         EXPECT_EQ(kv::host::ScriptDesk::Judge(&frame, button, a->text().toStdString()), "");
     }
 }
