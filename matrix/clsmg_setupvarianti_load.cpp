@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "matrix/clsmg_setupvarianti.h"
+#include "matrix/matrix_recordset.h"
 #include "matrix/stored_price_rows.h"
 #include "platform/ado/command.h"
 #include "platform/services/cinterface.h"
@@ -674,19 +675,10 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
                 const auto& f = fields[i];
                 if (kv::EqualsNoCase(f.name, "BLT_VALUTA") || kv::EqualsNoCase(f.name, "LI10_NUMLIST")) continue;
                 const int indice = static_cast<int>(i);
-                switch (f.type) {
-                    case kv::ado::adBSTR:
-                    case kv::ado::adChar:
-                    case kv::ado::adWChar:
-                    case kv::ado::adVarChar:
-                    case kv::ado::adVarWChar:
-                    case kv::ado::adLongVarWChar:
-                        piano.push_back({indice, true, rs.ConvertValue(indice, Variant(" "))});
-                        break;
-                    default:
-                        piano.push_back({indice, false, Variant()});
-                        break;
-                }
+                if (IsText(f.type))
+                    piano.push_back({indice, true, rs.ConvertValue(indice, Variant(" "))});
+                else
+                    piano.push_back({indice, false, Variant()});
             }
             const Variant zero(int16_t{0});
             for (; !rs.IsEOF(); rs.MoveNext()) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "matrix/clsmg_setupvarianti.h"
+#include "matrix/matrix_recordset.h"
 #include "matrix/stored_price_rows.h"
 #include "platform/ado/command.h"
 #include "platform/services/cinterface.h"
@@ -56,20 +57,6 @@ constexpr long kErroreConflitto = -2147221504 + 1101;
 const char* const kChiave[] = {"LI10_DITTA_CG18",  "LI10_FLGUSODECOR",  "LI10_FLGVENDACQ", "LI10_INDTIPOLIS",
                                "LI10_CODART_MG66", "LI10_OPZIONE_MG5E", "LI10_DEPOS_MG58", "LI10_NUMLIST",
                                "LI10_DATAINIZIOVAL", "LI10_DATAFINEVAL"};
-
-bool IsText(kv::ado::DataTypeEnum t) {
-    switch (t) {
-        case kv::ado::adBSTR:
-        case kv::ado::adChar:
-        case kv::ado::adWChar:
-        case kv::ado::adVarChar:
-        case kv::ado::adVarWChar:
-        case kv::ado::adLongVarWChar:
-            return true;
-        default:
-            return false;
-    }
-}
 
 bool AtBofOrEof(const RecordsetPtr& rs) { return rs->IsBOF() || rs->IsEOF(); }
 

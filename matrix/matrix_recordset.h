@@ -25,6 +25,22 @@ kv::ado::RecordsetPtr CreateMatrixRecordset();
 // there is no BLT_CODOPZIONE1. A negative option_columns counts as 0.
 kv::ado::RecordsetPtr CreatePivotRecordset(int grid_type, long option_columns);
 
+// Whether a matrix field of this type holds text: blanking a matrix turns it into " ", and a save
+// writes it as text. (Long ANSI text is not among them: the matrix has none.)
+inline bool IsText(kv::ado::DataTypeEnum t) {
+    switch (t) {
+        case kv::ado::adBSTR:
+        case kv::ado::adChar:
+        case kv::ado::adWChar:
+        case kv::ado::adVarChar:
+        case kv::ado::adVarWChar:
+        case kv::ado::adLongVarWChar:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The matrix field behind an element caption of grid type 4 ("Prezzo lordo" -> LI10_PREZZO,
 // "Importo Netto" -> BLT_PREZZONETTO...); "" for a caption that names no element. Captions are
 // compared exactly, as the side list offers them.

@@ -12,6 +12,7 @@
 #include "platform/variant/strings.h"
 #include "schema/demo/demo.h"
 #include "support/db_engines.h"
+#include "support/demo_drivers.h"
 #include "support/driver_host.h"
 
 namespace qmx {
@@ -22,14 +23,8 @@ using testing::DriverHost;
 namespace ctl = kv::controls;
 namespace svc = kv::services;
 
-class MatrixDriver : public testing::EngineTest {
+class MatrixDriver : public testing::DemoEngineTest {
   protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        demo::CreateSchema(db());
-        demo::BuildDemo(db());
-    }
 
     std::shared_ptr<CLSMG_SETUPVARIANTI> Driver(int company, KvEnumVarSalPur kind,
                                                 const std::string& article = {}) {

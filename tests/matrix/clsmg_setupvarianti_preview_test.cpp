@@ -16,6 +16,7 @@
 #include "shell/clsmg_quendormixal.h"
 #include "shell/modmg_quendormixal.h"
 #include "support/db_engines.h"
+#include "support/demo_drivers.h"
 #include "window/save_preview.h"
 
 namespace qmx {
@@ -23,13 +24,11 @@ namespace {
 
 using kv::Variant;
 
-class SavePreviewTest : public qmx::testing::EngineTest {
+class SavePreviewTest : public qmx::testing::DemoEngineTest {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
+        DemoEngineTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        demo::CreateSchema(db());
-        demo::BuildDemo(db());
         db().Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 0, MG44_INDPROPDATAFINE = 0");
     }
 

@@ -12,6 +12,7 @@
 #include "pricelist/clsmg_setuplistini.h"
 #include "schema/demo/demo.h"
 #include "support/db_engines.h"
+#include "support/demo_drivers.h"
 #include "support/driver_host.h"
 
 namespace qmx {
@@ -42,14 +43,8 @@ struct VariantCfg {
     int grid;
 };
 
-class ListDriverGrid : public testing::EngineTest {
+class ListDriverGrid : public testing::DemoEngineTest {
   protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        demo::CreateSchema(db());
-        demo::BuildDemo(db());
-    }
 
     // Company kCompany with exactly these variants and lists.
     void Configure(const std::vector<VariantCfg>& variants, const std::vector<ListCfg>& lists) {

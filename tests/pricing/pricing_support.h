@@ -22,6 +22,7 @@
 #include "schema/demo/demo.h"
 #include "shell/clsmg_quendormixal.h"
 #include "support/db_engines.h"
+#include "support/demo_drivers.h"
 
 namespace qmx::testing {
 
@@ -158,13 +159,11 @@ struct PricingBench {
 };
 
 // A test on the demo company database of the test's engine, with a bench over it.
-class PricingDemoTest : public EngineTest {
+class PricingDemoTest : public DemoEngineTest {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
+        DemoEngineTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        demo::CreateSchema(db());
-        demo::BuildDemo(db());
         bench = std::make_unique<PricingBench>(database().connection());
     }
     std::unique_ptr<PricingBench> bench;

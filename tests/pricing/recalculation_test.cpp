@@ -8,6 +8,7 @@
 #include "pricing/pricing_support.h"
 #include "shell/modmg_quendormixal.h"
 #include "support/db_engines.h"
+#include "support/demo_drivers.h"
 
 namespace qmx {
 namespace {
@@ -242,13 +243,11 @@ namespace qmx {
 namespace {
 
 // Grid type 4 on the demo article MAG001, with the drivers loading its matrices from the tables.
-class Recalculation4Test : public qmx::testing::EngineTest {
+class Recalculation4Test : public qmx::testing::DemoEngineTest {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
+        DemoEngineTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        demo::CreateSchema(db());
-        demo::BuildDemo(db());
         db().Execute("UPDATE MG44_PARMAGLIST SET MG44_INDPROPDATAINI = 0, MG44_INDPROPDATAFINE = 0");
         bench = std::make_unique<PricingBench>(database().connection());
         for (const auto& [d, l, kind] : {std::tuple{bench->acq, bench->lis_acq, LisPurchase},

@@ -17,6 +17,17 @@
 
 namespace qmx::testing {
 
+// A test on the demo database of the test's engine.
+class DemoEngineTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        demo::CreateSchema(db());
+        demo::BuildDemo(db());
+    }
+};
+
 class DemoDriverTest : public EngineTest {
   protected:
     void SetUp() override {
