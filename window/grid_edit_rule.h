@@ -11,15 +11,22 @@
 
 namespace qmx {
 
-// Stores `typed` into field `field` (a name, or a position for many rows) of the matrix's current row by
-// the rule; true when something was stored.
+// Stores `typed` into field `field` (a name, or a position for many rows) of the matrix's current row,
+// which holds `stored` there, by the rule; true when something was stored.
 template <typename Field>
-inline bool StoreEdit(kv::ado::Recordset& matrix, const Field& field, const kv::Variant& typed) {
+inline bool StoreEditOver(kv::ado::Recordset& matrix, const Field& field, const kv::Variant& typed,
+                          const kv::Variant& stored) {
     const kv::Variant nuovo = NZ(typed);
-    const std::string vecchio = kv::CStr(NS(matrix.Value(field)));
-    if (vecchio.empty() && kv::CDec(nuovo).IsZero()) return false;
+    // An empty cell: nothing, or text of blanks only (a number or a date always has a text).
+    const bool vuota = kv::IsBlank(stored) || (stored.IsString() && kv::RTrim(stored.StringValue()).empty());
+    if (vuota && kv::CDec(nuovo).IsZero()) return false;
     matrix.SetValue(field, nuovo);
     return true;
+}
+
+template <typename Field>
+inline bool StoreEdit(kv::ado::Recordset& matrix, const Field& field, const kv::Variant& typed) {
+    return StoreEditOver(matrix, field, typed, matrix.Value(field));
 }
 
 }  // namespace qmx

@@ -149,15 +149,23 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
         const int s_ini = memorizzati.GetFields().IndexOf("LI10_DATAINIZIOVAL");
         const int s_fine = memorizzati.GetFields().IndexOf("LI10_DATAFINEVAL");
         const long inizio = copia.inizio.Days(), fine = copia.fine.Days();
-        std::array<int, kCopiati.size()> s_campi{};
+        // A stored row's values are read together: the copied ones, then its list and option.
+        std::array<int, kCopiati.size() + 2> s_campi{};
         for (std::size_t i = 0; i < kCopiati.size(); ++i) s_campi[i] = Campo(memorizzati, kCopiati[i]);
+        s_campi[kCopiati.size()] = s_numlist;
+        s_campi[kCopiati.size() + 1] = s_opzione;
+        std::array<kv::Variant, kCopiati.size() + 2> letti;
+        // The matrix row's own period and currency.
+        const std::array<int, 3> m_propri{m_ini, m_fine, m_valuta};
+        std::array<kv::Variant, 3> propri;
         for (memorizzati.MoveFirst(); !memorizzati.IsEOF(); memorizzati.MoveNext()) {
             if (s_ini >= 0 && s_fine >= 0 &&
                 (Giorno(memorizzati.Value(s_ini)) != inizio || Giorno(memorizzati.Value(s_fine)) != fine))
                 continue;
-            const long listino = NumeroListino(memorizzati.Value(s_numlist));
+            memorizzati.Values(s_campi.data(), s_campi.size(), letti.data());
+            const long listino = NumeroListino(letti[kCopiati.size()]);
             if (!listini.count(listino)) continue;  // a list this window does not show
-            const kv::Variant opzione = memorizzati.Value(s_opzione);
+            const kv::Variant& opzione = letti[kCopiati.size() + 1];
             const std::string chiave = Chiave(listino, opzione);
             auto it = righe.find(chiave);
             if (it == righe.end()) {
@@ -167,8 +175,9 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
             }
             it->second.servita = true;
             matrice.SetBookmark(it->second.bookmark);
-            const auto proprio_ini = Giorno(matrice.Value(m_ini));
-            const auto proprio_fine = Giorno(matrice.Value(m_fine));
+            matrice.Values(m_propri.data(), m_propri.size(), propri.data());
+            const auto proprio_ini = Giorno(propri[0]);
+            const auto proprio_fine = Giorno(propri[1]);
             if (proprio_ini == inizio && proprio_fine == fine) {
                 ++esito.stesso_periodo;
                 continue;
@@ -178,7 +187,7 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
             // The row's net-price inputs once the copy is stored: the first eleven copied fields are those
             // inputs, and a blank copied over a stored value is stored as 0, as the net price reads it.
             CifreRiga cifre;
-            cifre.valuta = matrice.Value(m_valuta);
+            cifre.valuta = std::move(propri[2]);
             // One value the price rule refuses refuses the whole copy.
             auto rifiuta = [&](const std::string& perche) {
                 esito.errore = "Listino " + std::to_string(listino) + ", opzione " + kv::Trim(kv::CStr(NS(opzione))) +
@@ -187,7 +196,7 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
                 return preparato;
             };
             for (std::size_t i = 0; i < kCopiati.size(); ++i) {
-                kv::Variant v = memorizzati.Value(s_campi[i]);
+                kv::Variant v = std::move(letti[i]);
                 if (kv::IsBlank(v)) v = kv::Variant::Null();
                 if (i == 0 && !v.IsNull() && copia.variazione) {
                     kv::Decimal lordo = Adjusted(kv::CDec(v), *copia.variazione);
@@ -203,8 +212,10 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
                 if (i < cifre.valori.size()) cifre.valori[i] = v;
                 n.valori[i] = v;
             }
+            // The net price the check works out is the one the row will show: it is kept for the store.
             if (regola)
-                if (auto perche = regola->VerificaNetto(cifre)) return rifiuta(*perche);
+                if (auto perche = regola->VerificaNetto(cifre, cifre.valuta.IsString() ? &n.netto : nullptr))
+                    return rifiuta(*perche);
             nuove.push_back(std::move(n));
         }
     }
@@ -219,25 +230,31 @@ void ScriviPeriodo(kv::ado::Recordset& matrice, PeriodoPreparato& preparato, con
     SenzaFiltro senza_filtro(matrice);
     std::array<int, kCopiati.size()> m_campi{};
     for (std::size_t i = 0; i < kCopiati.size(); ++i) m_campi[i] = Campo(matrice, kCopiati[i]);
+    std::array<kv::Variant, kCopiati.size()> vecchi;
+    const int m_netto = matrice.GetFields().IndexOf("BLT_PREZZONETTO");
     for (const auto& n : preparato.righe) {
         matrice.SetBookmark(n.bookmark);
+        matrice.Values(m_campi.data(), m_campi.size(), vecchi.data());
         long memorizzati_riga = 0;
         for (std::size_t i = 0; i < kCopiati.size(); ++i) {
             const kv::Variant& v = n.valori[i];
-            const kv::Variant vecchio = matrice.Value(m_campi[i]);
+            const kv::Variant& vecchio = vecchi[i];
             // A value equal to the one in the row is no edit, as a cell confirmed unchanged.
             const double* a = vecchio.TryGet<double>();
             const double* b = v.TryGet<double>();
             const bool uguale = a && b && *a == *b ? true
                                 : kv::IsBlank(vecchio)  ? v.IsNull()
                                                         : !v.IsNull() && kv::CDec(vecchio) == kv::CDec(v);
-            if (!uguale && StoreEdit(matrice, m_campi[i], v)) ++memorizzati_riga;
+            if (!uguale && StoreEditOver(matrice, m_campi[i], v, vecchio)) ++memorizzati_riga;
         }
         if (!n.valori[0].IsNull()) esito.lordi.emplace_back(n.bookmark, n.valori[0]);
         if (memorizzati_riga == 0) continue;
         ++esito.righe;
         esito.celle += memorizzati_riga;
-        if (net_price) net_price();
+        if (!n.netto.IsEmpty() && m_netto >= 0)
+            matrice.SetValue(m_netto, n.netto);
+        else if (net_price)
+            net_price();
     }
 }
 

@@ -75,13 +75,15 @@ struct PeriodoPreparato {
     struct Riga {
         kv::Variant bookmark;
         std::array<kv::Variant, 12> valori;  // gross price, discounts, markups, recharge
+        kv::Variant netto;                   // the net price they give, when the check worked it out
     };
     std::vector<Riga> righe;
 };
 PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset& memorizzati,
                                 const CopiaPeriodo& copia, const RegolaPrezzi* regola);
-// Stores what was prepared (the matrix's filter is lifted and put back with the current row);
-// `net_price` is called with the matrix on each changed row. Fills in the rows and cells changed.
+// Stores what was prepared (the matrix's filter is lifted and put back with the current row). A changed
+// row takes the net price the check worked out for its values; `net_price` is called, with the matrix on
+// the row, for one it has none for. Fills in the rows and cells changed.
 void ScriviPeriodo(kv::ado::Recordset& matrice, PeriodoPreparato& preparato, const std::function<void()>& net_price);
 
 // The Italian report of a copy: rows changed, rows without a source, options only in the source.

@@ -85,7 +85,7 @@ std::optional<std::string> RegolaPrezzi::Applica(const Campo& campo, kv::Variant
     return VerificaNetto(riga);
 }
 
-std::optional<std::string> RegolaPrezzi::VerificaNetto(const CifreRiga& riga) const {
+std::optional<std::string> RegolaPrezzi::VerificaNetto(const CifreRiga& riga, kv::Variant* netto_calcolato) const {
     if (!calcolo_ || kv::IsBlank(riga.valori[kPrezzo])) return std::nullopt;
     try {
         std::array<double, kv::services::PriceCalculation::kInputs> ingressi{};
@@ -93,6 +93,7 @@ std::optional<std::string> RegolaPrezzi::VerificaNetto(const CifreRiga& riga) co
             ingressi[static_cast<std::size_t>(i)] = kv::CDbl(NZ(riga.valori[static_cast<std::size_t>(i)]));
         calcolo_->Calculate(riga.valuta, ingressi);
         const kv::Variant netto = calcolo_->NetPrice();
+        if (netto_calcolato) *netto_calcolato = netto;
         if (netto.IsNull() || kv::CDec(netto).Sign() >= 0) return std::nullopt;
         return "Il prezzo netto diventerebbe negativo (" + Numero(kv::CDec(netto)) + ").";
     } catch (const kv::Error&) {

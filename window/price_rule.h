@@ -57,8 +57,9 @@ public:
     // for the caller to check (VerificaNetto) once all of the row's values are in.
     std::optional<std::string> Applica(std::string_view campo, kv::Variant& valore, CifreRiga& riga,
                                        bool verifica_netto = true) const;
-    // Why the row's inputs, as they stand, give a negative net price; nothing when they do not.
-    std::optional<std::string> VerificaNetto(const CifreRiga& riga) const;
+    // Why the row's inputs, as they stand, give a negative net price; nothing when they do not. The net
+    // price worked out goes to `netto` when asked for (left alone when none was worked out).
+    std::optional<std::string> VerificaNetto(const CifreRiga& riga, kv::Variant* netto = nullptr) const;
 
 private:
     std::shared_ptr<kv::services::PriceCalculation> calcolo_;
