@@ -18,6 +18,7 @@
 #include "shell/clsmg_quendormixal.h"
 #include "shell/modmg_quendormixal.h"
 #include "support/db_engines.h"
+#include "support/demo_drivers.h"
 
 namespace qmx {
 namespace {
@@ -62,29 +63,9 @@ protected:
 
     std::shared_ptr<CLSMG_SETUPVARIANTI> Driver(int ditta, const std::string& articolo, const std::string& preset,
                                                 KvEnumVarSalPur kind = VarPurchase) {
-        auto global = std::make_shared<kv::services::HostGlobalServices>(ditta, database().connection_string());
-        global->SetHostConnection(database().connection());
-        globals_.push_back(global);
-        auto iface = CLSMG_QUENDORMIXAL::Create();
-        iface->SetClsGlobal(global);
-        ifaces_.push_back(iface);
-        auto d = std::make_shared<CLSMG_SETUPVARIANTI>();
-        d->SetOggi([] { return kOggi; });
-        d->SetActiveInterface(iface);
-        d->SetADOConnection(database().connection());
-        d->SetSalPur(kind);
-        d->SetGrid(std::make_shared<kv::controls::DataGrid>("GRD_LISACQ"));
-        auto matrix = CreateMatrixRecordset();
-        matrix->Open();
-        d->SetRecordset(matrix);
-        d->SetCodArticolo(articolo);
-        d->SetOpzionePreimpostata(preset);
-        d->SetDataIni("01/01/2025");
-        d->SetDataFin("31/12/2025");
-        d->ConfigurationOk();
-        d->SetupGrid(false);
-        d->ReLoadVarianti();
-        return d;
+        ifaces_.push_back(testing::HostInterface(ditta, database().connection_string(), database().connection()));
+        return testing::LoadedMatrixDriver(ifaces_.back(), database().connection(), articolo, preset, "01/01/2025",
+                                           "31/12/2025", kind, kOggi);
     }
     std::shared_ptr<CLSMG_SETUPVARIANTI> Driver(const Caso& c, KvEnumVarSalPur kind = VarPurchase) {
         return Driver(c.ditta, c.articolo, c.preset, kind);
@@ -114,18 +95,8 @@ protected:
                                " AND LI10_DATAINIZIOVAL = '20250101' AND LI10_DATAFINEVAL = '20251231'");
         return rs->IsEOF() ? Variant::Null() : rs->Value(0);
     }
-    // Every stored row of the table, in key order, as text: the "byte for byte" of the fault cases.
-    std::string Tabella() {
-        std::string out;
-        auto rs = db().Execute(
-            "SELECT * FROM LI10_LISTARTIC ORDER BY LI10_DITTA_CG18, LI10_FLGVENDACQ, LI10_CODART_MG66, "
-            "LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL");
-        for (; !rs->IsEOF(); rs->MoveNext()) {
-            for (int i = 0; i < rs->GetFields().Count(); ++i) out += kv::DebugString(rs->Value(i)) + "|";
-            out += "\n";
-        }
-        return out;
-    }
+    // Every stored row of the table, in key order: the "byte for byte" of the fault cases.
+    std::vector<std::string> Tabella() { return testing::DumpPrices(db()); }
     long Conta(const std::string& where) {
         return kv::CLng(db().Execute("SELECT COUNT(*) FROM LI10_LISTARTIC WHERE " + where)->Value(0));
     }
@@ -165,7 +136,6 @@ protected:
         return out;
     }
 
-    std::vector<std::shared_ptr<kv::services::HostGlobalServices>> globals_;
     std::vector<std::shared_ptr<CLSMG_QUENDORMIXAL>> ifaces_;
 };
 
@@ -485,7 +455,7 @@ TEST_P(MatrixDataTest, ARowChangedDuringTheSaveUndoesItWhole) {
                      "; RETURN NEW; END $$ LANGUAGE plpgsql");
         db().Execute("CREATE TRIGGER altrove AFTER INSERT ON LI10_LISTARTIC FOR EACH ROW EXECUTE FUNCTION altrove()");
     }
-    const std::string tabella = Tabella();
+    const auto tabella = Tabella();
     d->UpdateBatch();
     db().Execute(sqlite() ? "DROP TRIGGER altrove" : "DROP TRIGGER altrove ON LI10_LISTARTIC");
     EXPECT_EQ(d->State(), 99);
@@ -526,7 +496,8 @@ TEST_P(MatrixDataTest, SaveWritesOnlyTheRowsEditedWithTheirDatesAndTellsTheHost)
     db().Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100'");
     auto d = Driver(c);
     auto& rs = *d->Recordset();
-    const auto& log = globals_.back()->PostSaves()->Entries();
+    const auto global = std::static_pointer_cast<kv::services::HostGlobalServices>(ifaces_.back()->ClsGlobal());
+    const auto& log = global->PostSaves()->Entries();
     const std::string art = "LI10_CODART_MG66 = 'SCA100' AND LI10_FLGVENDACQ = 1";
     auto imposta = [&](long riga, const char* campo, const Variant& v) {
         rs.MoveFirst();
@@ -582,7 +553,7 @@ TEST_P(MatrixDataTest, SaveWritesOnlyTheRowsEditedWithTheirDatesAndTellsTheHost)
     d->UpdateBatch();
     ASSERT_EQ(d->State(), 0);
     EXPECT_EQ(Conta(art + " AND LI10_PREZZO = 0"), 2);
-    const std::string tabella = Tabella();
+    const auto tabella = Tabella();
     d->UpdateBatch();
     EXPECT_EQ(Tabella(), tabella) << "saved again with nothing changed";
 }
@@ -606,7 +577,7 @@ TEST_P(MatrixDataTest, ARefusedRowLeavesTableAndMatrixAsTheyWere) {
     rs.SetValue("LI10_PREZZO", Variant(666.0));
     rs.Update();
     rs.SetAbsolutePosition(3);
-    const std::string tabella = Tabella();
+    const auto tabella = Tabella();
     const std::string matrice = Valori(rs);
     d->UpdateBatch();
     EXPECT_EQ(d->State(), 99);
@@ -627,7 +598,7 @@ TEST_P(MatrixDataTest, ARefusedRowLeavesTableAndMatrixAsTheyWere) {
     auto m = Driver(kCasi[3]);
     ASSERT_EQ(m->State(), 0);
     ASSERT_GT(Conta("LI10_CODART_MG66 = 'MAG001' AND LI10_NUMLIST = 2 AND LI10_DATAINIZIOVAL = '20250101'"), 0);
-    const std::string prima = Tabella();
+    const auto prima = Tabella();
     const long righe = m->RecordCount();
     m->DeleteRecords();
     EXPECT_EQ(m->State(), 99);
@@ -644,7 +615,7 @@ TEST_P(MatrixDataTest, ARefusedRowLeavesTableAndMatrixAsTheyWere) {
 // The window saves both kinds in a transaction of its own: the driver's save is part of it, neither
 // committed by the driver nor able to undo the window's other work when a row is refused.
 TEST_P(MatrixDataTest, ASaveInsideTheCallersTransactionJoinsIt) {
-    const std::string tabella = Tabella();
+    const auto tabella = Tabella();
     auto d = Driver(kCasi[1]);
     auto& rs = *d->Recordset();
     rs.MoveFirst();
@@ -823,7 +794,7 @@ TEST_P(MatrixDataTest, PivotShowsAnElementAndItsEditsAreSaved) {
 }
 
 TEST_P(MatrixDataTest, AnEmptyMatrixSavesAndDeletesNothing) {
-    const std::string tabella = Tabella();
+    const auto tabella = Tabella();
     auto d = Driver(kCasi[1]);
     auto& rs = *d->Recordset();
     while (rs.RecordCount() > 0) {

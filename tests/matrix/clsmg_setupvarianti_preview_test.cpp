@@ -34,27 +34,9 @@ protected:
 
     // The purchase matrix of SCI001 (grid type 1) for a period, loaded as the window loads it.
     std::shared_ptr<CLSMG_SETUPVARIANTI> Driver(const std::string& dal, const std::string& al) {
-        auto global = std::make_shared<kv::services::HostGlobalServices>(demo::kDittaAbbigliamento,
-                                                                         database().connection_string());
-        global->SetHostConnection(database().connection());
-        auto iface = CLSMG_QUENDORMIXAL::Create();
-        iface->SetClsGlobal(global);
-        keep_.push_back(iface);
-        auto d = std::make_shared<CLSMG_SETUPVARIANTI>();
-        d->SetActiveInterface(iface);
-        d->SetADOConnection(database().connection());
-        d->SetSalPur(VarPurchase);
-        d->SetGrid(std::make_shared<kv::controls::DataGrid>("GRD_LISACQ"));
-        auto matrix = CreateMatrixRecordset();
-        matrix->Open();
-        d->SetRecordset(matrix);
-        d->SetCodArticolo(demo::kArticoloTipo1);
-        d->SetDataIni(dal);
-        d->SetDataFin(al);
-        d->ConfigurationOk();
-        d->SetupGrid(false);
-        d->ReLoadVarianti();
-        return d;
+        keep_.push_back(testing::HostInterface(demo::kDittaAbbigliamento, database().connection_string(),
+                                               database().connection()));
+        return testing::LoadedMatrixDriver(keep_.back(), database().connection(), demo::kArticoloTipo1, "", dal, al);
     }
 
     void Imposta(CLSMG_SETUPVARIANTI& d, long riga, const char* campo, double valore) {

@@ -18,6 +18,7 @@
 #include "schema/demo/demo.h"
 #include "shell/clsmg_quendormixal.h"
 #include "support/db_engines.h"
+#include "support/demo_drivers.h"
 
 namespace qmx {
 namespace {
@@ -45,26 +46,10 @@ int UltimoPrezzo(int k, long r) {
 int Desktop(const std::string& connection_string, int processo) {
     auto connection = kv::ado::Connection::Create();
     connection->Open(connection_string);
-    auto global = std::make_shared<kv::services::HostGlobalServices>(demo::kDittaAbbigliamento, connection_string);
-    global->SetHostConnection(connection);
-    auto iface = CLSMG_QUENDORMIXAL::Create();
-    iface->SetClsGlobal(global);
+    auto iface = testing::HostInterface(demo::kDittaAbbigliamento, connection_string, connection);
     std::vector<std::shared_ptr<CLSMG_SETUPVARIANTI>> drivers;
     for (int k = 0; k < kArticoliPerProcesso; ++k) {
-        auto d = std::make_shared<CLSMG_SETUPVARIANTI>();
-        d->SetActiveInterface(iface);
-        d->SetADOConnection(connection);
-        d->SetSalPur(VarPurchase);
-        d->SetGrid(std::make_shared<kv::controls::DataGrid>("GRD_LISACQ"));
-        auto matrix = CreateMatrixRecordset();
-        matrix->Open();
-        d->SetRecordset(matrix);
-        d->SetCodArticolo(Articolo(processo, k));
-        d->SetDataIni("01/01/2025");
-        d->SetDataFin("31/12/2025");
-        d->ConfigurationOk();
-        d->SetupGrid(false);
-        d->ReLoadVarianti();
+        auto d = testing::LoadedMatrixDriver(iface, connection, Articolo(processo, k), "", "01/01/2025", "31/12/2025");
         if (d->State() != 0 || d->RecordCount() != kRighe) return 100;
         drivers.push_back(d);
     }

@@ -19,6 +19,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/ado/connection.h"
 
@@ -40,6 +41,21 @@ inline bool PgRequired() {
 }
 
 using kv::testing::ErrorNumber;
+
+// Every row of the price table, every column, in key order.
+inline std::vector<std::string> DumpPrices(kv::ado::Connection& c) {
+    auto rs = c.Execute(
+        "SELECT * FROM LI10_LISTARTIC ORDER BY LI10_DITTA_CG18, LI10_FLGUSODECOR, LI10_FLGVENDACQ, LI10_INDTIPOLIS,"
+        " LI10_CODART_MG66, LI10_OPZIONE_MG5E, LI10_DEPOS_MG58, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL");
+    std::vector<std::string> rows;
+    const int n = rs->GetFields().Count();
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        std::string line;
+        for (int i = 0; i < n; ++i) line += kv::DebugString(rs->Value(i)) + "|";
+        rows.push_back(std::move(line));
+    }
+    return rows;
+}
 
 // A database of its own on one engine, dropped when the object goes.
 class TestDatabase {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <unistd.h>
 
@@ -40,6 +41,17 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Gives a component the host's objects over `global`, as the host does before ShowForm: a navigator, a
+// frame, a menu entry and a status bar of their own.
+inline void FillWithHostObjects(kv::services::Cinterface& c, std::shared_ptr<kv::services::HostGlobalServices> global) {
+    c.SetClsGlobal(std::move(global));
+    c.SetActiveNavigator(std::make_shared<kv::services::HostNavigator>());
+    c.SetActiveFrame(std::make_shared<kv::services::HostFrame>(kv::Variant(int16_t{3})));
+    c.SetClsVoceMenu(std::make_shared<kv::services::HostMenuEntry>());
+    c.SetStatusBar(std::make_shared<kv::services::HostStatusBar>());
+    c.SetIsActive(true);
+}
 
 struct HeadlessHost {
     explicit HeadlessHost(int32_t company = 1, Engine engine = Engine::kSqlite) {

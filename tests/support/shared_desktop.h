@@ -23,12 +23,7 @@ struct SharedDesktop {
         global = std::make_shared<svc::HostGlobalServices>(demo::kDittaAbbigliamento, connection_string);
         if (now) global->SetToday(kv::Date::ParseLocal(now, kv::RegionalSettings::Italian()));
         if (!user.empty()) global->SetUserName(user);
-        entry->SetClsGlobal(global);
-        entry->SetActiveNavigator(std::make_shared<svc::HostNavigator>());
-        entry->SetActiveFrame(std::make_shared<svc::HostFrame>(kv::Variant(int16_t{3})));
-        entry->SetClsVoceMenu(std::make_shared<svc::HostMenuEntry>());
-        entry->SetStatusBar(std::make_shared<svc::HostStatusBar>());
-        entry->SetIsActive(true);
+        FillWithHostObjects(*entry, global);
         window->SetActiveInterface(entry);
         window->SetOwner(entry);
         window->SetWindowState(0);

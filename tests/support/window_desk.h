@@ -42,21 +42,6 @@ struct Case {
     std::vector<Edit> edits;
 };
 
-// Every row of the price table, every column, in key order.
-inline std::vector<std::string> DumpPrices(kv::ado::Connection& c) {
-    auto rs = c.Execute(
-        "SELECT * FROM LI10_LISTARTIC ORDER BY LI10_DITTA_CG18, LI10_FLGUSODECOR, LI10_FLGVENDACQ, LI10_INDTIPOLIS,"
-        " LI10_CODART_MG66, LI10_OPZIONE_MG5E, LI10_DEPOS_MG58, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL");
-    std::vector<std::string> rows;
-    const int n = rs->GetFields().Count();
-    for (; !rs->IsEOF(); rs->MoveNext()) {
-        std::string line;
-        for (int i = 0; i < n; ++i) line += kv::DebugString(rs->Value(i)) + "|";
-        rows.push_back(std::move(line));
-    }
-    return rows;
-}
-
 // One desktop on a demo database of its own: the host's objects and the window, driven as a user does.
 class Desk {
 public:
@@ -82,12 +67,7 @@ public:
         global_ = std::make_shared<svc::HostGlobalServices>(company, connection_string_);
         global_->SetHostConnection(session_);
         global_->SetToday(qmx::testing::kOggiDiProva);
-        entry_->SetClsGlobal(global_);
-        entry_->SetActiveNavigator(std::make_shared<svc::HostNavigator>());
-        entry_->SetActiveFrame(std::make_shared<svc::HostFrame>(kv::Variant(int16_t{3})));
-        entry_->SetClsVoceMenu(std::make_shared<svc::HostMenuEntry>());
-        entry_->SetStatusBar(std::make_shared<svc::HostStatusBar>());
-        entry_->SetIsActive(true);
+        FillWithHostObjects(*entry_, global_);
         window = FRMMG_QUENDORMIXAL::Create();
         window->SetActiveInterface(entry_);
         window->SetOwner(entry_);

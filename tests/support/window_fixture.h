@@ -15,24 +15,22 @@
 
 namespace qmx::testing {
 
-class WindowTest : public ::testing::TestWithParam<Engine> {
+// The window on a headless host, opened by the test on the engine it chooses.
+class WindowHost {
 protected:
-    void SetUp() override {
-        if (GetParam() == Engine::kPostgres && !PgConnectionString()) {
-            if (PgRequired()) FAIL() << "QMX_REQUIRE_PG=1 but QMX_PG_CONNECTION is not set";
-            GTEST_SKIP() << "QMX_PG_CONNECTION is not set";
-        }
-    }
-    void TearDown() override { Close(); }
-
-    bool sqlite() const { return GetParam() == Engine::kSqlite; }
+    bool sqlite() const { return engine_ == Engine::kSqlite; }
 
     // Opens the window on a fresh demo database, current company `company`.
-    void Open(int company) {
+    void Open(int company, Engine engine) {
         Close();
-        host = std::make_unique<HeadlessHost>(company, GetParam());
+        engine_ = engine;
+        host = std::make_unique<HeadlessHost>(company, engine);
         entry = CLSMG_QUENDORMIXAL::Create();
         host->Fill(*entry);
+        NewWindow();
+    }
+    // A window loaded for the entry object, as ShowForm loads it (not shown).
+    void NewWindow() {
         window = FRMMG_QUENDORMIXAL::Create();
         window->SetActiveInterface(entry);
         window->SetOwner(entry);
@@ -100,6 +98,33 @@ protected:
     std::unique_ptr<HeadlessHost> host;
     std::shared_ptr<CLSMG_QUENDORMIXAL> entry;
     std::shared_ptr<FRMMG_QUENDORMIXAL> window;
+
+private:
+    Engine engine_ = Engine::kSqlite;
+};
+
+// On both engines: the test's parameter.
+class WindowTest : public ::testing::TestWithParam<Engine>, public WindowHost {
+protected:
+    void SetUp() override {
+        if (GetParam() == Engine::kPostgres && !PgConnectionString()) {
+            if (PgRequired()) FAIL() << "QMX_REQUIRE_PG=1 but QMX_PG_CONNECTION is not set";
+            GTEST_SKIP() << "QMX_PG_CONNECTION is not set";
+        }
+    }
+    void TearDown() override { Close(); }
+    void Open(int company) { WindowHost::Open(company, GetParam()); }
+};
+
+// On SQLite, company 1, SCI001 (grid type 1) loaded for 2025 unless the test says otherwise.
+class WindowOnSqlite : public ::testing::Test, public WindowHost {
+protected:
+    void SetUp() override {
+        Open(demo::kDittaAbbigliamento, Engine::kSqlite);
+        if (load_key_) LoadKey(demo::kArticoloTipo1);
+    }
+    void TearDown() override { Close(); }
+    bool load_key_ = true;
 };
 
 }  // namespace qmx::testing
