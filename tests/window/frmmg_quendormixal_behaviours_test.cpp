@@ -1,8 +1,7 @@
 // What the window does that a user relies on without looking at it, on both engines: another
-// company's rows with the same list numbers stay as they were, a size code with an apostrophe deletes
-// only its rows, the questions of a delete name one list or many, the grid-type-4 copy, "Annulla" and
-// net amounts, the copy of a window whose grids were never active, what the status bar and the pointer
-// say while "Ricalcola" runs, and where the cursor waits after a purchase date.
+// company's rows with the same list numbers stay as they were, the questions of a delete name one list
+// or many, the copy of a window whose grids were never active, what the status bar and the pointer say
+// while "Ricalcola" runs, and where the cursor waits after a purchase date.
 
 #include <gtest/gtest.h>
 
@@ -82,42 +81,6 @@ TEST_P(WindowBehaviours, AnotherCompanysRowsWithTheSameListNumbersStayAsTheyWere
     EXPECT_EQ(Rows(2), altra);
 }
 
-// Grid type 2 deletes the rows of the sizes the side list holds; a size code holding an apostrophe
-// deletes exactly its own rows, of the kind confirmed.
-TEST_P(WindowBehaviours, ASizeWithAnApostropheDeletesExactlyItsRows) {
-    Open(demo::kDittaCalzature);
-    host->session->Execute("INSERT INTO MG5E_OPZIONI (MG5E_DITTA_CG18, MG5E_CODICEVAR_MG5F, MG5E_OPZIONE, "
-                           "MG5E_DESCR) VALUES (2, 'A1', '4''', 'Numero 4 e mezzo')");
-    const std::string sca = "SELECT COUNT(*) FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'SCA100' AND "
-                            "LI10_DATAINIZIOVAL = '20250101' AND ";
-    auto save_size = [&](const std::string& size, const std::string& sales, const std::string& purchase) {
-        LoadKey(demo::kArticoloTipo2);
-        ASSERT_EQ(window->State().grid_type, 2);
-        Type(*window->TXT_VARIANTE, size);
-        Price(*window->GRD_LISVEN, 0, sales);
-        if (!purchase.empty()) Price(*window->GRD_LISACQ, 0, purchase);
-        ASSERT_TRUE(window->INTERNAV->UserClick("Conferma"));
-        ASSERT_TRUE(host->Errors().Reports().empty());
-    };
-    save_size("40", "50", "");
-    ASSERT_TRUE(window->INTERNAV->UserClick("Nuovo"));
-    save_size("4'", "60", "30");
-    const long vendite_4 = Count(sca + "LI10_FLGVENDACQ = 0 AND substring(LI10_OPZIONE_MG5E, 4, 2) = '4'''");
-    ASSERT_EQ(vendite_4, 1);
-    const long vendite = Count(sca + "LI10_FLGVENDACQ = 0");
-    const long acquisti = Count(sca + "LI10_FLGVENDACQ = 1");
-
-    Answers().QueueAnswer(svc::answer::kNo);   // the purchase lists stay
-    Answers().QueueAnswer(svc::answer::kYes);  // the sales lists of size 4' go
-    ASSERT_TRUE(window->INTERNAV->UserClick("Elimina"));
-    EXPECT_TRUE(host->Errors().Reports().empty());
-    EXPECT_EQ(Count(sca + "LI10_FLGVENDACQ = 0 AND substring(LI10_OPZIONE_MG5E, 4, 2) = '4'''"), 0);
-    EXPECT_EQ(Count(sca + "LI10_FLGVENDACQ = 0"), vendite - vendite_4);
-    EXPECT_EQ(Count(sca + "LI10_FLGVENDACQ = 0 AND substring(LI10_OPZIONE_MG5E, 4, 2) = '40'"), 1);
-    EXPECT_EQ(Count(sca + "LI10_FLGVENDACQ = 1"), acquisti);
-    EXPECT_EQ(Count(sca + "LI10_FLGVENDACQ = 1 AND substring(LI10_OPZIONE_MG5E, 4, 2) = '4'''"), 1);
-}
-
 // A kind with one list row asks about "the" list, one with several about "the" lists.
 TEST_P(WindowBehaviours, TheDeleteQuestionsNameOneListOrMany) {
     struct Case {
@@ -149,83 +112,6 @@ TEST_P(WindowBehaviours, TheDeleteQuestionsNameOneListOrMany) {
         EXPECT_EQ(Messages()[before].text, c.purchase);
         EXPECT_EQ(Messages()[before + 1].text, c.sales);
     }
-}
-
-// Grid type 4: a copy takes every size of the row above, blanks included, only from the gross price,
-// and the net amounts follow the prices copied.
-TEST_P(WindowBehaviours, GridType4CopiesEverySizeOfTheGrossPriceWithItsNetAmounts) {
-    Open(demo::kDittaAbbigliamento);
-    LoadKey(demo::kArticoloTipo4, "2026");
-    ASSERT_EQ(window->State().grid_type, 4);
-    auto& acq = *window->GRD_LISACQ;
-    const long s = Caption(acq, "S - Small"), m = Caption(acq, "M - Medium"), l = Caption(acq, "L - Large");
-    Edit(acq, 0, s, "40");
-    Edit(acq, 0, m, "42,5");
-    Edit(acq, 1, l, "7");
-    ASSERT_TRUE(acq.UserMoveTo(1, s));
-    Click(*window->CMD_COPIASURIGA);
-    EXPECT_EQ(Shown(acq, 1, s), "40,00");
-    EXPECT_EQ(Shown(acq, 1, m), "42,50");
-    EXPECT_EQ(Shown(acq, 1, l), "") << "a blank above is copied too";
-    EXPECT_EQ(Shown(acq, 2, s), "") << "one row only";
-    EXPECT_TRUE(window->State().changes_pending || window->INTERNAV->ButtonEnabled("Conferma"));
-
-    // To every row below: the last row of the pivot gets it too.
-    const long ultima = acq.RowCount() - 1;
-    ASSERT_TRUE(acq.UserMoveTo(2, s));
-    Click(*window->CMD_COPIASUTUTTERIGHE);
-    EXPECT_EQ(Shown(acq, ultima, s), "40,00");
-    EXPECT_EQ(Shown(acq, ultima, m), "42,50");
-
-    // Another element: the copy buttons are off, and a copy started anyway changes nothing.
-    ASSERT_TRUE(window->GRD_SIDE->UserMoveTo(1, 0));  // "Sc.%1"
-    EXPECT_FALSE(window->CMD_COPIASURIGA->Enabled());
-    Edit(acq, 0, s, "10");
-    ASSERT_TRUE(acq.UserMoveTo(1, s));
-    window->CMD_COPIASURIGA_Click();
-    EXPECT_EQ(Shown(acq, 1, s), "");
-
-    // The net amounts: list 1 row 1 has its 10 % discount, the rows copied their gross price.
-    const long netto = window->SideRecordset()->RecordCount() - 1;
-    ASSERT_TRUE(window->GRD_SIDE->UserMoveTo(netto, 0));
-    ASSERT_EQ(kv::Trim(kv::CStr(window->SideRecordset()->Value("BLT_DESCR2"))), "Importo Netto");
-    EXPECT_EQ(Shown(acq, 0, s), "36,00");
-    EXPECT_EQ(Shown(acq, 1, s), "40,00");
-    EXPECT_EQ(Shown(acq, ultima, m), "42,50");
-
-    // Saved: each copied size is a stored row with its gross price.
-    ASSERT_TRUE(window->INTERNAV->UserClick("Conferma"));
-    EXPECT_TRUE(host->Errors().Reports().empty());
-    // List 3 is saved with its own proposed period (from today): every row, whatever its period.
-    EXPECT_EQ(Count("SELECT COUNT(*) FROM LI10_LISTARTIC WHERE LI10_CODART_MG66 = 'MAG001' AND LI10_FLGVENDACQ = 1 "
-                    "AND LI10_DATAFINEVAL >= '20261231' AND LI10_PREZZO = 42.5"),
-              acq.RowCount());
-}
-
-// Grid type 4: "Annulla" builds the pivots again from what is stored and puts both side lists back on
-// their first element.
-TEST_P(WindowBehaviours, GridType4AnnullaRebuildsThePivotsAndResetsTheSideLists) {
-    Open(demo::kDittaAbbigliamento);
-    const std::string stored = Rows(1);
-    LoadKey(demo::kArticoloTipo4, "2026");
-    auto& acq = *window->GRD_LISACQ;
-    const long s = Caption(acq, "S - Small");
-    Edit(acq, 0, s, "40");
-    ASSERT_TRUE(window->GRD_SIDE->UserMoveTo(1, 0));
-    Edit(acq, 0, s, "10");
-    ASSERT_TRUE(window->GRD_SIDE1->UserMoveTo(1, 0));
-    ASSERT_TRUE(window->INTERNAV->UserClick("Annulla"));
-    EXPECT_TRUE(host->Errors().Reports().empty());
-    EXPECT_EQ(window->SideRecordset()->AbsolutePosition(), 1);
-    EXPECT_EQ(window->SideRecordset1()->AbsolutePosition(), 1);
-    EXPECT_EQ(window->VariantiAcquisto()->Elem(), "Prezzo lordo");
-    EXPECT_EQ(window->VariantiVendita()->Elem(), "Prezzo lordo");
-    EXPECT_EQ(Shown(acq, 0, s), "");
-    ASSERT_TRUE(window->GRD_SIDE->UserMoveTo(1, 0));
-    EXPECT_EQ(Shown(acq, 0, s), "") << "the discount typed is gone too";
-    EXPECT_FALSE(window->State().changes_pending);
-    ASSERT_TRUE(window->INTERNAV->UserClick("Nuovo"));
-    EXPECT_EQ(Rows(1), stored) << "nothing was written";
 }
 
 // A copy pressed before either grid was ever made active works in the sales grid.

@@ -115,25 +115,6 @@ TEST_P(TwoDesktops, ASaveOverRowsAnotherDesktopChangedAsksAndEachAnswerDoesWhatI
     }
 }
 
-// B's save writes only what B changed: A's row is neither asked about nor written over (B's grid keeps
-// showing what B loaded for it until B loads the key again).
-TEST_P(TwoDesktops, RowsAnotherDesktopDidNotTouchSaveWithoutAsking) {
-    Desktop a(connection_string_), b(connection_string_);
-    a.Load();
-    b.Load();
-    a.Edit(0, "11");
-    ASSERT_TRUE(a.Confirm());
-    b.Edit(1, "23");
-    b.Edit(9, "24");  // new at load for both, not stored by A
-    const auto before = b.Messages().Messages().size();
-    ASSERT_TRUE(b.Confirm());
-    EXPECT_EQ(b.Messages().Messages().size(), before);
-    EXPECT_EQ(Stored(1, "BEI"), "11");
-    EXPECT_EQ(Stored(1, "BIA"), "23");
-    EXPECT_EQ(Stored(2, "BIA"), "24");
-    EXPECT_EQ(Stored(2, "BEI"), "");
-}
-
 TEST_P(TwoDesktops, ARowDeletedByAnotherDesktopIsAConflictWhenEditedHere) {
     Desktop b(connection_string_);
     b.Load();

@@ -7,9 +7,7 @@
 #include <string>
 
 #include "matrix/clsmg_setupvarianti.h"
-#include "shell/clsmg_quendormixal.h"
-#include "support/headless_host.h"
-#include "window/frmmg_quendormixal.h"
+#include "support/window_fixture.h"
 
 namespace qmx {
 namespace {
@@ -17,14 +15,11 @@ namespace {
 using kv::Variant;
 namespace ctl = kv::controls;
 
-class WindowGrids : public ::testing::Test {
+class WindowGrids : public testing::WindowOnSqlite {
 protected:
     void SetUp() override {
-        host.Fill(*entry);
-        window = FRMMG_QUENDORMIXAL::Create();
-        window->SetActiveInterface(entry);
-        window->SetOwner(entry);
-        window->SetWindowState(0);
+        load_key_ = false;
+        WindowOnSqlite::SetUp();
         auto& w = *window;
         // A grid-type-1 article with two options; the matrices get their rows here.
         w.TXT_CODART->SetText(demo::kArticoloTipo1);
@@ -56,18 +51,12 @@ protected:
         }
         for (const char* key : {"Conferma", "Annulla", "RICALCOLA"}) w.INTERNAV->EnableButton(key, false);
     }
-    void TearDown() override { window->Unload(); }
-
     long Colonna(const ctl::DataGrid& grid, const char* campo) const { return grid.Columns().IndexOf(campo); }
     Variant Prezzo(int riga) {
         auto c = window->VariantiAcquisto()->Recordset()->Clone();
         c->Move(riga);
         return c->Value("LI10_PREZZO");
     }
-
-    testing::HeadlessHost host{demo::kDittaAbbigliamento};
-    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
-    std::shared_ptr<FRMMG_QUENDORMIXAL> window;
 };
 
 TEST_F(WindowGrids, AnEditIsStoredWithItsNetPriceAndEnablesTheButtons) {

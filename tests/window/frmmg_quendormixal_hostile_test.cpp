@@ -7,20 +7,15 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/variant/strings.h"
-#include "shell/clsmg_quendormixal.h"
-#include "support/db_engines.h"
-#include "support/headless_host.h"
-#include "window/frmmg_quendormixal.h"
+#include "support/window_fixture.h"
 
 namespace qmx {
 namespace {
 
-namespace svc = kv::services;
 using testing::Engine;
 
 struct Hostile {
@@ -64,47 +59,16 @@ bool RawDatabaseText(const std::string& text) {
     return false;
 }
 
-class HostileInput : public ::testing::TestWithParam<Engine> {
+class HostileInput : public testing::WindowTest {
 protected:
     void Open(int company) {
-        if (GetParam() == Engine::kPostgres) {
-            if (!testing::PgConnectionString()) {
-                if (testing::PgRequired()) FAIL() << "QMX_REQUIRE_PG=1 but QMX_PG_CONNECTION is not set";
-                GTEST_SKIP() << "QMX_PG_CONNECTION is not set";
-            }
-            host_ = std::make_unique<testing::HeadlessHost>(company, Engine::kPostgres);
-        } else {
-            host_ = std::make_unique<testing::HeadlessHost>(company);
-        }
-        host_->Fill(*entry_);
-        window_ = FRMMG_QUENDORMIXAL::Create();
-        window_->SetActiveInterface(entry_);
-        window_->SetOwner(entry_);
-        window_->SetWindowState(0);
+        WindowTest::Open(company);
         stored_ = Dump();
-    }
-    void TearDown() override {
-        if (window_ && window_->IsLoaded()) {
-            host_->global->ScriptedMessages()->QueueAnswer(svc::answer::kNo);
-            window_->Unload();
-        }
-        window_.reset();
-        host_.reset();
-        database_.reset();
     }
 
     // Every row of LI10_LISTARTIC as text, sorted: the table as a whole, to compare before and after.
     std::vector<std::string> Dump() {
-        auto rs = host_->session->Execute("SELECT * FROM LI10_LISTARTIC");
-        std::vector<std::string> rows;
-        for (; !rs->IsEOF(); rs->MoveNext()) {
-            std::string row;
-            for (int i = 0; i < rs->GetFields().Count(); ++i) {
-                const kv::Variant v = rs->Value(i);
-                row += (v.IsNull() ? std::string("NULL") : kv::CStr(v)) + "|";
-            }
-            rows.push_back(row);
-        }
+        auto rows = testing::DumpPrices(*host->session);
         std::sort(rows.begin(), rows.end());
         return rows;
     }
@@ -122,9 +86,9 @@ protected:
     // Runs one user action with a hostile text: nothing escapes, no error display comes up (a refusal
     // is a message, not a program failure) and no message quotes the database.
     void Attempt(const std::string& what, const std::function<void()>& action) {
-        const auto& messages = host_->global->ScriptedMessages()->Messages();
+        const auto& messages = host->global->ScriptedMessages()->Messages();
         const auto messages_before = messages.size();
-        const auto errors_before = host_->Errors().Reports().size();
+        const auto errors_before = host->Errors().Reports().size();
         try {
             action();
         } catch (const std::exception& e) {
@@ -132,32 +96,18 @@ protected:
         } catch (...) {
             ADD_FAILURE() << what << ": an exception escaped";
         }
-        for (auto i = errors_before; i < host_->Errors().Reports().size(); ++i)
-            ADD_FAILURE() << what << ": error shown: " << host_->Errors().Reports()[i].report.description;
+        for (auto i = errors_before; i < host->Errors().Reports().size(); ++i)
+            ADD_FAILURE() << what << ": error shown: " << host->Errors().Reports()[i].report.description;
         for (auto i = messages_before; i < messages.size(); ++i)
             EXPECT_FALSE(RawDatabaseText(messages[i].text)) << what << ": " << messages[i].text;
     }
 
-    const std::vector<svc::ScriptedMessageService::Shown>& Messages() const {
-        return host_->global->ScriptedMessages()->Messages();
-    }
-
-    void Type(kv::controls::EntryField& field, const std::string& text) {
-        ASSERT_TRUE(field.UserType(text)) << field.Name();
-        field.UserLeave();
-    }
-
-    std::unique_ptr<testing::TestDatabase> database_;
-    std::unique_ptr<testing::HeadlessHost> host_;
-    std::shared_ptr<CLSMG_QUENDORMIXAL> entry_ = CLSMG_QUENDORMIXAL::Create();
-    std::shared_ptr<FRMMG_QUENDORMIXAL> window_;
     std::vector<std::string> stored_;
 };
 
 TEST_P(HostileInput, HeaderFieldsRefuseOrKeepWhatIsTyped) {
     Open(demo::kDittaAbbigliamento);
-    if (IsSkipped() || HasFatalFailure()) return;
-    auto& w = *window_;
+    auto& w = *window;
     auto dates = {w.TXT_DADATA_ACQ, w.TXT_ADATA_ACQ, w.TXT_DADATA_VEN, w.TXT_ADATA_VEN};
     for (const auto& h : HostileTexts()) {
         // No article holds such a code: the field stays open and not valid, holding what was typed.
@@ -191,8 +141,7 @@ TEST_P(HostileInput, HeaderFieldsRefuseOrKeepWhatIsTyped) {
 // field takes must reach the database exactly, in the positions no grid level fills.
 TEST_P(HostileInput, AnOptionTheArticleDoesNotHaveIsRefused) {
     Open(demo::kDittaAbbigliamento);
-    if (IsSkipped() || HasFatalFailure()) return;
-    auto& w = *window_;
+    auto& w = *window;
     for (const auto& h : HostileTexts()) {
         Attempt(std::string("Nuovo ") + h.name, [&] { w.INTERNAV->UserClick("Nuovo"); });
         Type(*w.TXT_CODART, demo::kArticoloTipo1);
@@ -218,12 +167,12 @@ TEST_P(HostileInput, AnOptionTheArticleDoesNotHaveIsRefused) {
         Attempt(std::string("Conferma ") + h.name, [&] { w.INTERNAV->UserClick("Conferma"); });
         EXPECT_FALSE(w.State().changes_pending) << h.name;
         // The code holds the row's colour alone (5-7): nothing of what was typed.
-        auto rs = host_->session->Execute(
+        auto rs = host->session->Execute(
             "SELECT LI10_OPZIONE_MG5E FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = 1 AND LI10_CODART_MG66 = 'SCI001'"
             " AND LI10_FLGVENDACQ = 1 AND LI10_PREZZO = 12.5");
         ASSERT_EQ(rs->RecordCount(), 1) << h.name;
         EXPECT_EQ(kv::RTrim(kv::CStr(rs->Value(0))), "    BEI") << h.name;
-        host_->session->Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_PREZZO = 12.5");
+        host->session->Execute("DELETE FROM LI10_LISTARTIC WHERE LI10_PREZZO = 12.5");
     }
     // Only the article whose prices were saved has rows that were not there before.
     for (const auto& row : Dump())
@@ -234,8 +183,7 @@ TEST_P(HostileInput, AnOptionTheArticleDoesNotHaveIsRefused) {
 
 TEST_P(HostileInput, AVariantIsRefusedWithAMessage) {
     Open(demo::kDittaCalzature);
-    if (IsSkipped() || HasFatalFailure()) return;
-    auto& w = *window_;
+    auto& w = *window;
     Type(*w.TXT_CODART, demo::kArticoloTipo2);
     for (const auto& field : {w.TXT_DADATA_ACQ, w.TXT_DADATA_VEN}) Type(*field, "01/01/2025");
     for (const auto& field : {w.TXT_ADATA_ACQ, w.TXT_ADATA_VEN}) Type(*field, "31/12/2025");
@@ -252,8 +200,7 @@ TEST_P(HostileInput, AVariantIsRefusedWithAMessage) {
 
 TEST_P(HostileInput, GridCellsRefuseOrSaveExactlyWhatIsTyped) {
     Open(demo::kDittaAbbigliamento);
-    if (IsSkipped() || HasFatalFailure()) return;
-    auto& w = *window_;
+    auto& w = *window;
     Type(*w.TXT_CODART, demo::kArticoloTipo1);
     for (const auto& field : {w.TXT_DADATA_ACQ, w.TXT_DADATA_VEN}) Type(*field, "01/01/2025");
     for (const auto& field : {w.TXT_ADATA_ACQ, w.TXT_ADATA_VEN}) Type(*field, "31/12/2025");

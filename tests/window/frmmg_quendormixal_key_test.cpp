@@ -112,40 +112,6 @@ TEST_P(WindowKey, KeyDatesEnableOpensOnlyTheFirstVisibleDateField) {
     }
 }
 
-TEST_P(WindowKey, TheLoadedKeyIsLockedAndNuovoOpensItAgain) {
-    Open(demo::kDittaAbbigliamento);
-    auto& w = *window;
-    LoadKey(demo::kArticoloTipo1);
-    ASSERT_EQ(Rows(*w.GRD_LISACQ), 24);
-    for (const auto& f : KeyFields()) EXPECT_FALSE(f->Enabled()) << f->Name();
-    EXPECT_TRUE(w.INTERNAV->Enabled());
-    EXPECT_TRUE(w.GRB_LISACQ->Enabled());
-    EXPECT_TRUE(w.GRD_LISACQ->EnableEditing());
-
-    const auto before = Messages().size();
-    ASSERT_TRUE(w.INTERNAV->UserClick("Nuovo"));
-    EXPECT_EQ(Messages().size(), before);  // nothing pending: nothing asked
-    EXPECT_TRUE(host->Errors().Reports().empty());
-    for (const auto& f : KeyFields()) {
-        EXPECT_TRUE(f->Enabled()) << f->Name();
-        EXPECT_EQ(f->Text(), "") << f->Name();
-    }
-    EXPECT_TRUE(w.TXT_OPZIONE->Enabled());
-    EXPECT_EQ(w.TXT_OPZIONE->Text(), "");
-    EXPECT_EQ(w.TXT_DESCART->Text(), "");
-    EXPECT_FALSE(w.INTERNAV->Enabled());
-    EXPECT_FALSE(w.INTERNAV->ButtonEnabled("Conferma"));
-    EXPECT_FALSE(w.INTERNAV->ButtonEnabled("Annulla"));
-    EXPECT_FALSE(w.GRB_LISACQ->Enabled());
-    EXPECT_FALSE(w.GRB_LISVEN->Enabled());
-    EXPECT_EQ(Rows(*w.GRD_LISACQ), 0);
-    EXPECT_EQ(Rows(*w.GRD_LISVEN), 0);
-
-    // The header takes a key again.
-    LoadKey(demo::kArticoloTipo1);
-    EXPECT_EQ(Rows(*w.GRD_LISACQ), 24);
-}
-
 TEST_P(WindowKey, AnArticleTheGridCannotShowLoadsNothingAndLeavesTheHeaderOpen) {
     struct Case {
         const char* article;

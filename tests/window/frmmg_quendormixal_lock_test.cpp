@@ -60,12 +60,7 @@ protected:
             retry_ = std::make_shared<RetryWhenDone>([this] { holder_->RollbackTrans(); });
             global_->SetErrorDisplayFactory([d = retry_] { return d; });
         }
-        entry_->SetClsGlobal(global_);
-        entry_->SetActiveNavigator(std::make_shared<svc::HostNavigator>());
-        entry_->SetActiveFrame(std::make_shared<svc::HostFrame>(kv::Variant(int16_t{3})));
-        entry_->SetClsVoceMenu(std::make_shared<svc::HostMenuEntry>());
-        entry_->SetStatusBar(std::make_shared<svc::HostStatusBar>());
-        entry_->SetIsActive(true);
+        testing::FillWithHostObjects(*entry_, global_);
         window_->SetActiveInterface(entry_);
         window_->SetOwner(entry_);
         window_->SetWindowState(0);

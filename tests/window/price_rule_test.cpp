@@ -10,9 +10,7 @@
 #include <vector>
 
 #include "platform/variant/strings.h"
-#include "shell/clsmg_quendormixal.h"
-#include "support/headless_host.h"
-#include "window/frmmg_quendormixal.h"
+#include "support/window_fixture.h"
 #include "window/frmmg_quendormixal_sheet.h"
 #include "window/price_rule.h"
 
@@ -22,29 +20,9 @@ namespace {
 namespace svc = kv::services;
 using kv::Variant;
 
-class PriceRule : public ::testing::Test {
+class PriceRule : public testing::WindowOnSqlite {
 protected:
-    PriceRule() {
-        host.Fill(*entry);
-        window = FRMMG_QUENDORMIXAL::Create();
-        window->SetActiveInterface(entry);
-        window->SetOwner(entry);
-        window->SetWindowState(0);
-        auto type = [](kv::controls::EntryField& field, const char* text) {
-            field.UserType(text);
-            field.UserLeave();
-        };
-        type(*window->TXT_CODART, demo::kArticoloTipo1);
-        type(*window->TXT_DADATA_ACQ, "01/01/2025");
-        type(*window->TXT_ADATA_ACQ, "31/12/2025");
-        type(*window->TXT_DADATA_VEN, "01/01/2025");
-        type(*window->TXT_ADATA_VEN, "31/12/2025");
-    }
-    ~PriceRule() override {
-        host.global->ScriptedMessages()->QueueAnswer(svc::answer::kNo);
-        window->Unload();
-        std::remove(csv_.c_str());
-    }
+    ~PriceRule() override { std::remove(csv_.c_str()); }
     kv::controls::DataGrid& Acq() { return *window->GRD_LISACQ; }
     long Column(const std::string& caption) {
         for (long c = 0; c < Acq().Columns().Count(); ++c)
@@ -53,8 +31,7 @@ protected:
     }
     std::string Cell(const std::string& caption) { return kv::Trim(Acq().CellText(kRiga, Column(caption))); }
     std::string LastMessage() {
-        const auto& m = host.global->ScriptedMessages()->Messages();
-        return m.empty() ? std::string() : m.back().text;
+        return Messages().empty() ? std::string() : Messages().back().text;
     }
     // The row empty, then the given cells.
     void Base(const std::vector<std::pair<std::string, std::string>>& cells) {
@@ -65,9 +42,6 @@ protected:
     }
 
     static constexpr long kRiga = 9;
-    testing::HeadlessHost host{demo::kDittaAbbigliamento};
-    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
-    std::shared_ptr<FRMMG_QUENDORMIXAL> window;
     std::string csv_ = ::testing::TempDir() + "regola_prezzi.csv";
 };
 
@@ -107,17 +81,17 @@ TEST_F(PriceRule, TypingPasteImportAndAdjustmentAcceptAndRefuseAlike) {
                 accepted = outcome.accepted;
                 message = outcome.message;
             } else if (w == "paste") {
-                host.global->ScriptedMessages()->QueueAnswer(svc::answer::kOk);
+                Answers().QueueAnswer(svc::answer::kOk);
                 ASSERT_TRUE(Acq().UserMoveTo(kRiga, column));
                 accepted = IncollaBlocco(*window, Acq(), e.text);
                 message = LastMessage();
             } else if (w == "import") {
                 std::ofstream(csv_) << "Listino;Opzione 1;Opzione 2;" << e.column << "\n2;BIA;;" << e.text << "\n";
-                host.global->ScriptedMessages()->QueueAnswer(svc::answer::kOk);
+                Answers().QueueAnswer(svc::answer::kOk);
                 accepted = ImportaCsv(*window, true, csv_);
                 message = LastMessage();
             } else {
-                host.global->ScriptedMessages()->QueueAnswer(svc::answer::kOk);
+                Answers().QueueAnswer(svc::answer::kOk);
                 accepted = RettificaPrezzi(*window, Acq(), {kRiga}, column, e.change, 0);
                 message = LastMessage();
             }

@@ -1,5 +1,5 @@
-// The window's Qt form: every control has its view, the views sit where the window is designed to
-// have them, and what the window's layout procedures decide shows on screen.
+// The window's Qt form: the views sit where the window is designed to have them, and what the window's
+// layout procedures decide shows on screen.
 
 #include <gtest/gtest.h>
 
@@ -52,23 +52,9 @@ class WindowForm : public ::testing::Test {
     std::unique_ptr<QWidget> form;
 };
 
-TEST_F(WindowForm, EveryControlHasItsView) {
-    const char* names[] = {
-        "INTERNAV",       "BAR_OPERATION",      "FME_TESTATA",      "GRB_HEAD",           "TXT_CODART",
-        "TXT_CODART_LBL", "TXT_DESCART",        "TXT_OPZIONE",      "TXT_OPZIONE_LBL",    "TXT_VARIANTE",
-        "TXT_VARIANTE_LBL", "TXT_DESCSEGMENTO", "TXT_DADATA_ACQ",   "TXT_DADATA_ACQ_LBL", "TXT_ADATA_ACQ",
-        "TXT_ADATA_ACQ_LBL", "CBO_DADATA_ACQ",  "CBO_ADATA_ACQ",    "TXT_DADATA_VEN",     "TXT_DADATA_VEN_LBL",
-        "TXT_ADATA_VEN",  "TXT_ADATA_VEN_LBL",  "CBO_DADATA_VEN",   "CBO_ADATA_VEN",      "PIC_LEFT",
-        "GRD_SIDE",       "GRD_SIDE1",          "CMD_COPIASURIGA",  "CMD_COPIASUTUTTERIGHE", "GRB_LISACQ",
-        "LBL_HEADLISACQ", "GRD_LISACQ",         "GRB_LISVEN",       "LBL_HEADLISVEN",     "GRD_LISVEN",
-        "SPLITVERTICALE", "SPLITORIZZONTALE",
-    };
-    for (const char* name : names) EXPECT_NE(View(name), nullptr) << name;
+TEST_F(WindowForm, ViewsSitWhereTheWindowIsDesigned) {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Creazione veloce listini in griglia"));
     EXPECT_EQ(form->property(kv::qt::kFormWindowStateProperty).toInt(), 2);
-}
-
-TEST_F(WindowForm, ViewsSitWhereTheWindowIsDesigned) {
     // Top to bottom: toolbar, header, the split area, the operation bar (hidden at load).
     EXPECT_LT(Where("INTERNAV").bottom(), Where("GRB_HEAD").top());
     EXPECT_LT(Where("GRB_HEAD").bottom(), Where("SPLITVERTICALE").top());

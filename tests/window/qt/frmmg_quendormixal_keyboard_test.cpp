@@ -17,19 +17,33 @@
 namespace qmx {
 namespace {
 
-class WindowKeyboard : public ::testing::Test {
+// The window's Qt form on company `Company`; with `Fixed`, a calling program has fixed the article
+// (SCI001, grid type 1), otherwise the cursor starts on the article field.
+template <int Company, bool Fixed = false>
+class KeyboardTest : public ::testing::Test {
   protected:
-    WindowKeyboard() {
+    KeyboardTest() {
         host.Fill(*entry);
-        entry->SetIsCalled(true);
-        entry->SetCodiceArticolo(kv::Variant(demo::kArticoloTipo1));
+        if (Fixed) {
+            entry->SetIsCalled(true);
+            entry->SetCodiceArticolo(kv::Variant(demo::kArticoloTipo1));
+        }
         window->SetActiveInterface(entry);
         window->SetOwner(entry);
         window->SetWindowState(2);
         form.reset(qt::CreateForm(*window));
-        form->resize(1200, 760);
+        form->resize(1280, 720);
         form->show();
+        QApplication::setActiveWindow(form.get());
         QApplication::processEvents();
+        if (!Fixed) {
+            View("TXT_CODART")->setFocus();
+            QApplication::processEvents();
+        }
+    }
+    ~KeyboardTest() override {
+        form.reset();
+        window->Unload();
     }
     // The article is the caller's, taken when the window is first activated; the dates complete the
     // key and the grids fill.
@@ -44,28 +58,30 @@ class WindowKeyboard : public ::testing::Test {
         }
         QApplication::processEvents();
     }
-    ~WindowKeyboard() override {
-        form.reset();
-        window->Unload();
+    QWidget* View(const char* name) const { return form->findChild<QWidget*>(QString::fromLatin1(name)); }
+    // The widget that takes the keys of a view (a lookup field's line edit).
+    QWidget* Keys(const char* name) const { return View(name)->focusProxy() ? View(name)->focusProxy() : View(name); }
+    // Keys go where a keyboard sends them: to the widget that has the focus when each is pressed (a
+    // cell's editor opens on the first).
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        QApplication::processEvents();
     }
-
-    // Keys go where a keyboard sends them: to the widget that has the focus.
     static void Type(const QString& text) {
         for (QChar c : text) {
-            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
             QApplication::processEvents();
         }
     }
-    static void Enter() {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QApplication::processEvents();
-    }
 
-    testing::HeadlessHost host{demo::kDittaAbbigliamento};
+    testing::HeadlessHost host{Company};
     std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
     std::shared_ptr<FRMMG_QUENDORMIXAL> window = FRMMG_QUENDORMIXAL::Create();
     std::unique_ptr<QWidget> form;
 };
+using WindowKeyboard = KeyboardTest<demo::kDittaAbbigliamento, true>;
+using WindowHeaderKeyboard = KeyboardTest<demo::kDittaAbbigliamento>;
+using WindowHeaderKeyboardTwoLevels = KeyboardTest<demo::kDittaCalzature>;
 
 TEST_F(WindowKeyboard, APriceEnterAndTheNextPrice) {
     LoadKey();
@@ -89,11 +105,11 @@ TEST_F(WindowKeyboard, APriceEnterAndTheNextPrice) {
     QApplication::processEvents();
 
     Type(QStringLiteral("12,5"));
-    Enter();
+    Press(Qt::Key_Return);
     EXPECT_EQ(grid.CurrentColumnIndex(), prezzo + 1);
     EXPECT_EQ(view->table()->currentIndex().column(), prezzo + 1);
     Type(QStringLiteral("7"));
-    Enter();
+    Press(Qt::Key_Return);
 
     matrice->MoveFirst();
     EXPECT_EQ(kv::CDbl(matrice->Value("LI10_PREZZO")), 12.5);
@@ -105,49 +121,6 @@ TEST_F(WindowKeyboard, APriceEnterAndTheNextPrice) {
 
 // The header as a new user fills it, with the keyboard alone: the code and Enter, each date and Enter,
 // and the cursor waits on the first price to type.
-template <int Company>
-class HeaderKeyboard : public ::testing::Test {
-  protected:
-    HeaderKeyboard() {
-        host.Fill(*entry);
-        window->SetActiveInterface(entry);
-        window->SetOwner(entry);
-        window->SetWindowState(2);
-        form.reset(qt::CreateForm(*window));
-        form->resize(1280, 720);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QApplication::processEvents();
-        View("TXT_CODART")->setFocus();
-        QApplication::processEvents();
-    }
-    ~HeaderKeyboard() override {
-        form.reset();
-        window->Unload();
-    }
-    QWidget* View(const char* name) const { return form->findChild<QWidget*>(QString::fromLatin1(name)); }
-    // The widget that takes the keys of a view (a lookup field's line edit).
-    QWidget* Keys(const char* name) const { return View(name)->focusProxy() ? View(name)->focusProxy() : View(name); }
-    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-        QApplication::processEvents();
-    }
-    // Each key to the widget that has the focus when it is pressed (a cell's editor opens on the first).
-    static void Type(const QString& text) {
-        for (QChar c : text) {
-            QTest::keyClicks(QApplication::focusWidget(), QString(c));
-            QApplication::processEvents();
-        }
-    }
-
-    testing::HeadlessHost host{Company};
-    std::shared_ptr<CLSMG_QUENDORMIXAL> entry = CLSMG_QUENDORMIXAL::Create();
-    std::shared_ptr<FRMMG_QUENDORMIXAL> window = FRMMG_QUENDORMIXAL::Create();
-    std::unique_ptr<QWidget> form;
-};
-using WindowHeaderKeyboard = HeaderKeyboard<demo::kDittaAbbigliamento>;
-using WindowHeaderKeyboardTwoLevels = HeaderKeyboard<demo::kDittaCalzature>;
-
 TEST_F(WindowHeaderKeyboard, EnterMovesFromTheArticleToTheDatesAndTheLastDateToTheGrossPrice) {
     ASSERT_EQ(QApplication::focusWidget(), Keys("TXT_CODART"));
     Type(QString::fromLatin1(demo::kArticoloTipo1));
@@ -179,7 +152,6 @@ TEST_F(WindowHeaderKeyboard, EnterMovesFromTheArticleToTheDatesAndTheLastDateToT
 }
 
 TEST_F(WindowHeaderKeyboard, TabFromAConfirmedArticleGoesToTheFirstDateAndEnterStaysOnACodeNotFound) {
-
     Type(QStringLiteral("NONCE"));
     Press(Qt::Key_Return);
     EXPECT_FALSE(window->TXT_CODART->Valid());

@@ -102,17 +102,6 @@ TEST_F(GridSheetKeys, CtrlVPastesShiftArrowsSelectAndCtrlCCopies) {
     EXPECT_TRUE(window->State().changes_pending);
 }
 
-TEST_F(GridSheetKeys, ABadCellPastesNothingAndSaysWhere) {
-    ASSERT_TRUE(grid().UserMoveTo(8, prezzo));
-    QApplication::processEvents();
-    QApplication::clipboard()->setText(QStringLiteral("1\nuno\n"));
-    Key(Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(Text(8, prezzo), "");
-    const auto& shown = host.global->ScriptedMessages()->Messages();
-    ASSERT_FALSE(shown.empty());
-    EXPECT_NE(shown.back().text.find("riga 10, colonna \"Prezzo lordo\""), std::string::npos) << shown.back().text;
-}
-
 TEST_F(GridSheetKeys, RettificaRaisesTheWholeListOfTheCurrentRow) {
     ASSERT_TRUE(grid().UserMoveTo(8, prezzo));
     QApplication::processEvents();
