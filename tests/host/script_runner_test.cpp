@@ -66,17 +66,6 @@ class ErpHostScript : public ::testing::Test {
 QTemporaryDir* ErpHostScript::dir_ = nullptr;
 QString ErpHostScript::connection_;
 
-TEST_F(ErpHostScript, EveryLineRunsThenTheExitIsZero) {
-    const ScriptRun r = RunScript(QStringLiteral("ok.script"),
-                            "# a comment, then a blank line\n"
-                            "\n"
-                            "sql SELECT MG66_CODART FROM MG66_ANAGRART WHERE MG66_CODART = 'MAG001'\n"
-                            "sql@postgresql SELECT 1 AS NEVER_ON_SQLITE\n"
-                            "messages\n");
-    EXPECT_EQ(r.exit_code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("MG66_CODART\nMAG001\n"));
-}
-
 TEST_F(ErpHostScript, TimingsGiveOneFigurePerLineAndLeaveTheOutputAsItWas) {
     const QByteArray script = "# the key of SCI001, a look at the grid\n"
                               "type TXT_CODART SCI001\n"

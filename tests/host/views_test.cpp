@@ -110,43 +110,6 @@ TEST(LookupDialog, AFilteredListOverTheRecordsetWithItalianButtonsAndNoRowNumber
     EXPECT_EQ(list.CodeAt(*dialog.chosenRow()), "XL");
 }
 
-TEST(DateFieldView, ConfirmRewritesAValidDate) {
-    auto field = std::make_shared<DateField>("TXT_DADATA_ACQ");
-    DateFieldView view(field);
-    view.show();
-    QTest::keyClicks(&view, QStringLiteral("1/2/25"));
-    QTest::keyClick(&view, Qt::Key_Return);
-    EXPECT_TRUE(field->Valid());
-    EXPECT_EQ(view.text(), QStringLiteral("01/02/2025"));
-    field->SetEnabled(false);
-    EXPECT_FALSE(view.isEnabled());
-}
-
-TEST(OperationBarView, IndicatorOnlyWhileAnimatingInBusyStyle) {
-    auto bar = std::make_shared<OperationBar>("BAR_OPERATION");
-    OperationBarView view(bar);
-    view.show();
-    bar->SetStatusText("Operazione in corso...");
-    bar->SetLoadingAnimation(true);
-    bar->StartLoadingAnimation();
-    EXPECT_FALSE(view.indicator()->isVisible());  // style 0: text only
-    bar->SetStyle(OperationBar::kBusyIndicator);
-    EXPECT_TRUE(view.indicator()->isVisible());
-    EXPECT_EQ(view.label()->text(), QStringLiteral("Operazione in corso..."));
-    bar->EndLoadingAnimation();
-    bar->SetVisible(false);
-    EXPECT_FALSE(view.indicator()->isVisible());
-    EXPECT_FALSE(view.isVisible());
-}
-
-TEST(StatusBarView, PanelTwoShowsTheOperationText) {
-    auto status = std::make_shared<kv::services::HostStatusBar>(3);
-    StatusBarView view(status);
-    status->SetPanelText(2, "Pronto");
-    EXPECT_EQ(view.panel(2)->text(), QStringLiteral("Pronto"));
-    EXPECT_EQ(view.panel(4), nullptr);
-}
-
 TEST(SplitterView, PaneSizesFollowThePositionAndTheDragReachesTheModel) {
     auto split = std::make_shared<Splitter>("SPLITORIZZONTALE", SplitDirection::TopBottom);
     split->SetPaneControl(1, "GRB_LISACQ");
@@ -190,78 +153,6 @@ TEST(WindowBindings, ResizeAndPlacement) {
     container->Place(0, 0, 11940, 7410);
     EXPECT_EQ(window.width(), 796);
     EXPECT_EQ(window.height(), 494);
-}
-
-TEST(SimpleViews, ButtonComboAndTextForwardTheUser) {
-    auto button = std::make_shared<CommandButton>("CMD_COPIASURIGA");
-    button->SetCaption("Copia su riga");
-    CommandButtonView bview(button);
-    int clicks = 0;
-    auto s1 = button->Click.Connect([&] { ++clicks; });
-    bview.click();
-    button->SetEnabled(false);
-    bview.click();  // disabled: Qt does not click
-    EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(bview.text(), QStringLiteral("Copia su riga"));
-
-    auto combo = std::make_shared<ComboBox>("CBO_DADATA_ACQ");
-    ComboBoxView cview(combo);
-    combo->AddItem("Da Configurazione");
-    combo->SetText("0");
-    EXPECT_EQ(cview.currentText(), QStringLiteral("0"));
-
-    auto text = std::make_shared<TextField>("TXT_DESCART");
-    TextFieldView tview(text);
-    text->SetText("Maglia");
-    EXPECT_EQ(tview.text(), QStringLiteral("Maglia"));
-    tview.show();
-    tview.clear();
-    QTest::keyClicks(&tview, QStringLiteral("Felpa"));
-    EXPECT_EQ(text->Text(), "Felpa");
-
-    auto label = std::make_shared<Label>("LBL_HEADLISACQ");
-    LabelView lview(label);
-    label->SetCaption("Listini di Acquisto");
-    EXPECT_EQ(lview.text(), QStringLiteral("Listini di Acquisto"));
-}
-
-}  // namespace
-}  // namespace kv::qt
-
-#include "host/views/data_grid_view.h"
-#include "host/views/view_factory.h"
-
-namespace kv::qt {
-namespace {
-
-TEST(FormBuilder, MakesTheViewOfEachModelAndFillsTheSplitters) {
-    QWidget window;
-    FormBuilder form(&window);
-    auto split = std::make_shared<Splitter>("SPLITORIZZONTALE", SplitDirection::TopBottom);
-    split->SetPaneControl(1, "GRB_LISACQ");
-    split->SetPaneControl(2, "GRB_LISVEN");
-    EXPECT_NE(form.Add(split), nullptr);
-    EXPECT_NE(form.Add(std::make_shared<GroupBox>("GRB_LISACQ")), nullptr);
-    EXPECT_NE(form.Add(std::make_shared<GroupBox>("GRB_LISVEN")), nullptr);
-    auto grid = std::make_shared<DataGrid>("GRD_LISACQ");
-    QWidget* grid_view = form.Add(grid);
-    EXPECT_NE(dynamic_cast<DataGridView*>(grid_view), nullptr);
-    EXPECT_EQ(form.Add(grid), grid_view);                            // once per control
-    EXPECT_EQ(form.ViewAs<LookupFieldView>("TXT_CODART"), nullptr);  // not added yet
-    EXPECT_NE(dynamic_cast<LookupFieldView*>(form.Add(std::make_shared<LookupField>("TXT_CODART"))), nullptr);
-    EXPECT_NE(dynamic_cast<DateFieldView*>(form.Add(std::make_shared<DateField>("TXT_DADATA_ACQ"))), nullptr);
-    EXPECT_NE(dynamic_cast<ToolbarView*>(form.Add(std::make_shared<Toolbar>("INTERNAV"))), nullptr);
-    EXPECT_EQ(form.Add(std::make_shared<ResizeControl>("KVR_RESIZEFORM")), nullptr);
-    EXPECT_EQ(form.Add(std::make_shared<HostContainer>("MDIActiveX1")), nullptr);
-    EXPECT_EQ(form.View("grd_lisacq"), grid_view);
-
-    form.ConnectSplitters();
-    auto* split_view = form.ViewAs<SplitterView>("SPLITORIZZONTALE");
-    ASSERT_NE(split_view, nullptr);
-    ASSERT_EQ(split_view->count(), 2);
-    EXPECT_EQ(split_view->widget(0), form.View("GRB_LISACQ"));
-    EXPECT_EQ(split_view->widget(1), form.View("GRB_LISVEN"));
-    EXPECT_EQ(form.View("GRB_LISACQ")->objectName(), QStringLiteral("GRB_LISACQ"));
 }
 
 }  // namespace
