@@ -70,11 +70,9 @@ TEST_P(ConnectionTest, ResultFieldsCarryTheDeclaredTypes) {
     }
     // Names are found whatever case the engine reports them in.
     EXPECT_EQ(rs->Value("price"), Variant(*Decimal::Parse("12.5")));
-}
-
-TEST_P(ConnectionTest, NullReadsAsNullInEveryType) {
-    db().Execute("INSERT INTO T (K) VALUES (1)");
-    auto rs = Query("SELECT CODE, NAME, PRICE, DAY, QTY, BIG FROM T");
+    // Null reads as Null in every type.
+    db().Execute("INSERT INTO T (K) VALUES (2)");
+    rs = Query("SELECT CODE, NAME, PRICE, DAY, QTY, BIG FROM T WHERE K = 2");
     for (int i = 0; i < 6; ++i) EXPECT_TRUE(rs->Value(i).IsNull()) << rs->GetFields()[i].Name();
 }
 

@@ -78,28 +78,6 @@ TEST(Toolbar, AHandlerAddingButtonsDuringAClickIsSafe) {
     EXPECT_EQ(clicks, std::vector<std::string>{"Nuovo"});
 }
 
-TEST(OperationBar, StatusSequence) {
-    OperationBar bar("BAR_OPERATION");
-    bar.SetStyle(1);
-    EXPECT_EQ(ErrorNumber([&] { bar.SetStyle(7); }), kInvalidPropertyValue);
-    // In progress.
-    bar.SetLoadingAnimation(true);
-    bar.StartLoadingAnimation();
-    bar.SetVisible(true);
-    EXPECT_TRUE(bar.Animating());
-    // Completed, twice.
-    for (int i = 0; i < 2; ++i) {
-        bar.EndLoadingAnimation();
-        bar.SetLoadingAnimation(false);
-        bar.SetVisible(false);
-    }
-    EXPECT_FALSE(bar.Animating());
-    EXPECT_FALSE(bar.Visible());
-    // Started without the switch on: no animation.
-    bar.StartLoadingAnimation();
-    EXPECT_FALSE(bar.Animating());
-}
-
 TEST(Splitter, PanesMinimumsPositionAndTheUsersDrag) {
     Splitter split("SPLITVERTICALE", SplitDirection::LeftRight);
     split.SetPaneControl(1, "PIC_LEFT");

@@ -102,55 +102,6 @@ struct Fixture : ::testing::Test {
     }
 };
 
-TEST_F(Fixture, ColumnDefinitionInCallOrderWithProperties) {
-    const GridColumns& cols = grid.Columns();
-    ASSERT_EQ(cols.Count(), 4);
-    EXPECT_EQ(cols.Item(0).DataField(), "LI10_NUMLIST");
-    EXPECT_EQ(cols.Item(0).Caption(), "N.");
-    EXPECT_EQ(cols.Item(0).Type(), 12);
-    EXPECT_EQ(cols.Item(0).Alignment(), kAlignRight);
-    EXPECT_TRUE(cols.Item(0).Locked());
-    EXPECT_EQ(cols.Item("li10_prezzo").Index(), 2);  // by field name, any case
-    EXPECT_FALSE(cols.Item("LI10_PREZZO").Locked());
-    EXPECT_EQ(cols.Item(2).GetClassFormat(), (ClassFormat{5, 2, "EURO"}));
-    EXPECT_EQ(cols.IndexOf("LI10_MAG2PER"), -1);
-    EXPECT_EQ(grid.CurrentColumnIndex(), 0);
-    EXPECT_EQ(grid.CurrentColumn()->DataField(), "LI10_NUMLIST");
-
-    grid.SetColumnCaption("BLT_OPZIONE1", "Taglia");
-    EXPECT_EQ(cols.Item(1).Caption(), "Taglia");
-    grid.SetColumnCaption("NOPE", "x");  // ignored
-
-    try {
-        cols.Item(4);
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Number(), 35600);
-    }
-    grid.ClearInit();
-    EXPECT_EQ(grid.Columns().Count(), 0);
-    EXPECT_EQ(grid.CurrentColumn(), nullptr);
-    EXPECT_EQ(grid.CurrentColumnIndex(), -1);
-}
-
-TEST_F(Fixture, DefinitionBracketHoldsViewNotificationsUntilEnd) {
-    std::vector<ControlChange> seen;
-    auto sub = grid.Changed.Connect([&](ControlChange c) { seen.push_back(c); });
-    grid.InitializeSTART();
-    grid.MODCOL_Alignment("LI10_PREZZO", 1);
-    grid.MODCOL_Editing("LI10_PREZZO", 0);
-    EXPECT_TRUE(seen.empty());
-    grid.InitializeEND();
-    EXPECT_EQ(seen, std::vector<ControlChange>{ControlChange::Layout});
-
-    seen.clear();
-    grid.SetRedraw(false);
-    grid.SetColumnCaption("LI10_PREZZO", "Prezzo");
-    EXPECT_TRUE(seen.empty());
-    grid.SetRedraw(true);
-    EXPECT_EQ(seen, std::vector<ControlChange>{ControlChange::Layout});
-}
-
 TEST_F(Fixture, ShowsTheRecordsetsFilteredRowsWithoutCopyingThem) {
     EXPECT_EQ(grid.RowCount(), 4);
     EXPECT_EQ(ColumnText(grid, 1), (std::vector<std::string>{"ROSSO", "BLU", "ROSSO", "BLU"}));
@@ -394,14 +345,6 @@ TEST_F(Fixture, WithoutWriteEditsTheHandlerDecidesWhatIsStored) {
     EXPECT_EQ(rs->Value("LI10_PREZZO"), Variant(Dec("8")));
 }
 
-TEST_F(Fixture, ErrorFromTheRecordsetRefusesTheEdit) {
-    // The handler closes the recordset under the grid: the write fails, the edit is refused.
-    auto sub = grid.OnEdited.Connect([&](const GridEdit&) { rs->Close(); });
-    EditOutcome out = grid.UserEditCell(0, 2, "1");
-    EXPECT_FALSE(out.accepted);
-    EXPECT_NE(out.error_number, 0);
-}
-
 TEST_F(Fixture, KeyDownHandlerDiscardsKeysByClearingTheCode) {
     std::vector<int> seen;
     auto sub = grid.KeyDown.Connect([&](int16_t& code, int16_t shift) {
@@ -507,26 +450,6 @@ TEST_F(Fixture, ColumnFormatsAreWorkedOutWhenTheyChangeNotForEveryCellShown) {
     EXPECT_EQ(grid.CellText(2, added), "12,50");
     grid.Columns().Item(added).SetFormat("0.000");
     EXPECT_EQ(grid.CellText(2, added), "12,500");
-}
-
-TEST_F(Fixture, StretchArgumentAndReleaseAndBusyIndicator) {
-    grid.INIT_ADDColumn("BLT_1", "S - Small", 1, 1000, Variant(true));
-    EXPECT_TRUE(grid.Columns().Item("BLT_1").Stretch());
-    EXPECT_FALSE(grid.Columns().Item(0).Stretch());
-
-    grid.SetLoadingAnimation(true);
-    grid.StartLoadingAnimation();
-    EXPECT_TRUE(grid.Animating());
-    grid.SetLoadingAnimation(false);
-    EXPECT_FALSE(grid.Animating());
-
-    grid.SetToolTipText("Listino 1 - Base");
-    EXPECT_EQ(grid.ToolTipText(), "Listino 1 - Base");
-
-    grid.Release();
-    EXPECT_EQ(grid.DataSource(), nullptr);
-    EXPECT_EQ(grid.Columns().Count(), 0);
-    EXPECT_EQ(grid.RowCount(), 0);
 }
 
 TEST_F(Fixture, RowsDeletedThroughTheRecordsetDisappearAfterSync) {

@@ -96,12 +96,6 @@ TEST_F(LookupFixture, ProgramTextRaisesNothingAndConfirmWorksOnADisabledField) {
     EXPECT_FALSE(field->Valid());
 }
 
-TEST_F(LookupFixture, MaxLengthCutsTyping) {
-    field->SetMaxLength(3);
-    field->UserType("BLUE");
-    EXPECT_EQ(field->Text(), "BLU");
-}
-
 TEST_F(LookupFixture, QueryErrorsReachTheCallerAndLeaveTheFieldNotValid) {
     field->UserType("BLU");
     field->UserConfirm();

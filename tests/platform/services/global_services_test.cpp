@@ -86,35 +86,6 @@ TEST(GlobalServices, ArticleSearchListsTheCompanysArticlesWithDescriptions) {
     EXPECT_TRUE(rs->Value("MG87_DESCART").IsNull());
 }
 
-TEST(HostObjects, StatusBarScreenPointerAndMessagePump) {
-    HostStatusBar bar;
-    std::vector<std::string> seen;
-    auto sub = bar.PanelTextChanged.Connect([&](int i, const std::string& t) { seen.push_back(std::to_string(i) + t); });
-    bar.SetPanelText(2, "Pronto");
-    EXPECT_EQ(bar.PanelText(2), "Pronto");
-    EXPECT_EQ(seen, std::vector<std::string>{"2Pronto"});
-    EXPECT_THROW(bar.SetPanelText(4, "x"), kv::Error);
-    EXPECT_THROW(bar.PanelText(0), kv::Error);
-
-    HostScreenPointer pointer;
-    for (int16_t v : {pointer::kHourglass, pointer::kHourglass, pointer::kDefault, pointer::kDefault,
-                      pointer::kHourglass})
-        pointer.SetMousePointer(v);
-    EXPECT_EQ(pointer.HourglassCount(), 2);
-    EXPECT_EQ(pointer.MousePointer(), pointer::kHourglass);
-
-    MessagePump pump;
-    pump.DoEvents();  // headless: counts only
-    int runs = 0;
-    pump.SetCallback([&] {
-        ++runs;
-        pump.DoEvents();  // re-entrant: returns at once
-    });
-    pump.DoEvents();
-    EXPECT_EQ(runs, 1);
-    EXPECT_EQ(pump.Calls(), 3);
-}
-
 TEST(ScriptedDialogs, AnswersFromTheQueueThenTheDefault) {
     ScriptedErrorDisplay errors;
     errors.QueueAnswers({answer::kRetry, answer::kIgnore});
