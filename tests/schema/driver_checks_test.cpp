@@ -146,18 +146,6 @@ TEST_P(DriverConfiguration, GridVariantsPerCompanyGiveTheVariantCodes) {
     }
 }
 
-TEST_P(DriverConfiguration, ParameterQueryTextAndRows) {
-    UseCompany(demo::kDittaAbbigliamento);
-    auto d = ListDriver(LisSale);
-    EXPECT_EQ(d->GetSql_ParListini(),
-              "SELECT * FROM MG44_PARMAGLIST  WHERE MG44_DITTA_CG18 = 1 AND MG44_FLGCREAZVELOCE = 1 AND "
-              "MG44_FLGVENACQ = 0");
-    auto rs = connection()->Execute(d->GetSql_ParListini() + " ORDER BY MG44_NUMLIST");
-    std::vector<long> lists;
-    for (; !rs->IsEOF(); rs->MoveNext()) lists.push_back(kv::CLng(rs->Value("MG44_NUMLIST")));
-    EXPECT_EQ(lists, (std::vector<long>{10, 11, 12, 13}));
-}
-
 TEST_P(DriverConfiguration, AnErrorInsideAnOperationIsTrappedAsState99) {
     auto d = ListDriver(LisPurchase);
     d->SetMessage("prima");

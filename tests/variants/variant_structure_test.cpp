@@ -300,37 +300,6 @@ TEST_P(VariantStructure, DecodeFindsOneOptionAndNeverMore) {
     }
 }
 
-TEST_P(VariantStructure, QueryTextsAsWritten) {
-    UseCompany(demo::kDittaSegmenti);
-    auto d = VariantDriver(VarPurchase, demo::kArticoloApostrofo);
-    EXPECT_EQ(d->GetSqlLkpSegmenti(1),
-              " SELECT     MG5E_OPZIONE,    MG5E_DESCR FROM    MG5E_OPZIONI JOIN    MG5H_COMPRAGVAR ON"
-              "    MG5H_DITTA_CG18 = MG5E_DITTA_CG18    AND MG5H_CODICEVAR_MG5F = MG5E_CODICEVAR_MG5F"
-              "    AND MG5H_OPZIONE_MG5E = MG5E_OPZIONE WHERE    MG5E_DITTA_CG18 = 6    AND MG5H_RAGGR_MG5G "
-              "= 'AUTUNNO'"
-              "    AND MG5E_CODICEVAR_MG5F = 'A2' ORDER BY    MG5H_SEQOPZIONE");
-    auto plain = VariantDriver(VarPurchase, "TOP001");
-    EXPECT_EQ(plain->GetSqlDecSegmenti("D'O", 2),
-              " SELECT     MG5E_DESCR FROM    MG5E_OPZIONI WHERE    MG5E_DITTA_CG18 = 6"
-              "    AND MG5E_CODICEVAR_MG5F = 'A3'    AND MG5E_OPZIONE = 'D''O'");
-
-    const std::string sql = d->GetSql_ParConfVar1();
-    EXPECT_EQ(sql.substr(0, 8), "SELECT\r\n");
-    EXPECT_NE(sql.find("            AND MG6B_CODART_MG66 = 'POL''01'\r\n"), std::string::npos);
-    EXPECT_NE(
-        sql.find(
-            "                    MG5F_DITTA_CG18 = 6\r\n                    AND MG5F_INDGRIGLIA = 1\r\n"),
-        std::string::npos);
-    EXPECT_NE(sql.find("            AND MG5E_OPZIONE = MG5H_OPZIONE_MG5E    \r\n"), std::string::npos);
-    const std::string tail =
-        "ORDER BY\r\n    ISNULL(OPZIONIRAGGR.MG5H_SEQOPZIONE, 1), OPZIONI.MG5E_OPZIONE\r\n";
-    ASSERT_GT(sql.size(), tail.size());
-    EXPECT_EQ(sql.substr(sql.size() - tail.size()), tail);
-    EXPECT_EQ(d->GetSql_ParConfVar2().find("AND MG5F_INDGRIGLIA = 1"), std::string::npos);
-    EXPECT_NE(d->GetSql_ParConfVar2().find("                    AND MG5F_INDGRIGLIA > 1\r\n"),
-              std::string::npos);
-}
-
 QMX_INSTANTIATE_ENGINES(VariantStructure);
 
 }  // namespace
