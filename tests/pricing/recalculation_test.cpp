@@ -60,16 +60,6 @@ protected:
     }
 };
 
-TEST_P(RecalculationTest, GetNumListAcqRif) {
-    Listini();
-    Recalculation r(bench->Context());
-    EXPECT_EQ(r.GetNumListAcqRif(10.0), 1);
-    EXPECT_EQ(r.GetNumListAcqRif(11.0), 1);
-    EXPECT_EQ(r.GetNumListAcqRif(12.0), 0);  // blank reference
-    EXPECT_EQ(r.GetNumListAcqRif(99.0), 0);  // no parameter row
-    EXPECT_EQ(bench->lis_ven->rstParMagLis->RecordCount(), 3);  // left unfiltered
-}
-
 TEST_P(RecalculationTest, EverySalesListIsDerivedFromItsReferenceList) {
     Listini();
     // The grids show a filtered purchase matrix standing on its second row; the sales matrix is
@@ -236,11 +226,6 @@ TEST_P(RecalculationTest, GridType4SkipsRowsWithoutAPurchaseRowOrParameters) {
 
 QMX_INSTANTIATE_ENGINES(RecalculationTest);
 
-}  // namespace
-}  // namespace qmx
-
-namespace qmx {
-namespace {
 
 // Grid type 4 on the demo article MAG001, with the drivers loading its matrices from the tables.
 class Recalculation4Test : public qmx::testing::DemoEngineTest {

@@ -29,15 +29,6 @@ TEST(EntryObject, StoresWhatTheHostWritesInItsOwnTypes) {
     o->SetWindowState(2);
     o->SetWindowState(70000);  // beyond 16 bits: not kept
     EXPECT_EQ(o->WindowState(), 2);
-    o->SetProgramMode(-3);
-    EXPECT_EQ(o->ProgramMode(), -3);
-
-    o->SetCanQbe(true);
-    o->SetIsCalled(true);
-    EXPECT_TRUE(o->CanQbe());
-    EXPECT_FALSE(o->CanInsert());
-    EXPECT_TRUE(o->IsCalled());
-
     Variant menu("MG");
     o->SetMenuModulo(menu);
     menu = Variant("changed");
@@ -51,14 +42,6 @@ TEST(EntryObject, IsItsOwnActiveDllWithoutKeepingItselfAlive) {
     std::weak_ptr<CLSMG_QUENDORMIXAL> weak = o;
     o.reset();
     EXPECT_TRUE(weak.expired());
-}
-
-TEST(EntryObject, TransferDataRaisesDataTransfer) {
-    auto o = CLSMG_QUENDORMIXAL::Create();
-    std::vector<Variant> received;
-    auto sub = o->DataTransfer.Connect([&](Variant d) { received.push_back(d); });
-    EXPECT_EQ(o->TransferData(Variant("MAG001")), Variant());
-    EXPECT_EQ(received, std::vector<Variant>{Variant("MAG001")});
 }
 
 class EntryObjectWithHost : public ::testing::Test {
@@ -202,10 +185,6 @@ TEST_F(EntryObjectWithHost, AWindowWithoutAPresenterIsReleased) {
     std::weak_ptr<FRMMG_QUENDORMIXAL> window = entry->Window();
     entry.reset();
     EXPECT_TRUE(window.expired());
-}
-
-TEST(EntryObjectLifetime, CloseFormWithoutAWindowIsTrue) {
-    EXPECT_EQ(CLSMG_QUENDORMIXAL::Create()->CloseForm(), Variant(true));
 }
 
 // Host objects that note when they are released.
