@@ -1,5 +1,5 @@
-// The matrix driver's setup, net prices, operation status and field locking, on both engines over the
-// demo companies.
+// The matrix driver's net prices, operation status and field locking, on both engines over the demo
+// companies. What a setup opens is seen in the loaded matrix (clsmg_setupvarianti_data_test).
 
 #include <gtest/gtest.h>
 
@@ -77,51 +77,6 @@ class MatrixDriver : public testing::DemoEngineTest {
     std::unique_ptr<DriverHost> host_;
     kv::ado::RecordsetPtr matrix_;
 };
-
-TEST_P(MatrixDriver, SetupOpensTheListsAndTheOptionsOfTheGridLevels) {
-    struct Case {
-        int company;
-        const char* article;
-        KvEnumVarSalPur kind;
-        int16_t grid_type;
-        long lists;
-        long options1;
-        std::optional<long> options2;  // nullopt: not opened
-        const char* var1;
-        const char* val1;
-        const char* var2;
-        const char* val2;
-    };
-    const Case cases[] = {
-        {demo::kDittaAbbigliamento, demo::kArticoloTipo4, VarPurchase, 4, 3, 8, 6, "A1", "BEI", "A2", "L"},
-        {demo::kDittaAbbigliamento, demo::kArticoloTipo4Raggruppato, VarSale, 4, 4, 4, 6, "A1", "NER", "A2",
-         "XS"},
-        {demo::kDittaAbbigliamento, demo::kArticoloTipo1, VarPurchase, 1, 3, 8, std::nullopt, "A1", "BEI", "",
-         ""},
-        {demo::kDittaCalzature, demo::kArticoloTipo2, VarSale, 2, 2, 4, 11, "A0", "BLU", "A1", "36"},
-        {demo::kDittaTessuti, demo::kArticoloTipo3, VarPurchase, 3, 1, 4, 3, "A0", "AVO", "A1", "140"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.article);
-        auto d = Driver(c.company, c.kind, c.article);
-        d->SetupGrid(true);
-        EXPECT_EQ(d->State(), 0) << d->Message();
-        EXPECT_TRUE(host_->Messages().empty());
-        EXPECT_EQ(d->m_iTipoGriglia, c.grid_type);
-        ASSERT_NE(d->rsListini, nullptr);
-        EXPECT_EQ(d->rsListini->RecordCount(), c.lists);
-        ASSERT_NE(d->rsOpzioni1, nullptr);
-        EXPECT_EQ(d->rsOpzioni1->RecordCount(), c.options1);
-        if (c.options2) {
-            ASSERT_NE(d->rsOpzioni2, nullptr);
-            EXPECT_EQ(d->rsOpzioni2->RecordCount(), *c.options2);
-            EXPECT_EQ(d->CodVariante2(), c.var2);
-            EXPECT_EQ(d->ValVariante2(), c.val2);
-        }
-        EXPECT_EQ(d->CodVariante1(), c.var1);
-        EXPECT_EQ(d->ValVariante1(), c.val1);
-    }
-}
 
 TEST_P(MatrixDriver, NetPriceFollowsTheRowsInputs) {
     struct Case {
