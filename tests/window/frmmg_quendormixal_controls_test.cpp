@@ -271,15 +271,5 @@ TEST_F(WindowOnDemo, TheArticleListComesFromTheArticleSearch) {
     EXPECT_TRUE(window->TXT_CODART->Valid());
 }
 
-TEST_F(WindowOnDemo, TheOptionDecodingFillsTheArticleDescription) {
-    ctl::LookupField& option = *window->TXT_OPZIONE;
-    option.SetDecodeSql("SELECT MG87_DESCART FROM MG87_DESCRART WHERE MG87_DITTA_CG18 = %COMPANY%"
-                        " AND MG87_CODART_MG66 = 'MAG001'");
-    option.SetText("GIRO");
-    option.Confirm();
-    EXPECT_TRUE(option.Valid());
-    EXPECT_EQ(window->TXT_DESCART->Text(), "Maglia girocollo in lana merino");
-}
-
 }  // namespace
 }  // namespace qmx
