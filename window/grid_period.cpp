@@ -26,7 +26,13 @@ std::string Chiave(long listino, const kv::Variant& opzione) {
     k += '\x1f';
     // The code's leading blanks are part of it (an option of the second level only): only the padding
     // a fixed-width column adds goes.
-    k += kv::RTrim(kv::CStr(NS(opzione)));
+    if (opzione.IsString()) {
+        std::string_view codice = opzione.StringValue();
+        while (!codice.empty() && codice.back() == ' ') codice.remove_suffix(1);
+        k += codice;
+    } else {
+        k += kv::RTrim(kv::CStr(NS(opzione)));
+    }
     return k;
 }
 
@@ -182,7 +188,9 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
                 ++esito.stesso_periodo;
                 continue;
             }
-            PeriodoPreparato::Riga n{it->second.bookmark, {}};
+            // Made in place: a copy of thousands of rows does not move each one's values again.
+            PeriodoPreparato::Riga& n = nuove.emplace_back();
+            n.bookmark = it->second.bookmark;
             static_assert(std::tuple_size_v<decltype(n.valori)> == kCopiati.size());
             // The row's net-price inputs once the copy is stored: the first eleven copied fields are those
             // inputs, and a blank copied over a stored value is stored as 0, as the net price reads it.
@@ -210,13 +218,12 @@ PeriodoPreparato PreparaPeriodo(kv::ado::Recordset& matrice, kv::ado::Recordset&
                     if (auto perche = regola->Applica(regole[i], v, cifre, false)) return rifiuta(*perche);
                 }
                 if (i < cifre.valori.size()) cifre.valori[i] = v;
-                n.valori[i] = v;
+                n.valori[i] = std::move(v);
             }
             // The net price the check works out is the one the row will show: it is kept for the store.
             if (regola)
                 if (auto perche = regola->VerificaNetto(cifre, cifre.valuta.IsString() ? &n.netto : nullptr))
                     return rifiuta(*perche);
-            nuove.push_back(std::move(n));
         }
     }
     for (const auto& [chiave, riga] : righe)
