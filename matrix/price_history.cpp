@@ -216,14 +216,38 @@ long StoricoPrezzi::Registra(const std::vector<CellaStorico>& celle, Operazione 
     auto primo = Comando(connection_, insert + " RETURNING QX10_ID", valori(celle.front(), 0));
     auto numero = primo->Execute();
     const long salvataggio = kv::CLng(numero->Value(0));
-    if (celle.size() > 1) {
-        auto altri = Comando(connection_, insert, valori(celle[1], salvataggio));
-        for (std::size_t i = 1; i < celle.size(); ++i) {
-            Lega(*altri, valori(celle[i], salvataggio));
-            altri->Execute(nullptr, kv::ado::adExecuteNoRecords | kv::ado::adAsyncExecute);
+    // The others go many to a statement: a save of thousands of prices records thousands of rows, and
+    // one statement a row costs more than the rows themselves.
+    constexpr std::size_t kPerIstruzione = 64;
+    auto istruzione = [&](std::size_t righe) {
+        std::string sql = std::string("INSERT INTO QX10_STORICOPREZZI (") + kColonneScritte + ") VALUES ";
+        for (std::size_t r = 0; r < righe; ++r) sql += (r == 0 ? "(" : ", (") + segnaposti + ")";
+        return sql;
+    };
+    // Full statements run one after the other without waiting; the shorter last one after they are done.
+    kv::ado::CommandPtr pieno;
+    for (std::size_t i = 1; i < celle.size();) {
+        const std::size_t righe = std::min(kPerIstruzione, celle.size() - i);
+        std::vector<Variant> lotto;
+        lotto.reserve(righe * kNumeroScritte);
+        for (std::size_t r = 0; r < righe; ++r) {
+            auto v = valori(celle[i + r], salvataggio);
+            lotto.insert(lotto.end(), std::make_move_iterator(v.begin()), std::make_move_iterator(v.end()));
         }
-        altri->Complete();
+        i += righe;
+        if (righe < kPerIstruzione) {
+            if (pieno) pieno->Complete();
+            pieno.reset();
+            Comando(connection_, istruzione(righe), lotto)->Execute(nullptr, kv::ado::adExecuteNoRecords);
+            break;
+        }
+        if (!pieno)
+            pieno = Comando(connection_, istruzione(righe), lotto);
+        else
+            Lega(*pieno, lotto);
+        pieno->Execute(nullptr, kv::ado::adExecuteNoRecords | kv::ado::adAsyncExecute);
     }
+    if (pieno) pieno->Complete();
     return salvataggio;
 }
 

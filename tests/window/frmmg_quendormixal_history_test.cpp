@@ -165,6 +165,29 @@ TEST_P(PriceHistory, UndoingTheLastSavePutsBackExactlyWhatItReplacedOrRefusesNam
               "L'ultimo salvataggio di questo articolo (10/03/2026 09:15) \u00e8 gi\u00e0 stato annullato.");
 }
 
+// A save of many prices is recorded in statements of many rows: every one of its cells is there, under
+// the save's number, and undoing it puts back exactly what was stored.
+TEST_P(PriceHistory, ASaveOfManyPricesIsRecordedWholeAndUndoneWhole) {
+    Desktop a(connection_string_, "anna", "10/03/2026 09:15");
+    a.Load();
+    const auto before = Prices();
+    auto& grid = *a.window->GRD_LISACQ;
+    for (long row = 0; row < grid.RowCount(); ++row) {
+        a.Edit(row, std::to_string(20 + row));
+        for (const char* sconto : {"LI10_SC1PER", "LI10_SC2PER"})
+            ASSERT_TRUE(grid.UserEditCell(row, grid.Columns().IndexOf(sconto), "5").accepted) << row;
+    }
+    ASSERT_TRUE(a.Confirm());
+    auto rs = session_->Execute(
+        "SELECT COUNT(*) AS RIGHE, COUNT(DISTINCT QX10_SALVATAGGIO) AS SALVATAGGI FROM QX10_STORICOPREZZI"
+        " WHERE QX10_CODART_MG66 = 'SCI001' AND QX10_SALVATAGGIO IS NOT NULL");
+    const long recorded = kv::CLng(rs->Value(0));
+    EXPECT_GT(recorded, 70);  // more than one statement's rows, and a shorter last statement
+    EXPECT_EQ(kv::CLng(rs->Value(1)), 1);
+    EXPECT_EQ(a.Undo(svc::answer::kYes).find("non si pu"), std::string::npos);
+    EXPECT_EQ(Prices(), before);
+}
+
 QMX_INSTANTIATE_ENGINES(PriceHistory);
 
 }  // namespace
