@@ -91,6 +91,9 @@ public:
     virtual ExecuteResult Execute(std::string_view sql) = 0;
     // True when the engine has a transaction open (it may have ended one by itself after a failure).
     virtual bool EngineInTransaction() const = 0;
+    // True when rows a transaction has read cannot be changed by another connection's commit before the
+    // transaction ends (see Connection::ReadsStableInTransaction).
+    virtual bool ReadsStableInTransaction() const { return false; }
     // True when the engine's server has gone away: nothing more can run, and no transaction is open.
     virtual bool Lost() const { return false; }
     // Makes the engine ready for the next statement: a server connection that was lost while no

@@ -289,6 +289,8 @@ void Connection::RollbackTrans() {
     RunProviderStep(*backend_, errors_, [&] { backend_->RollbackTrans(); });
 }
 
+bool Connection::ReadsStableInTransaction() const { return backend_ && backend_->ReadsStableInTransaction(); }
+
 bool Connection::InTransaction() const {
     if (!backend_) return false;
     backend_->SyncTransactionLevel();

@@ -127,6 +127,10 @@ public:
     void CommitTrans();
     void RollbackTrans();
     bool InTransaction() const;
+    // True when the rows a transaction has read stay as read until it ends, whatever other connections
+    // do: SQLite's lock (or its refusal of a write over a later commit) sees to it. PostgreSQL, at the
+    // isolation it runs with, lets another connection commit a change in between.
+    bool ReadsStableInTransaction() const;
 
     Errors& GetErrors() { return errors_; }
     const Errors& GetErrors() const { return errors_; }

@@ -289,6 +289,9 @@ public:
     }
 
     bool EngineInTransaction() const override { return sqlite3_get_autocommit(db_.get()) == 0; }
+    // Once a transaction has read, the lock it holds keeps another connection from committing until it
+    // ends; with a write-ahead log, its first write over a later commit is refused instead.
+    bool ReadsStableInTransaction() const override { return true; }
     std::unique_ptr<PreparedStatement> Prepare(std::string_view sql) override {
         return PrepareSqliteStatement(db_.get(), RewriteSql(sql, Rules()));
     }

@@ -87,6 +87,7 @@ public:
         return inner_->Execute(sql);
     }
     bool EngineInTransaction() const override { return inner_->EngineInTransaction(); }
+    bool ReadsStableInTransaction() const override { return inner_->ReadsStableInTransaction(); }
     bool Lost() const override { return inner_->Lost(); }
     void Ready() override { inner_->Ready(); }
     uint64_t Session() const override { return inner_->Session(); }

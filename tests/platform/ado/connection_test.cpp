@@ -556,6 +556,38 @@ TEST(ConnectionOpen, WhatDoesNotOpenIsNamedAndTheConnectionStaysClosed) {
     std::filesystem::remove(missing);
 }
 
+// A save checks the stored rows, then writes them, in one transaction; where the engine keeps what the
+// transaction read as read until it ends, the writes need not check the values again. On SQLite another
+// connection's change waits for the transaction and is then refused; the transaction still reads what
+// it read. PostgreSQL lets the change in, and says so.
+TEST(ConnectionReads, RowsReadInATransactionStayAsReadWhereTheEngineSaysSo) {
+    const std::string file =
+        std::filesystem::temp_directory_path().string() + "/qmx_" + std::to_string(::getpid()) + "_reads.sqlite";
+    std::filesystem::remove(file);
+    Connection saver, other;
+    saver.Open("Provider=SQLite;Data Source=" + file + ";Mode=Create");
+    saver.Execute("CREATE TABLE P (K INTEGER PRIMARY KEY, V INTEGER)");
+    saver.Execute("INSERT INTO P VALUES (1, 10)");
+    other.Open("Provider=SQLite;Data Source=" + file + ";Lock Timeout=0,2");
+    EXPECT_TRUE(saver.ReadsStableInTransaction());
+    saver.BeginTrans();
+    EXPECT_EQ(saver.Execute("SELECT V FROM P WHERE K = 1")->Value(0), Variant(int32_t{10}));
+    EXPECT_EQ(ErrorNumber([&] { other.Execute("UPDATE P SET V = 99 WHERE K = 1"); }), err::kProvider);
+    EXPECT_EQ(saver.Execute("SELECT V FROM P WHERE K = 1")->Value(0), Variant(int32_t{10}));
+    saver.Execute("UPDATE P SET V = 11 WHERE K = 1");
+    saver.CommitTrans();
+    EXPECT_EQ(other.Execute("SELECT V FROM P")->Value(0), Variant(int32_t{11}));
+    saver.Close();
+    other.Close();
+    std::filesystem::remove(file);
+
+    const char* pg = qmx::testing::PgConnectionString();
+    if (!pg) return;
+    Connection server;
+    server.Open(pg);
+    EXPECT_FALSE(server.ReadsStableInTransaction());
+}
+
 TEST(ConnectionOpen, UserAndPasswordArgumentsOverrideTheString) {
     if (!qmx::testing::PgConnectionString()) {
         if (qmx::testing::PgRequired()) FAIL() << "QMX_PG_CONNECTION is not set";
