@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "matrix/price_history.h"
+#include "matrix/righe_di_chiave.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/controls/data_grid.h"
@@ -357,14 +358,13 @@ private:
 
     // ======== Rows another desktop changed (clsmg_setupvarianti_conflicts.cpp) ========
     enum class Confronto { kNonNoto, kInvariata, kSuperata, kConflitto };
-    using ValoriPerChiaveMap = std::unordered_map<std::string, std::vector<std::string>>;  // key -> Firma
     // Keeps the stored rows the loader read and each matrix row's compared values (at a loader's end).
     void RegistraOriginali();
     // How a matrix row stands against the stored rows read now: kNonNoto when the matrix has no
     // originals for its article and kind (it is written as before), kInvariata when its stored rows are
     // as they were, else kConflitto when it was edited here and kSuperata when it was not.
     Confronto Confronta(const std::vector<std::string>& gruppo, const std::string& chiave, long long bookmark,
-                        bool modificata, const ValoriPerChiaveMap& ora) const;
+                        bool modificata, const std::shared_ptr<const StoredPriceRows>& ora) const;
     // The matrix row at the bookmark takes the stored values read in `letti` (a key no longer stored
     // empties its prices) and counts as not edited.
     void RicaricaRiga(long long bookmark, const std::shared_ptr<const StoredPriceRows>& letti);
@@ -383,7 +383,7 @@ private:
     };
     struct SalvataggioInSospeso {
         std::vector<RigaScritta> righe;  // in the order they were written
-        std::unordered_map<std::string, std::vector<std::string>> chiavi;  // key -> Firma stored now
+        std::unordered_map<std::string, RigheDiChiave> chiavi;  // key -> its rows stored now
         kv::Date oggi;
         std::string articolo;
         std::vector<CellaStorico> storico;  // the cells changed, for the price history
@@ -397,7 +397,8 @@ private:
     // The stored rows of one article and kind (of those option codes only, when given), with their
     // columns' places in the matrix.
     std::shared_ptr<StoredPriceRows> LeggiListini(const std::vector<kv::Variant>& gruppo,
-                                                  const std::vector<std::string>* opzioni = nullptr);
+                                                  const std::vector<std::string>* opzioni = nullptr,
+                                                  bool solo_confrontati = false);
     // A matrix row a save may write: edited here since its values were kept (any row, for a matrix
     // without kept values).
     struct RigaCandidata {
@@ -429,7 +430,8 @@ private:
     PianoSalvataggio PianoDiSalvataggio();
     // The stored rows of the candidates' article and kind: of their option codes when they are few.
     std::shared_ptr<StoredPriceRows> LeggiListiniDi(const std::vector<kv::Variant>& gruppo,
-                                                    const std::vector<RigaCandidata>& righe);
+                                                    const std::vector<const RigaCandidata*>& righe,
+                                                    bool solo_confrontati = false);
 
     // ======== Members ========
     // Interface, connection, State and Message; CompanyCode() and Execute(sql) for the driver's queries.

@@ -86,10 +86,26 @@ OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const std::vector<
     return firma;
 }
 
-std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const StoredPriceRows& letti) {
-    std::unordered_map<std::string, OriginaliMatrice::Firma> out;
-    for (const auto& [chiave, posizioni] : letti.by_key) out[chiave] = FirmaDi(letti, posizioni);
-    return out;
+bool StessoDato(const Variant& a, const Variant& b) {
+    const bool a_vuoto = a.IsNull() || a.IsEmpty(), b_vuoto = b.IsNull() || b.IsEmpty();
+    if (a_vuoto || b_vuoto) return a_vuoto && b_vuoto;
+    return a == b;  // equal values of one type
+}
+
+bool StessiListini(const RigheDiChiave& prima, const RigheDiChiave& ora) {
+    // Most keys have one stored row on either side, holding the very same values as before: those are
+    // told apart without writing each row out as text. Anything else is judged by the Firme.
+    if (prima.posizioni.size() == 1 && ora.posizioni.size() == 1) {
+        const Valori a = ValoriConfrontatiMemorizzati(*prima.letti, prima.posizioni.front());
+        const Valori b = ValoriConfrontatiMemorizzati(*ora.letti, ora.posizioni.front());
+        bool stessi = true;
+        for (std::size_t c = 0; c < a.size() && stessi; ++c) stessi = StessoDato(a[c], b[c]);
+        if (stessi) return true;
+    }
+    const auto firma = [](const RigheDiChiave& r) {
+        return r.posizioni.empty() ? OriginaliMatrice::Firma{} : FirmaDi(*r.letti, r.posizioni);
+    };
+    return StessiListini(firma(prima), firma(ora));
 }
 
 void OriginaliMatrice::Metti(std::size_t posto, const Variant& v) {
@@ -138,11 +154,11 @@ bool OriginaliMatrice::Uguale(long long bookmark, int colonna, const Variant& v)
            UgualePosto(static_cast<std::size_t>(bookmark - primo) * kColonneConfrontate + static_cast<std::size_t>(colonna), v);
 }
 
-OriginaliMatrice::Firma OriginaliMatrice::FirmaDi(const std::string& chiave) const {
+RigheDiChiave OriginaliMatrice::RigheDi(const std::string& chiave) const {
     if (const auto presa = per_chiave.find(chiave); presa != per_chiave.end()) return presa->second;
     if (!letti) return {};
     const auto trovata = letti->by_key.find(chiave);
-    return trovata == letti->by_key.end() ? Firma{} : qmx::FirmaDi(*letti, trovata->second);
+    return trovata == letti->by_key.end() ? RigheDiChiave{} : RigheDiChiave{letti, trovata->second};
 }
 
 std::vector<std::string> GruppoDi(kv::ado::Recordset& riga) {
@@ -184,11 +200,11 @@ void CLSMG_SETUPVARIANTI::RegistraOriginali() {
 CLSMG_SETUPVARIANTI::Confronto CLSMG_SETUPVARIANTI::Confronta(const std::vector<std::string>& gruppo,
                                                               const std::string& chiave, long long bookmark,
                                                               bool modificata,
-                                                              const ValoriPerChiaveMap& ora) const {
+                                                              const std::shared_ptr<const StoredPriceRows>& ora) const {
     if (!originali_ || originali_->gruppo != gruppo || !originali_->Nota(bookmark)) return Confronto::kNonNoto;
-    static const OriginaliMatrice::Firma kNessuna;
-    const auto adesso = ora.find(chiave);
-    if (StessiListini(originali_->FirmaDi(chiave), adesso == ora.end() ? kNessuna : adesso->second))
+    const auto adesso = ora->by_key.find(chiave);
+    if (StessiListini(originali_->RigheDi(chiave),
+                      adesso == ora->by_key.end() ? RigheDiChiave{} : RigheDiChiave{ora, adesso->second}))
         return Confronto::kInvariata;
     return modificata ? Confronto::kConflitto : Confronto::kSuperata;
 }
@@ -216,7 +232,7 @@ void CLSMG_SETUPVARIANTI::RicaricaRiga(long long bookmark, const std::shared_ptr
     if (originali_) {
         originali_->Registra(bookmark, valore);
         originali_->per_chiave[chiave] =
-            trovata == letti->by_key.end() ? OriginaliMatrice::Firma{} : FirmaDi(*letti, trovata->second);
+            trovata == letti->by_key.end() ? RigheDiChiave{} : RigheDiChiave{letti, trovata->second};
     }
 }
 
@@ -261,7 +277,7 @@ void CLSMG_SETUPVARIANTI::RicaricaConflitti() {
 void CLSMG_SETUPVARIANTI::SovrascriviConflitti() {
     schema::Trap(core_, [&] {
         if (conflitti_.empty() || !letti_conflitti_ || !originali_) return;
-        const auto ora = FirmePerChiave(*letti_conflitti_);
+        const auto& ora = letti_conflitti_->by_key;
         auto clone = Matrice(recordset_).Clone();
         for (long long bookmark : conflitti_) {
             clone->SetBookmark(Variant(bookmark));
@@ -269,7 +285,8 @@ void CLSMG_SETUPVARIANTI::SovrascriviConflitti() {
                 ChiaveListino(clone->Value("LI10_OPZIONE_MG5E"), clone->Value("LI10_NUMLIST"),
                               clone->Value("LI10_DATAINIZIOVAL"), clone->Value("LI10_DATAFINEVAL"));
             const auto it = ora.find(chiave);
-            originali_->per_chiave[chiave] = it == ora.end() ? OriginaliMatrice::Firma{} : it->second;
+            originali_->per_chiave[chiave] =
+                it == ora.end() ? RigheDiChiave{} : RigheDiChiave{letti_conflitti_, it->second};
         }
         conflitti_.clear();
         letti_conflitti_.reset();

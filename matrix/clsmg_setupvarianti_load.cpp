@@ -6,6 +6,7 @@
 // trailing blanks (it is fixed-width text), the list number as a number, the validity dates by day.
 // A load therefore costs one round trip, whatever the number of lists and options.
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -413,12 +414,16 @@ TipoConfrontato TipoDi(int colonna) {
 
 std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
                                                       const std::vector<Variant>& gruppo,
-                                                      const std::vector<std::string>* opzioni) {
+                                                      const std::vector<std::string>* opzioni, bool solo_confrontati) {
     // The part of the key every row of the article and kind shares is bound; the rest is matched in
     // memory. Only the columns a matrix row may take over and the rest of the key are read, and the
     // rows stay in the result: a row is read from it when a matrix row or a save needs it.
     std::string sql = "SELECT ";
-    for (const char* name : kNomiCopiati) sql.append(name).append(", ");
+    if (solo_confrontati) {
+        for (const char* name : kNomiConfrontati) sql.append(name).append(", ");
+    } else {
+        for (const char* name : kNomiCopiati) sql.append(name).append(", ");
+    }
     sql += "LI10_OPZIONE_MG5E, LI10_NUMLIST, LI10_DATAINIZIOVAL, LI10_DATAFINEVAL FROM LI10_LISTARTIC"
            " WHERE LI10_DITTA_CG18 = ? AND LI10_FLGUSODECOR = ? AND LI10_FLGVENDACQ = ? AND LI10_INDTIPOLIS = ?"
            " AND LI10_CODART_MG66 = ? AND LI10_DEPOS_MG58 = ''";
@@ -436,34 +441,49 @@ std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionP
         for (const auto& o : *opzioni)
             p.Append(cmd->CreateParameter({}, kv::ado::adEmpty, kv::ado::adParamInput, 0, Variant(o)));
     auto stored = std::make_shared<StoredPriceRows>();
+    stored->solo_confrontati = solo_confrontati;
     stored->rows = cmd->Execute();
     auto& rs = *stored->rows;
+    const int k = stored->PrimaColonnaChiave();
+    const int chiave[] = {k, k + 1, k + 2, k + 3};
+    std::array<Variant, 4> v;
+    stored->by_key.reserve(static_cast<std::size_t>(std::max(0L, rs.RecordCount())));
     long posizione = 0;
     for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
-        stored->by_key[ChiaveListino(rs.Value(kOpzione), rs.Value(kNumList), rs.Value(kDataIni), rs.Value(kDataFine))]
-            .push_back(++posizione);
+        rs.Values(chiave, v.size(), v.data());
+        stored->by_key[ChiaveListino(v[0], v[1], v[2], v[3])].push_back(++posizione);
     }
     return stored;
 }
+
+int StoredPriceRows::PrimaColonnaChiave() const { return solo_confrontati ? kColonneConfrontate : kOpzione; }
 
 OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione) {
     auto& rs = *letti.rows;
     rs.SetAbsolutePosition(posizione);
     // Read together: a save of thousands of rows reads them twice a row.
-    static const std::array<int, kColonneConfrontate> indici = [] {
+    static const std::array<int, kColonneConfrontate> tra_copiati = [] {
         std::array<int, kColonneConfrontate> a{};
         for (int i = 0; i < kColonneConfrontate; ++i) a[static_cast<std::size_t>(i)] = static_cast<int>(kConfrontati[i]);
         return a;
     }();
+    static const std::array<int, kColonneConfrontate> soli = [] {
+        std::array<int, kColonneConfrontate> a{};
+        for (int i = 0; i < kColonneConfrontate; ++i) a[static_cast<std::size_t>(i)] = i;
+        return a;
+    }();
+    const auto& indici = letti.solo_confrontati ? soli : tra_copiati;
     OriginaliMatrice::Valori out(kColonneConfrontate);
     rs.Values(indici.data(), indici.size(), out.data());
     return out;
 }
 
 std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::vector<Variant>& gruppo,
-                                                                    const std::vector<std::string>* opzioni) {
-    auto stored = LeggiListiniArticolo(core_.ADOConnection, gruppo, opzioni);
+                                                                    const std::vector<std::string>* opzioni,
+                                                                    bool solo_confrontati) {
+    auto stored = LeggiListiniArticolo(core_.ADOConnection, gruppo, opzioni, solo_confrontati);
     stored->oggi = Oggi();
+    if (solo_confrontati) return stored;
     auto& matrice = Matrice(recordset_);
     for (const char* name : kNomiCopiati) stored->matrix_fields.push_back(matrice.GetFields().Item(name).Index());
     return stored;

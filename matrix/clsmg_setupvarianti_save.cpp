@@ -6,14 +6,16 @@
 // a row edited here whose stored row another desktop changed stops the save before anything is
 // written, and a row not edited here whose stored row changed is left to the stored values. The rows
 // go through statements prepared once with their values bound (a quote in an article or option code is
-// just a character), and they travel to the server without waiting for each answer; an UPDATE also
+// just a character), and they travel to the server without waiting for each answer. Where the engine
+// lets another connection commit between the check and the writes (PostgreSQL), an UPDATE also
 // matches the values the check read, so a change that slips in between finds no row and undoes the
-// save. The rows are written in one transaction - a savepoint when the window already holds one, so its
+// save; SQLite keeps what a transaction read as read until it ends. The rows are written in one transaction - a savepoint when the window already holds one, so its
 // own save decides - so a refused row leaves the database as it was; the matrix is then left exactly
 // as before the call, State is 99, and the user can correct the row and save again. The deletes work
 // the same way.
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <map>
 #include <set>
@@ -44,10 +46,11 @@ const Variant kNoFilter(int32_t{kv::ado::adFilterNone});
 constexpr long kQueued = kv::ado::adExecuteNoRecords | kv::ado::adAsyncExecute;
 
 // Positions in the matrix of the first column an INSERT writes (LI10_DITTA_CG18) and the first an
-// UPDATE sets (LI10_DATAINIZIOVAL); both go on to the last column. Columns up to kUltimoPrezzo
-// (LI10_MAGIMP) are prices, discounts and markups.
+// UPDATE sets (LI10_FLGLIST); both go on to the last column. An UPDATE leaves the key alone: its WHERE
+// holds the very same values, and a key column set again costs the engine its index entry. Columns up
+// to kUltimoPrezzo (LI10_MAGIMP) are prices, discounts and markups.
 constexpr int kPrimaInsert = 9;
-constexpr int kPrimaUpdate = 18;
+constexpr int kPrimaUpdate = 19;
 constexpr int kUltimoPrezzo = 30;
 
 // The number of the error a save stops with when rows were changed by another desktop (past the
@@ -87,20 +90,33 @@ Variant Valore(const Variant& v, bool text_column) {
 
 Variant Testo(const Variant& v) { return NS(v); }
 
-// The key condition of the row's stored row, as UPDATE and DELETE compare it.
-void ValoriChiave(kv::ado::Recordset& rs, std::vector<Variant>& out) {
-    for (const char* name : kChiave) {
-        const Variant v = rs.Value(name);
-        const std::string n = name;
-        if (n == "LI10_CODART_MG66" || n == "LI10_OPZIONE_MG5E" || n == "LI10_DEPOS_MG58") {
-            out.push_back(Testo(v));
-        } else if (n == "LI10_DATAINIZIOVAL" || n == "LI10_DATAFINEVAL") {
-            out.push_back(Data(v));
-        } else {
-            out.push_back(v);
+// The key condition of the row's stored row, as UPDATE and DELETE compare it. The key's fields are
+// found once; a save of thousands of rows asks for every row's key.
+class CampiChiave {
+public:
+    explicit CampiChiave(kv::ado::Recordset& rs) {
+        for (std::size_t i = 0; i < std::size(kChiave); ++i) indici_[i] = rs.GetFields().Item(kChiave[i]).Index();
+    }
+    void Valori(kv::ado::Recordset& rs, std::vector<Variant>& out) const {
+        std::array<Variant, std::size(kChiave)> v;
+        rs.Values(indici_.data(), indici_.size(), v.data());
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const std::string_view n = kChiave[i];
+            if (n == "LI10_CODART_MG66" || n == "LI10_OPZIONE_MG5E" || n == "LI10_DEPOS_MG58") {
+                out.push_back(Testo(v[i]));
+            } else if (n == "LI10_DATAINIZIOVAL" || n == "LI10_DATAFINEVAL") {
+                out.push_back(Data(v[i]));
+            } else {
+                out.push_back(std::move(v[i]));
+            }
         }
     }
-}
+
+private:
+    std::array<int, std::size(kChiave)> indici_{};
+};
+
+void ValoriChiave(kv::ado::Recordset& rs, std::vector<Variant>& out) { CampiChiave(rs).Valori(rs, out); }
 
 std::string CondizioneChiave() {
     std::string s;
@@ -216,14 +232,18 @@ void CelleDellaRiga(const std::vector<Variant>& gruppo, const StoredPriceRows& p
     if (d == dopo.by_key.end() && p == prima.by_key.end()) return;
     const StoredPriceRows& letta = d != dopo.by_key.end() ? dopo : prima;
     letta.rows->SetAbsolutePosition(d != dopo.by_key.end() ? d->second.front() : p->second.front());
+    const int k = letta.PrimaColonnaChiave();
+    const int campi[] = {k, k + 1, k + 2, k + 3};
+    std::array<Variant, 4> chiave_letta;
+    letta.rows->Values(campi, chiave_letta.size(), chiave_letta.data());
     RigaListino riga;
     riga.ditta = kv::CLng(gruppo[0]);
     riga.tipo = static_cast<int16_t>(kv::CLng(gruppo[2]));
     riga.articolo = kv::RTrim(kv::CStr(gruppo[4]));
-    riga.opzione = kv::RTrim(kv::CStr(NS(letta.rows->Value("LI10_OPZIONE_MG5E"))));
-    riga.lista = kv::CLng(letta.rows->Value("LI10_NUMLIST"));
-    riga.inizio = kv::CDate(letta.rows->Value("LI10_DATAINIZIOVAL"));
-    riga.fine = kv::CDate(letta.rows->Value("LI10_DATAFINEVAL"));
+    riga.opzione = kv::RTrim(kv::CStr(NS(chiave_letta[0])));
+    riga.lista = kv::CLng(chiave_letta[1]);
+    riga.inizio = kv::CDate(chiave_letta[2]);
+    riga.fine = kv::CDate(chiave_letta[3]);
     std::optional<OriginaliMatrice::Valori> vp, vd;
     if (p != prima.by_key.end()) vp = ValoriConfrontatiMemorizzati(prima, p->second.front());
     if (d != dopo.by_key.end()) vd = ValoriConfrontatiMemorizzati(dopo, d->second.front());
@@ -293,6 +313,19 @@ std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheCandid
         for (; !clone->IsEOF(); clone->MoveNext()) bookmarks.push_back(kv::CLngLng(clone->Bookmark()));
     }
     std::vector<Variant> attuali(campi.size());
+    // Every row of a load shares its article and kind: the group is made again only when the row's
+    // values of it differ from the row before's.
+    const int campi_gruppo[] = {rs.GetFields().IndexOf("LI10_DITTA_CG18"), rs.GetFields().IndexOf("LI10_FLGUSODECOR"),
+                                rs.GetFields().IndexOf("LI10_FLGVENDACQ"), rs.GetFields().IndexOf("LI10_INDTIPOLIS"),
+                                rs.GetFields().IndexOf("LI10_CODART_MG66")};
+    const bool gruppo_per_indice = std::find(std::begin(campi_gruppo), std::end(campi_gruppo), -1) == std::end(campi_gruppo);
+    std::array<Variant, 5> valori_gruppo, valori_prima;
+    const auto campo = [&](const char* nome) { return rs.GetFields().Item(nome).Index(); };
+    const std::array<int, 4> campi_chiave{campo("LI10_OPZIONE_MG5E"), campo("LI10_NUMLIST"), campo("LI10_DATAINIZIOVAL"),
+                                          campo("LI10_DATAFINEVAL")};
+    std::array<Variant, 4> valori_chiave;
+    std::vector<std::string> gruppo;
+    bool gruppo_fatto = false;
     for (long long bookmark : bookmarks) {
         clone->SetBookmark(Variant(bookmark));
         clone->Values(campi.data(), campi.size(), attuali.data());
@@ -300,13 +333,23 @@ std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheCandid
             if (auto it = da_pivot.find(bookmark); it != da_pivot.end())
                 attuali[colonna_pivot] = it->second.IsEmpty() ? Variant::Null() : it->second;
         RigaCandidata r;
-        r.gruppo = GruppoDi(*clone);
+        if (gruppo_per_indice) {
+            clone->Values(campi_gruppo, valori_gruppo.size(), valori_gruppo.data());
+            if (!gruppo_fatto || valori_gruppo != valori_prima) {
+                gruppo = GruppoDi(*clone);
+                valori_prima = valori_gruppo;
+                gruppo_fatto = true;
+            }
+            r.gruppo = gruppo;
+        } else {
+            r.gruppo = GruppoDi(*clone);
+        }
         r.nota = originali_ && originali_->gruppo == r.gruppo && originali_->Nota(bookmark);
         if (r.nota && !originali_->Modificata(bookmark, attuali)) continue;
         r.bookmark = bookmark;
-        r.chiave = ChiaveListino(clone->Value("LI10_OPZIONE_MG5E"), clone->Value("LI10_NUMLIST"),
-                                 clone->Value("LI10_DATAINIZIOVAL"), clone->Value("LI10_DATAFINEVAL"));
-        r.opzione = NS(clone->Value("LI10_OPZIONE_MG5E"));
+        clone->Values(campi_chiave.data(), campi_chiave.size(), valori_chiave.data());
+        r.chiave = ChiaveListino(valori_chiave[0], valori_chiave[1], valori_chiave[2], valori_chiave[3]);
+        r.opzione = NS(valori_chiave[0]);
         r.attuali = attuali;
         out.push_back(std::move(r));
         if (out.size() >= al_piu) break;
@@ -361,7 +404,10 @@ CLSMG_SETUPVARIANTI::PianoSalvataggio CLSMG_SETUPVARIANTI::PianoDiSalvataggio() 
     const std::vector<Variant> gruppo{Variant(core_.CompanyCode()), Variant(int32_t{0}),
                                       Variant(static_cast<int32_t>(m_eSalPur)), Variant(int32_t{0}),
                                       Variant(kv::RTrim(CodArticolo()))};
-    piano.letti = LeggiListiniDi(gruppo, candidate);
+    std::vector<const RigaCandidata*> righe;
+    righe.reserve(candidate.size());
+    for (const auto& r : candidate) righe.push_back(&r);
+    piano.letti = LeggiListiniDi(gruppo, righe);
     std::unordered_set<std::string> inserite;
     for (auto& r : candidate) {
         const Destino d = DestinoDi(r, *piano.letti);
@@ -374,16 +420,17 @@ CLSMG_SETUPVARIANTI::PianoSalvataggio CLSMG_SETUPVARIANTI::PianoDiSalvataggio() 
 }
 
 std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListiniDi(const std::vector<Variant>& gruppo,
-                                                                     const std::vector<RigaCandidata>& righe) {
+                                                                     const std::vector<const RigaCandidata*>& righe,
+                                                                     bool solo_confrontati) {
     // A few rows are found by their option codes; many, by reading the article and kind whole.
     constexpr std::size_t kPocheOpzioni = 200;
     std::set<std::string> opzioni;
-    for (const auto& r : righe) {
-        opzioni.insert(kv::CStr(r.opzione));
-        if (opzioni.size() > kPocheOpzioni) return LeggiListini(gruppo);
+    for (const RigaCandidata* r : righe) {
+        opzioni.insert(kv::CStr(r->opzione));
+        if (opzioni.size() > kPocheOpzioni) return LeggiListini(gruppo, nullptr, solo_confrontati);
     }
     const std::vector<std::string> elenco(opzioni.begin(), opzioni.end());
-    return LeggiListini(gruppo, &elenco);
+    return LeggiListini(gruppo, &elenco, solo_confrontati);
 }
 
 void CLSMG_SETUPVARIANTI::UpdateBatch() {
@@ -440,16 +487,18 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
             };
 
             // The rows edited here; each is written, or is a conflict, once its stored rows are read.
-            const std::vector<RigaCandidata> candidate = RigheCandidate(da_pivot, indice_pivot);
+            std::vector<RigaCandidata> candidate = RigheCandidate(da_pivot, indice_pivot);
 
             // How a row is written: inserted; updated where its stored row still holds the values read
             // (kConfrontato) or wherever its key is (kChiave: a key stored more than once, a later matrix
             // row with a key already written, a row with no kept values).
             enum class Scrittura { kInsert, kConfrontato, kChiave };
+            struct Letti;
             struct Riga {
                 Scrittura scrittura = Scrittura::kInsert;
                 std::vector<Variant> valori;
-                const RigaCandidata* candidata = nullptr;
+                RigaCandidata* candidata = nullptr;
+                Letti* letti = nullptr;  // of its article and kind
                 long attese = 0;  // stored rows the UPDATE must find
                 bool insert() const { return scrittura == Scrittura::kInsert; }
             };
@@ -465,35 +514,38 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
             // (only those of the rows' option codes when they are few), and again once written.
             struct Letti {
                 std::shared_ptr<StoredPriceRows> righe;
-                ValoriPerChiaveMap valori;
                 std::vector<Variant> parametri;
-                std::vector<RigaCandidata> candidate;
+                std::vector<RigaCandidata*> candidate;
                 std::unordered_map<std::string, long> scritte;  // keys written so far -> stored rows
             };
             std::map<std::vector<std::string>, Letti> letti;
-            for (const auto& r : candidate) letti[r.gruppo].candidate.push_back(r);
+            for (auto& r : candidate) letti[r.gruppo].candidate.push_back(&r);
             SalvataggioInSospeso fatto;
             fatto.oggi = oggi;
             fatto.articolo = CodArticolo();
 
+            // Where the engine keeps the rows read until the transaction ends, no change can come in
+            // between the check and the writes, and an UPDATE need not match the values read again.
+            const bool confronta = !core_.ADOConnection || !core_.ADOConnection->ReadsStableInTransaction();
             if (!candidate.empty()) InTransazione([&](kv::ado::Connection&) {
                 auto clone = rs.Clone();
                 for (auto& [gruppo, gr] : letti) {
-                    clone->SetBookmark(Variant(gr.candidate.front().bookmark));
+                    clone->SetBookmark(Variant(gr.candidate.front()->bookmark));
                     for (int i = 0; i < 4; ++i) gr.parametri.push_back(clone->Value(kChiave[i]));
                     gr.parametri.push_back(Testo(clone->Value("LI10_CODART_MG66")));
-                    gr.righe = LeggiListiniDi(gr.parametri, gr.candidate);
-                    gr.valori = FirmePerChiave(*gr.righe);
+                    gr.righe = LeggiListiniDi(gr.parametri, {gr.candidate.begin(), gr.candidate.end()});
                 }
                 for (auto& [gruppo, gr] : letti) {
-                    for (const auto& cand : gr.candidate) {
+                    for (RigaCandidata* candidata : gr.candidate) {
+                        const RigaCandidata& cand = *candidata;
                         const auto memorizzate = gr.righe->by_key.find(cand.chiave);
                         const long ora =
                             memorizzate == gr.righe->by_key.end() ? 0 : static_cast<long>(memorizzate->second.size());
                         Riga riga;
-                        riga.candidata = &cand;
+                        riga.candidata = candidata;
+                        riga.letti = &gr;
                         if (cand.nota) {
-                            if (Confronta(gruppo, cand.chiave, cand.bookmark, true, gr.valori) == Confronto::kConflitto) {
+                            if (Confronta(gruppo, cand.chiave, cand.bookmark, true, gr.righe) == Confronto::kConflitto) {
                                 conflitti_.push_back(cand.bookmark);
                                 continue;
                             }
@@ -508,7 +560,8 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                             riga.scrittura = Scrittura::kInsert;
                             gr.scritte.emplace(cand.chiave, 1);
                         } else {
-                            riga.scrittura = cand.nota && ora == 1 ? Scrittura::kConfrontato : Scrittura::kChiave;
+                            riga.scrittura =
+                                confronta && cand.nota && ora == 1 ? Scrittura::kConfrontato : Scrittura::kChiave;
                             riga.attese = ora;
                             gr.scritte.emplace(cand.chiave, ora);
                         }
@@ -560,6 +613,9 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 std::vector<Ruolo> ruoli_insert, ruoli_update;
                 for (int i = kPrimaInsert; i <= ultimo; ++i) ruoli_insert.push_back(ruolo(i, true));
                 for (int i = kPrimaUpdate; i <= ultimo; ++i) ruoli_update.push_back(ruolo(i, false));
+                const CampiChiave campi_chiave(*clone);
+                bool ricarico_fatto = false;
+                Variant ricarico_prima, ricarico_scritto;
                 for (auto& riga : righe) {
                     const RigaCandidata& cand = *riga.candidata;
                     clone->SetBookmark(Variant(cand.bookmark));
@@ -588,22 +644,36 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                     for (int i = kPrimaUpdate; i <= ultimo; ++i) {
                         const auto& f = campi[static_cast<std::size_t>(i)];
                         const Ruolo r = ruoli_update[static_cast<std::size_t>(i - kPrimaUpdate)];
-                        const Variant v = valore(i);
                         if (r == Ruolo::kUno) {
                             riga.valori.emplace_back(int16_t{1});
-                        } else if (r == Ruolo::kZero) {
+                            continue;
+                        }
+                        if (r == Ruolo::kZero) {
                             riga.valori.emplace_back(int16_t{0});
-                        } else if (r == Ruolo::kProvvigione) {
+                            continue;
+                        }
+                        if (r == Ruolo::kProvvigione) {
                             const bool provv = kv::CDbl(NZ(valore(campo_provper))) != 0;
                             riga.valori.emplace_back(int16_t{provv ? int16_t{1} : int16_t{0}});
-                        } else if (r == Ruolo::kOggi) {
+                            continue;
+                        }
+                        if (r == Ruolo::kOggi) {
                             riga.valori.emplace_back(oggi);  // changed today
-                        } else if (r == Ruolo::kData) {
+                            continue;
+                        }
+                        const Variant v = valore(i);
+                        if (r == Ruolo::kData) {
                             riga.valori.push_back(Data(v));
                         } else if (r == Ruolo::kNumero) {
                             riga.valori.push_back(Numero(v));
                         } else if (r == Ruolo::kRicarico) {
                             // The host's database-value formatter decides how the recharge is written.
+                            // Most rows share their recharge: the formatter's answer for the row before
+                            // is taken again for the same value.
+                            if (ricarico_fatto && v == ricarico_prima) {
+                                riga.valori.push_back(ricarico_scritto);
+                                continue;
+                            }
                             Variant scritto = Valore(v, false);
                             if (formatter) {
                                 formatter->DBformat(v);
@@ -616,6 +686,9 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                                     scritto = Variant(*d);
                                 }
                             }
+                            ricarico_fatto = true;
+                            ricarico_prima = v;
+                            ricarico_scritto = scritto;
                             riga.valori.push_back(scritto);
                         } else if (r == Ruolo::kNz) {
                             riga.valori.push_back(NZ(v));
@@ -623,10 +696,10 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                             riga.valori.push_back(Valore(v, IsText(f.type)));
                         }
                     }
-                    ValoriChiave(c, riga.valori);
+                    campi_chiave.Valori(c, riga.valori);
                     if (riga.scrittura == Scrittura::kConfrontato) {
                         // The stored row must still hold, column by column, the values this check read.
-                        const auto& gr = letti.at(cand.gruppo);
+                        const auto& gr = *riga.letti;
                         for (const auto& v :
                              ValoriConfrontatiMemorizzati(*gr.righe, gr.righe->by_key.at(cand.chiave).front())) {
                             const bool vuoto = v.IsNull() || v.IsEmpty();
@@ -689,25 +762,33 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                 // The written keys are read back: what is stored now is what a later change of another
                 // desktop is judged against, and what the price history records beside what was read.
                 for (auto& [gruppo, gr] : letti) {
-                    std::vector<RigaCandidata> scritte;
+                    std::vector<const RigaCandidata*> scritte;
                     for (const auto& r : righe)
-                        if (r.candidata->gruppo == gruppo) scritte.push_back(*r.candidata);
+                        if (r.letti == &gr) scritte.push_back(r.candidata);
                     if (scritte.empty()) continue;
-                    const auto dopo = LeggiListiniDi(gr.parametri, scritte);
+                    const std::shared_ptr<const StoredPriceRows> dopo = LeggiListiniDi(gr.parametri, scritte, true);
                     std::unordered_set<std::string> registrate;
-                    for (const auto& r : scritte) {
-                        const auto trovata = dopo->by_key.find(r.chiave);
-                        if (originali_ && gruppo == originali_->gruppo)
-                            fatto.chiavi[r.chiave] = trovata == dopo->by_key.end() ? OriginaliMatrice::Firma{}
-                                                                                   : FirmaDi(*dopo, trovata->second);
+                    const bool del_caricamento = originali_ && gruppo == originali_->gruppo;
+                    if (del_caricamento) fatto.chiavi.reserve(fatto.chiavi.size() + scritte.size());
+                    registrate.reserve(scritte.size());
+                    for (const RigaCandidata* scritta : scritte) {
+                        const RigaCandidata& r = *scritta;
+                        if (del_caricamento) {
+                            const auto trovata = dopo->by_key.find(r.chiave);
+                            fatto.chiavi[r.chiave] = trovata == dopo->by_key.end() ? RigheDiChiave{}
+                                                                                   : RigheDiChiave{dopo, trovata->second};
+                        }
                         if (registrate.insert(r.chiave).second)
                             CelleDellaRiga(gr.parametri, *gr.righe, *dopo, r.chiave, fatto.storico);
                     }
                 }
+
                 if (!annidato) Storico().Registra(fatto.storico, Operazione::kConferma);
+                // The candidates are not looked at again: what the matrix takes after the commit moves over.
+                fatto.righe.reserve(righe.size());
                 for (const auto& r : righe)
-                    fatto.righe.push_back({r.candidata->bookmark, r.insert(), r.candidata->gruppo, r.candidata->attuali,
-                                           r.candidata->opzione});
+                    fatto.righe.push_back({r.candidata->bookmark, r.insert(), std::move(r.candidata->gruppo),
+                                           std::move(r.candidata->attuali), std::move(r.candidata->opzione)});
             });
 
             // Written: now the pivot's values enter the matrix, as they would have before the rows.

@@ -137,25 +137,6 @@ std::strong_ordering RigaListino::operator<=>(const RigaListino& o) const {
     return fine.Days() <=> o.fine.Days();
 }
 
-namespace {
-
-// Whether two values are plainly the same datum (both nothing, or equal values of one type), so that
-// recording them would give the same text; false leaves the question to StessoValore.
-bool StessoDato(const Variant& a, const Variant& b) {
-    const bool a_vuoto = a.IsNull() || a.IsEmpty(), b_vuoto = b.IsNull() || b.IsEmpty();
-    if (a_vuoto || b_vuoto) return a_vuoto && b_vuoto;
-    if (const double* x = a.TryGet<double>())
-        if (const double* y = b.TryGet<double>()) return *x == *y;
-    if (const auto* x = a.TryGet<kv::Decimal>())
-        if (const auto* y = b.TryGet<kv::Decimal>()) return *x == *y;
-    if (const auto* x = a.TryGet<kv::Date>())
-        if (const auto* y = b.TryGet<kv::Date>()) return *x == *y;
-    if (a.IsString() && b.IsString()) return a.StringValue() == b.StringValue();
-    return false;
-}
-
-}  // namespace
-
 std::optional<std::string> ValoreStorico(const Variant& v) {
     if (v.IsNull() || v.IsEmpty()) return std::nullopt;
     if (const auto* d = v.TryGet<kv::Date>()) return d->ToYmd();

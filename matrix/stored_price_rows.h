@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "matrix/righe_di_chiave.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/controls/data_grid.h"
@@ -19,8 +20,12 @@ namespace qmx {
 struct OriginaliMatrice;
 
 struct StoredPriceRows {
-    // The stored rows as read: the columns a matrix row may take over, then the key columns.
+    // The stored rows as read: the columns a matrix row may take over, then the key columns (option,
+    // list, validity start and end). A read of the compared columns only holds those, then the key.
     kv::ado::RecordsetPtr rows;
+    bool solo_confrontati = false;
+    // Where the key's columns start in `rows`.
+    int PrimaColonnaChiave() const;
     // Where the columns a matrix row may take over are in the matrix, in the order they were read.
     std::vector<int> matrix_fields;
     // Where the compared columns (kNomiConfrontati) are in the matrix, found at the first row kept.
@@ -61,10 +66,13 @@ struct DatiOpzione {
 
 // Reads the stored rows of one article and kind (company, use, kind, list type, article) with one
 // query: their copied columns and where each key is. With `opzioni`, only the rows of those option
-// codes (compared without trailing blanks). The indexes for the loaders are left unset.
+// codes (compared without trailing blanks). The indexes for the loaders are left unset. With
+// `solo_confrontati`, only the compared columns are read: enough to judge and record the rows, not to
+// copy them into a matrix.
 std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionPtr& connection,
                                                       const std::vector<kv::Variant>& gruppo,
-                                                      const std::vector<std::string>* opzioni = nullptr);
+                                                      const std::vector<std::string>* opzioni = nullptr,
+                                                      bool solo_confrontati = false);
 
 // The columns a save writes that the user or the window can change: the gross price, the six
 // discounts, the discount amount, the two markups, the markup amount and the recharge (the price
@@ -89,10 +97,10 @@ struct OriginaliMatrice {
     // out from them only when a save compares the key, so a load pays nothing for it.
     using Firma = std::vector<std::string>;
     std::shared_ptr<const StoredPriceRows> letti;
-    // Keys whose stored rows were taken over since (a row reloaded, written over or saved): their Firma,
-    // empty when nothing is stored. They hold over `letti`.
-    std::unordered_map<std::string, Firma> per_chiave;
-    Firma FirmaDi(const std::string& chiave) const;
+    // Keys whose stored rows were taken over since (a row reloaded, written over or saved): where those
+    // rows were read. They hold over `letti`.
+    std::unordered_map<std::string, RigheDiChiave> per_chiave;
+    RigheDiChiave RigheDi(const std::string& chiave) const;
     // The matrix's change clock (Recordset::ChangeClock) when these values were last brought up to date:
     // a row whose values were not stored since still holds them.
     uint64_t orologio = 0;
@@ -152,8 +160,10 @@ OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const std::vector<
 std::string Impronta(const OriginaliMatrice::Valori& valori);
 // Whether the stored rows of a key are now as they were (the same rows, whatever their order).
 bool StessiListini(const OriginaliMatrice::Firma& prima, const OriginaliMatrice::Firma& ora);
-// The Firma of the stored rows of every key.
-std::unordered_map<std::string, OriginaliMatrice::Firma> FirmePerChiave(const StoredPriceRows& letti);
+bool StessiListini(const RigheDiChiave& prima, const RigheDiChiave& ora);
+// Whether two values are plainly the same datum (both nothing, or equal values of one type); false
+// says nothing either way.
+bool StessoDato(const kv::Variant& a, const kv::Variant& b);
 // Keeps the compared values of the matrix row just added from `esistenti.riga` (AggiungiRiga).
 void RegistraRigaCaricata(StoredPriceRows& esistenti, kv::ado::Recordset& matrice);
 // The positions of the compared columns in a matrix (3265 when one is missing).
