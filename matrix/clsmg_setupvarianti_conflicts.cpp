@@ -96,8 +96,9 @@ bool StessiListini(const RigheDiChiave& prima, const RigheDiChiave& ora) {
     // Most keys have one stored row on either side, holding the very same values as before: those are
     // told apart without writing each row out as text. Anything else is judged by the Firme.
     if (prima.posizioni.size() == 1 && ora.posizioni.size() == 1) {
-        const Valori a = ValoriConfrontatiMemorizzati(*prima.letti, prima.posizioni.front());
-        const Valori b = ValoriConfrontatiMemorizzati(*ora.letti, ora.posizioni.front());
+        thread_local Valori a, b;
+        ValoriConfrontatiMemorizzati(*prima.letti, prima.posizioni.front(), a);
+        ValoriConfrontatiMemorizzati(*ora.letti, ora.posizioni.front(), b);
         bool stessi = true;
         for (std::size_t c = 0; c < a.size() && stessi; ++c) stessi = StessoDato(a[c], b[c]);
         if (stessi) return true;

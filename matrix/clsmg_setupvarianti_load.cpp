@@ -459,6 +459,12 @@ std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionP
 int StoredPriceRows::PrimaColonnaChiave() const { return solo_confrontati ? kColonneConfrontate : kOpzione; }
 
 OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione) {
+    OriginaliMatrice::Valori out(kColonneConfrontate);
+    ValoriConfrontatiMemorizzati(letti, posizione, out);
+    return out;
+}
+
+void ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione, OriginaliMatrice::Valori& out) {
     auto& rs = *letti.rows;
     rs.SetAbsolutePosition(posizione);
     // Read together: a save of thousands of rows reads them twice a row.
@@ -473,9 +479,8 @@ OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& let
         return a;
     }();
     const auto& indici = letti.solo_confrontati ? soli : tra_copiati;
-    OriginaliMatrice::Valori out(kColonneConfrontate);
+    out.resize(kColonneConfrontate);
     rs.Values(indici.data(), indici.size(), out.data());
-    return out;
 }
 
 std::shared_ptr<StoredPriceRows> CLSMG_SETUPVARIANTI::LeggiListini(const std::vector<Variant>& gruppo,

@@ -244,10 +244,10 @@ void CelleDellaRiga(const std::vector<Variant>& gruppo, const StoredPriceRows& p
     riga.lista = kv::CLng(chiave_letta[1]);
     riga.inizio = kv::CDate(chiave_letta[2]);
     riga.fine = kv::CDate(chiave_letta[3]);
-    std::optional<OriginaliMatrice::Valori> vp, vd;
-    if (p != prima.by_key.end()) vp = ValoriConfrontatiMemorizzati(prima, p->second.front());
-    if (d != dopo.by_key.end()) vd = ValoriConfrontatiMemorizzati(dopo, d->second.front());
-    auto celle = CelleCambiate(riga, vp ? &*vp : nullptr, vd ? &*vd : nullptr);
+    thread_local OriginaliMatrice::Valori vp, vd;
+    if (p != prima.by_key.end()) ValoriConfrontatiMemorizzati(prima, p->second.front(), vp);
+    if (d != dopo.by_key.end()) ValoriConfrontatiMemorizzati(dopo, d->second.front(), vd);
+    auto celle = CelleCambiate(riga, p != prima.by_key.end() ? &vp : nullptr, d != dopo.by_key.end() ? &vd : nullptr);
     out.insert(out.end(), std::make_move_iterator(celle.begin()), std::make_move_iterator(celle.end()));
 }
 

@@ -153,6 +153,8 @@ void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string
                              std::vector<kv::Variant>& riga);
 // The compared values of the stored row at a position (1-based) of the rows read.
 OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione);
+// The same into `out`, whose room is used again: a save of thousands of rows reads them by the row.
+void ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione, OriginaliMatrice::Valori& out);
 // The Firma of the stored rows at the positions.
 OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const std::vector<long>& posizioni);
 // A canonical text of stored compared values, equal exactly when the values the save would write are
