@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 
 #include "platform/variant/strings.h"
 
@@ -54,8 +55,15 @@ Cell::Cell(const Variant& v) {
             std::copy_n(s->data(), n, bits_.heap_text);
         }
     } else if (const auto* dec = v.TryGet<Decimal>()) {
-        bits_.decimal = new Decimal(*dec);
-        kind_ = kDecimal;
+        const Decimal::Coefficient& c = dec->coefficient();
+        if (c >= std::numeric_limits<int64_t>::min() && c <= std::numeric_limits<int64_t>::max()) {
+            bits_.i = static_cast<int64_t>(c);
+            len_ = static_cast<uint32_t>(dec->scale());
+            kind_ = kSmallDecimal;
+        } else {
+            bits_.decimal = new Decimal(*dec);
+            kind_ = kDecimal;
+        }
     } else {
         bits_.other = new Variant(v);
         kind_ = kOther;
@@ -143,6 +151,7 @@ Variant Cell::Get() const {
             s.append(blanks_, ' ');
             return Variant(std::move(s));
         }
+        case kSmallDecimal: return Variant(Decimal::FromParts(Decimal::Coefficient(bits_.i), static_cast<int>(len_)));
         case kDecimal: return Variant(*bits_.decimal);
         case kOther: return *bits_.other;
     }

@@ -57,8 +57,9 @@ struct FieldIndex {
 
 // One stored value, in 16 bytes instead of a Variant's 64: numbers, dates and Booleans in place, text
 // of up to 8 bytes in place and longer text in a buffer of its own, trailing blanks counted rather than
-// kept (fixed-width fields are padded to their size, and a matrix row has a dozen of them), Decimal and
-// anything else on the heap. Reading gives back exactly the Variant that was stored.
+// kept (fixed-width fields are padded to their size, and a matrix row has a dozen of them), a Decimal
+// whose digits fit 64 bits in place (a price read from a NUMERIC column is one), anything else on the
+// heap. Reading gives back exactly the Variant that was stored.
 class Cell {
 public:
     Cell() = default;  // Null
@@ -110,12 +111,12 @@ public:
 
 private:
     enum Kind : uint8_t { kEmpty, kNull, kBool, kInt16, kInt32, kInt64, kDouble, kDate, kShortText, kText,
-                          kDecimal, kOther };
+                          kSmallDecimal, kDecimal, kOther };
     void Release() noexcept;
 
     Kind kind_ = kNull;
     uint16_t blanks_ = 0;  // trailing blanks of the text, not kept
-    uint32_t len_ = 0;     // bytes of text kept
+    uint32_t len_ = 0;     // bytes of text kept; a small Decimal's scale
     union Bits {
         int64_t i;
         double d;

@@ -667,6 +667,7 @@ TEST(Recordset, StoredValuesReadBackExactly) {
         Variant(), Variant::Null(), Variant(true), Variant(false), Variant(int16_t{-32768}),
         Variant(int32_t{2147483647}), Variant(-9223372036854775807LL - 1), Variant(-0.0), Variant(0.1),
         Variant(*Date::TryFromYmd(1899, 12, 29)), Variant(Date(45000.75)), Variant(Decimal::FromParts(-1234500, 4)),
+        Variant(Decimal::FromParts(Decimal::Coefficient(1) << 70, 28)), Variant(Decimal::FromParts(-1, 0)),
         Variant(""), Variant(" "), Variant("12345678"), Variant("123456789"), Variant("1234567 "),
         Variant("àèìòù   "), Variant(std::string(300, ' ')), Variant("  lead and trail  "),
         Variant(std::string("nul\0inside", 10)), Variant(std::string(70000, ' ').append("x").append(70000, ' ')),
@@ -678,7 +679,16 @@ TEST(Recordset, StoredValuesReadBackExactly) {
         row.push_back(values[i]);
     }
     auto rs = Recordset::FromRows(fields, {row, row});
-    for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(rs->Value(static_cast<int>(i)), values[i]) << i;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Variant read = rs->Value(static_cast<int>(i));
+        EXPECT_EQ(read, values[i]) << i;
+        // A Decimal keeps its scale too (1.2345 and 1.23450 are equal, not the same text).
+        if (const auto* d = values[i].TryGet<Decimal>()) {
+            ASSERT_NE(read.TryGet<Decimal>(), nullptr) << i;
+            EXPECT_EQ(read.TryGet<Decimal>()->scale(), d->scale()) << i;
+            EXPECT_EQ(read.TryGet<Decimal>()->coefficient(), d->coefficient()) << i;
+        }
+    }
 
     // Assigned and edited values alike.
     auto typed = MakeRows({{"A", "name   ", 1.5}});
