@@ -383,7 +383,7 @@ private:
     };
     struct SalvataggioInSospeso {
         std::vector<RigaScritta> righe;  // in the order they were written
-        std::unordered_map<std::string, RigheDiChiave> chiavi;  // key -> its rows stored now
+        std::unordered_map<std::string, std::vector<std::string>> chiavi;  // key -> Firma stored now
         kv::Date oggi;
         std::string articolo;
         std::vector<CellaStorico> storico;  // the cells changed, for the price history

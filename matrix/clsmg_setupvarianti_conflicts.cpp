@@ -155,12 +155,7 @@ bool OriginaliMatrice::Uguale(long long bookmark, int colonna, const Variant& v)
            UgualePosto(static_cast<std::size_t>(bookmark - primo) * kColonneConfrontate + static_cast<std::size_t>(colonna), v);
 }
 
-RigheDiChiave OriginaliMatrice::RigheDi(const std::string& chiave) const {
-    if (const auto presa = per_chiave.find(chiave); presa != per_chiave.end()) return presa->second;
-    if (!letti) return {};
-    const auto trovata = letti->by_key.find(chiave);
-    return trovata == letti->by_key.end() ? RigheDiChiave{} : RigheDiChiave{letti, trovata->second};
-}
+
 
 std::vector<std::string> GruppoDi(kv::ado::Recordset& riga) {
     return {kv::CStr(NZ(riga.Value("LI10_DITTA_CG18"))), kv::CStr(NZ(riga.Value("LI10_FLGUSODECOR"))),
@@ -204,9 +199,20 @@ CLSMG_SETUPVARIANTI::Confronto CLSMG_SETUPVARIANTI::Confronta(const std::vector<
                                                               const std::shared_ptr<const StoredPriceRows>& ora) const {
     if (!originali_ || originali_->gruppo != gruppo || !originali_->Nota(bookmark)) return Confronto::kNonNoto;
     const auto adesso = ora->by_key.find(chiave);
-    if (StessiListini(originali_->RigheDi(chiave),
-                      adesso == ora->by_key.end() ? RigheDiChiave{} : RigheDiChiave{ora, adesso->second}))
-        return Confronto::kInvariata;
+    const RigheDiChiave righe_ora = adesso == ora->by_key.end() ? RigheDiChiave{} : RigheDiChiave{ora, adesso->second};
+    bool invariata = false;
+    if (const auto presa = originali_->per_chiave.find(chiave); presa != originali_->per_chiave.end()) {
+        invariata = StessiListini(presa->second, righe_ora.posizioni.empty() ? OriginaliMatrice::Firma{}
+                                                                             : FirmaDi(*ora, righe_ora.posizioni));
+    } else {
+        // As loaded: the load's read is kept anyway, and its rows are compared where they lie.
+        RigheDiChiave prima;
+        if (const auto& letti = originali_->letti)
+            if (const auto trovata = letti->by_key.find(chiave); trovata != letti->by_key.end())
+                prima = {letti, trovata->second};
+        invariata = StessiListini(prima, righe_ora);
+    }
+    if (invariata) return Confronto::kInvariata;
     return modificata ? Confronto::kConflitto : Confronto::kSuperata;
 }
 
@@ -233,7 +239,7 @@ void CLSMG_SETUPVARIANTI::RicaricaRiga(long long bookmark, const std::shared_ptr
     if (originali_) {
         originali_->Registra(bookmark, valore);
         originali_->per_chiave[chiave] =
-            trovata == letti->by_key.end() ? RigheDiChiave{} : RigheDiChiave{letti, trovata->second};
+            trovata == letti->by_key.end() ? OriginaliMatrice::Firma{} : FirmaDi(*letti, trovata->second);
     }
 }
 
@@ -287,7 +293,7 @@ void CLSMG_SETUPVARIANTI::SovrascriviConflitti() {
                               clone->Value("LI10_DATAINIZIOVAL"), clone->Value("LI10_DATAFINEVAL"));
             const auto it = ora.find(chiave);
             originali_->per_chiave[chiave] =
-                it == ora.end() ? RigheDiChiave{} : RigheDiChiave{letti_conflitti_, it->second};
+                it == ora.end() ? OriginaliMatrice::Firma{} : FirmaDi(*letti_conflitti_, it->second);
         }
         conflitti_.clear();
         letti_conflitti_.reset();

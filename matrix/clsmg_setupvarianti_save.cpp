@@ -775,8 +775,8 @@ void CLSMG_SETUPVARIANTI::UpdateBatch() {
                         const RigaCandidata& r = *scritta;
                         if (del_caricamento) {
                             const auto trovata = dopo->by_key.find(r.chiave);
-                            fatto.chiavi[r.chiave] = trovata == dopo->by_key.end() ? RigheDiChiave{}
-                                                                                   : RigheDiChiave{dopo, trovata->second};
+                            fatto.chiavi[r.chiave] = trovata == dopo->by_key.end() ? OriginaliMatrice::Firma{}
+                                                                                   : FirmaDi(*dopo, trovata->second);
                         }
                         if (registrate.insert(r.chiave).second)
                             CelleDellaRiga(gr.parametri, *gr.righe, *dopo, r.chiave, fatto.storico);

@@ -97,10 +97,10 @@ struct OriginaliMatrice {
     // out from them only when a save compares the key, so a load pays nothing for it.
     using Firma = std::vector<std::string>;
     std::shared_ptr<const StoredPriceRows> letti;
-    // Keys whose stored rows were taken over since (a row reloaded, written over or saved): where those
-    // rows were read. They hold over `letti`.
-    std::unordered_map<std::string, RigheDiChiave> per_chiave;
-    RigheDiChiave RigheDi(const std::string& chiave) const;
+    // Keys whose stored rows were taken over since (a row reloaded, written over or saved): their Firma,
+    // empty when nothing is stored. They hold over `letti`. The reads they came from are not kept: a
+    // user who saves ten prices at a time all day would keep every read.
+    std::unordered_map<std::string, Firma> per_chiave;
     // The matrix's change clock (Recordset::ChangeClock) when these values were last brought up to date:
     // a row whose values were not stored since still holds them.
     uint64_t orologio = 0;
