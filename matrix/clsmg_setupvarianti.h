@@ -32,7 +32,6 @@
 #include <vector>
 
 #include "matrix/price_history.h"
-#include "matrix/righe_di_chiave.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/controls/data_grid.h"

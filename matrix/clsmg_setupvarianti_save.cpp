@@ -315,12 +315,10 @@ std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheCandid
     std::vector<Variant> attuali(campi.size());
     // Every row of a load shares its article and kind: the group is made again only when the row's
     // values of it differ from the row before's.
-    const int campi_gruppo[] = {rs.GetFields().IndexOf("LI10_DITTA_CG18"), rs.GetFields().IndexOf("LI10_FLGUSODECOR"),
-                                rs.GetFields().IndexOf("LI10_FLGVENDACQ"), rs.GetFields().IndexOf("LI10_INDTIPOLIS"),
-                                rs.GetFields().IndexOf("LI10_CODART_MG66")};
-    const bool gruppo_per_indice = std::find(std::begin(campi_gruppo), std::end(campi_gruppo), -1) == std::end(campi_gruppo);
-    std::array<Variant, 5> valori_gruppo, valori_prima;
     const auto campo = [&](const char* nome) { return rs.GetFields().Item(nome).Index(); };
+    const std::array<int, 5> campi_gruppo{campo("LI10_DITTA_CG18"), campo("LI10_FLGUSODECOR"), campo("LI10_FLGVENDACQ"),
+                                          campo("LI10_INDTIPOLIS"), campo("LI10_CODART_MG66")};
+    std::array<Variant, 5> valori_gruppo, valori_prima;
     const std::array<int, 4> campi_chiave{campo("LI10_OPZIONE_MG5E"), campo("LI10_NUMLIST"), campo("LI10_DATAINIZIOVAL"),
                                           campo("LI10_DATAFINEVAL")};
     std::array<Variant, 4> valori_chiave;
@@ -333,17 +331,13 @@ std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheCandid
             if (auto it = da_pivot.find(bookmark); it != da_pivot.end())
                 attuali[colonna_pivot] = it->second.IsEmpty() ? Variant::Null() : it->second;
         RigaCandidata r;
-        if (gruppo_per_indice) {
-            clone->Values(campi_gruppo, valori_gruppo.size(), valori_gruppo.data());
-            if (!gruppo_fatto || valori_gruppo != valori_prima) {
-                gruppo = GruppoDi(*clone);
-                valori_prima = valori_gruppo;
-                gruppo_fatto = true;
-            }
-            r.gruppo = gruppo;
-        } else {
-            r.gruppo = GruppoDi(*clone);
+        clone->Values(campi_gruppo.data(), valori_gruppo.size(), valori_gruppo.data());
+        if (!gruppo_fatto || valori_gruppo != valori_prima) {
+            gruppo = GruppoDi(*clone);
+            valori_prima = valori_gruppo;
+            gruppo_fatto = true;
         }
+        r.gruppo = gruppo;
         r.nota = originali_ && originali_->gruppo == r.gruppo && originali_->Nota(bookmark);
         if (r.nota && !originali_->Modificata(bookmark, attuali)) continue;
         r.bookmark = bookmark;

@@ -8,7 +8,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "matrix/righe_di_chiave.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/controls/data_grid.h"
@@ -18,6 +17,14 @@
 namespace qmx {
 
 struct OriginaliMatrice;
+struct StoredPriceRows;
+
+// The stored rows of one key: at these positions (1-based) of a read of stored rows; none when nothing
+// is stored.
+struct RigheDiChiave {
+    std::shared_ptr<const StoredPriceRows> letti;
+    std::vector<long> posizioni;
+};
 
 struct StoredPriceRows {
     // The stored rows as read: the columns a matrix row may take over, then the key columns (option,
