@@ -160,12 +160,19 @@ bool FifteenDigits(double v, int64_t& digits, int& scale) {
     const double fraction = std::frexp(a, &e2);  // a = fraction * 2^e2, fraction in [0.5, 1)
     const auto m = static_cast<uint64_t>(std::ldexp(fraction, 53));
     const int shift = 53 - e2;  // 3 to 80 in this range
-    int d = static_cast<int>(std::floor(std::log10(a)));  // the decimal exponent, perhaps one off
+    // The decimal exponent, perhaps one below: a is at least 2^(e2-1), and 78913 / 2^18 is log10(2)
+    // rounded down, so this is floor(log10(2^(e2-1))) (the shift floors toward minus infinity).
+    int d = ((e2 - 1) * 78913) >> 18;
+    static constexpr auto kPow10 = [] {
+        std::array<unsigned __int128, 23> t{};
+        t[0] = 1;
+        for (std::size_t i = 1; i < t.size(); ++i) t[i] = t[i - 1] * 10;
+        return t;
+    }();
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int s = 14 - d;
         if (s < 0 || s > 22) return false;
-        unsigned __int128 p10 = 1;
-        for (int i = 0; i < s; ++i) p10 *= 10;
+        const unsigned __int128 p10 = kPow10[static_cast<std::size_t>(s)];
         const unsigned __int128 n = static_cast<unsigned __int128>(m) * p10;  // below 2^127
         unsigned __int128 q = n >> shift;
         if (q >= kHigh) {
@@ -327,6 +334,16 @@ double Decimal::ToDouble() const {
     static const Coefficient kExactLimit = Coefficient(1) << 53;
     if (scale_ < static_cast<int>(std::size(kExactPow10)) && coef_ < kExactLimit && coef_ > -kExactLimit)
         return static_cast<double>(static_cast<int64_t>(coef_)) / kExactPow10[scale_];
+    // A product of figures carries decimals that are zeros: without them the value is the same, and
+    // its coefficient mostly fits.
+    Coefficient c = coef_;
+    int scale = scale_;
+    while (scale > 0 && c % 10 == 0) {
+        c /= 10;
+        --scale;
+    }
+    if (scale < static_cast<int>(std::size(kExactPow10)) && c < kExactLimit && c > -kExactLimit)
+        return static_cast<double>(static_cast<int64_t>(c)) / kExactPow10[scale];
     const std::string text = ToString('.');
     double v = 0.0;
     std::from_chars(text.data(), text.data() + text.size(), v);  // always in a Double's range

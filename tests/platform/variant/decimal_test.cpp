@@ -164,7 +164,7 @@ TEST(Decimal, Doubles) {
     // The nearest Double every time, whether the digits fit a Double exactly or not.
     for (const char* text : {"0.3", "2.675", "-0.07", "1E-22", "123456789012.345", "9007199254740991",
                              "9007199254740993", "1.00000000000000000001", "0.0000000000000000000000000001",
-                             "79228162514264337593543950335"}) {
+                             "79228162514264337593543950335", "12345678901234.5600000", "-0.1000000000000000000000"}) {
         EXPECT_EQ(Dec(text).ToDouble(), std::strtod(text, nullptr)) << text;
     }
 }
@@ -199,6 +199,12 @@ TEST(Decimal, FromDoubleIsTheDecimalOfItsFifteenDigits) {
             const double mantissa = 1.0 + static_cast<double>(seed >> 11) / 9007199254740992.0 * 8.9;
             values.push_back((k % 2 ? -mantissa : mantissa) * std::pow(10.0, e));
         }
+    }
+    // Every binary exponent, at its power of two and just below it, where the decimal exponent is
+    // first guessed from the binary one.
+    for (int e = -30; e <= 52; ++e) {
+        const double p = std::ldexp(1.0, e);
+        values.insert(values.end(), {p, std::nextafter(p, 0.0), 10.0 * p, std::nextafter(10.0 * p, 0.0)});
     }
     for (double v : values) same(v);
     // Beyond the range both ways raise the overflow error.
