@@ -92,6 +92,26 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, V
     }
 }
 
+// NS of the row's currency. Row after row holds the same few codes: the code read last is not made
+// again.
+const Variant& Valuta(Recordset& row, int campo) {
+    thread_local std::string letta;
+    thread_local Variant fatta;
+    thread_local bool tenuta = false;
+    std::string_view testo;
+    if (row.Texts(&campo, 1, &testo)) {
+        if (tenuta && testo == letta) return fatta;
+        tenuta = false;
+        fatta = NS(Variant(std::string(testo)));
+        letta.assign(testo);
+        tenuta = true;
+        return fatta;
+    }
+    tenuta = false;
+    fatta = NS(row.Value(campo));
+    return fatta;
+}
+
 // The net price of the current row of `row`. Its inputs are read together, the row found once; a
 // recordset lacking one of the fields is read field by field, so that the missing one fails as a read
 // by name fails.
@@ -103,7 +123,7 @@ std::optional<Variant> NetPriceOf(kv::services::PriceCalculation* calculation, R
         try {
             std::array<double, kv::services::PriceCalculation::kInputs> numeri;
             if (row.Numbers(ix.indici.data() + kPrezzo, numeri.size(), numeri.data())) {
-                calculation->Calculate(NS(row.Value(ix.indici[kValuta])), numeri);
+                calculation->Calculate(Valuta(row, ix.indici[kValuta]), numeri);
                 Variant net = calculation->NetPrice();
                 if (net.IsNull() || net.IsEmpty()) return std::nullopt;
                 return net;
@@ -129,10 +149,12 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
         auto net = NetPriceOf(price_calculation_.get(), *recordset_, posizioni_netto_);
         const Variant valore = net ? *net : Variant::Null();
         const int i = posizioni_netto_.indici[kNetto];
-        if (i >= 0)
-            recordset_->SetValue(i, valore);
-        else
-            recordset_->SetValue("BLT_PREZZONETTO", valore);
+        if (i < 0) return recordset_->SetValue("BLT_PREZZONETTO", valore);
+        // A net price the row holds already is not written again: a recalculation computes the net
+        // price of thousands of rows whose inputs did not change, and a row nobody changed stays as
+        // it was.
+        if (recordset_->ConvertValue(i, valore) == recordset_->Value(i)) return;
+        recordset_->SetValue(i, valore);
     } catch (const std::exception&) {
         // Errors are ignored here: the caller's row stays as the steps above left it.
     }

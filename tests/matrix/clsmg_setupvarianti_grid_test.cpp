@@ -138,6 +138,22 @@ TEST_P(MatrixDriver, ARowThatFailsAfterOneThatWorkedShowsNoPrice) {
     EXPECT_EQ(kv::CDbl(matrix_->Value("BLT_PREZZONETTO")), 30.0);
 }
 
+// A recalculation computes the net price of thousands of rows whose inputs did not change: the row is
+// left as it was, and changes again once an input does.
+TEST_P(MatrixDriver, ANetPriceTheRowHoldsAlreadyIsNotStoredAgain) {
+    auto d = Driver(demo::kDittaAbbigliamento, VarPurchase);
+    AddRow(Row{.gross = 50, .discounts = {10}});
+    d->AggiornaPrezzoNetto();
+    matrix_->Update();
+    const uint64_t clock = matrix_->ChangeClock();
+    d->AggiornaPrezzoNetto();
+    EXPECT_EQ(matrix_->ChangeClock(), clock);
+    EXPECT_EQ(kv::CDbl(matrix_->Value("BLT_PREZZONETTO")), 45.0);
+    matrix_->SetValue("LI10_SC1PER", 20.0);
+    d->AggiornaPrezzoNetto();
+    EXPECT_EQ(kv::CDbl(matrix_->Value("BLT_PREZZONETTO")), 40.0);
+}
+
 TEST_P(MatrixDriver, PivotColumnsShowNetPricesRaisedByTheRecharge) {
     auto d = Driver(demo::kDittaAbbigliamento, VarPurchase, demo::kArticoloTipo4);
     d->SetupGrid(false);
