@@ -1,5 +1,6 @@
 #include "pricing/price_update.h"
 
+#include <cmath>
 #include <map>
 
 #include "pricing/campo.h"
@@ -19,7 +20,23 @@ bool FlagIs(const Variant& flag, int value) {
     return d && *d == value;
 }
 
-kv::Decimal Num(const Variant& v) { return kv::CDec(NZ(v)); }
+kv::Decimal Num(const Variant& v) {
+    // A matrix figure is mostly a Double or nothing: converted as NZ and CDec convert it, without the
+    // Decimal Variant in between.
+    if (v.IsNull() || v.IsEmpty()) return kv::Decimal();
+    if (const double* d = v.TryGet<double>(); d && std::isfinite(*d)) return kv::Decimal::FromDouble(*d);
+    return kv::CDec(NZ(v));
+}
+
+// Whether Num(v) is 0, without making the Decimal of a Double that plainly is not: every row of a run
+// asks it of its price and recharge.
+bool Zero(const Variant& v) {
+    if (const double* d = v.TryGet<double>()) {
+        if (*d == 0) return true;
+        if (std::isfinite(*d) && std::fabs(*d) >= 1e-8) return false;
+    }
+    return Num(v).IsZero();
+}
 
 // The discount and markup fields, in the order the price calculation takes its ten inputs, and the
 // fields the zero-recharge "copy" mode takes over from the purchase row.
@@ -170,13 +187,13 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         },
         [&] {
             ricarica = branch == Branch::Recharge ||
-                       (branch == Branch::ByDefault && !Num(LeggiParametro(s, kRicDefault)).IsZero());
+                       (branch == Branch::ByDefault && !Zero(LeggiParametro(s, kRicDefault)));
         },
 
         // ---- Recharge branch. A row that already has a price, or its own recharge, keeps its recharge.
         [&] {
             if (!ricarica) return;
-            if (Num(campi_ven.perricdelta.Di(*ven)).IsZero() && Num(campi_ven.prezzo.Di(*ven)).IsZero())
+            if (Zero(campi_ven.perricdelta.Di(*ven)) && Zero(campi_ven.prezzo.Di(*ven)))
                 campi_ven.perricdelta.Scrivi(*ven, NZ(LeggiParametro(s, kRicDefault)));
         },
         [&] {
@@ -204,12 +221,24 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             calc->SetCurrency(NS(campi_acq.valuta.Di(*acq)));
         },
         [&] {
-            if (!ricarica) modo = kv::CInt(NZ(LeggiParametro(s, kModRicZero)));
+            if (!ricarica) modo = ParametroIntero(s, kModRicZero);
             if (!ricarica && registra_) d.modo = modo;
         },
         [&] {
             if (ricarica || modo != 1) return;
-            for (int i = 0; i < kNumCampiCopia; ++i) campi_ven.copia[i].Scrivi(*ven, NZ(campi_acq.copia[i].Di(*acq)));
+            for (int i = 0; i < kNumCampiCopia; ++i) {
+                const Variant v = NZ(campi_acq.copia[i].Di(*acq));
+                // A figure the field holds already is not written again: the row is written either
+                // way (its price follows), and a run over thousands of rows copies mostly what the last
+                // run copied.
+                if (const kv::Decimal* d = v.TryGet<kv::Decimal>()) {
+                    const Variant attuale = campi_ven.copia[i].Di(*ven);
+                    const double x = d->ToDouble();
+                    if (const double* a = attuale.TryGet<double>(); a && *a == x && std::signbit(*a) == std::signbit(x))
+                        continue;
+                }
+                campi_ven.copia[i].Scrivi(*ven, v);
+            }
             p = kv::CDbl(NZ(campi_acq.prezzo.Di(*acq)));
             calcolato = true;
         },
@@ -272,7 +301,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             const int64_t riga = kv::CLngLng(ven->Bookmark()) - primo_ven_;
             const int64_t riga_acq = kv::CLngLng(acq->Bookmark()) - 1;
             if (riga < 0 || riga_acq < 0) return;
-            d.fonte = kv::CInt(NZ(LeggiParametro(s, kIndArrPrezzo)));
+            d.fonte = ParametroIntero(s, kIndArrPrezzo);
             d.prezzo_finale = Tieni(campi_ven.prezzo.Di(*ven));
             d.riga_acq = riga_acq;
             // The purchase row is not written by the update: its figures are those read above.
@@ -355,27 +384,39 @@ std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag
     return std::nullopt;  // equal flags, or a Null one: the price stays
 }
 
-Variant PriceUpdate::LeggiParametro(StatoAggiorna& s, Parametro quale) {
+const Variant& PriceUpdate::LeggiParametro(StatoAggiorna& s, Parametro quale) {
     const Campo* const campi[kParametri] = {&campi_par_ven.ricdefault,   &campi_par_ven.modriczero,
                                             &campi_par_ven.flgivacompr,  &campi_par_ven.indarrprezzo,
                                             &campi_par_ven.scaglione,    &campi_par_ven.valuta};
     const Campo& campo = *campi[quale];
-    if (!in_run_ || s.par_riga < 0) return campo.Di(*s.par_ven);
+    if (!in_run_ || s.par_riga < 0) {
+        fuori_giro_ = campo.Di(*s.par_ven);
+        return fuori_giro_;
+    }
     const auto righe = s.par_ven->Rows();
     if (run_par_rs_ != s.par_ven.get() || run_par_riga_ != s.par_riga || !(run_par_rows_ == righe)) {
         run_par_rs_ = s.par_ven.get();
         run_par_riga_ = s.par_riga;
         run_par_rows_ = righe;
         for (auto& v : run_par_) v.reset();
+        for (auto& n : run_par_interi_) n.reset();
     }
     auto& letto = run_par_[static_cast<std::size_t>(quale)];
     if (!letto) letto = campo.Di(*s.par_ven);
     return *letto;
 }
 
+int16_t PriceUpdate::ParametroIntero(StatoAggiorna& s, Parametro quale) {
+    const Variant& v = LeggiParametro(s, quale);  // brings the run's figures up to the parameters' row
+    if (!in_run_ || s.par_riga < 0) return kv::CInt(NZ(v));
+    auto& intero = run_par_interi_[static_cast<std::size_t>(quale)];
+    if (!intero) intero = kv::CInt(NZ(v));  // a figure that does not convert raises again at each row
+    return *intero;
+}
+
 void PriceUpdate::Arrotonda(double price, StatoAggiorna& s, int32_t* applicato) {
     const auto& ven = s.ven;
-    const int16_t fonte = kv::CInt(NZ(LeggiParametro(s, kIndArrPrezzo)));
+    const int16_t fonte = ParametroIntero(s, kIndArrPrezzo);
     // The row's price was just written: a rounding indicator or bracket it already holds needs no
     // second write (the row is modified either way, and the field keeps its value).
     auto scrivi = [&](const Campo& campo, const Variant& v) {
@@ -406,7 +447,10 @@ void PriceUpdate::Arrotonda(double price, StatoAggiorna& s, int32_t* applicato) 
     const std::string valuta = kv::CStr(LeggiParametro(s, kValuta));
     // Rounded before anything is written: a rounding that fails leaves the indicator and bracket as they
     // were, so the row never says it was rounded with a bracket its price did not go through.
-    const double arrotondato = rounding->Round(price, kv::CInt(scaglione), valuta);
+    // The same bracket for row after row: its number is worked out once.
+    if (!(scaglione_numero_ && scaglione_numero_->first == scaglione))
+        scaglione_numero_.emplace(scaglione, kv::CInt(scaglione));
+    const double arrotondato = rounding->Round(price, scaglione_numero_->second, valuta);
     if (applicato) {
         if (auto applied = rounding->LastRounding()) {
             *applicato = static_cast<int32_t>(arrotondamenti_.size());

@@ -128,7 +128,10 @@ private:
     // A column of the sales list's parameters (the current row of `s.par_ven`). Within a run each is
     // read once for the list the parameters stand on: thousands of rows share a handful of lists.
     enum Parametro { kRicDefault, kModRicZero, kFlgIvaCompr, kIndArrPrezzo, kScaglione, kValuta, kParametri };
-    kv::Variant LeggiParametro(StatoAggiorna& s, Parametro quale);
+    // Valid until the next call.
+    const kv::Variant& LeggiParametro(StatoAggiorna& s, Parametro quale);
+    // CInt(NZ(...)) of a parameter: the indicators and modes each row reads.
+    int16_t ParametroIntero(StatoAggiorna& s, Parametro quale);
     // The VAT flag of the purchase list that the purchase row belongs to.
     kv::Variant FlagIvaAcquisto(const kv::ado::RecordsetPtr& acq);
     kv::Variant Scaglione();
@@ -159,6 +162,9 @@ private:
     kv::ado::Recordset::RowsStamp run_par_rows_;
     int64_t run_par_riga_ = -1;
     std::array<std::optional<kv::Variant>, kParametri> run_par_;
+    std::array<std::optional<int16_t>, kParametri> run_par_interi_;
+    kv::Variant fuori_giro_;  // a parameter read outside a run
+    std::optional<std::pair<kv::Variant, int16_t>> scaglione_numero_;  // the last bracket and its number
     std::shared_ptr<PassiAggiorna> passi_;  // the update's steps, made at its first run
     bool registra_ = false;
     // A figure as the update read it from a row: a Double (the matrices' own kind) as it is, anything
