@@ -78,7 +78,7 @@ bool StessiListini(const OriginaliMatrice::Firma& prima, const OriginaliMatrice:
     return (prima.empty() && ora == kVuota) || (ora.empty() && prima == kVuota);
 }
 
-OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const std::vector<long>& posizioni) {
+OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const PosizioniChiave& posizioni) {
     OriginaliMatrice::Firma firma;
     firma.reserve(posizioni.size());
     for (long i : posizioni) firma.push_back(Impronta(ValoriConfrontatiMemorizzati(letti, i)));

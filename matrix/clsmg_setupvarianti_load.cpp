@@ -331,7 +331,10 @@ void CLSMG_SETUPVARIANTI::AggiungiRigaTipo2(const DatiListino& listino, const Da
     riga[ix.m_dataini] = listino.data_ini;
     riga[ix.m_datafine] = listino.data_fine;
     riga[ix.m_provper] = listino.provper;
-    c.chiave = kv::CStr(NS(riga[ix.m_opzione])) + listino.chiave;
+    // The code without its trailing blanks, as every key has it; made in the text the previous row's
+    // key was made in: a load makes thousands of them.
+    const std::size_t fine = codice_opzione.find_last_not_of(' ');
+    c.chiave.assign(codice_opzione, 0, fine == std::string::npos ? 0 : fine + 1).append(listino.chiave);
     AggiungiRiga();
 }
 
@@ -393,14 +396,32 @@ const char* const kNomiConfrontati[kColonneConfrontate] = {
     "LI10_IDMEDIA_CG99", "LI10_NOTE"};
 
 void RegistraRigaCaricata(StoredPriceRows& c, kv::ado::Recordset& matrice) {
-    // The values as the matrix holds them: a value it holds as given (Null, a double, a date) reads back
-    // as given, anything else (a stored decimal, a text the field pads) as the matrix converted it.
-    // They are read together, the row found once.
-    if (c.campi_confrontati.empty())
-        for (int i = 0; i < kColonneConfrontate; ++i) c.campi_confrontati.push_back(c.matrix_fields[kConfrontati[i]]);
-    std::array<Variant, kColonneConfrontate> valori;
-    matrice.Values(c.campi_confrontati.data(), valori.size(), valori.data());
-    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> const Variant& { return valori[i]; });
+    // The values as the matrix holds them: a value it holds as given (nothing, a Double in a Double
+    // field, a date in a date field) is taken from the row as it was added, a decimal going into a
+    // Double field as the matrix converts it, anything else (a text the field pads) read back from
+    // the matrix.
+    if (c.campi_confrontati.empty()) {
+        for (int i = 0; i < kColonneConfrontate; ++i) {
+            const int campo = c.matrix_fields[kConfrontati[i]];
+            c.campi_confrontati.push_back(campo);
+            c.tipi_confrontati.push_back(matrice.FieldInfos()[static_cast<std::size_t>(campo)].type);
+        }
+    }
+    static const Variant niente = Variant::Null();
+    std::array<Variant, kColonneConfrontate> convertiti;
+    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> const Variant& {
+        const auto k = static_cast<std::size_t>(i);
+        const Variant& v = c.riga[static_cast<std::size_t>(c.campi_confrontati[k])];
+        if (v.IsNull() || v.IsEmpty()) return niente;
+        const kv::ado::DataTypeEnum tipo = c.tipi_confrontati[k];
+        if (tipo == kv::ado::adDouble) {
+            if (v.TryGet<double>()) return v;
+            if (const kv::Decimal* d = v.TryGet<kv::Decimal>()) return convertiti[k] = Variant(d->ToDouble());
+        } else if (tipo == kv::ado::adDate && v.TryGet<kv::Date>()) {
+            return v;
+        }
+        return convertiti[k] = matrice.Value(c.campi_confrontati[k]);
+    });
 }
 
 TipoConfrontato TipoDi(int colonna) {

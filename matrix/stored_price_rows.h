@@ -19,11 +19,34 @@ namespace qmx {
 struct OriginaliMatrice;
 struct StoredPriceRows;
 
-// The stored rows of one key: at these positions (1-based) of a read of stored rows; none when nothing
-// is stored.
+// Where one key's stored rows are in a read (1-based positions, in the read's order). Nearly every key
+// is stored once: its one position is held in place, and only a key stored more than once has a list,
+// so a read of thousands of rows does not make a list for each of them.
+class PosizioniChiave {
+public:
+    void push_back(long posizione) {
+        if (altre_.empty() && prima_ == 0) {
+            prima_ = posizione;
+            return;
+        }
+        if (altre_.empty()) altre_.push_back(prima_);
+        altre_.push_back(posizione);
+    }
+    bool empty() const { return prima_ == 0; }
+    std::size_t size() const { return altre_.empty() ? (prima_ == 0 ? 0 : 1) : altre_.size(); }
+    long front() const { return prima_; }
+    const long* begin() const { return altre_.empty() ? &prima_ : altre_.data(); }
+    const long* end() const { return begin() + size(); }
+
+private:
+    long prima_ = 0;           // 0: none
+    std::vector<long> altre_;  // every position, when there is more than one
+};
+
+// The stored rows of one key: at these positions of a read of stored rows; none when nothing is stored.
 struct RigheDiChiave {
     std::shared_ptr<const StoredPriceRows> letti;
-    std::vector<long> posizioni;
+    PosizioniChiave posizioni;
 };
 
 struct StoredPriceRows {
@@ -37,7 +60,8 @@ struct StoredPriceRows {
     std::vector<int> matrix_fields;
     // Where the compared columns (kNomiConfrontati) are in the matrix, found at the first row kept.
     std::vector<int> campi_confrontati;
-    std::unordered_map<std::string, std::vector<long>> by_key;  // key -> positions (1-based) in rows
+    std::vector<kv::ado::DataTypeEnum> tipi_confrontati;  // and their types there
+    std::unordered_map<std::string, PosizioniChiave> by_key;  // key -> its positions in rows
     // Positions of the fields a loader writes into each new matrix row (m_...) and reads from the
     // list (l_...) and option (o_...) recordsets, found once per load; -1 when absent.
     struct Indici {
@@ -163,7 +187,7 @@ OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& let
 // The same into `out`, whose room is used again: a save of thousands of rows reads them by the row.
 void ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione, OriginaliMatrice::Valori& out);
 // The Firma of the stored rows at the positions.
-OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const std::vector<long>& posizioni);
+OriginaliMatrice::Firma FirmaDi(const StoredPriceRows& letti, const PosizioniChiave& posizioni);
 // A canonical text of stored compared values, equal exactly when the values the save would write are
 // (a blank number counts as 0, a text without its trailing blanks).
 std::string Impronta(const OriginaliMatrice::Valori& valori);
