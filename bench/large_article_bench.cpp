@@ -46,7 +46,8 @@
 // It prints the figures, then, last, one line per target and engine: `target NAME ENGINE VALUE LIMIT`.
 // QMX_BENCH_ENGINE=sqlite or postgresql runs that engine only.
 // QMX_BENCH_SEASON_ONLY runs "Da periodo" and the undo alone, QMX_BENCH_WINDOW_ONLY the window's flows,
-// QMX_BENCH_DRIVERS_ONLY the drivers' part without the window.
+// QMX_BENCH_DRIVERS_ONLY the drivers' part without the window, QMX_BENCH_RECALC_ONLY the recalculation
+// alone on freshly priced rows, QMX_BENCH_LOAD_PROFILE three loads alone.
 
 #include <malloc.h>
 #include <time.h>
@@ -483,6 +484,15 @@ void Run(const Engine& e, std::vector<Target>& targets) {
     const std::string article_rows = std::string(" FROM LI10_LISTARTIC WHERE LI10_DITTA_CG18 = ") +
                                      std::to_string(qmx::demo::kDittaGrande) + " AND LI10_CODART_MG66 = '" +
                                      qmx::demo::kArticoloGrande + "'";
+    if (std::getenv("QMX_BENCH_LOAD_PROFILE")) {
+        // For profiling the load alone (under an instruction counter, say): three loads of every row
+        // stored.
+        Host host(db.ConnectionString(), conn);
+        auto acq = host.Driver(conn, qmx::VarPurchase);
+        auto ven = host.Driver(conn, qmx::VarSale);
+        for (int run = 0; run < 3; ++run) std::printf("%s: load %.3f s\n", e.name.c_str(), Timed([&] { LoadBoth(*acq, *ven); }));
+        return;
+    }
     conn->Execute("DELETE" + article_rows);
 
     Host host(db.ConnectionString(), conn);
@@ -493,6 +503,13 @@ void Run(const Engine& e, std::vector<Target>& targets) {
     const long rows = acq->RecordCount() + ven->RecordCount();
     const double kb_per_row = (HeapKb() - heap0) / static_cast<double>(rows);
     if (acq->GetIndTipoGriglia() != 2) Fail("grid type " + std::to_string(acq->GetIndTipoGriglia()) + ", not 2");
+    if (std::getenv("QMX_BENCH_RECALC_ONLY")) {
+        // For profiling the recalculation alone (under an instruction counter, say): the purchase rows
+        // priced, nothing saved.
+        PriceEveryRow(*acq, 10.0);
+        Recalculate(e, host, conn, acq, ven, targets);
+        return;
+    }
 
     // Five saves of every row new: before each but the first, the rows go and the matrices load empty.
     Runs save_new;
@@ -595,6 +612,8 @@ void Run(const Engine& e, std::vector<Target>& targets) {
     if (std::getenv("QMX_BENCH_LOAD_ONLY")) {
         // For profiling the load and the recalculation: they are the last things run.
         std::printf("%s: load, all stored %s\n", e.name.c_str(), load.Text().c_str());
+        std::printf("%s: raw fetch        %s\n", e.name.c_str(), raw_fetch.Text().c_str());
+        std::printf("%s: load against raw fetch %.2f\n", e.name.c_str(), load.Median() / raw_fetch.Median());
         return;
     }
 
