@@ -260,10 +260,12 @@ void Recordset::Values(const int* indexes, std::size_t n, Variant* out) const {
     for (std::size_t k = 0; k < n; ++k) out[k] = cells[indexes[k]].Get();
 }
 
-bool Recordset::Numbers(const int* indexes, std::size_t n, double* out) const {
+bool Recordset::Numbers(const int* indexes, std::size_t n, double* out) const { return Numbers(indexes, n, out, 0.0); }
+
+bool Recordset::Numbers(const int* indexes, std::size_t n, double* out, double blank) const {
     const auto& cells = CellsOf(indexes, n);
     for (std::size_t k = 0; k < n; ++k)
-        if (!cells[indexes[k]].Number(out[k])) return false;
+        if (!cells[indexes[k]].Number(out[k], blank)) return false;
     return true;
 }
 
@@ -487,6 +489,42 @@ void Recordset::AddNew(const std::vector<Variant>& values) {
     row.values.reserve(fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i)
         row.values.push_back(CellForField(fields[i], values[i], store_->regional));
+    Append(std::move(row));
+}
+
+void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& source, const int* from, const int* to,
+                       std::size_t n) {
+    RequireOpen();
+    store_->ReleaseIfAllGone();
+    Sync();
+    const auto& fields = store_->fields;
+    if (values.size() != fields.size())
+        throw Error(err::kInvalidArgument,
+                    "AddNew was given " + std::to_string(values.size()) + " values for " +
+                        std::to_string(fields.size()) + " fields",
+                    "Recordset.AddNew");
+    const auto& copiati = source.CellsOf(from, n);  // 3021 without a current row
+    for (std::size_t k = 0; k < n; ++k) {
+        if (to[k] < 0 || to[k] >= static_cast<int>(fields.size()))
+            throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
+                                                std::to_string(to[k]), "Fields");
+    }
+    // Which field each one is copied from (-1: from `values`).
+    thread_local std::vector<int> da;
+    da.assign(fields.size(), -1);
+    for (std::size_t k = 0; k < n; ++k) da[static_cast<std::size_t>(to[k])] = from[k];
+    Row row;
+    row.values.reserve(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (da[i] >= 0)
+            row.values.push_back(copiati[static_cast<std::size_t>(da[i])].ForField(fields[i], store_->regional));
+        else
+            row.values.push_back(CellForField(fields[i], values[i], store_->regional));
+    }
+    Append(std::move(row));
+}
+
+void Recordset::Append(Row&& row) {
     row.status = adRecNew;
     row.changed = ++store_->change_clock;
     // From here on nothing can fail: the row is added and kept as a whole.

@@ -31,6 +31,7 @@ namespace kv::ado {
 class Recordset;
 struct RowStore;
 class Cell;
+struct Row;
 
 // A column definition as appended or as reported by a query.
 struct FieldInfo {
@@ -130,6 +131,8 @@ public:
     // The same fields read as numbers, when each holds a Double, Null or Empty (Null and Empty read 0):
     // true then; false, with out partly written, when one holds anything else.
     bool Numbers(const int* indexes, std::size_t n, double* out) const;
+    // The same with Null and Empty read as `blank` (NaN, say, to tell an empty field from a 0).
+    bool Numbers(const int* indexes, std::size_t n, double* out, double blank) const;
     // The same fields read as text without the blanks that end it (those that pad fixed-width text
     // included), when each holds text, Null or Empty (read as ""): true then; false, with out partly
     // written, when one holds anything else. Nothing is copied: the views last until a value of the
@@ -161,6 +164,12 @@ public:
     // value that does not convert raises SetValue's error and nothing is added. Filling many rows this
     // way costs one step per row instead of one per field.
     void AddNew(const std::vector<Variant>& values);
+    // AddNew(values), the fields to[k] taking instead the value of field from[k] of `source`'s current
+    // row, converted as SetValue converts it, cell by cell: a loader that copies stored rows into new
+    // ones makes no value of what it copies. 3021 when `source` has no current row, and nothing is
+    // added; an index out of range raises as a field number does.
+    void AddNew(const std::vector<Variant>& values, const Recordset& source, const int* from, const int* to,
+                std::size_t n);
     // `v` as field `index` would store it (SetValue's conversion and its errors), storing nothing.
     Variant ConvertValue(int index, const Variant& v) const;
     // Keeps the edit of the current row in the local cache.
@@ -250,6 +259,7 @@ private:
     int RequireField(std::string_view name) const;
     int64_t CurrentRowId() const;  // 3021 when there is no current row
     const std::vector<Cell>& CellsOf(const int* indexes, std::size_t n) const;
+    void Append(Row&& row);  // a new row made by AddNew, kept at once
     void Sync() const;             // brings this view up to date with changes made through clones
     void FinishEdit();
     void LeaveDeletedRow();

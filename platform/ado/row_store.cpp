@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <limits>
 
 #include "platform/variant/strings.h"
@@ -304,6 +305,61 @@ bool IsTextType(DataTypeEnum t) {
     }
 }
 }  // namespace
+
+Cell Cell::ForField(const FieldInfo& field, const RegionalSettings& rs) const {
+    switch (kind_) {
+        case kEmpty:
+        case kNull: return Cell();
+        case kDouble:
+            if (field.type == adDouble) return OfDouble(bits_.d);
+            break;
+        case kDate:
+            if (field.type == adDate) return OfDate(bits_.d);
+            break;
+        case kSmallDecimal:
+            if (field.type == adDouble) {
+                // Decimal::ToDouble's own way for a coefficient and a power of ten that are both exact
+                // Doubles (a price always is): one division, the correctly rounded quotient.
+                static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+                constexpr int64_t kExact = int64_t{1} << 53;
+                if (len_ < std::size(kExactPow10) && bits_.i < kExact && bits_.i > -kExact)
+                    return OfDouble(static_cast<double>(bits_.i) / kExactPow10[len_]);
+                return OfDouble(Decimal::FromParts(Decimal::Coefficient(bits_.i), static_cast<int>(len_)).ToDouble());
+            }
+            break;
+        case kInt16:
+        case kInt32:
+        case kInt64: {
+            // A flag or a count going into an integer or Double field that holds it, as CInt, CLng,
+            // CLngLng and CDbl convert it.
+            const int64_t i = bits_.i;
+            Cell c;
+            c.bits_.i = i;
+            switch (field.type) {
+                case adSmallInt:
+                    if (i < std::numeric_limits<int16_t>::min() || i > std::numeric_limits<int16_t>::max()) break;
+                    c.kind_ = kInt16;
+                    return c;
+                case adInteger:
+                    if (i < std::numeric_limits<int32_t>::min() || i > std::numeric_limits<int32_t>::max()) break;
+                    c.kind_ = kInt32;
+                    return c;
+                case adBigInt:
+                    c.kind_ = kInt64;
+                    return c;
+                case adDouble:
+                    if (i < -(int64_t{1} << 53) || i > (int64_t{1} << 53)) break;
+                    return OfDouble(static_cast<double>(i));
+                default: break;
+            }
+            break;
+        }
+        default: break;
+    }
+    return CellForField(field, Get(), rs);
+}
 
 Cell CellForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs) {
     if (v.IsEmpty() || v.IsNull()) return Cell();

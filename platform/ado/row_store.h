@@ -83,9 +83,17 @@ public:
     Cell(Cell&& o) noexcept : kind_(o.kind_), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) { o.kind_ = kNull; }
     Cell& operator=(const Cell& o);
     Cell& operator=(Cell&& o) noexcept;
-    ~Cell() { Release(); }
+    // Only text kept aside, a wide Decimal or another value hold memory of their own: the cells of a
+    // matrix row mostly do not, and are dropped without a call.
+    ~Cell() {
+        if (kind_ == kText || kind_ == kDecimal || kind_ == kOther) Release();
+    }
 
     Variant Get() const;
+    // The cell `field` stores for this cell's value: CellForField(field, Get(), rs), made without the
+    // Variant for what a stored price row mostly holds (nothing, a Double, a date, a small Decimal going
+    // into a Double field).
+    Cell ForField(const FieldInfo& field, const RegionalSettings& rs) const;
     // The value as text without the blanks that end it, when it is text (true), or Null or Empty ("",
     // true); false otherwise. The view lasts as long as the cell keeps its value.
     bool Text(std::string_view& out) const {
@@ -99,12 +107,12 @@ public:
     }
     bool IsNull() const { return kind_ == kNull || kind_ == kEmpty; }
     bool IsDouble() const { return kind_ == kDouble; }
-    // The value as a number when it is a Double (true), or Null or Empty (0, true); false otherwise.
-    bool Number(double& out) const {
+    // The value as a number when it is a Double (true), or Null or Empty (`blank`, true); false otherwise.
+    bool Number(double& out, double blank = 0) const {
         switch (kind_) {
             case kDouble: out = bits_.d; return true;
             case kNull:
-            case kEmpty: out = 0; return true;
+            case kEmpty: out = blank; return true;
             default: return false;
         }
     }

@@ -149,6 +149,45 @@ TEST(Recordset, AddNewWithValuesIsAddNewSetValueUpdate) {
     EXPECT_EQ(rs->RecordCount(), 2);
 }
 
+// Fields copied cell by cell from another recordset's row read back as the same values given to AddNew
+// would: a stored decimal into a Double field, a date, text into a fixed-width field, nothing. Without a
+// row to copy from, or with a field that is not there, nothing is added.
+TEST(Recordset, AddNewCopyingFromAnotherRowIsAddNewWithItsValues) {
+    auto source = Recordset::Create();
+    auto f = source->GetFields();
+    f.Append("PRICE", adDecimal, 0, adFldIsNullable);
+    f.Append("LABEL", adVarWChar, 20, adFldIsNullable);
+    f.Append("WHEN", adDate, 0, adFldIsNullable);
+    f.Append("NOTHING", adDouble, 0, adFldIsNullable);
+    f.Append("COUNT", adInteger, 0, adFldIsNullable);
+    source->Open();
+    source->AddNew({Variant(*Decimal::Parse("12.35")), Variant("ab"), Variant(*Date::TryFromYmd(2025, 1, 31)),
+                    Variant(), Variant(int32_t{7})});
+    auto copied = MakeRows({});
+    auto given = MakeRows({});
+    const int from[] = {0, 1, 2, 3};
+    const int to[] = {2, 0, 3, 1};
+    const std::vector<Variant> values(4, Variant::Null());
+    copied->AddNew(values, *source, from, to, 4);
+    std::vector<Variant> as_values(4);
+    for (int k = 0; k < 4; ++k) as_values[static_cast<std::size_t>(to[k])] = source->Value(from[k]);
+    given->AddNew(as_values);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(copied->Value(i), given->Value(i)) << i;
+    EXPECT_EQ(copied->Value("QTY"), Variant(12.35));
+    EXPECT_EQ(copied->Value("CODE"), Variant("ab   "));
+    EXPECT_EQ(copied->Status(), adRecNew);
+    const int count[] = {4}, qty[] = {2};
+    copied->AddNew(values, *source, count, qty, 1);  // a whole number into a Double field
+    EXPECT_EQ(copied->Value("QTY"), Variant(7.0));
+
+    const int outside[] = {7};
+    EXPECT_EQ(ErrorNumber([&] { copied->AddNew(values, *source, outside, to, 1); }), err::kItemNotFound);
+    EXPECT_EQ(ErrorNumber([&] { copied->AddNew(values, *source, from, outside, 1); }), err::kItemNotFound);
+    source->MoveNext();  // past the last row
+    EXPECT_EQ(ErrorNumber([&] { copied->AddNew(values, *source, from, to, 4); }), err::kNoCurrentRecord);
+    EXPECT_EQ(copied->RecordCount(), 2);
+}
+
 TEST(Recordset, AssignmentCoercesToFieldType) {
     auto rs = MakeRows({{"A", "x", 1}});
     rs->SetValue("QTY", "12,5");  // Italian decimal comma
