@@ -319,7 +319,10 @@ private:
     DatiOpzione LeggiOpzione(kv::ado::Recordset& rs, int codvar, int opz, int descr);
     // Merges the row's stored row into it, computes its net price and appends it to the matrix.
     void AggiungiRiga();
-    void CaricaDatiListino(std::vector<kv::Variant>& riga);
+    // Merges the row's stored row into `riga`. True when the key is stored once: the stored rows are
+    // left on that row, and the columns the matrix row takes over as they are stored are left for
+    // AggiungiRiga to copy cell by cell.
+    bool CaricaDatiListino(std::vector<kv::Variant>& riga);
     // The net price of a new matrix row's values (Null when it cannot be computed); the inputs are
     // left converted as the matrix stores them.
     kv::Variant PrezzoNettoRiga(std::vector<kv::Variant>& riga);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -338,28 +339,6 @@ void CLSMG_SETUPVARIANTI::AggiungiRigaTipo2(const DatiListino& listino, const Da
     AggiungiRiga();
 }
 
-void CLSMG_SETUPVARIANTI::AggiungiRiga() {
-    auto& c = *listini_esistenti_;
-    // The values go back to Null whatever happens, ready for the next row.
-    struct Svuota {
-        std::vector<Variant>& riga;
-        ~Svuota() {
-            for (auto& v : riga) v = Variant::Null();
-        }
-    } svuota{c.riga};
-    CaricaDatiListino(c.riga);
-    if (c.indici.m_netto >= 0) c.riga[c.indici.m_netto] = PrezzoNettoRiga(c.riga);
-    auto& matrice = Matrice(recordset_);
-    matrice.AddNew(c.riga);
-    // The row's compared values as the matrix holds them, kept now: a save tells by them whether the row
-    // was edited here. The compared columns are the copied ones from the gross price on.
-    if (!c.originali) {
-        c.originali = std::make_shared<OriginaliMatrice>();
-        c.originali->gruppo = GruppoDi(matrice);
-    }
-    RegistraRigaCaricata(c, matrice);
-}
-
 namespace {
 
 // The stored columns a matrix row takes over from its one stored row, in the order they are read and
@@ -380,6 +359,21 @@ const char* const kNomiCopiati[kCopiati] = {
     "LI10_LIBEROVAL",  "LI10_IDMEDIA_CG99", "LI10_INDUM",      "LI10_NOTE"};
 enum ColonnaChiave : int { kOpzione = kCopiati, kNumList, kDataIni, kDataFine };
 
+// The copied columns a matrix row takes over exactly as they are stored; the others are worked out
+// from the stored row (MettiDerivati).
+constexpr Copiato kDiretti[] = {kFlgList, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp,
+                                kPerRicDelta, kIndRicalPr, kIndArrot, kProvImp, kFlgVariato, kIndTipoVar,
+                                kDataStLis, kNumPagSt, kBvmBase, kBvmVar, kBvmMolt, kFlgPerson, kLiberoVal,
+                                kIdMediaCg99, kIndUm, kNote};
+constexpr Copiato kDerivati[] = {kScaglMg02, kProvPer, kProvvScPa10, kDataCreaz, kDataUltAgg};
+static_assert(std::size(kDiretti) + std::size(kDerivati) + 1 == kCopiati);  // and kFlgProvv, from kProvPer
+// As column positions of a read of stored rows (the copied columns come first, in Copiato's order).
+constexpr auto kColonneDirette = [] {
+    std::array<int, std::size(kDiretti)> a{};
+    for (std::size_t i = 0; i < a.size(); ++i) a[i] = static_cast<int>(kDiretti[i]);
+    return a;
+}();
+
 // The compared columns among the copied ones, in the order of kNomiConfrontati.
 constexpr Copiato kConfrontati[kColonneConfrontate] = {
     kPrezzo,    kSc1,        kSc2,         kSc3,      kSc4,     kSc5,       kSc6,     kScImp,  kMag1,
@@ -395,7 +389,41 @@ const char* const kNomiConfrontati[kColonneConfrontate] = {
     "LI10_DATASTLIS",  "LI10_NUMPAGST",     "LI10_BVMBASE", "LI10_BVMVAR",     "LI10_BVMMOLT", "LI10_LIBEROVAL",
     "LI10_IDMEDIA_CG99", "LI10_NOTE"};
 
-void RegistraRigaCaricata(StoredPriceRows& c, kv::ado::Recordset& matrice) {
+void CLSMG_SETUPVARIANTI::AggiungiRiga() {
+    auto& c = *listini_esistenti_;
+    // The values go back to Null whatever happens, ready for the next row.
+    struct Svuota {
+        std::vector<Variant>& riga;
+        ~Svuota() {
+            for (auto& v : riga) v = Variant::Null();
+        }
+    } svuota{c.riga};
+    const bool copia = CaricaDatiListino(c.riga);
+    auto& matrice = Matrice(recordset_);
+    if (copia) {
+        // The stored row's prices, discounts and own data go into the new row as the matrix stores
+        // them, without a value being made of each; the net price is worked out from the row then.
+        if (c.campi_diretti.empty())
+            for (int k : kColonneDirette) c.campi_diretti.push_back(c.matrix_fields[static_cast<std::size_t>(k)]);
+        matrice.AddNew(c.riga, *c.rows, kColonneDirette.data(), c.campi_diretti.data(), kColonneDirette.size());
+        if (c.indici.m_netto >= 0) {
+            AggiornaPrezzoNetto();
+            matrice.Update();
+        }
+    } else {
+        if (c.indici.m_netto >= 0) c.riga[c.indici.m_netto] = PrezzoNettoRiga(c.riga);
+        matrice.AddNew(c.riga);
+    }
+    // The row's compared values as the matrix holds them, kept now: a save tells by them whether the row
+    // was edited here. The compared columns are the copied ones from the gross price on.
+    if (!c.originali) {
+        c.originali = std::make_shared<OriginaliMatrice>();
+        c.originali->gruppo = GruppoDi(matrice);
+    }
+    RegistraRigaCaricata(c, matrice, copia);
+}
+
+void RegistraRigaCaricata(StoredPriceRows& c, kv::ado::Recordset& matrice, bool copiata) {
     // The values as the matrix holds them: a value it holds as given (nothing, a Double in a Double
     // field, a date in a date field) is taken from the row as it was added, a decimal going into a
     // Double field as the matrix converts it, anything else (a text the field pads) read back from
@@ -406,6 +434,20 @@ void RegistraRigaCaricata(StoredPriceRows& c, kv::ado::Recordset& matrice) {
             c.campi_confrontati.push_back(campo);
             c.tipi_confrontati.push_back(matrice.FieldInfos()[static_cast<std::size_t>(campo)].type);
         }
+    }
+    if (copiata) {
+        // Most of them were copied cell by cell: they are read back, together, the row found once; as
+        // numbers when they all are (or are blank), as values otherwise.
+        std::array<double, kColonneConfrontate> numeri;
+        if (matrice.Numbers(c.campi_confrontati.data(), numeri.size(), numeri.data(),
+                            std::numeric_limits<double>::quiet_NaN())) {
+            c.originali->RegistraNumeri(kv::CLngLng(matrice.Bookmark()), numeri.data());
+            return;
+        }
+        std::array<Variant, kColonneConfrontate> valori;
+        matrice.Values(c.campi_confrontati.data(), valori.size(), valori.data());
+        c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> const Variant& { return valori[i]; });
+        return;
     }
     static const Variant niente = Variant::Null();
     std::array<Variant, kColonneConfrontate> convertiti;
@@ -575,10 +617,10 @@ void CLSMG_SETUPVARIANTI::CaricaListiniEsistenti() {
     listini_esistenti_ = std::move(stored);
 }
 
-void CLSMG_SETUPVARIANTI::CaricaDatiListino(std::vector<Variant>& riga) {
+bool CLSMG_SETUPVARIANTI::CaricaDatiListino(std::vector<Variant>& riga) {
     // Every row a loader adds has the load's article, kind and company, so only the rest of the key
     // needs matching.
-    CopiaListinoMemorizzato(*listini_esistenti_, listini_esistenti_->chiave, riga);
+    return CopiaDerivati(*listini_esistenti_, listini_esistenti_->chiave, riga);
 }
 
 namespace {
@@ -594,44 +636,36 @@ bool NienteTesto(const Variant& v) {
 
 }  // namespace
 
-void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string& chiave, std::vector<Variant>& riga) {
-    const auto it = esistenti.by_key.find(chiave);
-    if (it == esistenti.by_key.end()) return;
-    const kv::Date oggi = esistenti.oggi;
-    const auto& campo = esistenti.matrix_fields;
-    auto set = [&](Copiato c, Variant v) { riga[campo[c]] = std::move(v); };
-    if (it->second.size() == 1) {
-        auto& st = *esistenti.rows;
-        st.SetAbsolutePosition(it->second.front());
-        // The stored row's columns are read together, the row found once.
-        static constexpr auto kIndici = [] {
-            std::array<int, kCopiati> indici{};
-            for (std::size_t c = 0; c < kCopiati; ++c) indici[c] = static_cast<int>(c);
-            return indici;
-        }();
-        std::array<Variant, kCopiati> letti;
-        st.Values(kIndici.data(), kCopiati, letti.data());
-        auto get = [&](Copiato c) -> Variant& { return letti[c]; };
-        for (Copiato c : {kFlgList, kPrezzo, kSc1, kSc2, kSc3, kSc4, kSc5, kSc6, kScImp, kMag1, kMag2, kMagImp,
-                          kPerRicDelta, kIndRicalPr, kIndArrot})
-            set(c, std::move(get(c)));
-        set(kScaglMg02, NZ(get(kScaglMg02)));
-        const Variant provper = get(kProvPer);
-        set(kFlgProvv, Variant(kv::CDbl(NZ(provper)) != 0 ? int16_t{1} : int16_t{0}));
-        set(kProvPer, provper);
-        set(kProvImp, get(kProvImp));
-        set(kProvvScPa10, NS(get(kProvvScPa10)));
-        for (Copiato c : {kDataCreaz, kDataUltAgg}) {
-            Variant& v = get(c);
-            set(c, NienteTesto(v) ? Variant(oggi) : std::move(v));
-        }
-        for (Copiato c : {kFlgVariato, kIndTipoVar, kDataStLis, kNumPagSt, kBvmBase, kBvmVar, kBvmMolt, kFlgPerson,
-                          kLiberoVal, kIdMediaCg99, kIndUm, kNote})
-            set(c, std::move(get(c)));
-        return;
+namespace {
+
+// The columns of a stored row a matrix row does not take as they are: the bracket as a number, the
+// commission flag from its percentage, the conditions as text, and the creation and update dates
+// (today when the row has none). `st` stands on the stored row.
+void MettiDerivati(kv::ado::Recordset& st, const std::vector<int>& campo, const kv::Date& oggi,
+                   std::vector<Variant>& riga) {
+    static constexpr auto kIndici = [] {
+        std::array<int, std::size(kDerivati)> a{};
+        for (std::size_t i = 0; i < a.size(); ++i) a[i] = static_cast<int>(kDerivati[i]);
+        return a;
+    }();
+    std::array<Variant, std::size(kDerivati)> letti;
+    st.Values(kIndici.data(), letti.size(), letti.data());
+    auto set = [&](Copiato c, Variant v) { riga[static_cast<std::size_t>(campo[c])] = std::move(v); };
+    set(kScaglMg02, NZ(letti[0]));
+    const Variant& provper = letti[1];
+    set(kFlgProvv, Variant(kv::CDbl(NZ(provper)) != 0 ? int16_t{1} : int16_t{0}));
+    set(kProvPer, provper);
+    set(kProvvScPa10, NS(letti[2]));
+    for (std::size_t i : {std::size_t{3}, std::size_t{4}}) {
+        Variant& v = letti[i];
+        set(kDerivati[i], NienteTesto(v) ? Variant(oggi) : std::move(v));
     }
-    // The same key stored more than once: the row gets the defaults of a new stored row, its prices
-    // stay as they are.
+}
+
+// The same key stored more than once: the row gets the defaults of a new stored row, its prices stay
+// as they are.
+void MettiPredefiniti(const std::vector<int>& campo, const kv::Date& oggi, std::vector<Variant>& riga) {
+    auto set = [&](Copiato c, Variant v) { riga[static_cast<std::size_t>(campo[c])] = std::move(v); };
     const Variant zero(int16_t{0});
     const Variant one(int16_t{1});
     set(kFlgList, one);
@@ -648,6 +682,31 @@ void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string
     for (Copiato c : {kIndTipoVar, kNumPagSt, kBvmBase, kBvmVar, kBvmMolt, kFlgPerson, kLiberoVal, kIdMediaCg99,
                       kIndUm, kNote})
         set(c, zero);
+}
+
+}  // namespace
+
+void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string& chiave, std::vector<Variant>& riga) {
+    if (!CopiaDerivati(esistenti, chiave, riga)) return;
+    // The columns taken over as they are, read together, the row found once.
+    std::array<Variant, std::size(kDiretti)> letti;
+    auto& st = *esistenti.rows;
+    st.Values(kColonneDirette.data(), letti.size(), letti.data());
+    for (std::size_t i = 0; i < letti.size(); ++i)
+        riga[static_cast<std::size_t>(esistenti.matrix_fields[kDiretti[i]])] = std::move(letti[i]);
+}
+
+bool CopiaDerivati(const StoredPriceRows& esistenti, const std::string& chiave, std::vector<Variant>& riga) {
+    const auto it = esistenti.by_key.find(chiave);
+    if (it == esistenti.by_key.end()) return false;
+    if (it->second.size() != 1) {
+        MettiPredefiniti(esistenti.matrix_fields, esistenti.oggi, riga);
+        return false;
+    }
+    auto& st = *esistenti.rows;
+    st.SetAbsolutePosition(it->second.front());
+    MettiDerivati(st, esistenti.matrix_fields, esistenti.oggi, riga);
+    return true;
 }
 
 // ---- Dates

@@ -61,6 +61,7 @@ struct StoredPriceRows {
     // Where the compared columns (kNomiConfrontati) are in the matrix, found at the first row kept.
     std::vector<int> campi_confrontati;
     std::vector<kv::ado::DataTypeEnum> tipi_confrontati;  // and their types there
+    std::vector<int> campi_diretti;  // where the columns copied as they are stored go in the matrix
     std::unordered_map<std::string, PosizioniChiave> by_key;  // key -> its positions in rows
     // Positions of the fields a loader writes into each new matrix row (m_...) and reads from the
     // list (l_...) and option (o_...) recordsets, found once per load; -1 when absent.
@@ -143,6 +144,34 @@ struct OriginaliMatrice {
     // by its place, without its trailing blanks.
     template <class Valore>  // Valore(i) gives the i-th compared value
     void Registra(long long bookmark, Valore&& valore) {
+        const std::size_t i = Riga(bookmark);
+        for (int c = 0; c < kColonneConfrontate; ++c) Metti(i * kColonneConfrontate + static_cast<std::size_t>(c), valore(c));
+    }
+    // The same for a row whose compared values are all numbers or blank: kColonneConfrontate doubles,
+    // NaN for a blank.
+    void RegistraNumeri(long long bookmark, const double* numeri) {
+        const std::size_t i = Riga(bookmark);
+        for (std::size_t c = 0; c < static_cast<std::size_t>(kColonneConfrontate); ++c) {
+            const std::size_t posto = i * kColonneConfrontate + c;
+            if (!testi.empty()) testi.erase(posto);
+            righe[posto] = numeri[c];
+        }
+    }
+    // Whether the row's values were kept.
+    bool Nota(long long bookmark) const;
+    // Whether `attuali` differ from the values the row had: a blank and a 0 differ, trailing blanks of a
+    // text do not. True for a row whose values were not kept.
+    bool Modificata(long long bookmark, const Valori& attuali) const;
+    // Whether `v` is the value column c of the row had (false for a row whose values were not kept).
+    bool Uguale(long long bookmark, int colonna, const kv::Variant& v) const;
+    long long primo = 0;
+    std::vector<bool> presenti;
+    std::vector<double> righe;
+    std::unordered_map<std::size_t, std::string> testi;  // non-blank texts, by place
+
+private:
+    // The row of the bookmark in the arrays, made room for and marked kept.
+    std::size_t Riga(long long bookmark) {
         if (presenti.empty()) primo = bookmark;
         if (bookmark < primo) {
             const auto n = static_cast<std::size_t>(primo - bookmark);
@@ -159,21 +188,8 @@ struct OriginaliMatrice {
             righe.resize((i + 1) * kColonneConfrontate);
         }
         presenti[i] = true;
-        for (int c = 0; c < kColonneConfrontate; ++c) Metti(i * kColonneConfrontate + static_cast<std::size_t>(c), valore(c));
+        return i;
     }
-    // Whether the row's values were kept.
-    bool Nota(long long bookmark) const;
-    // Whether `attuali` differ from the values the row had: a blank and a 0 differ, trailing blanks of a
-    // text do not. True for a row whose values were not kept.
-    bool Modificata(long long bookmark, const Valori& attuali) const;
-    // Whether `v` is the value column c of the row had (false for a row whose values were not kept).
-    bool Uguale(long long bookmark, int colonna, const kv::Variant& v) const;
-    long long primo = 0;
-    std::vector<bool> presenti;
-    std::vector<double> righe;
-    std::unordered_map<std::size_t, std::string> testi;  // non-blank texts, by place
-
-private:
     void Metti(std::size_t posto, const kv::Variant& v);
     bool UgualePosto(std::size_t posto, const kv::Variant& v) const;
 };
@@ -182,6 +198,9 @@ private:
 // rows; the other values are left as they are.
 void CopiaListinoMemorizzato(const StoredPriceRows& esistenti, const std::string& chiave,
                              std::vector<kv::Variant>& riga);
+// The same, less the columns taken over as they are stored when the key is stored once: true then,
+// and `esistenti.rows` stands on that stored row.
+bool CopiaDerivati(const StoredPriceRows& esistenti, const std::string& chiave, std::vector<kv::Variant>& riga);
 // The compared values of the stored row at a position (1-based) of the rows read.
 OriginaliMatrice::Valori ValoriConfrontatiMemorizzati(const StoredPriceRows& letti, long posizione);
 // The same into `out`, whose room is used again: a save of thousands of rows reads them by the row.
@@ -198,7 +217,8 @@ bool StessiListini(const RigheDiChiave& prima, const RigheDiChiave& ora);
 // says nothing either way.
 bool StessoDato(const kv::Variant& a, const kv::Variant& b);
 // Keeps the compared values of the matrix row just added from `esistenti.riga` (AggiungiRiga).
-void RegistraRigaCaricata(StoredPriceRows& esistenti, kv::ado::Recordset& matrice);
+// `copiata`: the row took over its stored row cell by cell (CopiaDerivati said true).
+void RegistraRigaCaricata(StoredPriceRows& esistenti, kv::ado::Recordset& matrice, bool copiata);
 // The positions of the compared columns in a matrix (3265 when one is missing).
 std::vector<int> CampiConfrontati(kv::ado::Recordset& matrice);
 // The key of the article and kind a matrix row belongs to, as the save groups rows.
