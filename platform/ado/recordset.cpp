@@ -475,22 +475,7 @@ void Recordset::AddNew() {
     v.pos_before_add = pos_before;
 }
 
-void Recordset::AddNew(const std::vector<Variant>& values) {
-    RequireOpen();
-    store_->ReleaseIfAllGone();
-    Sync();
-    const auto& fields = store_->fields;
-    if (values.size() != fields.size())
-        throw Error(err::kInvalidArgument,
-                    "AddNew was given " + std::to_string(values.size()) + " values for " +
-                        std::to_string(fields.size()) + " fields",
-                    "Recordset.AddNew");
-    Row row;
-    row.values.reserve(fields.size());
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        row.values.push_back(CellForField(fields[i], values[i], store_->regional));
-    Append(std::move(row));
-}
+void Recordset::AddNew(const std::vector<Variant>& values) { AddNew(values, *this, nullptr, nullptr, 0); }
 
 void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& source, const int* from, const int* to,
                        std::size_t n) {
@@ -503,7 +488,8 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
                     "AddNew was given " + std::to_string(values.size()) + " values for " +
                         std::to_string(fields.size()) + " fields",
                     "Recordset.AddNew");
-    const auto& copiati = source.CellsOf(from, n);  // 3021 without a current row
+    // 3021 when there is a field to copy and no row to copy it from.
+    const std::vector<Cell>* copiati = n > 0 ? &source.CellsOf(from, n) : nullptr;
     for (std::size_t k = 0; k < n; ++k) {
         if (to[k] < 0 || to[k] >= static_cast<int>(fields.size()))
             throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
@@ -517,7 +503,7 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
     row.values.reserve(fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (da[i] >= 0)
-            row.values.push_back(copiati[static_cast<std::size_t>(da[i])].ForField(fields[i], store_->regional));
+            row.values.push_back((*copiati)[static_cast<std::size_t>(da[i])].ForField(fields[i], store_->regional));
         else
             row.values.push_back(CellForField(fields[i], values[i], store_->regional));
     }
