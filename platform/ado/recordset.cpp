@@ -495,17 +495,22 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
             throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
                                                 std::to_string(to[k]), "Fields");
     }
-    // Which field each one is copied from (-1: from `values`).
-    thread_local std::vector<int> da;
-    da.assign(fields.size(), -1);
-    for (std::size_t k = 0; k < n; ++k) da[static_cast<std::size_t>(to[k])] = from[k];
     Row row;
     row.values.reserve(fields.size());
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (da[i] >= 0)
-            row.values.push_back((*copiati)[static_cast<std::size_t>(da[i])].ForField(fields[i], store_->regional));
-        else
+    if (n == 0) {
+        for (std::size_t i = 0; i < fields.size(); ++i)
             row.values.push_back(CellForField(fields[i], values[i], store_->regional));
+    } else {
+        // Which field each one is copied from (-1: from `values`).
+        thread_local std::vector<int> da;
+        da.assign(fields.size(), -1);
+        for (std::size_t k = 0; k < n; ++k) da[static_cast<std::size_t>(to[k])] = from[k];
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (da[i] >= 0)
+                row.values.push_back((*copiati)[static_cast<std::size_t>(da[i])].ForField(fields[i], store_->regional));
+            else
+                row.values.push_back(CellForField(fields[i], values[i], store_->regional));
+        }
     }
     Append(std::move(row));
 }
