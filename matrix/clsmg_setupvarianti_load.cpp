@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <limits>
 #include <optional>
 #include <string>
@@ -29,25 +30,43 @@ namespace qmx {
 using kv::Variant;
 using kv::ado::RecordsetPtr;
 
+namespace {
+
+// List numbers are whole numbers: their digits need no decimal conversion.
+bool NumeroIntero(double n) { return n == static_cast<double>(static_cast<long long>(n)) && n > -1e15 && n < 1e15; }
+
+// The key's part after the option code, for a whole list number.
+void AggiungiResto(std::string& key, double num_list, const kv::Date& data_ini, const kv::Date& data_fine) {
+    char cifre[24];
+    const auto fine = std::to_chars(cifre, cifre + sizeof cifre, static_cast<long long>(num_list)).ptr;
+    key += '\x1f';
+    key.append(cifre, fine);
+    key += '\x1f';
+    data_ini.AppendYmd(key);
+    key += '\x1f';
+    data_fine.AppendYmd(key);
+}
+
+}  // namespace
+
 std::string ChiaveListino(const Variant& opzione, const Variant& num_list, const Variant& data_ini,
                           const Variant& data_fine) {
-    auto day = [](const Variant& v) {
-        if (const auto* d = v.TryGet<kv::Date>()) return d->ToYmd();
+    auto day = [](const Variant& v) -> const kv::Date& {
+        if (const auto* d = v.TryGet<kv::Date>()) return *d;
         throw kv::Error(kv::err::kTypeMismatch, "Data di validit\u00e0 non valida", "CLSMG_SETUPVARIANTI");
     };
     std::string key = kv::CStr(NS(opzione));
-    key += '\x1f';
-    // List numbers are whole numbers: their digits need no decimal conversion.
     const double n = kv::CDbl(num_list);
-    if (n == static_cast<double>(static_cast<long long>(n)) && n > -1e15 && n < 1e15) {
-        key += std::to_string(static_cast<long long>(n));
-    } else {
-        key += kv::CDec(num_list).ToString('.');
+    if (NumeroIntero(n)) {
+        AggiungiResto(key, n, day(data_ini), day(data_fine));
+        return key;
     }
     key += '\x1f';
-    key += day(data_ini);
+    key += kv::CDec(num_list).ToString('.');
     key += '\x1f';
-    key += day(data_fine);
+    key += day(data_ini).ToYmd();
+    key += '\x1f';
+    key += day(data_fine).ToYmd();
     return key;
 }
 
@@ -391,13 +410,16 @@ const char* const kNomiConfrontati[kColonneConfrontate] = {
 
 void CLSMG_SETUPVARIANTI::AggiungiRiga() {
     auto& c = *listini_esistenti_;
-    // The values go back to Null whatever happens, ready for the next row.
+    // What the row took from its stored row goes back to Null whatever happens, ready for the next
+    // row. The rest (list, options, key) is written anew for every row a loader adds, mostly with the
+    // values the row before had: left in place, a text is written over in the room it has.
     struct Svuota {
-        std::vector<Variant>& riga;
+        StoredPriceRows& c;
         ~Svuota() {
-            for (auto& v : riga) v = Variant::Null();
+            for (int campo : c.matrix_fields) c.riga[static_cast<std::size_t>(campo)] = Variant::Null();
+            if (c.indici.m_netto >= 0) c.riga[static_cast<std::size_t>(c.indici.m_netto)] = Variant::Null();
         }
-    } svuota{c.riga};
+    } svuota{c};
     const bool copia = CaricaDatiListino(c.riga);
     auto& matrice = Matrice(recordset_);
     if (copia) {
@@ -437,11 +459,10 @@ void RegistraRigaCaricata(StoredPriceRows& c, kv::ado::Recordset& matrice, bool 
     }
     if (copiata) {
         // Most of them were copied cell by cell: they are read back, together, the row found once; as
-        // numbers when they all are (or are blank), as values otherwise.
-        std::array<double, kColonneConfrontate> numeri;
-        if (matrice.Numbers(c.campi_confrontati.data(), numeri.size(), numeri.data(),
-                            std::numeric_limits<double>::quiet_NaN())) {
-            c.originali->RegistraNumeri(kv::CLngLng(matrice.Bookmark()), numeri.data());
+        // plain numbers, texts and blanks when they all are, as values otherwise.
+        std::array<kv::ado::Recordset::Scalar, kColonneConfrontate> scalari;
+        if (matrice.Scalars(c.campi_confrontati.data(), scalari.size(), scalari.data())) {
+            c.originali->RegistraScalari(kv::CLngLng(matrice.Bookmark()), scalari.data());
             return;
         }
         std::array<Variant, kColonneConfrontate> valori;
@@ -510,11 +531,25 @@ std::shared_ptr<StoredPriceRows> LeggiListiniArticolo(const kv::ado::ConnectionP
     const int k = stored->PrimaColonnaChiave();
     const int chiave[] = {k, k + 1, k + 2, k + 3};
     std::array<Variant, 4> v;
+    std::string_view opzione;
+    std::array<kv::ado::Recordset::Scalar, 3> resto;
+    std::string testo;
     stored->by_key.reserve(static_cast<std::size_t>(std::max(0L, rs.RecordCount())));
     long posizione = 0;
     for (; !rs.IsEOF(); rs.MoveNext()) {  // a fresh result stands on its first row
-        rs.Values(chiave, v.size(), v.data());
-        stored->by_key[ChiaveListino(v[0], v[1], v[2], v[3])].push_back(++posizione);
+        // As ChiaveListino makes it, read from the row's cells when they hold what a stored key holds
+        // (text, a whole list number, two dates), in the text the row before's key was made in.
+        using S = kv::ado::Recordset::Scalar;
+        if (rs.Texts(chiave, 1, &opzione) && rs.Scalars(chiave + 1, resto.size(), resto.data()) &&
+            resto[0].kind == S::kNumber && NumeroIntero(resto[0].number) && resto[1].kind == S::kDate &&
+            resto[2].kind == S::kDate) {
+            testo.assign(opzione);
+            AggiungiResto(testo, resto[0].number, kv::Date(resto[1].number), kv::Date(resto[2].number));
+        } else {
+            rs.Values(chiave, v.size(), v.data());
+            testo = ChiaveListino(v[0], v[1], v[2], v[3]);
+        }
+        stored->by_key[testo].push_back(++posizione);
     }
     return stored;
 }

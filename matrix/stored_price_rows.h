@@ -3,6 +3,7 @@
 // read with one query and matched to matrix rows in memory. Private to matrix/.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -74,8 +75,9 @@ struct StoredPriceRows {
     // The values every row of the load is written with.
     kv::Variant ditta, vendacq, articolo;
     kv::Date oggi;
-    // The new row being filled, one value per matrix field; Null between rows. Its key, as ChiaveListino
-    // gives it.
+    // The new row being filled, one value per matrix field: what it takes from its stored row (the
+    // copied columns, the net price) is Null between rows, the rest keeps the row before's values until
+    // the loader writes the next row's. Its key, as ChiaveListino gives it.
     std::vector<kv::Variant> riga;
     std::string chiave;
     // The originals of the matrix rows added so far, kept as each row is added (RegistraOriginali takes
@@ -147,14 +149,16 @@ struct OriginaliMatrice {
         const std::size_t i = Riga(bookmark);
         for (int c = 0; c < kColonneConfrontate; ++c) Metti(i * kColonneConfrontate + static_cast<std::size_t>(c), valore(c));
     }
-    // The same for a row whose compared values are all numbers or blank: kColonneConfrontate doubles,
-    // NaN for a blank.
-    void RegistraNumeri(long long bookmark, const double* numeri) {
+    // The same from the row's values read as plain data (Recordset::Scalars): kColonneConfrontate of them.
+    void RegistraScalari(long long bookmark, const kv::ado::Recordset::Scalar* valori) {
         const std::size_t i = Riga(bookmark);
         for (std::size_t c = 0; c < static_cast<std::size_t>(kColonneConfrontate); ++c) {
             const std::size_t posto = i * kColonneConfrontate + c;
             if (!testi.empty()) testi.erase(posto);
-            righe[posto] = numeri[c];
+            const auto& v = valori[c];
+            const bool numero = v.kind == kv::ado::Recordset::Scalar::kNumber || v.kind == kv::ado::Recordset::Scalar::kDate;
+            righe[posto] = numero ? v.number : std::numeric_limits<double>::quiet_NaN();
+            if (v.kind == kv::ado::Recordset::Scalar::kText && !v.text.empty()) testi.emplace(posto, v.text);
         }
     }
     // Whether the row's values were kept.

@@ -260,12 +260,17 @@ void Recordset::Values(const int* indexes, std::size_t n, Variant* out) const {
     for (std::size_t k = 0; k < n; ++k) out[k] = cells[indexes[k]].Get();
 }
 
-bool Recordset::Numbers(const int* indexes, std::size_t n, double* out) const { return Numbers(indexes, n, out, 0.0); }
-
-bool Recordset::Numbers(const int* indexes, std::size_t n, double* out, double blank) const {
+bool Recordset::Numbers(const int* indexes, std::size_t n, double* out) const {
     const auto& cells = CellsOf(indexes, n);
     for (std::size_t k = 0; k < n; ++k)
-        if (!cells[indexes[k]].Number(out[k], blank)) return false;
+        if (!cells[indexes[k]].Number(out[k])) return false;
+    return true;
+}
+
+bool Recordset::Scalars(const int* indexes, std::size_t n, Scalar* out) const {
+    const auto& cells = CellsOf(indexes, n);
+    for (std::size_t k = 0; k < n; ++k)
+        if (!cells[indexes[k]].AsScalar(out[k])) return false;
     return true;
 }
 
@@ -501,8 +506,9 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
         for (std::size_t i = 0; i < fields.size(); ++i)
             row.values.push_back(CellForField(fields[i], values[i], store_->regional));
     } else {
-        // Which field each one is copied from (-1: from `values`).
-        thread_local std::vector<int> da;
+        // Which field each one is copied from (-1: from `values`); the thread's list, found once.
+        thread_local std::vector<int> da_thread;
+        std::vector<int>& da = da_thread;
         da.assign(fields.size(), -1);
         for (std::size_t k = 0; k < n; ++k) da[static_cast<std::size_t>(to[k])] = from[k];
         for (std::size_t i = 0; i < fields.size(); ++i) {

@@ -131,8 +131,18 @@ public:
     // The same fields read as numbers, when each holds a Double, Null or Empty (Null and Empty read 0):
     // true then; false, with out partly written, when one holds anything else.
     bool Numbers(const int* indexes, std::size_t n, double* out) const;
-    // The same with Null and Empty read as `blank` (NaN, say, to tell an empty field from a 0).
-    bool Numbers(const int* indexes, std::size_t n, double* out, double blank) const;
+    // The same fields read as plain data, each a number (a Double, a whole number), a date (its serial
+    // in `number`), a text without the blanks that end it, or nothing (Null, Empty): true then; false,
+    // with out partly written, when one holds anything else (a Boolean, a Decimal). The views last until
+    // a value of the row changes. Loops over thousands of rows read them this way, without a Variant a
+    // field.
+    struct Scalar {
+        enum Kind : uint8_t { kBlank, kNumber, kDate, kText };
+        Kind kind = kBlank;
+        double number = 0;
+        std::string_view text;
+    };
+    bool Scalars(const int* indexes, std::size_t n, Scalar* out) const;
     // The same fields read as text without the blanks that end it (those that pad fixed-width text
     // included), when each holds text, Null or Empty (read as ""): true then; false, with out partly
     // written, when one holds anything else. Nothing is copied: the views last until a value of the

@@ -105,6 +105,30 @@ public:
             default: return false;
         }
     }
+    // The value as Recordset::Scalars reads it (true), or false for a Boolean, a Decimal or another value.
+    bool AsScalar(Recordset::Scalar& out) const {
+        switch (kind_) {
+            case kNull:
+            case kEmpty: out.kind = Recordset::Scalar::kBlank; return true;
+            case kInt16:
+            case kInt32:
+            case kInt64:
+                out.kind = Recordset::Scalar::kNumber;
+                out.number = static_cast<double>(bits_.i);
+                return true;
+            case kDouble:
+            case kDate:
+                out.kind = kind_ == kDouble ? Recordset::Scalar::kNumber : Recordset::Scalar::kDate;
+                out.number = bits_.d;
+                return true;
+            case kShortText:
+            case kText:
+                out.kind = Recordset::Scalar::kText;
+                out.text = std::string_view(kind_ == kShortText ? bits_.text : bits_.heap_text, len_);
+                return true;
+            default: return false;
+        }
+    }
     bool IsNull() const { return kind_ == kNull || kind_ == kEmpty; }
     bool IsDouble() const { return kind_ == kDouble; }
     // The value as a number when it is a Double (true), or Null or Empty (`blank`, true); false otherwise.

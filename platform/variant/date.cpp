@@ -277,14 +277,19 @@ Date Date::AddDays(long days) const {
 }
 
 std::string Date::ToYmd() const {
-    const Civil c = CivilFromDays(Days() + kZeroDateUnixDays);
     std::string out;
-    out.reserve(8);
-    AppendTwo(out, static_cast<long>(c.year / 100));
-    AppendTwo(out, static_cast<long>(c.year % 100));
-    AppendTwo(out, c.month);
-    AppendTwo(out, c.day);
+    AppendYmd(out);
     return out;
+}
+
+void Date::AppendYmd(std::string& out) const {
+    const Civil c = CivilFromDays(Days() + kZeroDateUnixDays);
+    const long y = static_cast<long>(c.year);
+    const char ymd[8] = {static_cast<char>('0' + y / 1000 % 10), static_cast<char>('0' + y / 100 % 10),
+                         static_cast<char>('0' + y / 10 % 10),   static_cast<char>('0' + y % 10),
+                         static_cast<char>('0' + c.month / 10),  static_cast<char>('0' + c.month % 10),
+                         static_cast<char>('0' + c.day / 10),    static_cast<char>('0' + c.day % 10)};
+    out.append(ymd, sizeof ymd);
 }
 
 std::string Date::ToString(const RegionalSettings& rs) const {

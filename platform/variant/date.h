@@ -55,6 +55,8 @@ public:
 
     // "YYYYMMDD", the form dates take in SQL text.
     std::string ToYmd() const;
+    // The same, appended to `out`: keys made of dates thousands of times make no text of their own.
+    void AppendYmd(std::string& out) const;
     // Short date in the regional order with a four-digit year ("05/01/2024"), followed by " hh:mm:ss"
     // when there is a time; a date with no day part prints the time only ("00:00:00" for the zero date).
     std::string ToString(const RegionalSettings& rs = RegionalSettings::Italian()) const;

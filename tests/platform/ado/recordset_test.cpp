@@ -525,8 +525,8 @@ TEST(Recordset, RowsStampChangesWhenRowsComeOrGo) {
 }
 
 // Several fields of the current row at once: as Value reads them, as numbers only when each is a
-// Double or nothing, as texts only when each is text or nothing.
-TEST(Recordset, ValuesNumbersAndTextsReadTheCurrentRow) {
+// Double or nothing, as texts only when each is text or nothing, as plain data when none is anything else.
+TEST(Recordset, ValuesNumbersTextsAndScalarsReadTheCurrentRow) {
     auto rs = MakeRows({{"A", "x", 1.5}, {"B", "y", 2}});
     rs->MoveNext();
     const int fields[] = {2, 0, 1};
@@ -552,10 +552,33 @@ TEST(Recordset, ValuesNumbersAndTextsReadTheCurrentRow) {
     EXPECT_EQ(texts[1], "a longer name");
     EXPECT_EQ(texts[2], "");
     EXPECT_FALSE(rs->Texts(fields, 1, texts));
+    // As plain data: a number, a date with its serial, a text without its blanks, nothing.
+    Recordset::Scalar scalars[4];
+    const int all[] = {2, 3, 0, 1};
+    rs->SetValue("DAY", Variant(Date(45000)));
+    EXPECT_TRUE(rs->Scalars(all, 4, scalars));
+    EXPECT_EQ(scalars[0].kind, Recordset::Scalar::kNumber);
+    EXPECT_EQ(scalars[0].number, 2.0);
+    EXPECT_EQ(scalars[1].kind, Recordset::Scalar::kDate);
+    EXPECT_EQ(scalars[1].number, 45000.0);
+    EXPECT_EQ(scalars[2].kind, Recordset::Scalar::kText);
+    EXPECT_EQ(scalars[2].text, "B");
+    EXPECT_EQ(scalars[3].text, "a longer name");
+    rs->SetValue("QTY", Variant::Null());
+    EXPECT_TRUE(rs->Scalars(all, 1, scalars));
+    EXPECT_EQ(scalars[0].kind, Recordset::Scalar::kBlank);
+    auto flags = Recordset::Create();  // a Boolean is left to Values
+    flags->GetFields().Append("FLAG", adBoolean, 0, adFldIsNullable);
+    flags->Open();
+    flags->AddNew();
+    flags->SetValue("FLAG", Variant(true));
+    const int flag[] = {0};
+    EXPECT_FALSE(flags->Scalars(flag, 1, scalars));
     const int bad[] = {9};
     EXPECT_EQ(ErrorNumber([&] { rs->Values(bad, 1, values); }), err::kItemNotFound);
     EXPECT_EQ(ErrorNumber([&] { rs->Numbers(bad, 1, numbers); }), err::kItemNotFound);
     EXPECT_EQ(ErrorNumber([&] { rs->Texts(bad, 1, texts); }), err::kItemNotFound);
+    EXPECT_EQ(ErrorNumber([&] { rs->Scalars(bad, 1, scalars); }), err::kItemNotFound);
 }
 
 
