@@ -1,6 +1,7 @@
 #include "platform/ado/recordset.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <utility>
 
@@ -506,10 +507,17 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
         for (std::size_t i = 0; i < fields.size(); ++i)
             row.values.push_back(CellForField(fields[i], values[i], store_->regional));
     } else {
-        // Which field each one is copied from (-1: from `values`); the thread's list, found once.
-        thread_local std::vector<int> da_thread;
-        std::vector<int>& da = da_thread;
-        da.assign(fields.size(), -1);
+        // Which field each one is copied from (-1: from `values`); on the stack for a row of usual width
+        // (a thread's own list would be looked up again at every field: the compiler does not keep its
+        // address).
+        std::array<int, 128> on_stack;
+        std::vector<int> on_heap;
+        int* da = on_stack.data();
+        if (fields.size() > on_stack.size()) {
+            on_heap.resize(fields.size());
+            da = on_heap.data();
+        }
+        std::fill_n(da, fields.size(), -1);
         for (std::size_t k = 0; k < n; ++k) da[static_cast<std::size_t>(to[k])] = from[k];
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (da[i] >= 0)

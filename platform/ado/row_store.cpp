@@ -371,6 +371,15 @@ Cell CellForField(const FieldInfo& field, const Variant& v, const RegionalSettin
     } else if (field.type == adDate) {
         if (const Date* d = v.TryGet<Date>()) return Cell::OfDate(d->Serial());
     }
+    // A value that already has the field's type is stored as it is, as CoerceForField gives it back.
+    switch (field.type) {
+        case adSmallInt: if (v.TryGet<int16_t>()) return Cell(v); break;
+        case adInteger: if (v.TryGet<int32_t>()) return Cell(v); break;
+        case adBigInt: if (v.TryGet<int64_t>()) return Cell(v); break;
+        case adDecimal: case adNumeric: if (v.TryGet<Decimal>()) return Cell(v); break;
+        case adBoolean: if (v.TryGet<Variant::Boolean>()) return Cell(v); break;
+        default: break;
+    }
     const std::string* s = v.TryGet<std::string>();
     if (!s || !IsTextType(field.type)) return Cell(CoerceForField(field, v, rs));
     std::size_t padding = 0;
