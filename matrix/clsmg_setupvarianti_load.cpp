@@ -809,6 +809,8 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
                 int indice;
                 bool testo;
                 Variant bianco;  // " " as the text field stores it
+                std::string_view bianco_senza;  // that text less the blanks that end it
+                std::size_t bianco_spazi = 0;   // and how many they are
             };
             std::vector<Svuota> piano;
             for (std::size_t i = 6; i < fields.size(); ++i) {
@@ -820,19 +822,48 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
                 else
                     piano.push_back({indice, false, Variant()});
             }
+            std::vector<int> indici;
+            for (Svuota& c : piano) {  // the plan is made: the views into its values stay where they are
+                indici.push_back(c.indice);
+                if (!c.testo || !c.bianco.IsString()) continue;
+                const std::string_view b = c.bianco.StringValue();
+                const std::size_t fine = b.find_last_not_of(' ');
+                c.bianco_senza = b.substr(0, fine == std::string_view::npos ? 0 : fine + 1);
+                c.bianco_spazi = b.size() - c.bianco_senza.size();
+            }
             const Variant zero(int16_t{0});
-            for (; !rs.IsEOF(); rs.MoveNext()) {
-                for (const Svuota& c : piano) {
-                    const Variant v = rs.Value(c.indice);
-                    if (c.testo) {
-                        if (!(v.IsString() && c.bianco.IsString() && v.StringValue() == c.bianco.StringValue()))
-                            rs.SetValue(c.indice, Variant(" "));
-                    } else if (const double* d = v.TryGet<double>()) {
-                        if (*d != 0) rs.SetValue(c.indice, zero);
-                    } else if (!v.IsNull() && !kv::IsTrue(kv::Eq(v, zero))) {
-                        rs.SetValue(c.indice, zero);
-                    }
+            // Whether a field holds what it becomes, from its value as a Variant.
+            auto gia_svuotato = [&](const Svuota& c, const Variant& v) {
+                if (c.testo) return v.IsString() && c.bianco.IsString() && v.StringValue() == c.bianco.StringValue();
+                if (const double* d = v.TryGet<double>()) return *d == 0;
+                return v.IsNull() || kv::IsTrue(kv::Eq(v, zero));
+            };
+            // The same from the field read as plain data, without a Variant a field (a matrix has
+            // thousands of rows of dozens of fields): a blank text is the text it becomes when its
+            // blanks are as many; nothing stays nothing, a number a 0. Anything else is read as a value.
+            using S = kv::ado::Recordset::Scalar;
+            auto svuotato = [&](const Svuota& c, const S& s) -> std::optional<bool> {
+                if (c.testo) {
+                    if (s.kind != S::kText || !c.bianco.IsString()) return std::nullopt;
+                    return s.text == c.bianco_senza && s.blanks == c.bianco_spazi;
                 }
+                if (s.kind == S::kBlank) return true;
+                if (s.kind == S::kNumber) return s.number == 0;
+                return std::nullopt;
+            };
+            std::vector<S> letti(piano.size());
+            std::vector<std::size_t> da_scrivere;
+            for (; !rs.IsEOF(); rs.MoveNext()) {
+                // What to write is settled before anything is written: a write changes the row read.
+                da_scrivere.clear();
+                const bool semplici = rs.Scalars(indici.data(), indici.size(), letti.data());
+                for (std::size_t k = 0; k < piano.size(); ++k) {
+                    std::optional<bool> fatto;
+                    if (semplici) fatto = svuotato(piano[k], letti[k]);
+                    if (!fatto) fatto = gia_svuotato(piano[k], rs.Value(piano[k].indice));
+                    if (!*fatto) da_scrivere.push_back(k);
+                }
+                for (std::size_t k : da_scrivere) rs.SetValue(piano[k].indice, piano[k].testo ? Variant(" ") : zero);
                 rs.Update();
                 if (global) global->DoEvents();
             }

@@ -141,6 +141,7 @@ public:
         Kind kind = kBlank;
         double number = 0;
         std::string_view text;
+        std::size_t blanks = 0;  // the blanks that end the text, not in `text`
     };
     bool Scalars(const int* indexes, std::size_t n, Scalar* out) const;
     // The same fields read as text without the blanks that end it (those that pad fixed-width text

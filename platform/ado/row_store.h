@@ -125,6 +125,7 @@ public:
             case kText:
                 out.kind = Recordset::Scalar::kText;
                 out.text = std::string_view(kind_ == kShortText ? bits_.text : bits_.heap_text, len_);
+                out.blanks = blanks_;
                 return true;
             default: return false;
         }

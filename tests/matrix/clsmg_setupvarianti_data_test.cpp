@@ -275,6 +275,7 @@ TEST_P(MatrixDataTest, AStoredCommissionSetsItsFlagAndBlankDatesLoadAsToday) {
 
 // Clearing the matrix for the next key: every field after the options blanked (texts to a blank,
 // numbers and dates to zero, Null left Null), the list and currency kept; only grid type 1 shows it again.
+// Cleared again, it stays as it is.
 TEST_P(MatrixDataTest, ClearBlanksTheRowsAndRebindsOnlyGridType1) {
     for (const Caso* c : {&kCasi[0], &kCasi[3]}) {
         SCOPED_TRACE(c->name);
@@ -314,6 +315,11 @@ TEST_P(MatrixDataTest, ClearBlanksTheRowsAndRebindsOnlyGridType1) {
             }
         }
         EXPECT_TRUE(data_vista) << "a stored row's creation date is the zero date";
+        // A matrix that is blank already is read and not written: no value is stored again.
+        const auto orologio = rs.ChangeClock();
+        d->ClearVarianti();
+        ASSERT_EQ(d->State(), 0);
+        EXPECT_EQ(rs.ChangeClock(), orologio);
     }
 }
 

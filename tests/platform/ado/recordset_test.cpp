@@ -563,6 +563,7 @@ TEST(Recordset, ValuesNumbersTextsAndScalarsReadTheCurrentRow) {
     EXPECT_EQ(scalars[1].number, 45000.0);
     EXPECT_EQ(scalars[2].kind, Recordset::Scalar::kText);
     EXPECT_EQ(scalars[2].text, "B");
+    EXPECT_EQ(scalars[2].blanks, 4u);  // CODE is five characters wide
     EXPECT_EQ(scalars[3].text, "a longer name");
     rs->SetValue("QTY", Variant::Null());
     EXPECT_TRUE(rs->Scalars(all, 1, scalars));
