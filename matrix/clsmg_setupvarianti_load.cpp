@@ -840,7 +840,8 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
             };
             // The same from the field read as plain data, without a Variant a field (a matrix has
             // thousands of rows of dozens of fields): a blank text is the text it becomes when its
-            // blanks are as many; nothing stays nothing, a number a 0. Anything else is read as a value.
+            // blanks are as many; nothing stays nothing, a number or a date (by its serial, as it compares
+            // with a number) a 0. Anything else is read as a value.
             using S = kv::ado::Recordset::Scalar;
             auto svuotato = [&](const Svuota& c, const S& s) -> std::optional<bool> {
                 if (c.testo) {
@@ -848,7 +849,7 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
                     return s.text == c.bianco_senza && s.blanks == c.bianco_spazi;
                 }
                 if (s.kind == S::kBlank) return true;
-                if (s.kind == S::kNumber) return s.number == 0;
+                if (s.kind == S::kNumber || s.kind == S::kDate) return s.number == 0;
                 return std::nullopt;
             };
             std::vector<S> letti(piano.size());
