@@ -191,6 +191,9 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
         // The options query of every grid variant the described loader ran here had no use for its
         // result, so it is not run.
         CaricaListiniEsistenti();
+        listini_esistenti_->righe_attese = std::max(0L, rsListini->RecordCount()) *
+                                           std::max(0L, rsOpzioni1->RecordCount()) *
+                                           std::max(0L, rsOpzioni2->RecordCount());
         const auto& ix = listini_esistenti_->indici;
         OpzioniCaricate opzioni;
         auto leggi1 = [&] { return LeggiOpzione(*rsOpzioni1, ix.o_codvar, ix.o_opz, ix.o_descr); };
@@ -441,6 +444,7 @@ void CLSMG_SETUPVARIANTI::AggiungiRiga() {
     if (!c.originali) {
         c.originali = std::make_shared<OriginaliMatrice>();
         c.originali->gruppo = GruppoDi(matrice);
+        c.originali->Riserva(c.righe_attese);
     }
     RegistraRigaCaricata(c, matrice, copia);
 }

@@ -80,6 +80,8 @@ struct StoredPriceRows {
     // the loader writes the next row's. Its key, as ChiaveListino gives it.
     std::vector<kv::Variant> riga;
     std::string chiave;
+    // How many rows the loader is going to add, when it knows (0 otherwise).
+    long righe_attese = 0;
     // The originals of the matrix rows added so far, kept as each row is added (RegistraOriginali takes
     // them at the loader's end).
     std::shared_ptr<OriginaliMatrice> originali;
@@ -160,6 +162,13 @@ struct OriginaliMatrice {
             righe[posto] = numero ? v.number : std::numeric_limits<double>::quiet_NaN();
             if (v.kind == kv::ado::Recordset::Scalar::kText && !v.text.empty()) testi.emplace(posto, v.text);
         }
+    }
+    // Room for the values of `righe_da_tenere` rows, made at once rather than as they come.
+    void Riserva(long righe_da_tenere) {
+        if (righe_da_tenere <= 0) return;
+        const auto n = static_cast<std::size_t>(righe_da_tenere);
+        presenti.reserve(n);
+        righe.reserve(n * kColonneConfrontate);
     }
     // Whether the row's values were kept.
     bool Nota(long long bookmark) const;
