@@ -132,12 +132,12 @@ public:
     }
     bool IsNull() const { return kind_ == kNull || kind_ == kEmpty; }
     bool IsDouble() const { return kind_ == kDouble; }
-    // The value as a number when it is a Double (true), or Null or Empty (`blank`, true); false otherwise.
-    bool Number(double& out, double blank = 0) const {
+    // The value as a number when it is a Double (true), or Null or Empty (0, true); false otherwise.
+    bool Number(double& out) const {
         switch (kind_) {
             case kDouble: out = bits_.d; return true;
             case kNull:
-            case kEmpty: out = blank; return true;
+            case kEmpty: out = 0; return true;
             default: return false;
         }
     }
