@@ -177,8 +177,13 @@ void Recordset::Close() {
     view_ = std::make_unique<View>();
 }
 
+// Every read and move starts here: the check stays a test and a branch, the error is built out of line.
 void Recordset::RequireOpen() const {
-    if (!open_) throw Error(err::kObjectClosed, "Operation is not allowed when the object is closed", "Recordset");
+    if (open_) [[likely]]
+        return;
+    []() __attribute__((noinline, cold)) {
+        throw Error(err::kObjectClosed, "Operation is not allowed when the object is closed", "Recordset");
+    }();
 }
 
 int Recordset::RequireField(std::string_view name) const {
@@ -195,34 +200,39 @@ const std::vector<FieldInfo>& Recordset::FieldInfos() const { return store_->fie
 
 void Recordset::Sync() const {
     View& v = *view_;
-    if (v.synced_reset != store_->reset_version) {
-        // Rows were returned to their accepted state through a clone: show them afresh.
-        const_cast<Recordset*>(this)->ApplyFilter(v.filter);
+    // A view is almost always up to date: that test is all most reads pay, and the catching up is out
+    // of line, so the reads that start with it stay small.
+    if (v.synced_reset == store_->reset_version && v.synced_version == store_->version) [[likely]]
         return;
-    }
-    if (v.synced_version == store_->version) return;
-    int64_t current = (v.pos >= 0 && v.pos < static_cast<long>(v.rows.size())) ? v.rows[v.pos] : -1;
-    bool at_eof = !v.rows.empty() && v.pos >= static_cast<long>(v.rows.size());
-    std::vector<int64_t> next;
-    const bool shows_all = !v.parsed && CInt(v.filter) != adFilterPendingRecords;
-    if (shows_all) {
-        // With no criteria the view is every row, including those added through clones.
-        for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id)
-            if (store_->rows[id].Live() || id == current) next.push_back(id);
-    } else {
-        // A filtered view keeps its rows, less those deleted through clones.
-        for (int64_t id : v.rows)
-            if (store_->rows[id].Live() || id == current) next.push_back(id);
-    }
-    v.rows = std::move(next);
-    v.stamp = NextStamp();
-    if (current >= 0) {
-        v.pos = v.IndexOf(current);
-        if (!store_->rows[current].Live()) v.deleted_current = current;
-    } else {
-        v.pos = at_eof ? static_cast<long>(v.rows.size()) : -1;
-    }
-    v.synced_version = store_->version;
+    [this, &v]() __attribute__((noinline)) {
+        if (v.synced_reset != store_->reset_version) {
+            // Rows were returned to their accepted state through a clone: show them afresh.
+            const_cast<Recordset*>(this)->ApplyFilter(v.filter);
+            return;
+        }
+        int64_t current = (v.pos >= 0 && v.pos < static_cast<long>(v.rows.size())) ? v.rows[v.pos] : -1;
+        bool at_eof = !v.rows.empty() && v.pos >= static_cast<long>(v.rows.size());
+        std::vector<int64_t> next;
+        const bool shows_all = !v.parsed && CInt(v.filter) != adFilterPendingRecords;
+        if (shows_all) {
+            // With no criteria the view is every row, including those added through clones.
+            for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id)
+                if (store_->rows[id].Live() || id == current) next.push_back(id);
+        } else {
+            // A filtered view keeps its rows, less those deleted through clones.
+            for (int64_t id : v.rows)
+                if (store_->rows[id].Live() || id == current) next.push_back(id);
+        }
+        v.rows = std::move(next);
+        v.stamp = NextStamp();
+        if (current >= 0) {
+            v.pos = v.IndexOf(current);
+            if (!store_->rows[current].Live()) v.deleted_current = current;
+        } else {
+            v.pos = at_eof ? static_cast<long>(v.rows.size()) : -1;
+        }
+        v.synced_version = store_->version;
+    }();
 }
 
 int64_t Recordset::CurrentRowId() const {
@@ -739,6 +749,12 @@ uint64_t Recordset::ViewStamp() const {
 uint64_t Recordset::ChangeClock() const {
     RequireOpen();
     return store_->change_clock;
+}
+
+uint64_t Recordset::RowClock(long long* bookmark) const {
+    const int64_t id = CurrentRowId();
+    if (bookmark) *bookmark = store_->BookmarkOf(id);
+    return store_->rows[id].changed;
 }
 
 std::vector<long long> Recordset::ChangedSince(uint64_t clock) const {

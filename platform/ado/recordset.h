@@ -241,6 +241,10 @@ public:
     // The bookmarks (as Bookmark gives them, numbers) of the rows, whatever the filter, whose values
     // were stored after the clock read `clock`, in row order; deleted rows are left out.
     std::vector<long long> ChangedSince(uint64_t clock) const;
+    // The clock when a value of the current row was last stored (0: never since the rows were made),
+    // and the row's bookmark as a number when `bookmark` is given. 3021 when there is no current row.
+    // Whoever works something out from a row can tell by it later whether the row changed since.
+    uint64_t RowClock(long long* bookmark = nullptr) const;
     // The bookmarks of the rows visible through this object, in order, without moving it.
     std::vector<Variant> VisibleBookmarks() const;
 
