@@ -215,6 +215,11 @@ public:
     // nothing written. `riga`: a clone of the matrix standing on the row wanted (the matrix itself when
     // null). nullopt at BOF/EOF or when the calculation fails.
     std::optional<kv::services::NetPriceSteps> PassiPrezzoNetto(kv::ado::Recordset* riga = nullptr);
+    // Whether the net price of the matrix's current row is known to be the one its inputs give: nobody
+    // stored into the row since the load or since AggiornaPrezzoNetto last worked it out. False when
+    // not known (no load finished since the rows or the price calculation were replaced). A
+    // recalculation works out the others only: for these the figure would come out the same.
+    bool NettoGiusto() const;
 
     // ======== Before a save (clsmg_setupvarianti_preview.cpp) ========
     // The rows UpdateBatch will write, in the order it reads them (whatever the filter), and how:
@@ -450,6 +455,20 @@ private:
     std::shared_ptr<kv::services::PriceCalculation> price_calculation_;
     // Where the net price's fields stand in the matrix's rows.
     PosizioniPrezzoNetto posizioni_netto_;
+    // Which rows hold the net price of their inputs, in the rows `netti_righe_` (Recordset::Rows; 0:
+    // none known): every row stored into last at or before the clock `netti_clock_` (a load that
+    // finished worked out each one's), and each row whose clock is still the one netti_riga_ (by
+    // bookmark from netti_base_) noted when AggiornaPrezzoNetto worked it out.
+    uint64_t netti_righe_ = 0;
+    uint64_t netti_clock_ = 0;
+    long long netti_base_ = 0;
+    std::vector<uint64_t> netti_riga_;
+    void NettiCalcolati();  // after a load: every row's net price was worked out
+    void NettiIgnoti() {
+        netti_righe_ = 0;
+        netti_riga_.clear();
+    }
+    void RicordaNetto();  // the current row's net price was just worked out
     std::string cod_variante1_;
     std::string cod_variante2_;
     std::string val_variante1_;

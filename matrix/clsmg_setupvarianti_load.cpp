@@ -216,6 +216,9 @@ void CLSMG_SETUPVARIANTI::ReLoadVarianti2() {
         }
         RegistraOriginali();
         listini_esistenti_.reset();
+        // Each row was added with the net price of its inputs: a recalculation need not work out again
+        // those of the rows nobody stores into from now on.
+        NettiCalcolati();
         if (!AtBofOrEof(recordset_)) Matrice(recordset_).MoveFirst();
         if (kv::CStr(filtro) != "0") Matrice(recordset_).SetFilter(filtro);
         Griglia(grid_).SetDataSource(recordset_);
@@ -882,6 +885,7 @@ void CLSMG_SETUPVARIANTI::ClearVarianti() {
 
 void CLSMG_SETUPVARIANTI::SvuotaRecordset() {
     // The rows go, and with them what they were loaded with.
+    NettiIgnoti();
     originali_.reset();
     in_sospeso_.reset();
     conflitti_.clear();

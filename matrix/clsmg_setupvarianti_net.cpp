@@ -149,14 +149,58 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
         auto net = NetPriceOf(price_calculation_.get(), *recordset_, posizioni_netto_);
         const Variant valore = net ? *net : Variant::Null();
         const int i = posizioni_netto_.indici[kNetto];
-        if (i < 0) return recordset_->SetValue("BLT_PREZZONETTO", valore);
-        // A net price the row holds already is not written again: a recalculation computes the net
-        // price of thousands of rows whose inputs did not change, and a row nobody changed stays as
-        // it was.
-        if (recordset_->ConvertValue(i, valore) == recordset_->Value(i)) return;
-        recordset_->SetValue(i, valore);
+        if (i < 0) {
+            recordset_->SetValue("BLT_PREZZONETTO", valore);
+        } else if (!(recordset_->ConvertValue(i, valore) == recordset_->Value(i))) {
+            // A net price the row holds already is not written again: a recalculation computes the net
+            // price of thousands of rows whose inputs did not change, and a row nobody changed stays as
+            // it was.
+            recordset_->SetValue(i, valore);
+        }
+        RicordaNetto();
     } catch (const std::exception&) {
         // Errors are ignored here: the caller's row stays as the steps above left it.
+    }
+}
+
+void CLSMG_SETUPVARIANTI::NettiCalcolati() {
+    NettiIgnoti();
+    try {
+        if (!recordset_ || !price_calculation_) return;
+        auto tutte = recordset_->Clone();
+        tutte->SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        netti_base_ = tutte->IsEOF() ? 0 : kv::CLngLng(tutte->Bookmark());
+        netti_clock_ = recordset_->ChangeClock();
+        netti_righe_ = recordset_->Rows().rows;
+    } catch (const std::exception&) {
+        NettiIgnoti();
+    }
+}
+
+void CLSMG_SETUPVARIANTI::RicordaNetto() {
+    if (netti_righe_ == 0) return;
+    if (recordset_->Rows().rows != netti_righe_) return NettiIgnoti();
+    long long segnalibro = 0;
+    const uint64_t clock = recordset_->RowClock(&segnalibro);
+    const long long i = segnalibro - netti_base_;
+    if (i < 0) return;
+    const auto k = static_cast<std::size_t>(i);
+    if (k >= netti_riga_.size()) netti_riga_.resize(k + 1, 0);
+    netti_riga_[k] = clock;
+}
+
+bool CLSMG_SETUPVARIANTI::NettoGiusto() const {
+    try {
+        if (netti_righe_ == 0 || !recordset_ || !price_calculation_ || recordset_->Rows().rows != netti_righe_)
+            return false;
+        long long segnalibro = 0;
+        const uint64_t clock = recordset_->RowClock(&segnalibro);
+        if (clock <= netti_clock_) return true;
+        const long long i = segnalibro - netti_base_;
+        return i >= 0 && static_cast<std::size_t>(i) < netti_riga_.size() &&
+               netti_riga_[static_cast<std::size_t>(i)] == clock;
+    } catch (const std::exception&) {
+        return false;
     }
 }
 

@@ -41,6 +41,7 @@ void CLSMG_SETUPVARIANTI::SetActiveInterface(std::shared_ptr<kv::services::Cinte
         if (!core_.ActiveInterface) return;
         auto global = core_.ActiveInterface->ClsGlobal();
         if (!global) return;
+        NettiIgnoti();  // the net prices worked out so far may not be what these services give
         if (!price_calculation_) price_calculation_ = global->NewPriceCalculation();
         if (price_calculation_) price_calculation_->SetGlobalServices(global);
     });

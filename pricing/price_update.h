@@ -13,7 +13,8 @@
 // During a recalculation run (BeginRun ... EndRun) the article's VAT rate and rounding bracket are read
 // once: neither changes while the run walks the rows. Nor does a purchase row's net price: the run writes
 // sales rows only, so a purchase row that several sales rows derive from has its net price computed and
-// written at the first of them.
+// written at the first of them; a purchase row nobody stored into since its net price was worked out (by
+// the load or since) has it already, and is left as it is.
 
 #include <array>
 #include <functional>

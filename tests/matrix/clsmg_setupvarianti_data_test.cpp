@@ -323,6 +323,43 @@ TEST_P(MatrixDataTest, ClearBlanksTheRowsAndRebindsOnlyGridType1) {
     }
 }
 
+// A loaded row's net price is the one its inputs give until a value of the row is stored, and again once
+// it is worked out; a recalculation works out only the rows not known so.
+TEST_P(MatrixDataTest, ARowsNetPriceIsKnownRightUntilTheRowIsStoredInto) {
+    for (const auto& c : {kCasi[1], kCasi[2]}) {
+        SCOPED_TRACE(c.name);
+        auto d = Driver(c);
+        auto& rs = *d->Recordset();
+        rs.SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
+        ASSERT_GE(rs.RecordCount(), 2);
+        rs.MoveFirst();
+        EXPECT_TRUE(d->NettoGiusto()) << "the load worked it out";
+        rs.MoveNext();
+        EXPECT_TRUE(d->NettoGiusto());
+        rs.SetValue("LI10_PREZZO", 12.5);
+        EXPECT_FALSE(d->NettoGiusto()) << "an input stored";
+        d->AggiornaPrezzoNetto();
+        EXPECT_TRUE(d->NettoGiusto());
+        EXPECT_EQ(kv::CDbl(rs.Value("BLT_PREZZONETTO")), 12.5);
+        rs.SetValue("BLT_PREZZONETTO", 99.0);
+        EXPECT_FALSE(d->NettoGiusto()) << "the figure itself written over";
+        d->AggiornaPrezzoNetto();
+        EXPECT_TRUE(d->NettoGiusto());
+        EXPECT_EQ(kv::CDbl(rs.Value("BLT_PREZZONETTO")), 12.5);
+        rs.MoveFirst();
+        EXPECT_TRUE(d->NettoGiusto()) << "the other rows are not touched";
+
+        // Other rows than the loaded ones are not known until a load works them out.
+        auto altre = CreateMatrixRecordset();
+        altre->Open();
+        altre->AddNew();
+        altre->SetValue("LI10_PREZZO", 3.0);
+        altre->Update();
+        d->SetRecordset(altre);
+        EXPECT_FALSE(d->NettoGiusto());
+    }
+}
+
 TEST_P(MatrixDataTest, ReFilterShowsTheRowsOfTheChosenOption) {
     const auto& c = kCasi[1];
     auto d = Driver(c);
