@@ -24,6 +24,12 @@ public:
         const int i = Indice(rs);
         return i >= 0 ? rs.Value(i) : rs.Value(nome_);
     }
+    // The field as plain data (Recordset::Scalars), without a Variant: false when it holds something
+    // else (a Boolean, a Decimal) or is missing, and the caller reads it with Di.
+    bool Scalare(kv::ado::Recordset& rs, kv::ado::Recordset::Scalar& out) const {
+        const int i = Indice(rs);
+        return i >= 0 && rs.Scalars(&i, 1, &out);
+    }
     void Scrivi(kv::ado::Recordset& rs, const kv::Variant& v) const {
         const int i = Indice(rs);
         if (i >= 0)

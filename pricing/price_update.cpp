@@ -38,6 +38,21 @@ bool Zero(const Variant& v) {
     return Num(v).IsZero();
 }
 
+// Zero(campo.Di(rs)), reading the field without a Variant when it holds a number or nothing.
+bool ZeroIn(const Campo& campo, kv::ado::Recordset& rs) {
+    kv::ado::Recordset::Scalar letto;
+    if (campo.Scalare(rs, letto)) {
+        if (letto.kind == letto.kBlank) return true;
+        if (letto.kind == letto.kNumber) {
+            const double x = letto.number;
+            if (x == 0) return true;
+            if (std::isfinite(x) && std::fabs(x) >= 1e-8) return false;
+            return Num(Variant(x)).IsZero();
+        }
+    }
+    return Zero(campo.Di(rs));
+}
+
 // The discount and markup fields, in the order the price calculation takes its ten inputs, and the
 // fields the zero-recharge "copy" mode takes over from the purchase row.
 constexpr const char* kCampiCopia[] = {"LI10_PREZZO", "LI10_SC1PER", "LI10_SC2PER", "LI10_SC3PER",
@@ -193,7 +208,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         // ---- Recharge branch. A row that already has a price, or its own recharge, keeps its recharge.
         [&] {
             if (!ricarica) return;
-            if (Zero(campi_ven.perricdelta.Di(*ven)) && Zero(campi_ven.prezzo.Di(*ven)))
+            if (ZeroIn(campi_ven.perricdelta, *ven) && ZeroIn(campi_ven.prezzo, *ven))
                 campi_ven.perricdelta.Scrivi(*ven, NZ(LeggiParametro(s, kRicDefault)));
         },
         [&] {
@@ -204,12 +219,13 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             if (!ricarica) return;
             s.netto_acq = campi_acq.netto.Di(*acq);
             const kv::Decimal n = Num(*s.netto_acq);
-            const kv::Decimal r = Num(campi_ven.perricdelta.Di(*ven));
+            Variant ricarico = campi_ven.perricdelta.Di(*ven);
+            const kv::Decimal r = Num(ricarico);
             p = (n + (r / kv::Decimal(100)) * n).ToDouble();
             calcolato = true;
             if (registra_) {
                 d.ricarica = true;
-                d.ricarico = Tieni(campi_ven.perricdelta.Di(*ven));
+                d.ricarico = Tieni(std::move(ricarico));
             }
         },
 
@@ -420,11 +436,24 @@ void PriceUpdate::Arrotonda(double price, StatoAggiorna& s, int32_t* applicato) 
     // The row's price was just written: a rounding indicator or bracket it already holds needs no
     // second write (the row is modified either way, and the field keeps its value).
     auto scrivi = [&](const Campo& campo, const Variant& v) {
-        const Variant attuale = campo.Di(*ven);
-        bool uguale = v.IsNull() && attuale.IsNull();
-        if (!v.IsNull() && !attuale.IsNull() && !attuale.IsEmpty()) {
-            const auto a = kv::TryCDbl(attuale), b = kv::TryCDbl(v);
-            uguale = a && b && *a == *b;
+        bool uguale = false;
+        kv::ado::Recordset::Scalar letto;
+        if (campo.Scalare(*ven, letto) && (letto.kind == letto.kBlank || letto.kind == letto.kNumber)) {
+            // Read without a Variant: nothing (a field stores Null, never Empty) or a number.
+            if (letto.kind == letto.kBlank) {
+                uguale = v.IsNull();
+            } else if (!v.IsNull()) {
+                const int16_t* n = v.TryGet<int16_t>();
+                const auto b = n ? std::optional<double>(*n) : kv::TryCDbl(v);
+                uguale = b && letto.number == *b;
+            }
+        } else {
+            const Variant attuale = campo.Di(*ven);
+            uguale = v.IsNull() && attuale.IsNull();
+            if (!v.IsNull() && !attuale.IsNull() && !attuale.IsEmpty()) {
+                const auto a = kv::TryCDbl(attuale), b = kv::TryCDbl(v);
+                uguale = a && b && *a == *b;
+            }
         }
         if (!uguale) campo.Scrivi(*ven, v);
     };
@@ -571,6 +600,9 @@ void PriceUpdate::NettoAcquisto(const kv::ado::RecordsetPtr& acq) {
     }
     const auto i = static_cast<std::size_t>(riga);
     if (i < run_purchase_nets_.size() && run_purchase_nets_[i]) return;  // written earlier in the run
+    // A row nobody stored into since its net price was worked out has the one its inputs give. The
+    // driver knows of its own matrix's rows only.
+    if (acq == driver.Recordset() && driver.NettoGiusto()) return;
     driver.AggiornaPrezzoNetto();
     if (i >= run_purchase_nets_.size()) run_purchase_nets_.resize(i + 1, 0);
     run_purchase_nets_[i] = 1;
