@@ -469,17 +469,17 @@ void RegistraRigaCaricata(StoredPriceRows& c, kv::ado::Recordset& matrice, bool 
         // plain numbers, texts and blanks when they all are, as values otherwise.
         std::array<kv::ado::Recordset::Scalar, kColonneConfrontate> scalari;
         if (matrice.Scalars(c.campi_confrontati.data(), scalari.size(), scalari.data())) {
-            c.originali->RegistraScalari(kv::CLngLng(matrice.Bookmark()), scalari.data());
+            c.originali->RegistraScalari(matrice.BookmarkNumber(), scalari.data());
             return;
         }
         std::array<Variant, kColonneConfrontate> valori;
         matrice.Values(c.campi_confrontati.data(), valori.size(), valori.data());
-        c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> const Variant& { return valori[i]; });
+        c.originali->Registra(matrice.BookmarkNumber(), [&](int i) -> const Variant& { return valori[i]; });
         return;
     }
     static const Variant niente = Variant::Null();
     std::array<Variant, kColonneConfrontate> convertiti;
-    c.originali->Registra(kv::CLngLng(matrice.Bookmark()), [&](int i) -> const Variant& {
+    c.originali->Registra(matrice.BookmarkNumber(), [&](int i) -> const Variant& {
         const auto k = static_cast<std::size_t>(i);
         const Variant& v = c.riga[static_cast<std::size_t>(c.campi_confrontati[k])];
         if (v.IsNull() || v.IsEmpty()) return niente;

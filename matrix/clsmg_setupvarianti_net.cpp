@@ -169,7 +169,7 @@ void CLSMG_SETUPVARIANTI::NettiCalcolati() {
         if (!recordset_ || !price_calculation_) return;
         auto tutte = recordset_->Clone();
         tutte->SetFilter(Variant(int32_t{kv::ado::adFilterNone}));
-        netti_base_ = tutte->IsEOF() ? 0 : kv::CLngLng(tutte->Bookmark());
+        netti_base_ = tutte->IsEOF() ? 0 : tutte->BookmarkNumber();
         netti_clock_ = recordset_->ChangeClock();
         netti_righe_ = recordset_->Rows().rows;
     } catch (const std::exception&) {

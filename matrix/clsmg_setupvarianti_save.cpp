@@ -310,7 +310,7 @@ std::vector<CLSMG_SETUPVARIANTI::RigaCandidata> CLSMG_SETUPVARIANTI::RigheCandid
             bookmarks = std::move(tutte);
         }
     } else {
-        for (; !clone->IsEOF(); clone->MoveNext()) bookmarks.push_back(kv::CLngLng(clone->Bookmark()));
+        for (; !clone->IsEOF(); clone->MoveNext()) bookmarks.push_back(clone->BookmarkNumber());
     }
     std::vector<Variant> attuali(campi.size());
     // Every row of a load shares its article and kind: the group is made again only when the row's

@@ -192,7 +192,7 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
             if (!ven || !acq) throw PricingNotSet("the matrix recordset");
             if (!par_ven) throw PricingNotSet("the sales list parameters");
             if (registra_) RigheDerivazioni(*ven, *acq);
-            if (in_run_ && !par_ven->IsBOF() && !par_ven->IsEOF()) s.par_riga = kv::CLngLng(par_ven->Bookmark());
+            if (in_run_ && !par_ven->IsBOF() && !par_ven->IsEOF()) s.par_riga = par_ven->BookmarkNumber();
         },
         // A purchase row with no price gives nothing to derive: the sales row stays as it is rather
         // than taking a price of 0 that nobody set.
@@ -314,8 +314,8 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
         // asks for the breakdown of that row. The purchase prices are kept as the run read them.
         [&] {
             if (!registra_) return;
-            const int64_t riga = kv::CLngLng(ven->Bookmark()) - primo_ven_;
-            const int64_t riga_acq = kv::CLngLng(acq->Bookmark()) - 1;
+            const int64_t riga = ven->BookmarkNumber() - primo_ven_;
+            const int64_t riga_acq = acq->BookmarkNumber() - 1;
             if (riga < 0 || riga_acq < 0) return;
             d.fonte = ParametroIntero(s, kIndArrPrezzo);
             d.prezzo_finale = Tieni(campi_ven.prezzo.Di(*ven));
@@ -532,7 +532,7 @@ std::optional<DerivazionePrezzo> PriceUpdate::Derivazione(kv::ado::Recordset& ve
     // Rows added to or removed from either matrix since (a reload, a deletion) end what was kept: the
     // bookmarks may name other rows now.
     if (derivazioni_.empty() || ven.IsBOF() || ven.IsEOF() || !(ven.Rows() == righe_ven_)) return std::nullopt;
-    const int64_t riga = kv::CLngLng(ven.Bookmark()) - primo_ven_;
+    const int64_t riga = ven.BookmarkNumber() - primo_ven_;
     if (riga < 0 || riga >= static_cast<int64_t>(derivazioni_.size())) return std::nullopt;
     const DerivazioneRegistrata& r = derivazioni_[static_cast<std::size_t>(riga)];
     if (!r.presente) return std::nullopt;
@@ -588,7 +588,7 @@ void PriceUpdate::NettoAcquisto(const kv::ado::RecordsetPtr& acq) {
     int64_t riga = -1;
     if (in_run_ && acq && !acq->IsBOF() && !acq->IsEOF()) {
         try {
-            riga = kv::CLngLng(acq->Bookmark());
+            riga = acq->BookmarkNumber();
         } catch (const std::exception&) {
             riga = -1;  // no row to remember: the driver's update decides what happens
         }

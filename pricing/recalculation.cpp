@@ -243,7 +243,7 @@ void Recalculation::RicalcolaListini() {
             std::size_t k = 0;
             const auto finite = [&] { return con_tabella ? k >= trovate->size() : r.acq->IsEOF(); };
             const auto vai = [&] {
-                if (k < trovate->size()) r.acq->SetBookmark(Variant(static_cast<long long>((*trovate)[k])));
+                if (k < trovate->size()) r.acq->SetBookmarkNumber((*trovate)[k]);
             };
             const Step passi_acquisto[] = {
                 [&] { FiltraParametri(par_ven, campi_ven.lista.Di(*r.ven)); },

@@ -157,7 +157,7 @@ bool RigheAcquisto::Costruisci(Recordset& acq, Recordset& ven) {
         Chiave chiave;
         if (!LeggiChiaveAcquisto(*copia, esatto, chiave)) continue;
         const auto riga = static_cast<int32_t>(segnalibri_.size());
-        segnalibri_.push_back(kv::CLngLng(copia->Bookmark()));
+        segnalibri_.push_back(copia->BookmarkNumber());
         seguente_.push_back(-1);
         chiavi_.push_back(chiave);
         Catena& c = *Cerca(chiave, true);

@@ -439,14 +439,22 @@ long Recordset::RecordCount() const {
     return static_cast<long>(v.rows.size()) - (v.deleted_current >= 0 ? 1 : 0);
 }
 
-Variant Recordset::Bookmark() const { return Variant(store_->BookmarkOf(CurrentRowId())); }
+Variant Recordset::Bookmark() const { return Variant(BookmarkNumber()); }
+
+long long Recordset::BookmarkNumber() const { return store_->BookmarkOf(CurrentRowId()); }
 
 void Recordset::SetBookmark(const Variant& bookmark) {
     RequireOpen();
     Sync();
     if (bookmark.IsEmpty() || bookmark.IsNull())
         throw Error(err::kInvalidArgument, "The bookmark is empty", "Recordset.Bookmark");
-    int64_t id = CLngLng(bookmark) - 1 - store_->released_ids;
+    SetBookmarkNumber(CLngLng(bookmark));
+}
+
+void Recordset::SetBookmarkNumber(long long bookmark) {
+    RequireOpen();
+    Sync();
+    int64_t id = bookmark - 1 - store_->released_ids;
     long i = view_->IndexOf(id);
     if (i < 0 || !store_->rows[id].Live())
         throw Error(err::kInvalidArgument, "The bookmark does not name a row of this view", "Recordset.Bookmark");

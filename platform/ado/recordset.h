@@ -166,6 +166,10 @@ public:
     // An opaque, stable identity of the current row, valid across clones (3021 with no current row).
     Variant Bookmark() const;
     void SetBookmark(const Variant& bookmark);
+    // The same bookmark as a whole number, without the Variant: walks over thousands of rows keep
+    // and go back to rows this way.
+    long long BookmarkNumber() const;
+    void SetBookmarkNumber(long long bookmark);
 
     // ---- Editing.
     // Appends a row whose fields read Null and makes it current (an edit in progress is kept first).

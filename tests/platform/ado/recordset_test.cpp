@@ -281,11 +281,17 @@ TEST(Recordset, DeletingAGroupEmptiesTheViewAndOldBookmarksNameNoRow) {
     EXPECT_EQ(Codes(*clone), std::vector<std::string>{"D    "});
     EXPECT_NE(rs->Bookmark(), b);
     EXPECT_EQ(ErrorNumber([&] { rs->SetBookmark(b); }), err::kInvalidArgument);
+    EXPECT_EQ(ErrorNumber([&] { rs->SetBookmarkNumber(CLngLng(b)); }), err::kInvalidArgument);
     rs->MoveFirst();
     const Variant d = rs->Bookmark();
+    EXPECT_EQ(rs->BookmarkNumber(), CLngLng(d));
     clone->MoveLast();
     clone->SetBookmark(d);
     EXPECT_EQ(CStr(clone->Value("CODE")), "D    ");
+    clone->SetFilter("CODE = 'X'");
+    EXPECT_EQ(ErrorNumber([&] { clone->SetBookmarkNumber(CLngLng(d)); }), err::kInvalidArgument)
+        << "a row the view does not show";
+    EXPECT_EQ(ErrorNumber([&] { (void)clone->BookmarkNumber(); }), err::kNoCurrentRecord);
 }
 
 TEST(Recordset, FilterReadsBackAndMovesToFirstRow) {
