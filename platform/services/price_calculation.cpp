@@ -97,13 +97,17 @@ std::optional<NetPriceSteps> PriceCalculation::LastSteps() const { return std::n
 
 namespace {
 PriceInputs InputsOf(const std::array<double, PriceCalculation::kInputs>& inputs) {
+    // Most of a row's discounts and markups are 0 (or -0), which FromDouble makes the zero every input
+    // starts as: they are left as they are.
+    auto da = [](double v, kv::Decimal& out) {
+        if (v != 0) out = kv::Decimal::FromDouble(v);
+    };
     PriceInputs in;
-    in.gross = kv::Decimal::FromDouble(inputs[0]);
-    for (std::size_t i = 0; i < in.discounts.size(); ++i) in.discounts[i] = kv::Decimal::FromDouble(inputs[1 + i]);
-    in.discount_amount = kv::Decimal::FromDouble(inputs[1 + PriceCalculation::kDiscounts]);
-    for (std::size_t i = 0; i < in.markups.size(); ++i)
-        in.markups[i] = kv::Decimal::FromDouble(inputs[2 + PriceCalculation::kDiscounts + i]);
-    in.markup_amount = kv::Decimal::FromDouble(inputs[PriceCalculation::kInputs - 1]);
+    da(inputs[0], in.gross);
+    for (std::size_t i = 0; i < in.discounts.size(); ++i) da(inputs[1 + i], in.discounts[i]);
+    da(inputs[1 + PriceCalculation::kDiscounts], in.discount_amount);
+    for (std::size_t i = 0; i < in.markups.size(); ++i) da(inputs[2 + PriceCalculation::kDiscounts + i], in.markups[i]);
+    da(inputs[PriceCalculation::kInputs - 1], in.markup_amount);
     return in;
 }
 }  // namespace
