@@ -299,7 +299,10 @@ void Recordset::SetValue(int index, const Variant& val) {
     if (index < 0 || index >= static_cast<int>(store_->fields.size()))
         throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
                                             std::to_string(index), "Fields");
-    Variant coerced = CoerceForField(store_->fields[index], val, store_->regional);
+    // A Double going into a Double field is what the conversion would give back: it is stored as it
+    // is, without a converted copy on the way.
+    const double* number = store_->fields[index].type == adDouble ? val.TryGet<double>() : nullptr;
+    Variant coerced = number ? Variant() : CoerceForField(store_->fields[index], val, store_->regional);
     View& v = *view_;
     Row& row = store_->rows[id];
     if (v.edit_row != id) {
@@ -322,7 +325,10 @@ void Recordset::SetValue(int index, const Variant& val) {
         }
         row.status = adRecModified;
     }
-    store_->Store(id, index, std::move(coerced));
+    if (number)
+        store_->StoreDouble(id, index, *number, val);
+    else
+        store_->Store(id, index, std::move(coerced));
 }
 
 // The edit in progress is kept: moving off a row, adding another or filtering accept it.

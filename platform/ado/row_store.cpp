@@ -250,13 +250,27 @@ void RowStore::IndexRemove(int64_t id) {
     for (auto& [fields_on, index] : indexes) BucketErase(*index, KeyOf(*index, id), id);
 }
 
+namespace {
+// Notes in the journal, if one is kept, what the field held before `value` is stored into it.
+void Annota(RowStore& store, int64_t id, int field, const Variant& value) {
+    if (!store.journal) return;
+    Variant before = store.rows[id].values[field].Get();
+    if (!(before == value)) store.journal->push_back({store.BookmarkOf(id), field, std::move(before), value});
+}
+}  // namespace
+
+void RowStore::StoreDouble(int64_t id, int field, double v, const Variant& value) {
+    Row& row = rows[id];
+    if (!indexes_by_field[field].empty() && row.Live()) return Store(id, field, value);
+    row.changed = ++change_clock;
+    Annota(*this, id, field, value);
+    row.values[field] = Cell::OfDouble(v);
+}
+
 void RowStore::Store(int64_t id, int field, Variant value) {
     Row& row = rows[id];
     row.changed = ++change_clock;
-    if (journal) {
-        Variant before = row.values[field].Get();
-        if (!(before == value)) journal->push_back({BookmarkOf(id), field, std::move(before), value});
-    }
+    Annota(*this, id, field, value);
     const auto& affected = indexes_by_field[field];
     if (affected.empty() || !row.Live()) {
         row.values[field] = Cell(value);
