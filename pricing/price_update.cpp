@@ -43,12 +43,7 @@ bool ZeroIn(const Campo& campo, kv::ado::Recordset& rs) {
     kv::ado::Recordset::Scalar letto;
     if (campo.Scalare(rs, letto)) {
         if (letto.kind == letto.kBlank) return true;
-        if (letto.kind == letto.kNumber) {
-            const double x = letto.number;
-            if (x == 0) return true;
-            if (std::isfinite(x) && std::fabs(x) >= 1e-8) return false;
-            return Num(Variant(x)).IsZero();
-        }
+        if (letto.kind == letto.kNumber) return Zero(Variant(letto.number));
     }
     return Zero(campo.Di(rs));
 }
