@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <numeric>
 #include <utility>
 
 #include "platform/ado/filter.h"
@@ -216,8 +217,13 @@ void Recordset::Sync() const {
         const bool shows_all = !v.parsed && CInt(v.filter) != adFilterPendingRecords;
         if (shows_all) {
             // With no criteria the view is every row, including those added through clones.
-            for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id)
-                if (store_->rows[id].Live() || id == current) next.push_back(id);
+            if (store_->dead_rows == 0) {
+                next.resize(store_->rows.size());
+                std::iota(next.begin(), next.end(), int64_t{0});
+            } else {
+                for (int64_t id = 0; id < static_cast<int64_t>(store_->rows.size()); ++id)
+                    if (store_->rows[id].Live() || id == current) next.push_back(id);
+            }
         } else {
             // A filtered view keeps its rows, less those deleted through clones.
             for (int64_t id : v.rows)
@@ -629,7 +635,7 @@ void Recordset::Delete(AffectEnum affect) {
     if (row.status & adRecNew) {
         store_->MarkGone(row);  // never accepted: nothing to restore
     } else {
-        row.deleted = true;
+        store_->MarkDeleted(row);
         row.status = adRecDeleted;
     }
     ++store_->version;
@@ -657,7 +663,7 @@ void Recordset::DeleteGroup() {
         if (row.status & adRecNew) {
             store_->MarkGone(row);
         } else {
-            row.deleted = true;
+            store_->MarkDeleted(row);
             row.status = adRecDeleted;
         }
     }
@@ -725,7 +731,7 @@ void Recordset::CancelBatch(AffectEnum affect) {
             row.values[it->first] = Cell(it->second);
         if (!row.original.empty()) row.changed = ++store_->change_clock;
         row.original.clear();
-        row.deleted = false;
+        store_->MarkUndeleted(row);
         row.status = adRecUnmodified;
     };
     View& v = *view_;
@@ -837,6 +843,11 @@ void Recordset::ApplyFilter(const Variant& filter) {
     } else if (parsed) {
         for (int64_t id = 0; id < static_cast<int64_t>(rows.size()); ++id)
             if (rows[id].Live() && FilterMatches(parsed->root, rows[id])) v.rows.push_back(id);
+    } else if (group != adFilterPendingRecords && store_->dead_rows == 0) {
+        // Every row, and every row is live: the view is made without reading the rows (a matrix of
+        // thousands of rows is shown whole again and again).
+        v.rows.resize(rows.size());
+        std::iota(v.rows.begin(), v.rows.end(), int64_t{0});
     } else {
         for (int64_t id = 0; id < static_cast<int64_t>(rows.size()); ++id) {
             if (!rows[id].Live()) continue;

@@ -283,6 +283,7 @@ void RowStore::Store(int64_t id, int field, Variant value) {
 
 void RowStore::MarkGone(Row& row) {
     if (row.gone) return;
+    if (!row.deleted) ++dead_rows;
     row.gone = true;
     row.values.clear();
     row.values.shrink_to_fit();
@@ -297,6 +298,7 @@ void RowStore::ReleaseIfAllGone() {
     rows.clear();
     rows.shrink_to_fit();
     gone_rows = 0;
+    dead_rows = 0;
     DropIndexes();
     serial = NextSerial();
     ++version;

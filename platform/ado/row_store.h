@@ -207,13 +207,24 @@ struct RowStore {
 
     std::map<std::vector<int>, std::unique_ptr<FieldIndex>> indexes;
     std::vector<std::vector<FieldIndex*>> indexes_by_field;
-    // How many of `rows` are gone for good.
+    // How many of `rows` are gone for good, and how many are not live (gone, or deleted pending the
+    // batch): while none is, a view of every row is made without reading a row.
     std::size_t gone_rows = 0;
+    std::size_t dead_rows = 0;
 
     static uint64_t NextSerial();
     // The row is gone for good: its values and what it was are released (a matrix loaded again and
     // again would otherwise keep every earlier load's rows in memory).
     void MarkGone(Row& row);
+    // The row is deleted pending the batch (it was live), or no longer (CancelBatch restored it).
+    void MarkDeleted(Row& row) {
+        if (row.Live()) ++dead_rows;
+        row.deleted = true;
+    }
+    void MarkUndeleted(Row& row) {
+        if (row.deleted && !row.gone) --dead_rows;
+        row.deleted = false;
+    }
     // When every row is gone, they are dropped: the rows added next start from the first id again.
     // The rows count as another set (a new serial), and every view shows them afresh, as after a
     // CancelBatch. Bookmarks go on from where they were, so none of the rows that went names a row now.

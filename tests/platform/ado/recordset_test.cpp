@@ -294,6 +294,53 @@ TEST(Recordset, DeletingAGroupEmptiesTheViewAndOldBookmarksNameNoRow) {
     EXPECT_EQ(ErrorNumber([&] { (void)clone->BookmarkNumber(); }), err::kNoCurrentRecord);
 }
 
+// A view of every row shows the live rows whatever happened to the others: deleted pending the batch,
+// restored by CancelBatch, added and deleted before being accepted, gone for good with UpdateBatch;
+// also through a clone that catches up with the deletions of another.
+TEST(Recordset, AWholeViewShowsTheLiveRowsAfterDeletionsCancelledAndAccepted) {
+    auto rs = MakeRows({{"A", "", 1}, {"B", "", 2}, {"C", "", 3}});
+    rs->UpdateBatch();
+    auto clone = rs->Clone();
+    auto whole = [](Recordset& r) {
+        r.SetFilter(Variant(int16_t{adFilterNone}));
+        return Codes(r);
+    };
+    using Codici = std::vector<std::string>;
+    rs->MoveNext();
+    rs->Delete();  // B, pending
+    EXPECT_EQ(whole(*rs), (Codici{"A    ", "C    "}));
+    EXPECT_EQ(Codes(*clone), (Codici{"A    ", "C    "}));
+    rs->CancelBatch();
+    EXPECT_EQ(whole(*rs), (Codici{"A    ", "B    ", "C    "}));
+    EXPECT_EQ(whole(*clone), (Codici{"A    ", "B    ", "C    "}));
+
+    rs->AddNew();
+    rs->SetValue("CODE", "D");
+    rs->Update();
+    rs->Delete();  // never accepted: gone at once
+    EXPECT_EQ(whole(*rs), (Codici{"A    ", "B    ", "C    "}));
+    rs->MoveFirst();
+    rs->Delete();  // A, pending
+    EXPECT_EQ(whole(*rs), (Codici{"B    ", "C    "}));
+    rs->UpdateBatch();
+    EXPECT_EQ(whole(*rs), (Codici{"B    ", "C    "}));
+    rs->CancelBatch();  // nothing left to restore
+    EXPECT_EQ(whole(*rs), (Codici{"B    ", "C    "}));
+    EXPECT_EQ(Codes(*clone), (Codici{"B    ", "C    "}));
+    rs->MoveFirst();
+    rs->Delete(adAffectGroup);
+    rs->CancelBatch();
+    EXPECT_EQ(whole(*rs), (Codici{"B    ", "C    "}));
+    rs->Delete(adAffectGroup);
+    rs->UpdateBatch();  // every row gone: they are let go, and new rows start afresh
+    EXPECT_EQ(whole(*rs), Codici{});
+    rs->AddNew();
+    rs->SetValue("CODE", "E");
+    rs->Update();
+    EXPECT_EQ(whole(*rs), Codici{"E    "});
+    EXPECT_EQ(whole(*clone), Codici{"E    "});
+}
+
 TEST(Recordset, FilterReadsBackAndMovesToFirstRow) {
     auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}, {"C", "Rosso", 3}});
     EXPECT_EQ(rs->Filter(), Variant(int16_t{0}));
