@@ -264,10 +264,18 @@ Variant Recordset::Value(int index) const {
 // The current row's cells, after checking that every index names a field.
 const std::vector<Cell>& Recordset::CellsOf(const int* indexes, std::size_t n) const {
     const int64_t id = CurrentRowId();
-    for (std::size_t k = 0; k < n; ++k) {
-        if (indexes[k] < 0 || indexes[k] >= static_cast<int>(store_->fields.size()))
-            throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
-                                                std::to_string(indexes[k]), "Fields");
+    // Read thousands of times a run, a few dozen fields each time: the test is one comparison a field
+    // (a negative index is a large unsigned one), the error built out of line.
+    const auto count = static_cast<unsigned>(store_->fields.size());
+    bool outside = false;
+    for (std::size_t k = 0; k < n; ++k) outside |= static_cast<unsigned>(indexes[k]) >= count;
+    if (outside) [[unlikely]] {
+        [&]() __attribute__((noinline, cold)) {
+            for (std::size_t k = 0; k < n; ++k)
+                if (static_cast<unsigned>(indexes[k]) >= count)
+                    throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
+                                                        std::to_string(indexes[k]), "Fields");
+        }();
     }
     return store_->rows[id].values;
 }
