@@ -41,7 +41,7 @@ struct Recordset::View {
     // row's status and count of accepted values before it (CancelUpdate puts the row back as it was).
     int64_t edit_row = -1;
     bool adding = false;
-    std::vector<std::pair<int, Variant>> edit_old;
+    std::vector<std::pair<int, Cell>> edit_old;  // the cells the edit's fields had before it
     int edit_status = adRecUnmodified;
     std::size_t edit_original_size = 0;
     uint32_t edit_accepted = 0;
@@ -329,13 +329,13 @@ void Recordset::SetValue(int index, const Variant& val) {
     }
     if (!v.adding && std::none_of(v.edit_old.begin(), v.edit_old.end(),
                                   [&](const auto& p) { return p.first == index; }))
-        v.edit_old.emplace_back(index, row.values[index].Get());
+        v.edit_old.emplace_back(index, row.values[index]);
     if (!(row.status & adRecNew)) {
         if (std::none_of(row.original.begin(), row.original.end(), [&](const auto& p) { return p.first == index; })) {
             // A row edited is mostly edited in a few fields (a price and what follows from it): room
             // for them at once, rather than the list growing one field at a time.
             if (row.original.empty()) row.original.reserve(4);
-            row.original.emplace_back(index, row.values[index].Get());
+            row.original.emplace_back(index, row.values[index]);
         }
         row.status = adRecModified;
     }
@@ -622,7 +622,7 @@ void Recordset::CancelUpdate() {
         // Undone only while the edit is still pending: once a clone's UpdateBatch has accepted it (or the
         // row was deleted and the deletion accepted) there is nothing left to undo.
         for (auto it = v.edit_old.rbegin(); it != v.edit_old.rend(); ++it)
-            store_->Store(id, it->first, it->second);
+            store_->Store(id, it->first, it->second.Get());
         if (row.Live()) {  // not deleted through a clone meanwhile
             if (row.original.size() > v.edit_original_size) row.original.resize(v.edit_original_size);
             row.status = v.edit_status;
@@ -736,7 +736,7 @@ void Recordset::CancelBatch(AffectEnum affect) {
             return;
         }
         for (auto it = row.original.rbegin(); it != row.original.rend(); ++it)
-            row.values[it->first] = Cell(it->second);
+            row.values[it->first] = std::move(it->second);
         if (!row.original.empty()) row.changed = ++store_->change_clock;
         row.original.clear();
         store_->MarkUndeleted(row);

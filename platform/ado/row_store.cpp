@@ -94,7 +94,8 @@ Cell::Cell(std::string_view text, std::size_t padding) {
     }
 }
 
-Cell::Cell(const Cell& o) : kind_(kNull), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) {
+void Cell::CopyOwned(const Cell& o) {
+    kind_ = kNull;
     switch (o.kind_) {
         case kText:
             bits_.heap_text = new char[len_];

@@ -79,14 +79,21 @@ public:
     }
     // Text followed by `padding` blanks, without the padded text being built.
     Cell(std::string_view text, std::size_t padding);
-    Cell(const Cell& o);
+    // Cells that hold nothing of their own (nothing, numbers, dates, short text) are copied as they
+    // are: a recordset keeps the value a field had before an edit this way, field after field.
+    Cell(const Cell& o) : blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) {
+        if (Owns(o.kind_))
+            CopyOwned(o);
+        else
+            kind_ = o.kind_;
+    }
     Cell(Cell&& o) noexcept : kind_(o.kind_), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) { o.kind_ = kNull; }
     Cell& operator=(const Cell& o);
     Cell& operator=(Cell&& o) noexcept;
     // Only text kept aside, a wide Decimal or another value hold memory of their own: the cells of a
     // matrix row mostly do not, and are dropped without a call.
     ~Cell() {
-        if (kind_ == kText || kind_ == kDecimal || kind_ == kOther) Release();
+        if (Owns(kind_)) Release();
     }
 
     Variant Get() const;
@@ -145,7 +152,9 @@ public:
 private:
     enum Kind : uint8_t { kEmpty, kNull, kBool, kInt16, kInt32, kInt64, kDouble, kDate, kShortText, kText,
                           kSmallDecimal, kDecimal, kOther };
+    static bool Owns(uint8_t kind) { return kind == kText || kind == kDecimal || kind == kOther; }
     void Release() noexcept;
+    void CopyOwned(const Cell& o);
 
     Kind kind_ = kNull;
     uint16_t blanks_ = 0;  // trailing blanks of the text, not kept
@@ -168,7 +177,7 @@ FilterKey MakeFilterKey(const Cell& cell);
 struct Row {
     std::vector<Cell> values;
     // Values as last accepted, for the fields changed since (CancelBatch restores them).
-    std::vector<std::pair<int, Variant>> original;
+    std::vector<std::pair<int, Cell>> original;
     int status = adRecUnmodified;  // adRecNew / adRecModified / adRecDeleted flags, or adRecUnmodified
     bool deleted = false;          // pending deletion: in no view, restored by CancelBatch
     bool gone = false;             // removed for good (accepted deletion, cancelled addition)

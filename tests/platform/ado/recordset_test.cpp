@@ -341,6 +341,47 @@ TEST(Recordset, AWholeViewShowsTheLiveRowsAfterDeletionsCancelledAndAccepted) {
     EXPECT_EQ(whole(*clone), Codici{"E    "});
 }
 
+// What an edit or a batch puts back is exactly what the fields held: long and short text, a number,
+// a date, nothing; a field edited twice goes back to its first value; an edit another clone accepted
+// is not undone.
+TEST(Recordset, CancelledEditsAndBatchesPutBackExactlyWhatTheFieldsHeld) {
+    auto rs = MakeRows({{"A", "Blu notte scuro", -0.0}, {"B", "x", 2}});
+    const Variant day(*Date::TryFromYmd(2026, 6, 15));
+    rs->MoveFirst();
+    rs->SetValue("DAY", day);
+    rs->UpdateBatch();
+    auto values = [&] { return std::vector<Variant>{rs->Value(0), rs->Value(1), rs->Value(2), rs->Value(3)}; };
+    const auto before = values();
+    rs->SetValue("NAME", "Rosso");
+    rs->SetValue("NAME", "Verde acqua chiaro");
+    rs->SetValue("QTY", 3.5);
+    rs->SetValue("DAY", Variant());
+    rs->SetValue("CODE", "Z");
+    rs->CancelUpdate();
+    EXPECT_EQ(values(), before);
+    EXPECT_TRUE(std::signbit(CDbl(rs->Value("QTY"))));
+
+    rs->SetValue("NAME", "Giallo limone");
+    rs->SetValue("QTY", 4.0);
+    rs->Update();
+    rs->MoveNext();
+    rs->SetValue("NAME", "Arancione bruciato");
+    rs->Update();
+    rs->MoveFirst();
+    rs->SetValue("NAME", "ancora");
+    rs->Update();
+    rs->CancelBatch();
+    EXPECT_EQ(values(), before);
+    rs->MoveNext();
+    EXPECT_EQ(rs->Value("NAME"), Variant("x"));
+
+    auto clone = rs->Clone();
+    rs->SetValue("NAME", "accettato");
+    clone->UpdateBatch();
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->Value("NAME"), Variant("accettato"));
+}
+
 TEST(Recordset, FilterReadsBackAndMovesToFirstRow) {
     auto rs = MakeRows({{"A", "Rosso", 1}, {"B", "Blu", 2}, {"C", "Rosso", 3}});
     EXPECT_EQ(rs->Filter(), Variant(int16_t{0}));
