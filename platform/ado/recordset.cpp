@@ -534,10 +534,16 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
                     "Recordset.AddNew");
     // 3021 when there is a field to copy and no row to copy it from.
     const std::vector<Cell>* copiati = n > 0 ? &source.CellsOf(from, n) : nullptr;
-    for (std::size_t k = 0; k < n; ++k) {
-        if (to[k] < 0 || to[k] >= static_cast<int>(fields.size()))
-            throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
-                                                std::to_string(to[k]), "Fields");
+    const auto count = static_cast<unsigned>(fields.size());
+    bool outside = false;
+    for (std::size_t k = 0; k < n; ++k) outside |= static_cast<unsigned>(to[k]) >= count;
+    if (outside) [[unlikely]] {
+        [&]() __attribute__((noinline, cold)) {
+            for (std::size_t k = 0; k < n; ++k)
+                if (static_cast<unsigned>(to[k]) >= count)
+                    throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
+                                                        std::to_string(to[k]), "Fields");
+        }();
     }
     Row row;
     row.values.reserve(fields.size());

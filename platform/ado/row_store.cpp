@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <limits>
 
@@ -378,13 +380,33 @@ Cell Cell::ForField(const FieldInfo& field, const RegionalSettings& rs) const {
     return CellForField(field, Get(), rs);
 }
 
+namespace {
+// The text without the blanks that end it, looked at eight bytes at a time: fixed-width text mostly
+// ends in a run of them.
+std::string_view WithoutTrailingBlanks(std::string_view s) {
+    std::size_t n = s.size();
+    constexpr uint64_t kBlanks = 0x2020202020202020ull;
+    while (n >= 8) {
+        uint64_t word;
+        std::memcpy(&word, s.data() + n - 8, 8);
+        if (word != kBlanks) break;
+        n -= 8;
+    }
+    while (n > 0 && s[n - 1] == ' ') --n;
+    return s.substr(0, n);
+}
+}  // namespace
+
 Cell CellForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs) {
     if (v.IsEmpty() || v.IsNull()) return Cell();
-    // What a loaded matrix row mostly holds - a Double, a stored Decimal going into a Double, a date -
-    // is stored as CoerceForField stores it, without the round through another Variant.
+    // What a loaded matrix row mostly holds - a Double, a stored Decimal or a flag going into a
+    // Double, a date - is stored as CoerceForField stores it (CDbl of a whole number is the number),
+    // without the round through another Variant.
     if (field.type == adDouble) {
         if (const double* d = v.TryGet<double>()) return Cell::OfDouble(*d);
         if (const Decimal* d = v.TryGet<Decimal>()) return Cell::OfDouble(d->ToDouble());
+        if (const int16_t* i = v.TryGet<int16_t>()) return Cell::OfDouble(*i);
+        if (const int32_t* i = v.TryGet<int32_t>()) return Cell::OfDouble(*i);
     } else if (field.type == adDate) {
         if (const Date* d = v.TryGet<Date>()) return Cell::OfDate(d->Serial());
     }
@@ -399,13 +421,17 @@ Cell CellForField(const FieldInfo& field, const Variant& v, const RegionalSettin
     }
     const std::string* s = v.TryGet<std::string>();
     if (!s || !IsTextType(field.type)) return Cell(CoerceForField(field, v, rs));
-    std::size_t padding = 0;
-    if (field.defined_size > 0) {
-        const std::size_t n = Len(*s);
-        if (n > static_cast<std::size_t>(field.defined_size)) return Cell(CoerceForField(field, v, rs));  // raises
-        if (field.type == adChar || field.type == adWChar) padding = static_cast<std::size_t>(field.defined_size) - n;
-    }
-    return Cell(*s, padding);
+    if (field.defined_size <= 0) return Cell(*s, 0);
+    // The text's characters are its trailing blanks and those of the rest: a fixed-width value given
+    // padded (as the matrix's own codes are) is counted and kept without going through its blanks
+    // twice.
+    const std::string_view testo = WithoutTrailingBlanks(*s);
+    const std::size_t finali = s->size() - testo.size();
+    const std::size_t n = Len(testo) + finali;
+    if (n > static_cast<std::size_t>(field.defined_size)) return Cell(CoerceForField(field, v, rs));  // raises
+    const std::size_t padding =
+        field.type == adChar || field.type == adWChar ? static_cast<std::size_t>(field.defined_size) - n : 0;
+    return Cell(testo, finali + padding);
 }
 
 Variant CoerceForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs) {

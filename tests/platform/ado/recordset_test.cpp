@@ -145,8 +145,23 @@ TEST(Recordset, AddNewWithValuesIsAddNewSetValueUpdate) {
     EXPECT_EQ(ErrorNumber([&] { rs->AddNew({Variant("ABCDEF"), Variant(), Variant(), Variant()}); }),
               err::kMultipleStep);
     EXPECT_EQ(ErrorNumber([&] { rs->AddNew({Variant("A")}); }), err::kInvalidArgument);
+    EXPECT_EQ(ErrorNumber([&] { rs->AddNew({Variant("AB" + std::string(30, ' ')), Variant(), Variant(), Variant()}); }),
+              err::kMultipleStep)
+        << "the blanks that end a text count as characters";
+    // Whole numbers into the Double field, text ending in blanks longer than a word.
+    const std::vector<Variant> more = {Variant("b   "), Variant("è" + std::string(17, ' ')),
+                                       Variant(int16_t{-3}), Variant()};
+    const std::vector<Variant> again = {Variant("C"), Variant(), Variant(int32_t{70000}), Variant()};
+    for (const auto& row : {more, again}) {
+        by_field->AddNew();
+        for (int i = 0; i < 4; ++i) by_field->SetValue(i, row[static_cast<std::size_t>(i)]);
+        by_field->Update();
+        rs->AddNew(row);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(rs->Value(i), by_field->Value(i)) << i;
+    }
+    EXPECT_EQ(rs->Value("QTY"), Variant(70000.0));
     rs->SetFilter(Variant(int16_t{0}));
-    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_EQ(rs->RecordCount(), 4);
 }
 
 // Fields copied cell by cell from another recordset's row read back as the same values given to AddNew
