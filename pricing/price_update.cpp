@@ -396,12 +396,20 @@ std::optional<double> PriceUpdate::ConvertiIva(double price, const Variant& flag
 }
 
 const Variant& PriceUpdate::LeggiParametro(StatoAggiorna& s, Parametro quale) {
-    const Campo* const campi[kParametri] = {&campi_par_ven.ricdefault,   &campi_par_ven.modriczero,
-                                            &campi_par_ven.flgivacompr,  &campi_par_ven.indarrprezzo,
-                                            &campi_par_ven.scaglione,    &campi_par_ven.valuta};
-    const Campo& campo = *campi[quale];
+    // Asked several times a row, mostly answered from what the run read: the field is looked up
+    // only when it is read.
+    auto campo_di = [](Parametro p) -> const Campo& {
+        switch (p) {
+            case kRicDefault: return campi_par_ven.ricdefault;
+            case kModRicZero: return campi_par_ven.modriczero;
+            case kFlgIvaCompr: return campi_par_ven.flgivacompr;
+            case kIndArrPrezzo: return campi_par_ven.indarrprezzo;
+            case kScaglione: return campi_par_ven.scaglione;
+            default: return campi_par_ven.valuta;
+        }
+    };
     if (!in_run_ || s.par_riga < 0) {
-        fuori_giro_ = campo.Di(*s.par_ven);
+        fuori_giro_ = campo_di(quale).Di(*s.par_ven);
         return fuori_giro_;
     }
     const auto righe = s.par_ven->Rows();
@@ -413,7 +421,7 @@ const Variant& PriceUpdate::LeggiParametro(StatoAggiorna& s, Parametro quale) {
         for (auto& n : run_par_interi_) n.reset();
     }
     auto& letto = run_par_[static_cast<std::size_t>(quale)];
-    if (!letto) letto = campo.Di(*s.par_ven);
+    if (!letto) letto = campo_di(quale).Di(*s.par_ven);
     return *letto;
 }
 
