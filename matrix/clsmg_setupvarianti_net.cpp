@@ -151,11 +151,13 @@ void CLSMG_SETUPVARIANTI::AggiornaPrezzoNetto() {
         const int i = posizioni_netto_.indici[kNetto];
         if (i < 0) {
             recordset_->SetValue("BLT_PREZZONETTO", valore);
-        } else if (!(recordset_->ConvertValue(i, valore) == recordset_->Value(i))) {
+        } else {
             // A net price the row holds already is not written again: a recalculation computes the net
             // price of thousands of rows whose inputs did not change, and a row nobody changed stays as
-            // it was.
-            recordset_->SetValue(i, valore);
+            // it was. The price is converted to what the field stores once, for the comparison and the
+            // write (a Double into the Double field is stored as it is).
+            const Variant come_campo = recordset_->ConvertValue(i, valore);
+            if (!(come_campo == recordset_->Value(i))) recordset_->SetValue(i, come_campo);
         }
         RicordaNetto();
     } catch (const std::exception&) {
