@@ -261,22 +261,28 @@ Variant Recordset::Value(int index) const {
     return store_->rows[id].values[index].Get();
 }
 
+namespace {
+// 3265 unless every index names one of `count` fields. A load and a recalculation check a few dozen
+// fields at a time, thousands of times: the test is one comparison a field (a negative index is a
+// large unsigned one), the error built out of line.
+void RequireFieldNumbers(const int* indexes, std::size_t n, std::size_t count) {
+    bool outside = false;
+    for (std::size_t k = 0; k < n; ++k) outside |= static_cast<std::size_t>(static_cast<unsigned>(indexes[k])) >= count;
+    if (!outside) [[likely]]
+        return;
+    [&]() __attribute__((noinline, cold)) {
+        for (std::size_t k = 0; k < n; ++k)
+            if (static_cast<std::size_t>(static_cast<unsigned>(indexes[k])) >= count)
+                throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
+                                                    std::to_string(indexes[k]), "Fields");
+    }();
+}
+}  // namespace
+
 // The current row's cells, after checking that every index names a field.
 const std::vector<Cell>& Recordset::CellsOf(const int* indexes, std::size_t n) const {
     const int64_t id = CurrentRowId();
-    // Read thousands of times a run, a few dozen fields each time: the test is one comparison a field
-    // (a negative index is a large unsigned one), the error built out of line.
-    const auto count = static_cast<unsigned>(store_->fields.size());
-    bool outside = false;
-    for (std::size_t k = 0; k < n; ++k) outside |= static_cast<unsigned>(indexes[k]) >= count;
-    if (outside) [[unlikely]] {
-        [&]() __attribute__((noinline, cold)) {
-            for (std::size_t k = 0; k < n; ++k)
-                if (static_cast<unsigned>(indexes[k]) >= count)
-                    throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
-                                                        std::to_string(indexes[k]), "Fields");
-        }();
-    }
+    RequireFieldNumbers(indexes, n, store_->fields.size());
     return store_->rows[id].values;
 }
 
@@ -534,17 +540,7 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
                     "Recordset.AddNew");
     // 3021 when there is a field to copy and no row to copy it from.
     const std::vector<Cell>* copiati = n > 0 ? &source.CellsOf(from, n) : nullptr;
-    const auto count = static_cast<unsigned>(fields.size());
-    bool outside = false;
-    for (std::size_t k = 0; k < n; ++k) outside |= static_cast<unsigned>(to[k]) >= count;
-    if (outside) [[unlikely]] {
-        [&]() __attribute__((noinline, cold)) {
-            for (std::size_t k = 0; k < n; ++k)
-                if (static_cast<unsigned>(to[k]) >= count)
-                    throw Error(err::kItemNotFound, "Item cannot be found in the collection: field number " +
-                                                        std::to_string(to[k]), "Fields");
-        }();
-    }
+    RequireFieldNumbers(to, n, fields.size());
     Row row;
     row.values.reserve(fields.size());
     if (n == 0) {
