@@ -100,6 +100,7 @@ public:
     void SetGrid(std::shared_ptr<kv::controls::DataGrid> value);
     // The matrix recordset, shared with the price-list driver and the grid.
     kv::ado::RecordsetPtr Recordset() const { return recordset_; }
+    const kv::ado::RecordsetPtr& RecordsetRef() const { return recordset_; }  // without a copy
     void SetRecordset(kv::ado::RecordsetPtr value) { recordset_ = std::move(value); }
     // The window's operation bar, animated by the status operations.
     std::shared_ptr<kv::controls::OperationBar> BarOperation;

@@ -122,17 +122,6 @@ void PriceUpdate::BeginRun() {
     run_par_riga_ = -1;
 }
 
-void PriceUpdate::EndRun() {
-    in_run_ = false;
-    run_bracket_.reset();
-    run_vat_.reset();
-    run_purchase_flags_.reset();
-    run_acq_ = nullptr;
-    run_purchase_nets_.clear();
-    run_par_rs_ = nullptr;
-    run_par_riga_ = -1;
-}
-
 void PriceUpdate::AggiornaPrezzo() { Aggiorna(Branch::ByDefault, kv::Decimal()); }
 
 void PriceUpdate::AggiornaPrezzoConRicarico(const kv::Decimal& ricarico) {
@@ -164,6 +153,18 @@ struct PriceUpdate::PassiAggiorna {
     bool in_uso = false;
 };
 
+void PriceUpdate::EndRun() {
+    in_run_ = false;
+    if (passi_ && !passi_->in_uso) Rilascia(passi_->s);  // the recordsets the run kept
+    run_bracket_.reset();
+    run_vat_.reset();
+    run_purchase_flags_.reset();
+    run_acq_ = nullptr;
+    run_purchase_nets_.clear();
+    run_par_rs_ = nullptr;
+    run_par_riga_ = -1;
+}
+
 PriceUpdate::~PriceUpdate() = default;
 
 std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
@@ -181,9 +182,15 @@ std::vector<Step> PriceUpdate::Passi(StatoAggiorna& s) {
     auto& d = s.d;
     return {
         [&] {
-            ven = VariantiVen().Recordset();
-            acq = VariantiAcq().Recordset();
-            par_ven = ListiniVen().rstParMagLis;
+            // In a run the recordsets of the row before are still held (Rilascia): they are taken
+            // again only when a driver holds another one, without a count going up and down for
+            // every row.
+            auto prendi = [](kv::ado::RecordsetPtr& tenuto, const kv::ado::RecordsetPtr& attuale) {
+                if (tenuto != attuale) tenuto = attuale;
+            };
+            prendi(ven, VariantiVen().RecordsetRef());
+            prendi(acq, VariantiAcq().RecordsetRef());
+            prendi(par_ven, ListiniVen().rstParMagLis);
             if (!ven || !acq) throw PricingNotSet("the matrix recordset");
             if (!par_ven) throw PricingNotSet("the sales list parameters");
             if (registra_) RigheDerivazioni(*ven, *acq);
@@ -372,11 +379,14 @@ void PriceUpdate::Azzera(StatoAggiorna& s) const {
     if (registra_) s.d = DerivazioneRegistrata{};
 }
 
-// The recordsets and objects are not held between updates.
-void PriceUpdate::Rilascia(StatoAggiorna& s) {
-    s.ven.reset();
-    s.acq.reset();
-    s.par_ven.reset();
+// The recordsets and objects are not held between updates, but for the recordsets from one row of a
+// run to the next (EndRun lets them go).
+void PriceUpdate::Rilascia(StatoAggiorna& s) const {
+    if (!in_run_) {
+        s.ven.reset();
+        s.acq.reset();
+        s.par_ven.reset();
+    }
     s.calc.reset();
 }
 

@@ -120,7 +120,7 @@ private:
     struct PassiAggiorna;
     std::vector<Step> Passi(StatoAggiorna& s);
     void Azzera(StatoAggiorna& s) const;
-    static void Rilascia(StatoAggiorna& s);
+    void Rilascia(StatoAggiorna& s) const;
     // The VAT conversion of a price derived from the purchase row into the sales list's terms.
     // Nothing when the flags ask for no conversion.
     std::optional<double> ConvertiIva(double price, const kv::Variant& flag_acq, const kv::Variant& flag_ven);
