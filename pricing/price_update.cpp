@@ -112,14 +112,8 @@ CLSMG_SETUPLISTINI& PriceUpdate::ListiniVen() const {
 }
 
 void PriceUpdate::BeginRun() {
+    EndRun();  // nothing an earlier run kept is taken for this one's
     in_run_ = true;
-    run_bracket_.reset();
-    run_vat_.reset();
-    run_purchase_flags_.reset();
-    run_acq_ = nullptr;
-    run_purchase_nets_.clear();
-    run_par_rs_ = nullptr;
-    run_par_riga_ = -1;
 }
 
 void PriceUpdate::AggiornaPrezzo() { Aggiorna(Branch::ByDefault, kv::Decimal()); }
