@@ -73,13 +73,26 @@ Cell::Cell(const Variant& v) {
     }
 }
 
-Cell::Cell(std::string_view text, std::size_t padding) {
-    std::size_t n = text.size();
-    std::size_t blanks = padding;
-    while (n > 0 && text[n - 1] == ' ') {
-        --n;
-        ++blanks;
+namespace {
+// The text without the blanks that end it, looked at eight bytes at a time: fixed-width text mostly
+// ends in a run of them.
+std::string_view WithoutTrailingBlanks(std::string_view s) {
+    std::size_t n = s.size();
+    constexpr uint64_t kBlanks = 0x2020202020202020ull;
+    while (n >= 8) {
+        uint64_t word;
+        std::memcpy(&word, s.data() + n - 8, 8);
+        if (word != kBlanks) break;
+        n -= 8;
     }
+    while (n > 0 && s[n - 1] == ' ') --n;
+    return s.substr(0, n);
+}
+}  // namespace
+
+Cell::Cell(std::string_view text, std::size_t padding) {
+    const std::size_t n = WithoutTrailingBlanks(text).size();
+    const std::size_t blanks = padding + (text.size() - n);
     if (blanks > UINT16_MAX || n > UINT32_MAX) {
         *this = Cell(Variant(std::string(text).append(padding, ' ')));
         return;
@@ -379,23 +392,6 @@ Cell Cell::ForField(const FieldInfo& field, const RegionalSettings& rs) const {
     }
     return CellForField(field, Get(), rs);
 }
-
-namespace {
-// The text without the blanks that end it, looked at eight bytes at a time: fixed-width text mostly
-// ends in a run of them.
-std::string_view WithoutTrailingBlanks(std::string_view s) {
-    std::size_t n = s.size();
-    constexpr uint64_t kBlanks = 0x2020202020202020ull;
-    while (n >= 8) {
-        uint64_t word;
-        std::memcpy(&word, s.data() + n - 8, 8);
-        if (word != kBlanks) break;
-        n -= 8;
-    }
-    while (n > 0 && s[n - 1] == ' ') --n;
-    return s.substr(0, n);
-}
-}  // namespace
 
 Cell CellForField(const FieldInfo& field, const Variant& v, const RegionalSettings& rs) {
     if (v.IsEmpty() || v.IsNull()) return Cell();
