@@ -15,9 +15,9 @@ namespace kv::ado {
 // What one Recordset object sees of the shared rows: its filter, the ids of the rows visible through
 // it (ascending, which is the rows' order), its position among them and its edit in progress.
 namespace {
-// A walk through the rows reads each row soon after moving to it, and a row's values lie in a block of
-// their own that no hardware guesses the address of: the next row's block is asked for when the walk
-// moves, so it is in the cache by the time the walk gets there.
+// A walk through the rows reads each row soon after moving to it, and a view that skips rows (a filter)
+// reaches a row no hardware guesses the address of: the next row's cells are asked for when the walk
+// moves, so they are in the cache by the time the walk gets there.
 void Prefetch(const RowStore& store, int64_t id) {
     if (id < 0 || id >= static_cast<int64_t>(store.rows.size())) return;
     const auto& values = store.rows[static_cast<std::size_t>(id)].values;
@@ -139,7 +139,7 @@ std::shared_ptr<Recordset> Recordset::FromRows(std::vector<FieldInfo> fields,
             }
         }
         Row row;
-        row.values.reserve(values.size());
+        row.values.Start(r->store_->cell_blocks, values.size());
         for (const auto& value : values) row.values.emplace_back(value);
         r->store_->rows.push_back(std::move(row));
     }
@@ -280,7 +280,7 @@ void RequireFieldNumbers(const int* indexes, std::size_t n, std::size_t count) {
 }  // namespace
 
 // The current row's cells, after checking that every index names a field.
-const std::vector<Cell>& Recordset::CellsOf(const int* indexes, std::size_t n) const {
+const CellArray& Recordset::CellsOf(const int* indexes, std::size_t n) const {
     const int64_t id = CurrentRowId();
     RequireFieldNumbers(indexes, n, store_->fields.size());
     return store_->rows[id].values;
@@ -506,8 +506,10 @@ void Recordset::AddNew() {
     LeaveDeletedRow();
     int64_t before = (!v.AtBOF() && !v.AtEOF()) ? v.rows[v.pos] : -1;
     long pos_before = v.pos;
+    store_->CompactCellsIfWorth();
     Row row;
-    row.values.resize(store_->fields.size());  // Null
+    row.values.Start(store_->cell_blocks, store_->fields.size());
+    for (std::size_t i = 0; i < store_->fields.size(); ++i) row.values.emplace_back();  // Null
     row.status = adRecNew;
     row.changed = ++store_->change_clock;
     store_->rows.push_back(std::move(row));
@@ -531,6 +533,7 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
                        std::size_t n) {
     RequireOpen();
     store_->ReleaseIfAllGone();
+    store_->CompactCellsIfWorth();
     Sync();
     const auto& fields = store_->fields;
     if (values.size() != fields.size())
@@ -539,10 +542,10 @@ void Recordset::AddNew(const std::vector<Variant>& values, const Recordset& sour
                         std::to_string(fields.size()) + " fields",
                     "Recordset.AddNew");
     // 3021 when there is a field to copy and no row to copy it from.
-    const std::vector<Cell>* copiati = n > 0 ? &source.CellsOf(from, n) : nullptr;
+    const CellArray* copiati = n > 0 ? &source.CellsOf(from, n) : nullptr;
     RequireFieldNumbers(to, n, fields.size());
     Row row;
-    row.values.reserve(fields.size());
+    row.values.Start(store_->cell_blocks, fields.size());
     if (n == 0) {
         for (std::size_t i = 0; i < fields.size(); ++i)
             row.values.push_back(CellForField(fields[i], values[i], store_->regional));

@@ -31,6 +31,7 @@ namespace kv::ado {
 class Recordset;
 struct RowStore;
 class Cell;
+class CellArray;
 struct Row;
 
 // A column definition as appended or as reported by a query.
@@ -277,7 +278,7 @@ private:
     void RequireOpen() const;
     int RequireField(std::string_view name) const;
     int64_t CurrentRowId() const;  // 3021 when there is no current row
-    const std::vector<Cell>& CellsOf(const int* indexes, std::size_t n) const;
+    const CellArray& CellsOf(const int* indexes, std::size_t n) const;
     void Append(Row&& row);  // a new row made by AddNew, kept at once
     void Sync() const;             // brings this view up to date with changes made through clones
     void FinishEdit();

@@ -297,12 +297,46 @@ void RowStore::Store(int64_t id, int field, Variant value) {
     for (FieldIndex* index : affected) BucketInsert(index->buckets[KeyOf(*index, id)], id);
 }
 
+void CellBlocks::NewBlock(std::size_t at_least) {
+    // Each block as large as everything handed out so far, up to a limit: a result of one row takes one
+    // row's room, one of thousands a dozen blocks.
+    const std::size_t cells = std::max(at_least, std::min(kLargestBlock, taken_));
+    blocks_.reserve(blocks_.size() + 1);  // a block allocated is always listed, to be let go
+    next_ = static_cast<Cell*>(::operator new(cells * sizeof(Cell)));
+    blocks_.push_back(next_);
+    room_ = cells;
+}
+
+void CellBlocks::Release() noexcept {
+    for (Cell* block : blocks_) ::operator delete(block);
+    blocks_.clear();
+    next_ = nullptr;
+    room_ = taken_ = dead_ = 0;
+}
+
+CellBlocks::CellBlocks(CellBlocks&& o) noexcept
+    : blocks_(std::move(o.blocks_)), next_(o.next_), room_(o.room_), taken_(o.taken_), dead_(o.dead_) {
+    o.blocks_.clear();
+    o.next_ = nullptr;
+    o.room_ = o.taken_ = o.dead_ = 0;
+}
+
+CellBlocks CellBlocks::TakeOver() noexcept { return CellBlocks(std::move(*this)); }
+
+void RowStore::CompactCells() {
+    std::size_t live = 0;
+    for (const Row& row : rows) live += row.values.capacity();
+    const CellBlocks old = cell_blocks.TakeOver();  // let go at the end, when no row is left in it
+    // The room is taken before any row moves: a row is never left in room about to be let go.
+    cell_blocks.Reserve(live);
+    for (Row& row : rows) row.values.MoveTo(cell_blocks);
+}
+
 void RowStore::MarkGone(Row& row) {
     if (row.gone) return;
     if (!row.deleted) ++dead_rows;
     row.gone = true;
     row.values.clear();
-    row.values.shrink_to_fit();
     row.original.clear();
     row.original.shrink_to_fit();
     ++gone_rows;
@@ -313,6 +347,7 @@ void RowStore::ReleaseIfAllGone() {
     released_ids += static_cast<int64_t>(rows.size());
     rows.clear();
     rows.shrink_to_fit();
+    cell_blocks.Release();
     gone_rows = 0;
     dead_rows = 0;
     DropIndexes();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -174,8 +175,134 @@ static_assert(sizeof(Cell) == 16);
 // nothing (the kinds the keys of a matrix hold).
 FilterKey MakeFilterKey(const Cell& cell);
 
+// Room for the cells of a store's rows, handed out from blocks that grow with the store: the rows of a
+// result or a matrix of thousands of them cost the allocator a dozen calls rather than one a row, lie
+// side by side in memory, and are given back a block at a time when the whole set goes (a result let
+// go, a matrix emptied to be loaded again) instead of row by row: freeing tens of thousands of
+// scattered blocks, and allocating among the holes they leave, cost a load more than building its rows.
+// The room of a row that goes alone is not used again until the store moves its live rows to fresh
+// blocks (RowStore::CompactCells), which it does when most of the room is dead.
+class CellBlocks {
+public:
+    CellBlocks() = default;
+    CellBlocks(const CellBlocks&) = delete;
+    CellBlocks& operator=(const CellBlocks&) = delete;
+    ~CellBlocks() { Release(); }
+
+    // Room for `n` cells, not yet made.
+    Cell* Take(std::size_t n) {
+        if (n > room_) [[unlikely]]
+            NewBlock(n);
+        Cell* p = next_;
+        next_ += n;
+        room_ -= n;
+        taken_ += n;
+        return p;
+    }
+    // Room for `n` cells in one block, so that as many cells as that are then taken without allocating.
+    void Reserve(std::size_t n) {
+        if (n > room_) NewBlock(n);
+    }
+    // `n` cells of room no row uses any more.
+    void Gone(std::size_t n) { dead_ += n; }
+    // Whether moving the live rows to fresh blocks is worth it: most of a large room is dead.
+    bool WorthCompacting() const { return dead_ >= kCompactFrom && dead_ * 2 > taken_; }
+    // Every block, once no row holds room in them.
+    void Release() noexcept;
+    // The blocks, handed over (to be let go once the rows that hold room in them have moved out); this
+    // starts again empty.
+    CellBlocks TakeOver() noexcept;
+
+private:
+    CellBlocks(CellBlocks&& o) noexcept;
+    void NewBlock(std::size_t at_least);
+
+    static constexpr std::size_t kLargestBlock = std::size_t{1} << 16;  // cells: 1 MiB
+    static constexpr std::size_t kCompactFrom = std::size_t{1} << 16;
+    std::vector<Cell*> blocks_;
+    Cell* next_ = nullptr;
+    std::size_t room_ = 0;   // cells left in the newest block
+    std::size_t taken_ = 0;  // cells handed out, dead or not
+    std::size_t dead_ = 0;
+};
+
+// The cells of one row, in room taken from its store's CellBlocks: as many as the row has fields, made
+// one after the other once the room is taken.
+class CellArray {
+public:
+    CellArray() = default;
+    CellArray(const CellArray&) = delete;
+    CellArray& operator=(const CellArray&) = delete;
+    CellArray(CellArray&& o) noexcept
+        : cells_(std::exchange(o.cells_, nullptr)), blocks_(std::exchange(o.blocks_, nullptr)),
+          size_(std::exchange(o.size_, 0)), capacity_(std::exchange(o.capacity_, 0)) {}
+    CellArray& operator=(CellArray&& o) noexcept {
+        if (this != &o) {
+            clear();
+            cells_ = std::exchange(o.cells_, nullptr);
+            blocks_ = std::exchange(o.blocks_, nullptr);
+            size_ = std::exchange(o.size_, 0);
+            capacity_ = std::exchange(o.capacity_, 0);
+        }
+        return *this;
+    }
+    ~CellArray() { clear(); }
+
+    // Room for `n` cells from `blocks`; push_back and emplace_back make them, up to `n`.
+    void Start(CellBlocks& blocks, std::size_t n) {
+        clear();
+        cells_ = blocks.Take(n);
+        blocks_ = &blocks;
+        capacity_ = static_cast<uint32_t>(n);
+    }
+    void push_back(Cell&& c) { ::new (static_cast<void*>(cells_ + size_)) Cell(std::move(c)); ++size_; }
+    template <class... A>
+    void emplace_back(A&&... a) {
+        ::new (static_cast<void*>(cells_ + size_)) Cell(std::forward<A>(a)...);
+        ++size_;
+    }
+    // The cells go, and the room is told dead to its blocks.
+    void clear() noexcept {
+        for (; size_ > 0; --size_) cells_[size_ - 1].~Cell();
+        if (blocks_) blocks_->Gone(capacity_);
+        cells_ = nullptr;
+        blocks_ = nullptr;
+        capacity_ = 0;
+    }
+    // The cells, moved to room of `blocks`; the room they leave is not told dead (its blocks are let go
+    // as a whole).
+    void MoveTo(CellBlocks& blocks) {
+        if (!blocks_) return;
+        Cell* fresh = blocks.Take(capacity_);
+        for (uint32_t i = 0; i < size_; ++i) {
+            ::new (static_cast<void*>(fresh + i)) Cell(std::move(cells_[i]));
+            cells_[i].~Cell();
+        }
+        cells_ = fresh;
+        blocks_ = &blocks;
+    }
+
+    std::size_t size() const { return size_; }
+    std::size_t capacity() const { return capacity_; }
+    bool empty() const { return size_ == 0; }
+    Cell* data() { return cells_; }
+    const Cell* data() const { return cells_; }
+    Cell& operator[](std::size_t i) { return cells_[i]; }
+    const Cell& operator[](std::size_t i) const { return cells_[i]; }
+    Cell* begin() { return cells_; }
+    Cell* end() { return cells_ + size_; }
+    const Cell* begin() const { return cells_; }
+    const Cell* end() const { return cells_ + size_; }
+
+private:
+    Cell* cells_ = nullptr;
+    CellBlocks* blocks_ = nullptr;
+    uint32_t size_ = 0;
+    uint32_t capacity_ = 0;
+};
+
 struct Row {
-    std::vector<Cell> values;
+    CellArray values;
     // Values as last accepted, for the fields changed since (CancelBatch restores them).
     std::vector<std::pair<int, Cell>> original;
     int status = adRecUnmodified;  // adRecNew / adRecModified / adRecDeleted flags, or adRecUnmodified
@@ -199,6 +326,8 @@ struct RowStore {
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     std::unordered_map<std::string, int, NameHash, std::equal_to<>> field_by_name;
+    // Where the rows' cells are; before the rows, so that it outlives them.
+    CellBlocks cell_blocks;
     std::vector<Row> rows;                               // a row's id is its position here
     RegionalSettings regional = RegionalSettings::Italian();
     // Tells this set of rows from every other one made in the process (see Recordset::Rows).
@@ -238,6 +367,13 @@ struct RowStore {
     // The rows count as another set (a new serial), and every view shows them afresh, as after a
     // CancelBatch. Bookmarks go on from where they were, so none of the rows that went names a row now.
     void ReleaseIfAllGone();
+    // The live rows' cells moved to fresh room, and the old room let go, when most of it is dead: a
+    // store that keeps adding rows and deleting some does not keep the room of every row it ever had.
+    void CompactCellsIfWorth() {
+        if (cell_blocks.WorthCompacting()) [[unlikely]]
+            CompactCells();
+    }
+    void CompactCells();
     // Rows dropped so far: a row's bookmark is its id + 1 after them.
     int64_t released_ids = 0;
     long long BookmarkOf(int64_t id) const { return released_ids + id + 1; }

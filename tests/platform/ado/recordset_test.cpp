@@ -356,6 +356,55 @@ TEST(Recordset, AWholeViewShowsTheLiveRowsAfterDeletionsCancelledAndAccepted) {
     EXPECT_EQ(whole(*clone), Codici{"E    "});
 }
 
+// A recordset that keeps adding rows and dropping most of them, for long enough that the room of the
+// dropped rows is given back while rows stay: every row kept holds what it was given, rows copied from
+// another row of the same set included, and a clone sees the same.
+TEST(Recordset, RowsKeptWhileManyAreAddedAndDroppedHoldTheirValues) {
+    auto rs = MakeRows({{"S", "Seme della serie", 0}});
+    auto clone = rs->Clone();
+    const int from[] = {1};  // NAME
+    std::vector<Variant> nuovi(4, Variant::Null());
+    auto nome = [](int i) { return "Riga n. " + std::to_string(i) + " tenuta"; };
+    constexpr int kRighe = 24000;  // a dozen times the room it takes to give some back
+    for (int i = 1; i <= kRighe; ++i) {
+        rs->AddNew();
+        rs->SetValue("CODE", std::to_string(i % 1000));
+        rs->SetValue("NAME", nome(i));
+        rs->SetValue("QTY", i + 0.25);
+        rs->Update();
+        if (i % 4 != 0) {
+            rs->Delete();  // never accepted: gone at once
+            continue;
+        }
+        // Every fourth row kept, and beside it one whose name is copied from the seed row.
+        clone->MoveFirst();
+        nuovi[0] = Variant("C");
+        nuovi[2] = Variant(static_cast<double>(-i));
+        const int to[] = {1};
+        rs->AddNew(nuovi, *clone, from, to, 1);
+        rs->Update();
+        if (i % 1000 == 0) rs->UpdateBatch();
+    }
+    rs->UpdateBatch();
+    ASSERT_EQ(rs->RecordCount(), 1 + kRighe / 2);
+    int kept = 0;
+    for (auto* r : {rs.get(), clone.get()}) {
+        r->MoveFirst();
+        r->MoveNext();  // after the seed
+        for (int i = 4; i <= kRighe; i += 4, ++kept) {
+            ASSERT_EQ(CStr(r->Value("NAME")), nome(i));
+            ASSERT_EQ(CStr(r->Value("CODE")), std::to_string(i % 1000) + std::string(5 - std::to_string(i % 1000).size(), ' '));
+            ASSERT_EQ(CDbl(r->Value("QTY")), i + 0.25);
+            r->MoveNext();
+            ASSERT_EQ(CStr(r->Value("NAME")), "Seme della serie");
+            ASSERT_EQ(CDbl(r->Value("QTY")), -i);
+            r->MoveNext();
+        }
+        EXPECT_TRUE(r->IsEOF());
+    }
+    EXPECT_EQ(kept, kRighe / 2);
+}
+
 // What an edit or a batch puts back is exactly what the fields held: long and short text, a number,
 // a date, nothing; a field edited twice goes back to its first value; an edit another clone accepted
 // is not undone.
