@@ -77,7 +77,7 @@ std::vector<CLSMG_SETUPVARIANTI::PeriodoSovrapposto> CLSMG_SETUPVARIANTI::Period
     };
     auto giorno = [](const std::string& ymd) { return kv::Date::ParseIso(ymd); };
     for (const auto& [chiave, posizioni] : piano.letti->by_key) {
-        const auto p = parti(chiave);
+        const auto p = parti(std::string(chiave));
         if (p.size() != 4) continue;
         auto inizio = giorno(p[2]);
         auto fine = giorno(p[3]);

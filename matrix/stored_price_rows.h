@@ -2,10 +2,13 @@
 // The stored LI10_LISTARTIC rows of one article and kind as the matrix loading and the save see them:
 // read with one query and matched to matrix rows in memory. Private to matrix/.
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <memory_resource>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -44,6 +47,37 @@ private:
     std::vector<long> altre_;  // every position, when there is more than one
 };
 
+// Where each key's stored rows are in a read. The keys' texts and the table's entries are kept in room
+// of the read's own, let go with it at once: a read of thousands of rows is made and dropped at every
+// load, and giving back its keys one by one cost the next load more than making them.
+class PosizioniPerChiave {
+    using Mappa = std::pmr::unordered_map<std::string_view, PosizioniChiave>;
+
+public:
+    using const_iterator = Mappa::const_iterator;
+    PosizioniPerChiave() : mappa_(&room_) {}
+    PosizioniPerChiave(const PosizioniPerChiave&) = delete;
+    PosizioniPerChiave& operator=(const PosizioniPerChiave&) = delete;
+
+    // The key's positions, the key added (its text copied) when it is new.
+    PosizioniChiave& operator[](std::string_view chiave) {
+        if (auto it = mappa_.find(chiave); it != mappa_.end()) return it->second;
+        char* testo = static_cast<char*>(room_.allocate(chiave.size() == 0 ? 1 : chiave.size(), 1));
+        std::copy(chiave.begin(), chiave.end(), testo);
+        return mappa_.try_emplace(std::string_view(testo, chiave.size())).first->second;
+    }
+    const_iterator find(std::string_view chiave) const { return mappa_.find(chiave); }
+    const PosizioniChiave& at(std::string_view chiave) const { return mappa_.at(chiave); }
+    const_iterator begin() const { return mappa_.begin(); }
+    const_iterator end() const { return mappa_.end(); }
+    std::size_t size() const { return mappa_.size(); }
+    void reserve(std::size_t n) { mappa_.reserve(n); }
+
+private:
+    std::pmr::monotonic_buffer_resource room_;
+    Mappa mappa_;
+};
+
 // The stored rows of one key: at these positions of a read of stored rows; none when nothing is stored.
 struct RigheDiChiave {
     std::shared_ptr<const StoredPriceRows> letti;
@@ -63,7 +97,7 @@ struct StoredPriceRows {
     std::vector<int> campi_confrontati;
     std::vector<kv::ado::DataTypeEnum> tipi_confrontati;  // and their types there
     std::vector<int> campi_diretti;  // where the columns copied as they are stored go in the matrix
-    std::unordered_map<std::string, PosizioniChiave> by_key;  // key -> its positions in rows
+    PosizioniPerChiave by_key;  // key -> its positions in rows
     // Positions of the fields a loader writes into each new matrix row (m_...) and reads from the
     // list (l_...) and option (o_...) recordsets, found once per load; -1 when absent.
     struct Indici {
