@@ -301,13 +301,18 @@ void CellBlocks::NewBlock(std::size_t at_least) {
     // Each block as large as everything handed out so far, up to a limit: a result of one row takes one
     // row's room, one of thousands a dozen blocks.
     const std::size_t cells = std::max(at_least, std::min(kLargestBlock, taken_));
-    blocks_.reserve(blocks_.size() + 1);  // a block allocated is always listed, to be let go
+    if (first_) blocks_.reserve(blocks_.size() + 1);  // a block allocated is always listed, to be let go
     next_ = static_cast<Cell*>(::operator new(cells * sizeof(Cell)));
-    blocks_.push_back(next_);
+    if (first_)
+        blocks_.push_back(next_);
+    else
+        first_ = next_;
     room_ = cells;
 }
 
 void CellBlocks::Release() noexcept {
+    ::operator delete(first_);
+    first_ = nullptr;
     for (Cell* block : blocks_) ::operator delete(block);
     blocks_.clear();
     next_ = nullptr;
@@ -315,7 +320,8 @@ void CellBlocks::Release() noexcept {
 }
 
 CellBlocks::CellBlocks(CellBlocks&& o) noexcept
-    : blocks_(std::move(o.blocks_)), next_(o.next_), room_(o.room_), taken_(o.taken_), dead_(o.dead_) {
+    : first_(o.first_), blocks_(std::move(o.blocks_)), next_(o.next_), room_(o.room_), taken_(o.taken_), dead_(o.dead_) {
+    o.first_ = nullptr;
     o.blocks_.clear();
     o.next_ = nullptr;
     o.room_ = o.taken_ = o.dead_ = 0;

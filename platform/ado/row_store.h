@@ -219,6 +219,9 @@ private:
 
     static constexpr std::size_t kLargestBlock = std::size_t{1} << 16;  // cells: 1 MiB
     static constexpr std::size_t kCompactFrom = std::size_t{1} << 16;
+    // The first block, and the others: a result of one row (most of those a save reads) allocates its
+    // row's room and nothing else.
+    Cell* first_ = nullptr;
     std::vector<Cell*> blocks_;
     Cell* next_ = nullptr;
     std::size_t room_ = 0;   // cells left in the newest block
