@@ -345,7 +345,9 @@ void RowStore::MarkGone(Row& row) {
     row.values.clear();
     row.original.clear();
     row.original.shrink_to_fit();
-    ++gone_rows;
+    // The last row gone gives the room back at once, not when a row is next added: a matrix emptied
+    // and left so does not hold the room of the rows it had.
+    if (++gone_rows == rows.size()) cell_blocks.Release();
 }
 
 void RowStore::ReleaseIfAllGone() {
