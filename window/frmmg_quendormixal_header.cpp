@@ -70,8 +70,12 @@ static std::string MotivoDataRifiutata(const std::string& testo) {
     bool forma = !t.empty();
     for (char c : t) {
         if (c >= '0' && c <= '9') {
-            if (++cifre > 4) forma = false;
-            parti[k] = parti[k] * 10 + (c - '0');
+            // A part of more than four digits is no date's: it is not added up (a long run of digits
+            // would overflow).
+            if (++cifre > 4)
+                forma = false;
+            else
+                parti[k] = parti[k] * 10 + (c - '0');
         } else if ((c == '/' || c == '-' || c == '.') && cifre > 0 && k < 2) {
             ++k;
             cifre = 0;
