@@ -100,8 +100,8 @@ double CpuSeconds() {
 }
 
 // Heap memory in use, in KB: what the matrices hold, unlike the resident size, which reuses what an
-// earlier engine's run freed. Large blocks (a store's room for its rows' cells) are mapped apart from
-// the heap, and counted too.
+// earlier engine's run freed. Blocks the allocator maps apart from its heap (the table of a store's
+// thousands of rows, say) are counted too.
 double HeapKb() {
     const auto m = mallinfo2();
     return static_cast<double>(m.uordblks + m.hblkhd) / 1024.0;

@@ -217,7 +217,9 @@ private:
     CellBlocks(CellBlocks&& o) noexcept;
     void NewBlock(std::size_t at_least);
 
-    static constexpr std::size_t kLargestBlock = std::size_t{1} << 16;  // cells: 1 MiB
+    // Cells: 64 KiB, under the size the allocator maps on its own, so that blocks come from the heap
+    // and the blocks a load gives back are taken again by the next one, not mapped and unmapped.
+    static constexpr std::size_t kLargestBlock = std::size_t{1} << 12;
     static constexpr std::size_t kCompactFrom = std::size_t{1} << 16;
     // The first block, and the others: a result of one row (most of those a save reads) allocates its
     // row's room and nothing else.
