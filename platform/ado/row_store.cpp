@@ -299,7 +299,7 @@ void RowStore::Store(int64_t id, int field, Variant value) {
 
 void CellBlocks::NewBlock(std::size_t at_least) {
     // Each block as large as everything handed out so far, up to a limit: a result of one row takes one
-    // row's room, one of thousands a dozen blocks.
+    // row's room, one of thousands a block for every 64 KiB of cells.
     const std::size_t cells = std::max(at_least, std::min(kLargestBlock, taken_));
     if (first_) blocks_.reserve(blocks_.size() + 1);  // a block allocated is always listed, to be let go
     next_ = static_cast<Cell*>(::operator new(cells * sizeof(Cell)));
@@ -355,7 +355,6 @@ void RowStore::ReleaseIfAllGone() {
     released_ids += static_cast<int64_t>(rows.size());
     rows.clear();
     rows.shrink_to_fit();
-    cell_blocks.Release();
     gone_rows = 0;
     dead_rows = 0;
     DropIndexes();

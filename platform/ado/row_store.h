@@ -176,7 +176,7 @@ static_assert(sizeof(Cell) == 16);
 FilterKey MakeFilterKey(const Cell& cell);
 
 // Room for the cells of a store's rows, handed out from blocks that grow with the store: the rows of a
-// result or a matrix of thousands of them cost the allocator a dozen calls rather than one a row, lie
+// result or a matrix of thousands of them cost the allocator a call per 64 KiB rather than one a row, lie
 // side by side in memory, and are given back a block at a time when the whole set goes (a result let
 // go, a matrix emptied to be loaded again) instead of row by row: freeing tens of thousands of
 // scattered blocks, and allocating among the holes they leave, cost a load more than building its rows.
