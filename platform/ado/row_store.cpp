@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -48,15 +49,7 @@ Cell::Cell(const Variant& v) {
             return;
         }
         blanks_ = static_cast<uint16_t>(blanks);
-        len_ = static_cast<uint32_t>(n);
-        if (n <= sizeof bits_.text) {
-            kind_ = kShortText;
-            std::copy_n(s->data(), n, bits_.text);
-        } else {
-            bits_.heap_text = new char[n];  // before kind_: a throw leaves a Null cell
-            kind_ = kText;
-            std::copy_n(s->data(), n, bits_.heap_text);
-        }
+        SetText(s->data(), n);
     } else if (const auto* dec = v.TryGet<Decimal>()) {
         const Decimal::Coefficient& c = dec->coefficient();
         if (c >= std::numeric_limits<int64_t>::min() && c <= std::numeric_limits<int64_t>::max()) {
@@ -98,14 +91,21 @@ Cell::Cell(std::string_view text, std::size_t padding) {
         return;
     }
     blanks_ = static_cast<uint16_t>(blanks);
-    len_ = static_cast<uint32_t>(n);
-    if (n <= sizeof bits_.text) {
+    SetText(text.data(), n);
+}
+
+void Cell::SetText(const char* text, std::size_t n) {
+    static_assert(offsetof(Cell, len_) == kInPlaceOffset && offsetof(Cell, bits_) == kInPlaceOffset + 4 &&
+                  sizeof(Cell) == kInPlaceOffset + kInPlace);
+    if (n <= kInPlace) {
+        short_len_ = static_cast<uint8_t>(n);
+        std::memcpy(InPlace(), text, n);
         kind_ = kShortText;
-        std::copy_n(text.data(), n, bits_.text);
     } else {
         bits_.heap_text = new char[n];  // before kind_: a throw leaves a Null cell
+        len_ = static_cast<uint32_t>(n);
         kind_ = kText;
-        std::copy_n(text.data(), n, bits_.heap_text);
+        std::copy_n(text, n, bits_.heap_text);
     }
 }
 
@@ -132,6 +132,7 @@ Cell& Cell::operator=(Cell&& o) noexcept {
     if (this != &o) {
         Release();
         kind_ = o.kind_;
+        short_len_ = o.short_len_;
         blanks_ = o.blanks_;
         len_ = o.len_;
         bits_ = o.bits_;
@@ -163,8 +164,10 @@ Variant Cell::Get() const {
         case kShortText:
         case kText: {
             std::string s;
-            s.reserve(len_ + blanks_);
-            s.append(kind_ == kShortText ? bits_.text : bits_.heap_text, len_);
+            std::string_view kept;
+            Text(kept);
+            s.reserve(kept.size() + blanks_);
+            s.append(kept);
             s.append(blanks_, ' ');
             return Variant(std::move(s));
         }

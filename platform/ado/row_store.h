@@ -57,7 +57,7 @@ struct FieldIndex {
 };
 
 // One stored value, in 16 bytes instead of a Variant's 64: numbers, dates and Booleans in place, text
-// of up to 8 bytes in place and longer text in a buffer of its own, trailing blanks counted rather than
+// of up to 12 bytes in place (an option code, a short description) and longer text in a buffer of its own, trailing blanks counted rather than
 // kept (fixed-width fields are padded to their size, and a matrix row has a dozen of them), a Decimal
 // whose digits fit 64 bits in place (a price read from a NUMERIC column is one), anything else on the
 // heap. Reading gives back exactly the Variant that was stored.
@@ -82,13 +82,16 @@ public:
     Cell(std::string_view text, std::size_t padding);
     // Cells that hold nothing of their own (nothing, numbers, dates, short text) are copied as they
     // are: a recordset keeps the value a field had before an edit this way, field after field.
-    Cell(const Cell& o) : blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) {
+    Cell(const Cell& o) : short_len_(o.short_len_), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) {
         if (Owns(o.kind_))
             CopyOwned(o);
         else
             kind_ = o.kind_;
     }
-    Cell(Cell&& o) noexcept : kind_(o.kind_), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) { o.kind_ = kNull; }
+    Cell(Cell&& o) noexcept
+        : kind_(o.kind_), short_len_(o.short_len_), blanks_(o.blanks_), len_(o.len_), bits_(o.bits_) {
+        o.kind_ = kNull;
+    }
     Cell& operator=(const Cell& o);
     Cell& operator=(Cell&& o) noexcept;
     // Only text kept aside, a wide Decimal or another value hold memory of their own: the cells of a
@@ -106,7 +109,7 @@ public:
     // true); false otherwise. The view lasts as long as the cell keeps its value.
     bool Text(std::string_view& out) const {
         switch (kind_) {
-            case kShortText: out = std::string_view(bits_.text, len_); return true;
+            case kShortText: out = std::string_view(InPlace(), short_len_); return true;
             case kText: out = std::string_view(bits_.heap_text, len_); return true;
             case kNull:
             case kEmpty: out = std::string_view(); return true;
@@ -132,7 +135,8 @@ public:
             case kShortText:
             case kText:
                 out.kind = Recordset::Scalar::kText;
-                out.text = std::string_view(kind_ == kShortText ? bits_.text : bits_.heap_text, len_);
+                out.text = kind_ == kShortText ? std::string_view(InPlace(), short_len_)
+                                               : std::string_view(bits_.heap_text, len_);
                 out.blanks = blanks_;
                 return true;
             default: return false;
@@ -157,17 +161,26 @@ private:
     void Release() noexcept;
     void CopyOwned(const Cell& o);
 
+    // Short text lies in the twelve bytes of len_ and bits_, its length in short_len_: most texts of a
+    // matrix row (codes, descriptions such as "Verde bottiglia" less a few letters) then need no buffer
+    // of their own, which a load of thousands of rows would allocate and the next load free one by one.
+    static constexpr std::size_t kInPlace = 12;
+    char* InPlace() { return reinterpret_cast<char*>(this) + kInPlaceOffset; }
+    const char* InPlace() const { return reinterpret_cast<const char*>(this) + kInPlaceOffset; }
+    void SetText(const char* text, std::size_t n);  // n bytes, kept in place or in a buffer
+
     Kind kind_ = kNull;
-    uint16_t blanks_ = 0;  // trailing blanks of the text, not kept
-    uint32_t len_ = 0;     // bytes of text kept; a small Decimal's scale
+    uint8_t short_len_ = 0;  // bytes of short text
+    uint16_t blanks_ = 0;    // trailing blanks of the text, not kept
+    uint32_t len_ = 0;       // bytes of text kept aside; a small Decimal's scale
     union Bits {
         int64_t i;
         double d;
-        char text[8];
         char* heap_text;
         Decimal* decimal;
         Variant* other;
     } bits_{0};
+    static constexpr std::size_t kInPlaceOffset = 4;
 };
 static_assert(sizeof(Cell) == 16);
 

@@ -741,6 +741,64 @@ TEST(Recordset, ValuesNumbersTextsAndScalarsReadTheCurrentRow) {
 }
 
 
+// Texts of every length around the room a value has in place (12 bytes): each reads back whole, with its
+// blanks, whether read as a value, a text or plain data, kept through an edit undone and a batch
+// cancelled, and found by a filter.
+TEST(Recordset, TextsOfEveryLengthReadBackWholeThroughEditsAndFilters) {
+    auto rs = Recordset::Create();
+    rs->SetLockType(adLockBatchOptimistic);
+    rs->GetFields().Append("CODE", adChar, 16);
+    rs->GetFields().Append("NAME", adVarWChar, 40, adFldIsNullable);
+    rs->Open();
+    auto testo = [](std::size_t n) {
+        std::string t;
+        for (std::size_t i = 0; i < n; ++i) t += static_cast<char>('a' + (i * 7 + n) % 26);
+        return t;
+    };
+    for (std::size_t n = 0; n <= 16; ++n) {
+        if (n % 2 == 0) {  // field by field, or the whole row at once
+            rs->AddNew();
+            rs->SetValue("CODE", testo(n));
+            rs->SetValue("NAME", testo(n) + "  ");  // blanks of its own
+        } else {
+            rs->AddNew({Variant(testo(n)), Variant(testo(n) + "  ")});
+        }
+        rs->Update();
+    }
+    rs->UpdateBatch();
+    const int both[] = {0, 1};
+    for (std::size_t n = 0; n <= 16; ++n) {
+        SCOPED_TRACE(n);
+        rs->SetAbsolutePosition(static_cast<long>(n) + 1);
+        EXPECT_EQ(CStr(rs->Value("CODE")), testo(n) + std::string(16 - n, ' '));
+        EXPECT_EQ(CStr(rs->Value("NAME")), testo(n) + "  ");
+        std::string_view texts[2];
+        ASSERT_TRUE(rs->Texts(both, 2, texts));
+        EXPECT_EQ(texts[0], testo(n));
+        EXPECT_EQ(texts[1], testo(n));
+        Recordset::Scalar scalars[2];
+        ASSERT_TRUE(rs->Scalars(both, 2, scalars));
+        EXPECT_EQ(scalars[0].text, testo(n));
+        EXPECT_EQ(scalars[0].blanks, 16 - n);
+        EXPECT_EQ(scalars[1].blanks, 2u);
+        // Written over by a text of another length, then given back.
+        rs->SetValue("NAME", testo(16 - n));
+        EXPECT_EQ(CStr(rs->Value("NAME")), testo(16 - n));
+        rs->CancelUpdate();
+        EXPECT_EQ(CStr(rs->Value("NAME")), testo(n) + "  ");
+        rs->SetValue("CODE", testo(16 - n));
+        rs->Update();
+    }
+    rs->CancelBatch();
+    auto copia = rs->Clone();
+    for (std::size_t n = 1; n <= 16; ++n) {
+        SCOPED_TRACE(n);
+        copia->SetFilter("CODE = '" + testo(n) + "'");
+        ASSERT_EQ(copia->RecordCount(), 1);
+        EXPECT_EQ(CStr(copia->Value("NAME")), testo(n) + "  ");
+    }
+}
+
 TEST(Recordset, SetAbsolutePositionReachesTheLastRowAndAFailureChangesNothing) {
     auto rs = MakeRows({{"A", "x", 1}, {"B", "y", 2}, {"C", "x", 3}});
     rs->SetAbsolutePosition(3);
