@@ -57,10 +57,11 @@ struct FieldIndex {
 };
 
 // One stored value, in 16 bytes instead of a Variant's 64: numbers, dates and Booleans in place, text
-// of up to 12 bytes in place (an option code, a short description) and longer text in a buffer of its own, trailing blanks counted rather than
-// kept (fixed-width fields are padded to their size, and a matrix row has a dozen of them), a Decimal
-// whose digits fit 64 bits in place (a price read from a NUMERIC column is one), anything else on the
-// heap. Reading gives back exactly the Variant that was stored.
+// of up to 12 bytes in place (an option code, a short description) and longer text in a buffer of its
+// own, trailing blanks counted rather than kept (fixed-width fields are padded to their size, and a
+// matrix row has a dozen of them), a Decimal whose digits fit 64 bits in place (a price read from a
+// NUMERIC column is one), anything else on the heap. Reading gives back exactly the Variant that was
+// stored.
 class Cell {
 public:
     Cell() = default;  // Null
@@ -162,8 +163,8 @@ private:
     void CopyOwned(const Cell& o);
 
     // Short text lies in the twelve bytes of len_ and bits_, its length in short_len_: most texts of a
-    // matrix row (codes, descriptions such as "Verde bottiglia" less a few letters) then need no buffer
-    // of their own, which a load of thousands of rows would allocate and the next load free one by one.
+    // matrix row (codes, descriptions such as "Viola scuro" or "Taglia 82") then need no buffer of their
+    // own, which a load of thousands of rows would allocate and the next load free one by one.
     static constexpr std::size_t kInPlace = 12;
     char* InPlace() { return reinterpret_cast<char*>(this) + kInPlaceOffset; }
     const char* InPlace() const { return reinterpret_cast<const char*>(this) + kInPlaceOffset; }
